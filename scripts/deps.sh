@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kolvex needs to build, run and test, if any is missing.
+# Sourced by run.sh and test.sh.
+kolvex_packages=(
+    build-essential cmake ninja-build pkg-config
+    qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev libqt5websockets5-dev
+    qtconnectivity5-dev libqt5sensors5-dev libqt5serialport5-dev
+    qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
+    qml-module-qtquick-controls2 qml-module-qtquick-templates2 qml-module-qtqml-models2
+    xvfb xauth
+)
+
+kolvex_install_missing_packages() {
+    local missing=()
+    local package
+    for package in "${kolvex_packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update -qq || return 1
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cmath>
+#include <vector>
+
+// One isotopologue of a HITRAN molecule, with its partition-sum table.
+struct Isotopologue
+{
+    // Q(T) at one-kelvin steps starting at partitionSumsFirstTemperature; empty until read.
+    std::vector<double> partitionSums;
+    // Temperature of partitionSums[0]; the tables do not all start at the same temperature.
+    double partitionSumsFirstTemperature = 1.0;
+    int afglCode = 0;
+    double naturalAbundance = 0.0;
+    double abundance = 0.0;
+    double q296 = 0.0;
+    double gj = 0.0;
+    double molarMass = 0.0;
+    int globalId = -1;                // -1: no partition-sum file, cannot be requested
+    bool tipsLoaded = false;          // partitionSums came from a TIPS file
+    bool listedInGlobalIds = false;   // a partition-sum file is available for download
+
+    // Highest temperature the table serves, kelvin.
+    double partitionSumsLastTemperature() const
+    {
+        return partitionSumsFirstTemperature + double(partitionSums.size()) - 1.0;
+    }
+
+    // True when the table holds a value for the temperature rounded to whole kelvin.
+    // A table filled with the constant Q(296 K) serves every temperature.
+    bool partitionSumCovers(double temperature) const
+    {
+        if (!std::isfinite(temperature) || temperature <= 0.0)
+            return false;
+        if (!tipsLoaded)
+            return true;
+        const double t = std::round(temperature);
+        return !partitionSums.empty() && t >= partitionSumsFirstTemperature
+            && t <= partitionSumsLastTemperature();
+    }
+
+    // Q(T) at the nearest whole kelvin, without interpolation. Outside the table the
+    // nearest end value serves, so that no lookup ever reads out of bounds; callers
+    // refuse such temperatures beforehand (partitionSumCovers).
+    double partitionSum(double temperature) const
+    {
+        if (partitionSums.empty())
+            return q296;
+        const double offset = std::round(temperature) - partitionSumsFirstTemperature;
+        if (!(offset > 0.0))
+            return partitionSums.front();
+        if (offset >= double(partitionSums.size() - 1))
+            return partitionSums.back();
+        return partitionSums[std::size_t(offset)];
+    }
+};

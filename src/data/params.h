@@ -1,0 +1,117 @@
+#pragma once
+
+#include "data/molecule.h"
+#include "data/pathconditions.h"
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+// The parameter store: the HITRAN molecule and isotopologue table with the
+// partition sums, the path conditions and the line-calculation options.
+class Params : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Molecules the program knows. Colours, global numbers, the configuration file
+    // and the atmosphere profiles are laid out by this many positions, so the table
+    // never holds more; molecules beyond it in a downloaded parameter file are ignored.
+    static constexpr int maxMoleculeCount = 49;
+
+    explicit Params(QObject *parent = nullptr);
+
+    PathConditions &pathConditions() { return m_pathConditions; }
+    const PathConditions &pathConditions() const { return m_pathConditions; }
+
+    std::vector<Molecule> &molecules() { return m_molecules; }
+    const std::vector<Molecule> &molecules() const { return m_molecules; }
+    Molecule &molecule(int index) { return m_molecules[std::size_t(index)]; }
+    const Molecule &molecule(int index) const { return m_molecules[std::size_t(index)]; }
+    int moleculeCount() const { return int(m_molecules.size()); }
+    bool isValidMolecule(int index) const { return index >= 0 && index < moleculeCount(); }
+    bool isValidIsotopologue(int molecule, int isotopologue) const;
+
+    const std::vector<double> &tipsTemperatures() const { return m_tipsTemperatures; }
+    double tipsTemperature(int index) const;
+
+    QString tipsFolder() const { return m_tipsFolder; }
+    void setTipsFolder(const QString &folder) { m_tipsFolder = folder; }
+    QString tipsFilePath(const Isotopologue &isotopologue) const;
+
+    int lineShapeProfile() const { return m_lineShapeProfile; }
+    void setLineShapeProfile(int profile) { m_lineShapeProfile = profile; }
+    int lineWingHalfwidths() const { return m_lineWingHalfwidths; }
+    void setLineWingHalfwidths(int halfwidths) { m_lineWingHalfwidths = halfwidths; }
+    double lineWingAbsolute() const { return m_lineWingAbsolute; }
+    void setLineWingAbsolute(double wavenumbers) { m_lineWingAbsolute = wavenumbers; }
+    int broadeningType() const { return m_broadeningType; }
+    void setBroadeningType(int type) { m_broadeningType = type; }
+    double intensityThreshold() const { return m_intensityThreshold; }
+    void setIntensityThreshold(double threshold) { m_intensityThreshold = threshold; }
+    int lineShiftUsage() const { return m_lineShiftUsage; }
+    void setLineShiftUsage(int usage) { m_lineShiftUsage = usage; }
+    double tipsMaxTemperature() const { return m_tipsMaxTemperature; }
+    bool calcNotSelected() const { return m_calcNotSelected; }
+    void setCalcNotSelected(bool calculate) { m_calcNotSelected = calculate; }
+    bool crossSectionOnly() const { return m_crossSectionOnly; }
+    void setCrossSectionOnly(bool only) { m_crossSectionOnly = only; }
+    quint8 replyPrecision() const { return m_replyPrecision; }
+    void setReplyPrecision(quint8 precision) { m_replyPrecision = precision; }
+    char replyFormat() const { return m_replyFormat; }
+    void setReplyFormat(char format) { m_replyFormat = format; }
+    QString replySeparator() const { return m_replySeparator; }
+    void setReplySeparator(const QString &separator) { m_replySeparator = separator; }
+
+    // Re-applies the built-in colours and global numbers by position.
+    void resetMoleculeColorsAndIds();
+
+    // Replaces the table from an isotopologue parameter file (molparam.txt).
+    // Returns false and keeps the current table when the file cannot be read or
+    // names no molecule the program knows.
+    bool readMolParams(const QString &fileName);
+    // Applies a global isotopologue number file; returns the number of lines after
+    // the header (0 when the file does not open).
+    int readGlobalIds(const QString &fileName);
+    // Reads the partition-sum file of every isotopologue, then the temperature grid.
+    void loadAllTipsFiles();
+
+    // Whether a molecule takes part in a calculation with the current options.
+    bool isCalculated(int molecule) const;
+    // Empty when every calculated isotopologue's partition-sum table serves the
+    // temperature; otherwise a message for the user that says why it cannot.
+    QString temperatureProblem(double temperature) const;
+
+signals:
+    void accessNextTipsFile(int molecule, int isotopologue);
+    void readingTipsFilesComplete();
+    void readingMolParamsComplete();
+    void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
+
+public slots:
+    void readOneTipsFile(int molecule, int isotopologue);
+    void readTempTipsValues();
+
+private:
+    void buildBuiltinTable();
+    void readTipsFile(Isotopologue &isotopologue);
+    void fillConstantPartitionSums(Isotopologue &isotopologue) const;
+
+    PathConditions m_pathConditions;
+    std::vector<Molecule> m_molecules;
+    std::vector<double> m_tipsTemperatures;
+    bool m_crossSectionOnly = true;
+    QString m_tipsFolder;
+    int m_lineShapeProfile = 1;
+    int m_lineWingHalfwidths = 50;
+    double m_lineWingAbsolute = 1.0;
+    int m_broadeningType = 2;
+    double m_intensityThreshold = 1e-25;
+    int m_lineShiftUsage = 1;
+    double m_tipsMaxTemperature = 2930.0;
+    bool m_calcNotSelected = true;
+    quint8 m_replyPrecision = 8;
+    char m_replyFormat = 'g';
+    QString m_replySeparator;
+};

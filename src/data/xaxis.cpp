@@ -1,0 +1,131 @@
+#include "data/xaxis.h"
+
+#include <cmath>
+
+XAxis::XAxis(quint8 unit, double minWavenumber, double maxWavenumber, int numPoints)
+    : m_minWavenumber(minWavenumber)
+    , m_maxWavenumber(maxWavenumber)
+    , m_numPoints(numPoints)
+    , m_units(unit < UnitCount ? unit : quint8(Wavenumber))
+{
+    recomputeStep();
+}
+
+void XAxis::setMinWavenumber(double wavenumber)
+{
+    m_minWavenumber = wavenumber;
+    recomputeStep();
+}
+
+void XAxis::setMaxWavenumber(double wavenumber)
+{
+    m_maxWavenumber = wavenumber;
+    recomputeStep();
+}
+
+void XAxis::setNumPoints(int points)
+{
+    m_numPoints = points;
+    recomputeStep();
+}
+
+void XAxis::recomputeStep()
+{
+    // A grid of fewer than two points has no step; it is refused before any calculation.
+    m_step = m_numPoints >= 2 ? (m_maxWavenumber - m_minWavenumber) / double(m_numPoints - 1) : 0.0;
+}
+
+double XAxis::toWavenumber(double value, quint8 unit)
+{
+    switch (unit) {
+    case WavelengthNm: return 1e7 / value;
+    case WavelengthMicron: return 10000.0 / value;
+    case FrequencyHz: return value * 3.3356409519815204 * 1e-11;
+    default: return value;
+    }
+}
+
+double XAxis::fromWavenumber(double wavenumber, quint8 unit)
+{
+    switch (unit) {
+    case WavelengthNm: return 1e7 / wavenumber;
+    case WavelengthMicron: return 10000.0 / wavenumber;
+    case FrequencyHz: return wavenumber * 29979245800.0;
+    default: return wavenumber;
+    }
+}
+
+static bool isWavelength(quint8 unit)
+{
+    return unit == XAxis::WavelengthNm || unit == XAxis::WavelengthMicron;
+}
+
+double XAxis::displayStart() const
+{
+    return fromWavenumber(isWavelength(m_units) ? m_maxWavenumber : m_minWavenumber);
+}
+
+double XAxis::displayEnd() const
+{
+    return fromWavenumber(isWavelength(m_units) ? m_minWavenumber : m_maxWavenumber);
+}
+
+void XAxis::setDisplayStart(double value)
+{
+    if (isWavelength(m_units))
+        setMaxWavenumber(toWavenumber(value));
+    else
+        setMinWavenumber(toWavenumber(value));
+}
+
+void XAxis::setDisplayEnd(double value)
+{
+    if (isWavelength(m_units))
+        setMinWavenumber(toWavenumber(value));
+    else
+        setMaxWavenumber(toWavenumber(value));
+}
+
+double XAxis::displayResolution() const
+{
+    if (m_units == Wavenumber)
+        return m_step;
+    const double middle = (m_minWavenumber + m_maxWavenumber) / 2.0;
+    return std::fabs(fromWavenumber(middle) - fromWavenumber(middle + m_step));
+}
+
+QString XAxis::title(quint8 unit)
+{
+    switch (unit) {
+    case WavelengthNm: return QStringLiteral("Wavelength, nm");
+    case WavelengthMicron: return QStringLiteral("Wavelength, micron");
+    case FrequencyHz: return QStringLiteral("Frequency, Hz");
+    default: return QStringLiteral("Wavenumber, cm-1");
+    }
+}
+
+QString XAxis::validationProblem() const
+{
+    return validationProblem(m_minWavenumber, m_maxWavenumber, m_numPoints);
+}
+
+QString XAxis::validationProblem(double minWavenumber, double maxWavenumber, int numPoints)
+{
+    if (!std::isfinite(minWavenumber) || !std::isfinite(maxWavenumber)
+        || minWavenumber < lowestWavenumber || maxWavenumber > highestWavenumber)
+        return QStringLiteral("The spectral range must lie within 0 to 50000 cm-1.");
+    if (!(maxWavenumber > minWavenumber))
+        return QStringLiteral("The end of the spectral range must be above its start.");
+    if (numPoints < minPoints || numPoints > maxPoints)
+        return QStringLiteral("The number of points must be from %1 to %2.").arg(minPoints).arg(maxPoints);
+    return QString();
+}
+
+void XAxis::buildGrid()
+{
+    recomputeStep();
+    const std::size_t count = m_numPoints >= minPoints && m_numPoints <= maxPoints ? std::size_t(m_numPoints) : 0;
+    m_grid.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        m_grid[i] = m_minWavenumber + double(i) * m_step;
+}

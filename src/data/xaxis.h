@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <vector>
+
+// The calculation grid in wavenumbers (cm-1) and the unit in which its ends are
+// shown: wavelength in nm or micron, wavenumber, or frequency.
+class XAxis
+{
+public:
+    enum Unit : quint8 { WavelengthNm, WavelengthMicron, Wavenumber, FrequencyHz, UnitCount };
+
+    static constexpr int minPoints = 2;
+    // Every molecule keeps three spectra on the grid; a million points already
+    // take over a gigabyte, so the grid stops there.
+    static constexpr int maxPoints = 1000000;
+    static constexpr double lowestWavenumber = 0.0;
+    static constexpr double highestWavenumber = 50000.0;
+
+    XAxis(quint8 unit = Wavenumber, double minWavenumber = 2000.0, double maxWavenumber = 2300.0,
+          int numPoints = 10000);
+
+    double minWavenumber() const { return m_minWavenumber; }
+    double maxWavenumber() const { return m_maxWavenumber; }
+    void setMinWavenumber(double wavenumber);
+    void setMaxWavenumber(double wavenumber);
+    int numPoints() const { return m_numPoints; }
+    void setNumPoints(int points);   // also recomputes the step
+    double step() const { return m_step; }
+    quint8 units() const { return m_units; }
+    void setUnits(quint8 unit) { m_units = unit < UnitCount ? unit : quint8(Wavenumber); }
+
+    // Conversions between wavenumbers and the display unit.
+    static double toWavenumber(double value, quint8 unit);
+    static double fromWavenumber(double wavenumber, quint8 unit);
+    double toWavenumber(double value) const { return toWavenumber(value, m_units); }
+    double fromWavenumber(double wavenumber) const { return fromWavenumber(wavenumber, m_units); }
+
+    // The ends in display units; the start is always the smaller number, so for
+    // wavelengths it comes from the largest wavenumber.
+    double displayStart() const;
+    double displayEnd() const;
+    void setDisplayStart(double value);
+    void setDisplayEnd(double value);
+    double displayResolution() const;
+
+    static QString title(quint8 unit);
+    QString title() const { return title(m_units); }
+
+    // Empty when the grid can be calculated; otherwise why it cannot.
+    QString validationProblem() const;
+    static QString validationProblem(double minWavenumber, double maxWavenumber, int numPoints);
+
+    // Fills the grid vector: nu_i = min + i * step.
+    void buildGrid();
+    const std::vector<double> &grid() const { return m_grid; }
+
+private:
+    void recomputeStep();
+
+    double m_minWavenumber;
+    double m_maxWavenumber;
+    double m_step = 0.0;
+    int m_numPoints;
+    quint8 m_units;
+    std::vector<double> m_grid;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "data/molecule.h"
+#include "download/linerecord.h"
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+// Where the line records of a calculation come from. The core starts it with
+// fetchForCalculation(); it answers hitranDownloadComplete() when its records are
+// ready or hitranDownloadUnsuccessful() when they cannot be had. The engine then
+// asks for batches with requestNextChunk() and is answered with dataAvailable()
+// or noMoreDataAvailable(). The HITRANonline downloader is the program's source;
+// tests put stand-ins in its place.
+class LineSource : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual void setMolecules(std::vector<Molecule> *molecules) = 0;
+    virtual void setCalcStart(double wavenumber) = 0;
+    virtual void setCalcEnd(double wavenumber) = 0;
+    virtual void setCancelRequested(bool cancel) = 0;
+    virtual bool cancelRequested() const = 0;
+
+    virtual void fetchForCalculation() = 0;
+    virtual void prepareLineData() = 0;
+    virtual qint64 expectedRecordCount() const = 0;
+    virtual void requestNextChunk() = 0;
+    // The batch in hand after dataAvailable().
+    virtual const std::vector<LineRecord> &lineRecords() const = 0;
+    // Empties the batch of line records in hand.
+    virtual void clearLineRecords() = 0;
+
+signals:
+    void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
+    void hitranDownloadComplete();
+    void dataAvailable();
+    void noMoreDataAvailable();
+    void hitranDownloadUnsuccessful();
+    void openOkDialog(const QString &text);
+};
