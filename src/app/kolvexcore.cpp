@@ -1,0 +1,253 @@
+#include "app/kolvexcore.h"
+
+#include "data/params.h"
+#include "download/linesource.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
+
+static void initBundledResources()
+{
+    Q_INIT_RESOURCE(bundled);
+}
+
+KolvexCore::KolvexCore(QObject *parent)
+    : KolvexCore(Settings(), parent)
+{
+}
+
+KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_pathLengthUnit{PathLengthUnit::Metre}
+    , m_xAxis(XAxis::WavelengthMicron, 2000.0, 2300.0, 10000)
+    , m_okDialogText(QStringLiteral("undefined"))
+{
+    m_calculationRunning = true;
+    emit externalStorageAccessGrantedChanged();
+
+    setUpFolders(settings);
+    m_params = new Params(this);
+    m_params->setTipsFolder(m_tipsFolder);
+    connect(m_params, &Params::notify, this, &KolvexCore::notify);
+
+    if (settings.useBundledData)
+        installBundledData();
+    readParameterFiles();
+    emit notify(QString(), 0.0, false, false);
+    loadTips();
+
+    m_params->setCrossSectionOnly(true);
+    m_lineFileName = chooseLineFileName(m_dataFolder);
+    m_calculationRunning = false;
+}
+
+KolvexCore::~KolvexCore() = default;
+
+void KolvexCore::setUpFolders(const Settings &settings)
+{
+    m_dataFolder = settings.dataFolder.isEmpty()
+        ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+        : settings.dataFolder;
+    m_tipsFolder = m_dataFolder + QLatin1String("/TIPS");
+    m_downloadsFolder = m_dataFolder + QLatin1String("/HITRAN-downloads");
+    m_resultsFolder = m_dataFolder + QLatin1String("/results");
+    for (const QString &folder : {m_dataFolder, m_tipsFolder, m_downloadsFolder, m_resultsFolder}) {
+        if (!QDir().mkpath(folder))
+            qWarning() << "Cannot create the folder" << folder;
+    }
+}
+
+// Files the program ships (partition sums, global isotopologue numbers) are
+// copied into the data folder where they are missing, so that a device without
+// network starts complete; files already there, downloaded or not, are kept.
+void KolvexCore::installBundledData()
+{
+    initBundledResources();
+    const QString bundle = QStringLiteral(":/bundled");
+    QDirIterator it(bundle, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = m_dataFolder + source.mid(bundle.size());
+        if (QFileInfo::exists(target))
+            continue;
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile in(source);
+        QSaveFile out(target);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)
+            || out.write(in.readAll()) < 0 || !out.commit())
+            qWarning() << "Cannot install the shipped file" << target;
+    }
+}
+
+void KolvexCore::readParameterFiles()
+{
+    const QString molparam = m_dataFolder + QLatin1String("/molparam.txt");
+    if (QFileInfo::exists(molparam))
+        m_params->readMolParams(molparam);
+    const QString globalIds = m_dataFolder + QLatin1String("/globalid.txt");
+    if (QFileInfo::exists(globalIds))
+        m_params->readGlobalIds(globalIds);
+}
+
+QString KolvexCore::configFilePath() const
+{
+    return m_dataFolder + QLatin1String("/config.txt");
+}
+
+QString KolvexCore::chooseLineFileName(const QString &folder)
+{
+    const QStringList lineFiles = QDir(folder).entryList({QStringLiteral("*.par")},
+                                                         QDir::Files, QDir::Name);
+    return lineFiles.isEmpty() ? QStringLiteral("HITRAN2012.par") : lineFiles.first();
+}
+
+void KolvexCore::setLineSource(LineSource *source)
+{
+    if (m_lineSource)
+        disconnect(m_lineSource, nullptr, this, nullptr);
+    m_lineSource = source;
+    connectLineSource();
+}
+
+void KolvexCore::connectLineSource()
+{
+    if (!m_lineSource)
+        return;
+    connect(m_lineSource, &LineSource::hitranDownloadComplete, this, &KolvexCore::calculateLineByLine);
+    connect(m_lineSource, &LineSource::notify, this, &KolvexCore::notify);
+    connect(m_lineSource, &LineSource::hitranDownloadUnsuccessful, this, &KolvexCore::postCalculation);
+    connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog);
+    m_lineSource->setMolecules(&m_params->molecules());
+}
+
+void KolvexCore::loadTips()
+{
+    emit notify(QStringLiteral("Loading downloaded TIPS data."), 0.0, true, false);
+    m_params->loadAllTipsFiles();
+    emit notify(QString(), 0.0, false, false);
+    m_tipsLoaded = true;
+}
+
+QString KolvexCore::calculationProblem() const
+{
+    const QString gridProblem = m_xAxis.validationProblem();
+    if (!gridProblem.isEmpty())
+        return gridProblem;
+    return m_params->temperatureProblem(m_params->pathConditions().temperature);
+}
+
+void KolvexCore::calculate()
+{
+    if (!m_tipsLoaded) {
+        setOkDialogText(QStringLiteral("TIPS files unavailable. Please restart\nkolvex when connected to internet\n"
+                                       "to download TIPS from ")
+                        + QUrl(m_settings.serviceBaseUrl).host());
+        return;
+    }
+    if (m_calculationRunning)
+        return;
+    const QString problem = calculationProblem();
+    if (!problem.isEmpty()) {
+        setOkDialogText(problem);
+        return;
+    }
+    if (!m_lineSource) {
+        setOkDialogText(QStringLiteral("No source of line data is available."));
+        return;
+    }
+
+    m_lineSource->setCancelRequested(false);
+    m_calculationRunning = true;
+    m_lblRequested = true;
+
+    m_lineSource->setMolecules(&m_params->molecules());
+    m_lineSource->setCalcStart(m_xAxis.minWavenumber());
+    m_lineSource->setCalcEnd(m_xAxis.maxWavenumber());
+    m_lineSource->fetchForCalculation();
+}
+
+void KolvexCore::calculateLineByLine()
+{
+    if (!m_lblRequested)
+        return;
+    m_lineSource->prepareLineData();
+    finishLineData();
+}
+
+// Until the line-by-line engine consumes the records, the line data in hand
+// ends the calculation here.
+void KolvexCore::finishLineData()
+{
+    postCalculation();
+}
+
+void KolvexCore::postCalculation()
+{
+    // A calculation ends once, however many of its sources report the end.
+    if (!m_calculationRunning)
+        return;
+    if (m_lineSource)
+        m_lineSource->clearLineRecords();
+    emit notify(QString(), 0.0, false, true);
+    QCoreApplication::processEvents();
+    emit updateSpectra(true, true);
+    QCoreApplication::processEvents();
+    m_calculationRunning = false;
+    m_lblRequested = false;
+}
+
+void KolvexCore::cancelCalculation()
+{
+    if (m_lineSource)
+        m_lineSource->setCancelRequested(true);
+    QCoreApplication::processEvents();
+}
+
+void KolvexCore::saveConfiguration()
+{
+}
+
+void KolvexCore::updatePlotInProgress(bool newPlotInProgress)
+{
+    Q_UNUSED(newPlotInProgress)
+}
+
+void KolvexCore::setDefaultFontPointSize(double size)
+{
+    if (qFuzzyCompare(m_defaultFontPointSize, size))
+        return;
+    m_defaultFontPointSize = size;
+    emit defaultFontPointSizeChanged();
+}
+
+void KolvexCore::setDefaultLabelHeight(int height)
+{
+    if (m_defaultLabelHeight == height)
+        return;
+    m_defaultLabelHeight = height;
+    emit defaultLabelHeightChanged();
+}
+
+void KolvexCore::setFontScalingRatio(double ratio)
+{
+    if (qFuzzyCompare(m_fontScalingRatio, ratio))
+        return;
+    m_fontScalingRatio = ratio;
+    emit fontScalingRatioChanged();
+}
+
+void KolvexCore::setOkDialogText(const QString &text)
+{
+    if (m_okDialogText == text)
+        return;
+    m_okDialogText = text;
+    emit okDialogTextChanged();
+}

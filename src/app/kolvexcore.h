@@ -1,0 +1,137 @@
+#pragma once
+
+#include "data/pathlengthunit.h"
+#include "data/pressureunits.h"
+#include "data/temperatureunit.h"
+#include "data/xaxis.h"
+#include "data/yaxissettings.h"
+
+#include <QObject>
+#include <QString>
+
+class LineSource;
+class Params;
+
+// Owns every non-visual object of the program for its whole life, chooses the
+// folders on the device, runs the first-start data set-up and drives each
+// calculation: line data, then the engine segment by segment, then the results.
+class KolvexCore : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool externalStorageAccessGranted READ externalStorageAccessGranted NOTIFY externalStorageAccessGrantedChanged)
+    Q_PROPERTY(bool iPhone READ iPhone NOTIFY iPhoneChanged)
+    Q_PROPERTY(double defaultFontPointSize READ defaultFontPointSize WRITE setDefaultFontPointSize NOTIFY defaultFontPointSizeChanged)
+    Q_PROPERTY(int defaultLabelHeight READ defaultLabelHeight WRITE setDefaultLabelHeight NOTIFY defaultLabelHeightChanged)
+    Q_PROPERTY(double fontScalingRatio READ fontScalingRatio WRITE setFontScalingRatio NOTIFY fontScalingRatioChanged)
+    Q_PROPERTY(QString okDialogText READ okDialogText WRITE setOkDialogText NOTIFY okDialogTextChanged)
+
+public:
+    // Where the program keeps its data and which services it reaches. The
+    // defaults are the platform's application-data folder and the real services;
+    // tests and the console program choose their own.
+    struct Settings
+    {
+        QString dataFolder;           // empty: the platform's application-data folder
+        QString serviceBaseUrl = QStringLiteral("https://hitran.org");
+        QString productBaseUrl = QStringLiteral("https://kolvex.org");
+        bool useBundledData = true;   // copy the shipped partition sums and global numbers on first start
+    };
+
+    explicit KolvexCore(QObject *parent = nullptr);
+    explicit KolvexCore(const Settings &settings, QObject *parent = nullptr);
+    ~KolvexCore() override;
+
+    Params *params() const { return m_params; }
+    LineSource *lineSource() const { return m_lineSource; }
+    PressureUnits *pressureUnits() { return &m_pressureUnits; }
+    TemperatureUnit *temperatureUnit() { return &m_temperatureUnit; }
+    PathLengthUnit *pathLengthUnit() { return &m_pathLengthUnit; }
+    XAxis *xAxis() { return &m_xAxis; }
+    YAxisSettings *yAxis() { return &m_yAxis; }
+
+    QString dataFolder() const { return m_dataFolder; }
+    QString tipsFolder() const { return m_tipsFolder; }
+    QString downloadsFolder() const { return m_downloadsFolder; }
+    QString resultsFolder() const { return m_resultsFolder; }
+    QString lineFileName() const { return m_lineFileName; }
+    QString configFilePath() const;
+    bool tipsLoaded() const { return m_tipsLoaded; }
+    bool lblRequested() const { return m_lblRequested; }
+
+    // Replaces the line source (tests put a stand-in here); the core does not own it.
+    void setLineSource(LineSource *source);
+
+    bool externalStorageAccessGranted() const { return m_externalStorageAccessGranted; }
+    bool iPhone() const { return m_iPhone; }
+    double defaultFontPointSize() const { return m_defaultFontPointSize; }
+    void setDefaultFontPointSize(double size);
+    int defaultLabelHeight() const { return m_defaultLabelHeight; }
+    void setDefaultLabelHeight(int height);
+    double fontScalingRatio() const { return m_fontScalingRatio; }
+    void setFontScalingRatio(double ratio);
+    QString okDialogText() const { return m_okDialogText; }
+    void setOkDialogText(const QString &text);
+
+    // Chooses the line file among the files of a folder: the first ".par" file in
+    // name order, "HITRAN2012.par" when there is none.
+    static QString chooseLineFileName(const QString &folder);
+
+signals:
+    void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
+    void updateSpectra(bool updateScale, bool updateTotal);
+    void valuesUpdated();
+    void applyCurrentAtmModel();
+    void externalStorageAccessGrantedChanged();
+    void iPhoneChanged();
+    void defaultFontPointSizeChanged();
+    void defaultLabelHeightChanged();
+    void fontScalingRatioChanged();
+    void okDialogTextChanged();
+
+public slots:
+    void invokeCalculate() { calculate(); }
+    void calculateLineByLine();
+    void postCalculation();
+    void loadTips();
+    void displayOkDialog(const QString &text) { setOkDialogText(text); }
+
+public:
+    Q_INVOKABLE void calculate();
+    Q_INVOKABLE bool calculationIsRunning() const { return m_calculationRunning; }
+    Q_INVOKABLE void saveConfiguration();
+    Q_INVOKABLE void cancelCalculation();
+    Q_INVOKABLE void updatePlotInProgress(bool newPlotInProgress);
+
+private:
+    void setUpFolders(const Settings &settings);
+    void installBundledData();
+    void readParameterFiles();
+    void connectLineSource();
+    QString calculationProblem() const;
+    void finishLineData();
+
+    Settings m_settings;
+    Params *m_params = nullptr;
+    LineSource *m_lineSource = nullptr;
+    PressureUnits m_pressureUnits;
+    TemperatureUnit m_temperatureUnit;
+    PathLengthUnit m_pathLengthUnit;
+    XAxis m_xAxis;
+    YAxisSettings m_yAxis;
+
+    QString m_dataFolder;
+    QString m_tipsFolder;
+    QString m_downloadsFolder;
+    QString m_resultsFolder;
+    QString m_lineFileName;
+
+    bool m_lblRequested = false;
+    bool m_calculationRunning = true;
+    bool m_tipsLoaded = false;
+    bool m_externalStorageAccessGranted = false;
+    bool m_iPhone = false;
+    double m_defaultFontPointSize = 0.0;
+    int m_defaultLabelHeight = 0;
+    double m_fontScalingRatio = 0.0;
+    QString m_okDialogText;
+};
