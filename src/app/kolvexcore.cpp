@@ -1,22 +1,16 @@
 #include "app/kolvexcore.h"
 
+#include "data/bundleddata.h"
 #include "data/params.h"
 #include "download/linesource.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
-
-static void initBundledResources()
-{
-    Q_INIT_RESOURCE(bundled);
-}
 
 KolvexCore::KolvexCore(QObject *parent)
     : KolvexCore(Settings(), parent)
@@ -39,7 +33,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     connect(m_params, &Params::notify, this, &KolvexCore::notify);
 
     if (settings.useBundledData)
-        installBundledData();
+        BundledData::installMissingFiles(m_dataFolder);
     readParameterFiles();
     emit notify(QString(), 0.0, false, false);
     loadTips();
@@ -62,28 +56,6 @@ void KolvexCore::setUpFolders(const Settings &settings)
     for (const QString &folder : {m_dataFolder, m_tipsFolder, m_downloadsFolder, m_resultsFolder}) {
         if (!QDir().mkpath(folder))
             qWarning() << "Cannot create the folder" << folder;
-    }
-}
-
-// Files the program ships (partition sums, global isotopologue numbers) are
-// copied into the data folder where they are missing, so that a device without
-// network starts complete; files already there, downloaded or not, are kept.
-void KolvexCore::installBundledData()
-{
-    initBundledResources();
-    const QString bundle = QStringLiteral(":/bundled");
-    QDirIterator it(bundle, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = m_dataFolder + source.mid(bundle.size());
-        if (QFileInfo::exists(target))
-            continue;
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        QFile in(source);
-        QSaveFile out(target);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)
-            || out.write(in.readAll()) < 0 || !out.commit())
-            qWarning() << "Cannot install the shipped file" << target;
     }
 }
 

@@ -104,7 +104,6 @@ public:
 
 private:
     void setUpFolders(const Settings &settings);
-    void installBundledData();
     void readParameterFiles();
     void connectLineSource();
     QString calculationProblem() const;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// The data compiled into the program: the files installed into the data folder
+// on first start, the sample line list and the program's own tables.
+class BundledData
+{
+public:
+    // Registers the compiled-in resources; safe to call more than once.
+    static void initialize();
+
+    // Resource folder whose files are copied into the data folder where missing.
+    static QString dataFolderFiles() { return QStringLiteral(":/bundled"); }
+    static QString sampleLineFile() { return QStringLiteral(":/sample/kolvex-sample.par"); }
+    static QString programFolder() { return QStringLiteral(":/program"); }
+
+    // Copies every shipped data-folder file that is missing from the folder; files
+    // already there, downloaded or not, are kept. Returns the number copied, or -1
+    // when a file could not be written.
+    static int installMissingFiles(const QString &dataFolder);
+};
