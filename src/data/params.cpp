@@ -9,6 +9,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 
@@ -40,7 +42,7 @@ bool isPositiveFinite(double value)
 // One partition-sum file: one line per kelvin, temperature then Q(T). Reading
 // stops at the first line that is not the next whole kelvin with a positive
 // finite Q, so that a damaged file never shifts the temperatures of the lines
-// that follow it.
+// that follow it. Numbers are read with from_chars, which ignores the user's locale.
 struct TipsTable
 {
     double firstTemperature = 0.0;
@@ -48,25 +50,50 @@ struct TipsTable
     std::vector<double> partitionSums;
 };
 
-TipsTable parseTipsText(const QString &text)
+const char *skipBlanks(const char *p, const char *end)
 {
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r'))
+        ++p;
+    return p;
+}
+
+bool readNumber(const char *&p, const char *end, double *value)
+{
+    p = skipBlanks(p, end);
+    if (p < end && *p == '+')
+        ++p;
+    const std::from_chars_result result = std::from_chars(p, end, *value);
+    if (result.ec != std::errc() || (result.ptr < end && !std::isspace(static_cast<unsigned char>(*result.ptr))))
+        return false;
+    p = result.ptr;
+    return true;
+}
+
+TipsTable parseTipsText(const QByteArray &text)
+{
     TipsTable table;
-    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString &line : lines) {
-        const QStringList fields = line.trimmed().split(blanks, Qt::SkipEmptyParts);
-        if (fields.isEmpty())
+    const char *p = text.constData();
+    const char *const end = p + text.size();
+    while (p < end) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
+        if (!lineEnd)
+            lineEnd = end;
+        const char *const lineStart = p;
+        const char *field = p;
+        const bool blank = skipBlanks(p, lineEnd) == lineEnd;
+        p = lineEnd + 1;
+        if (blank)
             continue;
-        bool temperatureOk = false;
-        bool sumOk = false;
-        const double temperature = fields.at(0).toDouble(&temperatureOk);
-        const double sum = fields.size() >= 2 ? fields.at(1).toDouble(&sumOk) : 0.0;
-        const bool nextKelvin = table.temperatures.empty()
-            ? temperatureOk && temperature >= 0.0 && temperature == std::floor(temperature)
-            : temperatureOk && temperature == table.temperatures.back() + 1.0;
-        if (!nextKelvin || !sumOk || !isPositiveFinite(sum)) {
+        double temperature = 0.0;
+        double sum = 0.0;
+        const bool parsed = readNumber(field, lineEnd, &temperature) && readNumber(field, lineEnd, &sum);
+        const bool nextKelvin = parsed
+            && (table.temperatures.empty() ? temperature >= 0.0 && temperature == std::floor(temperature)
+                                           : temperature == table.temperatures.back() + 1.0);
+        if (!nextKelvin || !isPositiveFinite(sum)) {
             if (!table.temperatures.empty())
-                qWarning() << "Partition-sum table ends early at damaged line:" << line.left(40);
+                qWarning() << "Partition-sum table ends early at damaged line:"
+                           << QByteArray(lineStart, int(std::min<std::ptrdiff_t>(lineEnd - lineStart, 40))).trimmed();
             break;
         }
         table.temperatures.push_back(temperature);
@@ -75,6 +102,13 @@ TipsTable parseTipsText(const QString &text)
     if (!table.temperatures.empty())
         table.firstTemperature = table.temperatures.front();
     return table;
+}
+
+QByteArray bytesOfFile(const QString &fileName, bool *opened)
+{
+    QFile file(fileName);
+    *opened = file.open(QIODevice::ReadOnly);
+    return *opened ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -293,7 +327,7 @@ void Params::readTipsFile(Isotopologue &isotopologue)
         return;
     }
     bool opened = false;
-    const TipsTable table = parseTipsText(textOfFile(tipsFilePath(isotopologue), &opened));
+    const TipsTable table = parseTipsText(bytesOfFile(tipsFilePath(isotopologue), &opened));
     if (!opened || table.partitionSums.empty()) {
         fillConstantPartitionSums(isotopologue);
         return;
@@ -354,7 +388,7 @@ void Params::readTempTipsValues()
     if (first.globalId <= 0)
         return;
     bool opened = false;
-    const TipsTable table = parseTipsText(textOfFile(tipsFilePath(first), &opened));
+    const TipsTable table = parseTipsText(bytesOfFile(tipsFilePath(first), &opened));
     m_tipsTemperatures = table.temperatures;
 }
 

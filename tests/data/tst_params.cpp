@@ -1,0 +1,410 @@
+#include "data/params.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString hitranData = QStringLiteral(KOLVEX_TEST_DATA "/hitran");
+const QString shippedTips = QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/TIPS");
+const QString shippedGlobalIds = QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/globalid.txt");
+
+int isotopologueCount(const Params &params)
+{
+    int count = 0;
+    for (const Molecule &molecule : params.molecules())
+        count += int(molecule.isotopologues.size());
+    return count;
+}
+
+void writeFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The parameter store's table, its readers of the downloaded parameter files and
+// the partition-sum lookup.
+class TestParams : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builtinTableMatchesReferenceTable();
+    void builtinTableFacts();
+
+    void molparamReplacesTableByMoleculeNumber_data();
+    void molparamReplacesTableByMoleculeNumber();
+    void molparamThatYieldsNothingKeepsBuiltinTable_data();
+    void molparamThatYieldsNothingKeepsBuiltinTable();
+    void molparamSkipsDamagedLinesAndUnknownMolecules();
+    void molparamShortLineRule();
+
+    void globalIdsApplyAndSkipUnknownPositions();
+    void globalIdsOfMissingFile();
+
+    void tipsTablesKeepTheirOwnFirstTemperature();
+    void tipsLookupNeverLeavesTheTable();
+    void missingTipsFilesGiveConstantTables();
+    void damagedTipsFileEndsTableAtTheDamage();
+    void readingTipsTwiceDoesNotDoubleTheGrid();
+    void chainedTipsReadingReadsEveryTable();
+    void temperatureProblemNamesTheServedRange();
+};
+
+void TestParams::builtinTableMatchesReferenceTable()
+{
+    Params params;
+    QFile reference(hitranData + QStringLiteral("/isotopologues-builtin.tsv"));
+    QVERIFY(reference.open(QIODevice::ReadOnly));
+    reference.readLine();
+    int rows = 0;
+    while (!reference.atEnd()) {
+        const QStringList f = QString::fromUtf8(reference.readLine()).trimmed().split(QLatin1Char('\t'));
+        QCOMPARE(f.size(), 10);
+        const int m = f[0].toInt() - 1;
+        const int i = f[3].toInt() - 1;
+        QVERIFY2(params.isValidIsotopologue(m, i), qPrintable(f.join(QLatin1Char(' '))));
+        const Molecule &molecule = params.molecule(m);
+        const Isotopologue &iso = molecule.isotopologues[std::size_t(i)];
+        QCOMPARE(molecule.name, f[1]);
+        QCOMPARE(molecule.color, f[2]);
+        QCOMPARE(iso.afglCode, f[4].toInt());
+        QCOMPARE(iso.naturalAbundance, f[5].toDouble());
+        QCOMPARE(iso.abundance, iso.naturalAbundance);
+        QCOMPARE(iso.q296, f[6].toDouble());
+        QCOMPARE(iso.gj, f[7].toDouble());
+        QCOMPARE(iso.molarMass, f[8].toDouble());
+        QCOMPARE(iso.globalId, f[9].toInt());
+        QVERIFY(!iso.tipsLoaded);
+        ++rows;
+    }
+    QCOMPARE(rows, 125);
+    QCOMPARE(isotopologueCount(params), 125);
+}
+
+void TestParams::builtinTableFacts()
+{
+    Params params;
+    QCOMPARE(params.moleculeCount(), 49);
+    QCOMPARE(params.molecule(29).name, QStringLiteral("SF6"));
+    QCOMPARE(params.molecule(29).isotopologues.front().globalId, -1);
+    QCOMPARE(params.molecule(33).name, QStringLiteral("O"));
+    QCOMPARE(params.molecule(2).color, params.molecule(36).color);
+    for (const Molecule &molecule : params.molecules())
+        QVERIFY(molecule.selected);
+    QCOMPARE(int(params.pathConditions().concentrations.size()), 49);
+    QCOMPARE(params.replySeparator(), QStringLiteral(";"));
+    QCOMPARE(params.lineWingHalfwidths(), 50);
+    QCOMPARE(params.intensityThreshold(), 1e-25);
+}
+
+void TestParams::molparamReplacesTableByMoleculeNumber_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("lineFeedsOnly");
+    QTest::newRow("HITRAN2020, CRLF, 55 molecules") << "molparam-hitran2020.txt" << false;
+    QTest::newRow("HITRAN2020, LF") << "molparam-hitran2020.txt" << true;
+    QTest::newRow("HITRAN2024, CRLF, 61 molecules") << "molparam-hitran2024.txt" << false;
+}
+
+void TestParams::molparamReplacesTableByMoleculeNumber()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, lineFeedsOnly);
+    QTemporaryDir dir;
+    QByteArray text = readFile(hitranData + QLatin1Char('/') + file);
+    QVERIFY(text.contains("\r\n"));
+    if (lineFeedsOnly)
+        text.replace("\r\n", "\n");
+    const QString path = dir.filePath(QStringLiteral("molparam.txt"));
+    writeFile(path, text);
+
+    Params params;
+    params.molecule(4).isotopologues.clear();   // must come back from the file
+    QSignalSpy complete(&params, &Params::readingMolParamsComplete);
+    QVERIFY(params.readMolParams(path));
+    QCOMPARE(complete.count(), 1);
+
+    // Molecules beyond the 49 the program knows are left out.
+    QCOMPARE(params.moleculeCount(), 49);
+    QCOMPARE(params.molecule(0).name, QStringLiteral("H2O"));
+    QCOMPARE(params.molecule(35).name, QStringLiteral("NO+"));
+    QCOMPARE(params.molecule(48).name, QStringLiteral("COCl2"));
+    // CO2 lists a twelfth isotopologue the built-in table does not know; it gets
+    // no global number until the global-number file names it.
+    const Molecule &co2 = params.molecule(1);
+    QCOMPARE(int(co2.isotopologues.size()), 12);
+    QCOMPARE(co2.isotopologues[0].afglCode, 626);
+    QCOMPARE(co2.isotopologues[0].q296, 286.09);
+    QCOMPARE(co2.isotopologues[10].globalId, 120);
+    QCOMPARE(co2.isotopologues[11].globalId, -1);
+    QCOMPARE(co2.color, QStringLiteral("#33cc33"));
+    QCOMPARE(params.molecule(4).isotopologues.size(), std::size_t(6));
+    QCOMPARE(params.molecule(29).isotopologues[0].globalId, -1);
+    for (const Molecule &molecule : params.molecules()) {
+        QVERIFY(!molecule.color.isEmpty());
+        QVERIFY(!molecule.isotopologues.empty());
+        for (const Isotopologue &iso : molecule.isotopologues) {
+            QCOMPARE(iso.abundance, iso.naturalAbundance);
+            QVERIFY(iso.q296 > 0.0);
+        }
+    }
+}
+
+void TestParams::molparamThatYieldsNothingKeepsBuiltinTable_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("missing") << "does-not-exist.txt";
+    QTest::newRow("empty") << "damaged/empty.txt";
+    QTest::newRow("garbage") << "damaged/molparam-garbage.txt";
+}
+
+void TestParams::molparamThatYieldsNothingKeepsBuiltinTable()
+{
+    QFETCH(QString, file);
+    Params params;
+    QSignalSpy complete(&params, &Params::readingMolParamsComplete);
+    QVERIFY(!params.readMolParams(hitranData + QLatin1Char('/') + file));
+    QCOMPARE(complete.count(), 0);
+    QCOMPARE(params.moleculeCount(), 49);
+    QCOMPARE(isotopologueCount(params), 125);
+}
+
+void TestParams::molparamSkipsDamagedLinesAndUnknownMolecules()
+{
+    Params params;
+    QVERIFY(params.readMolParams(hitranData + QStringLiteral("/damaged/molparam-damaged-values.txt")));
+    QCOMPARE(params.moleculeCount(), 49);
+    // CO2: the garbage line and the line with Q(296 K) = 0 are left out.
+    QCOMPARE(params.molecule(1).isotopologues.size(), std::size_t(1));
+    QCOMPARE(params.molecule(1).isotopologues[0].afglCode, 626);
+    QCOMPARE(params.molecule(3).isotopologues.size(), std::size_t(1));
+    // Molecules the file does not name keep their built-in entries.
+    QCOMPARE(params.molecule(0).isotopologues.size(), std::size_t(7));
+    QCOMPARE(params.molecule(0).isotopologues[6].globalId, 129);
+
+    Params truncated;
+    QVERIFY(truncated.readMolParams(hitranData + QStringLiteral("/damaged/molparam-truncated.txt")));
+    // The last line is cut inside its numbers: it is left out, the line before stays.
+    QCOMPARE(truncated.molecule(0).isotopologues.size(), std::size_t(1));
+    QCOMPARE(truncated.molecule(0).isotopologues[0].afglCode, 161);
+    QCOMPARE(truncated.molecule(1).isotopologues.size(), std::size_t(11));
+}
+
+void TestParams::molparamShortLineRule()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("molparam.txt"));
+    // A molecule line of 10 characters is read; one of 9 is dropped, so the
+    // isotopologue under it still belongs to the molecule before.
+    writeFile(path,
+              "header line\r\n"
+              "   H2O (1)\r\n"
+              "         161  9.97317E-01    1.7458E+02    1     18.010565 \r\n"
+              "  CO2 (2)\r\n"
+              "         181  1.99983E-03    1.7605E+02    1     20.014811 \r\n"
+              "   CO2 (2)\r\n"
+              "         626  9.84204E-01    2.8609E+02    1     43.989830 \r\n");
+    Params params;
+    QVERIFY(params.readMolParams(path));
+    QCOMPARE(params.molecule(0).isotopologues.size(), std::size_t(2));
+    QCOMPARE(params.molecule(1).isotopologues.size(), std::size_t(1));
+    QCOMPARE(params.molecule(1).isotopologues[0].afglCode, 626);
+}
+
+void TestParams::globalIdsApplyAndSkipUnknownPositions()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("globalid.txt"));
+    writeFile(path,
+              "global_id\tmolecule\tisotopologue\tpartition_sums_available\n"
+              "129\t1\t7\tyes\n"
+              "300\t-\t1\tyes\n"
+              "301\t\t1\tyes\n"
+              "302\t99\t1\tyes\n"
+              "303\t1\t99\tyes\n"
+              "304\t0\t1\tyes\n"
+              "garbage line\n"
+              "x\t1\t1\tyes\n"
+              "7\t2\t1\tno\n"
+              "\n");
+    Params params;
+    params.molecule(0).isotopologues[6].globalId = -1;
+    QCOMPARE(params.readGlobalIds(path), 9);
+    QCOMPARE(params.molecule(0).isotopologues[6].globalId, 129);
+    QVERIFY(params.molecule(0).isotopologues[6].listedInGlobalIds);
+    QCOMPARE(params.molecule(0).isotopologues[0].globalId, 1);
+    QVERIFY(!params.molecule(0).isotopologues[0].listedInGlobalIds);
+    QCOMPARE(params.molecule(1).isotopologues[0].globalId, 7);
+    QVERIFY(!params.molecule(1).isotopologues[0].listedInGlobalIds);
+
+    Params shipped;
+    QCOMPARE(shipped.readGlobalIds(shippedGlobalIds), 156);
+    for (const Molecule &molecule : shipped.molecules()) {
+        for (const Isotopologue &iso : molecule.isotopologues) {
+            const bool shipped = QFile::exists(shippedTips + QStringLiteral("/q%1.txt").arg(iso.globalId));
+            QCOMPARE(iso.listedInGlobalIds, shipped);
+        }
+    }
+}
+
+void TestParams::globalIdsOfMissingFile()
+{
+    Params params;
+    QCOMPARE(params.readGlobalIds(QStringLiteral("/nonexistent/globalid.txt")), 0);
+    QCOMPARE(params.readGlobalIds(hitranData + QStringLiteral("/damaged/empty.txt")), 0);
+    QCOMPARE(params.molecule(1).isotopologues[0].globalId, 7);
+}
+
+void TestParams::tipsTablesKeepTheirOwnFirstTemperature()
+{
+    Params params;
+    params.setTipsFolder(shippedTips);
+    QSignalSpy progress(&params, &Params::notify);
+    params.loadAllTipsFiles();
+    QVERIFY(progress.count() >= 124);
+
+    const Isotopologue &h2o = params.molecule(0).isotopologues[0];
+    QVERIFY(h2o.tipsLoaded);
+    QCOMPARE(h2o.partitionSumsFirstTemperature, 1.0);
+    QCOMPARE(h2o.partitionSum(296.0), 174.5813);
+    QCOMPARE(h2o.partitionSum(295.6), 174.5813);
+    // CF4's table (global number 96) starts at 70 K: 296 K is its 227th line.
+    const Isotopologue &cf4 = params.molecule(41).isotopologues[0];
+    QCOMPARE(cf4.globalId, 96);
+    QVERIFY(cf4.tipsLoaded);
+    QCOMPARE(cf4.partitionSumsFirstTemperature, 70.0);
+    QCOMPARE(cf4.partitionSum(296.0), 121272.7072);
+    QCOMPARE(cf4.partitionSum(70.0), 9606.983906);
+    QVERIFY(!cf4.partitionSumCovers(69.0));
+    QVERIFY(cf4.partitionSumCovers(3000.0));
+    QVERIFY(!cf4.partitionSumCovers(3001.0));
+
+    QCOMPARE(int(params.tipsTemperatures().size()), 5000);
+    QCOMPARE(params.tipsTemperature(0), 1.0);
+    QCOMPARE(params.tipsTemperature(-1), 0.0);
+    QCOMPARE(params.tipsTemperature(5000), 0.0);
+    // SF6 has no partition-sum file: constant Q(296 K).
+    const Isotopologue &sf6 = params.molecule(29).isotopologues[0];
+    QVERIFY(!sf6.tipsLoaded);
+    QCOMPARE(sf6.partitionSum(1000.0), sf6.q296);
+}
+
+void TestParams::tipsLookupNeverLeavesTheTable()
+{
+    Isotopologue iso;
+    iso.q296 = 5.0;
+    QCOMPARE(iso.partitionSum(296.0), 5.0);   // no table at all
+    iso.tipsLoaded = true;
+    iso.partitionSumsFirstTemperature = 70.0;
+    iso.partitionSums = {1.0, 2.0, 3.0};
+    QCOMPARE(iso.partitionSum(71.0), 2.0);
+    QCOMPARE(iso.partitionSum(0.0), 1.0);
+    QCOMPARE(iso.partitionSum(-1e300), 1.0);
+    QCOMPARE(iso.partitionSum(1e300), 3.0);
+    QCOMPARE(iso.partitionSum(std::nan("")), 1.0);
+    QCOMPARE(iso.partitionSum(std::numeric_limits<double>::infinity()), 3.0);
+    QVERIFY(!iso.partitionSumCovers(std::nan("")));
+    QVERIFY(!iso.partitionSumCovers(73.0));
+    QVERIFY(iso.partitionSumCovers(72.4));
+}
+
+void TestParams::missingTipsFilesGiveConstantTables()
+{
+    QTemporaryDir dir;
+    Params params;
+    params.setTipsFolder(dir.path());
+    params.loadAllTipsFiles();
+    for (const Molecule &molecule : params.molecules()) {
+        for (const Isotopologue &iso : molecule.isotopologues) {
+            QVERIFY(!iso.tipsLoaded);
+            QCOMPARE(int(iso.partitionSums.size()), 2931);
+            QCOMPARE(iso.partitionSums.front(), iso.q296);
+            QCOMPARE(iso.partitionSums.back(), iso.q296);
+        }
+    }
+    QVERIFY(params.tipsTemperatures().empty());
+    QVERIFY(params.temperatureProblem(5000.0).isEmpty());
+}
+
+void TestParams::damagedTipsFileEndsTableAtTheDamage()
+{
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(hitranData + QStringLiteral("/damaged/q7-damaged.txt"), dir.filePath("q7.txt")));
+    // A file with nothing readable counts as missing.
+    writeFile(dir.filePath("q8.txt"), "not a table\n");
+    writeFile(dir.filePath("q9.txt"), QByteArray());
+    Params params;
+    params.setTipsFolder(dir.path());
+    params.loadAllTipsFiles();
+    const Molecule &co2 = params.molecule(1);
+    QVERIFY(co2.isotopologues[0].tipsLoaded);
+    QCOMPARE(int(co2.isotopologues[0].partitionSums.size()), 300);
+    QCOMPARE(co2.isotopologues[0].partitionSum(296.0), 286.09382);
+    QVERIFY(!co2.isotopologues[0].partitionSumCovers(301.0));
+    for (int i : {1, 2}) {
+        QVERIFY(!co2.isotopologues[std::size_t(i)].tipsLoaded);
+        QCOMPARE(int(co2.isotopologues[std::size_t(i)].partitionSums.size()), 2931);
+    }
+}
+
+void TestParams::readingTipsTwiceDoesNotDoubleTheGrid()
+{
+    Params params;
+    params.setTipsFolder(shippedTips);
+    params.loadAllTipsFiles();
+    params.loadAllTipsFiles();
+    QCOMPARE(int(params.tipsTemperatures().size()), 5000);
+    QCOMPARE(int(params.molecule(0).isotopologues[0].partitionSums.size()), 5000);
+}
+
+void TestParams::chainedTipsReadingReadsEveryTable()
+{
+    Params params;
+    params.setTipsFolder(shippedTips);
+    QSignalSpy complete(&params, &Params::readingTipsFilesComplete);
+    params.readOneTipsFile(0, 0);
+    QCOMPARE(complete.count(), 1);
+    int loaded = 0;
+    for (const Molecule &molecule : params.molecules()) {
+        for (const Isotopologue &iso : molecule.isotopologues)
+            loaded += iso.tipsLoaded ? 1 : 0;
+    }
+    QCOMPARE(loaded, 123);   // O and SF6 have no table
+    QCOMPARE(int(params.tipsTemperatures().size()), 5000);
+    params.readOneTipsFile(99, 0);   // a position outside the table is ignored
+    QCOMPARE(complete.count(), 1);
+}
+
+void TestParams::temperatureProblemNamesTheServedRange()
+{
+    Params params;
+    params.setTipsFolder(shippedTips);
+    params.loadAllTipsFiles();
+    QVERIFY(params.temperatureProblem(296.0).isEmpty());
+    QVERIFY(params.temperatureProblem(70.0).isEmpty());
+    const QString cold = params.temperatureProblem(50.0);
+    QVERIFY(cold.contains(QStringLiteral("70 K to 3000 K")));
+    QVERIFY(!params.temperatureProblem(3001.0).isEmpty());
+    QVERIFY(!params.temperatureProblem(0.0).isEmpty());
+    QVERIFY(!params.temperatureProblem(std::nan("")).isEmpty());
+    // Without CF4 in the calculation, 50 K is served by every other table.
+    params.setCalcNotSelected(false);
+    params.molecule(41).selected = false;
+    QVERIFY(params.temperatureProblem(50.0).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestParams)
+#include "tst_params.moc"
