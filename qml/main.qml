@@ -1,9 +1,41 @@
-import QtQuick 2.12
-import QtQuick.Window 2.12
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import QtQuick.Window 2.15
 
-Window {
+ApplicationWindow {
+    id: mainWindow
     visible: true
     width: 480
     height: 800
     title: "Kolvex"
+
+    Label {
+        anchors.centerIn: parent
+        width: parent.width * 0.8
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.WordWrap
+        text: "Kolvex"
+        font.pointSize: 24
+        visible: !banner.visible
+    }
+
+    NotificationBanner {
+        id: banner
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+    }
+
+    OkDialog {
+        id: okDialog
+    }
+
+    Connections {
+        target: coreObj
+        function onOkDialogTextChanged() {
+            if (coreObj.okDialogText !== "" && coreObj.okDialogText !== "undefined")
+                okDialog.show(coreObj.okDialogText)
+        }
+    }
 }

@@ -1,0 +1,257 @@
+#include "app/kolvexcore.h"
+#include "data/params.h"
+#include "download/linesource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A line source that records what the core asks of it and answers on request.
+class ScriptedLineSource : public LineSource
+{
+public:
+    using LineSource::LineSource;
+
+    void setMolecules(std::vector<Molecule> *list) override { molecules = list; }
+    void setCalcStart(double wavenumber) override { start = wavenumber; }
+    void setCalcEnd(double wavenumber) override { end = wavenumber; }
+    void setCancelRequested(bool cancel) override { cancelled = cancel; }
+    bool cancelRequested() const override { return cancelled; }
+    void fetchForCalculation() override { ++fetches; }
+    void prepareLineData() override { ++preparations; }
+    qint64 expectedRecordCount() const override { return 0; }
+    // No lines: every request for a batch is answered with the end of the data.
+    void requestNextChunk() override { emit noMoreDataAvailable(); }
+    const std::vector<LineRecord> &lineRecords() const override { return records; }
+    void clearLineRecords() override { ++clears; }
+
+    std::vector<Molecule> *molecules = nullptr;
+    std::vector<LineRecord> records;
+    double start = 0.0;
+    double end = 0.0;
+    bool cancelled = false;
+    int fetches = 0;
+    int preparations = 0;
+    int clears = 0;
+};
+
+KolvexCore::Settings settingsFor(const QTemporaryDir &dir)
+{
+    KolvexCore::Settings settings;
+    settings.dataFolder = dir.path();
+    settings.serviceBaseUrl = QStringLiteral("http://127.0.0.1:9");
+    settings.productBaseUrl = QStringLiteral("http://127.0.0.1:9");
+    return settings;
+}
+
+} // namespace
+
+// Start-up in a fresh data folder and the calculate / cancel / finish sequence.
+class TestKolvexCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void startInFreshFolderInstallsShippedData();
+    void startKeepsFilesAlreadyInTheDataFolder();
+    void lineFileIsFirstParFileByName();
+    void calculateRunsOnceAndFinishesOnUnsuccessfulDownload();
+    void calculateFinishesWhenLineDataRunsOut();
+    void lineByLineWithoutRequestDoesNothing();
+    void cancelReachesTheLineSource();
+    void calculateRefusesWhatCannotBeCalculated_data();
+    void calculateRefusesWhatCannotBeCalculated();
+
+private:
+    QTemporaryDir m_dir;
+    KolvexCore *m_core = nullptr;
+};
+
+void TestKolvexCore::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_core = new KolvexCore(settingsFor(m_dir), this);
+}
+
+void TestKolvexCore::startInFreshFolderInstallsShippedData()
+{
+    QCOMPARE(QDir(m_dir.path() + "/TIPS").entryList(QDir::Files).size(), 125);
+    QVERIFY(QFile::exists(m_dir.path() + "/globalid.txt"));
+    QVERIFY(QDir(m_dir.path() + "/HITRAN-downloads").exists());
+    QVERIFY(QDir(m_dir.path() + "/results").exists());
+    QVERIFY(m_core->tipsLoaded());
+    QVERIFY(!m_core->calculationIsRunning());
+    QCOMPARE(m_core->okDialogText(), QStringLiteral("undefined"));
+    const Isotopologue &cf4 = m_core->params()->molecule(41).isotopologues[0];
+    QVERIFY(cf4.tipsLoaded);
+    QCOMPARE(cf4.partitionSum(296.0), 121272.7072);
+    // The global-number file marks what can be downloaded.
+    QVERIFY(m_core->params()->molecule(0).isotopologues[0].listedInGlobalIds);
+    QVERIFY(!m_core->params()->molecule(33).isotopologues[0].listedInGlobalIds);
+    QCOMPARE(m_core->xAxis()->numPoints(), 10000);
+    QCOMPARE(m_core->xAxis()->units(), quint8(XAxis::WavelengthMicron));
+    QCOMPARE(m_core->pathLengthUnit()->unit, quint8(PathLengthUnit::Metre));
+}
+
+void TestKolvexCore::startKeepsFilesAlreadyInTheDataFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.path() + "/TIPS"));
+    {
+        QFile own(dir.path() + "/TIPS/q1.txt");
+        QVERIFY(own.open(QIODevice::WriteOnly));
+        for (int t = 1; t <= 400; ++t)
+            own.write(QByteArray::number(t).rightJustified(4) + "          2.50000000\n");
+    }
+    KolvexCore core(settingsFor(dir));
+    QCOMPARE(core.params()->molecule(0).isotopologues[0].partitionSum(296.0), 2.5);
+    QCOMPARE(core.params()->tipsTemperatures().size(), std::size_t(400));
+    QCOMPARE(QDir(dir.path() + "/TIPS").entryList(QDir::Files).size(), 125);
+}
+
+void TestKolvexCore::lineFileIsFirstParFileByName()
+{
+    QTemporaryDir dir;
+    QCOMPARE(KolvexCore::chooseLineFileName(dir.path()), QStringLiteral("HITRAN2012.par"));
+    for (const char *name : {"zz.par", "notes.txt", "HITRAN2020.par", "b.par"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QDir().mkpath(dir.filePath("a.par")));   // a folder, not a line file
+    QCOMPARE(KolvexCore::chooseLineFileName(dir.path()), QStringLiteral("HITRAN2020.par"));
+}
+
+void TestKolvexCore::calculateRunsOnceAndFinishesOnUnsuccessfulDownload()
+{
+    ScriptedLineSource source;
+    m_core->setLineSource(&source);
+    QSignalSpy spectra(m_core, &KolvexCore::updateSpectra);
+    QSignalSpy banner(m_core, &KolvexCore::notify);
+
+    m_core->calculate();
+    QVERIFY(m_core->calculationIsRunning());
+    QVERIFY(m_core->lblRequested());
+    QCOMPARE(source.fetches, 1);
+    QCOMPARE(source.start, 2000.0);
+    QCOMPARE(source.end, 2300.0);
+    QCOMPARE(source.molecules, &m_core->params()->molecules());
+
+    m_core->calculate();   // ignored while running
+    QCOMPARE(source.fetches, 1);
+
+    emit source.hitranDownloadUnsuccessful();
+    QVERIFY(!m_core->calculationIsRunning());
+    QVERIFY(!m_core->lblRequested());
+    QCOMPARE(source.preparations, 0);
+    QCOMPARE(source.clears, 1);
+    QCOMPARE(spectra.count(), 1);
+    QVERIFY(!banner.isEmpty());
+    QCOMPARE(banner.last().at(2).toBool(), false);
+
+    // A late second report of the same end changes nothing.
+    emit source.hitranDownloadUnsuccessful();
+    QCOMPARE(source.clears, 1);
+    QCOMPARE(spectra.count(), 1);
+    m_core->setLineSource(nullptr);
+}
+
+void TestKolvexCore::calculateFinishesWhenLineDataRunsOut()
+{
+    ScriptedLineSource source;
+    m_core->setLineSource(&source);
+    QSignalSpy spectra(m_core, &KolvexCore::updateSpectra);
+    m_core->calculate();
+    emit source.hitranDownloadComplete();
+    QCOMPARE(source.preparations, 1);
+    QVERIFY(!m_core->calculationIsRunning());
+    QVERIFY(!spectra.isEmpty());
+    QCOMPARE(spectra.last().at(0).toBool(), true);
+    QCOMPARE(spectra.last().at(1).toBool(), true);
+
+    // The next calculation starts again.
+    m_core->calculate();
+    QCOMPARE(source.fetches, 2);
+    emit source.hitranDownloadUnsuccessful();
+    QVERIFY(!m_core->calculationIsRunning());
+    m_core->setLineSource(nullptr);
+}
+
+void TestKolvexCore::lineByLineWithoutRequestDoesNothing()
+{
+    ScriptedLineSource source;
+    m_core->setLineSource(&source);
+    emit source.hitranDownloadComplete();
+    m_core->calculateLineByLine();
+    QCOMPARE(source.preparations, 0);
+    QVERIFY(!m_core->calculationIsRunning());
+    m_core->setLineSource(nullptr);
+}
+
+void TestKolvexCore::cancelReachesTheLineSource()
+{
+    ScriptedLineSource source;
+    m_core->setLineSource(&source);
+    m_core->calculate();
+    m_core->cancelCalculation();
+    QVERIFY(source.cancelled);
+    emit source.hitranDownloadUnsuccessful();
+    QVERIFY(!m_core->calculationIsRunning());
+    // A new calculation clears the cancel request.
+    m_core->calculate();
+    QVERIFY(!source.cancelled);
+    emit source.hitranDownloadUnsuccessful();
+    m_core->setLineSource(nullptr);
+}
+
+void TestKolvexCore::calculateRefusesWhatCannotBeCalculated_data()
+{
+    QTest::addColumn<double>("temperature");
+    QTest::addColumn<double>("minWavenumber");
+    QTest::addColumn<double>("maxWavenumber");
+    QTest::addColumn<int>("points");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("below the partition sums") << 50.0 << 2000.0 << 2300.0 << 100 << "70 K to 3000 K";
+    QTest::newRow("above the partition sums") << 3500.0 << 2000.0 << 2300.0 << 100 << "70 K to 3000 K";
+    QTest::newRow("no temperature") << 0.0 << 2000.0 << 2300.0 << 100 << "above 0 K";
+    QTest::newRow("one grid point") << 296.0 << 2000.0 << 2300.0 << 1 << "number of points";
+    QTest::newRow("too many points") << 296.0 << 2000.0 << 2300.0 << 50000000 << "number of points";
+    QTest::newRow("empty range") << 296.0 << 2300.0 << 2300.0 << 100 << "above its start";
+    QTest::newRow("beyond 50000 cm-1") << 296.0 << 2000.0 << 60000.0 << 100 << "0 to 50000";
+}
+
+void TestKolvexCore::calculateRefusesWhatCannotBeCalculated()
+{
+    QFETCH(double, temperature);
+    QFETCH(double, minWavenumber);
+    QFETCH(double, maxWavenumber);
+    QFETCH(int, points);
+    QFETCH(QString, message);
+
+    ScriptedLineSource source;
+    m_core->setLineSource(&source);
+    PathConditions &path = m_core->params()->pathConditions();
+    const PathConditions saved = path;
+    const XAxis savedGrid = *m_core->xAxis();
+    path.temperature = temperature;
+    m_core->xAxis()->setMinWavenumber(minWavenumber);
+    m_core->xAxis()->setMaxWavenumber(maxWavenumber);
+    m_core->xAxis()->setNumPoints(points);
+
+    m_core->calculate();
+    QVERIFY(!m_core->calculationIsRunning());
+    QCOMPARE(source.fetches, 0);
+    QVERIFY2(m_core->okDialogText().contains(message), qPrintable(m_core->okDialogText()));
+
+    path = saved;
+    *m_core->xAxis() = savedGrid;
+    m_core->setOkDialogText(QString());
+    m_core->setLineSource(nullptr);
+}
+
+QTEST_GUILESS_MAIN(TestKolvexCore)
+#include "tst_kolvexcore.moc"
