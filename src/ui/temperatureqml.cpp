@@ -3,6 +3,7 @@
 #include "app/kolvexcore.h"
 #include "data/params.h"
 #include "ui/numbertext.h"
+#include "ui/okdialog.h"
 
 TemperatureQml::TemperatureQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
@@ -31,7 +32,7 @@ void TemperatureQml::setTemperature(const QString &text)
     if (problem.isEmpty())
         m_core->params()->pathConditions().temperature = kelvin;
     else
-        m_core->setOkDialogText(problem);
+        OkDialog::show(m_core, problem);
     // Also after a refusal, so that the field shows the temperature in use again.
     emit temperatureChanged();
 }
@@ -46,7 +47,7 @@ void TemperatureQml::setUnits(quint8 code)
     if (code == units())
         return;
     if (!TemperatureUnit::isValid(code)) {
-        m_core->setOkDialogText(QStringLiteral("Unknown temperature unit %1.").arg(code));
+        OkDialog::show(m_core, QStringLiteral("Unknown temperature unit %1.").arg(code));
         emit unitsChanged();
         return;
     }

@@ -3,6 +3,7 @@
 #include "app/kolvexcore.h"
 #include "data/params.h"
 #include "ui/numbertext.h"
+#include "ui/okdialog.h"
 
 #include <cmath>
 
@@ -31,7 +32,7 @@ void TotalPressQml::setTotalPressure(const QString &text)
     if (problem.isEmpty())
         m_core->params()->pathConditions().totalPressure = atm;
     else
-        m_core->setOkDialogText(problem);
+        OkDialog::show(m_core, problem);
     // Also after a refusal, so that the field shows the pressure in use again.
     emit totalPressureChanged();
 }
@@ -46,7 +47,7 @@ void TotalPressQml::setUnits(quint8 code)
     if (code == units())
         return;
     if (!PressureUnits::isValidPressureUnit(code)) {
-        m_core->setOkDialogText(QStringLiteral("Unknown pressure unit %1.").arg(code));
+        OkDialog::show(m_core, QStringLiteral("Unknown pressure unit %1.").arg(code));
         emit unitsChanged();
         return;
     }

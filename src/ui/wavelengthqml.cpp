@@ -2,6 +2,7 @@
 
 #include "app/kolvexcore.h"
 #include "ui/numbertext.h"
+#include "ui/okdialog.h"
 
 #include <cmath>
 
@@ -60,7 +61,7 @@ bool WavelengthQml::applyEnd(const QString &text, End end)
     if (problem.isEmpty())
         problem = XAxis::validationProblem(minimum, maximum, axis->numPoints());
     if (!problem.isEmpty()) {
-        m_core->setOkDialogText(problem);
+        OkDialog::show(m_core, problem);
         return false;
     }
     if (setsMinimum)
@@ -85,7 +86,7 @@ void WavelengthQml::setUnits(quint8 code)
     if (code == units())
         return;
     if (code >= XAxis::UnitCount) {
-        m_core->setOkDialogText(QStringLiteral("Unknown spectral unit %1.").arg(code));
+        OkDialog::show(m_core, QStringLiteral("Unknown spectral unit %1.").arg(code));
         emit unitsChanged();
         return;
     }
@@ -108,7 +109,7 @@ void WavelengthQml::setNumPoints(int points)
         return;
     const QString problem = XAxis::validationProblem(axis->minWavenumber(), axis->maxWavenumber(), points);
     if (!problem.isEmpty()) {
-        m_core->setOkDialogText(problem);
+        OkDialog::show(m_core, problem);
         emit numPointsChanged();
         return;
     }

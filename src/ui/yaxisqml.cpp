@@ -2,6 +2,7 @@
 
 #include "app/kolvexcore.h"
 #include "ui/numbertext.h"
+#include "ui/okdialog.h"
 
 YAxisQml::YAxisQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
@@ -21,7 +22,7 @@ void YAxisQml::setDisplayedValue(quint8 value)
     if (value == axis->displayedValue)
         return;
     if (value > YAxisSettings::Radiance) {
-        m_core->setOkDialogText(QStringLiteral("Unknown vertical axis quantity %1.").arg(value));
+        OkDialog::show(m_core, QStringLiteral("Unknown vertical axis quantity %1.").arg(value));
         emit displayedValueChanged();
         return;
     }
@@ -70,7 +71,7 @@ void YAxisQml::applyLimit(const QString &text, Limit limit)
         problem = QStringLiteral("The maximum must be above the minimum, %1.")
                       .arg(NumberText::print(axis->currentMinimum()));
     if (!problem.isEmpty()) {
-        m_core->setOkDialogText(problem);
+        OkDialog::show(m_core, problem);
         return;
     }
     if (limit == Limit::Minimum)
@@ -90,7 +91,7 @@ void YAxisQml::setUnits(quint8 code)
     if (code == axis->yUnits)
         return;
     if (code >= YAxisSettings::UnitCount) {
-        m_core->setOkDialogText(QStringLiteral("Unknown vertical axis unit %1.").arg(code));
+        OkDialog::show(m_core, QStringLiteral("Unknown vertical axis unit %1.").arg(code));
         emit unitsChanged();
         return;
     }
