@@ -1,0 +1,424 @@
+#include "app/kolvexcore.h"
+#include "data/params.h"
+#include "ui/numbertext.h"
+#include "ui/pathlengthqml.h"
+#include "ui/temperatureqml.h"
+#include "ui/totalpressqml.h"
+#include "ui/wavelengthqml.h"
+#include "ui/yaxisqml.h"
+
+#include <QMetaProperty>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+// Counts the change signals of the properties an object declares itself.
+class ChangeLog
+{
+public:
+    explicit ChangeLog(QObject *object)
+    {
+        const QMetaObject *meta = object->metaObject();
+        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+            const QByteArray signal = "2" + meta->property(i).notifySignal().methodSignature();
+            m_spies.emplace_back(QString::fromLatin1(meta->property(i).name()),
+                                 std::make_unique<QSignalSpy>(object, signal.constData()));
+        }
+    }
+    // The property names, once per announcement, sorted.
+    QStringList announced() const
+    {
+        QStringList names;
+        for (const auto &spy : m_spies)
+            for (int i = 0; i < spy.second->count(); ++i)
+                names << spy.first;
+        names.sort();
+        return names;
+    }
+
+private:
+    std::vector<std::pair<QString, std::unique_ptr<QSignalSpy>>> m_spies;
+};
+
+// The five setting holders over one core: unit conversions, printed texts, the
+// editing rules and the refusal of values the calculation cannot use.
+class TestSettingHolders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void unitFactors_data();
+    void unitFactors();
+    void printedTexts_data();
+    void printedTexts();
+    void entries_data();
+    void entries();
+    void announcements_data();
+    void announcements();
+    void sameTextKeepsUnroundedValue();
+    void wavelengthEndsFollowTheUnit();
+    void verticalAxisWritesTheShownPair();
+    void decimalCommaLocale();
+
+private:
+    QObject *holder(const QString &name) const;
+    QString storedValues();
+    PathConditions &conditions() { return m_core->params()->pathConditions(); }
+
+    QTemporaryDir m_dataFolder;
+    std::unique_ptr<KolvexCore> m_core;
+    std::unique_ptr<PathlengthQml> m_pathlength;
+    std::unique_ptr<TotalPressQml> m_totalPress;
+    std::unique_ptr<TemperatureQml> m_temperature;
+    std::unique_ptr<WavelengthQml> m_wavelength;
+    std::unique_ptr<YAxisQml> m_yAxis;
+};
+
+void TestSettingHolders::initTestCase()
+{
+    QVERIFY(m_dataFolder.isValid());
+    KolvexCore::Settings settings;
+    settings.dataFolder = m_dataFolder.path();
+    m_core = std::make_unique<KolvexCore>(settings);
+    QVERIFY(m_core->tipsLoaded());
+    m_pathlength = std::make_unique<PathlengthQml>(nullptr, m_core.get());
+    m_totalPress = std::make_unique<TotalPressQml>(nullptr, m_core.get());
+    m_temperature = std::make_unique<TemperatureQml>(nullptr, m_core.get());
+    m_wavelength = std::make_unique<WavelengthQml>(nullptr, m_core.get());
+    m_yAxis = std::make_unique<YAxisQml>(nullptr, m_core.get());
+}
+
+void TestSettingHolders::init()
+{
+    QLocale::setDefault(QLocale::c());
+    conditions().pathLength = 1000.0;
+    conditions().totalPressure = 1.0;
+    conditions().temperature = 296.0;
+    m_core->pathLengthUnit()->unit = PathLengthUnit::Metre;
+    m_core->pressureUnits()->pressureUnit = PressureUnits::Atm;
+    m_core->temperatureUnit()->unit = TemperatureUnit::Kelvin;
+    *m_core->xAxis() = XAxis(XAxis::Wavenumber, 2000.0, 2300.0, 10000);
+    *m_core->yAxis() = YAxisSettings();
+    m_core->setOkDialogText(QString());
+}
+
+QObject *TestSettingHolders::holder(const QString &name) const
+{
+    if (name == QLatin1String("path"))
+        return m_pathlength.get();
+    if (name == QLatin1String("pressure"))
+        return m_totalPress.get();
+    if (name == QLatin1String("temperature"))
+        return m_temperature.get();
+    if (name == QLatin1String("wavelength"))
+        return m_wavelength.get();
+    return m_yAxis.get();
+}
+
+// Every base value and unit code the holders write, in full precision.
+QString TestSettingHolders::storedValues()
+{
+    const XAxis *x = m_core->xAxis();
+    const YAxisSettings *y = m_core->yAxis();
+    QStringList values;
+    for (double value : {conditions().pathLength, conditions().totalPressure, conditions().temperature,
+                         x->minWavenumber(), x->maxWavenumber(), x->step(), y->absMin, y->absMax,
+                         y->crossSectionMin, y->crossSectionMax, y->radianceMin, y->radianceMax})
+        values << QString::number(value, 'g', 17);
+    for (int code : {int(m_core->pathLengthUnit()->unit), int(m_core->pressureUnits()->pressureUnit),
+                     int(m_core->temperatureUnit()->unit), int(x->units()), x->numPoints(), int(y->yUnits),
+                     int(y->displayedValue)})
+        values << QString::number(code);
+    return values.join(QLatin1Char(' '));
+}
+
+// Each unit against a known physical value in both directions, then a round
+// trip. The pressure factors are fixed constants a little off the exact ones
+// (psi by 5e-5 relative), hence the tolerance of the physical check.
+void TestSettingHolders::unitFactors_data()
+{
+    QTest::addColumn<char>("quantity");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<double>("display");
+    QTest::addColumn<double>("base");
+
+    QTest::newRow("km") << 'l' << 0 << 1.5 << 1500.0;
+    QTest::newRow("m") << 'l' << 1 << 2.0 << 2.0;
+    QTest::newRow("cm") << 'l' << 2 << 250.0 << 2.5;
+    QTest::newRow("mile") << 'l' << 3 << 1.0 << 1609.344;
+    QTest::newRow("foot") << 'l' << 4 << 1.0 << 0.3048;
+    QTest::newRow("inch") << 'l' << 5 << 1.0 << 0.0254;
+    QTest::newRow("K") << 't' << 0 << 296.0 << 296.0;
+    QTest::newRow("C") << 't' << 1 << 22.85 << 296.0;
+    QTest::newRow("F") << 't' << 2 << 73.13 << 296.0;
+    QTest::newRow("atm") << 'p' << 0 << 2.0 << 2.0;
+    QTest::newRow("mbar") << 'p' << 1 << 1013.25 << 1.0;
+    QTest::newRow("Torr") << 'p' << 2 << 760.0 << 1.0;
+    QTest::newRow("Pa") << 'p' << 3 << 101325.0 << 1.0;
+    QTest::newRow("psi") << 'p' << 4 << 14.6959488 << 1.0;
+    QTest::newRow("mmHg") << 'p' << 5 << 760.0 << 1.0;
+    QTest::newRow("inHg") << 'p' << 6 << 29.9212583 << 1.0;
+    QTest::newRow("nm") << 'x' << 0 << 5000.0 << 2000.0;
+    QTest::newRow("micron") << 'x' << 1 << 2.5 << 4000.0;
+    QTest::newRow("cm-1") << 'x' << 2 << 2150.0 << 2150.0;
+    QTest::newRow("Hz") << 'x' << 3 << 5.99584916e13 << 2000.0;
+}
+
+void TestSettingHolders::unitFactors()
+{
+    QFETCH(char, quantity);
+    QFETCH(int, code);
+    QFETCH(double, display);
+    QFETCH(double, base);
+
+    const quint8 unit = quint8(code);
+    auto to = [&](double value) {
+        return quantity == 'l' ? PathLengthUnit::toMetres(value, unit)
+             : quantity == 't' ? TemperatureUnit::toKelvin(value, unit)
+             : quantity == 'p' ? PressureUnits::toAtm(value, unit)
+                               : XAxis::toWavenumber(value, unit);
+    };
+    auto from = [&](double value) {
+        return quantity == 'l' ? PathLengthUnit::fromMetres(value, unit)
+             : quantity == 't' ? TemperatureUnit::fromKelvin(value, unit)
+             : quantity == 'p' ? PressureUnits::fromAtm(value, unit)
+                               : XAxis::fromWavenumber(value, unit);
+    };
+    QVERIFY2(std::fabs(to(display) - base) <= 1e-4 * base, qPrintable(QString::number(to(display), 'g', 12)));
+    QVERIFY2(std::fabs(from(base) - display) <= 1e-4 * display, qPrintable(QString::number(from(base), 'g', 12)));
+    QVERIFY(std::fabs(to(from(base)) - base) <= 1e-7 * base);
+}
+
+// The stored base values (1000 m, 1 atm, 296 K, 2000-2300 cm-1 in 10000 points)
+// as each holder prints them in a chosen unit.
+void TestSettingHolders::printedTexts_data()
+{
+    QTest::addColumn<QString>("holderName");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("296 K in F") << "temperature" << QByteArray("temperature") << 2 << "73.13";
+    QTest::newRow("1 atm in mbar") << "pressure" << QByteArray("totalPressure") << 1 << "1013.25";
+    QTest::newRow("1000 m in miles") << "path" << QByteArray("pathlength") << 3 << "0.621371";
+    QTest::newRow("start in nm") << "wavelength" << QByteArray("startWavelength") << 0 << "4347.83";
+    QTest::newRow("end in nm") << "wavelength" << QByteArray("endWavelength") << 0 << "5000";
+    QTest::newRow("step of 10000 points") << "wavelength" << QByteArray("resolWavelength") << 2 << "0.030003";
+    QTest::newRow("cross-section maximum") << "yaxis" << QByteArray("maximum") << 0 << "1e-22";
+}
+
+void TestSettingHolders::printedTexts()
+{
+    QFETCH(QString, holderName);
+    QFETCH(QByteArray, property);
+    QFETCH(int, units);
+    QFETCH(QString, text);
+
+    QObject *object = holder(holderName);
+    QVERIFY(object->setProperty("units", units));
+    QCOMPARE(object->property("units").toInt(), units);
+    QCOMPARE(object->property(property.constData()).toString(), text);
+}
+
+// One entry into a holder: an incomplete text is ignored silently; a value the
+// calculation cannot use is refused with a message in the OK dialog, the stored
+// values stay and the change signal makes the field show the stored value again.
+void TestSettingHolders::entries_data()
+{
+    QTest::addColumn<QString>("holderName");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("complete");
+
+    for (const char *incomplete : {"", " ", "2.", "2,", "2e", "2E", "-", "+", "2e-"}) {
+        QTest::addRow("path \"%s\"", incomplete) << "path" << QByteArray("pathlength") << 0 << incomplete << false;
+        QTest::addRow("end \"%s\"", incomplete) << "wavelength" << QByteArray("endWavelength") << 0 << incomplete << false;
+    }
+    QTest::newRow("path zero") << "path" << QByteArray("pathlength") << 1 << "0" << true;
+    QTest::newRow("path garbage") << "path" << QByteArray("pathlength") << 1 << "abc" << true;
+    QTest::newRow("path overflows in metres") << "path" << QByteArray("pathlength") << 3 << "1e307" << true;
+    QTest::newRow("pressure negative") << "pressure" << QByteArray("totalPressure") << 1 << "-1" << true;
+    QTest::newRow("pressure infinite") << "pressure" << QByteArray("totalPressure") << 0 << "inf" << true;
+    QTest::newRow("temperature below 0 K") << "temperature" << QByteArray("temperature") << 1 << "-300" << true;
+    QTest::newRow("temperature below the tables") << "temperature" << QByteArray("temperature") << 0 << "10" << true;
+    QTest::newRow("temperature above the tables") << "temperature" << QByteArray("temperature") << 0 << "1e5" << true;
+    QTest::newRow("wavelength zero") << "wavelength" << QByteArray("startWavelength") << 0 << "0" << true;
+    QTest::newRow("negative wavenumber") << "wavelength" << QByteArray("startWavelength") << 2 << "-1" << true;
+    QTest::newRow("above 50000 cm-1") << "wavelength" << QByteArray("startWavelength") << 0 << "100" << true;
+    QTest::newRow("start above end") << "wavelength" << QByteArray("startWavelength") << 2 << "2400" << true;
+    QTest::newRow("nm end below start") << "wavelength" << QByteArray("endWavelength") << 0 << "4000" << true;
+    QTest::newRow("one point") << "wavelength" << QByteArray("numPoints") << 2 << "1" << true;
+    QTest::newRow("too many points") << "wavelength" << QByteArray("numPoints") << 2
+                                     << QString::number(XAxis::maxPoints + 1) << true;
+    QTest::newRow("y minimum above maximum") << "yaxis" << QByteArray("minimum") << 2 << "200" << true;
+    QTest::newRow("y maximum NaN") << "yaxis" << QByteArray("maximum") << 0 << "nan" << true;
+    QTest::newRow("unknown path unit") << "path" << QByteArray("units") << 1 << "6" << true;
+    QTest::newRow("unknown y quantity") << "yaxis" << QByteArray("displayedValue") << 2 << "2" << true;
+}
+
+void TestSettingHolders::entries()
+{
+    QFETCH(QString, holderName);
+    QFETCH(QByteArray, property);
+    QFETCH(int, units);
+    QFETCH(QString, text);
+    QFETCH(bool, complete);
+
+    QObject *object = holder(holderName);
+    QVERIFY(object->setProperty("units", units));
+    const QString stored = storedValues();
+    const QString shownBefore = object->property(property.constData()).toString();
+    ChangeLog log(object);
+    int dialogsOpened = 0;
+    const auto dialogWatch = connect(m_core.get(), &KolvexCore::okDialogTextChanged, this,
+                                     [&] { dialogsOpened += m_core->okDialogText().isEmpty() ? 0 : 1; });
+
+    // Twice: the same refusal again is shown again.
+    QVERIFY(object->setProperty(property.constData(), text));
+    QVERIFY(object->setProperty(property.constData(), text));
+    disconnect(dialogWatch);
+
+    const QString name = QString::fromLatin1(property);
+    QCOMPARE(log.announced(), complete ? (QStringList() << name << name) : QStringList());
+    QCOMPARE(object->property(property.constData()).toString(), shownBefore);
+    QCOMPARE(dialogsOpened, complete ? 2 : 0);
+    QCOMPARE(storedValues(), stored);
+}
+
+// Which properties a change announces: a new unit the unit and every text
+// printed in it (the same unit again nothing), an accepted value its property
+// and what depends on it, valuesUpdated() what the screens re-read.
+void TestSettingHolders::announcements_data()
+{
+    QTest::addColumn<QString>("holderName");
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("announced");
+
+    const QStringList none;
+    QTest::newRow("path unit") << "path" << QByteArray("units") << "0" << QStringList{"pathlength", "units"};
+    QTest::newRow("same path unit") << "path" << QByteArray("units") << "1" << none;
+    QTest::newRow("pressure unit") << "pressure" << QByteArray("units") << "4" << QStringList{"totalPressure", "units"};
+    QTest::newRow("temperature unit") << "temperature" << QByteArray("units") << "2"
+                                      << QStringList{"temperature", "units"};
+    QTest::newRow("spectral unit") << "wavelength" << QByteArray("units") << "0"
+                                   << QStringList{"endWavelength", "resolWavelength", "startWavelength", "units"};
+    QTest::newRow("start") << "wavelength" << QByteArray("startWavelength") << "2100"
+                           << QStringList{"resolWavelength", "startWavelength"};
+    QTest::newRow("points") << "wavelength" << QByteArray("numPoints") << "301"
+                            << QStringList{"numPoints", "resolWavelength"};
+    QTest::newRow("same points") << "wavelength" << QByteArray("numPoints") << "10000" << none;
+    QTest::newRow("y unit") << "yaxis" << QByteArray("units") << "0" << QStringList{"maximum", "minimum", "units"};
+    QTest::newRow("y quantity") << "yaxis" << QByteArray("displayedValue") << "1"
+                                << QStringList{"displayedValue", "maximum", "minimum"};
+    QTest::newRow("rulers off") << "yaxis" << QByteArray("enableRulers") << "false" << QStringList{"enableRulers"};
+    QTest::newRow("cross-section auto") << "yaxis" << QByteArray("crossSectionAutoRecalc") << "false"
+                                        << QStringList{"crossSectionAutoRecalc"};
+    QTest::newRow("path updated") << "path" << QByteArray() << "" << QStringList{"pathlength", "units"};
+    QTest::newRow("wavelength updated")
+        << "wavelength" << QByteArray() << ""
+        << QStringList{"endWavelength", "numPoints", "resolWavelength", "startWavelength", "units"};
+    QTest::newRow("y axis updated") << "yaxis" << QByteArray() << ""
+                                    << QStringList{"displayedValue", "maximum", "minimum", "units"};
+}
+
+void TestSettingHolders::announcements()
+{
+    QFETCH(QString, holderName);
+    QFETCH(QByteArray, property);
+    QFETCH(QString, value);
+    QFETCH(QStringList, announced);
+
+    QObject *object = holder(holderName);
+    ChangeLog log(object);
+    if (property.isEmpty()) {
+        emit m_core->valuesUpdated();
+    } else {
+        QVERIFY(object->setProperty(property.constData(), value));
+        const QVariant shown = object->property(property.constData());
+        QCOMPARE(shown.userType() == QMetaType::UChar ? QString::number(shown.toInt()) : shown.toString(), value);
+    }
+    QCOMPARE(log.announced(), announced);
+    QCOMPARE(m_core->okDialogText(), QString());
+}
+
+// Writing back the text a field shows must not replace the stored value by its
+// six-digit rounding; another text is applied.
+void TestSettingHolders::sameTextKeepsUnroundedValue()
+{
+    conditions().pathLength = 1.23456789;
+    m_core->xAxis()->setMinWavenumber(2000.123456789);
+    m_pathlength->setPathlength(QStringLiteral("1.23457"));
+    m_wavelength->setStartWavelength(QStringLiteral("2000.12"));
+    QCOMPARE(conditions().pathLength, 1.23456789);
+    QCOMPARE(m_core->xAxis()->minWavenumber(), 2000.123456789);
+
+    m_pathlength->setUnits(PathLengthUnit::Kilometre);
+    m_pathlength->setPathlength(QStringLiteral("1.5e"));
+    QCOMPARE(conditions().pathLength, 1.23456789);
+    m_pathlength->setPathlength(QStringLiteral("1.5e3"));
+    QCOMPARE(conditions().pathLength, 1500000.0);
+    QCOMPARE(m_pathlength->pathlength(), QStringLiteral("1500"));
+    m_totalPress->setTotalPressure(QStringLiteral("0.5"));
+    QCOMPARE(conditions().totalPressure, 0.5);
+    m_temperature->setTemperature(QStringLiteral("250"));
+    QCOMPARE(conditions().temperature, 250.0);
+    QCOMPARE(m_core->okDialogText(), QString());
+}
+
+// For wavelengths the start is the smaller number, so it sets the grid's
+// highest wavenumber; a new end keeps the step in line with the points.
+void TestSettingHolders::wavelengthEndsFollowTheUnit()
+{
+    m_wavelength->setUnits(XAxis::WavelengthNm);
+    m_wavelength->setStartWavelength(QStringLiteral("4000"));
+    QCOMPARE(m_core->xAxis()->maxWavenumber(), 2500.0);
+    QCOMPARE(m_core->xAxis()->minWavenumber(), 2000.0);
+    QCOMPARE(m_core->xAxis()->step(), 500.0 / 9999.0);
+    m_wavelength->setUnits(XAxis::Wavenumber);
+    m_wavelength->setEndWavelength(QStringLiteral("2300"));
+    m_wavelength->setNumPoints(301);
+    QCOMPARE(m_wavelength->resolWavelength(), QStringLiteral("1"));
+    QCOMPARE(m_core->okDialogText(), QString());
+}
+
+void TestSettingHolders::verticalAxisWritesTheShownPair()
+{
+    m_yAxis->setMaximum(QStringLiteral("80"));
+    m_yAxis->setUnits(YAxisSettings::CrossSection);
+    m_yAxis->setMaximum(QStringLiteral("5e-21"));
+    m_yAxis->setDisplayedValue(YAxisSettings::Radiance);
+    QCOMPARE(m_yAxis->maximum(), QStringLiteral("1e-06"));
+    m_yAxis->setMaximum(QStringLiteral("2e-6"));
+    QCOMPARE(m_core->yAxis()->absMax, 80.0);
+    QCOMPARE(m_core->yAxis()->crossSectionMax, 5e-21);
+    QCOMPARE(m_core->yAxis()->radianceMax, 2e-6);
+    QCOMPARE(m_core->okDialogText(), QString());
+
+    // What the absorption quantities show for an optical depth of 1.
+    YAxisSettings settings;
+    QCOMPARE(NumberText::print(settings.fromOpticalDepth(1.0)), QStringLiteral("63.2121"));
+    settings.yUnits = YAxisSettings::Transmission;
+    QCOMPARE(NumberText::print(settings.fromOpticalDepth(1.0)), QStringLiteral("36.7879"));
+}
+
+// In a locale with a decimal comma the texts use it, without group separators,
+// and a point is not taken for a group separator.
+void TestSettingHolders::decimalCommaLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    m_pathlength->setPathlength(QStringLiteral("12345,5"));
+    QCOMPARE(m_pathlength->pathlength(), QStringLiteral("12345,5"));
+    m_pathlength->setPathlength(QStringLiteral("1.500"));
+    QCOMPARE(conditions().pathLength, 12345.5);
+    QVERIFY(!m_core->okDialogText().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSettingHolders)
+#include "tst_settingholders.moc"
