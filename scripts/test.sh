@@ -10,9 +10,6 @@ build="$root/build-tests"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKOLVEX_SANITIZE=ON
 cmake --build "$build" --parallel "$(nproc)"
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
-export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software
+# The sanitizer options and the offscreen platform are set per test by CTest.
 cd "$build"
 ctest --output-on-failure --parallel "$(nproc)"

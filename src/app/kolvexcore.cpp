@@ -36,7 +36,9 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
         BundledData::installMissingFiles(m_dataFolder);
     readParameterFiles();
     emit notify(QString(), 0.0, false, false);
-    loadTips();
+    // The partition sums are read as soon as events are processed: by then the
+    // banner is connected, so it shows the progress and is hidden at the end.
+    QMetaObject::invokeMethod(this, &KolvexCore::loadTips, Qt::QueuedConnection);
 
     m_params->setCrossSectionOnly(true);
     m_lineFileName = chooseLineFileName(m_dataFolder);

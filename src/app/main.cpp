@@ -1,12 +1,23 @@
+#include "app/kolvexcore.h"
+#include "app/viewobjects.h"
+
 #include <QApplication>
 #include <QQmlApplicationEngine>
+#include <QQmlContext>
 
 int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kolvex"));
+
+    KolvexCore core;
+    ViewObjects viewObjects(&core);
+
     QQmlApplicationEngine engine;
+    viewObjects.publish(engine.rootContext());
     engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
+    if (engine.rootObjects().isEmpty())
+        return 1;
     return QApplication::exec();
 }

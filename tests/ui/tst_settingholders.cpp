@@ -85,7 +85,7 @@ void TestSettingHolders::initTestCase()
     KolvexCore::Settings settings;
     settings.dataFolder = m_dataFolder.path();
     m_core = std::make_unique<KolvexCore>(settings);
-    QVERIFY(m_core->tipsLoaded());
+    QTRY_VERIFY(m_core->tipsLoaded());
     m_pathlength = std::make_unique<PathlengthQml>(nullptr, m_core.get());
     m_totalPress = std::make_unique<TotalPressQml>(nullptr, m_core.get());
     m_temperature = std::make_unique<TemperatureQml>(nullptr, m_core.get());

@@ -1,0 +1,35 @@
+#include "app/viewobjects.h"
+
+#include "app/kolvexcore.h"
+#include "ui/notifierqml.h"
+#include "ui/pathlengthqml.h"
+#include "ui/temperatureqml.h"
+#include "ui/totalpressqml.h"
+#include "ui/wavelengthqml.h"
+#include "ui/yaxisqml.h"
+
+#include <QQmlContext>
+
+ViewObjects::ViewObjects(KolvexCore *core)
+    : m_core(core)
+    , m_notifier(new NotifierQml(core))
+    , m_pathLength(std::make_unique<PathlengthQml>(nullptr, core))
+    , m_temperature(std::make_unique<TemperatureQml>(nullptr, core))
+    , m_totalPressure(std::make_unique<TotalPressQml>(nullptr, core))
+    , m_wavelength(std::make_unique<WavelengthQml>(nullptr, core))
+    , m_yAxis(std::make_unique<YAxisQml>(nullptr, core))
+{
+}
+
+ViewObjects::~ViewObjects() = default;
+
+void ViewObjects::publish(QQmlContext *context) const
+{
+    context->setContextProperty(QStringLiteral("coreObj"), m_core);
+    context->setContextProperty(QStringLiteral("notifyQml"), m_notifier);
+    context->setContextProperty(QStringLiteral("pathlengthQml"), m_pathLength.get());
+    context->setContextProperty(QStringLiteral("tempQml"), m_temperature.get());
+    context->setContextProperty(QStringLiteral("totalPressQml"), m_totalPressure.get());
+    context->setContextProperty(QStringLiteral("wlQml"), m_wavelength.get());
+    context->setContextProperty(QStringLiteral("yAxisQml"), m_yAxis.get());
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+
+#include <memory>
+
+class KolvexCore;
+class NotifierQml;
+class PathlengthQml;
+class QQmlContext;
+class TemperatureQml;
+class TotalPressQml;
+class WavelengthQml;
+class YAxisQml;
+
+// The objects the QML documents bind to, created for one core and published
+// under their fixed context names. The window and the tests build the same set.
+class ViewObjects
+{
+public:
+    explicit ViewObjects(KolvexCore *core);
+    ~ViewObjects();
+
+    ViewObjects(const ViewObjects &) = delete;
+    ViewObjects &operator=(const ViewObjects &) = delete;
+
+    // Sets the context properties in their fixed order.
+    void publish(QQmlContext *context) const;
+
+    NotifierQml *notifier() const { return m_notifier; }
+
+private:
+    KolvexCore *m_core;
+    NotifierQml *m_notifier;   // a child of the core
+    std::unique_ptr<PathlengthQml> m_pathLength;
+    std::unique_ptr<TemperatureQml> m_temperature;
+    std::unique_ptr<TotalPressQml> m_totalPressure;
+    std::unique_ptr<WavelengthQml> m_wavelength;
+    std::unique_ptr<YAxisQml> m_yAxis;
+};
