@@ -104,23 +104,35 @@ qint64 LineFileStore::recordOffsetAtOrAbove(const QString &path, double wavenumb
     while (lo < hi) {
         const qint64 mid = lo + (hi - lo) / 2;
         const qint64 start = lineStartAtOrBefore(file, mid, lo);
+        qint64 lineStart = start;
         int length = 0;
-        qint64 next = readLineAt(file, start, line, &length);
+        qint64 next = readLineAt(file, lineStart, line, &length);
         stripCarriageReturn(line, &length);
         bool valid = parseRecord(line, length, record);
         // A damaged line says nothing about the order: the first sound line after
-        // it decides.
+        // it decides, and the search never ends on a damaged line before a record.
         while (!valid && next < hi) {
-            next = readLineAt(file, next, line, &length);
+            lineStart = next;
+            next = readLineAt(file, lineStart, line, &length);
             stripCarriageReturn(line, &length);
             valid = parseRecord(line, length, record);
         }
         if (valid && record.wavenumber < wavenumber)
             lo = next;
         else
-            hi = start;
+            hi = valid ? lineStart : start;
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
+    }
+    // Damaged lines just before the record found are stepped over, so that the
+    // offset is that of a record (or the end of the file).
+    while (lo < size) {
+        int length = 0;
+        const qint64 next = readLineAt(file, lo, line, &length);
+        stripCarriageReturn(line, &length);
+        if (parseRecord(line, length, record) || next <= lo)
+            break;
+        lo = next;
     }
     return lo;
 }
