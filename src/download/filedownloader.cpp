@@ -45,7 +45,7 @@ void FileDownloader::replyFinished(QNetworkReply *reply)
     reply->deleteLater();
     const bool timedOut = reply->property(timedOutProperty).toBool();
     m_finishedFilePath = reply->property(filePathProperty).toString();
-    QByteArray body = reply->readAll();
+    QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     m_errorString = ReplyCheck::problem(reply, body, timedOut, m_timeoutMs);
     bool success = m_errorString.isEmpty();
     m_data.clear();

@@ -146,6 +146,7 @@ void HitranOnlineDownloader::setSampleLineFile(const QString &path)
 {
     m_sampleLineFile = path;
     m_sampleDescription.clear();
+    m_sampleCopy.reset();
 }
 
 QString HitranOnlineDownloader::serviceHost() const
@@ -418,8 +419,8 @@ void HitranOnlineDownloader::useSingleFile(const QString &path, double start, do
     m_startOffset = std::max<qint64>(0, m_lineFileStore.recordOffsetAtOrAbove(path, start));
     m_endOffset = std::max(m_startOffset, m_lineFileStore.recordOffsetAtOrAbove(path, end));
     m_position = m_startOffset;
-    const qint64 recordLength = std::max(161, LineFileStore::recordLengthOf(path));
-    m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk) * recordLength, m_endOffset);
+    m_singleFileRecordLength = std::max(161, LineFileStore::recordLengthOf(path));
+    m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk) * m_singleFileRecordLength, m_endOffset);
 }
 
 bool HitranOnlineDownloader::useRegionFiles(double start, double end)
@@ -436,24 +437,18 @@ QString HitranOnlineDownloader::sampleDescription()
 {
     if (!m_sampleDescription.isEmpty())
         return m_sampleDescription;
-    QFile file(m_sampleLineFile);
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = sampleFilePath();
+    LineFileStore reader;
+    reader.readRange(path, 0, QFileInfo(path).size());
+    if (reader.batch().empty())
         return QStringLiteral("the sample line list shipped with Kolvex");
     std::set<int> molecules;
-    double lowest = 0.0;
-    double highest = 0.0;
-    bool first = true;
-    LineRecord record;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
-        if (!LineFileStore::parseRecord(line.constData(), line.size(), record))
-            continue;
+    double lowest = reader.batch().front().wavenumber;
+    double highest = lowest;
+    for (const LineRecord &record : reader.batch()) {
         molecules.insert(record.molecule);
-        if (first)
-            lowest = record.wavenumber;
-        highest = std::max(highest, record.wavenumber);
         lowest = std::min(lowest, record.wavenumber);
-        first = false;
+        highest = std::max(highest, record.wavenumber);
     }
     QStringList names;
     for (int number : molecules) {
@@ -473,6 +468,21 @@ QString HitranOnlineDownloader::sampleDescription()
     return m_sampleDescription;
 }
 
+QString HitranOnlineDownloader::sampleFilePath()
+{
+    if (!m_sampleLineFile.startsWith(QLatin1Char(':')))
+        return m_sampleLineFile;
+    if (m_sampleCopy)
+        return m_sampleCopy->fileName();
+    QFile resource(m_sampleLineFile);
+    auto copy = std::make_unique<QTemporaryFile>();
+    if (!resource.open(QIODevice::ReadOnly) || !copy->open() || copy->write(resource.readAll()) != resource.size()
+        || !copy->flush())
+        return m_sampleLineFile;
+    m_sampleCopy = std::move(copy);
+    return m_sampleCopy->fileName();
+}
+
 void HitranOnlineDownloader::useFallbackLines(const QString &reason, double start, double end)
 {
     const int status = localDataStatus();
@@ -484,7 +494,7 @@ void HitranOnlineDownloader::useFallbackLines(const QString &reason, double star
         origin = QStringLiteral("the HITRAN regions stored earlier on this device; they may not cover "
                                 "the whole range");
     } else {
-        useSingleFile(m_sampleLineFile, start, end);
+        useSingleFile(sampleFilePath(), start, end);
         origin = sampleDescription();
         if (m_endOffset <= m_startOffset)
             origin += QStringLiteral(". Your range holds none of its lines, so the spectrum is empty");
@@ -531,7 +541,7 @@ qint64 HitranOnlineDownloader::expectedRecordCount() const
     case Source::RegionDownloads:
         return qint64(m_lineFileStore.batch().size());
     case Source::SingleFile:
-        return (m_endOffset - m_startOffset) / std::max(161, LineFileStore::recordLengthOf(m_singleFilePath));
+        return (m_endOffset - m_startOffset) / m_singleFileRecordLength;
     case Source::RegionFiles:
         return m_lineFileStore.countRecordsInRegionFiles(m_firstFile, m_lastFile, m_startOffset, m_endOffset);
     case Source::None:
@@ -546,8 +556,7 @@ void HitranOnlineDownloader::readNextFromFiles()
         qint64 next = m_position;
         m_lineFileStore.readRange(m_singleFilePath, m_position, m_chunkEnd, &next);
         m_position = std::max(next, m_chunkEnd);
-        const qint64 recordLength = std::max(161, LineFileStore::recordLengthOf(m_singleFilePath));
-        m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk) * recordLength, m_endOffset);
+        m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk) * m_singleFileRecordLength, m_endOffset);
         emit dataAvailable();
         return;
     }

@@ -5,6 +5,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryFile>
+
+#include <memory>
 
 class FileDownloader;
 class HitranRequestData;
@@ -140,6 +143,8 @@ private:
     bool useRegionFiles(double start, double end);
     void readNextFromFiles();
     QString serviceHost() const;
+    // The sample as a plain file: a compressed resource would be unpacked on every open.
+    QString sampleFilePath();
 
     QString m_serviceBaseUrl;
     QString m_loginQueryPath;
@@ -151,6 +156,8 @@ private:
     QString m_globalIdUrl;
     QString m_sampleLineFile;
     QString m_singleFilePath;
+    qint64 m_singleFileRecordLength = 161;
+    std::unique_ptr<QTemporaryFile> m_sampleCopy;
     double m_calcStart = 0.0;
     double m_calcEnd = 0.0;
     int m_firstFile = 0;

@@ -77,7 +77,7 @@ void HitranRequestData::onFinished(QNetworkReply *reply)
     }
     m_timer->stop();
     m_reply = nullptr;
-    m_body = reply->readAll();
+    m_body = reply->isOpen() ? reply->readAll() : QByteArray();
     m_errorString = ReplyCheck::problem(reply, m_body, m_timedOut, m_timeoutMs);
     const bool success = m_errorString.isEmpty();
     if (!success)
