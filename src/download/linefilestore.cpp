@@ -15,6 +15,7 @@ constexpr qint64 probeBlock = 512;
 // Only the first columns of a line are parsed; a damaged line longer than this
 // is read past without being kept.
 constexpr int keptLineLength = 256;
+constexpr qint64 maxReadBytes = qint64(256) << 20;
 
 // Offset of the start of the line that holds byte pos, not below floor (a line start).
 qint64 lineStartAtOrBefore(QFile &file, qint64 pos, qint64 floor)
@@ -159,7 +160,8 @@ bool LineFileStore::readRange(const QString &path, qint64 from, qint64 to, qint6
             *nextOffset = std::max(from, std::min(to, size));
         return from >= size || to >= size;
     }
-    const qint64 wanted = std::min(to, size) - from;
+    // One read never exceeds maxReadBytes; the caller continues from nextOffset.
+    const qint64 wanted = std::min(std::min(to, size) - from, maxReadBytes);
     if (m_buffer.size() < wanted)
         m_buffer.resize(int(wanted));
     if (!file.seek(from))

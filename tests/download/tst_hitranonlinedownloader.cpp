@@ -461,6 +461,7 @@ void TestHitranOnlineDownloader::fallback()
     for (double position : run.positions)
         QVERIFY(position >= 2000.0 && position < 2300.0);
     QCOMPARE(m_dialogs.size(), 1);
+    qInfo().noquote() << m_dialogs.first();
     QVERIFY2(m_dialogs.first().contains(origin), qPrintable(m_dialogs.first()));
     QVERIFY(m_downloader->lineDataOrigin().contains(origin));
     if (origin.contains(QLatin1String("sample"))) {
