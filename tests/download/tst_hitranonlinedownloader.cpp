@@ -89,6 +89,7 @@ private slots:
     void refusedRanges();
     void localDataStatus_data();
     void localDataStatus();
+    void segmentedDownloadStoresAndReuses_data();
     void segmentedDownloadStoresAndReuses();
     void singleRegionRequest();
     void completeUsageReadsCumulativeFile();
@@ -233,8 +234,17 @@ void TestHitranOnlineDownloader::localDataStatus()
     QCOMPARE(m_downloader->localDataStatus(), status);
 }
 
+void TestHitranOnlineDownloader::segmentedDownloadStoresAndReuses_data()
+{
+    QTest::addColumn<bool>("crlf");
+    QTest::newRow("LF replies") << false;
+    QTest::newRow("CRLF replies") << true;
+}
+
 void TestHitranOnlineDownloader::segmentedDownloadStoresAndReuses()
 {
+    QFETCH(bool, crlf);
+    m_server->setCrlf(crlf);
     const Run run = runCalculation(*m_downloader, 1900.0, 2310.0);
     QVERIFY(run.completed);
     // Regions 85 (1860-1930) to 92 (2275-2335), stored whole under their names.
