@@ -1,0 +1,314 @@
+#include "download/linefilestore.h"
+
+#include "download/normalizeddownloadregionsfinder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 probeBlock = 512;
+// Only the first columns of a line are parsed; a damaged line longer than this
+// is read past without being kept.
+constexpr int keptLineLength = 256;
+constexpr qint64 maxReadBytes = qint64(256) << 20;
+
+// Offset of the start of the line that holds byte pos, not below floor (a line start).
+qint64 lineStartAtOrBefore(QFile &file, qint64 pos, qint64 floor)
+{
+    char block[probeBlock];
+    while (pos > floor) {
+        const qint64 blockStart = std::max(floor, pos - probeBlock);
+        if (!file.seek(blockStart))
+            return floor;
+        const qint64 got = file.read(block, pos - blockStart);
+        if (got <= 0)
+            return floor;
+        for (qint64 i = got - 1; i >= 0; --i) {
+            if (block[i] == '\n')
+                return blockStart + i + 1;
+        }
+        pos = blockStart;
+    }
+    return floor;
+}
+
+// Reads the line starting at start into line (without its line end, at most
+// keptLineLength characters); returns the offset of the next line.
+qint64 readLineAt(QFile &file, qint64 start, char *line, int *lineLength)
+{
+    char block[probeBlock];
+    *lineLength = 0;
+    qint64 pos = start;
+    if (!file.seek(pos))
+        return file.size();
+    for (;;) {
+        const qint64 got = file.read(block, probeBlock);
+        if (got <= 0)
+            return pos;
+        const char *newline = static_cast<const char *>(std::memchr(block, '\n', size_t(got)));
+        const qint64 used = newline ? newline - block : got;
+        const int keep = int(std::min<qint64>(used, keptLineLength - *lineLength));
+        std::memcpy(line + *lineLength, block, size_t(keep));
+        *lineLength += keep;
+        pos += used;
+        if (newline)
+            return pos + 1;
+    }
+}
+
+void stripCarriageReturn(const char *line, int *length)
+{
+    if (*length > 0 && line[*length - 1] == '\r')
+        --*length;
+}
+
+} // namespace
+
+bool LineFileStore::parseRecord(const QString &line, LineRecord &record)
+{
+    const QByteArray latin = line.toLatin1();
+    return parseRecord(latin.constData(), latin.size(), record);
+}
+
+int LineFileStore::recordLengthOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    char line[keptLineLength];
+    int length = 0;
+    const qint64 next = readLineAt(file, 0, line, &length);
+    char last = 0;
+    if (next > 0 && file.seek(next - 1) && file.getChar(&last) && last == '\n')
+        return int(std::min<qint64>(next, 1 << 20));
+    return 161;
+}
+
+qint64 LineFileStore::recordOffsetAtOrAbove(const QString &path, double wavenumber)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const qint64 size = file.size();
+    char line[keptLineLength];
+    LineRecord record;
+
+    // Bisection over byte offsets, every probe aligned on the start of the line
+    // that holds it: lines before lo are below wavenumber, the line at hi is not.
+    qint64 lo = 0;
+    qint64 hi = size;
+    while (lo < hi) {
+        const qint64 mid = lo + (hi - lo) / 2;
+        const qint64 start = lineStartAtOrBefore(file, mid, lo);
+        qint64 lineStart = start;
+        int length = 0;
+        qint64 next = readLineAt(file, lineStart, line, &length);
+        stripCarriageReturn(line, &length);
+        bool valid = parseRecord(line, length, record);
+        // A damaged line says nothing about the order: the first sound line after
+        // it decides, and the search never ends on a damaged line before a record.
+        while (!valid && next < hi) {
+            lineStart = next;
+            next = readLineAt(file, lineStart, line, &length);
+            stripCarriageReturn(line, &length);
+            valid = parseRecord(line, length, record);
+        }
+        if (valid && record.wavenumber < wavenumber)
+            lo = next;
+        else
+            hi = valid ? lineStart : start;
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+    }
+    // Damaged lines just before the record found are stepped over, so that the
+    // offset is that of a record (or the end of the file).
+    while (lo < size) {
+        int length = 0;
+        const qint64 next = readLineAt(file, lo, line, &length);
+        stripCarriageReturn(line, &length);
+        if (parseRecord(line, length, record) || next <= lo)
+            break;
+        lo = next;
+    }
+    return lo;
+}
+
+void LineFileStore::locateInCumulative(double start, double end, qint64 *startOffset,
+                                       qint64 *endOffset)
+{
+    *startOffset = std::max<qint64>(0, recordOffsetAtOrAbove(m_cumulativeFilePath, start));
+    *endOffset = std::max<qint64>(*startOffset, recordOffsetAtOrAbove(m_cumulativeFilePath, end));
+}
+
+bool LineFileStore::readRange(const QString &path, qint64 from, qint64 to, qint64 *nextOffset)
+{
+    m_batch.clear();
+    if (nextOffset)
+        *nextOffset = from;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const qint64 size = file.size();
+    from = std::max<qint64>(0, from);
+    if (from >= size || to <= from) {
+        if (nextOffset)
+            *nextOffset = std::max(from, std::min(to, size));
+        return from >= size || to >= size;
+    }
+    // One read never exceeds maxReadBytes; the caller continues from nextOffset.
+    const qint64 wanted = std::min(std::min(to, size) - from, maxReadBytes);
+    if (m_buffer.size() < wanted)
+        m_buffer.resize(int(wanted));
+    if (!file.seek(from))
+        return true;
+    qint64 got = file.read(m_buffer.data(), wanted);
+    if (got < 0)
+        got = 0;
+    qint64 end = from + got;
+    // A range that ends inside a line takes the rest of that line, so that the
+    // next range starts on a line of its own.
+    if (got > 0 && end < size && m_buffer.at(int(got - 1)) != '\n') {
+        char extra[probeBlock];
+        for (;;) {
+            const qint64 more = file.read(extra, probeBlock);
+            if (more <= 0)
+                break;
+            const char *newline = static_cast<const char *>(std::memchr(extra, '\n', size_t(more)));
+            const qint64 used = newline ? newline - extra + 1 : more;
+            if (m_buffer.size() < got + used)
+                m_buffer.resize(int(got + used));
+            std::memcpy(m_buffer.data() + got, extra, size_t(used));
+            got += used;
+            end += used;
+            if (newline)
+                break;
+        }
+    }
+    parseBuffer(m_buffer.constData(), got);
+    if (nextOffset)
+        *nextOffset = end;
+    return end >= size;
+}
+
+void LineFileStore::parseBuffer(const char *data, qint64 size)
+{
+    // Sized for the largest count the text can hold, filled, then cut to the
+    // records found: no allocation per record, none at all once the batch has grown.
+    m_batch.resize(size_t(size / 161 + 1));
+    size_t count = 0;
+    const char *p = data;
+    const char *end = data + size;
+    while (p < end) {
+        const char *newline = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *lineEnd = newline ? newline : end;
+        int length = int(std::min<qint64>(lineEnd - p, keptLineLength));
+        stripCarriageReturn(p, &length);
+        if (length > 0) {
+            if (count == m_batch.size())
+                m_batch.resize(count * 2 + 1);
+            // Lines that are no records (damaged, blank, a stray text) are skipped.
+            if (parseRecord(p, length, m_batch[count]))
+                ++count;
+        }
+        p = lineEnd + 1;
+    }
+    m_batch.resize(count);
+}
+
+void LineFileStore::takeDownloaded(const QByteArray &data)
+{
+    parseBuffer(data.constData(), data.size());
+}
+
+void LineFileStore::listRegionFiles()
+{
+    m_regionFiles.clear();
+    const QVector<int> present = NormalizedDownloadRegionsFinder::presentRegions(m_folder);
+    for (int index : present) {
+        RegionFile file;
+        file.index = index;
+        file.path = m_folder + QLatin1Char('/') + NormalizedDownloadRegionsFinder::fileNameOfRegion(index);
+        m_regionFiles.append(file);
+    }
+}
+
+QString LineFileStore::regionFilePath(int listPosition) const
+{
+    if (listPosition < 0 || listPosition >= m_regionFiles.size())
+        return QString();
+    return m_regionFiles.at(listPosition).path;
+}
+
+bool LineFileStore::locateInRegionFiles(double start, double end, int *firstFile, int *lastFile,
+                                        qint64 *startOffset, qint64 *endOffset)
+{
+    listRegionFiles();
+    *firstFile = 0;
+    *lastFile = -1;
+    *startOffset = 0;
+    *endOffset = 0;
+    // A region counts when it overlaps the range with more than a point, so that a
+    // range starting on a shared boundary begins in the upper region.
+    for (int i = 0; i < m_regionFiles.size(); ++i) {
+        const int index = m_regionFiles.at(i).index;
+        const double lower = NormalizedDownloadRegionsFinder::boundary(index);
+        const double upper = NormalizedDownloadRegionsFinder::boundary(index + 1);
+        if (lower < end && upper > start) {
+            if (*lastFile < 0)
+                *firstFile = i;
+            *lastFile = i;
+        }
+    }
+    if (*lastFile < 0)
+        return false;
+    *startOffset = std::max<qint64>(0, recordOffsetAtOrAbove(m_regionFiles.at(*firstFile).path, start));
+    *endOffset = std::max<qint64>(0, recordOffsetAtOrAbove(m_regionFiles.at(*lastFile).path, end));
+    if (*firstFile == *lastFile)
+        *endOffset = std::max(*endOffset, *startOffset);
+    return true;
+}
+
+void LineFileStore::readNextRegionChunk(qint64 *position, int *currentFile, int recordCount,
+                                        int lastFile, qint64 endOffset)
+{
+    const QString path = regionFilePath(*currentFile);
+    if (path.isEmpty()) {
+        m_batch.clear();
+        ++*currentFile;
+        *position = 0;
+        return;
+    }
+    const int recordLength = std::max(161, recordLengthOf(path));
+    qint64 to = *position + qint64(std::max(1, recordCount)) * recordLength;
+    if (*currentFile == lastFile)
+        to = std::min(to, endOffset);
+    qint64 next = *position;
+    const bool ended = readRange(path, *position, to, &next);
+    if (ended || (*currentFile == lastFile && next >= endOffset)) {
+        ++*currentFile;
+        *position = 0;
+    } else {
+        *position = next;
+    }
+}
+
+qint64 LineFileStore::countRecordsInRegionFiles(int firstFile, int lastFile, qint64 startOffset,
+                                                qint64 endOffset) const
+{
+    qint64 count = 0;
+    for (int i = std::max(0, firstFile); i <= lastFile && i < m_regionFiles.size(); ++i) {
+        const QString &path = m_regionFiles.at(i).path;
+        const qint64 size = QFileInfo(path).size();
+        const qint64 from = i == firstFile ? std::min(startOffset, size) : 0;
+        const qint64 to = i == lastFile ? std::min(endOffset, size) : size;
+        const int recordLength = std::max(161, recordLengthOf(path));
+        if (to > from)
+            count += (to - from + recordLength - 1) / recordLength;
+    }
+    return count;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTimer;
+
+// Logs in to the HITRANonline service with its login form. The form is sent
+// form-encoded, so that any character of a password arrives intact, and only over
+// HTTPS unless plain HTTP is allowed explicitly (the local test server).
+// The session cookie lands in the cookie jar of the network manager in use; the
+// line-data requests share that manager so that they are sent logged in.
+class ServerLogin : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ServerLogin(QObject *parent = nullptr);
+
+    void setLoginUrl(const QString &url) { m_loginUrl = url; }
+    QString loginUrl() const { return m_loginUrl; }
+    void setUserName(const QString &userName) { m_userName = userName; }
+    void setPassword(const QString &password) { m_password = password; }
+    void setAllowInsecure(bool allow) { m_allowInsecure = allow; }
+    void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    // Uses another network manager (and its cookie jar) instead of its own.
+    void setNetworkManager(QNetworkAccessManager *manager) { m_networkManager = manager; }
+
+    // "email=<user>&password=<password>", each value percent-encoded.
+    static QByteArray formBody(const QString &userName, const QString &password);
+
+    void login();
+
+signals:
+    // The login reply arrived (its content is not examined).
+    void authenticationSuccessful();
+    // The login could not be sent or no reply arrived in time.
+    void authenticationFailed(const QString &message);
+
+private:
+    void finish(QNetworkReply *reply);
+
+    QString m_loginUrl;
+    QNetworkAccessManager *m_networkManager = nullptr;
+    QString m_userName;
+    QString m_password;
+    QNetworkReply *m_reply = nullptr;
+    QTimer *m_timer = nullptr;
+    int m_timeoutMs = 30000;
+    bool m_timedOut = false;
+    bool m_allowInsecure = false;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+class HitranOnlineDownloader;
+class KolvexCore;
+
+// View object of the "HITRAN options" screen: how line data are obtained (the
+// downloader's usage mode), whether a complete local copy is present, and the
+// one-time complete download.
+class HitranDownloadOptionsQml : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int hitranFileUsage READ hitranFileUsage WRITE setHitranFileUsage NOTIFY hitranFileUsageChanged)
+    Q_PROPERTY(bool cumulativeHitranExists READ cumulativeHitranExists NOTIFY cumulativeHitranExistsChanged)
+
+public:
+    // The core relays valuesUpdated(); the downloader is the core's.
+    HitranDownloadOptionsQml(KolvexCore *core, HitranOnlineDownloader *downloader,
+                             QObject *parent = nullptr);
+
+    int hitranFileUsage() const;
+    void setHitranFileUsage(int usage);
+    bool cumulativeHitranExists() const;
+
+    Q_INVOKABLE void downloadCompleteHitran();
+
+signals:
+    void hitranFileUsageChanged();
+    void cumulativeHitranExistsChanged();
+
+private:
+    KolvexCore *m_core = nullptr;
+    HitranOnlineDownloader *m_downloader = nullptr;
+    int m_hitranFileUsage = 0;
+};

@@ -1,0 +1,258 @@
+#include "download/hitranonlinedownloader.h"
+#include "download/tipsfilesdownloader.h"
+
+#include "hitranstandinserver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkProxy>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Failure = HitranStandInServer::Failure;
+
+// Partition-sum files and the two parameter files, fetched from the stand-in.
+class TestTipsFilesDownloader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void tipsRun_data();
+    void tipsRun();
+    void tipsRunAlwaysAnnouncesItsEnd();
+    void parameterFiles_data();
+    void parameterFiles();
+
+private:
+    QString serverFolder() const { return m_dir->filePath(QStringLiteral("server")); }
+    QString tipsFolder() const { return m_dir->filePath(QStringLiteral("data/TIPS")); }
+    QString dataFolder() const { return m_dir->filePath(QStringLiteral("data")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<HitranStandInServer> m_server;
+    std::vector<Molecule> m_molecules;
+};
+
+static void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+void TestTipsFilesDownloader::initTestCase()
+{
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+}
+
+void TestTipsFilesDownloader::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir().mkpath(serverFolder()));
+    QVERIFY(QDir().mkpath(tipsFolder()));
+    // Three isotopologues with partition-sum files on the server, one without.
+    m_molecules.assign(2, Molecule());
+    m_molecules[0].isotopologues.resize(2);
+    m_molecules[0].isotopologues[0].globalId = 1;
+    m_molecules[0].isotopologues[1].globalId = 2;
+    m_molecules[1].isotopologues.resize(2);
+    m_molecules[1].isotopologues[0].globalId = 7;
+    m_molecules[1].isotopologues[1].globalId = 8;
+    for (Isotopologue *iso : {&m_molecules[0].isotopologues[0], &m_molecules[0].isotopologues[1],
+                              &m_molecules[1].isotopologues[0]})
+        iso->listedInGlobalIds = true;
+    for (int id : {1, 2, 7, 8})
+        writeFile(serverFolder() + QStringLiteral("/q%1.txt").arg(id), QByteArray("   1   1.0%1\n").replace("%1", QByteArray::number(id)));
+    m_server = std::make_unique<HitranStandInServer>();
+    m_server->setTipsFolder(serverFolder());
+    QVERIFY(m_server->start());
+}
+
+void TestTipsFilesDownloader::cleanup()
+{
+    m_server.reset();
+    m_dir.reset();
+}
+
+void TestTipsFilesDownloader::tipsRun_data()
+{
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QString>("failingFile");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QStringList>("requested");
+    QTest::addColumn<bool>("success");
+
+    const QStringList all{QStringLiteral("q1.txt"), QStringLiteral("q2.txt"), QStringLiteral("q7.txt")};
+    QTest::newRow("all missing") << QStringList() << QString() << 0 << all << true;
+    QTest::newRow("all present") << all << QString() << 0 << QStringList() << true;
+    QTest::newRow("one present") << QStringList{QStringLiteral("q2.txt")} << QString() << 0
+                                 << QStringList{QStringLiteral("q1.txt"), QStringLiteral("q7.txt")} << true;
+    QTest::newRow("first fails with 404") << QStringList() << QStringLiteral("q1.txt") << int(Failure::NotFound)
+                                          << all << true;
+    QTest::newRow("middle cut short") << QStringList() << QStringLiteral("q2.txt") << int(Failure::CutShort)
+                                      << all << true;
+    QTest::newRow("last never answers") << QStringList() << QStringLiteral("q7.txt") << int(Failure::NeverAnswer)
+                                        << all << true;
+    QTest::newRow("every file fails") << QStringList() << QStringLiteral("/data/Q/") << int(Failure::ServerError)
+                                      << all << false;
+}
+
+void TestTipsFilesDownloader::tipsRun()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, failingFile);
+    QFETCH(int, failure);
+    QFETCH(QStringList, requested);
+    QFETCH(bool, success);
+
+    for (const QString &name : present)
+        writeFile(tipsFolder() + QLatin1Char('/') + name, "present");
+    if (!failingFile.isEmpty())
+        m_server->setFailure(failingFile, Failure(failure));
+
+    TipsFilesDownloader tips;
+    tips.setTipsFolder(tipsFolder());
+    tips.setTipsBaseUrl(m_server->baseUrl() + QStringLiteral("/data/Q/"));
+    tips.setMolecules(&m_molecules);
+    tips.setServiceHost(QStringLiteral("127.0.0.1"));
+    tips.setTimeout(1000);
+    QSignalSpy done(&tips, &TipsFilesDownloader::tipsFilesDownloaded);
+    QSignalSpy notified(&tips, &TipsFilesDownloader::notify);
+    tips.start();
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 8000);
+    QCOMPARE(done.first().first().toBool(), success);
+
+    QStringList sent;
+    for (const auto &request : m_server->requests())
+        sent << QString::fromLatin1(request.target).section(QLatin1Char('/'), -1);
+    QCOMPARE(sent, requested);   // q8 is not listed: never requested
+
+    // Every file obtained is there with the server's content; a failed one is absent.
+    int written = 0;
+    for (const QString &name : {QStringLiteral("q1.txt"), QStringLiteral("q2.txt"), QStringLiteral("q7.txt")}) {
+        QFile file(tipsFolder() + QLatin1Char('/') + name);
+        const bool failed = !failingFile.isEmpty() && (name == failingFile || failingFile.startsWith(QLatin1Char('/')));
+        QCOMPARE(file.exists(), present.contains(name) || !failed);
+        if (file.exists() && !present.contains(name)) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.readAll().endsWith(name.mid(1, name.size() - 5).toLatin1() + "\n"));
+            ++written;
+        }
+    }
+    QVERIFY(!QFile::exists(tipsFolder() + QStringLiteral("/q8.txt")));
+    // The banner ends hidden.
+    QVERIFY(!notified.isEmpty());
+    QCOMPARE(notified.last().at(2).toBool(), false);
+    // A progress text after each download that succeeded, except for the last file.
+    for (int i = 0; i + 1 < notified.size(); ++i)
+        QVERIFY(notified.at(i).first().toString().contains(QStringLiteral("Acquired TIPS file: ")));
+    QVERIFY(notified.size() - 1 <= written);
+    const QStringList remaining = QDir(tipsFolder()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &name : remaining)
+        QVERIFY2(name.endsWith(QLatin1String(".txt")), qPrintable(name));   // no temporary left over
+}
+
+void TestTipsFilesDownloader::tipsRunAlwaysAnnouncesItsEnd()
+{
+    HitranOnlineDownloader downloader;
+    downloader.setServiceBaseUrl(m_server->baseUrl());
+    downloader.setTipsBaseUrl(m_server->baseUrl() + QStringLiteral("/data/Q/"));
+    downloader.setTipsFolder(tipsFolder());
+    downloader.setMolecules(&m_molecules);
+    downloader.setNetworkTimeout(1000);
+    m_server->setFailure(QStringLiteral("/data/Q/"), Failure::NeverAnswer);
+    QSignalSpy complete(&downloader, &HitranOnlineDownloader::tipsDownloadComplete);
+    QSignalSpy dialog(&downloader, &LineSource::openOkDialog);
+    downloader.downloadTips();
+    QTRY_COMPARE_WITH_TIMEOUT(complete.count(), 1, 8000);
+    QVERIFY(!downloader.lastTipsDownloadSucceeded());
+    QCOMPARE(dialog.count(), 1);
+    QCOMPARE(dialog.first().first().toString(), QStringLiteral("Error downloading TIPS files\nfrom HITRANonline (127.0.0.1)"));
+}
+
+void TestTipsFilesDownloader::parameterFiles_data()
+{
+    QTest::addColumn<bool>("molparamPresent");
+    QTest::addColumn<bool>("globalIdPresent");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<int>("requests");
+    QTest::newRow("both missing") << false << false << int(Failure::None) << 2;
+    QTest::newRow("molparam present") << true << false << int(Failure::None) << 1;
+    QTest::newRow("both present") << true << true << int(Failure::None) << 0;
+    QTest::newRow("server error") << false << false << int(Failure::ServerError) << 2;
+    QTest::newRow("cut short") << false << false << int(Failure::CutShort) << 2;
+    QTest::newRow("never answers") << false << false << int(Failure::NeverAnswer) << 2;
+}
+
+// Each download ends with its completion signal, success or not; a failed one
+// leaves no file and tells the user.
+void TestTipsFilesDownloader::parameterFiles()
+{
+    QFETCH(bool, molparamPresent);
+    QFETCH(bool, globalIdPresent);
+    QFETCH(int, failure);
+    QFETCH(int, requests);
+
+    const QString molparamSource = QStringLiteral(KOLVEX_TEST_DATA "/hitran/molparam-hitran2020.txt");
+    m_server->setMolparamFile(molparamSource);
+    m_server->setGlobalIdFile(molparamSource);
+    if (failure != int(Failure::None)) {
+        m_server->setFailure(QStringLiteral("molparam"), Failure(failure));
+        m_server->setFailure(QStringLiteral("globalid"), Failure(failure));
+    }
+    if (molparamPresent)
+        writeFile(dataFolder() + QStringLiteral("/molparam.txt"), "mine");
+    if (globalIdPresent)
+        writeFile(dataFolder() + QStringLiteral("/globalid.txt"), "mine");
+
+    HitranOnlineDownloader downloader;
+    downloader.setServiceBaseUrl(m_server->baseUrl());
+    downloader.setMolparamUrl(m_server->baseUrl() + QStringLiteral("/media/molparam.txt"));
+    downloader.setGlobalIdUrl(m_server->baseUrl() + QStringLiteral("/exe/globalid.txt"));
+    downloader.setDataFolder(dataFolder());
+    downloader.setNetworkTimeout(1000);
+    QSignalSpy molparamDone(&downloader, &HitranOnlineDownloader::molparamTxtDownloadComplete);
+    QSignalSpy globalIdDone(&downloader, &HitranOnlineDownloader::globalIdTxtDownloadComplete);
+    QSignalSpy dialog(&downloader, &LineSource::openOkDialog);
+
+    // As the start-up does: one after the other, each awaited.
+    downloader.downloadMolparam();
+    QTRY_COMPARE_WITH_TIMEOUT(molparamDone.count(), 1, 8000);
+    downloader.downloadGlobalId();
+    QTRY_COMPARE_WITH_TIMEOUT(globalIdDone.count(), 1, 8000);
+    QCOMPARE(molparamDone.count(), 1);
+    QCOMPARE(m_server->requests().size(), requests);
+
+    QFile source(molparamSource);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray expected = source.readAll();
+    for (const QString &name : {QStringLiteral("molparam.txt"), QStringLiteral("globalid.txt")}) {
+        const bool present = name == QLatin1String("molparam.txt") ? molparamPresent : globalIdPresent;
+        QFile file(dataFolder() + QLatin1Char('/') + name);
+        if (present) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("mine"));
+        } else if (failure == int(Failure::None)) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), expected);
+        } else {
+            QVERIFY(!file.exists());
+        }
+    }
+    if (failure == int(Failure::None)) {
+        QCOMPARE(dialog.count(), 0);
+    } else {
+        QCOMPARE(dialog.count(), 2);
+        QVERIFY(dialog.at(0).first().toString().startsWith(
+            QStringLiteral("Error downloading the molparam.txt\nfile from HITRAN online (127.0.0.1)")));
+        QVERIFY(dialog.at(1).first().toString().startsWith(
+            QStringLiteral("Error downloading the globalid.txt\nfile from the Kolvex website (127.0.0.1)")));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTipsFilesDownloader)
+#include "tst_tipsfilesdownloader.moc"
