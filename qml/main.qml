@@ -31,11 +31,16 @@ ApplicationWindow {
         id: okDialog
     }
 
+    function showOkDialogText() {
+        if (coreObj.okDialogText !== "" && coreObj.okDialogText !== "undefined")
+            okDialog.show(coreObj.okDialogText)
+    }
+
     Connections {
         target: coreObj
-        function onOkDialogTextChanged() {
-            if (coreObj.okDialogText !== "" && coreObj.okDialogText !== "undefined")
-                okDialog.show(coreObj.okDialogText)
-        }
+        function onOkDialogTextChanged() { mainWindow.showOkDialogText() }
     }
+
+    // A message reported during start-up, before the window existed.
+    Component.onCompleted: showOkDialogText()
 }

@@ -2,11 +2,12 @@
 
 #include "data/bundleddata.h"
 #include "data/params.h"
-#include "download/linesource.h"
+#include "download/hitranonlinedownloader.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -34,14 +35,24 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
 
     if (settings.useBundledData)
         BundledData::installMissingFiles(m_dataFolder);
+    setUpDownloader();
+    downloadMissingParameterFiles();
     readParameterFiles();
+    m_downloader->setMolecules(&m_params->molecules());
     emit notify(QString(), 0.0, false, false);
-    // The partition sums are read as soon as events are processed: by then the
-    // banner is connected, so it shows the progress and is hidden at the end.
-    QMetaObject::invokeMethod(this, &KolvexCore::loadTips, Qt::QueuedConnection);
+    // The partition-sum check starts once events are processed, by when the
+    // banner listens: missing files are downloaded with progress, and
+    // tipsDownloadComplete() then reads them all.
+    QMetaObject::invokeMethod(m_downloader, &HitranOnlineDownloader::downloadTips, Qt::QueuedConnection);
+    m_downloader->setUsage(HitranOnlineDownloader::SegmentedUsage);
+    m_downloader->setRecordsPerChunk(20000);
 
     m_params->setCrossSectionOnly(true);
     m_lineFileName = chooseLineFileName(m_dataFolder);
+    m_downloader->setMainDataFolder(m_dataFolder);
+    m_downloader->setDownloadsFolder(m_downloadsFolder);
+    m_downloader->setCumulativeFileName(m_lineFileName);
+    setLineSource(nullptr);
     m_calculationRunning = false;
 }
 
@@ -59,6 +70,63 @@ void KolvexCore::setUpFolders(const Settings &settings)
         if (!QDir().mkpath(folder))
             qWarning() << "Cannot create the folder" << folder;
     }
+}
+
+void KolvexCore::setUpDownloader()
+{
+    const QString service = m_settings.serviceBaseUrl;
+    m_downloader = new HitranOnlineDownloader(this);
+    m_downloader->setServiceBaseUrl(service);
+    m_downloader->setLoginUrl(service + QLatin1String("/login/"));
+    m_downloader->setLoginFirst(false);
+    m_downloader->setMolparamUrl(service + QLatin1String("/media/molparam.txt"));
+    m_downloader->setGlobalIdUrl(m_settings.productBaseUrl + QLatin1String("/exe/globalid.txt"));
+    m_downloader->setDataFolder(m_dataFolder);
+    m_downloader->setTipsBaseUrl(service + QLatin1String("/data/Q/"));
+    m_downloader->setTipsFolder(m_tipsFolder);
+    m_downloader->setNetworkTimeout(m_settings.networkTimeout);
+    m_downloader->setSampleLineFile(BundledData::sampleLineFile());
+    // Start-up downloads report their failures before any line source is chosen.
+    connect(m_downloader, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
+            Qt::UniqueConnection);
+}
+
+// A first start fetches the parameter files the data folder lacks and waits for
+// each. The downloader always reports the end of a download, failed or not, and
+// a stalled server ends at the time limit, so start-up never hangs; without the
+// files the built-in table serves.
+void KolvexCore::downloadMissingParameterFiles()
+{
+    using Step = void (HitranOnlineDownloader::*)();
+    const struct {
+        QString path;
+        Step start;
+        Step done;
+    } files[] = {
+        {m_dataFolder + QLatin1String("/molparam.txt"), &HitranOnlineDownloader::downloadMolparam,
+         &HitranOnlineDownloader::molparamTxtDownloadComplete},
+        {m_dataFolder + QLatin1String("/globalid.txt"), &HitranOnlineDownloader::downloadGlobalId,
+         &HitranOnlineDownloader::globalIdTxtDownloadComplete},
+    };
+    m_downloader->setNetworkTimeout(m_settings.startupNetworkTimeout);
+    for (const auto &file : files) {
+        if (QFileInfo::exists(file.path))
+            continue;
+        QEventLoop loop;
+        bool finished = false;
+        const QMetaObject::Connection connection = connect(m_downloader, file.done, &loop, [&] {
+            finished = true;
+            loop.quit();
+        });
+        (m_downloader->*file.start)();
+        if (!finished)
+            loop.exec();
+        disconnect(connection);
+        if (!QFileInfo::exists(file.path) && m_okDialogText != QLatin1String("undefined"))
+            setOkDialogText(m_okDialogText
+                            + QStringLiteral("\nKolvex uses its built-in tables and tries again at the next start."));
+    }
+    m_downloader->setNetworkTimeout(m_settings.networkTimeout);
 }
 
 void KolvexCore::readParameterFiles()
@@ -87,23 +155,38 @@ void KolvexCore::setLineSource(LineSource *source)
 {
     if (m_lineSource)
         disconnect(m_lineSource, nullptr, this, nullptr);
-    m_lineSource = source;
+    m_lineSource = source ? source : m_downloader;
     connectLineSource();
+    // The partition-sum and parameter downloads stay the downloader's whatever
+    // feeds the lines.
+    connect(m_downloader, &HitranOnlineDownloader::tipsDownloadComplete, this, &KolvexCore::loadTips,
+            Qt::UniqueConnection);
+    connect(m_downloader, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
+            Qt::UniqueConnection);
 }
 
 void KolvexCore::connectLineSource()
 {
     if (!m_lineSource)
         return;
-    connect(m_lineSource, &LineSource::hitranDownloadComplete, this, &KolvexCore::calculateLineByLine);
-    connect(m_lineSource, &LineSource::notify, this, &KolvexCore::notify);
-    connect(m_lineSource, &LineSource::hitranDownloadUnsuccessful, this, &KolvexCore::postCalculation);
-    connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog);
+    connect(m_lineSource, &LineSource::hitranDownloadComplete, this, &KolvexCore::calculateLineByLine,
+            Qt::UniqueConnection);
+    connect(m_lineSource, &LineSource::notify, this, &KolvexCore::notify, Qt::UniqueConnection);
+    connect(m_lineSource, &LineSource::hitranDownloadUnsuccessful, this, &KolvexCore::postCalculation,
+            Qt::UniqueConnection);
+    connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
+            Qt::UniqueConnection);
     m_lineSource->setMolecules(&m_params->molecules());
 }
 
 void KolvexCore::loadTips()
 {
+    // Without a single partition-sum file nothing can be calculated; the
+    // downloader has said why, and calculate() keeps refusing.
+    if (!m_downloader->lastTipsDownloadSucceeded()) {
+        emit notify(QString(), 0.0, false, false);
+        return;
+    }
     emit notify(QStringLiteral("Loading downloaded TIPS data."), 0.0, true, false);
     m_params->loadAllTipsFiles();
     emit notify(QString(), 0.0, false, false);
@@ -133,11 +216,6 @@ void KolvexCore::calculate()
         setOkDialogText(problem);
         return;
     }
-    if (!m_lineSource) {
-        setOkDialogText(QStringLiteral("No source of line data is available."));
-        return;
-    }
-
     m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
@@ -168,8 +246,7 @@ void KolvexCore::postCalculation()
     // A calculation ends once, however many of its sources report the end.
     if (!m_calculationRunning)
         return;
-    if (m_lineSource)
-        m_lineSource->clearLineRecords();
+    m_lineSource->clearLineRecords();
     emit notify(QString(), 0.0, false, true);
     QCoreApplication::processEvents();
     emit updateSpectra(true, true);
@@ -180,8 +257,7 @@ void KolvexCore::postCalculation()
 
 void KolvexCore::cancelCalculation()
 {
-    if (m_lineSource)
-        m_lineSource->setCancelRequested(true);
+    m_lineSource->setCancelRequested(true);
     QCoreApplication::processEvents();
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+class HitranOnlineDownloader;
 class LineSource;
 class Params;
 
@@ -35,6 +36,10 @@ public:
         QString serviceBaseUrl = QStringLiteral("https://hitran.org");
         QString productBaseUrl = QStringLiteral("https://kolvex.org");
         bool useBundledData = true;   // copy the shipped partition sums and global numbers on first start
+        // Longest wait for the next bytes of a reply, milliseconds; start-up waits
+        // for the parameter files at most startupNetworkTimeout.
+        int networkTimeout = 30000;
+        int startupNetworkTimeout = 10000;
     };
 
     explicit KolvexCore(QObject *parent = nullptr);
@@ -43,6 +48,7 @@ public:
 
     Params *params() const { return m_params; }
     LineSource *lineSource() const { return m_lineSource; }
+    HitranOnlineDownloader *downloader() const { return m_downloader; }
     PressureUnits *pressureUnits() { return &m_pressureUnits; }
     TemperatureUnit *temperatureUnit() { return &m_temperatureUnit; }
     PathLengthUnit *pathLengthUnit() { return &m_pathLengthUnit; }
@@ -58,7 +64,8 @@ public:
     bool tipsLoaded() const { return m_tipsLoaded; }
     bool lblRequested() const { return m_lblRequested; }
 
-    // Replaces the line source (tests put a stand-in here); the core does not own it.
+    // Replaces the line source (tests put a stand-in here); the core does not own
+    // a replacement. Null puts the downloader back.
     void setLineSource(LineSource *source);
 
     bool externalStorageAccessGranted() const { return m_externalStorageAccessGranted; }
@@ -104,6 +111,8 @@ public:
 
 private:
     void setUpFolders(const Settings &settings);
+    void setUpDownloader();
+    void downloadMissingParameterFiles();
     void readParameterFiles();
     void connectLineSource();
     QString calculationProblem() const;
@@ -111,6 +120,7 @@ private:
 
     Settings m_settings;
     Params *m_params = nullptr;
+    HitranOnlineDownloader *m_downloader = nullptr;
     LineSource *m_lineSource = nullptr;
     PressureUnits m_pressureUnits;
     TemperatureUnit m_temperatureUnit;

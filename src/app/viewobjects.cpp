@@ -1,6 +1,7 @@
 #include "app/viewobjects.h"
 
 #include "app/kolvexcore.h"
+#include "ui/hitrandownloadoptionsqml.h"
 #include "ui/notifierqml.h"
 #include "ui/pathlengthqml.h"
 #include "ui/temperatureqml.h"
@@ -12,6 +13,7 @@
 
 ViewObjects::ViewObjects(KolvexCore *core)
     : m_core(core)
+    , m_downloadOptions(std::make_unique<HitranDownloadOptionsQml>(core, core->downloader()))
     , m_notifier(new NotifierQml(core))
     , m_pathLength(std::make_unique<PathlengthQml>(nullptr, core))
     , m_temperature(std::make_unique<TemperatureQml>(nullptr, core))
@@ -26,6 +28,7 @@ ViewObjects::~ViewObjects() = default;
 void ViewObjects::publish(QQmlContext *context) const
 {
     context->setContextProperty(QStringLiteral("coreObj"), m_core);
+    context->setContextProperty(QStringLiteral("hitranDownloadOptionsQml"), m_downloadOptions.get());
     context->setContextProperty(QStringLiteral("notifyQml"), m_notifier);
     context->setContextProperty(QStringLiteral("pathlengthQml"), m_pathLength.get());
     context->setContextProperty(QStringLiteral("tempQml"), m_temperature.get());

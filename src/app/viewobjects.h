@@ -3,6 +3,7 @@
 
 #include <memory>
 
+class HitranDownloadOptionsQml;
 class KolvexCore;
 class NotifierQml;
 class PathlengthQml;
@@ -30,6 +31,7 @@ public:
 
 private:
     KolvexCore *m_core;
+    std::unique_ptr<HitranDownloadOptionsQml> m_downloadOptions;
     NotifierQml *m_notifier;   // a child of the core
     std::unique_ptr<PathlengthQml> m_pathLength;
     std::unique_ptr<TemperatureQml> m_temperature;

@@ -1,8 +1,12 @@
 #include "app/kolvexcore.h"
 #include "data/params.h"
+#include "download/hitranonlinedownloader.h"
 #include "download/linesource.h"
+#include "hitranstandinserver.h"
+#include "offlinesettings.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -41,11 +45,7 @@ public:
 
 KolvexCore::Settings settingsFor(const QTemporaryDir &dir)
 {
-    KolvexCore::Settings settings;
-    settings.dataFolder = dir.path();
-    settings.serviceBaseUrl = QStringLiteral("http://127.0.0.1:9");
-    settings.productBaseUrl = QStringLiteral("http://127.0.0.1:9");
-    return settings;
+    return offlineSettings(dir.path());
 }
 
 } // namespace
@@ -59,6 +59,9 @@ private slots:
     void initTestCase();
     void startInFreshFolderInstallsShippedData();
     void startKeepsFilesAlreadyInTheDataFolder();
+    void firstStartDownloadsWhatIsMissing();
+    void startWithoutNetworkFinishesAndRefusesToCalculate();
+    void startWithStalledServerEndsAtTheTimeLimit();
     void lineFileIsFirstParFileByName();
     void calculateRunsOnceAndFinishesOnUnsuccessfulDownload();
     void calculateFinishesWhenLineDataRunsOut();
@@ -76,7 +79,9 @@ void TestKolvexCore::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_core = new KolvexCore(settingsFor(m_dir), this);
-    QCOMPARE(m_core->okDialogText(), QStringLiteral("undefined"));
+    // Without network the parameter file download fails, and the user is told.
+    QVERIFY(m_core->okDialogText().contains(QStringLiteral("molparam.txt")));
+    QVERIFY(m_core->okDialogText().contains(QStringLiteral("built-in tables")));
     // Until the partition sums are read, nothing can be calculated.
     QVERIFY(!m_core->tipsLoaded());
     m_core->calculate();
@@ -122,6 +127,86 @@ void TestKolvexCore::startKeepsFilesAlreadyInTheDataFolder()
     QCOMPARE(core.params()->molecule(0).isotopologues[0].partitionSum(296.0), 2.5);
     QCOMPARE(core.params()->tipsTemperatures().size(), std::size_t(400));
     QCOMPARE(QDir(dir.path() + "/TIPS").entryList(QDir::Files).size(), 125);
+}
+
+void TestKolvexCore::firstStartDownloadsWhatIsMissing()
+{
+    QTemporaryDir dir;
+    QTemporaryDir served;
+    for (const char *name : {"q1.txt", "q2.txt", "q7.txt"})
+        QVERIFY(QFile::copy(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/TIPS/") + name,
+                            served.filePath(QString::fromLatin1(name))));
+    HitranStandInServer server;
+    QVERIFY(server.start());
+    server.setTipsFolder(served.path());
+    server.setMolparamFile(QStringLiteral(KOLVEX_TEST_DATA "/hitran/molparam-hitran2020.txt"));
+    server.setGlobalIdFile(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/globalid.txt"));
+
+    KolvexCore::Settings settings = offlineSettings(dir.path());
+    settings.serviceBaseUrl = server.baseUrl();
+    settings.productBaseUrl = server.baseUrl();
+    settings.useBundledData = false;
+    KolvexCore core(settings);
+    // The parameter files are in place and read before the constructor returns.
+    QVERIFY(QFile::exists(dir.filePath("molparam.txt")));
+    QVERIFY(QFile::exists(dir.filePath("globalid.txt")));
+    QCOMPARE(core.params()->molecule(1).isotopologues.size(), std::size_t(12));
+    QVERIFY(core.params()->molecule(0).isotopologues[0].listedInGlobalIds);
+
+    // The partition sums follow: the three the server has are stored and read,
+    // the others fail one by one without ending the run.
+    QTRY_VERIFY_WITH_TIMEOUT(core.tipsLoaded(), 30000);
+    QCOMPARE(QDir(dir.filePath("TIPS")).entryList(QDir::Files).size(), 3);
+    QVERIFY(server.requestCount(QStringLiteral("/data/Q/")) > 100);
+    QVERIFY(core.params()->molecule(1).isotopologues[0].tipsLoaded);
+    QVERIFY(!core.params()->molecule(1).isotopologues[1].tipsLoaded);
+
+    // A second start finds everything and asks for nothing but the missing tables.
+    const int requestsBefore = server.requests().size();
+    KolvexCore again(settings);
+    QTRY_VERIFY_WITH_TIMEOUT(again.tipsLoaded(), 30000);
+    QCOMPARE(server.requestCount(QStringLiteral("molparam")), 1);
+    QCOMPARE(server.requestCount(QStringLiteral("globalid")), 1);
+    QVERIFY(server.requests().size() > requestsBefore);
+}
+
+void TestKolvexCore::startWithoutNetworkFinishesAndRefusesToCalculate()
+{
+    QTemporaryDir dir;
+    KolvexCore::Settings settings = offlineSettings(dir.path());
+    settings.useBundledData = false;
+    QElapsedTimer clock;
+    clock.start();
+    KolvexCore core(settings);
+    QSignalSpy tipsRun(core.downloader(), &HitranOnlineDownloader::tipsDownloadComplete);
+    QTRY_COMPARE_WITH_TIMEOUT(tipsRun.count(), 1, 10000);
+    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY(!core.tipsLoaded());
+    QVERIFY(!core.okDialogText().isEmpty());
+    QCOMPARE(core.params()->moleculeCount(), 49);
+    QCOMPARE(core.params()->molecule(1).isotopologues.size(), std::size_t(11));
+    core.calculate();
+    QVERIFY(!core.calculationIsRunning());
+    QVERIFY(core.okDialogText().startsWith(QStringLiteral("TIPS files unavailable")));
+}
+
+void TestKolvexCore::startWithStalledServerEndsAtTheTimeLimit()
+{
+    QTemporaryDir dir;
+    HitranStandInServer server;
+    QVERIFY(server.start());
+    server.setFailure(QStringLiteral("molparam"), HitranStandInServer::Failure::NeverAnswer);
+    KolvexCore::Settings settings = offlineSettings(dir.path());
+    settings.serviceBaseUrl = server.baseUrl();
+    settings.startupNetworkTimeout = 300;
+    QElapsedTimer clock;
+    clock.start();
+    KolvexCore core(settings);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!QFile::exists(dir.filePath("molparam.txt")));
+    QVERIFY(core.okDialogText().contains(QStringLiteral("molparam.txt")));
+    QTRY_VERIFY(core.tipsLoaded());
+    QCOMPARE(core.params()->molecule(1).isotopologues.size(), std::size_t(11));
 }
 
 void TestKolvexCore::lineFileIsFirstParFileByName()

@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "offlinesettings.h"
 #include "app/viewobjects.h"
 #include "ui/notifierqml.h"
 
@@ -59,9 +60,7 @@ private:
 void TestMainWindow::initTestCase()
 {
     previousHandler = qInstallMessageHandler(collectQmlProblems);
-    KolvexCore::Settings settings;
-    settings.dataFolder = m_dir.path();
-    m_core = std::make_unique<KolvexCore>(settings);
+    m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
     m_views = std::make_unique<ViewObjects>(m_core.get());
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_views->publish(m_engine->rootContext());

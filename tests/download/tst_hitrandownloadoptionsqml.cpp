@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "offlinesettings.h"
 #include "download/hitranonlinedownloader.h"
 #include "download/normalizeddownloadregionsfinder.h"
 #include "ui/hitrandownloadoptionsqml.h"
@@ -21,9 +22,7 @@ private slots:
 void TestHitranDownloadOptionsQml::usageMode()
 {
     QTemporaryDir dir;
-    KolvexCore::Settings settings;
-    settings.dataFolder = dir.path();
-    settings.serviceBaseUrl = QStringLiteral("http://127.0.0.1:1");
+    KolvexCore::Settings settings = offlineSettings(dir.path());
     settings.useBundledData = false;   // nothing to install or read: a quick start
     KolvexCore core(settings);
     HitranOnlineDownloader downloader;

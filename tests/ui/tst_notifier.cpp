@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "offlinesettings.h"
 #include "ui/notifierqml.h"
 
 #include <QSignalSpy>
@@ -30,9 +31,7 @@ private:
 void TestNotifier::initTestCase()
 {
     QVERIFY(m_dataFolder.isValid());
-    KolvexCore::Settings settings;
-    settings.dataFolder = m_dataFolder.path();
-    m_core = std::make_unique<KolvexCore>(settings);
+    m_core = std::make_unique<KolvexCore>(offlineSettings(m_dataFolder.path()));
     // Let start-up finish, so that its reports do not reach the notifiers under test.
     QTRY_VERIFY(m_core->tipsLoaded());
 }

@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "offlinesettings.h"
 #include "data/params.h"
 #include "ui/numbertext.h"
 #include "ui/pathlengthqml.h"
@@ -82,9 +83,7 @@ private:
 void TestSettingHolders::initTestCase()
 {
     QVERIFY(m_dataFolder.isValid());
-    KolvexCore::Settings settings;
-    settings.dataFolder = m_dataFolder.path();
-    m_core = std::make_unique<KolvexCore>(settings);
+    m_core = std::make_unique<KolvexCore>(offlineSettings(m_dataFolder.path()));
     QTRY_VERIFY(m_core->tipsLoaded());
     m_pathlength = std::make_unique<PathlengthQml>(nullptr, m_core.get());
     m_totalPress = std::make_unique<TotalPressQml>(nullptr, m_core.get());
