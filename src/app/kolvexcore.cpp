@@ -1,6 +1,8 @@
 #include "app/kolvexcore.h"
 
+#include "data/atmospheremodelset.h"
 #include "data/bundleddata.h"
+#include "data/configfile.h"
 #include "data/params.h"
 #include "download/linesource.h"
 
@@ -40,8 +42,19 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     // banner is connected, so it shows the progress and is hidden at the end.
     QMetaObject::invokeMethod(this, &KolvexCore::loadTips, Qt::QueuedConnection);
 
+    m_atmosphereModels = std::make_unique<AtmosphereModelSet>();
+    m_atmosphereModels->setMoleculeCount(m_params->moleculeCount());
+    m_atmosphereModels->buildModels();
+    m_atmosphereModels->setCurrentIndex(AtmosphereModelSet::usStandardIndex);
+    m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
+
+    m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params, m_atmosphereModels.get(), &m_temperatureUnit,
+                                                &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
     m_lineFileName = chooseLineFileName(m_dataFolder);
+    m_configFile->setFilePath(configFilePath());
+    if (QFileInfo::exists(configFilePath()))
+        m_configFile->load();
     m_calculationRunning = false;
 }
 
@@ -187,6 +200,7 @@ void KolvexCore::cancelCalculation()
 
 void KolvexCore::saveConfiguration()
 {
+    m_configFile->save();
 }
 
 void KolvexCore::updatePlotInProgress(bool newPlotInProgress)

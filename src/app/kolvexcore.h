@@ -9,6 +9,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class AtmosphereModelSet;
+class ConfigFile;
 class LineSource;
 class Params;
 
@@ -42,6 +46,8 @@ public:
     ~KolvexCore() override;
 
     Params *params() const { return m_params; }
+    AtmosphereModelSet *atmosphereModels() const { return m_atmosphereModels.get(); }
+    ConfigFile *configFile() const { return m_configFile.get(); }
     LineSource *lineSource() const { return m_lineSource; }
     PressureUnits *pressureUnits() { return &m_pressureUnits; }
     TemperatureUnit *temperatureUnit() { return &m_temperatureUnit; }
@@ -111,12 +117,14 @@ private:
 
     Settings m_settings;
     Params *m_params = nullptr;
+    std::unique_ptr<AtmosphereModelSet> m_atmosphereModels;
     LineSource *m_lineSource = nullptr;
     PressureUnits m_pressureUnits;
     TemperatureUnit m_temperatureUnit;
     PathLengthUnit m_pathLengthUnit;
     XAxis m_xAxis;
     YAxisSettings m_yAxis;
+    std::unique_ptr<ConfigFile> m_configFile;
 
     QString m_dataFolder;
     QString m_tipsFolder;
