@@ -226,7 +226,7 @@ public:
         if (!number(comment, &parsed))
             return false;
         if (parsed != std::floor(parsed) || parsed < -1e6 || parsed > 1e6 || !valid(int(parsed))) {
-            reject(comment, QStringLiteral("%1 is not a known code").arg(parsed, 0, 'g', 7));
+            reject(comment, QStringLiteral("%1 is not an allowed value").arg(parsed, 0, 'g', 7));
             return false;
         }
         *value = int(parsed);
