@@ -27,9 +27,7 @@ void TestHumidityConverter::concentration_data()
     QTest::newRow("saturated at 0 C uses water") << 100.0 << 0.0 << 100000.0 << 0.61121 << 6112.1;
     // Below freezing the ice branch: 0.61115 exp((23.036 + 10/333.7) (-10) / 269.82) = 0.259947 kPa.
     QTest::newRow("ice at -10 C") << 100.0 << -10.0 << 100000.0 << 0.259947 << 2599.47;
-    QTest::newRow("dry air") << 0.0 << 25.0 << 101325.0 << 3.16853 << 0.0;
     QTest::newRow("no pressure") << 50.0 << 20.0 << 0.0 << 2.33834 << 0.0;
-    QTest::newRow("negative pressure") << 50.0 << 20.0 << -5.0 << 2.33834 << 0.0;
     QTest::newRow("unknown humidity") << std::numeric_limits<double>::quiet_NaN() << 20.0 << 101325.0 << 2.33834
                                       << 0.0;
 }
