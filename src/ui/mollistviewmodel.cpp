@@ -3,30 +3,18 @@
 #include "app/kolvexcore.h"
 #include "data/params.h"
 #include "data/pressureunits.h"
+#include "ui/numbertext.h"
+#include "ui/okdialog.h"
 
 #include <QColor>
 #include <QDebug>
 
 #include <cmath>
 
-namespace {
-
-// A number still being typed ("1.", "1e", "-") is not applied yet.
-bool isCompleteNumber(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    static const QString incompleteEndings = QStringLiteral(".,eE-+");
-    return !incompleteEndings.contains(text.back());
-}
-
-} // namespace
-
 MolListViewModel::MolListViewModel(QObject *parent, KolvexCore *core)
     : QAbstractListModel(parent)
     , m_core(core)
 {
-    m_locale.setNumberOptions(QLocale::OmitGroupSeparator);
     m_shownUnits = units();
     const int molecules = m_core->params()->moleculeCount();
     m_rows.reserve(std::size_t(molecules));
@@ -98,10 +86,18 @@ bool MolListViewModel::setData(const QModelIndex &index, const QVariant &value, 
             params->molecule(molecule).selected = row.checked;
         break;
     case PressValueRole: {
+        // A number still being typed ("1.", "1e", "-") is not applied yet.
         const QString text = value.toString();
-        double ppmv = 0.0;
-        if (!params->isValidMolecule(molecule) || !toPpmv(text, &ppmv))
+        if (!params->isValidMolecule(molecule) || !NumberText::isComplete(text))
             return false;
+        double ppmv = 0.0;
+        const QString problem = toPpmv(text, &ppmv);
+        if (!problem.isEmpty()) {
+            OkDialog::show(m_core, problem);
+            // The field shows the concentration in use again.
+            emit dataChanged(index, index);
+            return false;
+        }
         row.pressValue = text;
         std::vector<double> &concentrations = params->pathConditions().concentrations;
         if (concentrations.size() < std::size_t(params->moleculeCount()))
@@ -194,14 +190,15 @@ QString MolListViewModel::displayText(double ppmv) const
                                        record->pressureUnit);
         break;
     }
-    return m_locale.toString(shown, 'g', 5);
+    return NumberText::locale().toString(shown, 'g', 5);
 }
 
-bool MolListViewModel::toPpmv(const QString &text, double *ppmv) const
+QString MolListViewModel::toPpmv(const QString &text, double *ppmv) const
 {
-    if (!isCompleteNumber(text))
-        return false;
-    const double entered = m_locale.toDouble(text);   // an unparsable text reads as 0
+    double entered = 0.0;
+    const QString problem = NumberText::parse(text, &entered);
+    if (!problem.isEmpty())
+        return problem;
     const PressureUnits *record = m_core->pressureUnits();
     double value = entered;
     switch (record->concentrationMode) {
@@ -215,15 +212,15 @@ bool MolListViewModel::toPpmv(const QString &text, double *ppmv) const
         // pressure no concentration follows from it.
         const double totalPressure = m_core->params()->pathConditions().totalPressure;
         if (!(totalPressure > 0.0))
-            return false;
+            return QStringLiteral("A partial pressure needs a total pressure above zero.");
         value = PressureUnits::toAtm(entered, record->pressureUnit) * 1e6 / totalPressure;
         break;
     }
     }
     if (!std::isfinite(value) || value < 0.0)
-        return false;
+        return QStringLiteral("A concentration must be zero or a positive number.");
     *ppmv = value;
-    return true;
+    return QString();
 }
 
 void MolListViewModel::updateActiveColor()

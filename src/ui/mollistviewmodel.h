@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QLocale>
 #include <QString>
 
 #include <vector>
@@ -44,10 +43,11 @@ public:
     bool calcNotSelectedMols() const;
     void setCalcNotSelectedMols(bool calculate);
 
-    // A concentration in ppmv as shown in the current unit, and back.
+    // A concentration in ppmv as shown in the current unit.
     QString displayText(double ppmv) const;
-    // False when the text is not a complete number or gives no usable concentration.
-    bool toPpmv(const QString &text, double *ppmv) const;
+    // Reads a concentration entered in the current unit into ppmv. Returns an
+    // empty string on success, otherwise a message for the user.
+    QString toPpmv(const QString &text, double *ppmv) const;
 
 signals:
     void unitsChanged();
@@ -88,5 +88,4 @@ private:
     int m_activeIndex = 1;
     bool m_allSelected = true;
     int m_shownUnits = 0;
-    QLocale m_locale;
 };
