@@ -77,6 +77,17 @@ QLocale fileLocale()
     return locale;
 }
 
+bool partitionSumsLoaded(const Params &params)
+{
+    for (const Molecule &molecule : params.molecules()) {
+        for (const Isotopologue &isotopologue : molecule.isotopologues) {
+            if (isotopologue.tipsLoaded)
+                return true;
+        }
+    }
+    return false;
+}
+
 QString entry(const QString &value, const char *comment)
 {
     return value + QLatin1Char('\t') + QLatin1String(comment);
@@ -422,12 +433,17 @@ void ConfigFile::applyText(const QString &text)
     if (read.code(concentrationCodeComment, &code, PressureUnits::isValidConcentrationCode))
         m_pressureUnits->setConcentrationCode(quint8(code));
 
+    m_temperatureUnchecked = false;
     if (read.number(temperatureComment, &real)) {
         const QString problem = m_params->temperatureProblem(real);
-        if (problem.isEmpty())
+        if (problem.isEmpty()) {
+            m_temperatureUnchecked = !partitionSumsLoaded(*m_params);
+            m_temperatureBefore = path.temperature;
+            m_temperatureRead = real;
             path.temperature = real;
-        else
+        } else {
             read.reject(temperatureComment, problem);
+        }
     }
     if (read.code(temperatureUnitComment, &code, TemperatureUnit::isValid))
         m_temperatureUnit->unit = quint8(code);
@@ -543,6 +559,28 @@ void ConfigFile::applyText(const QString &text)
         }
     }
     m_lastLoadProblems = read.problems;
+}
+
+bool ConfigFile::checkTemperatureAgainstPartitionSums()
+{
+    if (!m_temperatureUnchecked || !partitionSumsLoaded(*m_params))
+        return true;
+    m_temperatureUnchecked = false;
+    double &temperature = m_params->pathConditions().temperature;
+    // A temperature set since the file was read is the user's, not the file's.
+    if (temperature != m_temperatureRead)
+        return true;
+    const QString problem = m_params->temperatureProblem(temperature);
+    if (problem.isEmpty())
+        return true;
+    temperature = m_temperatureBefore;
+    // The user hears of a damaged file once, whether at reading or now.
+    const bool alreadyTold = !m_lastLoadProblems.isEmpty();
+    m_lastLoadProblems.append(QStringLiteral("\"%1\": %2").arg(QLatin1String(temperatureComment), problem));
+    qWarning().noquote() << "Configuration file" << m_filePath << ":" << m_lastLoadProblems.last();
+    if (!alreadyTold)
+        showMessage(damagedFileMessage());
+    return false;
 }
 
 void ConfigFile::showMessage(const QString &text) const

@@ -63,6 +63,12 @@ public:
     // What the last load() could not read; empty after a clean file.
     QStringList lastLoadProblems() const { return m_lastLoadProblems; }
 
+    // A temperature read before the partition sums are loaded cannot yet be
+    // checked against their tables. Once they are, this puts back the previous
+    // temperature if the one read lies outside them, tells the user, and returns
+    // false; true when there was nothing to refuse.
+    bool checkTemperatureAgainstPartitionSums();
+
     // Where messages for the user go; by default a message box (a log line where
     // no screen can show one).
     void setMessageHandler(std::function<void(const QString &)> handler) { m_messageHandler = std::move(handler); }
@@ -94,6 +100,11 @@ private:
     ExternalSettings m_external;
     QString m_filePath;
     QStringList m_lastLoadProblems;
+    // The temperature the last load() took without the partition-sum tables, and
+    // the one it replaced; cleared once checked.
+    bool m_temperatureUnchecked = false;
+    double m_temperatureRead = 0.0;
+    double m_temperatureBefore = 0.0;
     std::function<void(const QString &)> m_messageHandler;
     // Makes save() fail after writing this many lines, as a full disk or a
     // crash would; negative for never.

@@ -86,6 +86,7 @@ private slots:
     void damagedFilesKeepPreviousValues();
     void otherMoleculeCountsReadCommonMolecules_data();
     void otherMoleculeCountsReadCommonMolecules();
+    void temperatureIsCheckedOncePartitionSumsAreLoaded();
     void unreadableAndUnwritableFilesAreReported();
     void interruptedSaveKeepsOldFile();
 };
@@ -244,6 +245,38 @@ void TestConfigFile::otherMoleculeCountsReadCommonMolecules()
         QCOMPARE(concentrations[std::size_t(i)], inFile ? double(i + 1) : 0.0);
         QCOMPARE(settings.params.molecule(i).color == QStringLiteral("#0000%1").arg(10 + i), inFile);
     }
+}
+
+void TestConfigFile::temperatureIsCheckedOncePartitionSumsAreLoaded()
+{
+    // Tables from 1 K to 300 K: 500 K can never be calculated.
+    const auto loadTables = [](Params &params) {
+        for (Molecule &molecule : params.molecules()) {
+            for (Isotopologue &isotopologue : molecule.isotopologues) {
+                isotopologue.partitionSums.assign(300, 1.0);
+                isotopologue.tipsLoaded = true;
+            }
+        }
+    };
+    const QByteArray hot = withValue("Horizontal path temperature, Kelvin", "5.000000e+02");
+    Settings settings;
+    QVERIFY(settings.loadText(hot));
+    QCOMPARE(settings.params.pathConditions().temperature, 500.0);
+    QVERIFY(settings.config.checkTemperatureAgainstPartitionSums());   // no tables read yet
+    loadTables(settings.params);
+    QVERIFY(!settings.config.checkTemperatureAgainstPartitionSums());
+    QCOMPARE(settings.params.pathConditions().temperature, 288.0);
+    QVERIFY(settings.config.checkTemperatureAgainstPartitionSums());
+    QCOMPARE(settings.messages, QStringList{ConfigFile::damagedFileMessage()});
+
+    // A temperature the user has set in between is not the file's to take back.
+    Settings edited;
+    QVERIFY(edited.loadText(hot));
+    edited.params.pathConditions().temperature = 250.0;
+    loadTables(edited.params);
+    QVERIFY(edited.config.checkTemperatureAgainstPartitionSums());
+    QCOMPARE(edited.params.pathConditions().temperature, 250.0);
+    QVERIFY(edited.messages.isEmpty());
 }
 
 void TestConfigFile::unreadableAndUnwritableFilesAreReported()
