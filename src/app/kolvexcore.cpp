@@ -49,8 +49,8 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
 
-    m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params, m_atmosphereModels.get(), &m_temperatureUnit,
-                                                &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
+    m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params, m_atmosphereModels.get(), nullptr,
+                                                &m_temperatureUnit, &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
     m_lineFileName = chooseLineFileName(m_dataFolder);
     m_configFile->setFilePath(configFilePath());
     if (QFileInfo::exists(configFilePath()))

@@ -6,6 +6,7 @@
 #include "data/temperatureunit.h"
 #include "data/xaxis.h"
 #include "data/yaxissettings.h"
+#include "download/hitranonlinedownloader.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -288,11 +289,12 @@ private:
 } // namespace
 
 ConfigFile::ConfigFile(XAxis *xAxis, Params *params, AtmosphereModelSet *atmosphereModels,
-                       TemperatureUnit *temperatureUnit, PathLengthUnit *pathLengthUnit,
-                       PressureUnits *pressureUnits, YAxisSettings *yAxis)
+                       HitranOnlineDownloader *downloader, TemperatureUnit *temperatureUnit,
+                       PathLengthUnit *pathLengthUnit, PressureUnits *pressureUnits, YAxisSettings *yAxis)
     : m_xAxis(xAxis)
     , m_params(params)
     , m_atmosphereModels(atmosphereModels)
+    , m_downloader(downloader)
     , m_temperatureUnit(temperatureUnit)
     , m_pathLengthUnit(pathLengthUnit)
     , m_pressureUnits(pressureUnits)
@@ -328,7 +330,8 @@ QByteArray ConfigFile::contents() const
           << entry(real(m_xAxis->maxWavenumber()), maxWavenumberComment)
           << entry(integer(m_xAxis->numPoints()), numPointsComment)
           << entry(integer(m_xAxis->units()), xUnitsComment) << QString();
-    lines << entry(integer(m_external.accessOption), accessOptionComment) << QString();
+    const int accessOption = m_downloader ? m_downloader->usage() : m_external.accessOption;
+    lines << entry(integer(accessOption), accessOptionComment) << QString();
     lines << entry(integer(m_params->lineShapeProfile()), lineShapeComment)
           << entry(real(m_params->intensityThreshold()), intensityThresholdComment)
           << entry(integer(m_params->lineWingHalfwidths()), wingHalfwidthsComment)
@@ -493,8 +496,12 @@ void ConfigFile::applyText(const QString &text)
     if (read.codeBelow(xUnitsComment, &code, XAxis::UnitCount))
         m_xAxis->setUnits(quint8(code));
 
-    if (read.codeBelow(accessOptionComment, &code, accessOptionCount))
-        m_external.accessOption = quint8(code);
+    if (read.codeBelow(accessOptionComment, &code, accessOptionCount)) {
+        if (m_downloader)
+            m_downloader->setUsage(code);
+        else
+            m_external.accessOption = quint8(code);
+    }
 
     if (read.codeBelow(lineShapeComment, &code, lineShapeProfileCount))
         m_params->setLineShapeProfile(code);

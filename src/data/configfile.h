@@ -8,6 +8,7 @@
 #include <functional>
 
 class AtmosphereModelSet;
+class HitranOnlineDownloader;
 class Params;
 class XAxis;
 struct PathLengthUnit;
@@ -28,23 +29,25 @@ struct YAxisSettings;
 class ConfigFile
 {
 public:
-    // Settings of the instrument function, the line-data access and the sensors.
-    // The file carries them in this record; the core hands them to their owning
-    // objects after load() and takes them back before save().
+    // Settings of the instrument function and the sensors, and the line database
+    // access option where no downloader is given. The file carries them in this
+    // record; the core hands them to their owning objects after load() and takes
+    // them back before save().
     struct ExternalSettings
     {
         quint8 instrumentFunctionType = 3;   // 0-7
         double instrumentResolution = 3.0;   // cm-1
         double instrumentWing = 10.0;        // cm-1
-        quint8 accessOption = 0;             // line database access option 0-2
+        quint8 accessOption = 0;             // line database access option 0-2, without a downloader
         bool humiditySensorEnabled = false;
         bool pressureSensorEnabled = false;
         bool temperatureSensorEnabled = false;
     };
 
+    // The downloader may be null; its access option is then kept in externalSettings().
     ConfigFile(XAxis *xAxis, Params *params, AtmosphereModelSet *atmosphereModels,
-               TemperatureUnit *temperatureUnit, PathLengthUnit *pathLengthUnit,
-               PressureUnits *pressureUnits, YAxisSettings *yAxis);
+               HitranOnlineDownloader *downloader, TemperatureUnit *temperatureUnit,
+               PathLengthUnit *pathLengthUnit, PressureUnits *pressureUnits, YAxisSettings *yAxis);
 
     void setFilePath(const QString &filePath) { m_filePath = filePath; }
     QString filePath() const { return m_filePath; }
@@ -93,6 +96,7 @@ private:
     XAxis *m_xAxis;
     Params *m_params;
     AtmosphereModelSet *m_atmosphereModels;
+    HitranOnlineDownloader *m_downloader;
     TemperatureUnit *m_temperatureUnit;
     PathLengthUnit *m_pathLengthUnit;
     PressureUnits *m_pressureUnits;

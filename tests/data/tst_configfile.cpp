@@ -6,6 +6,7 @@
 #include "data/temperatureunit.h"
 #include "data/xaxis.h"
 #include "data/yaxissettings.h"
+#include "download/hitranonlinedownloader.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,7 +32,7 @@ struct Settings
 {
     Settings()
         : xAxis(XAxis::WavelengthMicron, 2000.0, 2300.0, 10000)
-        , config(&xAxis, &params, &atmospheres, &temperatureUnit, &pathLengthUnit, &pressureUnits, &yAxis)
+        , config(&xAxis, &params, &atmospheres, nullptr, &temperatureUnit, &pathLengthUnit, &pressureUnits, &yAxis)
     {
         atmospheres.setMoleculeCount(params.moleculeCount());
         atmospheres.buildModels();
@@ -87,6 +88,7 @@ private slots:
     void otherMoleculeCountsReadCommonMolecules_data();
     void otherMoleculeCountsReadCommonMolecules();
     void temperatureIsCheckedOncePartitionSumsAreLoaded();
+    void accessOptionGoesToTheDownloader();
     void unreadableAndUnwritableFilesAreReported();
     void interruptedSaveKeepsOldFile();
 };
@@ -277,6 +279,27 @@ void TestConfigFile::temperatureIsCheckedOncePartitionSumsAreLoaded()
     QVERIFY(edited.config.checkTemperatureAgainstPartitionSums());
     QCOMPARE(edited.params.pathConditions().temperature, 250.0);
     QVERIFY(edited.messages.isEmpty());
+}
+
+void TestConfigFile::accessOptionGoesToTheDownloader()
+{
+    const char *comment = "HITRAN database access option";
+    Settings settings;
+    HitranOnlineDownloader downloader;
+    ConfigFile config(&settings.xAxis, &settings.params, &settings.atmospheres, &downloader,
+                      &settings.temperatureUnit, &settings.pathLengthUnit, &settings.pressureUnits, &settings.yAxis);
+    QVERIFY(settings.loadText(withValue(comment, "2")));
+    QCOMPARE(settings.config.externalSettings().accessOption, quint8(2));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("config.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(withValue(comment, "2")) > 0);
+    file.close();
+    config.setFilePath(file.fileName());
+    QVERIFY(config.load());
+    QCOMPARE(downloader.usage(), 2);
+    QCOMPARE(config.externalSettings().accessOption, quint8(0));
+    QVERIFY(downloader.setUsage(HitranOnlineDownloader::CompleteUsage));
+    QCOMPARE(config.contents(), withValue(comment, "1"));
 }
 
 void TestConfigFile::unreadableAndUnwritableFilesAreReported()
