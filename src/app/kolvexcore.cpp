@@ -1,6 +1,8 @@
 #include "app/kolvexcore.h"
 
+#include "data/atmospheremodelset.h"
 #include "data/bundleddata.h"
+#include "data/configfile.h"
 #include "data/params.h"
 #include "download/hitranonlinedownloader.h"
 
@@ -47,12 +49,23 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_downloader->setUsage(HitranOnlineDownloader::SegmentedUsage);
     m_downloader->setRecordsPerChunk(20000);
 
+    m_atmosphereModels = std::make_unique<AtmosphereModelSet>();
+    m_atmosphereModels->setMoleculeCount(m_params->moleculeCount());
+    m_atmosphereModels->buildModels();
+    m_atmosphereModels->setCurrentIndex(AtmosphereModelSet::usStandardIndex);
+    m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
+
+    m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params, m_atmosphereModels.get(), m_downloader,
+                                                &m_temperatureUnit, &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
     m_lineFileName = chooseLineFileName(m_dataFolder);
     m_downloader->setMainDataFolder(m_dataFolder);
     m_downloader->setDownloadsFolder(m_downloadsFolder);
     m_downloader->setCumulativeFileName(m_lineFileName);
     setLineSource(nullptr);
+    m_configFile->setFilePath(configFilePath());
+    if (QFileInfo::exists(configFilePath()))
+        m_configFile->load();
     m_calculationRunning = false;
 }
 
@@ -191,6 +204,10 @@ void KolvexCore::loadTips()
     m_params->loadAllTipsFiles();
     emit notify(QString(), 0.0, false, false);
     m_tipsLoaded = true;
+    // The saved temperature could only be checked against the tables now; one
+    // they cannot serve gives way to the atmosphere's, and the user is told.
+    if (!m_configFile->checkTemperatureAgainstPartitionSums())
+        emit valuesUpdated();
 }
 
 QString KolvexCore::calculationProblem() const
@@ -263,6 +280,7 @@ void KolvexCore::cancelCalculation()
 
 void KolvexCore::saveConfiguration()
 {
+    m_configFile->save();
 }
 
 void KolvexCore::updatePlotInProgress(bool newPlotInProgress)

@@ -10,6 +10,10 @@
 #include <QString>
 
 class HitranOnlineDownloader;
+#include <memory>
+
+class AtmosphereModelSet;
+class ConfigFile;
 class LineSource;
 class Params;
 
@@ -47,6 +51,8 @@ public:
     ~KolvexCore() override;
 
     Params *params() const { return m_params; }
+    AtmosphereModelSet *atmosphereModels() const { return m_atmosphereModels.get(); }
+    ConfigFile *configFile() const { return m_configFile.get(); }
     LineSource *lineSource() const { return m_lineSource; }
     HitranOnlineDownloader *downloader() const { return m_downloader; }
     PressureUnits *pressureUnits() { return &m_pressureUnits; }
@@ -121,12 +127,14 @@ private:
     Settings m_settings;
     Params *m_params = nullptr;
     HitranOnlineDownloader *m_downloader = nullptr;
+    std::unique_ptr<AtmosphereModelSet> m_atmosphereModels;
     LineSource *m_lineSource = nullptr;
     PressureUnits m_pressureUnits;
     TemperatureUnit m_temperatureUnit;
     PathLengthUnit m_pathLengthUnit;
     XAxis m_xAxis;
     YAxisSettings m_yAxis;
+    std::unique_ptr<ConfigFile> m_configFile;
 
     QString m_dataFolder;
     QString m_tipsFolder;

@@ -1,7 +1,10 @@
 #include "app/viewobjects.h"
 
 #include "app/kolvexcore.h"
+#include "ui/atmospherelistviewmodel.h"
 #include "ui/hitrandownloadoptionsqml.h"
+#include "ui/mollistviewmodel.h"
+#include "ui/mollistviewreducedmodel.h"
 #include "ui/notifierqml.h"
 #include "ui/pathlengthqml.h"
 #include "ui/temperatureqml.h"
@@ -13,7 +16,10 @@
 
 ViewObjects::ViewObjects(KolvexCore *core)
     : m_core(core)
+    , m_atmospheres(std::make_unique<AtmosphereListViewModel>(nullptr, core))
     , m_downloadOptions(std::make_unique<HitranDownloadOptionsQml>(core, core->downloader()))
+    , m_molecules(std::make_unique<MolListViewModel>(nullptr, core))
+    , m_reducedMolecules(std::make_unique<MolListViewReducedModel>(nullptr, core))
     , m_notifier(new NotifierQml(core))
     , m_pathLength(std::make_unique<PathlengthQml>(nullptr, core))
     , m_temperature(std::make_unique<TemperatureQml>(nullptr, core))
@@ -28,7 +34,10 @@ ViewObjects::~ViewObjects() = default;
 void ViewObjects::publish(QQmlContext *context) const
 {
     context->setContextProperty(QStringLiteral("coreObj"), m_core);
+    context->setContextProperty(QStringLiteral("atmListViewModel"), m_atmospheres.get());
     context->setContextProperty(QStringLiteral("hitranDownloadOptionsQml"), m_downloadOptions.get());
+    context->setContextProperty(QStringLiteral("molListViewModel"), m_molecules.get());
+    context->setContextProperty(QStringLiteral("molListViewReducedModel"), m_reducedMolecules.get());
     context->setContextProperty(QStringLiteral("notifyQml"), m_notifier);
     context->setContextProperty(QStringLiteral("pathlengthQml"), m_pathLength.get());
     context->setContextProperty(QStringLiteral("tempQml"), m_temperature.get());

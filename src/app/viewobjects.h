@@ -3,8 +3,11 @@
 
 #include <memory>
 
+class AtmosphereListViewModel;
 class HitranDownloadOptionsQml;
 class KolvexCore;
+class MolListViewModel;
+class MolListViewReducedModel;
 class NotifierQml;
 class PathlengthQml;
 class QQmlContext;
@@ -31,7 +34,10 @@ public:
 
 private:
     KolvexCore *m_core;
+    std::unique_ptr<AtmosphereListViewModel> m_atmospheres;
     std::unique_ptr<HitranDownloadOptionsQml> m_downloadOptions;
+    std::unique_ptr<MolListViewModel> m_molecules;
+    std::unique_ptr<MolListViewReducedModel> m_reducedMolecules;
     NotifierQml *m_notifier;   // a child of the core
     std::unique_ptr<PathlengthQml> m_pathLength;
     std::unique_ptr<TemperatureQml> m_temperature;

@@ -1,6 +1,8 @@
 #include "data/params.h"
 
+#include "data/atmospheremodel.h"
 #include "data/builtinmoleculetable.h"
+#include "data/pressureunits.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -390,6 +392,25 @@ void Params::readTempTipsValues()
     bool opened = false;
     const TipsTable table = parseTipsText(bytesOfFile(tipsFilePath(first), &opened));
     m_tipsTemperatures = table.temperatures;
+}
+
+bool Params::applyAtmosphereModelToParams(const AtmosphereModel &model)
+{
+    if (!model.hasGroundValues())
+        return false;
+    m_pathConditions.totalPressure = PressureUnits::toAtm(model.pressure.values.front(), PressureUnits::Mbar);
+    m_pathConditions.temperature = model.temperature.values.front();
+    m_pathConditions.airDensity = model.airDensity.values.front();
+    // One concentration per molecule of the table, whatever the model was built
+    // for: every reader of the list indexes it by molecule.
+    std::vector<double> &concentrations = m_pathConditions.concentrations;
+    concentrations.assign(std::size_t(moleculeCount()), 0.0);
+    const std::size_t profiles = std::min(concentrations.size(), model.concentrations.size());
+    for (std::size_t k = 0; k < profiles; ++k) {
+        const std::vector<double> &values = model.concentrations[k].values;
+        concentrations[k] = values.empty() ? 0.0 : values.front();
+    }
+    return true;
 }
 
 bool Params::isCalculated(int molecule) const

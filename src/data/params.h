@@ -8,6 +8,8 @@
 
 #include <vector>
 
+struct AtmosphereModel;
+
 // The parameter store: the HITRAN molecule and isotopologue table with the
 // partition sums, the path conditions and the line-calculation options.
 class Params : public QObject
@@ -76,6 +78,12 @@ public:
     int readGlobalIds(const QString &fileName);
     // Reads the partition-sum file of every isotopologue, then the temperature grid.
     void loadAllTipsFiles();
+
+    // Puts the ground level of a model atmosphere into the path conditions: total
+    // pressure, temperature, air density and every concentration. Molecules the
+    // model has no profile for get 0. A model without profiles changes nothing
+    // and gives false.
+    bool applyAtmosphereModelToParams(const AtmosphereModel &model);
 
     // Whether a molecule takes part in a calculation with the current options.
     bool isCalculated(int molecule) const;

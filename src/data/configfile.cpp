@@ -1,0 +1,605 @@
+#include "data/configfile.h"
+
+#include "data/params.h"
+#include "data/pathlengthunit.h"
+#include "data/pressureunits.h"
+#include "data/temperatureunit.h"
+#include "data/xaxis.h"
+#include "data/yaxissettings.h"
+#include "download/hitranonlinedownloader.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLocale>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Comments that name each setting in the file, in file order.
+const char pathLengthComment[] = "Horizontal path length, meters";
+const char pathLengthUnitComment[] = "Pathlength units";
+const char totalPressureComment[] = "Total pressure, Atm";
+const char pressureUnitComment[] = "Total pressure units";
+const char concentrationCodeComment[] = "Concentration/pressure units to display molecular concentrations";
+const char temperatureComment[] = "Horizontal path temperature, Kelvin";
+const char temperatureUnitComment[] = "Temperature units";
+const char absMinComment[] = "Vertical axis minimum scale value as absorption in %";
+const char absMaxComment[] = "Vertical axis maximum scale value as absorption in %";
+const char yUnitsComment[] = "Vertical axis units (0 - Absorption cross-section, 1 - Optical depth, "
+                             "2 - Absorption, 3 - Transmission)";
+const char rulersComment[] = "Enable / Disable rulers on zoom";
+const char crossSectionMinComment[] = "Cross-section minimum scale value";
+const char crossSectionMaxComment[] = "Cross-section maximum scale value";
+const char crossSectionAutoComment[] = "Enable / Disable cross-section maximum scale value auto-recalculation";
+const char radianceMinComment[] = "Radiance minimum scale value";
+const char radianceMaxComment[] = "Radiance maximum scale value";
+const char radianceAutoComment[] = "Enable / Disable radiance maximum scale value auto-recalculation";
+const char minWavenumberComment[] = "Minimum wavenumber, cm-1";
+const char maxWavenumberComment[] = "Maximum wavenumber, cm-1";
+const char numPointsComment[] = "Number of calculation points (resolution)";
+const char xUnitsComment[] = "Wavelength units";
+const char accessOptionComment[] = "HITRAN database access option";
+const char lineShapeComment[] = "Lineshape profile";
+const char intensityThresholdComment[] = "Intensity threshold";
+const char wingHalfwidthsComment[] = "Line wing contribution (in saturated halfwidths)";
+const char wingAbsoluteComment[] = "Line wing contribution (absolute, in cm-1)";
+const char broadeningComment[] = "Broadening type";
+const char lineShiftComment[] = "Line shift usage";
+const char instrumentTypeComment[] = "Instrument function type";
+const char instrumentResolutionComment[] = "Instrument resolution, cm-1";
+const char instrumentWingComment[] = "Instrument function wing contribution, cm-1";
+const char humiditySensorComment[] = "Humidity sensor enabled/disabled";
+const char pressureSensorComment[] = "Total pressure sensor enabled/disabled";
+const char temperatureSensorComment[] = "Temperature sensor enabled/disabled";
+const char calcNotSelectedComment[] = "Calculate for not selected molecules enabled/disabled";
+const char concentrationHeader[] = "Molecular concentrations, ppmv";
+const char colourHeader[] = "Molecule colors";
+
+// Ranges of the option codes the file carries.
+constexpr int lineShapeProfileCount = 4;
+constexpr int broadeningTypeCount = 3;
+constexpr int instrumentFunctionTypeCount = 8;
+constexpr int accessOptionCount = 3;
+// Wider wings than this cover any grid; the bound keeps the integer conversion defined.
+constexpr double maxWingHalfwidths = 1e6;
+
+QLocale fileLocale()
+{
+    QLocale locale(QLocale::English, QLocale::UnitedStates);
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+bool partitionSumsLoaded(const Params &params)
+{
+    for (const Molecule &molecule : params.molecules()) {
+        for (const Isotopologue &isotopologue : molecule.isotopologues) {
+            if (isotopologue.tipsLoaded)
+                return true;
+        }
+    }
+    return false;
+}
+
+QString entry(const QString &value, const char *comment)
+{
+    return value + QLatin1Char('\t') + QLatin1String(comment);
+}
+
+bool isColour(const QString &text)
+{
+    static const QRegularExpression colour(QStringLiteral("^#[0-9a-fA-F]{6}$"));
+    return colour.match(text).hasMatch();
+}
+
+// The file split into its parts: the value of each setting by comment, and the
+// value fields of the two tables.
+struct ParsedFile
+{
+    QHash<QString, QString> settings;
+    QStringList concentrations;
+    QStringList colours;
+    bool hasConcentrationTable = false;
+    bool hasColourTable = false;
+};
+
+ParsedFile parseFile(const QString &text)
+{
+    enum Section { Settings, Concentrations, BetweenTables, Colours, End };
+    ParsedFile parsed;
+    Section section = Settings;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const bool empty = line.trimmed().isEmpty();
+        if (line == QLatin1String(concentrationHeader) && section == Settings) {
+            parsed.hasConcentrationTable = true;
+            section = Concentrations;
+            continue;
+        }
+        if (line == QLatin1String(colourHeader) && section < Colours) {
+            parsed.hasColourTable = true;
+            section = Colours;
+            continue;
+        }
+        switch (section) {
+        case Settings: {
+            if (empty)
+                break;
+            const int tab = line.indexOf(QLatin1Char('\t'));
+            const QString comment = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
+            if (comment.isEmpty()) {
+                qWarning() << "Configuration file: line without a setting name:" << line.left(80);
+                break;
+            }
+            if (parsed.settings.contains(comment)) {
+                qWarning() << "Configuration file: repeated setting, the first one counts:" << comment;
+                break;
+            }
+            parsed.settings.insert(comment, line.left(tab).trimmed());
+            break;
+        }
+        case Concentrations:
+            if (empty)
+                section = BetweenTables;
+            else
+                parsed.concentrations.append(line.section(QLatin1Char('\t'), 0, 0).trimmed());
+            break;
+        case BetweenTables:
+            if (!empty)
+                qWarning() << "Configuration file: unexpected line:" << line.left(80);
+            break;
+        case Colours:
+            if (empty)
+                section = End;
+            else
+                parsed.colours.append(line.section(QLatin1Char('\t'), 0, 0).trimmed());
+            break;
+        case End:
+            if (!empty)
+                qWarning() << "Configuration file: unexpected line after the colour table:" << line.left(80);
+            break;
+        }
+    }
+    return parsed;
+}
+
+// Reads settings from a parsed file and collects what could not be read.
+class SettingReader
+{
+public:
+    explicit SettingReader(const ParsedFile &file)
+        : m_file(file)
+        , m_locale(fileLocale())
+    {
+    }
+
+    QStringList problems;
+
+    void reject(const char *comment, const QString &why)
+    {
+        problems.append(QStringLiteral("\"%1\": %2").arg(QLatin1String(comment), why));
+    }
+
+    // A finite number, or nothing (and a problem noted).
+    bool number(const char *comment, double *value)
+    {
+        const auto it = m_file.settings.constFind(QLatin1String(comment));
+        if (it == m_file.settings.constEnd()) {
+            reject(comment, QStringLiteral("missing"));
+            return false;
+        }
+        bool ok = false;
+        const double parsed = m_locale.toDouble(*it, &ok);
+        if (!ok || !std::isfinite(parsed)) {
+            reject(comment, QStringLiteral("not a number: \"%1\"").arg(it->left(40)));
+            return false;
+        }
+        *value = parsed;
+        return true;
+    }
+
+    bool numberWhere(const char *comment, double *value, bool (*acceptable)(double), const char *rule)
+    {
+        double parsed = 0.0;
+        if (!number(comment, &parsed))
+            return false;
+        if (!acceptable(parsed)) {
+            reject(comment, QStringLiteral("%1 is not %2").arg(parsed, 0, 'g', 7).arg(QLatin1String(rule)));
+            return false;
+        }
+        *value = parsed;
+        return true;
+    }
+
+    bool positive(const char *comment, double *value)
+    {
+        return numberWhere(comment, value, [](double v) { return v > 0.0; }, "above zero");
+    }
+
+    bool nonNegative(const char *comment, double *value)
+    {
+        return numberWhere(comment, value, [](double v) { return v >= 0.0; }, "zero or more");
+    }
+
+    // A whole number for which `valid` holds.
+    bool code(const char *comment, int *value, const std::function<bool(int)> &valid)
+    {
+        double parsed = 0.0;
+        if (!number(comment, &parsed))
+            return false;
+        if (parsed != std::floor(parsed) || parsed < -1e6 || parsed > 1e6 || !valid(int(parsed))) {
+            reject(comment, QStringLiteral("%1 is not an allowed value").arg(parsed, 0, 'g', 7));
+            return false;
+        }
+        *value = int(parsed);
+        return true;
+    }
+
+    bool codeBelow(const char *comment, int *value, int count)
+    {
+        return code(comment, value, [count](int c) { return c >= 0 && c < count; });
+    }
+
+    bool flag(const char *comment, bool *value)
+    {
+        int parsed = 0;
+        if (!code(comment, &parsed, [](int c) { return c == 0 || c == 1; }))
+            return false;
+        *value = parsed == 1;
+        return true;
+    }
+
+    // A pair of scale limits; both are taken only when the minimum is below the maximum.
+    bool range(const char *minComment, const char *maxComment, double *minimum, double *maximum)
+    {
+        double low = 0.0;
+        double high = 0.0;
+        const bool lowRead = number(minComment, &low);
+        const bool highRead = number(maxComment, &high);
+        if (!lowRead || !highRead)
+            return false;
+        if (!(low < high)) {
+            reject(minComment, QStringLiteral("the minimum %1 is not below the maximum %2")
+                                   .arg(low, 0, 'g', 7)
+                                   .arg(high, 0, 'g', 7));
+            return false;
+        }
+        *minimum = low;
+        *maximum = high;
+        return true;
+    }
+
+    double tableNumber(const QString &field, bool *ok) const { return m_locale.toDouble(field, ok); }
+
+private:
+    const ParsedFile &m_file;
+    QLocale m_locale;
+};
+
+} // namespace
+
+ConfigFile::ConfigFile(XAxis *xAxis, Params *params, AtmosphereModelSet *atmosphereModels,
+                       HitranOnlineDownloader *downloader, TemperatureUnit *temperatureUnit,
+                       PathLengthUnit *pathLengthUnit, PressureUnits *pressureUnits, YAxisSettings *yAxis)
+    : m_xAxis(xAxis)
+    , m_params(params)
+    , m_atmosphereModels(atmosphereModels)
+    , m_downloader(downloader)
+    , m_temperatureUnit(temperatureUnit)
+    , m_pathLengthUnit(pathLengthUnit)
+    , m_pressureUnits(pressureUnits)
+    , m_yAxis(yAxis)
+{
+}
+
+QByteArray ConfigFile::contents() const
+{
+    const QLocale locale = fileLocale();
+    const auto real = [&locale](double value) { return locale.toString(value, 'e', 6); };
+    const auto integer = [](int value) { return QString::number(value); };
+    const auto flag = [](bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); };
+    const PathConditions &path = m_params->pathConditions();
+
+    QStringList lines;
+    lines << entry(real(path.pathLength), pathLengthComment)
+          << entry(integer(m_pathLengthUnit->unit), pathLengthUnitComment) << QString();
+    lines << entry(real(path.totalPressure), totalPressureComment)
+          << entry(integer(m_pressureUnits->pressureUnit), pressureUnitComment)
+          << entry(integer(m_pressureUnits->concentrationCode()), concentrationCodeComment) << QString();
+    lines << entry(real(path.temperature), temperatureComment)
+          << entry(integer(m_temperatureUnit->unit), temperatureUnitComment) << QString();
+    lines << entry(real(m_yAxis->absMin), absMinComment) << entry(real(m_yAxis->absMax), absMaxComment)
+          << entry(integer(m_yAxis->yUnits), yUnitsComment) << entry(flag(m_yAxis->enableRulers), rulersComment)
+          << entry(real(m_yAxis->crossSectionMin), crossSectionMinComment)
+          << entry(real(m_yAxis->crossSectionMax), crossSectionMaxComment)
+          << entry(flag(m_yAxis->crossSectionAutoRecalc), crossSectionAutoComment)
+          << entry(real(m_yAxis->radianceMin), radianceMinComment)
+          << entry(real(m_yAxis->radianceMax), radianceMaxComment)
+          << entry(flag(m_yAxis->radianceAutoRecalc), radianceAutoComment) << QString();
+    lines << entry(real(m_xAxis->minWavenumber()), minWavenumberComment)
+          << entry(real(m_xAxis->maxWavenumber()), maxWavenumberComment)
+          << entry(integer(m_xAxis->numPoints()), numPointsComment)
+          << entry(integer(m_xAxis->units()), xUnitsComment) << QString();
+    const int accessOption = m_downloader ? m_downloader->usage() : m_external.accessOption;
+    lines << entry(integer(accessOption), accessOptionComment) << QString();
+    lines << entry(integer(m_params->lineShapeProfile()), lineShapeComment)
+          << entry(real(m_params->intensityThreshold()), intensityThresholdComment)
+          << entry(integer(m_params->lineWingHalfwidths()), wingHalfwidthsComment)
+          << entry(real(m_params->lineWingAbsolute()), wingAbsoluteComment)
+          << entry(integer(m_params->broadeningType()), broadeningComment)
+          << entry(integer(m_params->lineShiftUsage()), lineShiftComment) << QString();
+    lines << entry(integer(m_external.instrumentFunctionType), instrumentTypeComment)
+          << entry(real(m_external.instrumentResolution), instrumentResolutionComment)
+          << entry(real(m_external.instrumentWing), instrumentWingComment) << QString();
+    lines << entry(flag(m_external.humiditySensorEnabled), humiditySensorComment)
+          << entry(flag(m_external.pressureSensorEnabled), pressureSensorComment)
+          << entry(flag(m_external.temperatureSensorEnabled), temperatureSensorComment) << QString();
+    lines << entry(flag(m_params->calcNotSelected()), calcNotSelectedComment) << QString();
+
+    lines << QLatin1String(concentrationHeader);
+    for (int i = 0; i < m_params->moleculeCount(); ++i) {
+        const double concentration = std::size_t(i) < path.concentrations.size()
+            ? path.concentrations[std::size_t(i)] : 0.0;
+        lines << real(concentration) + QLatin1Char('\t') + m_params->molecule(i).name;
+    }
+    lines << QString() << QLatin1String(colourHeader);
+    for (const Molecule &molecule : m_params->molecules())
+        lines << molecule.color + QLatin1Char('\t') + molecule.name;
+    lines << QString();
+
+    QByteArray text;
+    for (const QString &line : qAsConst(lines))
+        text += line.toUtf8() + '\n';
+    return text;
+}
+
+bool ConfigFile::save()
+{
+    // The new text goes to a temporary file that replaces the old one only once
+    // it is complete, so the previous settings survive any failure on the way.
+    QSaveFile file(m_filePath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning() << "Cannot write" << m_filePath << ":" << file.errorString();
+        showMessage(writeErrorMessage());
+        return false;
+    }
+    const QList<QByteArray> lines = contents().split('\n');
+    int written = 0;
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        if (written == m_failWritingAfterLines || file.write(lines.at(i) + '\n') < 0) {
+            qWarning() << "Writing" << m_filePath << "failed after" << written << "lines";
+            file.cancelWriting();
+            break;
+        }
+        ++written;
+    }
+    if (!file.commit()) {
+        qWarning() << "Cannot write" << m_filePath << ":" << file.errorString();
+        showMessage(writeErrorMessage());
+        return false;
+    }
+    return true;
+}
+
+bool ConfigFile::load()
+{
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "Cannot read" << m_filePath << ":" << file.errorString();
+        showMessage(readErrorMessage());
+        return false;
+    }
+    if (file.size() > maxFileSize) {
+        m_lastLoadProblems = QStringList{QStringLiteral("the file is %1 bytes long").arg(file.size())};
+        qWarning() << m_filePath << "is too large to be a configuration file; nothing was read.";
+        showMessage(damagedFileMessage());
+        return true;
+    }
+    applyText(QString::fromUtf8(file.readAll()));
+    if (!m_lastLoadProblems.isEmpty()) {
+        for (const QString &problem : qAsConst(m_lastLoadProblems))
+            qWarning().noquote() << "Configuration file" << m_filePath << ":" << problem;
+        showMessage(damagedFileMessage());
+    }
+    return true;
+}
+
+void ConfigFile::applyText(const QString &text)
+{
+    const ParsedFile parsed = parseFile(text);
+    SettingReader read(parsed);
+    PathConditions &path = m_params->pathConditions();
+    double real = 0.0;
+    double second = 0.0;
+    int code = 0;
+    bool on = false;
+
+    if (read.positive(pathLengthComment, &real))
+        path.pathLength = real;
+    if (read.code(pathLengthUnitComment, &code, PathLengthUnit::isValid))
+        m_pathLengthUnit->unit = quint8(code);
+
+    if (read.positive(totalPressureComment, &real))
+        path.totalPressure = real;
+    if (read.code(pressureUnitComment, &code, PressureUnits::isValidPressureUnit))
+        m_pressureUnits->pressureUnit = quint8(code);
+    if (read.code(concentrationCodeComment, &code, PressureUnits::isValidConcentrationCode))
+        m_pressureUnits->setConcentrationCode(quint8(code));
+
+    m_temperatureUnchecked = false;
+    if (read.number(temperatureComment, &real)) {
+        const QString problem = m_params->temperatureProblem(real);
+        if (problem.isEmpty()) {
+            m_temperatureUnchecked = !partitionSumsLoaded(*m_params);
+            m_temperatureBefore = path.temperature;
+            m_temperatureRead = real;
+            path.temperature = real;
+        } else {
+            read.reject(temperatureComment, problem);
+        }
+    }
+    if (read.code(temperatureUnitComment, &code, TemperatureUnit::isValid))
+        m_temperatureUnit->unit = quint8(code);
+
+    if (read.range(absMinComment, absMaxComment, &real, &second)) {
+        m_yAxis->absMin = real;
+        m_yAxis->absMax = second;
+    }
+    if (read.codeBelow(yUnitsComment, &code, YAxisSettings::UnitCount))
+        m_yAxis->yUnits = quint8(code);
+    if (read.flag(rulersComment, &on))
+        m_yAxis->enableRulers = on;
+    if (read.range(crossSectionMinComment, crossSectionMaxComment, &real, &second)) {
+        m_yAxis->crossSectionMin = real;
+        m_yAxis->crossSectionMax = second;
+    }
+    if (read.flag(crossSectionAutoComment, &on))
+        m_yAxis->crossSectionAutoRecalc = on;
+    if (read.range(radianceMinComment, radianceMaxComment, &real, &second)) {
+        m_yAxis->radianceMin = real;
+        m_yAxis->radianceMax = second;
+    }
+    if (read.flag(radianceAutoComment, &on))
+        m_yAxis->radianceAutoRecalc = on;
+
+    // The three grid numbers only make sense together: a grid is taken when the
+    // numbers read, completed by the current ones where a number is unreadable,
+    // can be calculated.
+    double minWavenumber = m_xAxis->minWavenumber();
+    double maxWavenumber = m_xAxis->maxWavenumber();
+    int numPoints = m_xAxis->numPoints();
+    if (read.number(minWavenumberComment, &real))
+        minWavenumber = real;
+    if (read.number(maxWavenumberComment, &real))
+        maxWavenumber = real;
+    if (read.code(numPointsComment, &code,
+                  [](int points) { return points >= XAxis::minPoints && points <= XAxis::maxPoints; }))
+        numPoints = code;
+    const QString gridProblem = XAxis::validationProblem(minWavenumber, maxWavenumber, numPoints);
+    if (gridProblem.isEmpty()) {
+        m_xAxis->setMinWavenumber(minWavenumber);
+        m_xAxis->setMaxWavenumber(maxWavenumber);
+        m_xAxis->setNumPoints(numPoints);
+    } else {
+        read.reject(minWavenumberComment, gridProblem);
+    }
+    if (read.codeBelow(xUnitsComment, &code, XAxis::UnitCount))
+        m_xAxis->setUnits(quint8(code));
+
+    if (read.codeBelow(accessOptionComment, &code, accessOptionCount)) {
+        if (m_downloader)
+            m_downloader->setUsage(code);
+        else
+            m_external.accessOption = quint8(code);
+    }
+
+    if (read.codeBelow(lineShapeComment, &code, lineShapeProfileCount))
+        m_params->setLineShapeProfile(code);
+    if (read.nonNegative(intensityThresholdComment, &real))
+        m_params->setIntensityThreshold(real);
+    if (read.numberWhere(wingHalfwidthsComment, &real,
+                         [](double v) { return v >= 0.0 && v <= maxWingHalfwidths; },
+                         "from 0 to 1e6"))
+        m_params->setLineWingHalfwidths(int(real));
+    if (read.nonNegative(wingAbsoluteComment, &real))
+        m_params->setLineWingAbsolute(real);
+    if (read.codeBelow(broadeningComment, &code, broadeningTypeCount))
+        m_params->setBroadeningType(code);
+    if (read.number(lineShiftComment, &real))
+        m_params->setLineShiftUsage(real != 0.0 ? 1 : 0);
+
+    if (read.codeBelow(instrumentTypeComment, &code, instrumentFunctionTypeCount))
+        m_external.instrumentFunctionType = quint8(code);
+    if (read.positive(instrumentResolutionComment, &real))
+        m_external.instrumentResolution = real;
+    if (read.positive(instrumentWingComment, &real))
+        m_external.instrumentWing = real;
+
+    if (read.flag(humiditySensorComment, &on))
+        m_external.humiditySensorEnabled = on;
+    if (read.flag(pressureSensorComment, &on))
+        m_external.pressureSensorEnabled = on;
+    if (read.flag(temperatureSensorComment, &on))
+        m_external.temperatureSensorEnabled = on;
+
+    if (read.flag(calcNotSelectedComment, &on))
+        m_params->setCalcNotSelected(on);
+
+    // The tables are read for the molecules both this program and the file know.
+    const int molecules = m_params->moleculeCount();
+    path.concentrations.resize(std::size_t(molecules), 0.0);
+    if (!parsed.hasConcentrationTable) {
+        read.problems.append(QStringLiteral("the concentration table is missing"));
+    } else {
+        const int count = std::min(molecules, int(parsed.concentrations.size()));
+        for (int i = 0; i < count; ++i) {
+            bool ok = false;
+            const double value = read.tableNumber(parsed.concentrations.at(i), &ok);
+            if (ok && std::isfinite(value) && value >= 0.0)
+                path.concentrations[std::size_t(i)] = value;
+            else
+                read.problems.append(QStringLiteral("concentration of %1: \"%2\"")
+                                         .arg(m_params->molecule(i).name, parsed.concentrations.at(i).left(40)));
+        }
+    }
+    if (!parsed.hasColourTable) {
+        read.problems.append(QStringLiteral("the colour table is missing"));
+    } else {
+        const int count = std::min(molecules, int(parsed.colours.size()));
+        for (int i = 0; i < count; ++i) {
+            const QString &colour = parsed.colours.at(i);
+            if (isColour(colour))
+                m_params->molecule(i).color = colour.toLower();
+            else
+                read.problems.append(QStringLiteral("colour of %1: \"%2\"")
+                                         .arg(m_params->molecule(i).name, colour.left(40)));
+        }
+    }
+    m_lastLoadProblems = read.problems;
+}
+
+bool ConfigFile::checkTemperatureAgainstPartitionSums()
+{
+    if (!m_temperatureUnchecked || !partitionSumsLoaded(*m_params))
+        return true;
+    m_temperatureUnchecked = false;
+    double &temperature = m_params->pathConditions().temperature;
+    // A temperature set since the file was read is the user's, not the file's.
+    if (temperature != m_temperatureRead)
+        return true;
+    const QString problem = m_params->temperatureProblem(temperature);
+    if (problem.isEmpty())
+        return true;
+    temperature = m_temperatureBefore;
+    // The user hears of a damaged file once, whether at reading or now.
+    const bool alreadyTold = !m_lastLoadProblems.isEmpty();
+    m_lastLoadProblems.append(QStringLiteral("\"%1\": %2").arg(QLatin1String(temperatureComment), problem));
+    qWarning().noquote() << "Configuration file" << m_filePath << ":" << m_lastLoadProblems.last();
+    if (!alreadyTold)
+        showMessage(damagedFileMessage());
+    return false;
+}
+
+void ConfigFile::showMessage(const QString &text) const
+{
+    if (m_messageHandler) {
+        m_messageHandler(text);
+        return;
+    }
+    qWarning().noquote() << text;
+    // A modal box needs a screen to be answered on; without one it would hang.
+    const QString platform = QGuiApplication::platformName();
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()) && platform != QLatin1String("offscreen")
+        && platform != QLatin1String("minimal"))
+        QMessageBox::warning(nullptr, QCoreApplication::applicationName(), text);
+}

@@ -1,0 +1,115 @@
+#include "app/kolvexcore.h"
+#include "offlinesettings.h"
+#include "data/configfile.h"
+#include "data/params.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<KolvexCore> startCore(const QTemporaryDir &dir)
+{
+    return std::make_unique<KolvexCore>(offlineSettings(dir.path()));
+}
+
+QString fixture(const QString &name)
+{
+    return QStringLiteral(KOLVEX_TEST_DATA "/config/") + name;
+}
+
+} // namespace
+
+// Settings survive a restart of the program, and a damaged config.txt never
+// stops it from starting in a state it can calculate from.
+class TestSettingsPersistence : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settingsSurviveARestart();
+    void damagedConfigurationStillStarts_data();
+    void damagedConfigurationStillStarts();
+};
+
+void TestSettingsPersistence::settingsSurviveARestart()
+{
+    QTemporaryDir dir;
+    {
+        std::unique_ptr<KolvexCore> core = startCore(dir);
+        QVERIFY(!QFile::exists(core->configFilePath()));
+        QCOMPARE(core->configFile()->filePath(), dir.filePath(QStringLiteral("config.txt")));
+        Params *params = core->params();
+        params->pathConditions().pathLength = 25.5;
+        params->pathConditions().temperature = 250.0;
+        params->pathConditions().concentrations[5] = 1.85;
+        params->molecule(5).color = QStringLiteral("#abcdef");
+        params->setLineShapeProfile(0);
+        core->xAxis()->setNumPoints(4321);
+        core->pressureUnits()->setConcentrationCode(2 + PressureUnits::Torr);
+        core->temperatureUnit()->unit = TemperatureUnit::Celsius;
+        core->saveConfiguration();
+        QVERIFY(QFile::exists(core->configFilePath()));
+    }
+
+    std::unique_ptr<KolvexCore> core = startCore(dir);
+    const Params *params = core->params();
+    QCOMPARE(params->pathConditions().pathLength, 25.5);
+    QCOMPARE(params->pathConditions().temperature, 250.0);
+    QCOMPARE(params->pathConditions().concentrations[5], 1.85);
+    QCOMPARE(params->molecule(5).color, QStringLiteral("#abcdef"));
+    QCOMPARE(params->lineShapeProfile(), 0);
+    QCOMPARE(core->xAxis()->numPoints(), 4321);
+    QCOMPARE(core->pressureUnits()->concentrationCode(), quint8(2 + PressureUnits::Torr));
+    QCOMPARE(core->temperatureUnit()->unit, quint8(TemperatureUnit::Celsius));
+    QVERIFY(core->configFile()->lastLoadProblems().isEmpty());
+}
+
+void TestSettingsPersistence::damagedConfigurationStillStarts_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<double>("pathLength");
+
+    // Temperature beyond every partition-sum table, no grid points, NaN pressure,
+    // unknown unit codes, a negative wing and concentration, a colour that is none.
+    QTest::newRow("damaged values") << fixture(QStringLiteral("damaged-values.txt")) << 250.0;
+    QTest::newRow("a line missing") << fixture(QStringLiteral("missing-line.txt")) << 1000.0;
+    QTest::newRow("truncated") << fixture(QStringLiteral("truncated.txt")) << 1000.0;
+    QTest::newRow("random bytes") << fixture(QStringLiteral("garbage.txt")) << 1000.0;
+}
+
+void TestSettingsPersistence::damagedConfigurationStillStarts()
+{
+    QFETCH(QString, file);
+    QFETCH(double, pathLength);
+
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(file, dir.filePath(QStringLiteral("config.txt"))));
+    std::unique_ptr<KolvexCore> core = startCore(dir);
+    // The partition sums are read once events run; only then is a temperature
+    // read from the file checked against their tables.
+    QTRY_VERIFY(core->tipsLoaded());
+    QVERIFY(!core->configFile()->lastLoadProblems().isEmpty());
+
+    const Params *params = core->params();
+    const PathConditions &path = params->pathConditions();
+    QCOMPARE(path.pathLength, pathLength);
+    // What could not be read keeps the US Standard atmosphere and the defaults.
+    QCOMPARE(path.totalPressure, 0.9967892);
+    QCOMPARE(path.temperature, 288.0);
+    QCOMPARE(path.concentrations[1], 330.0);
+    QCOMPARE(params->molecule(0).color, QStringLiteral("#3399ff"));
+    QCOMPARE(params->lineWingHalfwidths(), 50);
+    QCOMPARE(core->temperatureUnit()->unit, quint8(TemperatureUnit::Kelvin));
+    // ... so that a calculation can be set up from it.
+    QCOMPARE(core->xAxis()->numPoints(), 10000);
+    QCOMPARE(core->xAxis()->validationProblem(), QString());
+    QCOMPARE(params->temperatureProblem(path.temperature), QString());
+    QCOMPARE(int(path.concentrations.size()), params->moleculeCount());
+}
+
+QTEST_GUILESS_MAIN(TestSettingsPersistence)
+#include "tst_settingspersistence.moc"
