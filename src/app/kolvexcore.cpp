@@ -1,8 +1,11 @@
 #include "app/kolvexcore.h"
 
+#include "calc/instrumentfunction.h"
+#include "calc/lbl.h"
 #include "data/bundleddata.h"
 #include "data/params.h"
 #include "download/linesource.h"
+#include "ui/resultssaver.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -39,6 +42,18 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     loadTips();
 
     m_params->setCrossSectionOnly(true);
+
+    m_instrumentFunction = new InstrumentFunction(this);
+    m_lbl = new Lbl(this, m_lineSource);
+    m_lbl->setParams(m_params);
+    m_lbl->setXAxis(&m_xAxis);
+    m_lbl->setSpectra(&m_spectra);
+    m_resultsSaver = new ResultsSaver(this);
+    m_resultsSaver->setOutputFolder(m_resultsFolder);
+    connect(m_lbl, &Lbl::notify, this, &KolvexCore::notify);
+    connect(m_lbl, &Lbl::updateSpectra, this, &KolvexCore::updateSpectra);
+    connect(m_lbl, &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
+    connect(m_instrumentFunction, &InstrumentFunction::openOkDialog, this, &KolvexCore::displayOkDialog);
     m_lineFileName = chooseLineFileName(m_dataFolder);
     m_calculationRunning = false;
 }
@@ -86,6 +101,7 @@ void KolvexCore::setLineSource(LineSource *source)
     if (m_lineSource)
         disconnect(m_lineSource, nullptr, this, nullptr);
     m_lineSource = source;
+    m_lbl->setSource(source);
     connectLineSource();
 }
 
@@ -136,6 +152,7 @@ void KolvexCore::calculate()
         return;
     }
 
+    m_lbl->setCancel(false);
     m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
@@ -151,14 +168,7 @@ void KolvexCore::calculateLineByLine()
     if (!m_lblRequested)
         return;
     m_lineSource->prepareLineData();
-    finishLineData();
-}
-
-// Until the line-by-line engine consumes the records, the line data in hand
-// ends the calculation here.
-void KolvexCore::finishLineData()
-{
-    postCalculation();
+    m_lbl->start();
 }
 
 void KolvexCore::postCalculation()
@@ -166,6 +176,13 @@ void KolvexCore::postCalculation()
     // A calculation ends once, however many of its sources report the end.
     if (!m_calculationRunning)
         return;
+    QStringList moleculeNames;
+    for (const Molecule &molecule : m_params->molecules())
+        moleculeNames.append(molecule.name);
+    const PathConditions &conditions = m_params->pathConditions();
+    m_resultsSaver->setCalculationConditions(conditions.temperature, conditions.totalPressure,
+                                             conditions.pathLength, moleculeNames,
+                                             conditions.concentrations, &m_spectra, m_xAxis);
     if (m_lineSource)
         m_lineSource->clearLineRecords();
     emit notify(QString(), 0.0, false, true);
@@ -178,6 +195,7 @@ void KolvexCore::postCalculation()
 
 void KolvexCore::cancelCalculation()
 {
+    m_lbl->setCancel(true);
     if (m_lineSource)
         m_lineSource->setCancelRequested(true);
     QCoreApplication::processEvents();

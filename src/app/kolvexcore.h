@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calc/spectraset.h"
 #include "data/pathlengthunit.h"
 #include "data/pressureunits.h"
 #include "data/temperatureunit.h"
@@ -9,8 +10,11 @@
 #include <QObject>
 #include <QString>
 
+class InstrumentFunction;
+class Lbl;
 class LineSource;
 class Params;
+class ResultsSaver;
 
 // Owns every non-visual object of the program for its whole life, chooses the
 // folders on the device, runs the first-start data set-up and drives each
@@ -48,6 +52,10 @@ public:
     PathLengthUnit *pathLengthUnit() { return &m_pathLengthUnit; }
     XAxis *xAxis() { return &m_xAxis; }
     YAxisSettings *yAxis() { return &m_yAxis; }
+    Lbl *lbl() const { return m_lbl; }
+    SpectraSet *spectra() { return &m_spectra; }
+    InstrumentFunction *instrumentFunction() const { return m_instrumentFunction; }
+    ResultsSaver *resultsSaver() const { return m_resultsSaver; }
 
     QString dataFolder() const { return m_dataFolder; }
     QString tipsFolder() const { return m_tipsFolder; }
@@ -107,7 +115,6 @@ private:
     void readParameterFiles();
     void connectLineSource();
     QString calculationProblem() const;
-    void finishLineData();
 
     Settings m_settings;
     Params *m_params = nullptr;
@@ -117,6 +124,10 @@ private:
     PathLengthUnit m_pathLengthUnit;
     XAxis m_xAxis;
     YAxisSettings m_yAxis;
+    SpectraSet m_spectra;
+    Lbl *m_lbl = nullptr;
+    InstrumentFunction *m_instrumentFunction = nullptr;
+    ResultsSaver *m_resultsSaver = nullptr;
 
     QString m_dataFolder;
     QString m_tipsFolder;
