@@ -37,4 +37,10 @@ void addLines(LineShape::Profile profile, const LineJob *jobs, std::size_t count
 // Name of the instruction set the fast loops run with on this processor.
 const char *instructionSet();
 
+// The fast loops built for one instruction set, for comparing them with each
+// other; false (and nothing added) when this processor lacks the set.
+enum InstructionSet { Baseline, Avx2, Avx512 };
+bool addLinesUsing(InstructionSet set, LineShape::Profile profile, const LineJob *jobs, std::size_t count,
+                   const double *grid, double *const *spectra, int from, int to);
+
 } // namespace ProfileKernels
