@@ -152,10 +152,12 @@ void KolvexCore::calculate()
         return;
     }
 
-    m_lbl->setCancel(false);
     m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
+    // Cleared once the calculation counts as running: clearing lets pending
+    // events run, and a second request among them must be refused.
+    m_lbl->setCancel(false);
 
     m_lineSource->setMolecules(&m_params->molecules());
     m_lineSource->setCalcStart(m_xAxis.minWavenumber());

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -341,8 +342,13 @@ void Lbl::addJobs()
 
     std::vector<std::thread> workers;
     for (std::size_t part = 1; part + 1 < cuts.size(); ++part) {
-        workers.emplace_back(kernel, m_profile, m_jobs.data(), m_jobs.size(), grid, spectra,
-                             cuts[part], cuts[part + 1]);
+        try {
+            workers.emplace_back(kernel, m_profile, m_jobs.data(), m_jobs.size(), grid, spectra,
+                                 cuts[part], cuts[part + 1]);
+        } catch (const std::system_error &) {
+            // No thread to be had: this part is added here instead.
+            kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, cuts[part], cuts[part + 1]);
+        }
     }
     kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, cuts[0], cuts[1]);
     for (std::thread &worker : workers)
