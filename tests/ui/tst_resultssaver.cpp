@@ -20,7 +20,6 @@ private slots:
     void headerAndFileNames();
     void textForms_data();
     void textForms();
-    void conditions();
     void radianceStaysFinite();
 
 private:
@@ -112,21 +111,6 @@ void TestResultsSaver::textForms()
 
     saver.setCalculationConditions(296.0, 1.0, 1.0, {}, {}, nullptr, XAxis(XAxis::Wavenumber, 2000.0, 2001.0, 3));
     QCOMPARE(saver.gridText(QStringLiteral(", "), 'f', 2), QStringLiteral("2000.00, 2000.50, 2001.00"));
-}
-
-void TestResultsSaver::conditions()
-{
-    ResultsSaver saver;
-    saver.setCalculationConditions(250.0, 0.5, 100.0, {"H2O", "CO2"}, {7750.0, 410.0}, nullptr,
-                                   XAxis(XAxis::Wavenumber, 2000.0, 2300.0, 11));
-    QCOMPARE(saver.temperature(), 250.0);
-    QCOMPARE(saver.totalPressure(), 0.5);
-    QCOMPARE(saver.pathLength(), 100.0);
-    QCOMPARE(saver.concentration(1), 410.0);
-    QCOMPARE(saver.concentration(2), 0.0);
-    QCOMPARE(saver.concentration(-1), 0.0);
-    QCOMPARE(saver.xAxis().grid().size(), std::size_t(11));
-    QCOMPARE(saver.xAxis().grid().back(), 2300.0);
 }
 
 // Radiance at wavenumber 0, at 0 K, and of huge optical depths is finite.
