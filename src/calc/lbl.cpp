@@ -62,6 +62,11 @@ void Lbl::start()
 
     m_xAxis->buildGrid();
     const std::size_t points = m_xAxis->grid().size();
+    // The grid stays as built for the whole calculation, whatever the user edits meanwhile.
+    m_grid = m_xAxis->grid();
+    m_gridStart = m_xAxis->minWavenumber();
+    m_gridStep = m_xAxis->step();
+    m_lastIndex = int(points) - 1;
     const int moleculeCount = m_params->moleculeCount();
     m_spectra->molecules.resize(std::size_t(moleculeCount));
     const double smallest = std::numeric_limits<double>::min();
@@ -84,7 +89,7 @@ void Lbl::start()
     // give no lines; the zeroed spectra are the result. The core refuses both
     // before it starts a calculation.
     const PathConditions &conditions = m_params->pathConditions();
-    const bool usable = points >= 2 && m_xAxis->step() > 0.0 && std::isfinite(conditions.temperature)
+    const bool usable = points >= 2 && m_gridStep > 0.0 && std::isfinite(conditions.temperature)
         && conditions.temperature > 0.0 && std::isfinite(conditions.totalPressure)
         && std::isfinite(conditions.pathLength);
     if (m_cancelRequested || !usable) {
@@ -283,11 +288,9 @@ bool Lbl::prepareLine(const LineRecord &record, LineJob &job) const
     if (!std::isfinite(amplitude))
         return false;
 
-    const double gridStart = m_xAxis->minWavenumber();
-    const double step = m_xAxis->step();
-    const int lastIndex = int(m_xAxis->grid().size()) - 1;
-    const double low = (center - wing - gridStart) / step;
-    const double high = (center + wing - gridStart) / step;
+    const int lastIndex = m_lastIndex;
+    const double low = (center - wing - m_gridStart) / m_gridStep;
+    const double high = (center + wing - m_gridStart) / m_gridStep;
     // A window wholly outside the grid contributes nothing (also a NaN wing).
     if (!(high >= 0.0) || !(low <= double(lastIndex)))
         return false;
@@ -307,8 +310,8 @@ void Lbl::addJobs()
 {
     if (m_jobs.empty())
         return;
-    const int points = int(m_xAxis->grid().size());
-    const double *grid = m_xAxis->grid().data();
+    const int points = int(m_grid.size());
+    const double *grid = m_grid.data();
     double *const *spectra = m_crossSectionValues.data();
     const auto kernel = m_referenceKernels ? ProfileKernels::addLinesReference : ProfileKernels::addLines;
 

@@ -97,6 +97,10 @@ private:
     std::vector<bool> m_moleculeCalculated;
     std::vector<std::vector<IsotopologueFactors>> m_isotopologueFactors;
 
+    std::vector<double> m_grid;
+    double m_gridStart = 0.0;
+    double m_gridStep = 0.0;
+    int m_lastIndex = -1;
     std::vector<LineJob> m_jobs;
     std::vector<double *> m_crossSectionValues;
     std::vector<bool> m_touched;
