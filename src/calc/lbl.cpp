@@ -320,6 +320,7 @@ void Lbl::addJobs()
     double work = 0.0;
     for (const LineJob &job : m_jobs)
         work += double(job.end - job.start + 1);
+    m_threadsUsed = 1;
     if (threads == 1 || work < minimumThreadedWork) {
         kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, 0, points);
         return;
@@ -354,6 +355,7 @@ void Lbl::addJobs()
         }
     }
     kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, cuts[0], cuts[1]);
+    m_threadsUsed = int(workers.size()) + 1;
     for (std::thread &worker : workers)
         worker.join();
 }

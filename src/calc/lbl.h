@@ -41,6 +41,8 @@ public:
     void setThreadCount(int threads) { m_threadCount = threads; }
     // The plain per-point loops instead of the fast ones (for comparisons).
     void setReferenceKernels(bool reference) { m_referenceKernels = reference; }
+    // Threads that shared the last batch (1 for batches too small to share).
+    int threadsUsed() const { return m_threadsUsed; }
 
     void start();
     bool isRunning() const { return m_running; }
@@ -105,6 +107,7 @@ private:
     std::vector<double *> m_crossSectionValues;
     std::vector<bool> m_touched;
     int m_threadCount = 0;
+    int m_threadsUsed = 1;
     bool m_referenceKernels = false;
     bool m_running = false;
     bool m_inBatch = false;

@@ -542,22 +542,27 @@ void TestLbl::immediateSourceAndThreadsGiveSameSums()
             lines.push_back(copy);
         }
     }
-    auto queued = newRun(2000.0, 2300.0, 30001);
+    auto queued = newRun(2000.0, 2300.0, 60001);
     calculate(*queued, lines, 20000);
 
-    auto immediate = newRun(2000.0, 2300.0, 30001);
+    auto immediate = newRun(2000.0, 2300.0, 60001);
     immediate->source.setImmediate(true);
-    immediate->lbl.setThreadCount(2);
     calculate(*immediate, lines, 1);
     QCOMPARE(immediate->updates, int(lines.size()));
 
-    auto reference = newRun(2000.0, 2300.0, 30001);
+    auto threaded = newRun(2000.0, 2300.0, 60001);
+    threaded->lbl.setThreadCount(2);
+    calculate(*threaded, lines, 20000);
+    QCOMPARE(threaded->lbl.threadsUsed(), 2);
+
+    auto reference = newRun(2000.0, 2300.0, 60001);
     reference->lbl.setReferenceKernels(true);
     calculate(*reference, lines);
 
     for (int m : {0, 1, 3, 4, 7}) {
         const std::vector<double> &a = queued->spectra.molecules.at(std::size_t(m)).crossSection.values;
         QCOMPARE(immediate->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
+        QCOMPARE(threaded->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
         const std::vector<double> &r = reference->spectra.molecules.at(std::size_t(m)).crossSection.values;
         for (std::size_t i = 0; i < a.size(); ++i)
             QVERIFY(r[i] == 0.0 ? a[i] == 0.0 : relativeError(a[i], r[i]) < 1e-11);
