@@ -22,8 +22,19 @@ constexpr double atmPerDynPerCm2 = 9.869233e-07;
 constexpr double numberDensity296 = 2.47937196e19;      // cm-3 at 296 K and 1 atm
 constexpr double ppmvMetresToFractionCm = 9.999999999999999e-05;
 constexpr double referenceTemperature = 296.0;
-// Below this many point evaluations a batch is not worth starting threads for.
-constexpr double minimumThreadedWork = 200000.0;
+// Below this many Voigt-point evaluations (about 2 ms on one core) a batch is
+// not worth starting threads for.
+constexpr double minimumThreadedWork = 1000000.0;
+
+// Cost of one point of each profile relative to the standard Voigt profile.
+double relativePointCost(LineShape::Profile profile)
+{
+    switch (profile) {
+    case LineShape::Lorentz: return 0.1;
+    case LineShape::VoigtHigh: return 1.4;
+    default: return 1.0;
+    }
+}
 
 } // namespace
 
@@ -321,7 +332,7 @@ void Lbl::addJobs()
     for (const LineJob &job : m_jobs)
         work += double(job.end - job.start + 1);
     m_threadsUsed = 1;
-    if (threads == 1 || work < minimumThreadedWork) {
+    if (threads == 1 || work * relativePointCost(m_profile) < minimumThreadedWork) {
         kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, 0, points);
         return;
     }

@@ -536,26 +536,26 @@ void TestLbl::immediateSourceAndThreadsGiveSameSums()
 {
     std::vector<LineRecord> lines;
     for (const LineRecord &line : fixtureLines()) {
-        for (int k = 0; k < 40; ++k) {
+        for (int k = 0; k < 100; ++k) {
             LineRecord copy = line;
-            copy.wavenumber += 0.37 * k;
+            copy.wavenumber += 0.15 * k;
             lines.push_back(copy);
         }
     }
-    auto queued = newRun(2000.0, 2300.0, 60001);
+    auto queued = newRun(2000.0, 2300.0, 120001);
     calculate(*queued, lines, 20000);
 
-    auto immediate = newRun(2000.0, 2300.0, 60001);
+    auto immediate = newRun(2000.0, 2300.0, 120001);
     immediate->source.setImmediate(true);
-    calculate(*immediate, lines, 1);
-    QCOMPARE(immediate->updates, int(lines.size()));
+    calculate(*immediate, lines, 7);
+    QCOMPARE(immediate->updates, int(lines.size() + 6) / 7);
 
-    auto threaded = newRun(2000.0, 2300.0, 60001);
+    auto threaded = newRun(2000.0, 2300.0, 120001);
     threaded->lbl.setThreadCount(2);
     calculate(*threaded, lines, 20000);
     QCOMPARE(threaded->lbl.threadsUsed(), 2);
 
-    auto reference = newRun(2000.0, 2300.0, 60001);
+    auto reference = newRun(2000.0, 2300.0, 120001);
     reference->lbl.setReferenceKernels(true);
     calculate(*reference, lines);
 
