@@ -1,10 +1,13 @@
 #include "app/kolvexcore.h"
 
+#include "calc/instrumentfunction.h"
+#include "calc/lbl.h"
 #include "data/atmospheremodelset.h"
 #include "data/bundleddata.h"
 #include "data/configfile.h"
 #include "data/params.h"
 #include "download/hitranonlinedownloader.h"
+#include "ui/resultssaver.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -56,6 +59,17 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
 
+    m_instrumentFunction = new InstrumentFunction(this);
+    m_lbl = new Lbl(this, m_lineSource);
+    m_lbl->setParams(m_params);
+    m_lbl->setXAxis(&m_xAxis);
+    m_lbl->setSpectra(&m_spectra);
+    m_resultsSaver = new ResultsSaver(this);
+    m_resultsSaver->setOutputFolder(m_resultsFolder);
+    connect(m_lbl, &Lbl::notify, this, &KolvexCore::notify);
+    connect(m_lbl, &Lbl::updateSpectra, this, &KolvexCore::updateSpectra);
+    connect(m_lbl, &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
+    connect(m_instrumentFunction, &InstrumentFunction::openOkDialog, this, &KolvexCore::displayOkDialog);
     m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params, m_atmosphereModels.get(), m_downloader,
                                                 &m_temperatureUnit, &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
     m_lineFileName = chooseLineFileName(m_dataFolder);
@@ -63,6 +77,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_downloader->setDownloadsFolder(m_downloadsFolder);
     m_downloader->setCumulativeFileName(m_lineFileName);
     setLineSource(nullptr);
+    m_configFile->setInstrumentFunction(m_instrumentFunction);
     m_configFile->setFilePath(configFilePath());
     if (QFileInfo::exists(configFilePath()))
         m_configFile->load();
@@ -169,6 +184,7 @@ void KolvexCore::setLineSource(LineSource *source)
     if (m_lineSource)
         disconnect(m_lineSource, nullptr, this, nullptr);
     m_lineSource = source ? source : m_downloader;
+    m_lbl->setSource(m_lineSource);
     connectLineSource();
     // The partition-sum and parameter downloads stay the downloader's whatever
     // feeds the lines.
@@ -236,6 +252,9 @@ void KolvexCore::calculate()
     m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
+    // Cleared once the calculation counts as running: clearing lets pending
+    // events run, and a second request among them must be refused.
+    m_lbl->setCancel(false);
 
     m_lineSource->setMolecules(&m_params->molecules());
     m_lineSource->setCalcStart(m_xAxis.minWavenumber());
@@ -248,14 +267,7 @@ void KolvexCore::calculateLineByLine()
     if (!m_lblRequested)
         return;
     m_lineSource->prepareLineData();
-    finishLineData();
-}
-
-// Until the line-by-line engine consumes the records, the line data in hand
-// ends the calculation here.
-void KolvexCore::finishLineData()
-{
-    postCalculation();
+    m_lbl->start();
 }
 
 void KolvexCore::postCalculation()
@@ -263,6 +275,13 @@ void KolvexCore::postCalculation()
     // A calculation ends once, however many of its sources report the end.
     if (!m_calculationRunning)
         return;
+    QStringList moleculeNames;
+    for (const Molecule &molecule : m_params->molecules())
+        moleculeNames.append(molecule.name);
+    const PathConditions &conditions = m_params->pathConditions();
+    m_resultsSaver->setCalculationConditions(conditions.temperature, conditions.totalPressure,
+                                             conditions.pathLength, moleculeNames,
+                                             conditions.concentrations, &m_spectra, m_xAxis);
     m_lineSource->clearLineRecords();
     emit notify(QString(), 0.0, false, true);
     QCoreApplication::processEvents();
@@ -274,6 +293,7 @@ void KolvexCore::postCalculation()
 
 void KolvexCore::cancelCalculation()
 {
+    m_lbl->setCancel(true);
     m_lineSource->setCancelRequested(true);
     QCoreApplication::processEvents();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calc/spectraset.h"
 #include "data/pathlengthunit.h"
 #include "data/pressureunits.h"
 #include "data/temperatureunit.h"
@@ -9,13 +10,16 @@
 #include <QObject>
 #include <QString>
 
-class HitranOnlineDownloader;
 #include <memory>
 
 class AtmosphereModelSet;
 class ConfigFile;
+class HitranOnlineDownloader;
+class InstrumentFunction;
+class Lbl;
 class LineSource;
 class Params;
+class ResultsSaver;
 
 // Owns every non-visual object of the program for its whole life, chooses the
 // folders on the device, runs the first-start data set-up and drives each
@@ -60,6 +64,10 @@ public:
     PathLengthUnit *pathLengthUnit() { return &m_pathLengthUnit; }
     XAxis *xAxis() { return &m_xAxis; }
     YAxisSettings *yAxis() { return &m_yAxis; }
+    Lbl *lbl() const { return m_lbl; }
+    SpectraSet *spectra() { return &m_spectra; }
+    InstrumentFunction *instrumentFunction() const { return m_instrumentFunction; }
+    ResultsSaver *resultsSaver() const { return m_resultsSaver; }
 
     QString dataFolder() const { return m_dataFolder; }
     QString tipsFolder() const { return m_tipsFolder; }
@@ -122,7 +130,6 @@ private:
     void readParameterFiles();
     void connectLineSource();
     QString calculationProblem() const;
-    void finishLineData();
 
     Settings m_settings;
     Params *m_params = nullptr;
@@ -135,6 +142,10 @@ private:
     XAxis m_xAxis;
     YAxisSettings m_yAxis;
     std::unique_ptr<ConfigFile> m_configFile;
+    SpectraSet m_spectra;
+    Lbl *m_lbl = nullptr;
+    InstrumentFunction *m_instrumentFunction = nullptr;
+    ResultsSaver *m_resultsSaver = nullptr;
 
     QString m_dataFolder;
     QString m_tipsFolder;

@@ -1,5 +1,6 @@
 #include "app/kolvexcore.h"
 #include "app/viewobjects.h"
+#include "calc/spectrum.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
+    qRegisterMetaType<Spectrum>("Spectrum");
     QApplication::setApplicationName(QStringLiteral("kolvex"));
 
     KolvexCore core;

@@ -3,10 +3,13 @@
 #include "app/kolvexcore.h"
 #include "ui/atmospherelistviewmodel.h"
 #include "ui/hitrandownloadoptionsqml.h"
+#include "ui/instrumentfunctionqml.h"
+#include "ui/lineoptionsqml.h"
 #include "ui/mollistviewmodel.h"
 #include "ui/mollistviewreducedmodel.h"
 #include "ui/notifierqml.h"
 #include "ui/pathlengthqml.h"
+#include "ui/spectraresultsqml.h"
 #include "ui/temperatureqml.h"
 #include "ui/totalpressqml.h"
 #include "ui/wavelengthqml.h"
@@ -18,6 +21,8 @@ ViewObjects::ViewObjects(KolvexCore *core)
     : m_core(core)
     , m_atmospheres(std::make_unique<AtmosphereListViewModel>(nullptr, core))
     , m_downloadOptions(std::make_unique<HitranDownloadOptionsQml>(core, core->downloader()))
+    , m_instrumentFunction(std::make_unique<InstrumentFunctionQml>(nullptr, core))
+    , m_lineOptions(std::make_unique<LineOptionsQml>(nullptr, core))
     , m_molecules(std::make_unique<MolListViewModel>(nullptr, core))
     , m_reducedMolecules(std::make_unique<MolListViewReducedModel>(nullptr, core))
     , m_notifier(new NotifierQml(core))
@@ -26,6 +31,7 @@ ViewObjects::ViewObjects(KolvexCore *core)
     , m_totalPressure(std::make_unique<TotalPressQml>(nullptr, core))
     , m_wavelength(std::make_unique<WavelengthQml>(nullptr, core))
     , m_yAxis(std::make_unique<YAxisQml>(nullptr, core))
+    , m_results(std::make_unique<SpectraResultsQml>(nullptr, core))
 {
 }
 
@@ -36,6 +42,8 @@ void ViewObjects::publish(QQmlContext *context) const
     context->setContextProperty(QStringLiteral("coreObj"), m_core);
     context->setContextProperty(QStringLiteral("atmListViewModel"), m_atmospheres.get());
     context->setContextProperty(QStringLiteral("hitranDownloadOptionsQml"), m_downloadOptions.get());
+    context->setContextProperty(QStringLiteral("instrFunctQml"), m_instrumentFunction.get());
+    context->setContextProperty(QStringLiteral("lineOptQml"), m_lineOptions.get());
     context->setContextProperty(QStringLiteral("molListViewModel"), m_molecules.get());
     context->setContextProperty(QStringLiteral("molListViewReducedModel"), m_reducedMolecules.get());
     context->setContextProperty(QStringLiteral("notifyQml"), m_notifier);
@@ -44,4 +52,5 @@ void ViewObjects::publish(QQmlContext *context) const
     context->setContextProperty(QStringLiteral("totalPressQml"), m_totalPressure.get());
     context->setContextProperty(QStringLiteral("wlQml"), m_wavelength.get());
     context->setContextProperty(QStringLiteral("yAxisQml"), m_yAxis.get());
+    context->setContextProperty(QStringLiteral("specResultsQml"), m_results.get());
 }

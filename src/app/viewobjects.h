@@ -5,12 +5,15 @@
 
 class AtmosphereListViewModel;
 class HitranDownloadOptionsQml;
+class InstrumentFunctionQml;
 class KolvexCore;
+class LineOptionsQml;
 class MolListViewModel;
 class MolListViewReducedModel;
 class NotifierQml;
 class PathlengthQml;
 class QQmlContext;
+class SpectraResultsQml;
 class TemperatureQml;
 class TotalPressQml;
 class WavelengthQml;
@@ -31,11 +34,14 @@ public:
     void publish(QQmlContext *context) const;
 
     NotifierQml *notifier() const { return m_notifier; }
+    SpectraResultsQml *results() const { return m_results.get(); }
 
 private:
     KolvexCore *m_core;
     std::unique_ptr<AtmosphereListViewModel> m_atmospheres;
     std::unique_ptr<HitranDownloadOptionsQml> m_downloadOptions;
+    std::unique_ptr<InstrumentFunctionQml> m_instrumentFunction;
+    std::unique_ptr<LineOptionsQml> m_lineOptions;
     std::unique_ptr<MolListViewModel> m_molecules;
     std::unique_ptr<MolListViewReducedModel> m_reducedMolecules;
     NotifierQml *m_notifier;   // a child of the core
@@ -44,4 +50,5 @@ private:
     std::unique_ptr<TotalPressQml> m_totalPressure;
     std::unique_ptr<WavelengthQml> m_wavelength;
     std::unique_ptr<YAxisQml> m_yAxis;
+    std::unique_ptr<SpectraResultsQml> m_results;
 };

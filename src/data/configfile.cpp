@@ -1,5 +1,7 @@
 #include "data/configfile.h"
 
+#include "calc/instrumentfunction.h"
+
 #include "data/params.h"
 #include "data/pathlengthunit.h"
 #include "data/pressureunits.h"
@@ -338,9 +340,13 @@ QByteArray ConfigFile::contents() const
           << entry(real(m_params->lineWingAbsolute()), wingAbsoluteComment)
           << entry(integer(m_params->broadeningType()), broadeningComment)
           << entry(integer(m_params->lineShiftUsage()), lineShiftComment) << QString();
-    lines << entry(integer(m_external.instrumentFunctionType), instrumentTypeComment)
-          << entry(real(m_external.instrumentResolution), instrumentResolutionComment)
-          << entry(real(m_external.instrumentWing), instrumentWingComment) << QString();
+    const InstrumentFunction *instrument = m_instrumentFunction;
+    lines << entry(integer(instrument ? instrument->type() : m_external.instrumentFunctionType),
+                   instrumentTypeComment)
+          << entry(real(instrument ? instrument->resolution() : m_external.instrumentResolution),
+                   instrumentResolutionComment)
+          << entry(real(instrument ? instrument->wing() : m_external.instrumentWing), instrumentWingComment)
+          << QString();
     lines << entry(flag(m_external.humiditySensorEnabled), humiditySensorComment)
           << entry(flag(m_external.pressureSensorEnabled), pressureSensorComment)
           << entry(flag(m_external.temperatureSensorEnabled), temperatureSensorComment) << QString();
@@ -518,12 +524,21 @@ void ConfigFile::applyText(const QString &text)
     if (read.number(lineShiftComment, &real))
         m_params->setLineShiftUsage(real != 0.0 ? 1 : 0);
 
-    if (read.codeBelow(instrumentTypeComment, &code, instrumentFunctionTypeCount))
+    if (read.codeBelow(instrumentTypeComment, &code, instrumentFunctionTypeCount)) {
         m_external.instrumentFunctionType = quint8(code);
-    if (read.positive(instrumentResolutionComment, &real))
+        if (m_instrumentFunction)
+            m_instrumentFunction->setType(quint8(code));
+    }
+    if (read.positive(instrumentResolutionComment, &real)) {
         m_external.instrumentResolution = real;
-    if (read.positive(instrumentWingComment, &real))
+        if (m_instrumentFunction)
+            m_instrumentFunction->setResolution(real);
+    }
+    if (read.positive(instrumentWingComment, &real)) {
         m_external.instrumentWing = real;
+        if (m_instrumentFunction)
+            m_instrumentFunction->setWing(real);
+    }
 
     if (read.flag(humiditySensorComment, &on))
         m_external.humiditySensorEnabled = on;

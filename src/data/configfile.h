@@ -9,6 +9,7 @@
 
 class AtmosphereModelSet;
 class HitranOnlineDownloader;
+class InstrumentFunction;
 class Params;
 class XAxis;
 struct PathLengthUnit;
@@ -51,6 +52,10 @@ public:
 
     void setFilePath(const QString &filePath) { m_filePath = filePath; }
     QString filePath() const { return m_filePath; }
+
+    // The instrument function whose settings the file keeps; until one is given
+    // they are kept in externalSettings().
+    void setInstrumentFunction(InstrumentFunction *instrumentFunction) { m_instrumentFunction = instrumentFunction; }
 
     ExternalSettings &externalSettings() { return m_external; }
     const ExternalSettings &externalSettings() const { return m_external; }
@@ -102,6 +107,7 @@ private:
     PressureUnits *m_pressureUnits;
     YAxisSettings *m_yAxis;
     ExternalSettings m_external;
+    InstrumentFunction *m_instrumentFunction = nullptr;
     QString m_filePath;
     QStringList m_lastLoadProblems;
     // The temperature the last load() took without the partition-sum tables, and

@@ -11,7 +11,7 @@ AtmosphereListViewModel::AtmosphereListViewModel(QObject *parent, KolvexCore *co
     : QAbstractListModel(parent)
     , m_core(core)
 {
-    qRegisterMetaType<AtmosphereProfile>();
+    qRegisterMetaType<Spectrum>("Spectrum");
     m_rows.push_back(Row{QStringLiteral("  Press."), PressureProfile});
     m_rows.push_back(Row{QStringLiteral("  Temp."), TemperatureProfile});
     m_rows.push_back(Row{QStringLiteral("  Dens."), AirDensityProfile});

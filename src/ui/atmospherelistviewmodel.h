@@ -17,7 +17,7 @@ class AtmosphereListViewModel : public QAbstractListModel
     Q_OBJECT
     Q_PROPERTY(int selectedItem READ selectedItem WRITE setSelectedItem NOTIFY selectedItemChanged)
     Q_PROPERTY(quint8 modelNum READ modelNum WRITE setModelNum NOTIFY modelNumChanged)
-    Q_PROPERTY(AtmosphereProfile spectrum READ spectrum NOTIFY spectrumChanged)
+    Q_PROPERTY(Spectrum spectrum READ spectrum NOTIFY spectrumChanged)
     Q_PROPERTY(double minX READ minX WRITE setMinX NOTIFY minXChanged)
     Q_PROPERTY(double maxX READ maxX WRITE setMaxX NOTIFY maxXChanged)
     Q_PROPERTY(double minY READ minY WRITE setMinY NOTIFY minYChanged)

@@ -1,0 +1,167 @@
+#include "calc/instrumentfunction.h"
+
+#include "calc/spectrum.h"
+#include "data/xaxis.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr double pi = 3.14159265358979;
+
+// Below this |z| the sin(z)/z kernels take their limit at z = 0.
+constexpr double smallArgument = 1e-8;
+
+} // namespace
+
+InstrumentFunction::InstrumentFunction(QObject *parent)
+    : QObject(parent)
+{
+}
+
+QString InstrumentFunction::typeLabel(int type)
+{
+    switch (type) {
+    case Rectangular: return QStringLiteral("Rectangular (Boxcar)");
+    case Triangular: return QStringLiteral("Triangular");
+    case Gaussian: return QStringLiteral("Gaussian");
+    case Dispersion: return QStringLiteral("Dispersion (Lorentz)");
+    case Diffraction: return QStringLiteral("Diffraction");
+    case Michelson: return QStringLiteral("Michelson");
+    case Cosine: return QStringLiteral("Cosine");
+    default: return QStringLiteral("None");
+    }
+}
+
+QString InstrumentFunction::resolutionTooFineText()
+{
+    return QStringLiteral("The line-by-line calculation spectral\nresolution has to be smaller than the\n"
+                          "instrument resolution.\n\nInstrument function calculation\nwill not be performed.");
+}
+
+std::vector<double> InstrumentFunction::kernel(double gridStep, QString *problem) const
+{
+    const auto refuse = [problem](const QString &text) {
+        if (problem)
+            *problem = text;
+        return std::vector<double>();
+    };
+    const double r = m_resolution;
+    const double w = m_wing;
+    if (!(gridStep > 0.0) || !std::isfinite(gridStep))
+        return refuse(QString());
+    if (!(r > gridStep) || !std::isfinite(r))
+        return refuse(resolutionTooFineText());
+    // Offsets u_k = k step - W from -W until the first one beyond W + step.
+    const double expected = (2.0 * w + gridStep) / gridStep + 2.0;
+    if (!std::isfinite(w) || !(expected < double(XAxis::maxPoints) + 3.0))
+        return refuse(QStringLiteral("The instrument function wing is wider\nthan any spectral range.\n\n"
+                                     "Instrument function calculation\nwill not be performed."));
+    std::vector<double> offsets;
+    for (int k = 0;; ++k) {
+        const double u = double(k) * gridStep - w;
+        offsets.push_back(u);
+        if (!(u <= w + gridStep))
+            break;
+    }
+
+    std::vector<double> values(offsets.size(), 0.0);
+    const double a = r * 0.5;
+    // Offsets are sums of rounded steps: a support edge that falls on a grid
+    // point counts as inside, whichever way the rounding went.
+    const double edgeTolerance = 1e-9 * gridStep;
+    const double ln2 = std::log(2.0);
+    for (std::size_t k = 0; k < offsets.size(); ++k) {
+        const double u = offsets[k];
+        double value = 0.0;
+        switch (m_type) {
+        case Rectangular:
+            value = std::fabs(u) <= a + edgeTolerance ? 1.0 / r : 0.0;
+            break;
+        case Triangular:
+            value = std::fabs(u) <= r + edgeTolerance ? std::max(0.0, 1.0 - std::fabs(u) / r) * (1.0 / r) : 0.0;
+            break;
+        case Gaussian:
+            value = std::sqrt(ln2) / (a * std::sqrt(pi)) * std::exp(-(u / a) * ln2 * (u / a));
+            break;
+        case Dispersion:
+            value = (a / pi) / (a * a + u * u);
+            break;
+        case Diffraction: {
+            // sin^2(z) / z^2 / R, which is 1 / R at z = 0.
+            const double z = u * (pi / r);
+            value = std::fabs(z) < smallArgument ? 1.0 / r : std::sin(z) * std::sin(z) / (z * z) / r;
+            break;
+        }
+        case Michelson: {
+            // sin(z) (2 / R) / z, which is 2 / R at z = 0.
+            const double z = u * (2.0 * pi / r);
+            value = std::fabs(z) < smallArgument ? 2.0 / r : std::sin(z) * (2.0 / r) / z;
+            break;
+        }
+        case Cosine:
+            // cos(pi / (u R)) oscillates without limit as u -> 0; the centre takes
+            // the mean of that oscillation, giving 1 / (2R).
+            value = u == 0.0 ? 1.0 / (2.0 * r) : (std::cos(pi / (u * r)) + 1.0) / (2.0 * r);
+            break;
+        default:
+            value = 0.0;
+            break;
+        }
+        values[k] = value;
+    }
+    double sum = 0.0;
+    for (double value : values)
+        sum += value;
+    if (!std::isfinite(sum) || sum == 0.0)
+        return refuse(QStringLiteral("The instrument function is empty for its\nresolution and wing settings.\n\n"
+                                     "Instrument function calculation\nwill not be performed."));
+    for (double &value : values)
+        value /= sum;
+    return values;
+}
+
+void InstrumentFunction::convolve(const Spectrum &source, Spectrum &target)
+{
+    if (!m_xAxis)
+        return;
+    // "None" (and an unknown type) passes the spectrum through unchanged.
+    if (m_type == None || m_type >= TypeCount) {
+        target = source;
+        return;
+    }
+    if (m_xAxis->numPoints() <= 2)
+        return;
+    // The grid's own step rather than the difference of two rounded grid values,
+    // so that a resolution of exactly one step is recognised as such.
+    const double step = m_xAxis->step();
+
+    const std::size_t n = source.values.size();
+    QString problem;
+    const std::vector<double> kernelValues = kernel(step, &problem);
+    const std::size_t k = kernelValues.size();
+    // A refused kernel, or one as long as the spectrum, leaves no point that the
+    // convolution can fill: the target is all zeros rather than an older curve.
+    if (kernelValues.empty() || k >= n) {
+        target.values.assign(n, 0.0);
+        if (kernelValues.empty() && !problem.isEmpty())
+            emit openOkDialog(problem);
+        else if (!kernelValues.empty())
+            emit openOkDialog(QStringLiteral("The instrument function wing is wider\nthan the calculated spectral range.\n\n"
+                                             "Instrument function calculation\nwill not be performed."));
+        return;
+    }
+
+    const std::size_t h = k / 2;
+    target.values.assign(n, 0.0);
+    const double *in = source.values.data();
+    const double *kernelData = kernelValues.data();
+    double *out = target.values.data();
+    for (std::size_t j = h; j + h < n; ++j) {
+        const double *window = in + (j - h);
+        double sum = 0.0;
+        for (std::size_t i = 0; i < k; ++i)
+            sum += kernelData[i] * window[i];
+        out[j] = sum;
+    }
+}

@@ -1,0 +1,389 @@
+#include "calc/lbl.h"
+
+#include "calc/spectraset.h"
+#include "data/params.h"
+#include "data/xaxis.h"
+#include "download/linerecord.h"
+#include "download/linesource.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+constexpr double c2 = 1.4388028496642258;               // second radiation constant, cm K
+constexpr double boltzmann = 1.380648813e-16;           // erg / K
+constexpr double atmPerDynPerCm2 = 9.869233e-07;
+constexpr double numberDensity296 = 2.47937196e19;      // cm-3 at 296 K and 1 atm
+constexpr double ppmvMetresToFractionCm = 9.999999999999999e-05;
+constexpr double referenceTemperature = 296.0;
+// Below this many Voigt-point evaluations (about 2 ms on one core) a batch is
+// not worth starting threads for.
+constexpr double minimumThreadedWork = 1000000.0;
+
+// Cost of one point of each profile relative to the standard Voigt profile.
+double relativePointCost(LineShape::Profile profile)
+{
+    switch (profile) {
+    case LineShape::Lorentz: return 0.1;
+    case LineShape::VoigtHigh: return 1.4;
+    default: return 1.0;
+    }
+}
+
+} // namespace
+
+Lbl::Lbl(QObject *parent, LineSource *source)
+    : QObject(parent)
+{
+    setSource(source);
+}
+
+void Lbl::setSource(LineSource *source)
+{
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source = source;
+    if (!m_source)
+        return;
+    connect(m_source, &LineSource::dataAvailable, this, &Lbl::calcWnSegment);
+    connect(m_source, &LineSource::noMoreDataAvailable, this, &Lbl::postCalculation);
+}
+
+void Lbl::setCancel(bool cancel)
+{
+    m_cancelRequested = cancel;
+    QCoreApplication::processEvents();
+}
+
+void Lbl::start()
+{
+    m_running = true;
+    m_batchPending = false;
+    m_recordCounter = 0;
+    if (!m_spectra || !m_params || !m_xAxis || !m_source) {
+        finish();
+        return;
+    }
+
+    m_xAxis->buildGrid();
+    const std::size_t points = m_xAxis->grid().size();
+    // The grid stays as built for the whole calculation, whatever the user edits meanwhile.
+    m_grid = m_xAxis->grid();
+    m_gridStart = m_xAxis->minWavenumber();
+    m_gridStep = m_xAxis->step();
+    m_lastIndex = int(points) - 1;
+    const int moleculeCount = m_params->moleculeCount();
+    m_spectra->molecules.resize(std::size_t(moleculeCount));
+    const double smallest = std::numeric_limits<double>::min();
+    for (MoleculeSpectra &molecule : m_spectra->molecules) {
+        molecule.opticalDepth.resetValues(points);
+        molecule.crossSection.resetValues(points);
+        molecule.opticalDepth.maximum = smallest;
+        molecule.crossSection.maximum = smallest;
+    }
+    m_spectra->opticalDepthTotal.resetValues(points);
+    m_spectra->crossSectionTotal.resetValues(points);
+    m_crossSectionValues.resize(std::size_t(moleculeCount));
+    for (int m = 0; m < moleculeCount; ++m)
+        m_crossSectionValues[std::size_t(m)] = m_spectra->molecules[std::size_t(m)].crossSection.values.data();
+    m_touched.assign(std::size_t(moleculeCount), false);
+
+    prepareConstants();
+
+    // A grid without a step or conditions without a finite positive temperature
+    // give no lines; the zeroed spectra are the result. The core refuses both
+    // before it starts a calculation.
+    const PathConditions &conditions = m_params->pathConditions();
+    const bool usable = points >= 2 && m_gridStep > 0.0 && std::isfinite(conditions.temperature)
+        && conditions.temperature > 0.0 && std::isfinite(conditions.totalPressure)
+        && std::isfinite(conditions.pathLength);
+    if (m_cancelRequested || !usable) {
+        finish();
+        return;
+    }
+    m_source->requestNextChunk();
+}
+
+void Lbl::prepareConstants()
+{
+    const PathConditions &conditions = m_params->pathConditions();
+    const double temperature = conditions.temperature;
+    m_c2OverT = -c2 / temperature;
+    m_c2Over296 = -c2 / referenceTemperature;
+    m_pressureRatio = conditions.totalPressure / 1.0;
+    m_tempRatio = referenceTemperature / temperature;
+    m_numberDensity = m_params->crossSectionOnly()
+        ? 1.0
+        : conditions.totalPressure / (atmPerDynPerCm2 * boltzmann * temperature);
+    m_profile = LineShape::profileFromIndex(m_params->lineShapeProfile());
+    m_intensityThreshold = m_params->intensityThreshold();
+    m_useShift = m_params->lineShiftUsage() != 0;
+    m_broadeningType = m_params->broadeningType();
+    m_wingHalfwidths = m_params->lineWingHalfwidths();
+    m_wingAbsolute = m_params->lineWingAbsolute();
+
+    const int moleculeCount = m_params->moleculeCount();
+    m_columnFactors.assign(std::size_t(moleculeCount), 0.0);
+    m_moleFractions.assign(std::size_t(moleculeCount), 0.0);
+    m_moleculeCalculated.assign(std::size_t(moleculeCount), false);
+    m_isotopologueFactors.assign(std::size_t(moleculeCount), {});
+    const double sqrtTemperature = std::sqrt(temperature);
+    for (int m = 0; m < moleculeCount; ++m) {
+        const std::size_t index = std::size_t(m);
+        double concentration = index < conditions.concentrations.size() ? conditions.concentrations[index] : 0.0;
+        if (!std::isfinite(concentration))
+            concentration = 0.0;
+        m_columnFactors[index] = (referenceTemperature / temperature) * ppmvMetresToFractionCm
+            * numberDensity296 * concentration * m_pressureRatio * conditions.pathLength;
+        m_moleFractions[index] = concentration * 1e-06;
+        const Molecule &molecule = m_params->molecule(m);
+        m_moleculeCalculated[index] = molecule.selected || m_params->calcNotSelected();
+
+        std::vector<IsotopologueFactors> &factors = m_isotopologueFactors[index];
+        factors.resize(molecule.isotopologues.size());
+        for (std::size_t i = 0; i < molecule.isotopologues.size(); ++i) {
+            const Isotopologue &isotopologue = molecule.isotopologues[i];
+            IsotopologueFactors &f = factors[i];
+            // The reference Q(296 K) comes from the same table as Q(T): the table and
+            // the parameter file's Q(296 K) are of different editions, and only the
+            // same table reproduces the tabulated intensity at 296 K.
+            const double q = isotopologue.partitionSum(temperature);
+            const double qReference = isotopologue.tipsLoaded
+                ? isotopologue.partitionSum(referenceTemperature)
+                : isotopologue.q296;
+            f.usable = isotopologue.naturalAbundance > 0.0 && std::isfinite(q) && q > 0.0
+                && std::isfinite(qReference) && qReference > 0.0 && std::isfinite(isotopologue.abundance);
+            if (!f.usable)
+                continue;
+            f.partitionSumRatio = qReference / q;
+            f.abundanceRatio = isotopologue.abundance / isotopologue.naturalAbundance;
+            f.dopplerFactor = isotopologue.molarMass > 0.0
+                ? sqrtTemperature * LineShape::dopplerWidthFactor / std::sqrt(isotopologue.molarMass)
+                : 0.0;
+        }
+    }
+}
+
+void Lbl::calcWnSegment()
+{
+    if (!m_running || !m_source)
+        return;
+    // A source that answers a request at once would otherwise nest each batch
+    // inside the previous one; the batch is taken by the loop below instead.
+    if (m_inBatch) {
+        m_batchPending = true;
+        return;
+    }
+    m_inBatch = true;
+    do {
+        m_batchPending = false;
+        processBatch();
+        if (!m_running)
+            break;
+        if (m_cancelRequested) {
+            finish();
+            break;
+        }
+        m_source->requestNextChunk();
+    } while (m_batchPending && m_running);
+    m_inBatch = false;
+}
+
+void Lbl::postCalculation()
+{
+    finish();
+}
+
+void Lbl::finish()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    emit calculationComplete();
+}
+
+void Lbl::processBatch()
+{
+    const qint64 found = m_source->expectedRecordCount();
+    const int batchSize = int(m_source->lineRecords().size());
+    QCoreApplication::processEvents();
+    emit notify(QStringLiteral("Found %1 HITRAN records.\nRunning the line-by-line calculation.\n"
+                               "Processing segment %2-%3.")
+                    .arg(found)
+                    .arg(m_recordCounter + 1)
+                    .arg(m_recordCounter + batchSize + 1),
+                0.0, true, true);
+    QCoreApplication::processEvents();
+    if (!m_running)
+        return;
+
+    m_jobs.clear();
+    const std::vector<LineRecord> &records = m_source->lineRecords();
+    m_jobs.reserve(records.size());
+    for (const LineRecord &record : records) {
+        ++m_recordCounter;
+        LineJob job;
+        if (prepareLine(record, job)) {
+            m_jobs.push_back(job);
+            m_touched[std::size_t(job.molecule)] = true;
+        }
+    }
+    addJobs();
+    updateOpticalDepths();
+    emit updateSpectra(true, true);
+    QCoreApplication::processEvents();
+}
+
+bool Lbl::prepareLine(const LineRecord &record, LineJob &job) const
+{
+    const int molecule = record.molecule - 1;
+    if (molecule < 0 || molecule >= int(m_isotopologueFactors.size())
+        || !m_moleculeCalculated[std::size_t(molecule)])
+        return false;
+    const std::vector<IsotopologueFactors> &isotopologues = m_isotopologueFactors[std::size_t(molecule)];
+    const int isotopologue = record.isotopologue - 1;
+    if (isotopologue < 0 || isotopologue >= int(isotopologues.size()))
+        return false;
+    const IsotopologueFactors &factors = isotopologues[std::size_t(isotopologue)];
+    if (!factors.usable)
+        return false;
+
+    const double position = record.wavenumber;
+    if (!std::isfinite(position) || position < 0.0)
+        return false;
+    const double shift = m_useShift ? m_pressureRatio * record.deltaAir : 0.0;
+    const double center = position + shift;
+
+    // Stimulated emission (1 - e^(-c2 nu / T)) / (1 - e^(-c2 nu / 296)); a line at
+    // wavenumber 0 takes the limit 296 / T of the ratio instead of 0 / 0.
+    const double emissionAt296 = std::expm1(m_c2Over296 * position);
+    const double emission = emissionAt296 != 0.0 ? std::expm1(m_c2OverT * position) / emissionAt296
+                                                 : m_tempRatio;
+    const double population = std::exp((m_c2OverT - m_c2Over296) * record.lowerStateEnergy);
+    const double intensity = record.intensity * factors.partitionSumRatio * emission * population;
+    if (!std::isfinite(intensity) || intensity < m_intensityThreshold)
+        return false;
+
+    const double gammaD = factors.dopplerFactor * position;
+    const double gammaL = LineShape::lorentzHalfWidth(m_broadeningType, m_tempRatio, m_pressureRatio,
+                                                      record.nAir, record.gammaAir, record.gammaSelf,
+                                                      m_moleFractions[std::size_t(molecule)]);
+    if (!std::isfinite(gammaD) || !std::isfinite(gammaL))
+        return false;
+    const bool hasDoppler = gammaD >= LineShape::minimumDopplerWidth;
+    const bool hasLorentz = gammaL > 0.0;
+    // A profile of zero width has no finite value at its centre: such lines are left out.
+    switch (m_profile) {
+    case LineShape::Doppler:
+        if (!hasDoppler)
+            return false;
+        break;
+    case LineShape::Lorentz:
+        if (!hasLorentz)
+            return false;
+        break;
+    default:
+        if (!hasDoppler && !hasLorentz)
+            return false;
+        break;
+    }
+
+    const double wing = LineShape::wingExtent(m_profile, gammaD, gammaL, m_wingHalfwidths, m_wingAbsolute);
+    const double amplitude = m_numberDensity * intensity * factors.abundanceRatio;
+    if (!std::isfinite(amplitude))
+        return false;
+
+    const int lastIndex = m_lastIndex;
+    const double low = (center - wing - m_gridStart) / m_gridStep;
+    const double high = (center + wing - m_gridStart) / m_gridStep;
+    // A window wholly outside the grid contributes nothing (also a NaN wing).
+    if (!(high >= 0.0) || !(low <= double(lastIndex)))
+        return false;
+    job.start = low <= 0.0 ? 0 : int(low);
+    job.end = high >= double(lastIndex) ? lastIndex : int(high);
+    if (job.start > job.end)
+        return false;
+    job.center = center;
+    job.amplitude = amplitude;
+    job.gammaD = gammaD;
+    job.gammaL = gammaL;
+    job.molecule = molecule;
+    return true;
+}
+
+void Lbl::addJobs()
+{
+    if (m_jobs.empty())
+        return;
+    const int points = int(m_grid.size());
+    const double *grid = m_grid.data();
+    double *const *spectra = m_crossSectionValues.data();
+    const auto kernel = m_referenceKernels ? ProfileKernels::addLinesReference : ProfileKernels::addLines;
+
+    int threads = m_threadCount > 0 ? m_threadCount : int(std::thread::hardware_concurrency());
+    threads = std::max(1, std::min(threads, 16));
+    double work = 0.0;
+    for (const LineJob &job : m_jobs)
+        work += double(job.end - job.start + 1);
+    m_threadsUsed = 1;
+    if (threads == 1 || work * relativePointCost(m_profile) < minimumThreadedWork) {
+        kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, 0, points);
+        return;
+    }
+
+    // Cut the grid where the point evaluations divide evenly between the threads.
+    // Each thread adds every line, in order, to its own part of the grid only.
+    std::vector<double> perPoint(std::size_t(points) + 1, 0.0);
+    for (const LineJob &job : m_jobs) {
+        perPoint[std::size_t(job.start)] += 1.0;
+        perPoint[std::size_t(job.end) + 1] -= 1.0;
+    }
+    std::vector<int> cuts{0};
+    double running = 0.0;
+    double cumulative = 0.0;
+    for (int i = 0; i < points && int(cuts.size()) < threads; ++i) {
+        running += perPoint[std::size_t(i)];
+        cumulative += running;
+        if (cumulative >= work * double(cuts.size()) / double(threads))
+            cuts.push_back(i + 1);
+    }
+    cuts.push_back(points);
+
+    std::vector<std::thread> workers;
+    for (std::size_t part = 1; part + 1 < cuts.size(); ++part) {
+        try {
+            workers.emplace_back(kernel, m_profile, m_jobs.data(), m_jobs.size(), grid, spectra,
+                                 cuts[part], cuts[part + 1]);
+        } catch (const std::system_error &) {
+            // No thread to be had: this part is added here instead.
+            kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, cuts[part], cuts[part + 1]);
+        }
+    }
+    kernel(m_profile, m_jobs.data(), m_jobs.size(), grid, spectra, cuts[0], cuts[1]);
+    m_threadsUsed = int(workers.size()) + 1;
+    for (std::thread &worker : workers)
+        worker.join();
+}
+
+void Lbl::updateOpticalDepths()
+{
+    for (std::size_t m = 0; m < m_touched.size(); ++m) {
+        if (!m_touched[m])
+            continue;
+        m_touched[m] = false;
+        MoleculeSpectra &molecule = m_spectra->molecules[m];
+        const double factor = m_columnFactors[m];
+        const std::vector<double> &crossSection = molecule.crossSection.values;
+        std::vector<double> &opticalDepth = molecule.opticalDepth.values;
+        for (std::size_t j = 0; j < crossSection.size(); ++j)
+            opticalDepth[j] = factor * crossSection[j];
+        molecule.crossSection.updateMaximum();
+        molecule.opticalDepth.updateMaximum();
+    }
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "calc/lineshapes.h"
+#include "calc/profilekernels.h"
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+class LineSource;
+class Params;
+class XAxis;
+struct LineRecord;
+struct SpectraSet;
+
+// The line-by-line engine: turns batches of HITRAN line records into the
+// cross-section and optical-depth spectra of every molecule on the grid.
+// start() zeroes the spectra and asks the source for the first batch; each
+// dataAvailable() adds one batch, rescales the optical depths and asks for the
+// next; noMoreDataAvailable() or a cancel ends it with calculationComplete().
+class Lbl : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Lbl(QObject *parent = nullptr, LineSource *source = nullptr);
+
+    void setSpectra(SpectraSet *spectra) { m_spectra = spectra; }
+    void setParams(Params *params) { m_params = params; }
+    void setXAxis(XAxis *xAxis) { m_xAxis = xAxis; }
+    void setSource(LineSource *source);
+
+    // Stores the cancel flag and lets pending events run; a set flag ends the
+    // calculation after the batch in hand, keeping what was computed so far.
+    void setCancel(bool cancel);
+    bool cancelRequested() const { return m_cancelRequested; }
+
+    // Threads that share the per-point work of a batch (each takes a part of the
+    // grid, so every point sums its lines in the same order). 0: one per core.
+    void setThreadCount(int threads) { m_threadCount = threads; }
+    // The plain per-point loops instead of the fast ones (for comparisons).
+    void setReferenceKernels(bool reference) { m_referenceKernels = reference; }
+    // Threads that shared the last batch (1 for batches too small to share).
+    int threadsUsed() const { return m_threadsUsed; }
+
+    void start();
+    bool isRunning() const { return m_running; }
+    int recordCounter() const { return m_recordCounter; }
+
+signals:
+    void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
+    void updateSpectra(bool updateScale, bool updateTotal);
+    void calculationComplete();
+
+public slots:
+    void calcWnSegment();
+    void postCalculation();
+
+private:
+    // What the lines of one isotopologue share during a calculation.
+    struct IsotopologueFactors
+    {
+        bool usable = false;
+        double partitionSumRatio = 0.0;   // Q(296 K) / Q(T), both from the same table
+        double abundanceRatio = 0.0;      // abundance / natural abundance
+        double dopplerFactor = 0.0;       // Doppler half-width per cm-1 of line position
+    };
+
+    void prepareConstants();
+    void processBatch();
+    bool prepareLine(const LineRecord &record, LineJob &job) const;
+    void addJobs();
+    void updateOpticalDepths();
+    void finish();
+
+    SpectraSet *m_spectra = nullptr;
+    Params *m_params = nullptr;
+    XAxis *m_xAxis = nullptr;
+    LineSource *m_source = nullptr;
+    int m_recordCounter = 0;
+    bool m_cancelRequested = false;
+
+    const double m_invPi = LineShape::invPi;
+    std::vector<double> m_columnFactors;
+    double m_c2OverT = 0.0;
+    double m_c2Over296 = 0.0;
+    double m_pressureRatio = 1.0;
+    double m_tempRatio = 1.0;
+
+    LineShape::Profile m_profile = LineShape::Lorentz;
+    double m_numberDensity = 1.0;
+    double m_intensityThreshold = 0.0;
+    bool m_useShift = true;
+    int m_broadeningType = 2;
+    int m_wingHalfwidths = 50;
+    double m_wingAbsolute = 1.0;
+    std::vector<double> m_moleFractions;
+    std::vector<bool> m_moleculeCalculated;
+    std::vector<std::vector<IsotopologueFactors>> m_isotopologueFactors;
+
+    std::vector<double> m_grid;
+    double m_gridStart = 0.0;
+    double m_gridStep = 0.0;
+    int m_lastIndex = -1;
+    std::vector<LineJob> m_jobs;
+    std::vector<double *> m_crossSectionValues;
+    std::vector<bool> m_touched;
+    int m_threadCount = 0;
+    int m_threadsUsed = 1;
+    bool m_referenceKernels = false;
+    bool m_running = false;
+    bool m_inBatch = false;
+    bool m_batchPending = false;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "calc/moleculespectra.h"
+#include "calc/spectrum.h"
+
+#include <vector>
+
+// Every spectrum of the last calculation: six totals and one record per molecule.
+struct SpectraSet
+{
+    Spectrum crossSectionTotal;
+    Spectrum instrCrossSectionTotal;
+    Spectrum opticalDepthTotal;
+    Spectrum instrOpticalDepthTotal;
+    Spectrum radianceTotal;
+    Spectrum instrRadianceTotal;
+    std::vector<MoleculeSpectra> molecules;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QMetaType>
+
+#include <array>
+#include <vector>
+
+// One curve on the calculation grid, or (for the engine) the index window of one line.
+struct Spectrum
+{
+    std::array<double, 6> leadingValues{};   // travel with every copy; free for callers
+    std::array<int, 2> leadingCounters{};
+    int windowStart = 0;                     // first index of an index window
+    int windowEnd = 0;                       // last index of the window, inclusive
+    std::vector<double> values;              // one value per grid point
+    std::vector<double> auxValues;           // second vector; empty for calculated spectra
+    double maximum = 0.0;                    // largest entry of values as last computed
+    double trailingValue = 0.0;
+
+    // Sizes values to the grid, fills them with zeros and empties auxValues.
+    void resetValues(std::size_t points)
+    {
+        values.assign(points, 0.0);
+        auxValues.clear();
+    }
+
+    // The largest value, searched from the smallest positive normal double, so that
+    // a spectrum of zeros (or of negative values) reports that tiny positive number.
+    static double maximumOf(const std::vector<double> &values);
+    void updateMaximum() { maximum = maximumOf(values); }
+};
+
+Q_DECLARE_METATYPE(Spectrum)

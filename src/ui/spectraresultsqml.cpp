@@ -1,0 +1,442 @@
+#include "ui/spectraresultsqml.h"
+
+#include "app/kolvexcore.h"
+#include "calc/instrumentfunction.h"
+#include "calc/spectraset.h"
+#include "data/params.h"
+#include "ui/resultssaver.h"
+
+#include <cmath>
+
+SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
+    : QObject(parent)
+    , m_core(core)
+{
+    qRegisterMetaType<Spectrum>("Spectrum");
+    if (!m_core)
+        return;
+    m_showTotal = m_core->yAxis()->showTotal;
+    connect(m_core, &KolvexCore::updateSpectra, this, &SpectraResultsQml::setUpdateSpectra);
+}
+
+double SpectraResultsQml::minX() const
+{
+    return m_core ? m_core->xAxis()->displayStart() : 0.0;
+}
+
+double SpectraResultsQml::maxX() const
+{
+    return m_core ? m_core->xAxis()->displayEnd() : 0.0;
+}
+
+double SpectraResultsQml::minY() const
+{
+    return m_core ? m_core->yAxis()->currentMinimum() : 0.0;
+}
+
+double SpectraResultsQml::maxY() const
+{
+    return m_core ? m_core->yAxis()->currentMaximum() : 0.0;
+}
+
+QString SpectraResultsQml::xAxisTitle() const
+{
+    return m_core ? m_core->xAxis()->title() : m_xAxisTitle;
+}
+
+void SpectraResultsQml::setCurrSpecIndex(int index)
+{
+    if (index == m_currSpecIndex)
+        return;
+    m_currSpecIndex = index;
+    emit currSpecIndexChanged();
+}
+
+bool SpectraResultsQml::showTotal() const
+{
+    return m_core ? m_core->yAxis()->showTotal : m_showTotal;
+}
+
+void SpectraResultsQml::setShowTotal(bool show)
+{
+    if (show == showTotal())
+        return;
+    m_showTotal = show;
+    if (m_core)
+        m_core->yAxis()->showTotal = show;
+    emit showTotalChanged();
+    setUpdateSpectra(false, true);
+}
+
+void SpectraResultsQml::setHeightPoints(int points)
+{
+    if (points == m_heightPoints)
+        return;
+    m_heightPoints = points;
+    emit heightPointsChanged();
+}
+
+void SpectraResultsQml::setShowPlainTotal(bool show)
+{
+    if (show == m_showPlainTotal)
+        return;
+    m_showPlainTotal = show;
+    emit showPlainTotalChanged();
+    setUpdateSpectra(false, true);
+}
+
+void SpectraResultsQml::setShowInstrTotal(bool show)
+{
+    if (show == m_showInstrTotal)
+        return;
+    m_showInstrTotal = show;
+    emit showInstrTotalChanged();
+    setUpdateSpectra(false, true);
+}
+
+void SpectraResultsQml::updateShowTotal(bool newShowTotal)
+{
+    m_showTotal = newShowTotal;
+    if (m_core)
+        m_core->yAxis()->showTotal = newShowTotal;
+    emit showTotalChanged();
+}
+
+void SpectraResultsQml::updateShowPlainTotal(bool newShowPlainTotal)
+{
+    m_showPlainTotal = newShowPlainTotal;
+    emit showPlainTotalChanged();
+}
+
+void SpectraResultsQml::updateShowInstrTotal(bool newShowInstrTotal)
+{
+    m_showInstrTotal = newShowInstrTotal;
+    emit showInstrTotalChanged();
+}
+
+void SpectraResultsQml::updateXAxis()
+{
+    m_minX = minX();
+    m_maxX = maxX();
+    m_xAxisTitle = xAxisTitle();
+    emit minXChanged();
+    emit maxXChanged();
+    emit xAxisTitleChanged();
+    handOverMarker(setComplete);
+}
+
+void SpectraResultsQml::updateYAxis()
+{
+    m_minY = minY();
+    m_maxY = maxY();
+    m_yAxisTitle = m_core ? m_core->yAxis()->title() : QString();
+    emit minYChanged();
+    emit maxYChanged();
+    emit yAxisTitleChanged();
+    handOverMarker(setComplete);
+}
+
+double SpectraResultsQml::autoScaleMaximum(double maximum)
+{
+    if (!std::isfinite(maximum) || !(maximum > 0.0))
+        return maximum;
+    // The power of ten at or above the maximum (for maxima below 1 this is the
+    // exponent truncated toward zero); a curve above 1 is never cut off.
+    double power = std::pow(10.0, std::ceil(std::log10(maximum)));
+    if (power / 10.0 >= maximum)
+        power /= 10.0;
+    return maximum < 0.5 * power ? 0.5 * power : power;
+}
+
+bool SpectraResultsQml::passesRisingTest(double value) const
+{
+    const double minimum = minY();
+    const double maximum = maxY();
+    const double step = m_heightPoints > 0 ? (maximum - minimum) / (m_heightPoints * 0.5) : 0.0;
+    return value > minimum + step;
+}
+
+bool SpectraResultsQml::passesFallingTest(double value) const
+{
+    const double minimum = minY();
+    const double maximum = maxY();
+    const double step = m_heightPoints > 0 ? (maximum - minimum) / (m_heightPoints * 0.5) : 0.0;
+    return value < maximum - step;
+}
+
+void SpectraResultsQml::handOver(const std::vector<double> &values, double maximum, const QString &color, int index)
+{
+    m_spectrum.values = values;
+    m_spectrum.maximum = maximum;
+    m_lineColor = color;
+    m_currSpecIndex = index;
+    emit currSpecIndexChanged();
+    emit lineColorChanged();
+    emit spectrumChanged();
+}
+
+void SpectraResultsQml::handOverMarker(int index)
+{
+    m_currSpecIndex = index;
+    emit currSpecIndexChanged();
+    emit lineColorChanged();
+    emit spectrumChanged();
+}
+
+void SpectraResultsQml::startSet()
+{
+    ResultsSaver *saver = m_core->resultsSaver();
+    saver->clearColumns();
+    saver->addColumn(m_core->xAxis()->grid(), XAxis::title(XAxis::Wavenumber));
+    saver->addColumn(std::vector<double>(m_wnGrid.begin(), m_wnGrid.end()), m_core->xAxis()->title());
+    handOverMarker(setBegins);
+}
+
+void SpectraResultsQml::prepareTotal(Spectrum &total) const
+{
+    total.values.assign(m_core->xAxis()->grid().size(), 0.0);
+    total.auxValues.clear();
+}
+
+bool SpectraResultsQml::moleculeShown(std::size_t index) const
+{
+    const Params *params = m_core->params();
+    return int(index) < params->moleculeCount() && params->molecule(int(index)).selected;
+}
+
+void SpectraResultsQml::sumSelected(Spectrum &total, bool crossSection) const
+{
+    prepareTotal(total);
+    const SpectraSet *spectra = m_core->spectra();
+    for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
+        if (!moleculeShown(i))
+            continue;
+        const MoleculeSpectra &molecule = spectra->molecules[i];
+        const std::vector<double> &values = crossSection ? molecule.crossSection.values : molecule.opticalDepth.values;
+        // A molecule whose spectrum does not fit the grid (none calculated yet) adds nothing.
+        if (values.size() != total.values.size())
+            continue;
+        for (std::size_t j = 0; j < values.size(); ++j)
+            total.values[j] += values[j];
+    }
+    total.updateMaximum();
+}
+
+void SpectraResultsQml::sumCrossSectionTotal()
+{
+    SpectraSet *spectra = m_core->spectra();
+    sumSelected(spectra->crossSectionTotal, true);
+    if (m_core->yAxis()->crossSectionAutoRecalc)
+        autoScaleCrossSection(spectra->crossSectionTotal.maximum);
+}
+
+void SpectraResultsQml::sumOpticalDepthTotal()
+{
+    sumSelected(m_core->spectra()->opticalDepthTotal, false);
+}
+
+void SpectraResultsQml::convolveTotal(const Spectrum &source, Spectrum &target)
+{
+    prepareTotal(target);
+    InstrumentFunction *instrument = m_core->instrumentFunction();
+    instrument->setXAxis(m_core->xAxis());
+    instrument->convolve(source, target);
+    target.auxValues.clear();
+    target.values.resize(m_core->xAxis()->grid().size(), 0.0);
+    target.updateMaximum();
+}
+
+void SpectraResultsQml::autoScaleCrossSection(double maximum)
+{
+    m_core->yAxis()->crossSectionMax = autoScaleMaximum(maximum);
+    emit maxYChanged();
+}
+
+void SpectraResultsQml::autoScaleRadiance(double maximum)
+{
+    m_core->yAxis()->radianceMax = autoScaleMaximum(maximum);
+    emit maxYChanged();
+}
+
+std::vector<double> SpectraResultsQml::converted(const std::vector<double> &opticalDepth) const
+{
+    const YAxisSettings *yAxis = m_core->yAxis();
+    std::vector<double> values(opticalDepth.size());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = yAxis->fromOpticalDepth(opticalDepth[i]);
+    return values;
+}
+
+void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
+{
+    if (!m_core)
+        return;
+    XAxis *xAxis = m_core->xAxis();
+    YAxisSettings *yAxis = m_core->yAxis();
+    if (updateScale) {
+        m_minY = yAxis->currentMinimum();
+        m_maxY = yAxis->currentMaximum();
+        m_minX = xAxis->displayStart();
+        m_maxX = xAxis->displayEnd();
+    }
+    m_yAxisTitle = yAxis->title();
+    m_xAxisTitle = xAxis->title();
+
+    const std::vector<double> &grid = xAxis->grid();
+    m_wnGrid.resize(int(grid.size()));
+    for (std::size_t i = 0; i < grid.size(); ++i)
+        m_wnGrid[int(i)] = xAxis->fromWavenumber(grid[i]);
+
+    emit wnGridChanged();
+    emit yAxisTitleChanged();
+    emit xAxisTitleChanged();
+    if (updateScale) {
+        emit minXChanged();
+        emit maxXChanged();
+        emit minYChanged();
+        emit maxYChanged();
+    }
+
+    if (!yAxis->showTotal)
+        showMolecules();
+    else if (updateTotal)
+        showTotals();
+
+    if (m_spectrum.values.size() > 3)
+        handOverMarker(setComplete);
+}
+
+void SpectraResultsQml::showMolecules()
+{
+    startSet();
+    const YAxisSettings *yAxis = m_core->yAxis();
+    SpectraSet *spectra = m_core->spectra();
+    ResultsSaver *saver = m_core->resultsSaver();
+    const Params *params = m_core->params();
+    const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
+
+    if (!radiance && yAxis->yUnits == YAxisSettings::CrossSection) {
+        sumCrossSectionTotal();
+        for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
+            if (!moleculeShown(i))
+                continue;
+            const Spectrum &crossSection = spectra->molecules[i].crossSection;
+            const double maximum = Spectrum::maximumOf(crossSection.values);
+            if (!passesRisingTest(maximum))
+                continue;
+            const Molecule &molecule = params->molecule(int(i));
+            handOver(crossSection.values, maximum, molecule.color, int(i));
+            saver->addColumn(crossSection.values, molecule.name);
+        }
+        return;
+    }
+
+    if (!radiance) {
+        const bool transmission = yAxis->yUnits == YAxisSettings::Transmission;
+        for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
+            if (!moleculeShown(i))
+                continue;
+            const Spectrum &opticalDepth = spectra->molecules[i].opticalDepth;
+            const double value = yAxis->fromOpticalDepth(Spectrum::maximumOf(opticalDepth.values));
+            const bool shown = transmission ? passesFallingTest(value) : passesRisingTest(value);
+            if (!shown)
+                continue;
+            const Molecule &molecule = params->molecule(int(i));
+            const std::vector<double> values = converted(opticalDepth.values);
+            handOver(values, value, molecule.color, int(i));
+            saver->addColumn(values, molecule.name);
+        }
+        return;
+    }
+
+    const double temperature = params->pathConditions().temperature;
+    const std::vector<double> &grid = m_core->xAxis()->grid();
+    for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
+        if (!moleculeShown(i))
+            continue;
+        MoleculeSpectra &molecule = spectra->molecules[i];
+        m_radianceCalculator.calculate(molecule.opticalDepth, molecule.radiance, grid, temperature);
+        molecule.radiance.updateMaximum();
+        const double value = molecule.radiance.maximum;
+        if (!passesRisingTest(value))
+            continue;
+        const Molecule &entry = params->molecule(int(i));
+        handOver(molecule.radiance.values, value, entry.color, int(i));
+        saver->addColumn(molecule.radiance.values, entry.name + QLatin1String("_R"));
+    }
+    sumOpticalDepthTotal();
+    m_radianceCalculator.calculate(spectra->opticalDepthTotal, spectra->radianceTotal, grid, temperature);
+    spectra->radianceTotal.updateMaximum();
+    if (yAxis->radianceAutoRecalc)
+        autoScaleRadiance(spectra->radianceTotal.maximum);
+}
+
+void SpectraResultsQml::showTotals()
+{
+    startSet();
+    const YAxisSettings *yAxis = m_core->yAxis();
+    SpectraSet *spectra = m_core->spectra();
+    ResultsSaver *saver = m_core->resultsSaver();
+    const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
+    const bool crossSection = !radiance && yAxis->yUnits == YAxisSettings::CrossSection;
+    const double temperature = m_core->params()->pathConditions().temperature;
+    const std::vector<double> &grid = m_core->xAxis()->grid();
+
+    if (crossSection && (m_showPlainTotal || m_showInstrTotal)) {
+        sumCrossSectionTotal();
+        if (m_showInstrTotal) {
+            convolveTotal(spectra->crossSectionTotal, spectra->instrCrossSectionTotal);
+            if (!m_showPlainTotal && yAxis->crossSectionAutoRecalc)
+                autoScaleCrossSection(spectra->instrCrossSectionTotal.maximum);
+        }
+    } else if (!radiance && (m_showPlainTotal || m_showInstrTotal)) {
+        sumOpticalDepthTotal();
+        if (m_showInstrTotal)
+            convolveTotal(spectra->opticalDepthTotal, spectra->instrOpticalDepthTotal);
+    } else if (radiance) {
+        sumOpticalDepthTotal();
+        if (m_showPlainTotal) {
+            m_radianceCalculator.calculate(spectra->opticalDepthTotal, spectra->radianceTotal, grid, temperature);
+            spectra->radianceTotal.updateMaximum();
+            if (yAxis->radianceAutoRecalc)
+                autoScaleRadiance(spectra->radianceTotal.maximum);
+        }
+        if (m_showInstrTotal) {
+            convolveTotal(spectra->opticalDepthTotal, spectra->instrOpticalDepthTotal);
+            m_radianceCalculator.calculate(spectra->instrOpticalDepthTotal, spectra->instrRadianceTotal, grid,
+                                           temperature);
+            spectra->instrRadianceTotal.updateMaximum();
+            if (!m_showPlainTotal && yAxis->radianceAutoRecalc)
+                autoScaleRadiance(spectra->instrRadianceTotal.maximum);
+        }
+    }
+
+    const QString black = QStringLiteral("black");
+    if (m_showPlainTotal) {
+        if (radiance) {
+            handOver(spectra->radianceTotal.values, spectra->radianceTotal.maximum, black, 0);
+            saver->addColumn(spectra->radianceTotal.values, QStringLiteral("Radiance"));
+        } else if (crossSection) {
+            handOver(spectra->crossSectionTotal.values, spectra->crossSectionTotal.maximum, black, 0);
+            saver->addColumn(spectra->crossSectionTotal.values, QStringLiteral("XSect_Total"));
+        } else {
+            const std::vector<double> values = converted(spectra->opticalDepthTotal.values);
+            handOver(values, yAxis->fromOpticalDepth(spectra->opticalDepthTotal.maximum), black, 0);
+            saver->addColumn(values, QStringLiteral("Total"));
+        }
+    }
+    if (m_core->instrumentFunction()->type() != InstrumentFunction::None && m_showInstrTotal) {
+        const QString color = m_showPlainTotal ? QStringLiteral("red") : black;
+        if (radiance) {
+            handOver(spectra->instrRadianceTotal.values, spectra->instrRadianceTotal.maximum, color, 1);
+            saver->addColumn(spectra->instrRadianceTotal.values, QStringLiteral("Instr. funct. Radiance"));
+        } else if (crossSection) {
+            handOver(spectra->instrCrossSectionTotal.values, spectra->instrCrossSectionTotal.maximum, color, 1);
+            saver->addColumn(spectra->instrCrossSectionTotal.values, QStringLiteral("Instr. funct. XSect_Total"));
+        } else {
+            const std::vector<double> values = converted(spectra->instrOpticalDepthTotal.values);
+            handOver(values, yAxis->fromOpticalDepth(spectra->instrOpticalDepthTotal.maximum), color, 1);
+            saver->addColumn(values, QStringLiteral("Instr. funct. Total"));
+        }
+    }
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "calc/radiancecalculator.h"
+#include "calc/spectrum.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+#include <vector>
+
+class KolvexCore;
+
+// Turns the results of a calculation into the curves the plot draws: totals,
+// instrument-function totals, radiance, the chosen y quantity, the curves high
+// enough to be seen, the automatic y scale, one curve after the other to the
+// plot, and the same columns into the results table.
+class SpectraResultsQml : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(Spectrum spectrum READ spectrum NOTIFY spectrumChanged)
+    Q_PROPERTY(QVector<double> wnGrid READ wnGrid NOTIFY wnGridChanged)
+    Q_PROPERTY(double minX READ minX NOTIFY minXChanged)
+    Q_PROPERTY(double maxX READ maxX NOTIFY maxXChanged)
+    Q_PROPERTY(double minY READ minY NOTIFY minYChanged)
+    Q_PROPERTY(double maxY READ maxY NOTIFY maxYChanged)
+    Q_PROPERTY(QString xAxisTitle READ xAxisTitle NOTIFY xAxisTitleChanged)
+    Q_PROPERTY(QString yAxisTitle READ yAxisTitle NOTIFY yAxisTitleChanged)
+    Q_PROPERTY(QString lineColor READ lineColor NOTIFY lineColorChanged)
+    Q_PROPERTY(int currSpecIndex READ currSpecIndex WRITE setCurrSpecIndex NOTIFY currSpecIndexChanged)
+    Q_PROPERTY(bool showTotal READ showTotal WRITE setShowTotal NOTIFY showTotalChanged)
+    Q_PROPERTY(int heightPoints READ heightPoints WRITE setHeightPoints NOTIFY heightPointsChanged)
+    Q_PROPERTY(bool showPlainTotal READ showPlainTotal WRITE setShowPlainTotal NOTIFY showPlainTotalChanged)
+    Q_PROPERTY(bool showInstrTotal READ showInstrTotal WRITE setShowInstrTotal NOTIFY showInstrTotalChanged)
+
+public:
+    // currSpecIndex values that frame a set of curves.
+    static constexpr int setBegins = -1;
+    static constexpr int setComplete = -2;
+
+    explicit SpectraResultsQml(QObject *parent = nullptr, KolvexCore *core = nullptr);
+
+    Spectrum spectrum() const { return m_spectrum; }
+    QVector<double> wnGrid() const { return m_wnGrid; }
+    double minX() const;
+    double maxX() const;
+    double minY() const;
+    double maxY() const;
+    QString xAxisTitle() const;
+    QString yAxisTitle() const { return m_yAxisTitle; }
+    QString lineColor() const { return m_lineColor; }
+    int currSpecIndex() const { return m_currSpecIndex; }
+    void setCurrSpecIndex(int index);
+    bool showTotal() const;
+    void setShowTotal(bool show);
+    int heightPoints() const { return m_heightPoints; }
+    void setHeightPoints(int points);
+    bool showPlainTotal() const { return m_showPlainTotal; }
+    void setShowPlainTotal(bool show);
+    bool showInstrTotal() const { return m_showInstrTotal; }
+    void setShowInstrTotal(bool show);
+
+    // The new axis maximum for a curve maximum m: the power of ten at or above
+    // m, or half of it when m lies below that half.
+    static double autoScaleMaximum(double maximum);
+
+    // The visibility tests of per-molecule curves (two plot points above the
+    // bottom, or below the top, of the axis).
+    bool passesRisingTest(double value) const;
+    bool passesFallingTest(double value) const;
+
+signals:
+    void spectrumChanged();
+    void wnGridChanged();
+    void minXChanged();
+    void maxXChanged();
+    void minYChanged();
+    void maxYChanged();
+    void xAxisTitleChanged();
+    void yAxisTitleChanged();
+    void currSpecIndexChanged();
+    void lineColorChanged();
+    void showTotalChanged();
+    void heightPointsChanged();
+    void showPlainTotalChanged();
+    void showInstrTotalChanged();
+
+public slots:
+    void setUpdateSpectra(bool updateScale, bool updateTotal);
+    void updateShowTotal(bool newShowTotal);
+    void updateShowPlainTotal(bool newShowPlainTotal);
+    void updateShowInstrTotal(bool newShowInstrTotal);
+    void updatePlot() { setUpdateSpectra(true, true); }
+    void updatePlotMolsOnlyPreserveScale() { setUpdateSpectra(false, false); }
+    void updatePlotAllPreserveScale() { setUpdateSpectra(false, true); }
+    void updateXAxis();
+    void updateYAxis();
+
+private:
+    void handOver(const std::vector<double> &values, double maximum, const QString &color, int index);
+    void handOverMarker(int index);
+    void startSet();
+    void prepareTotal(Spectrum &total) const;
+    void sumSelected(Spectrum &total, bool crossSection) const;
+    void sumCrossSectionTotal();
+    void sumOpticalDepthTotal();
+    void convolveTotal(const Spectrum &source, Spectrum &target);
+    void autoScaleCrossSection(double maximum);
+    void autoScaleRadiance(double maximum);
+    void showMolecules();
+    void showTotals();
+    std::vector<double> converted(const std::vector<double> &opticalDepth) const;
+    bool moleculeShown(std::size_t index) const;
+
+    KolvexCore *m_core = nullptr;
+    int m_currSpecIndex = setComplete;
+    QString m_xAxisTitle;
+    QString m_yAxisTitle;
+    Spectrum m_spectrum;
+    QVector<double> m_wnGrid;
+    double m_minX = 0.0;
+    double m_maxX = 0.0;
+    double m_minY = 0.0;
+    double m_maxY = 0.0;
+    QString m_lineColor;
+    bool m_showTotal = false;
+    int m_heightPoints = 400;
+    bool m_showPlainTotal = true;
+    bool m_showInstrTotal = true;
+    RadianceCalculator m_radianceCalculator;
+};

@@ -1,0 +1,110 @@
+#include "app/kolvexcore.h"
+#include "calc/lbl.h"
+#include "data/params.h"
+#include "offlinesettings.h"
+#include "standinlinesource.h"
+#include "ui/resultssaver.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// calculate -> line source -> engine -> postCalculation, driven from the core.
+class TestCalculationFlow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void calculationRunsEndToEnd();
+    void cancelFromTheCore();
+
+private:
+    QTemporaryDir *m_folder = nullptr;
+    KolvexCore *m_core = nullptr;
+    StandInLineSource *m_source = nullptr;
+};
+
+void TestCalculationFlow::init()
+{
+    m_folder = new QTemporaryDir;
+    QVERIFY(m_folder->isValid());
+    m_core = new KolvexCore(offlineSettings(m_folder->path()));
+    QTRY_VERIFY(m_core->tipsLoaded());
+    m_source = new StandInLineSource(StandInLineSource::readFile(QStringLiteral(KOLVEX_TEST_DATA "/calc/lines.par")), 3);
+    m_core->setLineSource(m_source);
+    m_core->xAxis()->setMinWavenumber(2000.0);
+    m_core->xAxis()->setMaxWavenumber(2300.0);
+    m_core->xAxis()->setNumPoints(3001);
+    PathConditions &conditions = m_core->params()->pathConditions();
+    conditions.temperature = 288.2;
+    conditions.totalPressure = 1.0;
+    conditions.concentrations[4] = 0.15;
+    conditions.concentrations[1] = 330.0;
+}
+
+void TestCalculationFlow::cleanup()
+{
+    delete m_core;
+    delete m_source;
+    delete m_folder;
+}
+
+void TestCalculationFlow::calculationRunsEndToEnd()
+{
+    QSignalSpy updates(m_core, &KolvexCore::updateSpectra);
+    QSignalSpy notes(m_core, &KolvexCore::notify);
+    m_core->calculate();
+    QVERIFY(m_core->calculationIsRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 20000);
+    QCOMPARE(m_source->requestCount(), 5);        // four batches of 3 and the empty answer
+    QCOMPARE(updates.count(), 4 + 1);              // one per batch, one at the end
+    QVERIFY(notes.count() >= 4);
+    QVERIFY(notes.at(0).at(0).toString().startsWith(QStringLiteral("Found 10 HITRAN records.")));
+
+    const SpectraSet *spectra = m_core->spectra();
+    QCOMPARE(spectra->molecules.size(), std::size_t(m_core->params()->moleculeCount()));
+    QCOMPARE(spectra->molecules.at(4).crossSection.values.size(), std::size_t(3001));
+    QVERIFY(spectra->molecules.at(4).crossSection.maximum > 1e-20);
+    QVERIFY(spectra->molecules.at(4).opticalDepth.maximum > 0.01);
+    QVERIFY(spectra->molecules.at(1).opticalDepth.maximum > 0.1);
+
+    // The results saver holds the conditions of this calculation.
+    const ResultsSaver *saver = m_core->resultsSaver();
+    QCOMPARE(saver->temperature(), 288.2);
+    QCOMPARE(saver->totalPressure(), 1.0);
+    QCOMPARE(saver->concentration(1), 330.0);
+    QCOMPARE(saver->moleculeNames().at(4), QStringLiteral("CO"));
+    QCOMPARE(saver->xAxis().grid().size(), std::size_t(3001));
+    QCOMPARE(saver->spectra(), spectra);
+
+    // A second calculation starts again from zero.
+    const std::vector<double> first = spectra->molecules.at(4).crossSection.values;
+    m_core->calculate();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 20000);
+    QCOMPARE(spectra->molecules.at(4).crossSection.values, first);
+}
+
+// The core's cancel ends the engine after the batch in hand; the next
+// calculation starts with the flag cleared.
+void TestCalculationFlow::cancelFromTheCore()
+{
+    connect(m_core, &KolvexCore::updateSpectra, m_core, [this] {
+        if (m_core->calculationIsRunning())
+            m_core->cancelCalculation();
+    });
+    m_core->calculate();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 20000);
+    QCOMPARE(m_source->requestCount(), 1);
+    QCOMPARE(m_core->lbl()->recordCounter(), 3);
+    QVERIFY(m_core->spectra()->molecules.at(4).crossSection.maximum > 1e-20);   // the first batch holds CO lines
+
+    disconnect(m_core, &KolvexCore::updateSpectra, m_core, nullptr);
+    m_core->calculate();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 20000);
+    QCOMPARE(m_core->lbl()->recordCounter(), 10);
+}
+
+QTEST_GUILESS_MAIN(TestCalculationFlow)
+#include "tst_calculationflow.moc"

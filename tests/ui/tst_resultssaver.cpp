@@ -1,0 +1,135 @@
+#include "calc/radiancecalculator.h"
+#include "calc/spectrum.h"
+#include "ui/resultssaver.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+class TestResultsSaver : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void dataFileFormat();
+    void dataFileNotWritable();
+    void headerAndFileNames();
+    void textForms_data();
+    void textForms();
+    void radianceStaysFinite();
+
+private:
+    void fillColumns(ResultsSaver &saver) const;
+    QTemporaryDir m_folder;
+};
+
+void TestResultsSaver::init()
+{
+    QLocale::setDefault(QLocale::c());
+    QVERIFY(m_folder.isValid());
+}
+
+void TestResultsSaver::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestResultsSaver::fillColumns(ResultsSaver &saver) const
+{
+    saver.addColumn({2000.0, 2000.5, 2001.0}, QStringLiteral("Wavenumber, cm-1"));
+    saver.addColumn({5.0, 4.99875, 4.9975}, QStringLiteral("Wavelength, micron"));
+    saver.addColumn({1.0 / 3.0, 1234567.891, 0.0}, QStringLiteral("CO"));
+    saver.addColumn({1e-21, 2.5e-22, -3.0}, QStringLiteral("CO2"));
+}
+
+// A title line joined by tabs, then one line per grid point, numbers with eight
+// significant digits, no digit grouping.
+void TestResultsSaver::dataFileFormat()
+{
+    ResultsSaver saver;
+    saver.setOutputFolder(m_folder.path());
+    fillColumns(saver);
+    saver.prepareFileNames(QDateTime(QDate(2026, 3, 7), QTime(9, 5, 1)));
+    QVERIFY(saver.writeDataFile());
+    QFile file(saver.dataFilePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+             QStringLiteral("Wavenumber, cm-1\tWavelength, micron\tCO\tCO2\n"
+                            "2000\t5\t0.33333333\t1e-21\n"
+                            "2000.5\t4.99875\t1234567.9\t2.5e-22\n"
+                            "2001\t4.9975\t0\t-3\n"));
+
+    // Cleared columns give a file with an empty title line and no rows.
+    saver.clearColumns();
+    QCOMPARE(saver.columnCount(), 0);
+    QCOMPARE(saver.dataFileText(), QStringLiteral("\n"));
+}
+
+void TestResultsSaver::dataFileNotWritable()
+{
+    ResultsSaver saver;
+    fillColumns(saver);
+    QVERIFY(!saver.writeDataFile(m_folder.path() + QStringLiteral("/missing/folder/data.txt")));
+}
+
+void TestResultsSaver::headerAndFileNames()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ResultsSaver saver;
+    saver.setOutputFolder(QStringLiteral("/results"));
+    XAxis grid(XAxis::Wavenumber, 2000.0, 2300.0, 4);
+    saver.setCalculationConditions(288.15, 0.98692, 12345.5, {}, {}, nullptr, grid);
+    saver.prepareFileNames(QDateTime(QDate(2026, 3, 7), QTime(9, 5, 1)));
+    QCOMPARE(saver.headerText(), QStringLiteral("12345,5 meters;   288,15 Kelvin;   0,98692 Atm;"));
+    QCOMPARE(saver.baseName(), QStringLiteral("kolvex-03_07_2026-09_05_01"));
+    QCOMPARE(saver.imageFilePath(), QStringLiteral("/results/kolvex-03_07_2026-09_05_01.png"));
+    QCOMPARE(saver.dataFilePath(), QStringLiteral("/results/kolvex-03_07_2026-09_05_01.txt"));
+    QCOMPARE(saver.configFilePath(), QStringLiteral("/results/kolvex-03_07_2026-09_05_01-config.txt"));
+}
+
+void TestResultsSaver::textForms_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    // "CO" also matches "CO2", and the later column wins.
+    QTest::newRow("CO matches CO2, last wins") << "co" << "1.0E-21;2.5E-22;-3.0E+00";
+    QTest::newRow("exact") << "Wavelength" << "5.0E+00;5.0E+00;5.0E+00";
+    QTest::newRow("no match") << "H2O" << "";
+}
+
+void TestResultsSaver::textForms()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    ResultsSaver saver;
+    fillColumns(saver);
+    QCOMPARE(saver.spectrumText(name, QStringLiteral(";"), 'E', 1), expected);
+
+    saver.setCalculationConditions(296.0, 1.0, 1.0, {}, {}, nullptr, XAxis(XAxis::Wavenumber, 2000.0, 2001.0, 3));
+    QCOMPARE(saver.gridText(QStringLiteral(", "), 'f', 2), QStringLiteral("2000.00, 2000.50, 2001.00"));
+}
+
+// Radiance at wavenumber 0, at 0 K, and of huge optical depths is finite.
+void TestResultsSaver::radianceStaysFinite()
+{
+    Spectrum tau;
+    tau.values = {0.0, 1.0, 1e300, 5.0};
+    Spectrum radiance;
+    radiance.values = {9.0};
+    RadianceCalculator calculator;
+    calculator.calculate(tau, radiance, {0.0, 1e-300, 2000.0, 50000.0}, 296.0);
+    QCOMPARE(radiance.values.size(), std::size_t(4));
+    for (double value : radiance.values)
+        QVERIFY(std::isfinite(value) && value >= 0.0);
+    QCOMPARE(radiance.values[0], 0.0);
+    QVERIFY(radiance.values[2] > 0.0);
+    calculator.calculate(tau, radiance, {0.0, 1e-300, 2000.0, 50000.0}, 0.0);
+    QCOMPARE(radiance.values, std::vector<double>(4, 0.0));
+}
+
+QTEST_GUILESS_MAIN(TestResultsSaver)
+#include "tst_resultssaver.moc"

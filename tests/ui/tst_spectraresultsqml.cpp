@@ -1,0 +1,354 @@
+#include "app/kolvexcore.h"
+#include "offlinesettings.h"
+#include "calc/instrumentfunction.h"
+#include "data/params.h"
+#include "ui/resultssaver.h"
+#include "ui/spectraresultsqml.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+struct HandOver
+{
+    int index;
+    QString color;
+    std::vector<double> values;
+    double maximum;
+};
+
+const int points = 201;   // 2000 ... 2020 cm-1, step 0.1
+
+} // namespace
+
+class TestSpectraResultsQml : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void crossSectionPerMolecule();
+    void transmissionVisibility();
+    void absorptionConversion();
+    void totalsAndInstrumentTotals_data();
+    void totalsAndInstrumentTotals();
+    void totalsWithoutUpdate();
+    void noMoleculeSelected();
+    void autoScale_data();
+    void autoScale();
+    void radiance();
+    void axisUpdatesAndShowWriters();
+
+private:
+    void fill(int molecule, const std::vector<std::pair<int, double>> &crossSectionPeaks, double columnFactor);
+    QStringList titles() const { return m_core->resultsSaver()->columnTitles(); }
+    QList<int> indices() const;
+
+    QTemporaryDir m_folder;
+    std::unique_ptr<KolvexCore> m_core;
+    std::unique_ptr<SpectraResultsQml> m_results;
+    QList<HandOver> m_handOvers;
+};
+
+void TestSpectraResultsQml::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+}
+
+void TestSpectraResultsQml::init()
+{
+    KolvexCore::Settings settings = offlineSettings(m_folder.path());
+    settings.useBundledData = false;
+    m_core = std::make_unique<KolvexCore>(settings);
+    XAxis *xAxis = m_core->xAxis();
+    xAxis->setUnits(XAxis::Wavenumber);
+    xAxis->setMinWavenumber(2000.0);
+    xAxis->setMaxWavenumber(2020.0);
+    xAxis->setNumPoints(points);
+    xAxis->buildGrid();
+    Params *params = m_core->params();
+    SpectraSet *spectra = m_core->spectra();
+    spectra->molecules.resize(std::size_t(params->moleculeCount()));
+    for (std::size_t m = 0; m < spectra->molecules.size(); ++m) {
+        spectra->molecules[m].crossSection.resetValues(points);
+        spectra->molecules[m].opticalDepth.resetValues(points);
+        params->molecules()[m].selected = m == 0 || m == 1 || m == 4;
+    }
+    params->pathConditions().temperature = 296.0;
+    // Peaks at different points: CO2 6e-21, CO 1e-21, H2O 1e-25 (cm2); optical
+    // depths 2e21 times that (CO2 12, CO 2, H2O 2e-4).
+    fill(1, {{50, 6e-21}}, 2e21);
+    fill(4, {{100, 1e-21}, {101, 0.5e-21}}, 2e21);
+    fill(0, {{150, 1e-25}}, 2e21);
+    m_core->instrumentFunction()->setResolution(0.5);
+    m_core->instrumentFunction()->setWing(1.0);
+
+    m_results = std::make_unique<SpectraResultsQml>(nullptr, m_core.get());
+    m_results->setHeightPoints(100);
+    m_handOvers.clear();
+    connect(m_results.get(), &SpectraResultsQml::spectrumChanged, m_results.get(), [this] {
+        const Spectrum s = m_results->spectrum();
+        m_handOvers.append({m_results->currSpecIndex(), m_results->lineColor(), s.values, s.maximum});
+    });
+}
+
+void TestSpectraResultsQml::cleanup()
+{
+    m_results.reset();
+    m_core.reset();
+}
+
+void TestSpectraResultsQml::fill(int molecule, const std::vector<std::pair<int, double>> &crossSectionPeaks,
+                                 double columnFactor)
+{
+    MoleculeSpectra &spectra = m_core->spectra()->molecules[std::size_t(molecule)];
+    spectra.crossSection.resetValues(points);
+    spectra.opticalDepth.resetValues(points);
+    for (const auto &peak : crossSectionPeaks) {
+        spectra.crossSection.values[std::size_t(peak.first)] = peak.second;
+        spectra.opticalDepth.values[std::size_t(peak.first)] = peak.second * columnFactor;
+    }
+    spectra.crossSection.updateMaximum();
+    spectra.opticalDepth.updateMaximum();
+}
+
+QList<int> TestSpectraResultsQml::indices() const
+{
+    QList<int> list;
+    for (const HandOver &h : m_handOvers)
+        list.append(h.index);
+    return list;
+}
+
+// Per-molecule cross-sections: the total sets the scale (6e-21 -> 1e-20), a
+// molecule below two plot points (H2O) is not drawn, the others come in order
+// with their colours, framed by -1 and -2, and fill the table.
+void TestSpectraResultsQml::crossSectionPerMolecule()
+{
+    YAxisSettings *yAxis = m_core->yAxis();
+    yAxis->yUnits = YAxisSettings::CrossSection;
+
+    // The three hand-over signals come in a fixed order.
+    QStringList order;
+    connect(m_results.get(), &SpectraResultsQml::currSpecIndexChanged, this, [&order] { order << "index"; });
+    connect(m_results.get(), &SpectraResultsQml::lineColorChanged, this, [&order] { order << "color"; });
+    connect(m_results.get(), &SpectraResultsQml::spectrumChanged, this, [&order] { order << "spectrum"; });
+    QSignalSpy maxY(m_results.get(), &SpectraResultsQml::maxYChanged);
+
+    emit m_core->updateSpectra(true, true);
+    QCOMPARE(order.mid(0, 3), QStringList({"index", "color", "spectrum"}));
+    QCOMPARE(yAxis->crossSectionMax, 1e-20);
+    QVERIFY(maxY.count() >= 2);
+    QCOMPARE(indices(), QList<int>({-1, 1, 4, -2}));
+    QCOMPARE(m_handOvers.at(1).color, m_core->params()->molecule(1).color);
+    QCOMPARE(m_handOvers.at(1).maximum, 6e-21);
+    QCOMPARE(m_handOvers.at(2).values, m_core->spectra()->molecules[4].crossSection.values);
+    QCOMPARE(titles(), QStringList({"Wavenumber, cm-1", "Wavenumber, cm-1", "CO2", "CO"}));
+    QCOMPARE(m_core->spectra()->crossSectionTotal.values[50], 6e-21);
+    QCOMPARE(m_core->spectra()->crossSectionTotal.values[150], 1e-25);
+}
+
+// Transmission: a molecule whose deepest point stays within two plot points of
+// the top (100 %) is not drawn; the hand-over maximum is the smallest value.
+void TestSpectraResultsQml::transmissionVisibility()
+{
+    YAxisSettings *yAxis = m_core->yAxis();
+    yAxis->yUnits = YAxisSettings::Transmission;
+    yAxis->absMin = 0.0;
+    yAxis->absMax = 100.0;   // two points of 100 are 4 %
+    fill(0, {{150, 0.03 / 2e21}}, 2e21);   // 97.04 %: drawn
+    fill(4, {{100, 0.01 / 2e21}}, 2e21);   // 99.0 %: not drawn
+    emit m_core->updateSpectra(true, true);
+    QCOMPARE(indices(), QList<int>({-1, 0, 1, -2}));
+    QVERIFY(std::fabs(m_handOvers.at(1).maximum - std::exp(-0.03) * 100.0) < 1e-12);
+    QCOMPARE(m_handOvers.at(1).values.at(0), 100.0);
+    QCOMPARE(*std::min_element(m_handOvers.at(1).values.begin(), m_handOvers.at(1).values.end()),
+             m_handOvers.at(1).maximum);
+}
+
+void TestSpectraResultsQml::absorptionConversion()
+{
+    m_core->yAxis()->yUnits = YAxisSettings::Absorption;
+    emit m_core->updateSpectra(true, true);
+    QCOMPARE(indices(), QList<int>({-1, 1, 4, -2}));   // H2O: 0.02 % is below 4 %
+    const std::vector<double> &co = m_handOvers.at(2).values;
+    QVERIFY(std::fabs(co.at(100) - (1.0 - std::exp(-2.0)) * 100.0) < 1e-12);
+    QVERIFY(std::fabs(m_handOvers.at(2).maximum - co.at(100)) < 1e-12);
+    QCOMPARE(titles().mid(2), QStringList({"CO2", "CO"}));
+}
+
+void TestSpectraResultsQml::totalsAndInstrumentTotals_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("plain");
+    QTest::addColumn<bool>("instrument");
+    QTest::addColumn<QList<int>>("expectedIndices");
+    QTest::addColumn<QStringList>("expectedColors");
+    QTest::addColumn<QStringList>("expectedTitles");
+    QTest::newRow("both") << 3 << true << true << QList<int>({-1, 0, 1, -2}) << QStringList({"black", "red"})
+                          << QStringList({"Total", "Instr. funct. Total"});
+    QTest::newRow("instrument only") << 3 << false << true << QList<int>({-1, 1, -2}) << QStringList({"black"})
+                                     << QStringList({"Instr. funct. Total"});
+    QTest::newRow("plain only") << 3 << true << false << QList<int>({-1, 0, -2}) << QStringList({"black"})
+                                << QStringList({"Total"});
+    QTest::newRow("type None") << 0 << true << true << QList<int>({-1, 0, -2}) << QStringList({"black"})
+                               << QStringList({"Total"});
+}
+
+// Total display in optical depth: the sums, the convolved total, their colours
+// and indices, and the table columns.
+void TestSpectraResultsQml::totalsAndInstrumentTotals()
+{
+    QFETCH(int, type);
+    QFETCH(bool, plain);
+    QFETCH(bool, instrument);
+    QFETCH(QList<int>, expectedIndices);
+    QFETCH(QStringList, expectedColors);
+    QFETCH(QStringList, expectedTitles);
+    m_core->yAxis()->yUnits = YAxisSettings::OpticalDepth;
+    m_core->yAxis()->showTotal = true;
+    m_core->instrumentFunction()->setType(quint8(type));
+    m_results->updateShowPlainTotal(plain);
+    m_results->updateShowInstrTotal(instrument);
+    emit m_core->updateSpectra(true, true);
+
+    QCOMPARE(indices(), expectedIndices);
+    for (int i = 0; i < expectedColors.size(); ++i)
+        QCOMPARE(m_handOvers.at(i + 1).color, expectedColors.at(i));
+    QCOMPARE(titles().mid(2), expectedTitles);
+
+    const SpectraSet *spectra = m_core->spectra();
+    QCOMPARE(spectra->opticalDepthTotal.values.at(50), 12.0);
+    QCOMPARE(spectra->opticalDepthTotal.maximum, 12.0);
+    if (instrument) {
+        const Spectrum &convolved = spectra->instrOpticalDepthTotal;
+        double total = 0.0;
+        for (double value : convolved.values)
+            total += value;
+        // The convolution keeps the area (all peaks lie away from the zeroed edges).
+        QVERIFY(std::fabs(total - (12.0 + 2.0 + 1.0 + 2e-4)) < 1e-9);
+        if (type == 0)
+            QCOMPARE(convolved.values, spectra->opticalDepthTotal.values);
+        else
+            QVERIFY(convolved.maximum < 12.0);
+    }
+}
+
+// With updateTotal false the totals are neither recomputed nor handed over:
+// only the closing -2 of the set.
+void TestSpectraResultsQml::totalsWithoutUpdate()
+{
+    m_core->yAxis()->yUnits = YAxisSettings::OpticalDepth;
+    m_core->yAxis()->showTotal = true;
+    emit m_core->updateSpectra(true, true);
+    const QStringList before = titles();
+    m_core->spectra()->molecules[1].opticalDepth.values[50] = 99.0;
+    m_handOvers.clear();
+    m_results->updatePlotMolsOnlyPreserveScale();
+    QCOMPARE(indices(), QList<int>({-2}));
+    QCOMPARE(m_core->spectra()->opticalDepthTotal.values.at(50), 12.0);
+    QCOMPARE(titles(), before);
+}
+
+void TestSpectraResultsQml::noMoleculeSelected()
+{
+    for (Molecule &molecule : m_core->params()->molecules())
+        molecule.selected = false;
+    m_core->yAxis()->yUnits = YAxisSettings::CrossSection;
+    emit m_core->updateSpectra(true, true);
+    QCOMPARE(indices(), QList<int>({-1}));   // nothing drawn yet, so no closing -2
+    QCOMPARE(titles().size(), 2);
+    QCOMPARE(m_core->spectra()->crossSectionTotal.values, std::vector<double>(points, 0.0));
+    QCOMPARE(m_core->spectra()->crossSectionTotal.maximum, std::numeric_limits<double>::min());
+
+    // After an earlier curve the set is closed again.
+    m_core->params()->molecules()[1].selected = true;
+    emit m_core->updateSpectra(true, true);
+    m_core->params()->molecules()[1].selected = false;
+    m_handOvers.clear();
+    emit m_core->updateSpectra(true, true);
+    QCOMPARE(indices(), QList<int>({-1, -2}));
+}
+
+void TestSpectraResultsQml::autoScale_data()
+{
+    QTest::addColumn<double>("maximum");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("7e-21") << 7e-21 << 1e-20;
+    QTest::newRow("2e-21") << 2e-21 << 5e-21;
+    QTest::newRow("3e-20") << 3e-20 << 5e-20;
+    QTest::newRow("exactly 1e-20") << 1e-20 << 1e-20;
+    QTest::newRow("radiance 3.4e-6") << 3.4e-6 << 5e-6;
+    QTest::newRow("above 1: never below the curve") << 3.0 << 5.0;
+    QTest::newRow("above 1: 70") << 70.0 << 100.0;
+}
+
+void TestSpectraResultsQml::autoScale()
+{
+    QFETCH(double, maximum);
+    QFETCH(double, expected);
+    QVERIFY(std::fabs(SpectraResultsQml::autoScaleMaximum(maximum) / expected - 1.0) < 1e-12);
+    QVERIFY(SpectraResultsQml::autoScaleMaximum(maximum) >= maximum);
+}
+
+// Radiance of each molecule from its optical depth with Planck's law at the
+// gas temperature, titled with "_R"; the total's radiance sets the scale.
+void TestSpectraResultsQml::radiance()
+{
+    YAxisSettings *yAxis = m_core->yAxis();
+    yAxis->displayedValue = YAxisSettings::Radiance;
+    m_core->params()->pathConditions().temperature = 300.0;
+    emit m_core->updateSpectra(true, true);
+    QCOMPARE(indices(), QList<int>({-1, 1, 4, -2}));
+    QCOMPARE(titles().mid(2), QStringList({"CO2_R", "CO_R"}));
+
+    // Independently: B(nu, T) = 2 h c^2 nu^3 / (exp(h c nu / k T) - 1), in W.
+    const double h = 6.62607015e-27;
+    const double c = 2.99792458e10;
+    const double k = 1.380649e-16;
+    const double nu = 2005.0;   // point 50
+    const double planck = 2.0 * h * c * c * nu * nu * nu / std::expm1(h * c * nu / (k * 300.0)) * 1e-7;
+    const double expected = planck * (1.0 - std::exp(-12.0));
+    const double value = m_handOvers.at(1).values.at(50);
+    // The program's Planck constant is of an older edition; through the
+    // exponent (h c nu / k T = 9.6) the 2e-5 difference becomes 1.6e-4.
+    QVERIFY2(std::fabs(value / expected - 1.0) < 3e-4, qPrintable(QString::number(value / expected)));
+    QCOMPARE(m_handOvers.at(1).values.at(0), 0.0);
+    QVERIFY(std::fabs(yAxis->radianceMax - SpectraResultsQml::autoScaleMaximum(m_core->spectra()->radianceTotal.maximum)) < 1e-20);
+    QVERIFY(yAxis->radianceMax >= m_core->spectra()->radianceTotal.maximum);
+}
+
+void TestSpectraResultsQml::axisUpdatesAndShowWriters()
+{
+    QSignalSpy minX(m_results.get(), &SpectraResultsQml::minXChanged);
+    QSignalSpy title(m_results.get(), &SpectraResultsQml::xAxisTitleChanged);
+    m_core->xAxis()->setUnits(XAxis::WavelengthMicron);
+    m_results->updateXAxis();
+    QCOMPARE(minX.count(), 1);
+    QCOMPARE(title.count(), 1);
+    QCOMPARE(m_results->xAxisTitle(), QStringLiteral("Wavelength, micron"));
+    QCOMPARE(m_results->minX(), 10000.0 / 2020.0);
+    QCOMPARE(indices(), QList<int>({-2}));
+
+    // The remote control's slot only records the choice...
+    m_handOvers.clear();
+    m_results->updateShowTotal(true);
+    QVERIFY(m_core->yAxis()->showTotal);
+    QVERIFY(m_handOvers.isEmpty());
+    // ...the property writer re-assembles at once, in micron.
+    m_results->setShowTotal(false);
+    QVERIFY(!m_core->yAxis()->showTotal);
+    QVERIFY(!m_handOvers.isEmpty());
+    QCOMPARE(m_results->wnGrid().first(), 5.0);
+    QCOMPARE(titles().mid(0, 2), QStringList({"Wavenumber, cm-1", "Wavelength, micron"}));
+}
+
+QTEST_GUILESS_MAIN(TestSpectraResultsQml)
+#include "tst_spectraresultsqml.moc"
