@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPen>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -25,6 +26,20 @@ bool store(T &member, const T &value, Emit emitter)
 QPen solidPen()
 {
     return QPen(Qt::black, 1.0, Qt::SolidLine);
+}
+
+// The user's locale without digit grouping, like every number of the interface.
+QLocale labelLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+// Left edge of a label centred on x, kept inside the item.
+double labelLeft(double x, double labelWidth, double itemWidth)
+{
+    return std::max(0.0, std::min(x - labelWidth / 2.0, itemWidth - labelWidth));
 }
 
 QPen dottedPen()
@@ -52,7 +67,7 @@ void Plot::paint(QPainter *painter)
     if (m_plotInProgress)
         return;
     m_plotInProgress = true;
-    emit plotInProgressChanged();
+    announcePaint();
 
     const double penWidth = painter->pen().widthF() / 2.0;
     const double margin = penWidth >= 1.0 ? penWidth : 0.0;
@@ -82,14 +97,24 @@ void Plot::paint(QPainter *painter)
     }
 
     m_plotInProgress = false;
-    emit plotInProgressChanged();
+    announcePaint();
+}
+
+void Plot::announcePaint()
+{
+    // A threaded scene graph paints on its render thread; the change then
+    // reaches the interface (and the core) on the item's own thread.
+    if (QThread::currentThread() == thread())
+        emit plotInProgressChanged();
+    else
+        QMetaObject::invokeMethod(this, &Plot::plotInProgressChanged, Qt::QueuedConnection);
 }
 
 void Plot::drawAxes(QPainter *painter, const QRectF &area)
 {
     const QFontMetricsF metrics(painter->font());
     const double textHeight = metrics.height();
-    const QLocale locale;
+    const QLocale locale = labelLocale();
     painter->setPen(solidPen());
     painter->drawRect(area);
 
@@ -109,7 +134,7 @@ void Plot::drawAxes(QPainter *painter, const QRectF &area)
         const QString label = locale.toString(PlotMath::majorTickValue(i, nx, m_visibleX, area.width()), 'g', 7);
         const double labelWidth = metrics.horizontalAdvance(label);
         painter->setPen(solidPen());
-        painter->drawText(QPointF(x - labelWidth / 2.0, area.bottom() + 1.3 * textHeight), label);
+        painter->drawText(QPointF(labelLeft(x, labelWidth, width()), area.bottom() + 1.3 * textHeight), label);
         painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 0.5 * textHeight));
         if (i > 0 && i < nx - 1) {
             painter->setPen(dottedPen());
@@ -151,7 +176,7 @@ void Plot::drawRotatedAxes(QPainter *painter, const QRectF &area)
     // x runs upward along the left side, y to the right under the plot.
     const QFontMetricsF metrics(painter->font());
     const double textHeight = metrics.height();
-    const QLocale locale;
+    const QLocale locale = labelLocale();
     painter->setPen(solidPen());
     painter->drawRect(area);
     painter->drawText(QRectF(area.left(), area.bottom() + 1.5 * textHeight, area.width(), textHeight),
@@ -182,7 +207,7 @@ void Plot::drawRotatedAxes(QPainter *painter, const QRectF &area)
         const double x = area.left() + area.width() * i / (nAcross - 1);
         const QString label = locale.toString(PlotMath::rotatedTickValue(i, nAcross, m_visibleY, area.width()), 'g', 6);
         painter->setPen(solidPen());
-        painter->drawText(QPointF(x - metrics.horizontalAdvance(label) / 2.0, area.bottom() + 1.3 * textHeight), label);
+        painter->drawText(QPointF(labelLeft(x, metrics.horizontalAdvance(label), width()), area.bottom() + 1.3 * textHeight), label);
         painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 0.5 * textHeight));
         painter->setPen(dottedPen());
         painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.top()));
@@ -233,7 +258,7 @@ void Plot::drawRuler(QPainter *painter, const QRectF &area)
     painter->setPen(QPen(Qt::black, 1.0, Qt::DotLine));
     painter->drawLine(QPointF(column, area.bottom()), QPointF(column, area.top()));
     // The grid value at the ruler, written just inside the top of the plot.
-    const QString label = QLocale().toString(x, 'g', 7);
+    const QString label = labelLocale().toString(x, 'g', 7);
     const QFontMetricsF metrics(painter->font());
     const double labelWidth = metrics.horizontalAdvance(label);
     const double left = std::min(std::max(area.left() + 2.0, column + 3.0), area.right() - labelWidth - 2.0);

@@ -190,6 +190,7 @@ protected:
     void geometryChanged(const QRectF &newGeometry, const QRectF &oldGeometry) override;
 
 private:
+    void announcePaint();
     void drawAxes(QPainter *painter, const QRectF &area);
     void drawRotatedAxes(QPainter *painter, const QRectF &area);
     void drawSpectra(QPainter *painter, const QRectF &area);
