@@ -13,6 +13,11 @@ Item {
     property alias plotArea: plotAndList
     readonly property real fontSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize : 11
 
+    Rectangle {
+        anchors.fill: parent
+        color: "#f4f6f8"
+    }
+
     GridLayout {
         anchors.fill: parent
         anchors.margins: 4
@@ -105,6 +110,8 @@ Item {
                 height: Math.min(contentHeight, parent.height - spectrumPlot.yMinPadding - spectrumPlot.yMaxPadding - 8)
                 interactive: false
                 clip: true
+                // The totals are not per molecule.
+                visible: !specResultsQml.showTotal
                 model: molListViewReducedModel
                 delegate: Text {
                     text: model.molName

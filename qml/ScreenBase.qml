@@ -18,8 +18,10 @@ Rectangle {
     color: "#f4f6f8"
     z: 10
 
-    // Keys and clicks do not reach the main form underneath.
+    // Keys and clicks do not reach the main form underneath; Escape closes.
     MouseArea { anchors.fill: parent }
+    focus: true
+    Keys.onEscapePressed: close()
 
     function close() {
         closing()
@@ -57,7 +59,7 @@ Rectangle {
 
             GridLayout {
                 id: groups
-                width: flick.width
+                width: flick.width - 12
                 columns: screen.landscape ? 2 : 1
                 columnSpacing: 16
                 rowSpacing: 10

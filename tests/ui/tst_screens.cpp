@@ -7,6 +7,7 @@
 #include "ui/plot.h"
 #include "ui/resultssaver.h"
 #include "ui/shareresultsqml.h"
+#include "ui/spectraresultsqml.h"
 
 #include <QDir>
 #include <QImage>
@@ -72,6 +73,7 @@ private slots:
     void everyScreenOpensAndCloses();
     void exitQuestion();
     void calcDrawsTheSpectra();
+    void zoomAndTotalOnTheMainScreen();
     void saveWritesThreeFiles();
     void saveThatCannotWriteStops();
 
@@ -160,7 +162,10 @@ void TestScreens::shoot(const QString &name)
 
 void TestScreens::saveWithoutResultsSaysSo()
 {
+    // A re-plot before any calculation gives the table its grid columns only.
+    m_views->results()->updatePlot();
     ShareResultsQml *share = m_views->shareResults();
+    QVERIFY(!share->dataAvailable());
     share->saveToDocuments(QString());
     QCOMPARE(m_core->okDialogText(), ShareResultsQml::noDataMessage());
     QVERIFY(!share->saving());
@@ -264,6 +269,40 @@ void TestScreens::calcDrawsTheSpectra()
     checkNoProblems();
 }
 
+void TestScreens::zoomAndTotalOnTheMainScreen()
+{
+    const QPointF centre = m_plot->mapToScene(m_plot->plotArea().center());
+    const double fullWidth = m_plot->maxX() - m_plot->minX();
+    QWheelEvent wheel(centre, centre, QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(m_window, &wheel);
+    const double zoomedWidth = m_plot->visibleX().to - m_plot->visibleX().from;
+    QVERIFY2(std::fabs(zoomedWidth - fullWidth / 1.25) < fullWidth * 1e-9, qPrintable(QString::number(zoomedWidth)));
+    // A drag moves the view within the limits; a double click shows all again.
+    const double from = m_plot->visibleX().from;
+    QTest::mousePress(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    QTest::mouseMove(m_window, (centre + QPointF(20, 0)).toPoint());
+    QTest::mouseRelease(m_window, Qt::LeftButton, Qt::NoModifier, (centre + QPointF(20, 0)).toPoint());
+    QVERIFY(m_plot->visibleX().from < from);
+    QVERIFY(m_plot->visibleX().from >= m_plot->minX());
+    QTest::mouseDClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    QCOMPARE(m_plot->visibleX().from, m_plot->minX());
+    QCOMPARE(m_plot->visibleX().to, m_plot->maxX());
+
+    // "Total" shows the plain total in black and the instrument-function total in red.
+    auto *total = m_window->findChild<QQuickItem *>(QStringLiteral("totalButton"));
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier,
+                      total->mapToScene(QPointF(total->width() / 2.0, total->height() / 2.0)).toPoint());
+    QTRY_COMPARE(m_plot->lineColors(), (QStringList{QStringLiteral("black"), QStringLiteral("red")}));
+    setOrientation(true);
+    shoot(QStringLiteral("Main-total-landscape"));
+    setOrientation(false);
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier,
+                      total->mapToScene(QPointF(total->width() / 2.0, total->height() / 2.0)).toPoint());
+    QTRY_VERIFY(m_plot->spectrumCount() > 2);
+    checkNoProblems();
+}
+
 void TestScreens::saveWritesThreeFiles()
 {
     ShareResultsQml *share = m_views->shareResults();
@@ -285,6 +324,7 @@ void TestScreens::saveWritesThreeFiles()
     // The image shows the plot with the header line above it.
     const QImage image(saver->imageFilePath());
     QVERIFY(!image.isNull());
+    image.save(screenshotFolder() + QStringLiteral("/Saved-image.png"));
     QVERIFY(image.width() >= int(m_plot->width()));
     QVERIFY(saver->headerText().contains(QLatin1String(" meters;   ")));
     QCOMPARE(share->topString(), saver->headerText());
