@@ -76,6 +76,7 @@ private slots:
     void zoomAndTotalOnTheMainScreen();
     void saveWritesThreeFiles();
     void saveThatCannotWriteStops();
+    void confirmationsApplyTheirChoice();
 
 private:
     QObject *openScreen(const QString &file);
@@ -377,6 +378,50 @@ void TestScreens::saveThatCannotWriteStops()
     QTest::qWait(600);   // the window's own grab may still finish; it must not restart anything
     QVERIFY(!share->saving());
     share->setFileTimeout(ShareResultsQml::defaultFileTimeout);
+    checkNoProblems();
+}
+
+void TestScreens::confirmationsApplyTheirChoice()
+{
+    auto clickButton = [this](QObject *screen, const char *name) {
+        auto *button = screen->findChild<QQuickItem *>(QLatin1String(name));
+        QVERIFY(button);
+        const QPointF centre = button->mapToScene(QPointF(button->width() / 2.0, button->height() / 2.0));
+        QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    };
+    QQmlContext *context = m_engine->rootContext();
+    Params *params = m_core->params();
+
+    // The tropical model's ground values replace the path's after "Yes" only.
+    QObject *atmospheres = context->contextProperty(QStringLiteral("atmListViewModel")).value<QObject *>();
+    QVERIFY(atmospheres->setProperty("modelNum", 0));
+    const double temperature = params->pathConditions().temperature;
+    QPointer<QObject> question = openScreen(QStringLiteral("AtmosphericModelApply.qml"));
+    QTest::qWait(60);
+    clickButton(question, "noButton");
+    QTRY_VERIFY(question.isNull());
+    QCOMPARE(params->pathConditions().temperature, temperature);
+    question = openScreen(QStringLiteral("AtmosphericModelApply.qml"));
+    QTest::qWait(60);
+    clickButton(question, "yesButton");
+    QTRY_VERIFY(question.isNull());
+    QCOMPARE(params->pathConditions().temperature, 300.0);
+
+    // A colour picked for molecule 2 becomes its plot colour.
+    QObject *molecules = context->contextProperty(QStringLiteral("molListViewModel")).value<QObject *>();
+    QVERIFY(molecules->setProperty("activeIndex", 2));
+    QVERIFY(molecules->setProperty("selectedColor", QStringLiteral("#808080")));
+    QPointer<QObject> dialog = openScreen(QStringLiteral("ColorDialog.qml"));
+    QTest::qWait(60);
+    QObject *picker = dialog->findChild<QObject *>(QStringLiteral("colorPicker"));
+    QVERIFY(picker);
+    QCOMPARE(picker->property("color").toString(), QStringLiteral("#808080"));
+    QVERIFY(picker->setProperty("hueValue", 240.0));
+    const QString chosen = picker->property("color").toString();
+    QVERIFY(chosen != QLatin1String("#808080"));
+    clickButton(dialog, "okButton");
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(params->molecule(1).color, chosen);
     checkNoProblems();
 }
 
