@@ -68,6 +68,7 @@ class TestScreens : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void everyDocumentIsInTheResources();
     void saveWithoutResultsSaysSo();
     void everyScreenOpensAndCloses_data();
     void everyScreenOpensAndCloses();
@@ -159,6 +160,19 @@ void TestScreens::shoot(const QString &name)
     const QImage image = grab();
     QVERIFY(!image.isNull());
     QVERIFY(image.save(screenshotFolder() + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
+
+void TestScreens::everyDocumentIsInTheResources()
+{
+    // The program loads its documents from the resources; one left out would
+    // only fail when its screen is opened.
+    QFile resources(QStringLiteral(KOLVEX_SOURCE_DIR "/qml/qml.qrc"));
+    QVERIFY(resources.open(QIODevice::ReadOnly));
+    const QString listed = QString::fromUtf8(resources.readAll());
+    const QStringList documents = QDir(QStringLiteral(KOLVEX_SOURCE_DIR "/qml")).entryList({QStringLiteral("*.qml")});
+    QVERIFY(documents.size() > 20);
+    for (const QString &document : documents)
+        QVERIFY2(listed.contains(QStringLiteral("<file>%1</file>").arg(document)), qPrintable(document));
 }
 
 void TestScreens::saveWithoutResultsSaysSo()
