@@ -5,6 +5,7 @@ import QtQuick.Controls 2.15
 // the same message can be shown again the next time it is reported.
 Dialog {
     id: dialog
+    objectName: "okDialog"
     modal: true
     anchors.centerIn: Overlay.overlay
     width: Math.min(parent ? parent.width * 0.9 : 400, 480)

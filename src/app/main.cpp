@@ -1,6 +1,6 @@
 #include "app/kolvexcore.h"
+#include "app/qmltypes.h"
 #include "app/viewobjects.h"
-#include "calc/spectrum.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
-    qRegisterMetaType<Spectrum>("Spectrum");
+    registerQmlTypes();
     QApplication::setApplicationName(QStringLiteral("kolvex"));
 
     KolvexCore core;

@@ -1,7 +1,9 @@
 #include "app/viewobjects.h"
 
 #include "app/kolvexcore.h"
+#include "ui/aboutqml.h"
 #include "ui/atmospherelistviewmodel.h"
+#include "ui/authenticationqml.h"
 #include "ui/hitrandownloadoptionsqml.h"
 #include "ui/instrumentfunctionqml.h"
 #include "ui/lineoptionsqml.h"
@@ -9,6 +11,7 @@
 #include "ui/mollistviewreducedmodel.h"
 #include "ui/notifierqml.h"
 #include "ui/pathlengthqml.h"
+#include "ui/shareresultsqml.h"
 #include "ui/spectraresultsqml.h"
 #include "ui/temperatureqml.h"
 #include "ui/totalpressqml.h"
@@ -19,6 +22,7 @@
 
 ViewObjects::ViewObjects(KolvexCore *core)
     : m_core(core)
+    , m_about(std::make_unique<AboutQml>(nullptr, core))
     , m_atmospheres(std::make_unique<AtmosphereListViewModel>(nullptr, core))
     , m_downloadOptions(std::make_unique<HitranDownloadOptionsQml>(core, core->downloader()))
     , m_instrumentFunction(std::make_unique<InstrumentFunctionQml>(nullptr, core))
@@ -27,11 +31,13 @@ ViewObjects::ViewObjects(KolvexCore *core)
     , m_reducedMolecules(std::make_unique<MolListViewReducedModel>(nullptr, core))
     , m_notifier(new NotifierQml(core))
     , m_pathLength(std::make_unique<PathlengthQml>(nullptr, core))
+    , m_shareResults(std::make_unique<ShareResultsQml>(nullptr, core))
     , m_temperature(std::make_unique<TemperatureQml>(nullptr, core))
     , m_totalPressure(std::make_unique<TotalPressQml>(nullptr, core))
     , m_wavelength(std::make_unique<WavelengthQml>(nullptr, core))
     , m_yAxis(std::make_unique<YAxisQml>(nullptr, core))
     , m_results(std::make_unique<SpectraResultsQml>(nullptr, core))
+    , m_authentication(std::make_unique<AuthenticationQml>(nullptr, core))
 {
 }
 
@@ -40,6 +46,7 @@ ViewObjects::~ViewObjects() = default;
 void ViewObjects::publish(QQmlContext *context) const
 {
     context->setContextProperty(QStringLiteral("coreObj"), m_core);
+    context->setContextProperty(QStringLiteral("aboutQml"), m_about.get());
     context->setContextProperty(QStringLiteral("atmListViewModel"), m_atmospheres.get());
     context->setContextProperty(QStringLiteral("hitranDownloadOptionsQml"), m_downloadOptions.get());
     context->setContextProperty(QStringLiteral("instrFunctQml"), m_instrumentFunction.get());
@@ -48,9 +55,12 @@ void ViewObjects::publish(QQmlContext *context) const
     context->setContextProperty(QStringLiteral("molListViewReducedModel"), m_reducedMolecules.get());
     context->setContextProperty(QStringLiteral("notifyQml"), m_notifier);
     context->setContextProperty(QStringLiteral("pathlengthQml"), m_pathLength.get());
+    context->setContextProperty(QStringLiteral("shareResultsQml"), m_shareResults.get());
     context->setContextProperty(QStringLiteral("tempQml"), m_temperature.get());
     context->setContextProperty(QStringLiteral("totalPressQml"), m_totalPressure.get());
     context->setContextProperty(QStringLiteral("wlQml"), m_wavelength.get());
     context->setContextProperty(QStringLiteral("yAxisQml"), m_yAxis.get());
     context->setContextProperty(QStringLiteral("specResultsQml"), m_results.get());
+    // Not one of the fixed names: the login of the Authenticate screen.
+    context->setContextProperty(QStringLiteral("authenticationQml"), m_authentication.get());
 }

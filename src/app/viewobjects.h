@@ -3,7 +3,9 @@
 
 #include <memory>
 
+class AboutQml;
 class AtmosphereListViewModel;
+class AuthenticationQml;
 class HitranDownloadOptionsQml;
 class InstrumentFunctionQml;
 class KolvexCore;
@@ -13,6 +15,7 @@ class MolListViewReducedModel;
 class NotifierQml;
 class PathlengthQml;
 class QQmlContext;
+class ShareResultsQml;
 class SpectraResultsQml;
 class TemperatureQml;
 class TotalPressQml;
@@ -35,9 +38,12 @@ public:
 
     NotifierQml *notifier() const { return m_notifier; }
     SpectraResultsQml *results() const { return m_results.get(); }
+    ShareResultsQml *shareResults() const { return m_shareResults.get(); }
+    AuthenticationQml *authentication() const { return m_authentication.get(); }
 
 private:
     KolvexCore *m_core;
+    std::unique_ptr<AboutQml> m_about;
     std::unique_ptr<AtmosphereListViewModel> m_atmospheres;
     std::unique_ptr<HitranDownloadOptionsQml> m_downloadOptions;
     std::unique_ptr<InstrumentFunctionQml> m_instrumentFunction;
@@ -46,9 +52,11 @@ private:
     std::unique_ptr<MolListViewReducedModel> m_reducedMolecules;
     NotifierQml *m_notifier;   // a child of the core
     std::unique_ptr<PathlengthQml> m_pathLength;
+    std::unique_ptr<ShareResultsQml> m_shareResults;
     std::unique_ptr<TemperatureQml> m_temperature;
     std::unique_ptr<TotalPressQml> m_totalPressure;
     std::unique_ptr<WavelengthQml> m_wavelength;
     std::unique_ptr<YAxisQml> m_yAxis;
     std::unique_ptr<SpectraResultsQml> m_results;
+    std::unique_ptr<AuthenticationQml> m_authentication;
 };

@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "app/qmltypes.h"
 #include "offlinesettings.h"
 #include "app/viewobjects.h"
 #include "ui/notifierqml.h"
@@ -60,6 +61,7 @@ private:
 void TestMainWindow::initTestCase()
 {
     previousHandler = qInstallMessageHandler(collectQmlProblems);
+    registerQmlTypes();
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
     m_views = std::make_unique<ViewObjects>(m_core.get());
     m_engine = std::make_unique<QQmlApplicationEngine>();

@@ -2,7 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
-// The progress banner: what the program is doing, how far it is, and a Cancel
+// The progress banner (Notifier): what the program is doing, how far it is, and a Cancel
 // button while a calculation can be stopped.
 Rectangle {
     id: banner

@@ -1,0 +1,75 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+import Plot 1.0
+
+// The standard atmospheres with a plot of the chosen profile over altitude;
+// "Apply" asks before the ground values replace the path settings.
+ScreenBase {
+    id: atmScreen
+    objectName: "atmosphereScreen"
+    title: "Standard atmosphere models"
+
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        OptionList {
+            // In the order of the model numbers.
+            options: ["Tropical", "Midlatitude\nsummer", "Midlatitude\nwinter", "Subarctic\nsummer",
+                      "Subarctic\nwinter", "US Standard\n(default)"]
+            currentIndex: atmListViewModel.modelNum
+            onChosen: atmListViewModel.modelNum = index
+        }
+        CustomComboBox {
+            objectName: "profileChoice"
+            model: atmListViewModel
+            textRole: "itemName"
+            currentIndex: atmListViewModel.selectedItem
+            onActivated: atmListViewModel.selectedItem = index
+        }
+        CustomSmallerFontText {
+            Layout.fillWidth: true
+            text: "Currently only ground altitude values are used."
+        }
+        CustomButtonWithBackground {
+            objectName: "applyButton"
+            text: "Apply"
+            onClicked: mainWindow.openScreen("AtmosphericModelApply.qml")
+        }
+    }
+    Plot {
+        id: profilePlot
+        objectName: "profilePlot"
+        Layout.fillWidth: true
+        Layout.preferredHeight: atmScreen.landscape ? atmScreen.height - 80 : 320
+        Layout.minimumWidth: 200
+        plotInverted: true
+        xMinPadding: 50
+        xMaxPadding: 12
+        yMinPadding: 10
+        yMaxPadding: 50
+        fontPointSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize * 0.8 : 9
+        lineThickness: 2
+        numMajorXTicks: 6
+        numMajorYTicks: 4
+        yAxisTitle: atmListViewModel.xAxisTitle
+        xAxisTitle: "Altitude, km"
+        minX: atmListViewModel.minX
+        maxX: atmListViewModel.maxX
+        minY: atmListViewModel.minY
+        maxY: atmListViewModel.maxY
+    }
+
+    // The profile arrives as one curve with its altitudes; it is handed over
+    // when the model announces the curve (index 0).
+    Connections {
+        target: atmListViewModel
+        function onCurrSpecIndexChanged() {
+            var index = atmListViewModel.currSpecIndex
+            profilePlot.currSpecIndex = index
+            if (index === 0) {
+                profilePlot.lineColor = atmListViewModel.lineColor
+                profilePlot.spectrum = atmListViewModel.spectrum
+            }
+        }
+    }
+    Component.onCompleted: atmListViewModel.plotSpectrum()
+}

@@ -1,0 +1,7 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+
+// An on/off switch with the program's font size.
+Switch {
+    font.pointSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize : 11
+}

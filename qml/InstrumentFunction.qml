@@ -1,0 +1,48 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+
+// Smoothing of the totals with the response of an instrument.
+ScreenBase {
+    objectName: "instrumentFunctionScreen"
+    title: "Smooth spectrum with an instrument function"
+
+    readonly property var names: ["None", "Rectangular (Boxcar)", "Triangular", "Gaussian",
+        "Dispersion (Lorentz)", "Diffraction", "Michelson", "Cosine"]
+    readonly property var meanings: ["", "g - slit width or the instrument resolution",
+        "g - line width == half base of the triangle", "g/2 - Gaussian half-width at half-maximum",
+        "g/2 - Lorentzian half-width at half-maximum", "g - the width of the diffraction slit function",
+        "1/g - the maximum optical path difference", "g - the width of the cosine function"]
+
+    OptionList {
+        title: "Instrument function"
+        options: names
+        currentIndex: instrFunctQml.instrFunctIndex
+        onChosen: {
+            instrFunctQml.instrFunctIndex = index
+            specResultsQml.updatePlotAllPreserveScale()
+        }
+    }
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        NumberField {
+            label: "Instrument\n resolution, g, (cm-1):"
+            value: instrFunctQml.instrResol
+            onEdited: {
+                instrFunctQml.instrResol = text
+                specResultsQml.updatePlotAllPreserveScale()
+            }
+        }
+        NumberField {
+            label: "Instrument function\nwing, (cm-1):"
+            value: instrFunctQml.instrFunctWing
+            onEdited: {
+                instrFunctQml.instrFunctWing = text
+                specResultsQml.updatePlotAllPreserveScale()
+            }
+        }
+        CustomSmallerFontText {
+            Layout.fillWidth: true
+            text: meanings[Math.max(0, Math.min(7, instrFunctQml.instrFunctIndex))]
+        }
+    }
+}

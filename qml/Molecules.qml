@@ -1,0 +1,92 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// The full molecule list: which molecules are calculated and shown, their
+// concentrations in the chosen unit and their plot colours.
+ScreenBase {
+    id: molScreen
+    objectName: "moleculesScreen"
+    title: "Molecules, concentrations and plot colours"
+
+    onClosing: {
+        molListViewReducedModel.updateDisplayed()
+        specResultsQml.updatePlotMolsOnlyPreserveScale()
+    }
+
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        Layout.fillWidth: true
+        RowLayout {
+            CustomCheckBox {
+                objectName: "selectAllBox"
+                text: "Select All"
+                checked: molListViewModel.allSelected
+                onClicked: molListViewModel.selectAll(checked)
+            }
+            CustomComboBox {
+                model: ["Calculate for all", "for selected only"]
+                currentIndex: molListViewModel.calcNotSelectedMols ? 0 : 1
+                onActivated: molListViewModel.calcNotSelectedMols = (index === 0)
+            }
+        }
+        ListView {
+            id: list
+            objectName: "moleculeList"
+            Layout.fillWidth: true
+            Layout.preferredHeight: molScreen.landscape ? molScreen.height - 110 : Math.max(200, molScreen.height * 0.55)
+            clip: true
+            model: molListViewModel
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+            delegate: RowLayout {
+                width: list.width - 14
+                CheckBox {
+                    checked: model.checked
+                    onClicked: model.checked = checked
+                }
+                CustomLabel {
+                    text: model.index + "  " + model.molName
+                    Layout.preferredWidth: 110
+                    color: model.color
+                }
+                CustomTextField {
+                    Layout.fillWidth: true
+                    text: model.pressValue
+                    inputMethodHints: Qt.ImhFormattedNumbersOnly
+                    onTextEdited: model.pressValue = text
+                }
+                Rectangle {
+                    width: 34
+                    height: 26
+                    radius: 4
+                    color: model.color
+                    border.color: "#606060"
+                    MouseArea {
+                        anchors.fill: parent
+                        onClicked: {
+                            molListViewModel.activeIndex = index + 1
+                            molListViewModel.selectedColor = model.color
+                            mainWindow.openScreen("ColorDialog.qml")
+                        }
+                    }
+                }
+            }
+        }
+    }
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        OptionList {
+            title: "Concentration units"
+            options: ["Concentration, (%)", "Parts per million,\n(ppmv)", "Atmospheres, (atm)", "Millibar, (mbar)",
+                      "Torr, (Torr)", "Pascal, (Pa)", "Pounds per square\ninch, (psi)"]
+            currentIndex: molListViewModel.units
+            onChosen: molListViewModel.units = index
+        }
+        OptionList {
+            title: "Water vapour"
+            options: ["Manual\nentry", "Sensor\nvalue"]
+            currentIndex: 0
+            enabled: false
+        }
+    }
+}

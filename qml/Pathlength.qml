@@ -1,0 +1,21 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+
+// The optical path length and its unit.
+ScreenBase {
+    objectName: "pathlengthScreen"
+    title: "The optical pathlength units and value"
+
+    NumberField {
+        Layout.alignment: Qt.AlignTop
+        label: "Pathlength:"
+        value: pathlengthQml.pathlength
+        onEdited: pathlengthQml.pathlength = text
+    }
+    OptionList {
+        title: "Units"
+        options: ["Kilometers, km", "Meters, m", "Centimeters, cm", "Miles, mi", "Feet, ft", "Inches, in"]
+        currentIndex: pathlengthQml.units
+        onChosen: pathlengthQml.units = index
+    }
+}

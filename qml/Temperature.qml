@@ -1,0 +1,29 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+
+// The temperature of the gas mixture and its unit.
+ScreenBase {
+    objectName: "temperatureScreen"
+    title: "Gas mixture temperature units and value"
+
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        OptionList {
+            title: "Value source"
+            options: ["Manual\nentry", "Sensor\nvalue"]
+            currentIndex: 0
+            enabled: false
+        }
+        NumberField {
+            label: "Temperature:"
+            value: tempQml.temperature
+            onEdited: tempQml.temperature = text
+        }
+    }
+    OptionList {
+        title: "Units"
+        options: ["Kelvin, K", "Celsius, °C", "Fahrenheit, °F"]
+        currentIndex: tempQml.units
+        onChosen: tempQml.units = index
+    }
+}

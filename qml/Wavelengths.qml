@@ -1,0 +1,50 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+
+// The spectral range, its grid and the unit of the x axis.
+ScreenBase {
+    objectName: "wavelengthsScreen"
+    title: "The wavelength spectral range and units"
+
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        Layout.fillWidth: true
+        NumberField {
+            objectName: "startField"
+            label: "Start:"
+            value: wlQml.startWavelength
+            onEdited: wlQml.startWavelength = text
+        }
+        NumberField {
+            objectName: "endField"
+            label: "End:"
+            value: wlQml.endWavelength
+            onEdited: wlQml.endWavelength = text
+        }
+        NumberField {
+            label: "Resolution:"
+            value: wlQml.resolWavelength
+            readOnly: true
+        }
+        NumberField {
+            objectName: "pointsField"
+            label: "Number of points:"
+            value: wlQml.numPoints
+            onEdited: {
+                var points = parseInt(text)
+                if (!isNaN(points))
+                    wlQml.numPoints = points
+            }
+        }
+    }
+    OptionList {
+        objectName: "unitList"
+        title: "Units"
+        options: ["Wavelength, nm", "Wavelength, micron", "Wavenumber, cm-1", "Frequency, Hz"]
+        currentIndex: wlQml.units
+        onChosen: {
+            wlQml.units = index
+            specResultsQml.updatePlot()
+        }
+    }
+}

@@ -1,0 +1,22 @@
+#include "ui/aboutqml.h"
+
+#include <QCoreApplication>
+
+AboutQml::AboutQml(QObject *parent, KolvexCore *core)
+    : QObject(parent)
+{
+    Q_UNUSED(core)
+}
+
+QString AboutQml::version() const
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("1.0") : version;
+}
+
+QString AboutQml::licence() const
+{
+    return QStringLiteral("Line data, partition sums and isotopologue parameters come from the HITRAN "
+                          "database (hitran.org); please cite HITRAN when you use the results.\n\n"
+                          "This program is provided as is, without warranty of any kind.");
+}

@@ -1,0 +1,242 @@
+#pragma once
+
+#include "calc/spectrum.h"
+#include "ui/plotmath.h"
+
+#include <QQuickPaintedItem>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <vector>
+
+class QPainter;
+
+// The spectrum plot: a framed plot area with ticked and labelled axes, titles,
+// an optional line of text above it and one polyline per spectrum in its own
+// colour. Curves arrive one at a time through `spectrum` and `lineColor` while
+// `currSpecIndex` says what they are (-1 a new set begins, -2 the set is
+// complete). Pinch gestures zoom, drags pan, both inside the axis limits.
+class Plot : public QQuickPaintedItem
+{
+    Q_OBJECT
+    Q_PROPERTY(QString saveImage READ saveImage WRITE setSaveImage NOTIFY saveImageChanged)
+    Q_PROPERTY(QString topString READ topString WRITE setTopString NOTIFY topStringChanged)
+    Q_PROPERTY(Spectrum spectrum READ spectrum WRITE setSpectrum NOTIFY spectrumChanged)
+    Q_PROPERTY(QVector<double> wnGrid READ wnGrid WRITE setWnGrid NOTIFY wnGridChanged)
+    Q_PROPERTY(double minX READ minX WRITE setMinX NOTIFY minXChanged)
+    Q_PROPERTY(double maxX READ maxX WRITE setMaxX NOTIFY maxXChanged)
+    Q_PROPERTY(double minY READ minY WRITE setMinY NOTIFY minYChanged)
+    Q_PROPERTY(double maxY READ maxY WRITE setMaxY NOTIFY maxYChanged)
+    Q_PROPERTY(int xMinPadding READ xMinPadding WRITE setXMinPadding NOTIFY xMinPaddingChanged)
+    Q_PROPERTY(int xMaxPadding READ xMaxPadding WRITE setXMaxPadding NOTIFY xMaxPaddingChanged)
+    Q_PROPERTY(int yMinPadding READ yMinPadding WRITE setYMinPadding NOTIFY yMinPaddingChanged)
+    Q_PROPERTY(int yMaxPadding READ yMaxPadding WRITE setYMaxPadding NOTIFY yMaxPaddingChanged)
+    Q_PROPERTY(QString xAxisTitle READ xAxisTitle WRITE setXAxisTitle NOTIFY xAxisTitleChanged)
+    Q_PROPERTY(QString yAxisTitle READ yAxisTitle WRITE setYAxisTitle NOTIFY yAxisTitleChanged)
+    Q_PROPERTY(QString plotTitle READ plotTitle WRITE setPlotTitle NOTIFY plotTitleChanged)
+    Q_PROPERTY(QString lineColor READ lineColor WRITE setLineColor NOTIFY lineColorChanged)
+    Q_PROPERTY(int lineThickness READ lineThickness WRITE setLineThickness NOTIFY lineThicknessChanged)
+    Q_PROPERTY(int numMinorXTicks READ numMinorXTicks WRITE setNumMinorXTicks NOTIFY numMinorXTicksChanged)
+    Q_PROPERTY(int numMajorXTicks READ numMajorXTicks WRITE setNumMajorXTicks NOTIFY numMajorXTicksChanged)
+    Q_PROPERTY(int numMinorYTicks READ numMinorYTicks WRITE setNumMinorYTicks NOTIFY numMinorYTicksChanged)
+    Q_PROPERTY(int numMajorYTicks READ numMajorYTicks WRITE setNumMajorYTicks NOTIFY numMajorYTicksChanged)
+    Q_PROPERTY(bool plotInverted READ plotInverted WRITE setPlotInverted NOTIFY plotInvertedChanged)
+    Q_PROPERTY(int currSpecIndex READ currSpecIndex WRITE setCurrSpecIndex NOTIFY currSpecIndexChanged)
+    Q_PROPERTY(bool fileWritingComplete READ fileWritingComplete WRITE setFileWritingComplete NOTIFY fileWritingCompleteChanged)
+    Q_PROPERTY(double touchCenterX READ touchCenterX WRITE setTouchCenterX NOTIFY touchCenterXChanged)
+    Q_PROPERTY(double touchCenterY READ touchCenterY WRITE setTouchCenterY NOTIFY touchCenterYChanged)
+    Q_PROPERTY(double touchStartX READ touchStartX WRITE setTouchStartX NOTIFY touchStartXChanged)
+    Q_PROPERTY(double touchStartY READ touchStartY WRITE setTouchStartY NOTIFY touchStartYChanged)
+    Q_PROPERTY(double touchEndX READ touchEndX WRITE setTouchEndX NOTIFY touchEndXChanged)
+    Q_PROPERTY(double touchEndY READ touchEndY WRITE setTouchEndY NOTIFY touchEndYChanged)
+    Q_PROPERTY(double scale READ scale WRITE setScale NOTIFY scaleChanged)
+    Q_PROPERTY(bool isHorizontalPinch READ isHorizontalPinch WRITE setIsHorizontalPinch NOTIFY isHorizontalPinchChanged)
+    Q_PROPERTY(double fontPointSize READ fontPointSize WRITE setFontPointSize NOTIFY fontPointSizeChanged)
+    Q_PROPERTY(int xHeight READ xHeight NOTIFY xHeightChanged)
+    Q_PROPERTY(bool enableRulers READ enableRulers WRITE setEnableRulers NOTIFY enableRulersChanged)
+    Q_PROPERTY(bool plotInProgress READ plotInProgress NOTIFY plotInProgressChanged)
+
+public:
+    explicit Plot(QQuickItem *parent = nullptr);
+
+    void paint(QPainter *painter) override;
+
+    QString saveImage() const { return m_saveImage; }
+    void setSaveImage(const QString &path);
+    QString topString() const { return m_topString; }
+    void setTopString(const QString &text);
+    Spectrum spectrum() const;
+    void setSpectrum(const Spectrum &spectrum);
+    QVector<double> wnGrid() const { return QVector<double>(m_grid.begin(), m_grid.end()); }
+    void setWnGrid(const QVector<double> &grid);
+    double minX() const { return m_limitX.from; }
+    void setMinX(double value);
+    double maxX() const { return m_limitX.to; }
+    void setMaxX(double value);
+    double minY() const { return m_limitY.from; }
+    void setMinY(double value);
+    double maxY() const { return m_limitY.to; }
+    void setMaxY(double value);
+    int xMinPadding() const { return m_xMinPadding; }
+    void setXMinPadding(int value);
+    int xMaxPadding() const { return m_xMaxPadding; }
+    void setXMaxPadding(int value);
+    int yMinPadding() const { return m_yMinPadding; }
+    void setYMinPadding(int value);
+    int yMaxPadding() const { return m_yMaxPadding; }
+    void setYMaxPadding(int value);
+    QString xAxisTitle() const { return m_xAxisTitle; }
+    void setXAxisTitle(const QString &title);
+    QString yAxisTitle() const { return m_yAxisTitle; }
+    void setYAxisTitle(const QString &title);
+    QString plotTitle() const { return m_plotTitle; }
+    void setPlotTitle(const QString &title);
+    QString lineColor() const { return m_colors.isEmpty() ? QString() : m_colors.last(); }
+    void setLineColor(const QString &color);
+    int lineThickness() const { return m_lineThickness; }
+    void setLineThickness(int value);
+    int numMinorXTicks() const { return m_numMinorXTicks; }
+    void setNumMinorXTicks(int value);
+    int numMajorXTicks() const { return m_numMajorXTicks; }
+    void setNumMajorXTicks(int value);
+    int numMinorYTicks() const { return m_numMinorYTicks; }
+    void setNumMinorYTicks(int value);
+    int numMajorYTicks() const { return m_numMajorYTicks; }
+    void setNumMajorYTicks(int value);
+    bool plotInverted() const { return m_plotInverted; }
+    void setPlotInverted(bool inverted);
+    int currSpecIndex() const { return m_currSpecIndex; }
+    void setCurrSpecIndex(int index);
+    bool fileWritingComplete() const { return m_fileWritingComplete; }
+    void setFileWritingComplete(bool complete);
+    double touchCenterX() const { return m_touchCenterX; }
+    void setTouchCenterX(double value);
+    double touchCenterY() const { return m_touchCenterY; }
+    void setTouchCenterY(double value);
+    double touchStartX() const { return m_touchStartX; }
+    void setTouchStartX(double value);
+    double touchStartY() const { return m_touchStartY; }
+    void setTouchStartY(double value);
+    double touchEndX() const { return m_touchEndX; }
+    void setTouchEndX(double value);
+    double touchEndY() const { return m_touchEndY; }
+    void setTouchEndY(double value);
+    double scale() const { return m_scale; }
+    void setScale(double value);
+    bool isHorizontalPinch() const { return m_isHorizontalPinch; }
+    void setIsHorizontalPinch(bool horizontal);
+    double fontPointSize() const { return m_fontPointSize; }
+    void setFontPointSize(double size);
+    int xHeight() const;
+    bool enableRulers() const { return m_enableRulers; }
+    void setEnableRulers(bool enable);
+    bool plotInProgress() const { return m_plotInProgress; }
+
+    Q_INVOKABLE void updatePlot() { update(); }
+    Q_INVOKABLE void addTopString(const QString &topString);
+    // Shows the whole range between the axis limits again.
+    Q_INVOKABLE void resetZoom();
+
+    // What the plot holds and shows, for the tests and the saving side.
+    int spectrumCount() const { return int(m_spectra.size()); }
+    const std::vector<double> &spectrumValues(int index) const { return m_spectra[std::size_t(index)]; }
+    QStringList lineColors() const { return m_colors; }
+    PlotMath::Range visibleX() const { return m_visibleX; }
+    PlotMath::Range visibleY() const { return m_visibleY; }
+    // The plot area of the current size (the one the next paint uses).
+    QRectF plotArea() const;
+
+signals:
+    void spectrumChanged();
+    void wnGridChanged();
+    void minXChanged();
+    void maxXChanged();
+    void minYChanged();
+    void maxYChanged();
+    void touchCenterXChanged();
+    void touchCenterYChanged();
+    void touchStartXChanged();
+    void touchStartYChanged();
+    void touchEndXChanged();
+    void touchEndYChanged();
+    void scaleChanged();
+    void isHorizontalPinchChanged();
+    void xMinPaddingChanged();
+    void xMaxPaddingChanged();
+    void yMinPaddingChanged();
+    void yMaxPaddingChanged();
+    void xAxisTitleChanged();
+    void yAxisTitleChanged();
+    void plotTitleChanged();
+    void lineColorChanged();
+    void lineThicknessChanged();
+    void numMinorXTicksChanged();
+    void numMajorXTicksChanged();
+    void numMinorYTicksChanged();
+    void numMajorYTicksChanged();
+    void plotInvertedChanged();
+    void currSpecIndexChanged();
+    void saveImageChanged();
+    void topStringChanged();
+    void fileWritingCompleteChanged();
+    void xHeightChanged();
+    void plotInProgressChanged();
+    void fontPointSizeChanged();
+    void enableRulersChanged();
+
+protected:
+    void geometryChanged(const QRectF &newGeometry, const QRectF &oldGeometry) override;
+
+private:
+    void announcePaint();
+    void drawAxes(QPainter *painter, const QRectF &area);
+    void drawRotatedAxes(QPainter *painter, const QRectF &area);
+    void drawSpectra(QPainter *painter, const QRectF &area);
+    void drawRuler(QPainter *painter, const QRectF &area);
+    void panX();
+    void panY();
+
+    QString m_saveImage;
+    QString m_topString;
+    bool m_topStringPending = false;
+    std::vector<std::vector<double>> m_spectra;
+    std::vector<std::vector<double>> m_ownX;   // per curve; empty: the curve lies on wnGrid
+    double m_lastMaximum = 0.0;
+    QStringList m_colors;
+    std::vector<double> m_grid;
+    PlotMath::Range m_limitX{0.0, 1.0};
+    PlotMath::Range m_limitY{0.0, 1.0};
+    PlotMath::Range m_visibleX{0.0, 1.0};
+    PlotMath::Range m_visibleY{0.0, 1.0};
+    PlotMath::Range m_startX{0.0, 1.0};
+    PlotMath::Range m_startY{0.0, 1.0};
+    int m_xMinPadding = 0;
+    int m_xMaxPadding = 0;
+    int m_yMinPadding = 0;
+    int m_yMaxPadding = 0;
+    QString m_xAxisTitle;
+    QString m_yAxisTitle;
+    QString m_plotTitle;
+    int m_lineThickness = 1;
+    int m_numMinorXTicks = 5;
+    int m_numMajorXTicks = 5;
+    int m_numMinorYTicks = 5;
+    int m_numMajorYTicks = 5;
+    bool m_plotInverted = false;
+    int m_currSpecIndex = -2;
+    bool m_fileWritingComplete = false;
+    double m_touchCenterX = 0.0;
+    double m_touchCenterY = 0.0;
+    double m_touchStartX = 0.0;
+    double m_touchStartY = 0.0;
+    double m_touchEndX = 0.0;
+    double m_touchEndY = 0.0;
+    double m_scale = 1.0;
+    bool m_isHorizontalPinch = true;
+    double m_fontPointSize = 10.0;
+    bool m_enableRulers = false;
+    bool m_plotInProgress = false;
+    int m_lastXHeight = 0;
+};

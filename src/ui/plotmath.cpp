@@ -1,0 +1,157 @@
+#include "ui/plotmath.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double clampTo(double value, double low, double high)
+{
+    return std::max(low, std::min(value, high));
+}
+
+} // namespace
+
+QRectF PlotMath::plotArea(double itemWidth, double itemHeight, int xMinPadding, int xMaxPadding,
+                          int yMinPadding, int yMaxPadding, double margin)
+{
+    const double left = xMinPadding + margin;
+    const double top = yMinPadding + margin;
+    const double width = std::max(0.0, itemWidth - xMinPadding - xMaxPadding - 2.0 * margin);
+    const double height = std::max(0.0, itemHeight - yMinPadding - yMaxPadding - 2.0 * margin);
+    return QRectF(left, top, width, height);
+}
+
+double PlotMath::xValueAt(double p, const QRectF &area, const Range &x)
+{
+    if (area.width() <= 0.0)
+        return x.from;
+    return (p - area.left()) * (x.to - x.from) / area.width() + x.from;
+}
+
+double PlotMath::yValueAt(double q, const QRectF &area, const Range &y)
+{
+    if (area.height() <= 0.0)
+        return y.from;
+    return (area.bottom() - q) * (y.to - y.from) / area.height() + y.from;
+}
+
+QPointF PlotMath::mapPoint(double x, double y, const QRectF &area, const Range &xRange,
+                           const Range &yRange, bool rotated)
+{
+    // Along the width runs y in rotated mode, x otherwise; along the height the other one.
+    const double across = rotated ? y : x;
+    const double up = rotated ? x : y;
+    const Range &acrossRange = rotated ? yRange : xRange;
+    const Range &upRange = rotated ? xRange : yRange;
+    const double acrossSpan = acrossRange.to - acrossRange.from;
+    const double upSpan = upRange.to - upRange.from;
+
+    double column = area.left();
+    if (acrossSpan != 0.0 && std::isfinite(across))
+        column = std::trunc(area.left() + (across - acrossRange.from) * area.width() / acrossSpan);
+    double row = area.bottom();
+    if (upSpan != 0.0 && std::isfinite(up))
+        row = std::trunc(area.bottom() - (up - upRange.from) * area.height() / upSpan);
+    if (!std::isfinite(column))
+        column = area.left();
+    if (!std::isfinite(row))
+        row = area.bottom();
+    return QPointF(clampTo(column, area.left(), area.right()), clampTo(row, area.top(), area.bottom()));
+}
+
+double PlotMath::pixelDecade(double span, double pixels)
+{
+    if (pixels - 1.0 <= 0.0 || span == 0.0 || !std::isfinite(span))
+        return 0.0;
+    return std::pow(10.0, std::trunc(std::log10(std::fabs(span / (pixels - 1.0)))));
+}
+
+double PlotMath::roundToStep(double value, double step)
+{
+    if (step <= 0.0 || !std::isfinite(step))
+        return value;
+    return std::round(value / step) * step;
+}
+
+double PlotMath::majorTickValue(int i, int n, const Range &range, double pixels)
+{
+    if (n < 2)
+        return range.from;
+    const double value = range.from + (range.to - range.from) * i / (n - 1);
+    return roundToStep(value, pixelDecade(range.to - range.from, pixels));
+}
+
+double PlotMath::rotatedTickValue(int i, int n, const Range &range, double pixels)
+{
+    if (n < 2)
+        return range.from;
+    const double value = range.from + (range.to - range.from) * i / (n - 1);
+    const double decade = pixelDecade(range.to - range.from, pixels);
+    if (decade <= 0.0)
+        return value;
+    // A small allowance keeps values that are already multiples from moving up.
+    const double ratio = std::fabs(value) / decade;
+    const double multiple = std::ceil(ratio / 0.05 - 1e-9) * 0.05;
+    return std::copysign(decade * multiple, value);
+}
+
+PlotMath::Range PlotMath::zoom(const Range &start, double centre, double scale, const Range &limits)
+{
+    if (!(scale > 0.0) || !std::isfinite(scale) || !std::isfinite(centre))
+        return start;
+    Range result;
+    result.from = std::max(centre - (centre - start.from) / scale, limits.from);
+    result.to = std::min(centre + (start.to - centre) / scale, limits.to);
+    if (!(result.to > result.from))
+        return start;
+    return result;
+}
+
+bool PlotMath::pan(const Range &current, const Range &start, double d, const Range &limits, Range *result)
+{
+    if (!std::isfinite(d))
+        return false;
+    const Range moved{start.from - d, start.to - d};
+    if (current.from - d < limits.from || current.to - d > limits.to)
+        return false;
+    if (moved.from < limits.from || moved.to > limits.to)
+        return false;
+    *result = moved;
+    return true;
+}
+
+std::pair<int, int> PlotMath::visibleIndices(const std::vector<double> &grid, const Range &x)
+{
+    const int size = int(grid.size());
+    if (size == 0)
+        return {0, -1};
+    const bool ascending = size < 2 || grid.front() <= grid.back();
+    const double low = ascending ? x.from : x.to;
+    const double high = ascending ? x.to : x.from;
+    int first = 0;
+    int last = size - 1;
+    if (ascending) {
+        while (first < size && grid[std::size_t(first)] < low)
+            ++first;
+        while (last >= 0 && grid[std::size_t(last)] > high)
+            --last;
+    } else {
+        // Descending: the first index with x <= the upper end, the last with x >= the lower end.
+        while (first < size && grid[std::size_t(first)] > std::max(low, high))
+            ++first;
+        while (last >= 0 && grid[std::size_t(last)] < std::min(low, high))
+            --last;
+    }
+    return {first, last};
+}
+
+bool PlotMath::rulerShown(bool enabled, const Range &visible, const Range &limits)
+{
+    return enabled && (visible.from > limits.from || visible.to < limits.to);
+}
+
+int PlotMath::rulerIndex(int first, int last)
+{
+    return int(std::lround((first + last) / 2.0));
+}

@@ -1,0 +1,210 @@
+#include "ui/shareresultsqml.h"
+
+#include "app/kolvexcore.h"
+#include "data/configfile.h"
+#include "ui/resultssaver.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+ShareResultsQml::ShareResultsQml(QObject *parent, KolvexCore *core)
+    : QObject(parent)
+    , m_core(core)
+{
+    m_imageTimer.setInterval(pollInterval);
+    m_dataTimer.setInterval(pollInterval);
+    connect(&m_imageTimer, &QTimer::timeout, this, &ShareResultsQml::imageTimerUpdate);
+    connect(&m_dataTimer, &QTimer::timeout, this, &ShareResultsQml::dataTimerUpdate);
+    connect(this, &ShareResultsQml::saveConfigToDocuments, this, &ShareResultsQml::saveConfigForSharing);
+    connect(this, &ShareResultsQml::savingFilesToDiskComplete, this, &ShareResultsQml::fileSavedToDisk);
+}
+
+void ShareResultsQml::setSaveImage(const QString &path)
+{
+    // Every request is announced, also a second one for the same path.
+    m_saveImage = path;
+    emit saveImageChanged();
+}
+
+void ShareResultsQml::setAttachImage(bool attach)
+{
+    if (m_attachImage == attach)
+        return;
+    m_attachImage = attach;
+    emit attachImageChanged();
+}
+
+void ShareResultsQml::setAttachDataFile(bool attach)
+{
+    if (m_attachDataFile == attach)
+        return;
+    m_attachDataFile = attach;
+    emit attachDataFileChanged();
+}
+
+void ShareResultsQml::setTopString(const QString &text)
+{
+    m_topString = text;
+    emit topStringChanged();
+}
+
+void ShareResultsQml::setFileWritingComplete(bool complete)
+{
+    m_fileWritingComplete = complete;
+    emit fileWritingCompleteChanged();
+}
+
+void ShareResultsQml::setShareResults(bool share)
+{
+    if (m_shareResults == share)
+        return;
+    m_shareResults = share;
+    emit shareResultsChanged();
+}
+
+bool ShareResultsQml::dataAvailable() const
+{
+    // The table holds the two x columns and one column per displayed spectrum.
+    const ResultsSaver *saver = m_core ? m_core->resultsSaver() : nullptr;
+    return saver && saver->columnCount() > 2 && saver->column(0).size() > 3;
+}
+
+QString ShareResultsQml::resultsFolder() const
+{
+    return m_core ? m_core->resultsFolder() : QString();
+}
+
+void ShareResultsQml::showNoDataAlert()
+{
+    m_core->setOkDialogText(QStringLiteral("No calculation has been performed.\nThere are no data to save."));
+}
+
+void ShareResultsQml::saveToDocuments(const QString &unused)
+{
+    Q_UNUSED(unused)
+    if (m_saving || !m_core)
+        return;
+    if (!dataAvailable()) {
+        m_core->setOkDialogText(noDataMessage());
+        return;
+    }
+    m_saving = true;
+    m_configSaved = false;
+    m_fileWritingComplete = false;
+    emit m_core->notify(savingMessage(), 0.0, true, false);
+    QCoreApplication::processEvents();
+
+    ResultsSaver *saver = m_core->resultsSaver();
+    if (saver->outputFolder().isEmpty())
+        saver->setOutputFolder(m_core->resultsFolder());
+    if (!QDir().mkpath(saver->outputFolder())) {
+        fail(QStringLiteral("The results folder\n%1\ncannot be created. Nothing was saved.").arg(saver->outputFolder()));
+        return;
+    }
+    saver->prepareFileNames();
+    // A save within the same second reuses the names: the old files go first, so
+    // that the waits below see the new ones only.
+    for (const QString &path : {saver->imageFilePath(), saver->dataFilePath(), saver->configFilePath()})
+        QFile::remove(path);
+
+    m_waited = 0;
+    m_imageTimer.start();
+    setTopString(saver->headerText());
+    setSaveImage(saver->imageFilePath());
+}
+
+void ShareResultsQml::imageWritingFailed(const QString &path)
+{
+    if (!m_saving)
+        return;
+    fail(QStringLiteral("The plot image could not be written to\n%1\nNothing more was saved.").arg(path));
+}
+
+void ShareResultsQml::imageTimerUpdate()
+{
+    QCoreApplication::processEvents();
+    if (!m_saving)
+        return;
+    ResultsSaver *saver = m_core->resultsSaver();
+    if (!QFileInfo::exists(saver->imageFilePath())) {
+        m_waited += pollInterval;
+        if (m_waited >= m_fileTimeout)
+            fail(QStringLiteral("The plot image was not written to\n%1\nNothing more was saved.").arg(saver->imageFilePath()));
+        return;
+    }
+    m_imageTimer.stop();
+    m_waited = 0;
+    m_dataTimer.start();
+    emit saveConfigToDocuments(saver->configFilePath());
+    if (!m_saving)
+        return;
+    if (!saver->writeDataFile())
+        fail(QStringLiteral("The data file\n%1\ncannot be written. The image was saved.").arg(saver->dataFilePath()));
+}
+
+void ShareResultsQml::saveConfigForSharing(const QString &path)
+{
+    ConfigFile *config = m_core->configFile();
+    const QString usual = config->filePath();
+    config->setFilePath(path);
+    m_configSaved = config->save();
+    config->setFilePath(usual);
+    if (!m_configSaved && m_saving)
+        fail(QStringLiteral("The configuration copy\n%1\ncannot be written.").arg(path));
+}
+
+void ShareResultsQml::dataTimerUpdate()
+{
+    QCoreApplication::processEvents();
+    if (!m_saving)
+        return;
+    const ResultsSaver *saver = m_core->resultsSaver();
+    if (QFileInfo::exists(saver->dataFilePath()) && QFileInfo::exists(saver->configFilePath())) {
+        m_dataTimer.stop();
+        emit savingFilesToDiskComplete();
+        return;
+    }
+    m_waited += pollInterval;
+    if (m_waited >= m_fileTimeout)
+        fail(QStringLiteral("The data and configuration files were not written to\n%1").arg(saver->outputFolder()));
+}
+
+void ShareResultsQml::fileSavedToDisk()
+{
+    m_saving = false;
+    const ResultsSaver *saver = m_core->resultsSaver();
+    emit m_core->notify(QString(), 0.0, false, false);
+    setFileWritingComplete(true);
+    if (m_shareResults) {
+        setShareResults(false);
+        QDesktopServices::openUrl(QUrl::fromLocalFile(saver->outputFolder()));
+    }
+    m_core->setOkDialogText(QStringLiteral("The results were saved:\n%1\n%2\n%3")
+                                .arg(saver->dataFilePath(), saver->imageFilePath(), saver->configFilePath()));
+}
+
+void ShareResultsQml::fail(const QString &message)
+{
+    m_imageTimer.stop();
+    m_dataTimer.stop();
+    m_saving = false;
+    setShareResults(false);
+    emit m_core->notify(QString(), 0.0, false, false);
+    m_core->setOkDialogText(message);
+}
+
+void ShareResultsQml::shareImageAndText()
+{
+    // Sharing hands the saved files over: here the folder that holds them is
+    // opened once the save is complete.
+    if (!dataAvailable()) {
+        showNoDataAlert();
+        return;
+    }
+    setShareResults(true);
+    saveToDocuments(QString());
+}
