@@ -37,10 +37,29 @@ struct YAxisSettings
 
     QString title() const { return displayedValue == Radiance ? radianceTitle() : title(yUnits); }
 
-    double currentMinimum() const { return const_cast<YAxisSettings *>(this)->minimumRef(); }
-    double currentMaximum() const { return const_cast<YAxisSettings *>(this)->maximumRef(); }
-    void setCurrentMinimum(double value) { minimumRef() = value; }
-    void setCurrentMaximum(double value) { maximumRef() = value; }
+private:
+    // The scale pair the current quantity uses: radiance, cross-section, or the
+    // absorption quantities (optical depth, absorption, transmission).
+    template <typename Settings>
+    static auto &minimumOf(Settings &axis)
+    {
+        if (axis.displayedValue == Radiance)
+            return axis.radianceMin;
+        return axis.yUnits == CrossSection ? axis.crossSectionMin : axis.absMin;
+    }
+    template <typename Settings>
+    static auto &maximumOf(Settings &axis)
+    {
+        if (axis.displayedValue == Radiance)
+            return axis.radianceMax;
+        return axis.yUnits == CrossSection ? axis.crossSectionMax : axis.absMax;
+    }
+
+public:
+    double currentMinimum() const { return minimumOf(*this); }
+    double currentMaximum() const { return maximumOf(*this); }
+    void setCurrentMinimum(double value) { minimumOf(*this) = value; }
+    void setCurrentMaximum(double value) { maximumOf(*this) = value; }
 
     // An optical depth as the chosen quantity shows it.
     double fromOpticalDepth(double tau) const
@@ -54,17 +73,4 @@ struct YAxisSettings
         }
     }
 
-private:
-    double &minimumRef()
-    {
-        if (displayedValue == Radiance)
-            return radianceMin;
-        return yUnits == CrossSection ? crossSectionMin : absMin;
-    }
-    double &maximumRef()
-    {
-        if (displayedValue == Radiance)
-            return radianceMax;
-        return yUnits == CrossSection ? crossSectionMax : absMax;
-    }
 };
