@@ -13,6 +13,9 @@ class MolListViewReducedModel;
 class NotifierQml;
 class PathlengthQml;
 class QQmlContext;
+class RemoteControlQml;
+class SerialPortQml;
+class SerialPortsListModel;
 class SpectraResultsQml;
 class TemperatureQml;
 class TotalPressQml;
@@ -35,6 +38,7 @@ public:
 
     NotifierQml *notifier() const { return m_notifier; }
     SpectraResultsQml *results() const { return m_results.get(); }
+    RemoteControlQml *remoteControl() const { return m_remoteControl.get(); }
 
 private:
     KolvexCore *m_core;
@@ -46,6 +50,9 @@ private:
     std::unique_ptr<MolListViewReducedModel> m_reducedMolecules;
     NotifierQml *m_notifier;   // a child of the core
     std::unique_ptr<PathlengthQml> m_pathLength;
+    std::unique_ptr<RemoteControlQml> m_remoteControl;
+    std::unique_ptr<SerialPortQml> m_serialPort;
+    std::unique_ptr<SerialPortsListModel> m_serialPorts;
     std::unique_ptr<TemperatureQml> m_temperature;
     std::unique_ptr<TotalPressQml> m_totalPressure;
     std::unique_ptr<WavelengthQml> m_wavelength;
