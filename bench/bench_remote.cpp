@@ -203,7 +203,6 @@ int main(int argc, char *argv[])
     // 3. 1000 commands a second from one client: a set and a query of the path
     // length alternate, and every query must answer the value just set.
     {
-        remote->setCommunicationMode(RemoteControl::WebSocketMode);
         Client client;
         client.open(QStringLiteral("ws://127.0.0.1:%1").arg(port));
         int sent = 0;
