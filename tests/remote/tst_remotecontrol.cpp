@@ -9,7 +9,9 @@
 #include "ui/resultssaver.h"
 #include "ui/spectraresultsqml.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -43,6 +45,7 @@ private slots:
     void receiveBufferIsBounded();
     void calcWaitsAndResultsFollow();
     void calcThatCannotStartDoesNotWait();
+    void waitsEndWithoutRedrawAndKeepOrder();
 
 private:
     QStringList send(const QString &message);
@@ -471,6 +474,47 @@ void TestRemoteControl::calcThatCannotStartDoesNotWait()
     QCOMPARE(send("#CALC"), QStringList{"CALC : The end of the spectral range must be above its start."});
     QVERIFY(timer.elapsed() < 2000);
     QVERIFY(!m_core->calculationIsRunning());
+}
+
+// Nothing redraws here and no READY comes: the waits still end, and text
+// received during a wait runs after it, in order.
+void TestRemoteControl::waitsEndWithoutRedrawAndKeepOrder()
+{
+    RemoteControl remote(nullptr, 0);
+    YAxisSettings axis;
+    remote.setYAxis(&axis);
+    QStringList replies;
+    remote.setConsoleOutput([&replies](const QString &reply) { replies.append(reply); });
+    remote.setReadyGrace(100);
+    QSignalSpy shown(&remote, &RemoteControl::showTotalChanged);
+    QElapsedTimer timer;
+    timer.start();
+    remote.bufferAndProcessCommands(QStringLiteral("#TOTAL;1#TOTAL;?"));
+    QVERIFY(timer.elapsed() >= 100);
+    QVERIFY(timer.elapsed() < 5000);
+    QCOMPARE(replies, QStringList{"1"});
+    QCOMPARE(shown.count(), 1);
+
+    bool running = false;
+    remote.setCalculationProbe([&running] { return running; });
+    connect(&remote, &RemoteControl::calculate, this, [&running] {
+        running = true;
+        QTimer::singleShot(300, [&running] { running = false; });
+    });
+    bool queuedDuringWait = false;
+    QTimer::singleShot(50, this, [&] {
+        queuedDuringWait = remote.waiting();
+        remote.bufferAndProcessCommands(QStringLiteral("#TOTAL;0#TOTAL;?"));
+        queuedDuringWait = queuedDuringWait && replies.isEmpty();
+    });
+    replies.clear();
+    timer.restart();
+    remote.bufferAndProcessCommands(QStringLiteral("#CALC#TOTAL;?"));
+    QVERIFY(timer.elapsed() >= 300);
+    QVERIFY(timer.elapsed() < 5000);
+    QVERIFY(queuedDuringWait);
+    QCOMPARE(replies, (QStringList{"1", "0"}));
+    QVERIFY(!remote.busy());
 }
 
 QTEST_GUILESS_MAIN(TestRemoteControl)

@@ -5,6 +5,7 @@
 #include "remote/remotecontrolqml.h"
 #include "remote/websockets.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebSocket>
@@ -30,6 +31,7 @@ private slots:
     void addressText_data();
     void addressText();
     void viewObjectFollowsTheServer();
+    void randomMessagesNeverStopIt();
 
 private:
     struct Client
@@ -214,6 +216,42 @@ void TestWebSockets::viewObjectFollowsTheServer()
     QCOMPARE(view.connectedString(), QStringLiteral("Connected device: pad"));
     view.setDisconnectedFromBluetoothServer(QStringLiteral("pad"));
     QCOMPARE(view.connectedString(), QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"));
+}
+
+// Random bytes, random commands and fields, cut-off commands: afterwards the
+// server still answers, and nothing waits in the buffer. (bench_remote runs
+// the same with 10 000 messages.)
+void TestWebSockets::randomMessagesNeverStopIt()
+{
+    static const QStringList names = {"SWAVE", "EWAVE", "NUMWNPTS", "PATH", "TEMP", "LSHAPE", "PREC", "FORMAT",
+                                      "DELIMITER", "MCONC", "MSEL", "RESULT", "YUNITS", "SWAV_BIN", "LPRO_BIN",
+                                      "MCON_BIN", "NOSUCH", ""};
+    static const QStringList fields = {"?", "SPEC", "WNGRID", "CO", "-1", "0", "3", "256", "-5", "inf", "nan", "x",
+                                       "", "2100.5", "1000001", "e"};
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    QRandomGenerator random(6);
+    for (int i = 0; i < 400; ++i) {
+        QString message;
+        if (i % 3 == 0) {
+            QByteArray bytes(random.bounded(1, 100), Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            message = QString::fromLatin1(bytes.constData(), bytes.size());
+        } else {
+            message = QStringLiteral("#") + names.at(random.bounded(names.size()));
+            for (int f = random.bounded(4); f > 0; --f)
+                message += QStringLiteral(";") + fields.at(random.bounded(fields.size()));
+            if (i % 3 == 2)
+                message.truncate(random.bounded(1, message.size() + 1));
+        }
+        a->socket.sendTextMessage(message);
+    }
+    a->socket.sendTextMessage(QStringLiteral("#FORMAT;g#PREC;8#PATH;321#PATH;?"));
+    QTRY_VERIFY_WITH_TIMEOUT(a->texts.contains(QStringLiteral("321")), 30000);
+    QCOMPARE(a->texts.last(), QStringLiteral("321"));
+    QVERIFY(m_remote->bufferedText().isEmpty());
+    QVERIFY(m_remote->isConnected());
 }
 
 QTEST_GUILESS_MAIN(TestWebSockets)
