@@ -3,6 +3,9 @@
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
 #include "remote/remotecontrolqml.h"
+#include "remote/serialport.h"
+#include "remote/serialportqml.h"
+#include "remote/serialportslistmodel.h"
 #include "remote/websockets.h"
 
 #include <QRandomGenerator>
@@ -32,6 +35,7 @@ private slots:
     void addressText();
     void viewObjectFollowsTheServer();
     void randomMessagesNeverStopIt();
+    void serialTransportMovesNothing();
 
 private:
     struct Client
@@ -252,6 +256,32 @@ void TestWebSockets::randomMessagesNeverStopIt()
     QCOMPARE(a->texts.last(), QStringLiteral("321"));
     QVERIFY(m_remote->bufferedText().isEmpty());
     QVERIFY(m_remote->isConnected());
+}
+
+// The serial carrier lists no port, never connects, and its settings view
+// only mirrors what it is given.
+void TestWebSockets::serialTransportMovesNothing()
+{
+    SerialPortsListModel ports(nullptr, m_core);
+    QCOMPARE(ports.rowCount(), 1);
+    QCOMPARE(ports.roleNames().value(257), QByteArray("portName"));
+    QCOMPARE(ports.data(ports.index(0), 257).toString(), QStringLiteral("Unavailable"));
+    ports.updateDisplayed();
+    QCOMPARE(ports.rowCount(), 1);
+
+    SerialPortQml settings(nullptr, m_core);
+    QCOMPARE(settings.baudRate(), 0);
+    QSignalSpy changed(&settings, &SerialPortQml::baudRateChanged);
+    settings.setBaudRate(9600);
+    settings.setBaudRate(9600);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(settings.baudRate(), 9600);
+
+    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
+    QVERIFY(!m_remote->isConnected());
+    QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
+    emit m_remote->serialPort()->commandReceived(QStringLiteral("#PATH;2"));
+    QCOMPARE(updated.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestWebSockets)
