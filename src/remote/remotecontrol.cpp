@@ -264,17 +264,26 @@ void RemoteControl::processCommandString(const QString &message)
     if (fields.isEmpty())
         return;
     const QString name = fields.first().trimmed().toUpper();
+    // A line end after the last field (a terminal, a line-based peer) is no
+    // part of the value: "#SWAVE;?\n" is a query, not a set to 0. Delimiters and
+    // binary payloads keep theirs unless what remains is the query mark.
+    const auto withoutLineEnd = [](QString field) {
+        while (field.endsWith(QLatin1Char('\n')) || field.endsWith(QLatin1Char('\r')))
+            field.chop(1);
+        return field;
+    };
     if (name == QLatin1String("DELIMITER")) {
         const int separator = text.indexOf(QLatin1Char(';'));
         fields = QStringList{fields.first(), separator >= 0 ? text.mid(separator + 1) : QString()};
+        if (withoutLineEnd(fields.last()) == QLatin1String("?"))
+            fields.last() = QStringLiteral("?");
+    } else if (name.contains(QLatin1String("_BIN"))) {
+        if (withoutLineEnd(fields.last()) == QLatin1String("?"))
+            fields.last() = QStringLiteral("?");
     } else {
-        // A line end after the last field (a terminal, a line-based peer) is no
-        // part of the value: "#SWAVE;?\n" is a query, not a set to 0.
         while (!fields.isEmpty()) {
-            QString &last = fields.last();
-            while (last.endsWith(QLatin1Char('\n')) || last.endsWith(QLatin1Char('\r')))
-                last.chop(1);
-            if (!last.isEmpty())
+            fields.last() = withoutLineEnd(fields.last());
+            if (!fields.last().isEmpty())
                 break;
             fields.removeLast();
         }

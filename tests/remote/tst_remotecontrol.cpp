@@ -123,6 +123,7 @@ void TestRemoteControl::framing_data()
     QTest::newRow("names ignore case") << QStringList{"#swave;?"} << QStringList{"2000"};
     QTest::newRow("empty fields are skipped") << QStringList{"#SWAVE;;?"} << QStringList{"2000"};
     QTest::newRow("line end after the query mark") << QStringList{"#SWAVE;?\r\n"} << QStringList{"2000"};
+    QTest::newRow("delimiter query with a line end") << QStringList{"#DELIMITER;?\n"} << QStringList{";"};
     QTest::newRow("delimiter keeps its semicolons")
         << QStringList{"#DELIMITER;,;", "#DELIMITER;?"} << QStringList{",;"};
     QTest::newRow("unknown query answers empty") << QStringList{"#NOSUCH;?"} << QStringList{""};
@@ -360,6 +361,10 @@ void TestRemoteControl::binarySets()
     // Through the text channel: one byte of value 2 picks profile 2; the first
     // molecule's selection follows an int32 payload.
     QCOMPARE(send(QStringLiteral("#LPRO_BIN;\x02")), QStringList());
+    QCOMPARE(params->lineShapeProfile(), 2);
+    // A payload byte that looks like a line end is a value like any other.
+    QCOMPARE(send(QStringLiteral("#LWCS_BIN;\x0a\x0d\x00\x0a")), QStringList());
+    QCOMPARE(params->lineWingHalfwidths(), 0x0a000d0a);
     QCOMPARE(params->lineShapeProfile(), 2);
     send(QStringLiteral("#MSEL_BIN;") + QString::fromLatin1(int32Bytes(0).constData(), 4));
     QCOMPARE(params->molecule(0).selected, false);
