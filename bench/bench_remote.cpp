@@ -62,7 +62,8 @@ QString randomMessage(QRandomGenerator &random)
         "INSTRFUNCT", "INSTRRES", "INSTRWING", "ATMMODEL", "ALLCALC", "PREC", "YPARAM", "YUNITS", "TOTAL", "MCONC",
         "MSEL", "FORMAT", "DELIMITER", "RESULT", "SWAV_BIN", "EWAV_BIN", "NWPO_BIN", "LPRO_BIN", "MCON_BIN",
         "MSEL_BIN", "UBSE_BIN", "GWGR_BIN", "DATA_BIN", "NOSUCH", "", "#", "?"};
-    static const QStringList fields = {"?", "SPEC", "WNGRID", "CO2", "CO", "TOTAL", "INSTR", "-1", "0", "1", "2",
+    const char *const spectrumItem = "SPEC";   // the RESULT item of one spectrum
+    static const QStringList fields = {"?", spectrumItem, "WNGRID", "CO2", "CO", "TOTAL", "INSTR", "-1", "0", "1", "2",
                                        "255", "256", "-5", "1e308", "inf", "nan", "x", "", "2100.5", "49", "50",
                                        "1000001", "e", "f", "G"};
     QString message;

@@ -21,6 +21,13 @@
 
 namespace {
 
+// The RESULT item that returns one spectrum ("RESULT;<item>;<molecule>").
+QString spectrumResultItem()
+{
+    static const QString spectrumItem = QStringLiteral("SPEC");
+    return spectrumItem;
+}
+
 const QString outOfRange = QStringLiteral(" : Parameter out of range. ");
 
 // A setting that takes one of a few numbered options.
@@ -299,7 +306,8 @@ void RemoteControl::processCommandString(const QString &message)
     if (name == QLatin1String("MCONC") || name == QLatin1String("MSEL")) {
         index = moleculeIndex(fields.value(1));
         parameter = fields.value(2);
-    } else if (fullName == QLatin1String("RESULT;SPEC") || fullName == QLatin1String("RESULT;MCONC")) {
+    } else if (fullName == QLatin1String("RESULT;") + spectrumResultItem()
+               || fullName == QLatin1String("RESULT;MCONC")) {
         index = moleculeIndex(fields.value(2));
     } else {
         parameter = fields.value(1);
@@ -761,7 +769,7 @@ QString RemoteControl::queryValue(const QString &name, int index, bool broadcast
     const int precision = m_params ? m_params->replyPrecision() : 8;
     if (item == QLatin1String("WNGRID"))
         return m_resultsSaver->gridText(delimiter, format, precision);
-    if (item == QLatin1String("SPEC"))
+    if (item == spectrumResultItem())
         return resultSpectrum(index);
     return QString();
 }
@@ -771,11 +779,12 @@ QString RemoteControl::resultSpectrum(int index)
     const int count = moleculeCount();
     if (index < -1 || index > count) {
         if (index == unknownMoleculeIndex)
-            sendReply(QStringLiteral("RESULT;SPEC : String parameter unknown. Allowed values: TOTAL, INSTR or the "
-                                     "molecule chemical formula."));
+            sendReply(QLatin1String("RESULT;") + spectrumResultItem()
+                      + QLatin1String(" : String parameter unknown. Allowed values: TOTAL, INSTR or the "
+                                      "molecule chemical formula."));
         else
-            sendReply(QStringLiteral("RESULT;SPEC : Index out of range. Allowed values: -1 to ")
-                      + QString::number(count));
+            sendReply(QLatin1String("RESULT;") + spectrumResultItem()
+                      + QLatin1String(" : Index out of range. Allowed values: -1 to ") + QString::number(count));
         return QString();
     }
     const bool totalShown = m_yAxis && m_yAxis->showTotal;
