@@ -7,6 +7,7 @@
 #include "data/configfile.h"
 #include "data/params.h"
 #include "download/hitranonlinedownloader.h"
+#include "remote/remotecontrol.h"
 #include "ui/resultssaver.h"
 
 #include <QCoreApplication>
@@ -66,6 +67,19 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_lbl->setSpectra(&m_spectra);
     m_resultsSaver = new ResultsSaver(this);
     m_resultsSaver->setOutputFolder(m_resultsFolder);
+    m_remoteControl = new RemoteControl(this);
+    m_remoteControl->setXAxis(&m_xAxis);
+    m_remoteControl->setParams(m_params);
+    m_remoteControl->setInstrumentFunction(m_instrumentFunction);
+    m_remoteControl->setAtmosphereModels(m_atmosphereModels.get());
+    m_remoteControl->setDownloader(m_downloader);
+    m_remoteControl->setYAxis(&m_yAxis);
+    m_remoteControl->setResultsSaver(m_resultsSaver);
+    m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
+    connect(m_remoteControl, &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
+    connect(m_remoteControl, &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
+    connect(m_remoteControl, &RemoteControl::updateSpectra, this, &KolvexCore::updateSpectra);
+    connect(m_remoteControl, &RemoteControl::applyCurrentAtmModel, this, &KolvexCore::applyCurrentAtmModel);
     connect(m_lbl, &Lbl::notify, this, &KolvexCore::notify);
     connect(m_lbl, &Lbl::updateSpectra, this, &KolvexCore::updateSpectra);
     connect(m_lbl, &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
@@ -289,6 +303,7 @@ void KolvexCore::postCalculation()
     QCoreApplication::processEvents();
     m_calculationRunning = false;
     m_lblRequested = false;
+    m_remoteControl->emitReadyMessage();
 }
 
 void KolvexCore::cancelCalculation()
@@ -305,7 +320,8 @@ void KolvexCore::saveConfiguration()
 
 void KolvexCore::updatePlotInProgress(bool newPlotInProgress)
 {
-    Q_UNUSED(newPlotInProgress)
+    if (!newPlotInProgress)
+        m_remoteControl->setReady();
 }
 
 void KolvexCore::setDefaultFontPointSize(double size)

@@ -19,6 +19,7 @@ class InstrumentFunction;
 class Lbl;
 class LineSource;
 class Params;
+class RemoteControl;
 class ResultsSaver;
 
 // Owns every non-visual object of the program for its whole life, chooses the
@@ -68,6 +69,7 @@ public:
     SpectraSet *spectra() { return &m_spectra; }
     InstrumentFunction *instrumentFunction() const { return m_instrumentFunction; }
     ResultsSaver *resultsSaver() const { return m_resultsSaver; }
+    RemoteControl *remoteControl() const { return m_remoteControl; }
 
     QString dataFolder() const { return m_dataFolder; }
     QString tipsFolder() const { return m_tipsFolder; }
@@ -146,6 +148,7 @@ private:
     Lbl *m_lbl = nullptr;
     InstrumentFunction *m_instrumentFunction = nullptr;
     ResultsSaver *m_resultsSaver = nullptr;
+    RemoteControl *m_remoteControl = nullptr;
 
     QString m_dataFolder;
     QString m_tipsFolder;

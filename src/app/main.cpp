@@ -1,6 +1,8 @@
 #include "app/kolvexcore.h"
 #include "app/qmltypes.h"
 #include "app/viewobjects.h"
+#include "remote/remotecontrol.h"
+#include "remote/websockets.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>
@@ -14,6 +16,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("kolvex"));
 
     KolvexCore core;
+    // The remote peer is another device on the network, not this one.
+    core.remoteControl()->webSockets()->setListenAll(true);
     ViewObjects viewObjects(&core);
 
     QQmlApplicationEngine engine;

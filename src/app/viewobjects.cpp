@@ -1,6 +1,9 @@
 #include "app/viewobjects.h"
 
 #include "app/kolvexcore.h"
+#include "remote/remotecontrolqml.h"
+#include "remote/serialportqml.h"
+#include "remote/serialportslistmodel.h"
 #include "ui/aboutqml.h"
 #include "ui/atmospherelistviewmodel.h"
 #include "ui/authenticationqml.h"
@@ -31,6 +34,9 @@ ViewObjects::ViewObjects(KolvexCore *core)
     , m_reducedMolecules(std::make_unique<MolListViewReducedModel>(nullptr, core))
     , m_notifier(new NotifierQml(core))
     , m_pathLength(std::make_unique<PathlengthQml>(nullptr, core))
+    , m_remoteControl(std::make_unique<RemoteControlQml>(nullptr, core->remoteControl()))
+    , m_serialPort(std::make_unique<SerialPortQml>(nullptr, core))
+    , m_serialPorts(std::make_unique<SerialPortsListModel>(nullptr, core))
     , m_shareResults(std::make_unique<ShareResultsQml>(nullptr, core))
     , m_temperature(std::make_unique<TemperatureQml>(nullptr, core))
     , m_totalPressure(std::make_unique<TotalPressQml>(nullptr, core))
@@ -55,6 +61,9 @@ void ViewObjects::publish(QQmlContext *context) const
     context->setContextProperty(QStringLiteral("molListViewReducedModel"), m_reducedMolecules.get());
     context->setContextProperty(QStringLiteral("notifyQml"), m_notifier);
     context->setContextProperty(QStringLiteral("pathlengthQml"), m_pathLength.get());
+    context->setContextProperty(QStringLiteral("remoteControlQml"), m_remoteControl.get());
+    context->setContextProperty(QStringLiteral("serialPortQml"), m_serialPort.get());
+    context->setContextProperty(QStringLiteral("serialPortListModel"), m_serialPorts.get());
     context->setContextProperty(QStringLiteral("shareResultsQml"), m_shareResults.get());
     context->setContextProperty(QStringLiteral("tempQml"), m_temperature.get());
     context->setContextProperty(QStringLiteral("totalPressQml"), m_totalPressure.get());

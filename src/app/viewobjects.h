@@ -15,6 +15,9 @@ class MolListViewReducedModel;
 class NotifierQml;
 class PathlengthQml;
 class QQmlContext;
+class RemoteControlQml;
+class SerialPortQml;
+class SerialPortsListModel;
 class ShareResultsQml;
 class SpectraResultsQml;
 class TemperatureQml;
@@ -38,6 +41,7 @@ public:
 
     NotifierQml *notifier() const { return m_notifier; }
     SpectraResultsQml *results() const { return m_results.get(); }
+    RemoteControlQml *remoteControl() const { return m_remoteControl.get(); }
     ShareResultsQml *shareResults() const { return m_shareResults.get(); }
     AuthenticationQml *authentication() const { return m_authentication.get(); }
 
@@ -52,6 +56,9 @@ private:
     std::unique_ptr<MolListViewReducedModel> m_reducedMolecules;
     NotifierQml *m_notifier;   // a child of the core
     std::unique_ptr<PathlengthQml> m_pathLength;
+    std::unique_ptr<RemoteControlQml> m_remoteControl;
+    std::unique_ptr<SerialPortQml> m_serialPort;
+    std::unique_ptr<SerialPortsListModel> m_serialPorts;
     std::unique_ptr<ShareResultsQml> m_shareResults;
     std::unique_ptr<TemperatureQml> m_temperature;
     std::unique_ptr<TotalPressQml> m_totalPressure;

@@ -109,7 +109,13 @@ QString ResultsSaver::spectrumText(const QString &name, const QString &delimiter
 {
     int found = -1;
     for (int i = 0; i < m_titles.size(); ++i) {
-        if (m_titles.at(i).startsWith(name, Qt::CaseInsensitive))
+        // "CO" names the columns "CO" and "CO_R", never "CO2"; "Instr. funct."
+        // names the instrument-function totals.
+        const QString &title = m_titles.at(i);
+        if (!title.startsWith(name, Qt::CaseInsensitive))
+            continue;
+        if (title.size() == name.size() || title.at(name.size()) == QLatin1Char('_')
+            || title.at(name.size()) == QLatin1Char(' '))
             found = i;
     }
     if (found < 0)

@@ -58,8 +58,9 @@ public:
     bool writeDataFile(const QString &path = QString()) const;
     QString dataFileText() const;
 
-    // The grid in cm-1, and the last column whose title starts with `name`
-    // (ignoring case), as numbers joined by `delimiter`.
+    // The grid in cm-1, and the last column titled `name` (ignoring case), or
+    // titled `name` followed by "_" or " " and more, as numbers joined by
+    // `delimiter`.
     QString gridText(const QString &delimiter, char format, int precision) const;
     QString spectrumText(const QString &name, const QString &delimiter, char format, int precision) const;
 

@@ -4,6 +4,7 @@
 #include "calc/instrumentfunction.h"
 #include "calc/spectraset.h"
 #include "data/params.h"
+#include "remote/remotecontrol.h"
 #include "ui/resultssaver.h"
 
 #include <cmath>
@@ -17,6 +18,11 @@ SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
         return;
     m_showTotal = m_core->yAxis()->showTotal;
     connect(m_core, &KolvexCore::updateSpectra, this, &SpectraResultsQml::setUpdateSpectra);
+    if (RemoteControl *remote = m_core->remoteControl()) {
+        connect(remote, &RemoteControl::showTotalChanged, this, &SpectraResultsQml::updateShowTotal);
+        connect(remote, &RemoteControl::showPlainTotalChanged, this, &SpectraResultsQml::updateShowPlainTotal);
+        connect(remote, &RemoteControl::showInstrTotalChanged, this, &SpectraResultsQml::updateShowInstrTotal);
+    }
 }
 
 double SpectraResultsQml::minX() const

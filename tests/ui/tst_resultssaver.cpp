@@ -95,9 +95,12 @@ void TestResultsSaver::textForms_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    // "CO" also matches "CO2", and the later column wins.
-    QTest::newRow("CO matches CO2, last wins") << "co" << "1.0E-21;2.5E-22;-3.0E+00";
-    QTest::newRow("exact") << "Wavelength" << "5.0E+00;5.0E+00;5.0E+00";
+    // "CO" names CO's column, never CO2's that follows it.
+    QTest::newRow("CO is not CO2") << "co" << "3.3E-01;1.2E+06;0.0E+00";
+    QTest::newRow("CO2") << "CO2" << "1.0E-21;2.5E-22;-3.0E+00";
+    QTest::newRow("prefix before a blank") << "Wavenumber," << "2.0E+03;2.0E+03;2.0E+03";
+    QTest::newRow("prefix before a comma") << "Wavenumber" << "";
+    QTest::newRow("exact") << "wavelength, MICRON" << "5.0E+00;5.0E+00;5.0E+00";
     QTest::newRow("no match") << "H2O" << "";
 }
 

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class KolvexCore;
+class QSocketNotifier;
+class QTimer;
+class SpectraResultsQml;
+
+// The headless program's session: one core with its results model and remote
+// control, fed with lines of command text from a file descriptor (standard
+// input) and answering on standard output. Progress and dialog texts go to
+// standard error.
+class ConsoleSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The plot height the results model assumes for its visibility tests.
+    static constexpr int plotHeightPoints = 500;
+    // A line longer than this many bytes is dropped unread.
+    static constexpr int maxLineLength = 4 * 1024 * 1024;
+
+    explicit ConsoleSession(KolvexCore *core, QObject *parent = nullptr);
+    ~ConsoleSession() override;
+
+    // Starts reading lines from `fd` once the partition sums are loaded. With
+    // quitAtEnd the session ends the application (status 0) when the input has
+    // ended and the work it started is done.
+    void start(int fd, bool quitAtEnd);
+
+    SpectraResultsQml *results() const { return m_results.get(); }
+
+private:
+    void beginReading();
+    void readInput();
+    void drain();
+    void finishIfDone();
+
+    KolvexCore *m_core;
+    std::unique_ptr<SpectraResultsQml> m_results;
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer *m_finisher = nullptr;
+    int m_fd = -1;
+    bool m_quitAtEnd = true;
+    bool m_inputEnded = false;
+    bool m_draining = false;
+    bool m_readingStarted = false;
+    QByteArray m_partialLine;
+    bool m_discardingLine = false;
+    QStringList m_lines;
+};

@@ -1,0 +1,69 @@
+#include "app/consolesession.h"
+#include "app/kolvexcore.h"
+#include "calc/spectrum.h"
+#include "remote/remotecontrol.h"
+#include "remote/websockets.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kolvex"));
+    qRegisterMetaType<Spectrum>("Spectrum");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Kolvex without a display: reads remote-control commands, one message per line, from standard input "
+        "and writes every reply on its own line to standard output."));
+    parser.addHelpOption();
+    const QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data folder."),
+                                     QStringLiteral("DIR"));
+    const QCommandLineOption webSocket(QStringLiteral("websocket"),
+                                       QStringLiteral("Also serve the WebSocket transport on PORT and keep running."),
+                                       QStringLiteral("PORT"));
+    const QCommandLineOption listenAll(QStringLiteral("listen-all"),
+                                       QStringLiteral("Serve WebSocket clients on every network interface, not "
+                                                      "only on 127.0.0.1."));
+    const QCommandLineOption serviceUrl(QStringLiteral("service-url"),
+                                        QStringLiteral("Reach the line-data service (and the product's web host) at "
+                                                       "URL instead of the real ones."),
+                                        QStringLiteral("URL"));
+    parser.addOptions({dataDir, webSocket, listenAll, serviceUrl});
+    parser.process(app);
+
+    KolvexCore::Settings settings;
+    if (parser.isSet(dataDir))
+        settings.dataFolder = parser.value(dataDir);
+    if (parser.isSet(serviceUrl)) {
+        settings.serviceBaseUrl = parser.value(serviceUrl);
+        settings.productBaseUrl = parser.value(serviceUrl);
+    }
+    KolvexCore core(settings);
+    ConsoleSession session(&core);
+
+    bool serving = false;
+    if (parser.isSet(webSocket)) {
+        bool ok = false;
+        const uint port = parser.value(webSocket).toUInt(&ok);
+        if (!ok || port > 65535) {
+            std::fprintf(stderr, "Invalid WebSocket port: %s\n", qPrintable(parser.value(webSocket)));
+            return 2;
+        }
+        RemoteControl *remote = core.remoteControl();
+        remote->webSockets()->setListenAll(parser.isSet(listenAll));
+        remote->webSockets()->setPort(int(port));
+        remote->setCommunicationMode(RemoteControl::WebSocketMode);
+        if (!remote->webSockets()->isListening()) {
+            std::fprintf(stderr, "Cannot serve WebSocket clients on port %u.\n", port);
+            return 1;
+        }
+        std::fprintf(stderr, "Serving WebSocket clients on port %u.\n", unsigned(remote->webSockets()->serverPort()));
+        serving = true;
+    }
+    session.start(0, !serving);
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QLocale>
+#include <QObject>
+#include <QString>
+
+class RemoteControl;
+
+// The connection screen's view of the remote control: the transport in use,
+// the addresses and connection state, the WebSocket port, and the broadcasting
+// of values changed by hand to the peer. The Bluetooth device choice is kept
+// here for the Bluetooth transport to use.
+class RemoteControlQml : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int communicationMode READ communicationMode WRITE setCommunicationMode NOTIFY communicationModeChanged)
+    Q_PROPERTY(bool broadcastManualInput READ broadcastManualInput WRITE setBroadcastManualInput NOTIFY broadcastManualInputChanged)
+    Q_PROPERTY(QString portNumber READ portNumber WRITE setPortNumber NOTIFY portNumberChanged)
+    Q_PROPERTY(QString kolvexDeviceIpAddress READ kolvexDeviceIpAddress NOTIFY kolvexDeviceIpAddressChanged)
+    Q_PROPERTY(QString remoteDeviceIpAddress READ remoteDeviceIpAddress NOTIFY remoteDeviceIpAddressChanged)
+    Q_PROPERTY(int selectedBluetoothDeviceIndex READ selectedBluetoothDeviceIndex WRITE setSelectedBluetoothDeviceIndex NOTIFY selectedBluetoothDeviceIndexChanged)
+    Q_PROPERTY(QString connectButtonText READ connectButtonText NOTIFY connectButtonTextChanged)
+    Q_PROPERTY(QString connectedString READ connectedString NOTIFY connectedStringChanged)
+
+public:
+    static QString serviceUuid() { return QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"); }
+
+    explicit RemoteControlQml(QObject *parent = nullptr, RemoteControl *remoteControl = nullptr);
+
+    int communicationMode() const { return m_communicationMode; }
+    void setCommunicationMode(int mode);
+    bool broadcastManualInput() const { return m_broadcastManualInput; }
+    void setBroadcastManualInput(bool broadcast);
+    QString portNumber() const;
+    void setPortNumber(const QString &text);
+    QString kolvexDeviceIpAddress() const;
+    QString remoteDeviceIpAddress() const;
+    int selectedBluetoothDeviceIndex() const { return m_selectedBluetoothDeviceIndex; }
+    void setSelectedBluetoothDeviceIndex(int index);
+    QString connectButtonText() const;
+    QString connectedString() const { return m_connectedString; }
+
+    Q_INVOKABLE void openUrl(const QString &webAddress);
+    Q_INVOKABLE void discoverDevices();
+    Q_INVOKABLE void connectBluetooth();
+    Q_INVOKABLE void broadcastCommand(const QString &command, int index);
+    Q_INVOKABLE void sendMessage(const QString &message);
+
+signals:
+    void communicationModeChanged();
+    void broadcastManualInputChanged();
+    void portNumberChanged();
+    void kolvexDeviceIpAddressChanged();
+    void remoteDeviceIpAddressChanged();
+    void selectedBluetoothDeviceIndexChanged();
+    void connectButtonTextChanged();
+    void connectedStringChanged();
+
+public slots:
+    void setConnectedState();
+    void setConnectedToBluetoothServer(const QString &name);
+    void setDisconnectedFromBluetoothServer(const QString &name);
+
+private:
+    RemoteControl *m_remoteControl;
+    int m_communicationMode = 0;
+    bool m_broadcastManualInput = false;
+    QString m_portNumber;
+    int m_selectedBluetoothDeviceIndex = 0;
+    int m_connectedBluetoothDeviceIndex = -1;
+    QString m_connectedString;
+    QLocale m_locale;
+};

@@ -1,0 +1,6 @@
+#include "remote/serialport.h"
+
+SerialPort::SerialPort(QObject *parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,168 @@
+#include "remote/websockets.h"
+
+#include <QDebug>
+#include <QNetworkInterface>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+WebSockets::WebSockets(quint16 port, QObject *parent)
+    : QObject(parent)
+    , m_port(port)
+{
+    // Closed until a mode that uses it enables it.
+}
+
+WebSockets::~WebSockets()
+{
+    stop();
+}
+
+void WebSockets::enable(bool enabled)
+{
+    if (enabled)
+        start();
+    else
+        stop();
+}
+
+bool WebSockets::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+void WebSockets::setPort(int port)
+{
+    m_port = quint16(port);
+    start();
+}
+
+quint16 WebSockets::serverPort() const
+{
+    return isListening() ? m_server->serverPort() : 0;
+}
+
+void WebSockets::start()
+{
+    stop();
+    m_server = new QWebSocketServer(QStringLiteral("kolvex web socket server"), QWebSocketServer::NonSecureMode, this);
+    const QHostAddress address = m_listenAll ? QHostAddress(QHostAddress::Any) : QHostAddress(QHostAddress::LocalHost);
+    // A port in use leaves the server closed; the view shows no peer then.
+    if (!m_server->listen(address, m_port))
+        return;
+    connect(m_server, &QWebSocketServer::newConnection, this, &WebSockets::onNewConnection);
+    connect(m_server, &QWebSocketServer::closed, this, &WebSockets::closed);
+}
+
+void WebSockets::stop()
+{
+    const bool hadClients = !m_clients.isEmpty();
+    const QList<QWebSocket *> clients = m_clients;
+    m_clients.clear();
+    for (QWebSocket *client : clients) {
+        disconnect(client, nullptr, this, nullptr);
+        client->abort();
+        client->deleteLater();
+    }
+    if (m_server) {
+        m_server->close();
+        m_server->deleteLater();
+        m_server = nullptr;
+    }
+    if (hadClients)
+        emit connectedStateChanged();
+}
+
+void WebSockets::onNewConnection()
+{
+    if (!m_server)
+        return;
+    while (QWebSocket *socket = m_server->nextPendingConnection()) {
+        socket->setParent(this);
+        bool known = false;
+        for (const QWebSocket *client : qAsConst(m_clients))
+            known = known || client->peerAddress() == socket->peerAddress();
+        if (known) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setMaxAllowedIncomingMessageSize(quint64(maxMessageSize));
+        socket->setMaxAllowedIncomingFrameSize(quint64(maxMessageSize));
+        connect(socket, &QWebSocket::textMessageReceived, this, &WebSockets::processTextMessage);
+        connect(socket, &QWebSocket::binaryMessageReceived, this, &WebSockets::processBinaryMessage);
+        connect(socket, &QWebSocket::disconnected, this, &WebSockets::socketDisconnected);
+        m_clients.append(socket);
+        emit connectedStateChanged();
+    }
+}
+
+void WebSockets::processTextMessage(const QString &message)
+{
+    auto *sender = qobject_cast<QWebSocket *>(QObject::sender());
+    for (QWebSocket *client : qAsConst(m_clients)) {
+        if (client != sender)
+            client->sendTextMessage(message);
+    }
+    emit commandReceived(message);
+}
+
+void WebSockets::processBinaryMessage(const QByteArray &message)
+{
+    qDebug() << "Binary message received: " << message.left(64).toHex() << (message.size() > 64 ? "..." : "");
+    if (auto *sender = qobject_cast<QWebSocket *>(QObject::sender()))
+        sender->sendBinaryMessage(message);
+}
+
+void WebSockets::socketDisconnected()
+{
+    auto *sender = qobject_cast<QWebSocket *>(QObject::sender());
+    if (sender && m_clients.removeAll(sender) > 0)
+        sender->deleteLater();
+    emit connectedStateChanged();
+}
+
+void WebSockets::sendMessage(const QString &message)
+{
+    for (QWebSocket *client : qAsConst(m_clients))
+        client->sendTextMessage(message);
+}
+
+QString WebSockets::peerAddressText() const
+{
+    if (m_clients.isEmpty())
+        return QString();
+    return addressText(m_clients.last()->peerAddress());
+}
+
+QString WebSockets::addressText(const QHostAddress &address)
+{
+    QString text = address.toString();
+    // Only an IPv4-mapped IPv6 address loses its prefix; any other IPv6
+    // address is shown in full.
+    const QString mappedPrefix = QStringLiteral("::ffff:");
+    if (text.startsWith(mappedPrefix, Qt::CaseInsensitive) && text.count(QLatin1Char('.')) == 3)
+        text.remove(0, mappedPrefix.size());
+    return text;
+}
+
+QString WebSockets::deviceAddressText()
+{
+    QStringList addresses;
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        const auto flags = interface.flags();
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning)
+            || !(flags & QNetworkInterface::CanBroadcast) || (flags & QNetworkInterface::IsLoopBack)
+            || (flags & QNetworkInterface::IsPointToPoint))
+            continue;
+        const auto entries = interface.addressEntries();
+        for (const QNetworkAddressEntry &entry : entries) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            qDebug().noquote() << entry.ip().toString() + QStringLiteral(" / ") + entry.netmask().toString()
+                    + QStringLiteral(" / ") + interface.name() + QStringLiteral(" / ") + interface.hardwareAddress();
+            addresses.append(entry.ip().toString());
+        }
+    }
+    return addresses.isEmpty() ? QStringLiteral("No connection") : addresses.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,126 @@
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWebSocket>
+#include <QtTest>
+
+// kolvex-console driven through pipes on a fresh data folder: a calculation
+// on the shipped sample lines, the replies in order, the exit at the end of
+// the input, and the WebSocket option.
+class TestConsole : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void calculatesAndAnswersInOrder();
+    void badInputNeverStopsIt();
+    void servesWebSocketClients();
+
+private:
+    QString m_program;
+};
+
+void TestConsole::initTestCase()
+{
+    m_program = QCoreApplication::applicationDirPath() + QStringLiteral("/../kolvex-console");
+    QVERIFY2(QFileInfo::exists(m_program), qPrintable(m_program));
+}
+
+void TestConsole::calculatesAndAnswersInOrder()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"), QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    console.write("#SWAVE;2100\n#EWAVE;2300\n#NUMWNPTS;1001\n#YUNITS;1\n#CALC\n#RESULT;SPEC;CO2\n"
+                  "#RESULT;NUMWNPTS\n#SWAVE;?\n#TEMP;99999\n#RESULT;SPEC;CO\n");
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(console.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(console.readAllStandardOutput()).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 7);   // six replies and the empty text after the last line feed
+    QCOMPARE(lines.at(0), QStringLiteral("READY"));
+    const QStringList co2 = lines.at(1).split(QLatin1Char(';'));
+    QCOMPARE(co2.size(), 1001);
+    double largest = 0.0;
+    for (const QString &value : co2) {
+        bool ok = false;
+        largest = std::max(largest, value.toDouble(&ok));
+        QVERIFY(ok);
+    }
+    QVERIFY(largest > 0.0);
+    QCOMPARE(lines.at(2), QStringLiteral("1001"));
+    QCOMPARE(lines.at(3), QStringLiteral("2100"));
+    QVERIFY(lines.at(4).startsWith(QStringLiteral("TEMP : Parameter out of range. The temperature 99999 K")));
+    QCOMPARE(lines.at(5).split(QLatin1Char(';')).size(), 1001);
+    QVERIFY(lines.at(5) != lines.at(1));
+    QCOMPARE(lines.at(6), QString());
+}
+
+void TestConsole::badInputNeverStopsIt()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"), QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    QByteArray input;
+    input += QByteArray(2 * 1024 * 1024, '#');                 // one long line of empty commands
+    input += "\n\x00\xff\xfe#;;;\n#RESULT\n#RESULT;SPEC\n#MCONC\n#TOTAL;x;y;z\n#SWAV_BIN;\n#DELIMITER\n";
+    input += QByteArray(5 * 1024 * 1024, 'z');                  // a line beyond the limit
+    input += "\n#PATH;?\n";
+    console.write(input);
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(console.readAllStandardOutput()).split(QLatin1Char('\n'));
+    QVERIFY(lines.size() >= 2);
+    QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("1000"));
+    QVERIFY(console.readAllStandardError().contains("was dropped"));
+}
+
+void TestConsole::servesWebSocketClients()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--websocket"),
+                              QStringLiteral("0")});
+    QVERIFY(console.waitForStarted());
+    QByteArray errors;
+    QRegularExpressionMatch match;
+    const QRegularExpression serving(QStringLiteral("Serving WebSocket clients on port (\\d+)"));
+    QTRY_VERIFY_WITH_TIMEOUT((errors += console.readAllStandardError(),
+                              match = serving.match(QString::fromUtf8(errors)), match.hasMatch()),
+                             60000);
+    const QString port = match.captured(1);
+
+    QWebSocket client;
+    QStringList texts;
+    connect(&client, &QWebSocket::textMessageReceived, this, [&texts](const QString &text) { texts.append(text); });
+    QSignalSpy connected(&client, &QWebSocket::connected);
+    client.open(QUrl(QStringLiteral("ws://127.0.0.1:") + port));
+    QVERIFY(connected.wait(10000));
+    client.sendTextMessage(QStringLiteral("#PATH;42#PATH;?"));
+    QTRY_COMPARE_WITH_TIMEOUT(texts, QStringList{"42"}, 20000);
+    // Commands on standard input answer on both channels.
+    console.write("#PATH;?\n");
+    QTRY_COMPARE_WITH_TIMEOUT(texts, (QStringList{"42", "42"}), 20000);
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += console.readAllStandardOutput()).contains("42\n42\n"), 20000);
+    // It keeps serving after the end of its input, until terminated.
+    console.closeWriteChannel();
+    QTest::qWait(300);
+    QCOMPARE(console.state(), QProcess::Running);
+    console.terminate();
+    QVERIFY(console.waitForFinished(20000));
+}
+
+QTEST_GUILESS_MAIN(TestConsole)
+#include "tst_console.moc"

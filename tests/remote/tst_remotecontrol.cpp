@@ -1,0 +1,521 @@
+#include "app/kolvexcore.h"
+#include "calc/instrumentfunction.h"
+#include "calc/spectraset.h"
+#include "data/atmospheremodelset.h"
+#include "data/params.h"
+#include "download/hitranonlinedownloader.h"
+#include "offlinesettings.h"
+#include "remote/remotecontrol.h"
+#include "ui/resultssaver.h"
+#include "ui/spectraresultsqml.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+
+// The command protocol against a real core: framing, every setting and its
+// query, the error replies, reply formats, the binary forms and the RESULT
+// commands after a calculation on the shipped HITRAN sample lines.
+class TestRemoteControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void framing_data();
+    void framing();
+    void setAndQuery_data();
+    void setAndQuery();
+    void errorReplies_data();
+    void errorReplies();
+    void formatAndPrecision();
+    void binaryQueries_data();
+    void binaryQueries();
+    void binarySets();
+    void broadcastSendsSetCommands();
+    void noRepliesWithoutConnection();
+    void receiveBufferIsBounded();
+    void calcWaitsAndResultsFollow();
+    void calcThatCannotStartDoesNotWait();
+    void waitsEndWithoutRedrawAndKeepOrder();
+
+private:
+    QStringList send(const QString &message);
+
+    QTemporaryDir m_folder;
+    KolvexCore *m_core = nullptr;
+    SpectraResultsQml *m_results = nullptr;
+    RemoteControl *m_remote = nullptr;
+    QStringList m_replies;
+};
+
+void TestRemoteControl::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    m_core = new KolvexCore(offlineSettings(m_folder.path()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 30000);
+    m_results = new SpectraResultsQml(nullptr, m_core);
+    // Nothing draws in this test: the assembled curves count as the redrawn plot.
+    connect(m_core, &KolvexCore::updateSpectra, m_core, [this] { m_core->updatePlotInProgress(false); });
+    m_remote = m_core->remoteControl();
+    m_remote->setConsoleOutput([this](const QString &reply) { m_replies.append(reply); });
+}
+
+void TestRemoteControl::cleanupTestCase()
+{
+    delete m_results;
+    delete m_core;
+}
+
+void TestRemoteControl::init()
+{
+    XAxis *axis = m_core->xAxis();
+    axis->setUnits(XAxis::Wavenumber);
+    axis->setMinWavenumber(2000.0);
+    axis->setMaxWavenumber(2300.0);
+    axis->setNumPoints(1001);
+    Params *params = m_core->params();
+    params->setReplyFormat('g');
+    params->setReplyPrecision(8);
+    params->setReplySeparator(QStringLiteral(";"));
+    params->pathConditions().pathLength = 1000.0;
+    params->pathConditions().temperature = 296.0;
+    params->pathConditions().totalPressure = 1.0;
+    params->setLineShapeProfile(1);
+    params->setBroadeningType(2);
+    params->setIntensityThreshold(1e-25);
+    params->setCalcNotSelected(true);
+    m_core->downloader()->setUsage(0);
+    m_core->atmosphereModels()->setCurrentIndex(5);
+    m_core->yAxis()->showTotal = false;
+    m_core->yAxis()->displayedValue = YAxisSettings::AbsorptionQuantities;
+    m_core->yAxis()->yUnits = YAxisSettings::Absorption;
+    m_replies.clear();
+}
+
+QStringList TestRemoteControl::send(const QString &message)
+{
+    m_replies.clear();
+    m_remote->bufferAndProcessCommands(message);
+    return m_replies;
+}
+
+void TestRemoteControl::framing_data()
+{
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("replies");
+    QTest::newRow("set then query") << QStringList{"#SWAVE;2100", "#SWAVE;?"} << QStringList{"2100"};
+    QTest::newRow("two commands in one message")
+        << QStringList{"#SWAVE;1000#EWAVE;3000", "#SWAVE;?#EWAVE;?"} << QStringList{"1000", "3000"};
+    QTest::newRow("text before the first # never runs")
+        << QStringList{"EWAVE;9#SWAVE;?"} << QStringList{"2000"};
+    QTest::newRow("text without # is dropped") << QStringList{"SWAVE;?", "#EWAVE;?"} << QStringList{"2300"};
+    QTest::newRow("split command runs cut short")
+        << QStringList{"#SWAVE;21", "50", "#SWAVE;?"} << QStringList{"21"};
+    QTest::newRow("names ignore case") << QStringList{"#swave;?"} << QStringList{"2000"};
+    QTest::newRow("empty fields are skipped") << QStringList{"#SWAVE;;?"} << QStringList{"2000"};
+    QTest::newRow("line end after the query mark") << QStringList{"#SWAVE;?\r\n"} << QStringList{"2000"};
+    QTest::newRow("delimiter keeps its semicolons")
+        << QStringList{"#DELIMITER;,;", "#DELIMITER;?"} << QStringList{",;"};
+    QTest::newRow("unknown query answers empty") << QStringList{"#NOSUCH;?"} << QStringList{""};
+    QTest::newRow("unknown set answers nothing") << QStringList{"#NOSUCH;1"} << QStringList{};
+    QTest::newRow("molecule by formula") << QStringList{"#MCONC;CO2;412.5", "#MCONC;2;?"} << QStringList{"412.5"};
+    QTest::newRow("formula with lower-case letters")
+        << QStringList{"#MCONC;hocl;0.25", "#MCONC;HOCL;?"} << QStringList{"0.25"};
+}
+
+void TestRemoteControl::framing()
+{
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, replies);
+    m_replies.clear();
+    for (const QString &message : messages)
+        m_remote->bufferAndProcessCommands(message);
+    QCOMPARE(m_replies, replies);
+    QVERIFY(m_remote->bufferedText().isEmpty());
+}
+
+void TestRemoteControl::setAndQuery_data()
+{
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("SWAVE") << "#SWAVE;2050.5" << "#SWAVE;?" << "2050.5";
+    QTest::newRow("EWAVE") << "#EWAVE;2250" << "#EWAVE;?" << "2250";
+    QTest::newRow("NUMWNPTS") << "#NUMWNPTS;501" << "#NUMWNPTS;?" << "501";
+    QTest::newRow("PATH") << "#PATH;12.5" << "#PATH;?" << "12.5";
+    QTest::newRow("TPRES") << "#TPRES;0.5" << "#TPRES;?" << "0.5";
+    QTest::newRow("TEMP") << "#TEMP;250" << "#TEMP;?" << "250";
+    QTest::newRow("USEBAROM") << "#USEBAROM;1" << "#USEBAROM;?" << "1";
+    QTest::newRow("USETHERM") << "#USETHERM;5" << "#USETHERM;?" << "1";
+    QTest::newRow("USEHUMID") << "#USEHUMID;1" << "#USEHUMID;?" << "1";
+    QTest::newRow("USESENSTAG") << "#USESENSTAG;1" << "#USESENSTAG;?" << "1";
+    QTest::newRow("SMPLPERIOD") << "#SMPLPERIOD;300" << "#SMPLPERIOD;?" << "300";
+    QTest::newRow("SMPLSTOAVG") << "#SMPLSTOAVG;7" << "#SMPLSTOAVG;?" << "7";
+    QTest::newRow("HITOPT") << "#HITOPT;2" << "#HITOPT;?" << "2";
+    QTest::newRow("LSHAPE") << "#LSHAPE;3" << "#LSHAPE;?" << "3";
+    QTest::newRow("LSHAPE not a number reads 0") << "#LSHAPE;x" << "#LSHAPE;?" << "0";
+    QTest::newRow("LTHRESH") << "#LTHRESH;1e-23" << "#LTHRESH;?" << "1e-23";
+    QTest::newRow("LWINGSAT") << "#LWINGSAT;25" << "#LWINGSAT;?" << "25";
+    QTest::newRow("LWINGABS") << "#LWINGABS;2.5" << "#LWINGABS;?" << "2.5";
+    QTest::newRow("LBROAD") << "#LBROAD;1" << "#LBROAD;?" << "1";
+    QTest::newRow("LSHIFTUSE") << "#LSHIFTUSE;0" << "#LSHIFTUSE;?" << "0";
+    QTest::newRow("INSTRFUNCT") << "#INSTRFUNCT;4" << "#INSTRFUNCT;?" << "4";
+    QTest::newRow("INSTRRES") << "#INSTRRES;0.5" << "#INSTRRES;?" << "0.5";
+    QTest::newRow("INSTRWING") << "#INSTRWING;7" << "#INSTRWING;?" << "7";
+    QTest::newRow("ATMMODEL") << "#ATMMODEL;2" << "#ATMMODEL;?" << "2";
+    QTest::newRow("ALLCALC") << "#ALLCALC;0" << "#ALLCALC;?" << "0";
+    QTest::newRow("PREC") << "#PREC;4" << "#PREC;?" << "4";
+    QTest::newRow("YPARAM") << "#YPARAM;1" << "#YPARAM;?" << "1";
+    QTest::newRow("YUNITS") << "#YUNITS;1" << "#YUNITS;?" << "1";
+    QTest::newRow("MCONC") << "#MCONC;2;400" << "#MCONC;2;?" << "400";
+    QTest::newRow("MSEL") << "#MSEL;3;0" << "#MSEL;3;?" << "0";
+    QTest::newRow("FORMAT") << "#FORMAT;E" << "#FORMAT;?" << "E";
+    QTest::newRow("DELIMITER") << "#DELIMITER;\t" << "#DELIMITER;?" << "\t";
+}
+
+void TestRemoteControl::setAndQuery()
+{
+    QFETCH(QString, set);
+    QFETCH(QString, query);
+    QFETCH(QString, expected);
+    QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
+    QCOMPARE(send(set), QStringList());
+    QCOMPARE(updated.count(), 1);
+    QCOMPARE(send(query), QStringList{expected});
+}
+
+void TestRemoteControl::errorReplies_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("state");   // a query whose answer must not change
+    QTest::addColumn<QStringList>("replies");
+    const QString range = QStringLiteral(" : Parameter out of range. ");
+    QTest::newRow("FORMAT") << "#FORMAT;x" << "#FORMAT;?"
+                            << QStringList{"FORMAT : Parameter out of range. Allowed values:  e, E, f, g, G."};
+    QTest::newRow("LSHAPE 4") << "#LSHAPE;4" << "#LSHAPE;?" << QStringList{"LSHAPE" + range + "Allowed values: 0 to 3."};
+    QTest::newRow("LSHAPE 260") << "#LSHAPE;260" << "#LSHAPE;?"
+                                << QStringList{"LSHAPE" + range + "Allowed values: 0 to 3."};
+    QTest::newRow("LSHAPE 257 is not profile 1")
+        << "#LSHAPE;257" << "#LSHAPE;?" << QStringList{"LSHAPE" + range + "Allowed values: 0 to 3."};
+    QTest::newRow("HITOPT") << "#HITOPT;3" << "#HITOPT;?" << QStringList{"HITOPT" + range + "Allowed values: 0 to 2."};
+    QTest::newRow("LBROAD") << "#LBROAD;3" << "#LBROAD;?" << QStringList{"LBROAD" + range + "Allowed values: 0 to 2."};
+    QTest::newRow("INSTRFUNCT") << "#INSTRFUNCT;8" << "#INSTRFUNCT;?"
+                                << QStringList{"INSTRFUNCT" + range + "Allowed values: 0 to 7."};
+    QTest::newRow("ATMMODEL") << "#ATMMODEL;6" << "#ATMMODEL;?" << QStringList{"ATMMODEL" + range + "Allowed values: 0 to 5."};
+    QTest::newRow("YPARAM") << "#YPARAM;2" << "#YPARAM;?" << QStringList{"YPARAM" + range + "Allowed values: 0 and 1."};
+    QTest::newRow("YUNITS") << "#YUNITS;4" << "#YUNITS;?" << QStringList{"YUNITS" + range + "Allowed values: 0 to 3."};
+    QTest::newRow("negative PATH") << "#PATH;-5" << "#PATH;?"
+                                   << QStringList{"PATH" + range + "Parameter values have to be >= 0."};
+    QTest::newRow("zero PATH") << "#PATH;0" << "#PATH;?"
+                               << QStringList{"PATH" + range + "The path length must be a positive number."};
+    QTest::newRow("zero TPRES") << "#TPRES;0" << "#TPRES;?"
+                                << QStringList{"TPRES" + range + "The total pressure must be a positive number."};
+    QTest::newRow("TEMP beyond the partition sums") << "#TEMP;9000" << "#TEMP;?"
+                                                    << QStringList{"TEMP" + range + "The temperature 9000 K"};
+    QTest::newRow("EWAVE beyond 50000") << "#EWAVE;60000" << "#EWAVE;?"
+                                        << QStringList{"EWAVE" + range + "The spectral range must lie within 0 to 50000 cm-1."};
+    QTest::newRow("SWAVE above the end") << "#SWAVE;2400" << "#SWAVE;?"
+                                         << QStringList{"SWAVE" + range + "The end of the spectral range must be above its start."};
+    QTest::newRow("EWAVE below start") << "#EWAVE;1000" << "#EWAVE;?"
+                                       << QStringList{"EWAVE" + range + "The end of the spectral range must be above its start."};
+    QTest::newRow("one grid point") << "#NUMWNPTS;1" << "#NUMWNPTS;?"
+                                    << QStringList{"NUMWNPTS" + range + "The number of points must be from 2 to 1000000."};
+    QTest::newRow("too many grid points") << "#NUMWNPTS;99999999999" << "#NUMWNPTS;?"
+                                          << QStringList{"NUMWNPTS" + range + "The number of points must be from 2 to 1000000."};
+    QTest::newRow("infinite threshold") << "#LTHRESH;inf" << "#LTHRESH;?"
+                                        << QStringList{"LTHRESH" + range + "The value must be a finite number."};
+    QTest::newRow("molecule 0") << "#MCONC;0;10" << "#MCONC;1;?"
+                                << QStringList{"MCONC" + range + "The molecule index has to be >= 1."};
+    QTest::newRow("molecule beyond the list") << "#MSEL;500;0" << "#MSEL;1;?"
+                                              << QStringList{"MSEL" + range + "The molecule index has to be <= "};
+    QTest::newRow("unknown molecule") << "#MCONC;XYZ;10" << "#MCONC;1;?"
+                                      << QStringList{"MCONC" + range + "The molecule index has to be >= 1."};
+    QTest::newRow("negative concentration") << "#MCONC;2;-1" << "#MCONC;2;?"
+                                            << QStringList{"MCONC" + range + "A concentration must be zero or a positive number."};
+    QTest::newRow("empty delimiter") << "#DELIMITER" << "#DELIMITER;?"
+                                     << QStringList{"DELIMITER" + range + "The delimiter must not be empty."};
+    QTest::newRow("zero sampling period") << "#SMPLPERIOD;0" << "#SMPLPERIOD;?"
+                                          << QStringList{"SMPLPERIOD" + range + "Allowed values: 1 and above."};
+    QTest::newRow("spectrum of an unknown name")
+        << "#RESULT;SPEC;XYZ" << "#PATH;?"
+        << QStringList{QStringLiteral("RESULT;SPEC : String parameter unknown. Allowed values: TOTAL, INSTR or the "
+                                      "molecule chemical formula."),
+                       QString()};
+    QTest::newRow("spectrum index -2") << "#RESULT;SPEC;-2" << "#PATH;?"
+                                       << QStringList{QStringLiteral("RESULT;SPEC : Index out of range. Allowed values: -1 to "), QString()};
+    QTest::newRow("molecule query beyond the list") << "#MCONC;77;?" << "#PATH;?"
+                                                    << QStringList{QStringLiteral("MCONC : Index out of range. Allowed values: 1 to "), QString()};
+}
+
+void TestRemoteControl::errorReplies()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, state);
+    QFETCH(QStringList, replies);
+    const QStringList before = send(state);
+    const QStringList got = send(message);
+    QCOMPARE(got.size(), replies.size());
+    for (int i = 0; i < replies.size(); ++i)
+        QVERIFY2(got.at(i).startsWith(replies.at(i)), qPrintable(got.join(QLatin1Char('|'))));
+    // A complete message ends where the expected text ends, or in the count of
+    // molecules where the expectation stops short.
+    for (int i = 0; i < replies.size(); ++i) {
+        if (!replies.at(i).endsWith(QLatin1Char(' ')) && !replies.at(i).endsWith(QLatin1String(" K")))
+            QCOMPARE(got.at(i), replies.at(i));
+    }
+    QCOMPARE(send(state), before);
+}
+
+void TestRemoteControl::formatAndPrecision()
+{
+    m_core->params()->pathConditions().totalPressure = 0.123456789;
+    QCOMPARE(send("#TPRES;?"), QStringList{"0.12345679"});
+    QCOMPARE(send("#FORMAT;f#PREC;2#SWAVE;?#TPRES;?"), (QStringList{"2000.00", "0.12"}));
+    QCOMPARE(send("#FORMAT;e#PREC;3#SWAVE;?"), QStringList{"2.000e+03"});
+    QCOMPARE(send("#FORMAT;G#PREC;300"), QStringList{"PREC : Parameter out of range. Allowed values: 0 to 255."});
+    QCOMPARE(send("#PREC;?#FORMAT;?"), (QStringList{"3", "G"}));
+    // Integers keep their plain form whatever the format.
+    QCOMPARE(send("#NUMWNPTS;?#LSHAPE;?"), (QStringList{"1001", "1"}));
+}
+
+static QByteArray doubleBytes(double value)
+{
+    QByteArray bytes(8, Qt::Uninitialized);
+    qToLittleEndian<double>(value, bytes.data());
+    return bytes;
+}
+
+static QByteArray int32Bytes(qint32 value)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToLittleEndian<qint32>(value, bytes.data());
+    return bytes;
+}
+
+void TestRemoteControl::binaryQueries_data()
+{
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("start in cm-1") << int(XAxis::Wavenumber) << "SWAV_BIN" << doubleBytes(2000.0);
+    QTest::newRow("end in cm-1") << int(XAxis::Wavenumber) << "EWAV_BIN" << doubleBytes(2300.0);
+    QTest::newRow("start in micron is the end") << int(XAxis::WavelengthMicron) << "SWAV_BIN" << doubleBytes(10000.0 / 2300.0);
+    QTest::newRow("end in micron is the start") << int(XAxis::WavelengthMicron) << "EWAV_BIN" << doubleBytes(10000.0 / 2000.0);
+    QTest::newRow("start in nm") << int(XAxis::WavelengthNm) << "SWAV_BIN" << doubleBytes(1e7 / 2300.0);
+    QTest::newRow("start in Hz") << int(XAxis::FrequencyHz) << "SWAV_BIN" << doubleBytes(2000.0 * 29979245800.0);
+    QTest::newRow("grid points") << int(XAxis::Wavenumber) << "NWPO_BIN" << int32Bytes(1001);
+    QTest::newRow("path") << int(XAxis::Wavenumber) << "PATH_BIN" << doubleBytes(1000.0);
+    QTest::newRow("temperature") << int(XAxis::Wavenumber) << "TEMP_BIN" << doubleBytes(296.0);
+    QTest::newRow("profile widened to int32") << int(XAxis::Wavenumber) << "LPRO_BIN" << int32Bytes(1);
+    QTest::newRow("flag as one byte") << int(XAxis::Wavenumber) << "CFAM_BIN" << QByteArray(1, '\1');
+    QTest::newRow("atmosphere") << int(XAxis::Wavenumber) << "AAMO_BIN" << int32Bytes(5);
+    QTest::newRow("grid has no bytes") << int(XAxis::Wavenumber) << "GWGR_BIN" << QByteArray();
+    QTest::newRow("unknown code") << int(XAxis::Wavenumber) << "XXXX_BIN" << QByteArray();
+}
+
+void TestRemoteControl::binaryQueries()
+{
+    QFETCH(int, unit);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, expected);
+    m_core->xAxis()->setUnits(quint8(unit));
+    m_core->params()->setCalcNotSelected(true);
+    m_core->atmosphereModels()->setCurrentIndex(5);
+    QCOMPARE(m_remote->queryBinaryValue(name, 0), expected);
+    // On the text channel the bytes travel as far as they survive as UTF-8.
+    QCOMPARE(send("#" + name + ";?"), QStringList{QString::fromUtf8(expected.constData(), expected.size())});
+}
+
+void TestRemoteControl::binarySets()
+{
+    Params *params = m_core->params();
+    m_remote->applyBinarySetting(QStringLiteral("PATH_BIN"), doubleBytes(5.5), 0);
+    QCOMPARE(params->pathConditions().pathLength, 5.5);
+    // The end of the range comes as int32, or as double when long enough.
+    m_remote->applyBinarySetting(QStringLiteral("EWAV_BIN"), int32Bytes(2200), 0);
+    QCOMPARE(m_core->xAxis()->maxWavenumber(), 2200.0);
+    m_remote->applyBinarySetting(QStringLiteral("EWAV_BIN"), doubleBytes(2210.5), 0);
+    QCOMPARE(m_core->xAxis()->maxWavenumber(), 2210.5);
+    // A payload shorter than its type reads as 0.
+    m_remote->applyBinarySetting(QStringLiteral("LWCS_BIN"), QByteArray("\x07\x01", 2), 0);
+    QCOMPARE(params->lineWingHalfwidths(), 0);
+    // Binary sets are checked like text ones.
+    m_replies.clear();
+    m_remote->applyBinarySetting(QStringLiteral("LPRO_BIN"), QByteArray(1, '\x09'), 0);
+    QCOMPARE(params->lineShapeProfile(), 1);
+    QCOMPARE(m_replies, QStringList{"LPRO_BIN : Parameter out of range. Allowed values: 0 to 3."});
+    m_replies.clear();
+    m_remote->applyBinarySetting(QStringLiteral("PATH_BIN"), QByteArray("ab"), 0);
+    QCOMPARE(params->pathConditions().pathLength, 5.5);
+    QCOMPARE(m_replies.size(), 1);
+    // Through the text channel: one byte of value 2 picks profile 2; the first
+    // molecule's selection follows an int32 payload.
+    QCOMPARE(send(QStringLiteral("#LPRO_BIN;\x02")), QStringList());
+    QCOMPARE(params->lineShapeProfile(), 2);
+    send(QStringLiteral("#MSEL_BIN;") + QString::fromLatin1(int32Bytes(0).constData(), 4));
+    QCOMPARE(params->molecule(0).selected, false);
+    send(QStringLiteral("#MSEL_BIN;") + QString::fromLatin1(int32Bytes(1).constData(), 4));
+    QCOMPARE(params->molecule(0).selected, true);
+    send(QStringLiteral("#UBSE_BIN;\x01"));
+    QCOMPARE(m_remote->sensorSettings()->useBarometer, true);
+    QCOMPARE(send("#UBSE_BIN;?"), QStringList{QString(QChar(1))});
+    send(QStringLiteral("#UBSE_BIN;") + QChar(0));
+    QCOMPARE(send("#UBSE_BIN;?"), QStringList{QString(QChar(0))});
+    // A double whose first byte is 0 arrives whole.
+    QCOMPARE(send("#NWPO_BIN;?").value(0).size(), 4);
+}
+
+void TestRemoteControl::broadcastSendsSetCommands()
+{
+    m_remote->setBroadcastManualInput(false);
+    m_remote->broadcastValue(QStringLiteral("PATH"), 0);
+    QCOMPARE(m_replies, QStringList());
+    m_remote->setBroadcastManualInput(true);
+    m_core->params()->pathConditions().concentrations[1] = 415.0;
+    m_remote->broadcastValue(QStringLiteral("PATH"), 0);
+    m_remote->broadcastValue(QStringLiteral("MCONC"), 2);
+    m_remote->broadcastValue(QStringLiteral("RESULT;PATH"), 0);
+    m_remote->setBroadcastManualInput(false);
+    QCOMPARE(m_replies, (QStringList{"#PATH;1000", "#MCONC;2;415"}));
+}
+
+void TestRemoteControl::noRepliesWithoutConnection()
+{
+    RemoteControl remote(nullptr, 0);
+    remote.setParams(m_core->params());
+    QSignalSpy updated(&remote, &RemoteControl::valuesUpdated);
+    remote.bufferAndProcessCommands(QStringLiteral("#PATH;3"));
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 1000.0);
+    QVERIFY(!remote.isConnected());
+}
+
+void TestRemoteControl::receiveBufferIsBounded()
+{
+    const QString huge(RemoteControl::maxBufferLength + 1, QLatin1Char('x'));
+    QCOMPARE(send(huge), QStringList{"The receive buffer is full; the message was dropped."});
+    QVERIFY(m_remote->bufferedText().isEmpty());
+    // Text that never forms a command is not kept.
+    for (int i = 0; i < 100; ++i)
+        m_remote->bufferAndProcessCommands(QString(1000, QLatin1Char('y')) + QStringLiteral("#NOSUCH;1"));
+    QVERIFY(m_remote->bufferedText().isEmpty());
+    QCOMPARE(send("#SWAVE;?"), QStringList{"2000"});
+}
+
+void TestRemoteControl::calcWaitsAndResultsFollow()
+{
+    QCOMPARE(send("#SWAVE;2100#EWAVE;2300#NUMWNPTS;501#PATH;1000#YUNITS;1#INSTRFUNCT;3"), QStringList());
+    // The calculation, READY and the results in one message, in this order.
+    const QStringList replies = send("#CALC#RESULT;NUMWNPTS#RESULT;SWAVE#RESULT;EWAVE#RESULT;PATH#RESULT;MCONC;5");
+    QCOMPARE(replies, (QStringList{"READY", "501", "2100", "2300", "1000",
+                                   m_remote->queryValue(QStringLiteral("MCONC"), 5, true)}));
+    QVERIFY(!m_core->calculationIsRunning());
+
+    const QStringList grid = send("#RESULT;WNGRID").value(0).split(QLatin1Char(';'));
+    QCOMPARE(grid.size(), 501);
+    QCOMPARE(grid.first(), QStringLiteral("2100"));
+    QCOMPARE(grid.at(250), QStringLiteral("2200"));
+
+    // CO's spectrum is CO's optical depth, not CO2's, which follows it in the table.
+    const QStringList co = send("#RESULT;SPEC;CO").value(0).split(QLatin1Char(';'));
+    QCOMPARE(co.size(), 501);
+    const std::vector<double> &tau = m_core->spectra()->molecules[4].opticalDepth.values;
+    double largest = 0.0;
+    for (int i = 0; i < 501; ++i) {
+        QCOMPARE(co.at(i).toDouble(), QString::number(tau[std::size_t(i)], 'g', 8).toDouble());
+        largest = std::max(largest, tau[std::size_t(i)]);
+    }
+    QVERIFY(largest > 1e-6);
+    const QStringList co2 = send("#RESULT;SPEC;2").value(0).split(QLatin1Char(';'));
+    QCOMPARE(co2.size(), 501);
+    QVERIFY(co2 != co);
+
+    // The total needs the total display: the command switches it on and waits.
+    QCOMPARE(send("#TOTAL;?"), QStringList{"0"});
+    const QStringList total = send("#RESULT;SPEC;TOTAL").value(0).split(QLatin1Char(';'));
+    QCOMPARE(total.size(), 501);
+    QCOMPARE(send("#TOTAL;?"), QStringList{"1"});
+    const std::vector<double> &totalTau = m_core->spectra()->opticalDepthTotal.values;
+    QCOMPARE(total.at(100).toDouble(), QString::number(totalTau[100], 'g', 8).toDouble());
+    const QStringList instr = send("#RESULT;SPEC;INSTR").value(0).split(QLatin1Char(';'));
+    QCOMPARE(instr.size(), 501);
+    QVERIFY(instr != total);
+    // Back to a molecule: the display returns to molecules.
+    QCOMPARE(send("#RESULT;SPEC;CO").value(0).split(QLatin1Char(';')), co);
+    QCOMPARE(send("#TOTAL;?"), QStringList{"0"});
+
+    // The cross-section total is found under its own title.
+    send("#YUNITS;0");
+    const QStringList xsect = send("#RESULT;SPEC;0");
+    QCOMPARE(xsect.size(), 1);
+    QCOMPARE(xsect.first().split(QLatin1Char(';')).size(), 501);
+    // A molecule that was not calculated has no column.
+    send("#TOTAL;0#YUNITS;1");
+    const QStringList missing = send("#RESULT;SPEC;HOCL");
+    QCOMPARE(missing.size(), 2);
+    QVERIFY(missing.first().startsWith(QStringLiteral("HOCl : The requested molecular spectrum")));
+    QCOMPARE(missing.last(), QString());
+}
+
+void TestRemoteControl::calcThatCannotStartDoesNotWait()
+{
+    m_core->xAxis()->setMaxWavenumber(1000.0);   // below the start: no grid
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(send("#CALC"), QStringList{"CALC : The end of the spectral range must be above its start."});
+    QVERIFY(timer.elapsed() < 2000);
+    QVERIFY(!m_core->calculationIsRunning());
+}
+
+// Nothing redraws here and no READY comes: the waits still end, and text
+// received during a wait runs after it, in order.
+void TestRemoteControl::waitsEndWithoutRedrawAndKeepOrder()
+{
+    RemoteControl remote(nullptr, 0);
+    YAxisSettings axis;
+    remote.setYAxis(&axis);
+    QStringList replies;
+    remote.setConsoleOutput([&replies](const QString &reply) { replies.append(reply); });
+    remote.setReadyGrace(100);
+    QSignalSpy shown(&remote, &RemoteControl::showTotalChanged);
+    QElapsedTimer timer;
+    timer.start();
+    remote.bufferAndProcessCommands(QStringLiteral("#TOTAL;1#TOTAL;?"));
+    QVERIFY(timer.elapsed() >= 100);
+    QVERIFY(timer.elapsed() < 5000);
+    QCOMPARE(replies, QStringList{"1"});
+    QCOMPARE(shown.count(), 1);
+
+    bool running = false;
+    remote.setCalculationProbe([&running] { return running; });
+    connect(&remote, &RemoteControl::calculate, this, [&running] {
+        running = true;
+        QTimer::singleShot(300, [&running] { running = false; });
+    });
+    bool queuedDuringWait = false;
+    QTimer::singleShot(50, this, [&] {
+        queuedDuringWait = remote.waiting();
+        remote.bufferAndProcessCommands(QStringLiteral("#TOTAL;0#TOTAL;?"));
+        queuedDuringWait = queuedDuringWait && replies.isEmpty();
+    });
+    replies.clear();
+    timer.restart();
+    remote.bufferAndProcessCommands(QStringLiteral("#CALC#TOTAL;?"));
+    QVERIFY(timer.elapsed() >= 300);
+    QVERIFY(timer.elapsed() < 5000);
+    QVERIFY(queuedDuringWait);
+    QCOMPARE(replies, (QStringList{"1", "0"}));
+    QVERIFY(!remote.busy());
+}
+
+QTEST_GUILESS_MAIN(TestRemoteControl)
+#include "tst_remotecontrol.moc"

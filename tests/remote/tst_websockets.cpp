@@ -1,0 +1,258 @@
+#include "app/kolvexcore.h"
+#include "data/params.h"
+#include "offlinesettings.h"
+#include "remote/remotecontrol.h"
+#include "remote/remotecontrolqml.h"
+#include "remote/websockets.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWebSocket>
+#include <QtTest>
+
+// The WebSocket transport with real clients over loopback: replies, relay to
+// the other clients, binary echo, one connection per address, the connected
+// test and the address texts.
+class TestWebSockets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void repliesAndRelayBetweenTwoClients();
+    void binaryMessagesAreEchoed();
+    void secondConnectionFromAnAddressIsRefused();
+    void disconnectEndsTheConnection();
+    void addressText_data();
+    void addressText();
+    void viewObjectFollowsTheServer();
+    void randomMessagesNeverStopIt();
+
+private:
+    struct Client
+    {
+        QWebSocket socket;
+        QStringList texts;
+        QList<QByteArray> binaries;
+    };
+    std::unique_ptr<Client> connectClient(const QString &host);
+
+    QTemporaryDir m_folder;
+    KolvexCore *m_core = nullptr;
+    RemoteControl *m_remote = nullptr;
+    quint16 m_port = 0;
+};
+
+void TestWebSockets::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    m_core = new KolvexCore(offlineSettings(m_folder.path()));
+    m_remote = m_core->remoteControl();
+}
+
+void TestWebSockets::cleanupTestCase()
+{
+    delete m_core;
+}
+
+void TestWebSockets::init()
+{
+    // Both loopbacks are served, so that two clients have two addresses.
+    m_remote->webSockets()->setListenAll(true);
+    m_remote->webSockets()->setPort(0);
+    m_remote->setCommunicationMode(RemoteControl::WebSocketMode);
+    QVERIFY(m_remote->webSockets()->isListening());
+    m_port = m_remote->webSockets()->serverPort();
+    QVERIFY(m_port != 0);
+    m_core->params()->pathConditions().pathLength = 1000.0;
+}
+
+void TestWebSockets::cleanup()
+{
+    m_remote->setCommunicationMode(RemoteControl::NoCommunication);
+}
+
+std::unique_ptr<TestWebSockets::Client> TestWebSockets::connectClient(const QString &host)
+{
+    auto client = std::make_unique<Client>();
+    Client *raw = client.get();
+    connect(&client->socket, &QWebSocket::textMessageReceived, this, [raw](const QString &text) { raw->texts.append(text); });
+    connect(&client->socket, &QWebSocket::binaryMessageReceived, this,
+            [raw](const QByteArray &bytes) { raw->binaries.append(bytes); });
+    QSignalSpy connected(&client->socket, &QWebSocket::connected);
+    client->socket.open(QUrl(QStringLiteral("ws://%1:%2").arg(host).arg(m_port)));
+    if (!connected.wait(5000))
+        return nullptr;
+    return client;
+}
+
+void TestWebSockets::repliesAndRelayBetweenTwoClients()
+{
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    QTRY_COMPARE(m_remote->webSockets()->peerAddressText(), QStringLiteral("127.0.0.1"));
+    QVERIFY(m_remote->isConnected());
+    auto b = connectClient(QStringLiteral("[::1]"));
+    if (!b)
+        QSKIP("No IPv6 loopback on this machine");
+    QTRY_COMPARE(m_remote->webSockets()->clientCount(), 2);
+    QCOMPARE(m_remote->webSockets()->peerAddressText(), QStringLiteral("::1"));
+
+    QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
+    a->socket.sendTextMessage(QStringLiteral("#PATH;250"));
+    a->socket.sendTextMessage(QStringLiteral("#PATH;?"));
+    // B sees A's commands unchanged, then the reply; A sees only the reply.
+    QTRY_COMPARE(b->texts, (QStringList{"#PATH;250", "#PATH;?", "250"}));
+    QTRY_COMPARE(a->texts, QStringList{"250"});
+    QCOMPARE(updated.count(), 1);
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 250.0);
+
+    b->socket.sendTextMessage(QStringLiteral("#LSHAPE;9"));
+    QTRY_COMPARE(a->texts.size(), 3);
+    QCOMPARE(a->texts.mid(1), (QStringList{"#LSHAPE;9", "LSHAPE : Parameter out of range. Allowed values: 0 to 3."}));
+}
+
+void TestWebSockets::binaryMessagesAreEchoed()
+{
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
+    const QByteArray bytes("#PATH;5\x00\xff\x80", 10);
+    a->socket.sendBinaryMessage(bytes);
+    QTRY_COMPARE(a->binaries.size(), 1);
+    QCOMPARE(a->binaries.first(), bytes);
+    QCOMPARE(a->texts, QStringList());
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 1000.0);
+}
+
+void TestWebSockets::secondConnectionFromAnAddressIsRefused()
+{
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    QTRY_COMPARE(m_remote->webSockets()->clientCount(), 1);
+    QWebSocket second;
+    QSignalSpy closed(&second, &QWebSocket::disconnected);
+    second.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_port)));
+    QVERIFY(closed.wait(5000));
+    QCOMPARE(m_remote->webSockets()->clientCount(), 1);
+    a->socket.sendTextMessage(QStringLiteral("#PATH;?"));
+    QTRY_COMPARE(a->texts, QStringList{"1000"});
+}
+
+void TestWebSockets::disconnectEndsTheConnection()
+{
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    QTRY_VERIFY(m_remote->isConnected());
+    QSignalSpy state(m_remote->webSockets(), &WebSockets::connectedStateChanged);
+    a->socket.close();
+    QTRY_VERIFY(!m_remote->isConnected());
+    QVERIFY(state.count() >= 1);
+    QVERIFY(m_remote->webSockets()->peerAddressText().isEmpty());
+    QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
+    m_remote->bufferAndProcessCommands(QStringLiteral("#PATH;3"));
+    QCOMPARE(updated.count(), 0);
+    // Another mode closes the server and drops its clients.
+    auto b = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(b);
+    QTRY_COMPARE(m_remote->webSockets()->clientCount(), 1);
+    QSignalSpy dropped(&b->socket, &QWebSocket::disconnected);
+    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
+    QVERIFY(!m_remote->webSockets()->isListening());
+    QVERIFY(dropped.wait(5000));
+    QVERIFY(!m_remote->isConnected());
+}
+
+void TestWebSockets::addressText_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("IPv4-mapped") << "::ffff:192.168.1.5" << "192.168.1.5";
+    QTest::newRow("IPv4") << "10.0.0.2" << "10.0.0.2";
+    QTest::newRow("IPv6 loopback") << "::1" << "::1";
+    QTest::newRow("IPv6 with f digits") << "fe80::ff:1f" << "fe80::ff:1f";
+    QTest::newRow("IPv6 ending in ffff") << "2001:db8::ffff:1" << "2001:db8::ffff:1";
+}
+
+void TestWebSockets::addressText()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, text);
+    QCOMPARE(WebSockets::addressText(QHostAddress(address)), text);
+}
+
+void TestWebSockets::viewObjectFollowsTheServer()
+{
+    m_remote->setCommunicationMode(RemoteControl::NoCommunication);
+    RemoteControlQml view(nullptr, m_remote);
+    QCOMPARE(view.communicationMode(), 0);
+    QCOMPARE(view.connectButtonText(), QStringLiteral("  Connect  "));
+    QCOMPARE(view.connectedString(), QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"));
+    QVERIFY(!view.kolvexDeviceIpAddress().isEmpty());
+    QSignalSpy modeChanged(&view, &RemoteControlQml::communicationModeChanged);
+    view.setCommunicationMode(0);
+    QCOMPARE(modeChanged.count(), 0);
+    view.setCommunicationMode(3);
+    QCOMPARE(modeChanged.count(), 1);
+    QVERIFY(m_remote->webSockets()->isListening());
+    // A new port restarts the server there.
+    view.setPortNumber(QStringLiteral("0"));
+    m_port = m_remote->webSockets()->serverPort();
+    QVERIFY(m_port != 0);
+    QSignalSpy peer(&view, &RemoteControlQml::remoteDeviceIpAddressChanged);
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    QTRY_COMPARE(view.remoteDeviceIpAddress(), QStringLiteral("127.0.0.1"));
+    QVERIFY(peer.count() >= 1);
+    view.sendMessage(QStringLiteral("hello"));
+    QTRY_COMPARE(a->texts, QStringList{"hello"});
+    view.setConnectedToBluetoothServer(QStringLiteral("pad"));
+    QCOMPARE(view.connectedString(), QStringLiteral("Connected device: pad"));
+    view.setDisconnectedFromBluetoothServer(QStringLiteral("pad"));
+    QCOMPARE(view.connectedString(), QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"));
+}
+
+// Random bytes, random commands and fields, cut-off commands: afterwards the
+// server still answers, and nothing waits in the buffer. (bench_remote runs
+// the same with 10 000 messages.)
+void TestWebSockets::randomMessagesNeverStopIt()
+{
+    static const QStringList names = {"SWAVE", "EWAVE", "NUMWNPTS", "PATH", "TEMP", "LSHAPE", "PREC", "FORMAT",
+                                      "DELIMITER", "MCONC", "MSEL", "RESULT", "YUNITS", "SWAV_BIN", "LPRO_BIN",
+                                      "MCON_BIN", "NOSUCH", ""};
+    static const QStringList fields = {"?", "SPEC", "WNGRID", "CO", "-1", "0", "3", "256", "-5", "inf", "nan", "x",
+                                       "", "2100.5", "1000001", "e"};
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    QRandomGenerator random(6);
+    for (int i = 0; i < 400; ++i) {
+        QString message;
+        if (i % 3 == 0) {
+            QByteArray bytes(random.bounded(1, 100), Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            message = QString::fromLatin1(bytes.constData(), bytes.size());
+        } else {
+            message = QStringLiteral("#") + names.at(random.bounded(names.size()));
+            for (int f = random.bounded(4); f > 0; --f)
+                message += QStringLiteral(";") + fields.at(random.bounded(fields.size()));
+            if (i % 3 == 2)
+                message.truncate(random.bounded(1, message.size() + 1));
+        }
+        a->socket.sendTextMessage(message);
+    }
+    a->socket.sendTextMessage(QStringLiteral("#FORMAT;g#PREC;8#PATH;321#PATH;?"));
+    QTRY_VERIFY_WITH_TIMEOUT(a->texts.contains(QStringLiteral("321")), 30000);
+    QCOMPARE(a->texts.last(), QStringLiteral("321"));
+    QVERIFY(m_remote->bufferedText().isEmpty());
+    QVERIFY(m_remote->isConnected());
+}
+
+QTEST_GUILESS_MAIN(TestWebSockets)
+#include "tst_websockets.moc"
