@@ -97,6 +97,7 @@ private slots:
     void manualChangeReachesThePeer_data();
     void manualChangeReachesThePeer();
     void nothingIsSentWithBroadcastOff();
+    void calcIsSentToThePeer();
     void peerChangesAreNotEchoed_data();
     void peerChangesAreNotEchoed();
 
@@ -465,6 +466,17 @@ void TestConnectScreen::nothingIsSentWithBroadcastOff()
     // A message from the peer still gets its reply.
     m_peer->sendTextMessage(QStringLiteral("#PATH;?"));
     QTRY_COMPARE(m_received, QStringList{m_remote->queryValue(QStringLiteral("PATH"), 0, false)});
+}
+
+void TestConnectScreen::calcIsSentToThePeer()
+{
+    QVERIFY(connectPeer());
+    click(findControl(m_window, QStringLiteral("calcButton")));
+    // The peer is told to calculate at once, then hears when this device is done.
+    QTRY_VERIFY(!m_received.isEmpty());
+    QCOMPARE(m_received.first(), QStringLiteral("#CALC;"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 60000);
+    QTRY_COMPARE(m_received, (QStringList{QStringLiteral("#CALC;"), QStringLiteral("READY")}));
 }
 
 void TestConnectScreen::peerChangesAreNotEchoed_data()
