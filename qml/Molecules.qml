@@ -75,6 +75,7 @@ ScreenBase {
                     }
                 }
                 Rectangle {
+                    objectName: "moleculeColor" + row.moleculeNumber
                     width: 34
                     height: 26
                     radius: 4
