@@ -24,6 +24,8 @@ ScreenBase {
                 onClicked: {
                     atmListViewModel.assignNewValues()
                     molListViewModel.updatePartPress()
+                    // The peer applies the same model to its own path settings.
+                    remoteControlQml.broadcastCommand("ATMMODEL", 0)
                     close()
                 }
             }

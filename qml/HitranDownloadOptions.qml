@@ -8,11 +8,15 @@ ScreenBase {
     title: "HITRANonline spectral database access modes"
 
     OptionList {
+        objectName: "accessList"
         options: ["Segmented download as new regions\nare requested and saving for later reuse",
                   "Complete download once (auto or\nmanual) and offline reuse later",
                   "Download every time\n(no saving of downloaded data ever)"]
         currentIndex: hitranDownloadOptionsQml.hitranFileUsage
-        onChosen: hitranDownloadOptionsQml.hitranFileUsage = index
+        onChosen: {
+            hitranDownloadOptionsQml.hitranFileUsage = index
+            remoteControlQml.broadcastCommand("HITOPT", 0)
+        }
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop

@@ -14,30 +14,36 @@ ScreenBase {
         "1/g - the maximum optical path difference", "g - the width of the cosine function"]
 
     OptionList {
+        objectName: "functionList"
         title: "Instrument function"
         options: names
         currentIndex: instrFunctQml.instrFunctIndex
         onChosen: {
             instrFunctQml.instrFunctIndex = index
             specResultsQml.updatePlotAllPreserveScale()
+            remoteControlQml.broadcastCommand("INSTRFUNCT", 0)
         }
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         NumberField {
+            objectName: "resolutionField"
             label: "Instrument\n resolution, g, (cm-1):"
             value: instrFunctQml.instrResol
             onEdited: {
                 instrFunctQml.instrResol = text
                 specResultsQml.updatePlotAllPreserveScale()
+                remoteControlQml.broadcastCommand("INSTRRES", 0)
             }
         }
         NumberField {
+            objectName: "wingField"
             label: "Instrument function\nwing, (cm-1):"
             value: instrFunctQml.instrFunctWing
             onEdited: {
                 instrFunctQml.instrFunctWing = text
                 specResultsQml.updatePlotAllPreserveScale()
+                remoteControlQml.broadcastCommand("INSTRWING", 0)
             }
         }
         CustomSmallerFontText {

@@ -7,28 +7,44 @@ ScreenBase {
     title: "Single spectral line calculation setup options"
 
     OptionList {
+        objectName: "profileList"
         title: "Lineshape"
         options: ["Doppler lineshape profile", "Lorentz lineshape profile",
                   "Voigt lineshape / Standard precision", "Voigt lineshape / Higher precision"]
         currentIndex: lineOptQml.lineshapeProfile
-        onChosen: lineOptQml.lineshapeProfile = index
+        onChosen: {
+            lineOptQml.lineshapeProfile = index
+            remoteControlQml.broadcastCommand("LSHAPE", 0)
+        }
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         NumberField {
+            objectName: "thresholdField"
             label: "Intensity threshold:\n(cm * molec * 1E-25)"
             value: lineOptQml.intensThresh
-            onEdited: lineOptQml.intensThresh = text
+            onEdited: {
+                lineOptQml.intensThresh = text
+                remoteControlQml.broadcastCommand("LTHRESH", 0)
+            }
         }
         NumberField {
+            objectName: "wingSatField"
             label: "Line wing contribution:\n(saturated halfwidths)"
             value: lineOptQml.wingContribSatHw
-            onEdited: lineOptQml.wingContribSatHw = text
+            onEdited: {
+                lineOptQml.wingContribSatHw = text
+                remoteControlQml.broadcastCommand("LWINGSAT", 0)
+            }
         }
         NumberField {
+            objectName: "wingAbsField"
             label: "Line wing contribution:\n(absolute, in cm-1)"
             value: lineOptQml.wingContribAbs
-            onEdited: lineOptQml.wingContribAbs = text
+            onEdited: {
+                lineOptQml.wingContribAbs = text
+                remoteControlQml.broadcastCommand("LWINGABS", 0)
+            }
         }
         RowLayout {
             CustomLabel {
@@ -36,15 +52,23 @@ ScreenBase {
                 Layout.preferredWidth: 190
             }
             CustomComboBox {
+                objectName: "broadeningChoice"
                 model: ["Air", "Self", "Air and Self"]
                 currentIndex: lineOptQml.lineBroadening
-                onActivated: lineOptQml.lineBroadening = index
+                onActivated: {
+                    lineOptQml.lineBroadening = index
+                    remoteControlQml.broadcastCommand("LBROAD", 0)
+                }
             }
         }
         CustomCheckBox {
+            objectName: "lineShiftBox"
             text: "Use line shift"
             checked: lineOptQml.useLineShift
-            onClicked: lineOptQml.useLineShift = checked
+            onClicked: {
+                lineOptQml.useLineShift = checked
+                remoteControlQml.broadcastCommand("LSHIFTUSE", 0)
+            }
         }
     }
 }

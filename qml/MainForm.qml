@@ -142,7 +142,10 @@ Item {
                 text: "Calc"
                 Layout.fillWidth: true
                 backgroundColor: "#2e8b57"
-                onClicked: coreObj.calculate()
+                onClicked: {
+                    coreObj.calculate()
+                    remoteControlQml.broadcastCommand("CALC", 0)
+                }
             }
             CustomButtonWithBackground {
                 objectName: "molsButton"
@@ -161,7 +164,10 @@ Item {
                 text: "Total"
                 Layout.fillWidth: true
                 backgroundColor: specResultsQml.showTotal ? "#b8860b" : "#3a6ea5"
-                onClicked: specResultsQml.showTotal = !specResultsQml.showTotal
+                onClicked: {
+                    specResultsQml.showTotal = !specResultsQml.showTotal
+                    remoteControlQml.broadcastCommand("TOTAL", 0)
+                }
             }
             // The total options: radiance, the plain total and the instrument-function total.
             GridLayout {
@@ -177,6 +183,7 @@ Item {
                     onClicked: {
                         yAxisQml.displayedValue = yAxisQml.displayedValue === 1 ? 0 : 1
                         specResultsQml.updatePlot()
+                        remoteControlQml.broadcastCommand("YPARAM", 0)
                     }
                 }
                 CustomCheckBox {

@@ -14,8 +14,8 @@ ScreenBase {
          ["Vertical axis", "YAxis.qml"], ["Atmosphere model", "AtmosphericModel.qml"]],
         [["Instrument funct.", "InstrumentFunction.qml"], ["Line options", "LineOptions.qml"],
          ["HITRAN options", "HitranDownloadOptions.qml"], ["Share results", "ShareResultsChoice.qml"],
-         // The sensor and connection screens come with the sensors and the remote control.
-         ["Sensors", ""], ["Connect", ""]]
+         // The sensor screen comes with the sensors.
+         ["Sensors", ""], ["Connect", "Connect.qml"]]
     ]
 
     GridLayout {

@@ -22,12 +22,19 @@ ScreenBase {
                 objectName: "selectAllBox"
                 text: "Select All"
                 checked: molListViewModel.allSelected
-                onClicked: molListViewModel.selectAll(checked)
+                onClicked: {
+                    molListViewModel.selectAll(checked)
+                    for (var m = 1; m <= list.count; ++m)
+                        remoteControlQml.broadcastCommand("MSEL", m)
+                }
             }
             CustomComboBox {
                 model: ["Calculate for all", "for selected only"]
                 currentIndex: molListViewModel.calcNotSelectedMols ? 0 : 1
-                onActivated: molListViewModel.calcNotSelectedMols = (index === 0)
+                onActivated: {
+                    molListViewModel.calcNotSelectedMols = (index === 0)
+                    remoteControlQml.broadcastCommand("ALLCALC", 0)
+                }
             }
         }
         ListView {
@@ -39,10 +46,18 @@ ScreenBase {
             model: molListViewModel
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
             delegate: RowLayout {
+                id: row
+                // The molecule's number (its place in the list, from 1). The
+                // model's "index" role holds it as text and hides the row number.
+                readonly property int moleculeNumber: parseInt(model.index)
                 width: list.width - 14
                 CheckBox {
+                    objectName: "moleculeCheck" + row.moleculeNumber
                     checked: model.checked
-                    onClicked: model.checked = checked
+                    onClicked: {
+                        model.checked = checked
+                        remoteControlQml.broadcastCommand("MSEL", row.moleculeNumber)
+                    }
                 }
                 CustomLabel {
                     text: model.index + "  " + model.molName
@@ -53,9 +68,14 @@ ScreenBase {
                     Layout.fillWidth: true
                     text: model.pressValue
                     inputMethodHints: Qt.ImhFormattedNumbersOnly
-                    onTextEdited: model.pressValue = text
+                    objectName: "moleculeConcentration" + row.moleculeNumber
+                    onTextEdited: {
+                        model.pressValue = text
+                        remoteControlQml.broadcastCommand("MCONC", row.moleculeNumber)
+                    }
                 }
                 Rectangle {
+                    objectName: "moleculeColor" + row.moleculeNumber
                     width: 34
                     height: 26
                     radius: 4
@@ -64,7 +84,7 @@ ScreenBase {
                     MouseArea {
                         anchors.fill: parent
                         onClicked: {
-                            molListViewModel.activeIndex = index + 1
+                            molListViewModel.activeIndex = row.moleculeNumber
                             molListViewModel.selectedColor = model.color
                             mainWindow.openScreen("ColorDialog.qml")
                         }

@@ -9,6 +9,8 @@ ColumnLayout {
     property string title: ""
     property var options: []
     property int currentIndex: -1
+    // Entries shown but not selectable (a transport this build lacks).
+    property var disabledOptions: []
     signal chosen(int index)
     spacing: 0
     Layout.alignment: Qt.AlignTop
@@ -22,9 +24,11 @@ ColumnLayout {
     Repeater {
         model: list.options
         RadioButton {
+            objectName: "option" + index
             text: modelData
             font.pointSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize : 11
             checked: index === list.currentIndex
+            enabled: list.disabledOptions.indexOf(index) < 0
             ButtonGroup.group: group
             onClicked: list.chosen(index)
         }

@@ -8,9 +8,13 @@ ScreenBase {
 
     NumberField {
         Layout.alignment: Qt.AlignTop
+        objectName: "pathField"
         label: "Pathlength:"
         value: pathlengthQml.pathlength
-        onEdited: pathlengthQml.pathlength = text
+        onEdited: {
+            pathlengthQml.pathlength = text
+            remoteControlQml.broadcastCommand("PATH", 0)
+        }
     }
     OptionList {
         title: "Units"

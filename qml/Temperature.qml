@@ -15,9 +15,13 @@ ScreenBase {
             enabled: false
         }
         NumberField {
+            objectName: "temperatureField"
             label: "Temperature:"
             value: tempQml.temperature
-            onEdited: tempQml.temperature = text
+            onEdited: {
+                tempQml.temperature = text
+                remoteControlQml.broadcastCommand("TEMP", 0)
+            }
         }
     }
     OptionList {

@@ -16,11 +16,13 @@ ScreenBase {
             enabled: false
         }
         NumberField {
+            objectName: "pressureField"
             label: "Total pressure:"
             value: totalPressQml.totalPressure
             onEdited: {
                 totalPressQml.totalPressure = text
                 molListViewModel.updateAllPartPressValues()
+                remoteControlQml.broadcastCommand("TPRES", 0)
             }
         }
     }

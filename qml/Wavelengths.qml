@@ -6,6 +6,13 @@ ScreenBase {
     objectName: "wavelengthsScreen"
     title: "The wavelength spectral range and units"
 
+    // In wavelength units the start field holds the end of the wavenumber
+    // range, so both ends go to the peer after either field changes.
+    function broadcastRange() {
+        remoteControlQml.broadcastCommand("SWAVE", 0)
+        remoteControlQml.broadcastCommand("EWAVE", 0)
+    }
+
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         Layout.fillWidth: true
@@ -13,13 +20,19 @@ ScreenBase {
             objectName: "startField"
             label: "Start:"
             value: wlQml.startWavelength
-            onEdited: wlQml.startWavelength = text
+            onEdited: {
+                wlQml.startWavelength = text
+                broadcastRange()
+            }
         }
         NumberField {
             objectName: "endField"
             label: "End:"
             value: wlQml.endWavelength
-            onEdited: wlQml.endWavelength = text
+            onEdited: {
+                wlQml.endWavelength = text
+                broadcastRange()
+            }
         }
         NumberField {
             label: "Resolution:"
@@ -32,8 +45,10 @@ ScreenBase {
             value: wlQml.numPoints
             onEdited: {
                 var points = parseInt(text)
-                if (!isNaN(points))
+                if (!isNaN(points)) {
                     wlQml.numPoints = points
+                    remoteControlQml.broadcastCommand("NUMWNPTS", 0)
+                }
             }
         }
     }

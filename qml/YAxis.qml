@@ -42,6 +42,7 @@ ScreenBase {
         }
     }
     OptionList {
+        objectName: "unitList"
         title: "Units"
         options: ["Cross-section, cm^2 / molecule", "Optical depth", "Absorption, %", "Transmission, %"]
         currentIndex: yAxisQml.units
@@ -49,6 +50,7 @@ ScreenBase {
             yAxisQml.units = index
             yAxisQml.updateScaleValues()
             specResultsQml.updatePlot()
+            remoteControlQml.broadcastCommand("YUNITS", 0)
         }
     }
 }

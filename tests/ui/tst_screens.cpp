@@ -436,6 +436,30 @@ void TestScreens::confirmationsApplyTheirChoice()
     clickButton(dialog, "okButton");
     QTRY_VERIFY(dialog.isNull());
     QCOMPARE(params->molecule(1).color, chosen);
+
+    // The colour square of a row in the molecule list opens the dialog for that molecule.
+    QPointer<QObject> list = openScreen(QStringLiteral("Molecules.qml"));
+    QTest::qWait(60);
+    // List rows hang below the list's content item only, so the search walks the visual tree.
+    QQuickItem *square = nullptr;
+    QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(list.data())};
+    while (!pending.isEmpty() && !square) {
+        QQuickItem *item = pending.takeFirst();
+        if (item->objectName() == QLatin1String("moleculeColor3"))
+            square = item;
+        pending.append(item->childItems());
+    }
+    QVERIFY(square);
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier,
+                      square->mapToScene(QPointF(square->width() / 2.0, square->height() / 2.0)).toPoint());
+    QTRY_COMPARE(molecules->property("activeIndex").toInt(), 3);
+    QCOMPARE(molecules->property("selectedColor").toString(), params->molecule(2).color);
+    dialog = m_window->property("currentScreen").value<QObject *>();
+    QVERIFY(dialog && dialog->findChild<QObject *>(QStringLiteral("colorPicker")));
+    QMetaObject::invokeMethod(dialog, "close");
+    QTRY_VERIFY(dialog.isNull());
+    QMetaObject::invokeMethod(list, "close");
+    QTRY_VERIFY(list.isNull());
     checkNoProblems();
 }
 

@@ -1,0 +1,37 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+
+// The port the WebSocket server listens on; applying a new one restarts it.
+ScreenBase {
+    id: portScreen
+    objectName: "portNumberScreen"
+    title: "WebSockets port number"
+
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        Layout.fillWidth: true
+        CustomText {
+            Layout.fillWidth: true
+            text: "The default communication port\nfor WebSockets connections is\n1234. It may be modified below."
+        }
+        CustomTextField {
+            id: portInput
+            objectName: "portInput"
+            Layout.fillWidth: true
+            text: remoteControlQml.portNumber
+            inputMethodHints: Qt.ImhDigitsOnly
+            validator: IntValidator { bottom: 0; top: 65535 }
+            onAccepted: applyButton.clicked()
+        }
+        CustomButtonWithBackground {
+            id: applyButton
+            objectName: "applyButton"
+            text: "Apply value"
+            enabled: portInput.acceptableInput
+            onClicked: {
+                remoteControlQml.portNumber = portInput.text
+                portScreen.close()
+            }
+        }
+    }
+}

@@ -1,0 +1,518 @@
+#include "app/kolvexcore.h"
+#include "app/qmltypes.h"
+#include "app/viewobjects.h"
+#include "data/params.h"
+#include "offlinesettings.h"
+#include "remote/remotecontrol.h"
+#include "remote/remotecontrolqml.h"
+#include "remote/websockets.h"
+#include "ui/notifierqml.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickItemGrabResult>
+#include <QQuickWindow>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QWebSocket>
+#include <QtTest>
+
+namespace {
+
+QStringList qmlProblems;
+QtMessageHandler previousHandler = nullptr;
+
+void collectQmlProblems(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg
+        && (message.contains(QLatin1String(".qml")) || QByteArray(context.category) == "qml"))
+        qmlProblems.append(message);
+    previousHandler(type, context, message);
+}
+
+QString screenshotFolder()
+{
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// Finds an object by name among the children and the visual children (list
+// delegates have only a visual parent).
+QObject *findNamed(QObject *root, const QString &name)
+{
+    for (QObject *child : root->children()) {
+        if (child->objectName() == name)
+            return child;
+        if (QObject *found = findNamed(child, name))
+            return found;
+    }
+    if (auto *item = qobject_cast<QQuickItem *>(root)) {
+        for (QQuickItem *child : item->childItems()) {
+            if (child->parent() == root)
+                continue;   // already searched
+            if (child->objectName() == name)
+                return child;
+            if (QObject *found = findNamed(child, name))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+// Finds a control by a path of object names ("list/option2") below `root`.
+QQuickItem *findControl(QObject *root, const QString &path)
+{
+    QObject *current = root;
+    if (auto *window = qobject_cast<QQuickWindow *>(root))
+        current = window->contentItem();
+    for (const QString &name : path.split(QLatin1Char('/')))
+        current = current ? findNamed(current, name) : nullptr;
+    return qobject_cast<QQuickItem *>(current);
+}
+
+} // namespace
+
+// The connection screens, and the settings screens mirroring values changed by
+// hand to a peer connected over WebSocket (loopback), while values that came
+// from the peer are not sent back.
+class TestConnectScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void connectScreensOpenAndClose();
+    void menuOpensTheConnectScreen();
+    void modeAndBroadcastSwitch();
+    void portNumberScreenMovesTheServer();
+    void manualChangeReachesThePeer_data();
+    void manualChangeReachesThePeer();
+    void nothingIsSentWithBroadcastOff();
+    void calcIsSentToThePeer();
+    void peerChangesAreNotEchoed_data();
+    void peerChangesAreNotEchoed();
+
+private:
+    QObject *openScreen(const QString &file);
+    void click(QQuickItem *item);
+    void typeInto(QQuickItem *field, const QString &text);
+    void shoot(const QString &name);
+    void setOrientation(bool landscape);
+    void checkNoProblems();
+    bool connectPeer();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<KolvexCore> m_core;
+    std::unique_ptr<ViewObjects> m_views;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QQuickWindow *m_window = nullptr;
+    RemoteControl *m_remote = nullptr;
+    RemoteControlQml *m_remoteQml = nullptr;
+    std::unique_ptr<QWebSocket> m_peer;
+    QStringList m_received;
+};
+
+void TestConnectScreen::initTestCase()
+{
+    previousHandler = qInstallMessageHandler(collectQmlProblems);
+    registerQmlTypes();
+    m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
+    m_views = std::make_unique<ViewObjects>(m_core.get());
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    m_views->publish(m_engine->rootContext());
+    m_engine->load(QUrl::fromLocalFile(QStringLiteral(KOLVEX_SOURCE_DIR "/qml/main.qml")));
+    QCOMPARE(m_engine->rootObjects().size(), 1);
+    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    QVERIFY(m_window);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 20000);
+    QTRY_VERIFY(!m_views->notifier()->visible());
+    m_remote = m_core->remoteControl();
+    m_remoteQml = m_views->remoteControl();
+    // Offline, start-up says that the tables could not be fetched.
+    if (!m_core->okDialogText().isEmpty()) {
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        QTRY_COMPARE(m_core->okDialogText(), QString());
+    }
+    checkNoProblems();
+}
+
+void TestConnectScreen::cleanupTestCase()
+{
+    m_engine.reset();
+    m_views.reset();
+    m_core.reset();
+    qInstallMessageHandler(previousHandler);
+}
+
+static quint16 freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+void TestConnectScreen::init()
+{
+    // A port free now on 127.0.0.1; the server restarts on it.
+    const quint16 port = freePort();
+    QVERIFY(port != 0);
+    m_remoteQml->setPortNumber(QString::number(port));
+    m_remoteQml->setCommunicationMode(RemoteControl::WebSocketMode);
+    QVERIFY(m_remote->webSockets()->isListening());
+    QCOMPARE(m_remote->webSockets()->serverPort(), port);
+    m_remoteQml->setBroadcastManualInput(true);
+    m_received.clear();
+}
+
+void TestConnectScreen::cleanup()
+{
+    if (m_peer) {
+        m_peer->close();
+        QTRY_VERIFY(m_remote->webSockets()->peerAddressText().isEmpty());
+        m_peer.reset();
+    }
+    m_remoteQml->setCommunicationMode(RemoteControl::NoCommunication);
+    if (QObject *screen = m_window->property("currentScreen").value<QObject *>())
+        QMetaObject::invokeMethod(screen, "close");
+    QTest::qWait(20);
+    if (!m_core->okDialogText().isEmpty()) {
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        QTRY_COMPARE(m_core->okDialogText(), QString());
+    }
+    checkNoProblems();
+}
+
+bool TestConnectScreen::connectPeer()
+{
+    m_peer = std::make_unique<QWebSocket>();
+    connect(m_peer.get(), &QWebSocket::textMessageReceived, this,
+            [this](const QString &text) { m_received.append(text); });
+    QSignalSpy connected(m_peer.get(), &QWebSocket::connected);
+    m_peer->open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_remote->webSockets()->serverPort())));
+    if (!connected.wait(5000))
+        return false;
+    // The program counts the peer once its address is known.
+    if (!QTest::qWaitFor([this] { return m_remote->isConnected(); }, 5000))
+        return false;
+    return m_remoteQml->remoteDeviceIpAddress() == QLatin1String("127.0.0.1");
+}
+
+void TestConnectScreen::checkNoProblems()
+{
+    const QStringList problems = qmlProblems;
+    qmlProblems.clear();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+QObject *TestConnectScreen::openScreen(const QString &file)
+{
+    QVariant screen;
+    QMetaObject::invokeMethod(m_window, "openScreen", Q_RETURN_ARG(QVariant, screen), Q_ARG(QVariant, file));
+    QTest::qWait(60);
+    return screen.value<QObject *>();
+}
+
+void TestConnectScreen::click(QQuickItem *item)
+{
+    QVERIFY(item);
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2.0, item->height() / 2.0));
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+}
+
+// Replaces the text of a field as a user would: select it all, then paste the
+// new text (one edit, so that no half-typed value is refused on the way).
+void TestConnectScreen::typeInto(QQuickItem *field, const QString &text)
+{
+    QVERIFY(field);
+    field->forceActiveFocus();
+    QMetaObject::invokeMethod(field, "selectAll");
+    QGuiApplication::clipboard()->setText(text);
+    QTest::keyClick(m_window, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(field->property("text").toString(), text);
+}
+
+void TestConnectScreen::setOrientation(bool landscape)
+{
+    m_window->resize(landscape ? QSize(800, 480) : QSize(480, 800));
+    QTest::qWait(60);
+}
+
+void TestConnectScreen::shoot(const QString &name)
+{
+    QTest::qWait(60);
+    const QSharedPointer<QQuickItemGrabResult> result = m_window->contentItem()->grabToImage();
+    QVERIFY(result);
+    QSignalSpy ready(result.data(), &QQuickItemGrabResult::ready);
+    QVERIFY(ready.wait(5000));
+    QVERIFY(result->image().save(screenshotFolder() + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
+
+void TestConnectScreen::connectScreensOpenAndClose()
+{
+    QVERIFY(connectPeer());
+    for (const QString &file : {QStringLiteral("Connect.qml"), QStringLiteral("PortNumber.qml")}) {
+        QPointer<QObject> screen = openScreen(file);
+        QVERIFY2(screen, qPrintable(file));
+        for (bool landscape : {false, true}) {
+            setOrientation(landscape);
+            auto *item = qobject_cast<QQuickItem *>(screen.data());
+            QVERIFY(item && item->isVisible());
+            QCOMPARE(item->width(), m_window->contentItem()->width());
+            shoot(QFileInfo(file).baseName() + (landscape ? QStringLiteral("-landscape") : QStringLiteral("-portrait")));
+        }
+        setOrientation(false);
+        if (file == QLatin1String("Connect.qml")) {
+            // The screen shows what the remote control reports.
+            QVERIFY(findControl(screen, QStringLiteral("webSocketsGroup"))->isVisible());
+            QCOMPARE(findControl(screen, QStringLiteral("portNumberText"))->property("text").toString(),
+                     QString::number(m_remote->webSockets()->serverPort()));
+            QVERIFY(findControl(screen, QStringLiteral("peerAddress"))->property("text").toString().contains(
+                QLatin1String("127.0.0.1")));
+            QVERIFY(findControl(screen, QStringLiteral("deviceAddresses"))->property("text").toString().contains(
+                m_remoteQml->kolvexDeviceIpAddress()));
+            // Bluetooth is shown but cannot be chosen or used.
+            QVERIFY(!findControl(screen, QStringLiteral("modeList/option1"))->isEnabled());
+            QVERIFY(!findControl(screen, QStringLiteral("modeList/option2"))->isEnabled());
+            QVERIFY(!findControl(screen, QStringLiteral("bluetoothConnectButton"))->isEnabled());
+            QCOMPARE(findControl(screen, QStringLiteral("bluetoothConnectButton"))->property("text").toString(),
+                     m_remoteQml->connectButtonText());
+            m_remoteQml->setCommunicationMode(RemoteControl::SerialPortMode);
+            QTest::qWait(60);
+            QVERIFY(!findControl(screen, QStringLiteral("webSocketsGroup"))->isVisible());
+            QVERIFY(findControl(screen, QStringLiteral("serialGroup"))->isVisible());
+            shoot(QStringLiteral("Connect-serial-portrait"));
+            m_remoteQml->setCommunicationMode(RemoteControl::WebSocketMode);
+        }
+        QMetaObject::invokeMethod(screen, "close");
+        QTRY_VERIFY(screen.isNull());
+        checkNoProblems();
+    }
+}
+
+void TestConnectScreen::menuOpensTheConnectScreen()
+{
+    QPointer<QObject> menu = openScreen(QStringLiteral("Menu.qml"));
+    QVERIFY(menu);
+    QVERIFY(menu->setProperty("page", 2));
+    QTest::qWait(200);
+    QQuickItem *entry = findControl(menu, QStringLiteral("menuEntryConnect"));
+    QVERIFY(entry && entry->isEnabled() && entry->isVisible());
+    click(entry);
+    QTRY_VERIFY(menu.isNull());
+    QObject *screen = m_window->property("currentScreen").value<QObject *>();
+    QVERIFY(screen);
+    QCOMPARE(screen->objectName(), QStringLiteral("connectScreen"));
+}
+
+void TestConnectScreen::modeAndBroadcastSwitch()
+{
+    QObject *screen = openScreen(QStringLiteral("Connect.qml"));
+    QVERIFY(screen);
+    // "Disable connectivity" closes the server; WebSockets opens it again.
+    click(findControl(screen, QStringLiteral("modeList/option4")));
+    QCOMPARE(m_remote->communicationMode(), int(RemoteControl::NoCommunication));
+    QVERIFY(!m_remote->webSockets()->isListening());
+    QTRY_VERIFY(findControl(screen, QStringLiteral("disabledText"))->isVisible());
+    click(findControl(screen, QStringLiteral("modeList/option3")));
+    QCOMPARE(m_remote->communicationMode(), int(RemoteControl::SerialPortMode));
+    click(findControl(screen, QStringLiteral("modeList/option0")));
+    QCOMPARE(m_remote->communicationMode(), int(RemoteControl::WebSocketMode));
+    QVERIFY(m_remote->webSockets()->isListening());
+
+    QQuickItem *broadcast = findControl(screen, QStringLiteral("broadcastSwitch"));
+    QVERIFY(broadcast && broadcast->property("checked").toBool());
+    click(broadcast);
+    QVERIFY(!m_remote->broadcastManualInput());
+    QVERIFY(!broadcast->property("checked").toBool());
+    click(broadcast);
+    QVERIFY(m_remote->broadcastManualInput());
+    // A change made elsewhere shows on the switch.
+    m_remoteQml->setBroadcastManualInput(false);
+    QVERIFY(!broadcast->property("checked").toBool());
+}
+
+void TestConnectScreen::portNumberScreenMovesTheServer()
+{
+    const quint16 port = freePort();
+    QVERIFY(port != 0 && port != m_remote->webSockets()->serverPort());
+
+    QPointer<QObject> screen = openScreen(QStringLiteral("PortNumber.qml"));
+    QVERIFY(screen);
+    QQuickItem *input = findControl(screen, QStringLiteral("portInput"));
+    QQuickItem *apply = findControl(screen, QStringLiteral("applyButton"));
+    // Not a port: nothing to apply.
+    typeInto(input, QStringLiteral("70000"));
+    QVERIFY(!apply->isEnabled());
+    typeInto(input, QString::number(port));
+    QVERIFY(apply->isEnabled());
+    click(apply);
+    QTRY_VERIFY(screen.isNull());
+    QCOMPARE(m_remoteQml->portNumber(), QString::number(port));
+    QCOMPARE(m_remote->webSockets()->serverPort(), port);
+    QVERIFY(m_remote->webSockets()->isListening());
+    QVERIFY(connectPeer());
+}
+
+void TestConnectScreen::manualChangeReachesThePeer_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed");   // empty: the control is clicked
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("index");
+
+    QTest::newRow("path") << "Pathlength.qml" << "pathField/numberInput" << "2.5" << "PATH" << 0;
+    QTest::newRow("temperature") << "Temperature.qml" << "temperatureField/numberInput" << "250" << "TEMP" << 0;
+    QTest::newRow("total pressure") << "TotalPressure.qml" << "pressureField/numberInput" << "2" << "TPRES" << 0;
+    QTest::newRow("grid points") << "Wavelengths.qml" << "pointsField/numberInput" << "2001" << "NUMWNPTS" << 0;
+    // In microns the start of the range is its highest wavenumber.
+    QTest::newRow("start") << "Wavelengths.qml" << "startField/numberInput" << "4.5" << "EWAVE" << 0;
+    QTest::newRow("end") << "Wavelengths.qml" << "endField/numberInput" << "4.8" << "SWAVE" << 0;
+    QTest::newRow("y units") << "YAxis.qml" << "unitList/option1" << "" << "YUNITS" << 0;
+    QTest::newRow("molecule selected") << "Molecules.qml" << "moleculeCheck2" << "" << "MSEL" << 2;
+    QTest::newRow("concentration") << "Molecules.qml" << "moleculeConcentration3" << "0.5" << "MCONC" << 3;
+    QTest::newRow("access mode") << "HitranDownloadOptions.qml" << "accessList/option2" << "" << "HITOPT" << 0;
+    QTest::newRow("line shape") << "LineOptions.qml" << "profileList/option0" << "" << "LSHAPE" << 0;
+    QTest::newRow("threshold") << "LineOptions.qml" << "thresholdField/numberInput" << "7" << "LTHRESH" << 0;
+    QTest::newRow("wing halfwidths") << "LineOptions.qml" << "wingSatField/numberInput" << "33" << "LWINGSAT" << 0;
+    QTest::newRow("wing absolute") << "LineOptions.qml" << "wingAbsField/numberInput" << "4.5" << "LWINGABS" << 0;
+    QTest::newRow("line shift") << "LineOptions.qml" << "lineShiftBox" << "" << "LSHIFTUSE" << 0;
+    QTest::newRow("instrument function") << "InstrumentFunction.qml" << "functionList/option4" << "" << "INSTRFUNCT" << 0;
+    QTest::newRow("instrument resolution") << "InstrumentFunction.qml" << "resolutionField/numberInput" << "0.75"
+                                           << "INSTRRES" << 0;
+    QTest::newRow("instrument wing") << "InstrumentFunction.qml" << "wingField/numberInput" << "12" << "INSTRWING" << 0;
+    QTest::newRow("atmosphere applied") << "AtmosphericModelApply.qml" << "yesButton" << "" << "ATMMODEL" << 0;
+    QTest::newRow("total shown") << "" << "totalButton" << "" << "TOTAL" << 0;
+    QTest::newRow("radiance") << "" << "radianceButton" << "" << "YPARAM" << 0;
+}
+
+void TestConnectScreen::manualChangeReachesThePeer()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(QString, command);
+    QFETCH(int, index);
+
+    if (command == QLatin1String("ATMMODEL")) {
+        // A model other than the one in use, so that applying it changes the path.
+        QObject *atmospheres = m_engine->rootContext()->contextProperty(QStringLiteral("atmListViewModel")).value<QObject *>();
+        QVERIFY(atmospheres->setProperty("modelNum", 2));
+    }
+    QVERIFY(connectPeer());
+    QObject *root = file.isEmpty() ? static_cast<QObject *>(m_window) : openScreen(file);
+    QVERIFY(root);
+    const QString before = m_remote->queryValue(command, index, true);
+    const double pathTemperature = m_core->params()->pathConditions().temperature;
+
+    QQuickItem *item = findControl(root, control);
+    QVERIFY2(item, qPrintable(control));
+    if (typed.isEmpty())
+        click(item);
+    else
+        typeInto(item, typed);
+
+    // The value was taken without a complaint (a re-plot may have its own to tell).
+    if (!file.isEmpty())
+        QCOMPARE(m_core->okDialogText(), QString());
+    const QString after = m_remote->queryValue(command, index, true);
+    const QString prefix = QLatin1Char('#') + command + QLatin1Char(';')
+        + (index > 0 ? QString::number(index) + QLatin1Char(';') : QString());
+    // One set command per change; both ends of the range go together.
+    QStringList expected{prefix + after};
+    if (command == QLatin1String("SWAVE") || command == QLatin1String("EWAVE")) {
+        expected = QStringList{QStringLiteral("#SWAVE;") + m_remote->queryValue(QStringLiteral("SWAVE"), 0, true),
+                               QStringLiteral("#EWAVE;") + m_remote->queryValue(QStringLiteral("EWAVE"), 0, true)};
+    }
+    QTRY_COMPARE(m_received, expected);
+    if (command == QLatin1String("ATMMODEL")) {
+        QCOMPARE(after, QStringLiteral("2"));
+        QVERIFY(m_core->params()->pathConditions().temperature != pathTemperature);
+    } else {
+        QVERIFY2(after != before, qPrintable(before));
+    }
+    QTest::qWait(100);
+    QCOMPARE(m_received.size(), expected.size());
+
+    // The message is a set command that another instance applies: back at the
+    // old value, receiving it brings the new one.
+    if (command == QLatin1String("TOTAL"))
+        return;
+    m_remote->applySetting(command, before, index);
+    QCOMPARE(m_remote->queryValue(command, index, true), before);
+    m_peer->sendTextMessage(prefix + after);
+    QTRY_COMPARE(m_remote->queryValue(command, index, true), after);
+}
+
+void TestConnectScreen::nothingIsSentWithBroadcastOff()
+{
+    QVERIFY(connectPeer());
+    m_remoteQml->setBroadcastManualInput(false);
+    QObject *screen = openScreen(QStringLiteral("Pathlength.qml"));
+    typeInto(findControl(screen, QStringLiteral("pathField/numberInput")), QStringLiteral("3"));
+    QTest::qWait(300);
+    QCOMPARE(m_received, QStringList());
+    // A message from the peer still gets its reply.
+    m_peer->sendTextMessage(QStringLiteral("#PATH;?"));
+    QTRY_COMPARE(m_received, QStringList{m_remote->queryValue(QStringLiteral("PATH"), 0, false)});
+}
+
+void TestConnectScreen::calcIsSentToThePeer()
+{
+    QVERIFY(connectPeer());
+    click(findControl(m_window, QStringLiteral("calcButton")));
+    // The peer is told to calculate at once, then hears when this device is done.
+    QTRY_VERIFY(!m_received.isEmpty());
+    QCOMPARE(m_received.first(), QStringLiteral("#CALC;"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 60000);
+    QTRY_COMPARE(m_received, (QStringList{QStringLiteral("#CALC;"), QStringLiteral("READY")}));
+}
+
+void TestConnectScreen::peerChangesAreNotEchoed_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("path") << "Pathlength.qml" << "#PATH;4321" << "PATH" << 0 << "4321";
+    QTest::newRow("temperature") << "Temperature.qml" << "#TEMP;310" << "TEMP" << 0 << "310";
+    QTest::newRow("range") << "Wavelengths.qml" << "#SWAVE;2010#EWAVE;2390" << "EWAVE" << 0 << "2390";
+    QTest::newRow("molecule") << "Molecules.qml" << "#MSEL;2;0#MCONC;2;55" << "MCONC" << 2 << "55";
+    QTest::newRow("line shape") << "LineOptions.qml" << "#LSHAPE;2#LSHIFTUSE;0" << "LSHAPE" << 0 << "2";
+    QTest::newRow("instrument") << "InstrumentFunction.qml" << "#INSTRFUNCT;4#INSTRRES;0.3" << "INSTRFUNCT" << 0 << "4";
+    QTest::newRow("y units") << "YAxis.qml" << "#YUNITS;3" << "YUNITS" << 0 << "3";
+    QTest::newRow("atmosphere") << "AtmosphericModel.qml" << "#ATMMODEL;4" << "ATMMODEL" << 0 << "4";
+}
+
+void TestConnectScreen::peerChangesAreNotEchoed()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+    QFETCH(QString, command);
+    QFETCH(int, index);
+    QFETCH(QString, value);
+
+    QVERIFY(connectPeer());
+    QVERIFY(openScreen(file));
+    m_peer->sendTextMessage(message);
+    QTRY_COMPARE(m_remote->queryValue(command, index, true), value);
+    // The screen shows the new values; nothing goes back to the peer.
+    QTest::qWait(300);
+    QCOMPARE(m_received, QStringList());
+}
+
+QTEST_MAIN(TestConnectScreen)
+#include "tst_connectscreen.moc"
