@@ -110,108 +110,112 @@ void Plot::announcePaint()
         QMetaObject::invokeMethod(this, &Plot::plotInProgressChanged, Qt::QueuedConnection);
 }
 
-void Plot::drawAxes(QPainter *painter, const QRectF &area)
+namespace {
+
+// The frame, a title centred under it and a title along its left side.
+void drawFrameAndTitles(QPainter *painter, const QRectF &area, const QString &bottomTitle,
+                        const QString &sideTitle)
 {
-    const QFontMetricsF metrics(painter->font());
-    const double textHeight = metrics.height();
-    const QLocale locale = labelLocale();
+    const double textHeight = QFontMetricsF(painter->font()).height();
     painter->setPen(solidPen());
     painter->drawRect(area);
-
-    // Titles: x centred under the labels, y rotated along the left side.
     painter->drawText(QRectF(area.left(), area.bottom() + 1.5 * textHeight, area.width(), textHeight),
-                      Qt::AlignHCenter | Qt::AlignVCenter, m_xAxisTitle);
+                      Qt::AlignHCenter | Qt::AlignVCenter, bottomTitle);
     painter->save();
     painter->translate(0.8 * textHeight, area.center().y());
     painter->rotate(-90.0);
     painter->drawText(QRectF(-area.height() / 2.0, -textHeight / 2.0 - 0.3 * textHeight, area.height(), textHeight),
-                      Qt::AlignCenter, m_yAxisTitle);
+                      Qt::AlignCenter, sideTitle);
     painter->restore();
+}
 
-    const int nx = m_numMajorXTicks;
-    for (int i = 0; nx >= 2 && i < nx; ++i) {
-        const double x = area.left() + area.width() * i / (nx - 1);
-        const QString label = locale.toString(PlotMath::majorTickValue(i, nx, m_visibleX, area.width()), 'g', 7);
-        const double labelWidth = metrics.horizontalAdvance(label);
+// Major ticks with their labels along the bottom edge, left to right, a dotted
+// grid line at each (or only at the inner ones) and minor ticks between them.
+void drawBottomTicks(QPainter *painter, const QRectF &area, const QStringList &labels, int minorTicks,
+                     bool gridAtEnds, double itemWidth)
+{
+    const QFontMetricsF metrics(painter->font());
+    const double textHeight = metrics.height();
+    const int count = labels.size();
+    for (int i = 0; count >= 2 && i < count; ++i) {
+        const double x = area.left() + area.width() * i / (count - 1);
+        const double labelWidth = metrics.horizontalAdvance(labels.at(i));
         painter->setPen(solidPen());
-        painter->drawText(QPointF(labelLeft(x, labelWidth, width()), area.bottom() + 1.3 * textHeight), label);
+        painter->drawText(QPointF(labelLeft(x, labelWidth, itemWidth), area.bottom() + 1.3 * textHeight), labels.at(i));
         painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 0.5 * textHeight));
-        if (i > 0 && i < nx - 1) {
+        const bool inner = i > 0 && i < count - 1;
+        if (inner || gridAtEnds) {
             painter->setPen(dottedPen());
             painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.top()));
         }
         painter->setPen(solidPen());
-        for (int j = 1; i < nx - 1 && j < m_numMinorXTicks; ++j) {
-            const double minor = x + area.width() * j / (double(nx - 1) * m_numMinorXTicks);
+        for (int j = 1; inner && j < minorTicks; ++j) {
+            const double minor = x + area.width() * j / (double(count - 1) * minorTicks);
             painter->drawLine(QPointF(minor, area.bottom()), QPointF(minor, area.bottom() + 0.3 * textHeight));
         }
     }
+}
 
-    const int ny = m_numMajorYTicks;
-    for (int i = 0; ny >= 2 && i < ny; ++i) {
-        const double y = area.bottom() - area.height() * i / (ny - 1);
-        const QString label = locale.toString(PlotMath::majorTickValue(i, ny, m_visibleY, area.height()), 'g', 3);
-        const double labelWidth = metrics.horizontalAdvance(label);
+// The same along the left edge, bottom to top, with the labels turned upright
+// along the edge.
+void drawSideTicks(QPainter *painter, const QRectF &area, const QStringList &labels, int minorTicks,
+                   bool gridAtEnds)
+{
+    const QFontMetricsF metrics(painter->font());
+    const double textHeight = metrics.height();
+    const int count = labels.size();
+    for (int i = 0; count >= 2 && i < count; ++i) {
+        const double y = area.bottom() - area.height() * i / (count - 1);
+        const double labelWidth = metrics.horizontalAdvance(labels.at(i));
         painter->setPen(solidPen());
         painter->save();
         painter->translate(area.left() - 0.7 * textHeight, y + labelWidth / 2.0);
         painter->rotate(-90.0);
-        painter->drawText(QPointF(0.0, 0.0), label);
+        painter->drawText(QPointF(0.0, 0.0), labels.at(i));
         painter->restore();
         painter->drawLine(QPointF(area.left(), y), QPointF(area.left() - 0.5 * textHeight, y));
-        if (i > 0 && i < ny - 1) {
+        const bool inner = i > 0 && i < count - 1;
+        if (inner || gridAtEnds) {
             painter->setPen(dottedPen());
             painter->drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         }
         painter->setPen(solidPen());
-        for (int j = 1; i < ny - 1 && j < m_numMinorYTicks; ++j) {
-            const double minor = y - area.height() * j / (double(ny - 1) * m_numMinorYTicks);
+        for (int j = 1; inner && j < minorTicks; ++j) {
+            const double minor = y - area.height() * j / (double(count - 1) * minorTicks);
             painter->drawLine(QPointF(area.left(), minor), QPointF(area.left() - 0.3 * textHeight, minor));
         }
     }
 }
 
+} // namespace
+
+void Plot::drawAxes(QPainter *painter, const QRectF &area)
+{
+    const QLocale locale = labelLocale();
+    drawFrameAndTitles(painter, area, m_xAxisTitle, m_yAxisTitle);
+    QStringList xLabels;
+    for (int i = 0; m_numMajorXTicks >= 2 && i < m_numMajorXTicks; ++i)
+        xLabels << locale.toString(PlotMath::majorTickValue(i, m_numMajorXTicks, m_visibleX, area.width()), 'g', 7);
+    drawBottomTicks(painter, area, xLabels, m_numMinorXTicks, false, width());
+    QStringList yLabels;
+    for (int i = 0; m_numMajorYTicks >= 2 && i < m_numMajorYTicks; ++i)
+        yLabels << locale.toString(PlotMath::majorTickValue(i, m_numMajorYTicks, m_visibleY, area.height()), 'g', 3);
+    drawSideTicks(painter, area, yLabels, m_numMinorYTicks, false);
+}
+
 void Plot::drawRotatedAxes(QPainter *painter, const QRectF &area)
 {
     // x runs upward along the left side, y to the right under the plot.
-    const QFontMetricsF metrics(painter->font());
-    const double textHeight = metrics.height();
     const QLocale locale = labelLocale();
-    painter->setPen(solidPen());
-    painter->drawRect(area);
-    painter->drawText(QRectF(area.left(), area.bottom() + 1.5 * textHeight, area.width(), textHeight),
-                      Qt::AlignHCenter | Qt::AlignVCenter, m_yAxisTitle);
-    painter->save();
-    painter->translate(0.8 * textHeight, area.center().y());
-    painter->rotate(-90.0);
-    painter->drawText(QRectF(-area.height() / 2.0, -textHeight / 2.0 - 0.3 * textHeight, area.height(), textHeight),
-                      Qt::AlignCenter, m_xAxisTitle);
-    painter->restore();
-
-    const int nUp = m_numMajorXTicks;
-    for (int i = 0; nUp >= 2 && i < nUp; ++i) {
-        const double y = area.bottom() - area.height() * i / (nUp - 1);
-        const QString label = locale.toString(PlotMath::rotatedTickValue(i, nUp, m_visibleX, area.height()), 'g', 6);
-        painter->setPen(solidPen());
-        painter->save();
-        painter->translate(area.left() - 0.7 * textHeight, y + metrics.horizontalAdvance(label) / 2.0);
-        painter->rotate(-90.0);
-        painter->drawText(QPointF(0.0, 0.0), label);
-        painter->restore();
-        painter->drawLine(QPointF(area.left(), y), QPointF(area.left() - 0.5 * textHeight, y));
-        painter->setPen(dottedPen());
-        painter->drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-    }
-    const int nAcross = m_numMajorYTicks;
-    for (int i = 0; nAcross >= 2 && i < nAcross; ++i) {
-        const double x = area.left() + area.width() * i / (nAcross - 1);
-        const QString label = locale.toString(PlotMath::rotatedTickValue(i, nAcross, m_visibleY, area.width()), 'g', 6);
-        painter->setPen(solidPen());
-        painter->drawText(QPointF(labelLeft(x, metrics.horizontalAdvance(label), width()), area.bottom() + 1.3 * textHeight), label);
-        painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 0.5 * textHeight));
-        painter->setPen(dottedPen());
-        painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.top()));
-    }
+    drawFrameAndTitles(painter, area, m_yAxisTitle, m_xAxisTitle);
+    QStringList upLabels;
+    for (int i = 0; m_numMajorXTicks >= 2 && i < m_numMajorXTicks; ++i)
+        upLabels << locale.toString(PlotMath::rotatedTickValue(i, m_numMajorXTicks, m_visibleX, area.height()), 'g', 6);
+    drawSideTicks(painter, area, upLabels, 0, true);
+    QStringList acrossLabels;
+    for (int i = 0; m_numMajorYTicks >= 2 && i < m_numMajorYTicks; ++i)
+        acrossLabels << locale.toString(PlotMath::rotatedTickValue(i, m_numMajorYTicks, m_visibleY, area.width()), 'g', 6);
+    drawBottomTicks(painter, area, acrossLabels, 0, true, width());
 }
 
 void Plot::drawSpectra(QPainter *painter, const QRectF &area)
