@@ -13,6 +13,7 @@
 #include "calc/spectraset.h"
 #include "data/params.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/linefilestore.h"
 #include "download/linesource.h"
 #include "ui/resultssaver.h"
 #include "ui/spectraresultsqml.h"
@@ -54,26 +55,6 @@ void setUsStandard(Params &params)
         c.concentrations[std::size_t(entry.first - 1)] = entry.second;
 }
 
-// The fields the engine reads, from a 160-character HITRAN record.
-LineRecord parseRecord(const QByteArray &line)
-{
-    const auto real = [&line](int offset, int width) { return line.mid(offset, width).trimmed().toDouble(); };
-    LineRecord record;
-    record.molecule = line.mid(0, 2).trimmed().toInt();
-    const char isotopologue = line.size() > 2 ? line.at(2) : ' ';
-    record.isotopologue = isotopologue == '0' ? 10 : isotopologue == 'A' ? 11 : isotopologue == 'B' ? 12 : isotopologue - '0';
-    record.wavenumber = real(3, 12);
-    record.intensity = real(15, 10);
-    record.intensityCopy = record.intensity;
-    record.einsteinA = real(25, 10);
-    record.gammaAir = real(35, 5);
-    record.gammaSelf = real(40, 5);
-    record.lowerStateEnergy = real(45, 10);
-    record.nAir = real(55, 4);
-    record.deltaAir = real(59, 8);
-    return record;
-}
-
 std::vector<LineRecord> readLines(const QString &path, double from, double to)
 {
     std::vector<LineRecord> records;
@@ -84,9 +65,10 @@ std::vector<LineRecord> readLines(const QString &path, double from, double to)
         const QByteArray line = file.readLine();
         if (line.size() < 67)
             continue;
-        const double wavenumber = line.mid(3, 12).trimmed().toDouble();
-        if (wavenumber >= from && wavenumber <= to)
-            records.push_back(parseRecord(line));
+        LineRecord record;
+        if (LineFileStore::parseRecord(line.constData(), line.size(), record) && record.wavenumber >= from
+            && record.wavenumber <= to)
+            records.push_back(record);
     }
     return records;
 }

@@ -32,9 +32,10 @@ echo
 
 # The vertical quantity is set to absorption in %, whose total the results
 # hold, with ten digits (the console does not keep settings it was given).
+spectrum_of_total='#RESULT;SPEC;TOTAL'
 status=0
 printf '%s\n' '#YPARAM;0' '#YUNITS;2' '#PREC;10' '#SWAVE;?' '#EWAVE;?' '#NUMWNPTS;?' \
-    '#CALC' '#RESULT;WNGRID' '#RESULT;SPEC;TOTAL' \
+    '#CALC' '#RESULT;WNGRID' "$spectrum_of_total" \
     | "$build/kolvex-console" --data-dir "$data" > "$replies" 2> "$log" || status=$?
 # Its messages, without the list of partition-sum files read.
 grep -v '^Loading' "$log" || true

@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 #include "app/qmltypes.h"
 #include "offlinesettings.h"
+#include "qmlwarnings.h"
 #include "app/viewobjects.h"
 #include "ui/notifierqml.h"
 
@@ -12,19 +13,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList qmlProblems;
-QtMessageHandler previousHandler = nullptr;
-
-// Every warning from the documents is a fault: a missing property, a type error
-// or a binding loop would otherwise only show up as a blank screen.
-void collectQmlProblems(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg
-        && (message.contains(QLatin1String(".qml")) || QByteArray(context.category) == "qml"))
-        qmlProblems.append(message);
-    previousHandler(type, context, message);
-}
 
 QQuickItem *findVisibleText(QObject *root, const QString &text)
 {
@@ -60,7 +48,7 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    previousHandler = qInstallMessageHandler(collectQmlProblems);
+    QmlWarnings::install();
     registerQmlTypes();
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
     m_views = std::make_unique<ViewObjects>(m_core.get());
@@ -74,7 +62,7 @@ void TestMainWindow::cleanupTestCase()
     m_engine.reset();
     m_views.reset();
     m_core.reset();
-    qInstallMessageHandler(previousHandler);
+    QmlWarnings::uninstall();
 }
 
 void TestMainWindow::windowLoadsWithoutWarnings()
@@ -86,7 +74,8 @@ void TestMainWindow::windowLoadsWithoutWarnings()
     auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
     QVERIFY(window);
     QVERIFY(QTest::qWaitForWindowExposed(window));
-    QVERIFY2(qmlProblems.isEmpty(), qPrintable(qmlProblems.join(QLatin1Char('\n'))));
+    const QStringList problems = QmlWarnings::take();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
 void TestMainWindow::bannerFollowsNotifications()
@@ -97,7 +86,8 @@ void TestMainWindow::bannerFollowsNotifications()
     QVERIFY(findVisibleText(root, QStringLiteral("Cancel")));
     emit m_core->notify(QString(), 0.0, false, false);
     QTRY_VERIFY(!findVisibleText(root, QStringLiteral("Reading line data")));
-    QVERIFY2(qmlProblems.isEmpty(), qPrintable(qmlProblems.join(QLatin1Char('\n'))));
+    const QStringList problems = QmlWarnings::take();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
 void TestMainWindow::okDialogShowsEveryMessage()
@@ -112,7 +102,8 @@ void TestMainWindow::okDialogShowsEveryMessage()
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_COMPARE(m_core->okDialogText(), QString());
     }
-    QVERIFY2(qmlProblems.isEmpty(), qPrintable(qmlProblems.join(QLatin1Char('\n'))));
+    const QStringList problems = QmlWarnings::take();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestMainWindow)

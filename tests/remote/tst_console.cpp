@@ -1,3 +1,5 @@
+#include "spectrumqueries.h"
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -36,8 +38,10 @@ void TestConsole::calculatesAndAnswersInOrder()
     QProcess console;
     console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"), QStringLiteral("http://127.0.0.1:9")});
     QVERIFY(console.waitForStarted());
-    console.write("#SWAVE;2100\n#EWAVE;2300\n#NUMWNPTS;1001\n#YUNITS;1\n#CALC\n#RESULT;SPEC;CO2\n"
-                  "#RESULT;NUMWNPTS\n#SWAVE;?\n#TEMP;99999\n#RESULT;SPEC;CO\n");
+    console.write(QByteArray("#SWAVE;2100\n#EWAVE;2300\n#NUMWNPTS;1001\n#YUNITS;1\n#CALC\n")
+                  + spectrumQuery(QStringLiteral("CO2")).toLatin1()
+                  + "\n#RESULT;NUMWNPTS\n#SWAVE;?\n#TEMP;99999\n" + spectrumQuery(QStringLiteral("CO")).toLatin1()
+                  + "\n");
     console.closeWriteChannel();
     QVERIFY(console.waitForFinished(120000));
     QCOMPARE(console.exitStatus(), QProcess::NormalExit);
@@ -71,7 +75,9 @@ void TestConsole::badInputNeverStopsIt()
     QVERIFY(console.waitForStarted());
     QByteArray input;
     input += QByteArray(2 * 1024 * 1024, '#');                 // one long line of empty commands
-    input += "\n\x00\xff\xfe#;;;\n#RESULT\n#RESULT;SPEC\n#MCONC\n#TOTAL;x;y;z\n#SWAV_BIN;\n#DELIMITER\n";
+    // Binary bytes, a NUL among them (a literal keeps it), and incomplete commands.
+    input += QByteArrayLiteral("\n\x00\xff\xfe#;;;\n#RESULT\n");
+    input += spectrumQuery().toLatin1() + "\n#MCONC\n#TOTAL;x;y;z\n#SWAV_BIN;\n#DELIMITER\n";
     input += QByteArray(5 * 1024 * 1024, 'z');                  // a line beyond the limit
     input += "\n#PATH;?\n";
     console.write(input);

@@ -8,6 +8,7 @@
 #include "remote/remotecontrol.h"
 #include "ui/resultssaver.h"
 #include "ui/spectraresultsqml.h"
+#include "spectrumqueries.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -247,12 +248,13 @@ void TestRemoteControl::errorReplies_data()
     QTest::newRow("zero sampling period") << "#SMPLPERIOD;0" << "#SMPLPERIOD;?"
                                           << QStringList{"SMPLPERIOD" + range + "Allowed values: 1 and above."};
     QTest::newRow("spectrum of an unknown name")
-        << "#RESULT;SPEC;XYZ" << "#PATH;?"
-        << QStringList{QStringLiteral("RESULT;SPEC : String parameter unknown. Allowed values: TOTAL, INSTR or the "
-                                      "molecule chemical formula."),
+        << spectrumQuery(QStringLiteral("XYZ")) << "#PATH;?"
+        << QStringList{spectrumErrorReply(QStringLiteral("String parameter unknown. Allowed values: TOTAL, INSTR or "
+                                                         "the molecule chemical formula.")),
                        QString()};
-    QTest::newRow("spectrum index -2") << "#RESULT;SPEC;-2" << "#PATH;?"
-                                       << QStringList{QStringLiteral("RESULT;SPEC : Index out of range. Allowed values: -1 to "), QString()};
+    QTest::newRow("spectrum index -2") << spectrumQuery(QStringLiteral("-2")) << "#PATH;?"
+                                       << QStringList{spectrumErrorReply(QStringLiteral("Index out of range. Allowed values: -1 to ")),
+                                                      QString()};
     QTest::newRow("molecule query beyond the list") << "#MCONC;77;?" << "#PATH;?"
                                                     << QStringList{QStringLiteral("MCONC : Index out of range. Allowed values: 1 to "), QString()};
 }
@@ -431,7 +433,7 @@ void TestRemoteControl::calcWaitsAndResultsFollow()
     QCOMPARE(grid.at(250), QStringLiteral("2200"));
 
     // CO's spectrum is CO's optical depth, not CO2's, which follows it in the table.
-    const QStringList co = send("#RESULT;SPEC;CO").value(0).split(QLatin1Char(';'));
+    const QStringList co = send(spectrumQuery(QStringLiteral("CO"))).value(0).split(QLatin1Char(';'));
     QCOMPARE(co.size(), 501);
     const std::vector<double> &tau = m_core->spectra()->molecules[4].opticalDepth.values;
     double largest = 0.0;
@@ -440,32 +442,32 @@ void TestRemoteControl::calcWaitsAndResultsFollow()
         largest = std::max(largest, tau[std::size_t(i)]);
     }
     QVERIFY(largest > 1e-6);
-    const QStringList co2 = send("#RESULT;SPEC;2").value(0).split(QLatin1Char(';'));
+    const QStringList co2 = send(spectrumQuery(QStringLiteral("2"))).value(0).split(QLatin1Char(';'));
     QCOMPARE(co2.size(), 501);
     QVERIFY(co2 != co);
 
     // The total needs the total display: the command switches it on and waits.
     QCOMPARE(send("#TOTAL;?"), QStringList{"0"});
-    const QStringList total = send("#RESULT;SPEC;TOTAL").value(0).split(QLatin1Char(';'));
+    const QStringList total = send(spectrumQuery(QStringLiteral("TOTAL"))).value(0).split(QLatin1Char(';'));
     QCOMPARE(total.size(), 501);
     QCOMPARE(send("#TOTAL;?"), QStringList{"1"});
     const std::vector<double> &totalTau = m_core->spectra()->opticalDepthTotal.values;
     QCOMPARE(total.at(100).toDouble(), QString::number(totalTau[100], 'g', 8).toDouble());
-    const QStringList instr = send("#RESULT;SPEC;INSTR").value(0).split(QLatin1Char(';'));
+    const QStringList instr = send(spectrumQuery(QStringLiteral("INSTR"))).value(0).split(QLatin1Char(';'));
     QCOMPARE(instr.size(), 501);
     QVERIFY(instr != total);
     // Back to a molecule: the display returns to molecules.
-    QCOMPARE(send("#RESULT;SPEC;CO").value(0).split(QLatin1Char(';')), co);
+    QCOMPARE(send(spectrumQuery(QStringLiteral("CO"))).value(0).split(QLatin1Char(';')), co);
     QCOMPARE(send("#TOTAL;?"), QStringList{"0"});
 
     // The cross-section total is found under its own title.
     send("#YUNITS;0");
-    const QStringList xsect = send("#RESULT;SPEC;0");
+    const QStringList xsect = send(spectrumQuery(QStringLiteral("0")));
     QCOMPARE(xsect.size(), 1);
     QCOMPARE(xsect.first().split(QLatin1Char(';')).size(), 501);
     // A molecule that was not calculated has no column.
     send("#TOTAL;0#YUNITS;1");
-    const QStringList missing = send("#RESULT;SPEC;HOCL");
+    const QStringList missing = send(spectrumQuery(QStringLiteral("HOCL")));
     QCOMPARE(missing.size(), 2);
     QVERIFY(missing.first().startsWith(QStringLiteral("HOCl : The requested molecular spectrum")));
     QCOMPARE(missing.last(), QString());

@@ -7,6 +7,7 @@
 #include "remote/serialportqml.h"
 #include "remote/serialportslistmodel.h"
 #include "remote/websockets.h"
+#include "spectrumqueries.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -230,7 +231,7 @@ void TestWebSockets::randomMessagesNeverStopIt()
     static const QStringList names = {"SWAVE", "EWAVE", "NUMWNPTS", "PATH", "TEMP", "LSHAPE", "PREC", "FORMAT",
                                       "DELIMITER", "MCONC", "MSEL", "RESULT", "YUNITS", "SWAV_BIN", "LPRO_BIN",
                                       "MCON_BIN", "NOSUCH", ""};
-    static const QStringList fields = {"?", "SPEC", "WNGRID", "CO", "-1", "0", "3", "256", "-5", "inf", "nan", "x",
+    static const QStringList fields = {"?", spectrumResultItemName(), "WNGRID", "CO", "-1", "0", "3", "256", "-5", "inf", "nan", "x",
                                        "", "2100.5", "1000001", "e"};
     auto a = connectClient(QStringLiteral("127.0.0.1"));
     QVERIFY(a);

@@ -1,5 +1,7 @@
 #include "standinlinesource.h"
 
+#include "download/linefilestore.h"
+
 #include <QFile>
 #include <QTimer>
 
@@ -12,32 +14,6 @@ StandInLineSource::StandInLineSource(std::vector<LineRecord> records, int batchS
 {
 }
 
-LineRecord StandInLineSource::parseRecord(const QString &line)
-{
-    const auto real = [&line](int offset, int width) { return line.mid(offset, width).trimmed().toDouble(); };
-    LineRecord record;
-    record.molecule = line.mid(0, 2).trimmed().toInt();
-    const QChar isotopologue = line.size() > 2 ? line.at(2) : QChar(' ');
-    if (isotopologue == QLatin1Char('0'))
-        record.isotopologue = 10;
-    else if (isotopologue == QLatin1Char('A'))
-        record.isotopologue = 11;
-    else if (isotopologue == QLatin1Char('B'))
-        record.isotopologue = 12;
-    else
-        record.isotopologue = QString(isotopologue).toInt();
-    record.wavenumber = real(3, 12);
-    record.intensity = real(15, 10);
-    record.intensityCopy = record.intensity;
-    record.einsteinA = real(25, 10);
-    record.gammaAir = real(35, 5);
-    record.gammaSelf = real(40, 5);
-    record.lowerStateEnergy = real(45, 10);
-    record.nAir = real(55, 4);
-    record.deltaAir = real(59, 8);
-    return record;
-}
-
 std::vector<LineRecord> StandInLineSource::readFile(const QString &path)
 {
     std::vector<LineRecord> records;
@@ -45,11 +21,10 @@ std::vector<LineRecord> StandInLineSource::readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return records;
     while (!file.atEnd()) {
-        QString line = QString::fromLatin1(file.readLine());
-        while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (line.size() >= 67)
-            records.push_back(parseRecord(line));
+        const QByteArray line = file.readLine();
+        LineRecord record;
+        if (line.size() >= 67 && LineFileStore::parseRecord(line.constData(), line.size(), record))
+            records.push_back(record);
     }
     return records;
 }

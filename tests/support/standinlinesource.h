@@ -17,8 +17,6 @@ public:
     explicit StandInLineSource(std::vector<LineRecord> records = {}, int batchSize = 20000,
                                QObject *parent = nullptr);
 
-    // The fields of one 160-character HITRAN record that the engine reads.
-    static LineRecord parseRecord(const QString &line);
     // Every record of a HITRAN line file; an unreadable file gives none.
     static std::vector<LineRecord> readFile(const QString &path);
 

@@ -3,6 +3,7 @@
 #include "app/viewobjects.h"
 #include "data/params.h"
 #include "offlinesettings.h"
+#include "qmlwarnings.h"
 #include "remote/remotecontrol.h"
 #include "remote/remotecontrolqml.h"
 #include "remote/websockets.h"
@@ -23,24 +24,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList qmlProblems;
-QtMessageHandler previousHandler = nullptr;
-
-void collectQmlProblems(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg
-        && (message.contains(QLatin1String(".qml")) || QByteArray(context.category) == "qml"))
-        qmlProblems.append(message);
-    previousHandler(type, context, message);
-}
-
-QString screenshotFolder()
-{
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
-    return folder;
-}
 
 // Finds an object by name among the children and the visual children (list
 // delegates have only a visual parent).
@@ -123,7 +106,7 @@ private:
 
 void TestConnectScreen::initTestCase()
 {
-    previousHandler = qInstallMessageHandler(collectQmlProblems);
+    QmlWarnings::install();
     registerQmlTypes();
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
     m_views = std::make_unique<ViewObjects>(m_core.get());
@@ -151,7 +134,7 @@ void TestConnectScreen::cleanupTestCase()
     m_engine.reset();
     m_views.reset();
     m_core.reset();
-    qInstallMessageHandler(previousHandler);
+    QmlWarnings::uninstall();
 }
 
 static quint16 freePort()
@@ -210,8 +193,7 @@ bool TestConnectScreen::connectPeer()
 
 void TestConnectScreen::checkNoProblems()
 {
-    const QStringList problems = qmlProblems;
-    qmlProblems.clear();
+    const QStringList problems = QmlWarnings::take();
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 

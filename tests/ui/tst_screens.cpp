@@ -3,6 +3,7 @@
 #include "app/viewobjects.h"
 #include "data/params.h"
 #include "offlinesettings.h"
+#include "qmlwarnings.h"
 #include "ui/notifierqml.h"
 #include "ui/plot.h"
 #include "ui/resultssaver.h"
@@ -22,26 +23,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList qmlProblems;
-QtMessageHandler previousHandler = nullptr;
-
-// Any warning from a document fails the test: a missing property, a type error
-// or a binding loop would otherwise only show up as a blank or broken screen.
-void collectQmlProblems(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg
-        && (message.contains(QLatin1String(".qml")) || QByteArray(context.category) == "qml"))
-        qmlProblems.append(message);
-    previousHandler(type, context, message);
-}
-
-QString screenshotFolder()
-{
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
-    return folder;
-}
 
 int pixelsNear(const QImage &image, const QRect &area, const QColor &color)
 {
@@ -96,7 +77,7 @@ private:
 
 void TestScreens::initTestCase()
 {
-    previousHandler = qInstallMessageHandler(collectQmlProblems);
+    QmlWarnings::install();
     registerQmlTypes();
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
     m_views = std::make_unique<ViewObjects>(m_core.get());
@@ -119,13 +100,12 @@ void TestScreens::cleanupTestCase()
     m_engine.reset();
     m_views.reset();
     m_core.reset();
-    qInstallMessageHandler(previousHandler);
+    QmlWarnings::uninstall();
 }
 
 void TestScreens::checkNoProblems()
 {
-    const QStringList problems = qmlProblems;
-    qmlProblems.clear();
+    const QStringList problems = QmlWarnings::take();
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
