@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QNetworkInterface>
+#include <QPointer>
 #include <QWebSocket>
 #include <QWebSocketServer>
 
@@ -58,6 +59,7 @@ void WebSockets::stop()
     const bool hadClients = !m_clients.isEmpty();
     const QList<QWebSocket *> clients = m_clients;
     m_clients.clear();
+    m_peerAddresses.clear();
     for (QWebSocket *client : clients) {
         disconnect(client, nullptr, this, nullptr);
         client->abort();
@@ -80,7 +82,7 @@ void WebSockets::onNewConnection()
         socket->setParent(this);
         bool known = false;
         for (const QWebSocket *client : qAsConst(m_clients))
-            known = known || client->peerAddress() == socket->peerAddress();
+            known = known || m_peerAddresses.value(client) == socket->peerAddress();
         if (known) {
             socket->abort();
             socket->deleteLater();
@@ -90,8 +92,14 @@ void WebSockets::onNewConnection()
         socket->setMaxAllowedIncomingFrameSize(quint64(maxMessageSize));
         connect(socket, &QWebSocket::textMessageReceived, this, &WebSockets::processTextMessage);
         connect(socket, &QWebSocket::binaryMessageReceived, this, &WebSockets::processBinaryMessage);
-        connect(socket, &QWebSocket::disconnected, this, &WebSockets::socketDisconnected);
+        // The hang-up is handled from the event loop, after any command the peer
+        // sent before it, so that the command still counts as the peer's.
+        connect(socket, &QWebSocket::disconnected, this,
+                [this, guarded = QPointer<QWebSocket>(socket)] { forgetClient(guarded); }, Qt::QueuedConnection);
         m_clients.append(socket);
+        // A closed socket no longer knows its peer, but the peer counts as
+        // connected until its hang-up has been handled.
+        m_peerAddresses.insert(socket, socket->peerAddress());
         emit connectedStateChanged();
     }
 }
@@ -103,7 +111,10 @@ void WebSockets::processTextMessage(const QString &message)
         if (client != sender)
             client->sendTextMessage(message);
     }
-    emit commandReceived(message);
+    // A command may run a whole calculation with its own event loop; running it
+    // inside the socket's signal would let the peer's hang-up delete the socket
+    // under the WebSocket library's feet. It runs from the event loop instead.
+    QMetaObject::invokeMethod(this, [this, message] { emit commandReceived(message); }, Qt::QueuedConnection);
 }
 
 void WebSockets::processBinaryMessage(const QByteArray &message)
@@ -115,9 +126,15 @@ void WebSockets::processBinaryMessage(const QByteArray &message)
 
 void WebSockets::socketDisconnected()
 {
-    auto *sender = qobject_cast<QWebSocket *>(QObject::sender());
-    if (sender && m_clients.removeAll(sender) > 0)
-        sender->deleteLater();
+    forgetClient(qobject_cast<QWebSocket *>(QObject::sender()));
+}
+
+void WebSockets::forgetClient(QWebSocket *socket)
+{
+    if (socket && m_clients.removeAll(socket) > 0) {
+        m_peerAddresses.remove(socket);
+        socket->deleteLater();
+    }
     emit connectedStateChanged();
 }
 
@@ -131,7 +148,7 @@ QString WebSockets::peerAddressText() const
 {
     if (m_clients.isEmpty())
         return QString();
-    return addressText(m_clients.last()->peerAddress());
+    return addressText(m_peerAddresses.value(m_clients.last()));
 }
 
 QString WebSockets::addressText(const QHostAddress &address)

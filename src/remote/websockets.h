@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -60,9 +61,11 @@ public slots:
 private:
     void start();
     void stop();
+    void forgetClient(QWebSocket *socket);
 
     QWebSocketServer *m_server = nullptr;
     QList<QWebSocket *> m_clients;
+    QHash<const QWebSocket *, QHostAddress> m_peerAddresses;
     quint16 m_port;
     bool m_listenAll = false;
 };

@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "calc/lbl.h"
 #include "data/params.h"
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
@@ -36,6 +37,7 @@ private slots:
     void addressText();
     void viewObjectFollowsTheServer();
     void randomMessagesNeverStopIt();
+    void clientClosingDuringItsCalculationLeavesTheServerRunning();
     void serialTransportMovesNothing();
 
 private:
@@ -257,6 +259,27 @@ void TestWebSockets::randomMessagesNeverStopIt()
     QCOMPARE(a->texts.last(), QStringLiteral("321"));
     QVERIFY(m_remote->bufferedText().isEmpty());
     QVERIFY(m_remote->isConnected());
+}
+
+// A peer may hang up while the calculation it asked for runs; the server must
+// finish the calculation, forget the peer and go on serving the next one.
+void TestWebSockets::clientClosingDuringItsCalculationLeavesTheServerRunning()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 30000);
+    QSignalSpy complete(m_core->lbl(), &Lbl::calculationComplete);
+    {
+        auto a = connectClient(QStringLiteral("127.0.0.1"));
+        QVERIFY(a);
+        a->socket.sendTextMessage(QStringLiteral("#SWAVE;1000#EWAVE;3500#NUMWNPTS;300000#CALC"));
+        a->socket.flush();
+        a->socket.close();
+    }
+    QVERIFY(complete.wait(120000));
+    QTRY_VERIFY(!m_remote->isConnected());
+    auto b = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(b);
+    b->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;1000#NUMWNPTS;?"));
+    QTRY_COMPARE(b->texts, QStringList{"1000"});
 }
 
 // The serial carrier lists no port, never connects, and its settings view
