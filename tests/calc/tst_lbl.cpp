@@ -103,7 +103,7 @@ private slots:
     void selectionRules();
     void intensityThreshold();
     void pressureShift();
-    void abundanceAndPathLength();
+    void enrichedIsotopologue();
     void neverNaN_data();
     void neverNaN();
     void batchesAndProgress();
@@ -460,36 +460,21 @@ void TestLbl::pressureShift()
     }
 }
 
-void TestLbl::abundanceAndPathLength()
+// Twice the natural abundance of an isotopologue doubles its lines. (The path
+// length enters through the column, checked against the real lines above.)
+void TestLbl::enrichedIsotopologue()
 {
-    const std::vector<LineRecord> lines = {fixtureLines().at(Co1), fixtureLines().at(Co13)};
-    auto base = newRun(2090.0, 2180.0, 9001);
-    calculate(*base, lines);
-
-    // Twice the natural abundance of the main isotopologue doubles its line only.
     Isotopologue &main = m_params->molecule(4).isotopologues[0];
     main.abundance = 2.0 * main.naturalAbundance;
     auto enriched = newRun(2090.0, 2180.0, 9001);
-    calculate(*enriched, {lines.at(0)});
+    calculate(*enriched, {fixtureLines().at(Co1)});
     auto natural = newRun(2090.0, 2180.0, 9001);
     main.abundance = main.naturalAbundance;
-    calculate(*natural, {lines.at(0)});
+    calculate(*natural, {fixtureLines().at(Co1)});
     const std::vector<double> &a = enriched->spectra.molecules.at(4).crossSection.values;
     const std::vector<double> &b = natural->spectra.molecules.at(4).crossSection.values;
     for (std::size_t i = 0; i < a.size(); ++i)
         QVERIFY(a[i] == 2.0 * b[i]);
-
-    // Twice the path doubles the optical depths and leaves the cross-sections.
-    m_params->pathConditions().pathLength *= 2.0;
-    auto longer = newRun(2090.0, 2180.0, 9001);
-    calculate(*longer, lines);
-    const MoleculeSpectra &one = base->spectra.molecules.at(4);
-    const MoleculeSpectra &two = longer->spectra.molecules.at(4);
-    QCOMPARE(two.crossSection.values, one.crossSection.values);
-    for (std::size_t i = 0; i < one.opticalDepth.values.size(); ++i)
-        QVERIFY(relativeError(two.opticalDepth.values[i], 2.0 * one.opticalDepth.values[i]) < 1e-15
-                || one.opticalDepth.values[i] == 0.0);
-    QVERIFY(relativeError(two.opticalDepth.maximum, 2.0 * one.opticalDepth.maximum) < 1e-15);
 }
 
 void TestLbl::neverNaN_data()
