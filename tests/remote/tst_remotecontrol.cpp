@@ -462,14 +462,9 @@ void TestRemoteControl::binarySets()
     m_remote->applyBinarySetting(QStringLiteral("PATH_BIN"), QByteArray("ab"), 0);
     QCOMPARE(params->pathConditions().pathLength, 1000.0);
     QCOMPARE(m_replies.size(), 1);
-    // Through the text channel: one byte of value 2 picks profile 2; the first
-    // molecule's selection follows an int32 payload.
-    QCOMPARE(send(QStringLiteral("#LPRO_BIN;\x02")), QStringList());
-    QCOMPARE(params->lineShapeProfile(), 2);
     // A payload byte that looks like a line end is a value like any other.
     QCOMPARE(send(QStringLiteral("#LWCS_BIN;\x0a\x0d\x00\x0a")), QStringList());
     QCOMPARE(params->lineWingHalfwidths(), 0x0a000d0a);
-    QCOMPARE(params->lineShapeProfile(), 2);
 }
 
 // CALC_BIN starts a calculation and returns at once: the query behind it is
