@@ -131,8 +131,9 @@ void TestInstrumentFunction::kernelsMatchClosedForms_data()
     // R the Gaussian is 2^-4 and the Lorentzian 1/(1 + 4); sinc^2 is (2/pi)^2 at
     // R/2 and 0 at R; the Michelson sinc is 0 at R/2 and 2/pi at R/4; the cosine
     // 1 + cos(pi/(uR)) is 0 where pi/(uR) is an odd multiple of pi (R 0.1: 25 pi
-    // at u = 0.4; R 0.2: 25 pi at u = 0.2), 1/2 of its top where it is 33 1/3 pi
-    // (R 0.1, u = 0.3) or 16 2/3 pi (R 0.2, u = 0.3), and at the top at u = 0.5.
+    // at u = 0.4; R 0.2: 25 pi at u = 0.2), 1/2, a quarter of its top of 2, where
+    // it is 33 1/3 pi (R 0.1, u = 0.3) or 16 2/3 pi (R 0.2, u = 0.3), and at the
+    // top at u = 0.5 (20 pi and 10 pi).
     QTest::newRow("boxcar R 0.1") << int(F::Rectangular) << 0.1 << 5 << 1.0 << 6 << 0.0;
     QTest::newRow("boxcar R 0.2") << int(F::Rectangular) << 0.2 << -10 << 1.0 << -11 << 0.0;
     QTest::newRow("triangle R 0.1") << int(F::Triangular) << 0.1 << 5 << 0.5 << 10 << 0.0;
