@@ -244,7 +244,7 @@ int main(int argc, char *argv[])
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString sample = QStringLiteral(KOLVEX_SHARED_DATA "/hitran/sample/kolvex-sample.par");
+    const QString sample = QStringLiteral(KOLVEX_SOURCE_DIR "/resources/sample/kolvex-sample.par");
 
     unsigned cores = std::thread::hardware_concurrency();
     std::printf("Kolvex calculation benchmark - %u logical cores, fast loops: %s\n", cores,

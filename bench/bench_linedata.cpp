@@ -15,7 +15,7 @@ namespace {
 
 QString samplePath()
 {
-    return QStringLiteral(KOLVEX_SHARED_DATA "/hitran/sample/kolvex-sample.par");
+    return QStringLiteral(KOLVEX_SOURCE_DIR "/resources/sample/kolvex-sample.par");
 }
 
 double seconds(const QElapsedTimer &clock)

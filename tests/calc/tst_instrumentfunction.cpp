@@ -1,6 +1,7 @@
 #include "calc/instrumentfunction.h"
 #include "calc/spectrum.h"
 #include "data/xaxis.h"
+#include "faddeevareference.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -22,6 +23,24 @@ double sum(const std::vector<double> &values, std::size_t from = 0, std::size_t 
     return total;
 }
 
+// A kernel's shape in closed form at offset u for resolution r, up to its
+// constant factor (the kernel is normalised to unit sum).
+double closedForm(int type, double u, double r)
+{
+    const double x = u / r;
+    switch (type) {
+    case InstrumentFunction::Rectangular: return std::fabs(x) <= 0.5 + 1e-9 ? 1.0 : 0.0;   // slit of full width R
+    case InstrumentFunction::Triangular: return std::max(0.0, 1.0 - std::fabs(x));          // half base R
+    case InstrumentFunction::Gaussian: return std::pow(2.0, -4.0 * x * x);                   // full width at half maximum R
+    case InstrumentFunction::Dispersion: return 1.0 / (1.0 + 4.0 * x * x);                   // full width at half maximum R
+    case InstrumentFunction::Diffraction: return x == 0.0 ? 1.0 : std::pow(std::sin(M_PI * x) / (M_PI * x), 2);
+    case InstrumentFunction::Michelson: return x == 0.0 ? 1.0 : std::sin(2.0 * M_PI * x) / (2.0 * M_PI * x);
+    // At u = 0 the cosine oscillates without limit; the program takes its mean.
+    case InstrumentFunction::Cosine: return u == 0.0 ? 1.0 : 1.0 + std::cos(M_PI / (u * r));
+    default: return 0.0;
+    }
+}
+
 } // namespace
 
 class TestInstrumentFunction : public QObject
@@ -32,7 +51,10 @@ private slots:
     void init();
     void deltaThroughEveryKernel_data();
     void deltaThroughEveryKernel();
-    void boxcarAveragesFivePoints();
+    void kernelsMatchClosedForms_data();
+    void kernelsMatchClosedForms();
+    void knownLinesThroughTheGaussian_data();
+    void knownLinesThroughTheGaussian();
     void edgesAreZero();
     void refusedResolution_data();
     void refusedResolution();
@@ -65,8 +87,8 @@ void TestInstrumentFunction::deltaThroughEveryKernel_data()
     }
 }
 
-// A single non-zero point comes out as the kernel: a finite, symmetric shape
-// (the sin kernels peak at the centre) whose sum is the point's value.
+// A single non-zero point comes out as the kernel, reversed around the point,
+// with the point's value as its sum.
 void TestInstrumentFunction::deltaThroughEveryKernel()
 {
     QFETCH(int, type);
@@ -93,42 +115,105 @@ void TestInstrumentFunction::deltaThroughEveryKernel()
     const std::size_t h = kernel.size() / 2;
     for (std::size_t k = 0; k < kernel.size(); ++k)
         QVERIFY(std::fabs(target.values[500 + h - k] - 3.0 * kernel[k]) < 1e-15);
-
-    // Offsets run from -W, so the kernel's zero offset is at index W / step.
-    const std::size_t centre = std::size_t(std::lround(wing / 0.01));
-    if (type != InstrumentFunction::Cosine) {
-        for (std::size_t d = 1; d <= centre; ++d)
-            QVERIFY(std::fabs(kernel[centre - d] - kernel[centre + d]) < 1e-12);
-        QCOMPARE(kernel[centre], *std::max_element(kernel.begin(), kernel.end()));
-    }
 }
 
-// R = 4 steps: |u| <= 2 steps takes five points with equal weights.
-void TestInstrumentFunction::boxcarAveragesFivePoints()
+void TestInstrumentFunction::kernelsMatchClosedForms_data()
 {
-    m_function.setType(InstrumentFunction::Rectangular);
-    m_function.setResolution(0.04);
-    m_function.setWing(0.1);
-    const std::vector<double> kernel = m_function.kernel(0.01);
-    int nonZero = 0;
-    for (double value : kernel) {
-        if (value != 0.0) {
-            ++nonZero;
-            QVERIFY(std::fabs(value - 0.2) < 1e-12);
-        }
-    }
-    QCOMPARE(nonZero, 5);
+    QTest::addColumn<int>("type");
+    QTest::addColumn<double>("resolution");
+    QTest::addColumn<int>("at");       // an offset in grid steps of 0.01
+    QTest::addColumn<double>("ratio");  // the kernel there over its peak (Cosine: over u = 0.5)
+    QTest::addColumn<int>("at2");
+    QTest::addColumn<double>("ratio2");
+    using F = InstrumentFunction;
+    // Worked by hand from the shapes: |u| <= R/2 inside the slit; the triangle
+    // halves at R/2 and ends at R; Gaussian and Lorentzian halve at R/2, and at
+    // R the Gaussian is 2^-4 and the Lorentzian 1/(1 + 4); sinc^2 is (2/pi)^2 at
+    // R/2 and 0 at R; the Michelson sinc is 0 at R/2 and 2/pi at R/4; the cosine
+    // 1 + cos(pi/(uR)) is 0 where pi/(uR) is an odd multiple of pi (R 0.1: 25 pi
+    // at u = 0.4; R 0.2: 25 pi at u = 0.2), 1/2, a quarter of its top of 2, where
+    // it is 33 1/3 pi (R 0.1, u = 0.3) or 16 2/3 pi (R 0.2, u = 0.3), and at the
+    // top at u = 0.5 (20 pi and 10 pi).
+    QTest::newRow("boxcar R 0.1") << int(F::Rectangular) << 0.1 << 5 << 1.0 << 6 << 0.0;
+    QTest::newRow("boxcar R 0.2") << int(F::Rectangular) << 0.2 << -10 << 1.0 << -11 << 0.0;
+    QTest::newRow("triangle R 0.1") << int(F::Triangular) << 0.1 << 5 << 0.5 << 10 << 0.0;
+    QTest::newRow("triangle R 0.2") << int(F::Triangular) << 0.2 << -10 << 0.5 << 20 << 0.0;
+    QTest::newRow("Gaussian R 0.1") << int(F::Gaussian) << 0.1 << 5 << 0.5 << -10 << 1.0 / 16.0;
+    QTest::newRow("Gaussian R 0.2") << int(F::Gaussian) << 0.2 << -10 << 0.5 << 20 << 1.0 / 16.0;
+    QTest::newRow("Lorentz R 0.1") << int(F::Dispersion) << 0.1 << 5 << 0.5 << 10 << 0.2;
+    QTest::newRow("Lorentz R 0.2") << int(F::Dispersion) << 0.2 << 10 << 0.5 << -20 << 0.2;
+    QTest::newRow("diffraction R 0.1") << int(F::Diffraction) << 0.1 << 5 << 4.0 / (M_PI * M_PI) << -10 << 0.0;
+    QTest::newRow("diffraction R 0.2") << int(F::Diffraction) << 0.2 << -10 << 4.0 / (M_PI * M_PI) << 20 << 0.0;
+    QTest::newRow("Michelson R 0.1") << int(F::Michelson) << 0.1 << 5 << 0.0 << 10 << 0.0;
+    QTest::newRow("Michelson R 0.2") << int(F::Michelson) << 0.2 << -10 << 0.0 << 5 << 2.0 / M_PI;
+    QTest::newRow("cosine R 0.1") << int(F::Cosine) << 0.1 << 40 << 0.0 << -30 << 0.25;
+    QTest::newRow("cosine R 0.2") << int(F::Cosine) << 0.2 << 20 << 0.0 << 30 << 0.25;
+}
 
+// Each kernel point by point against its closed form, at two resolutions, and
+// at two offsets against numbers worked out by hand: a kernel of the wrong
+// width, with zeros in the wrong place or of the wrong shape fails.
+void TestInstrumentFunction::kernelsMatchClosedForms()
+{
+    QFETCH(int, type);
+    QFETCH(double, resolution);
+    QFETCH(int, at);
+    QFETCH(double, ratio);
+    QFETCH(int, at2);
+    QFETCH(double, ratio2);
+    m_function.setType(quint8(type));
+    m_function.setResolution(resolution);
+    // Step 0.01 and wing 0.5: offsets u = (k - 50) 0.01 for k = 0 ... 102.
+    const std::vector<double> kernel = m_function.kernel(0.01);
+    QCOMPARE(kernel.size(), std::size_t(103));
+    std::vector<double> expected;
+    for (int k = 0; k < 103; ++k)
+        expected.push_back(closedForm(type, (k - 50) * 0.01, resolution));
+    const double expectedSum = sum(expected);
+    const double peak = *std::max_element(kernel.begin(), kernel.end());
+    for (std::size_t k = 0; k < kernel.size(); ++k)
+        QVERIFY2(std::fabs(kernel[k] - expected[k] / expectedSum) < 1e-9 * peak,
+                 qPrintable(QStringLiteral("offset %1: %2 instead of %3").arg(int(k) - 50).arg(kernel[k]).arg(expected[k] / expectedSum)));
+
+    const double top = kernel[type == InstrumentFunction::Cosine ? 100 : 50];
+    QVERIFY(std::fabs(kernel[std::size_t(50 + at)] / top - ratio) < 1e-9);
+    QVERIFY(std::fabs(kernel[std::size_t(50 + at2)] / top - ratio2) < 1e-9);
+}
+
+void TestInstrumentFunction::knownLinesThroughTheGaussian_data()
+{
+    QTest::addColumn<bool>("lorentzLine");
+    QTest::newRow("Gaussian line") << false;
+    QTest::newRow("Lorentz line") << true;
+}
+
+// A line of unit area at 2005 cm-1 through the Gaussian kernel of R = 0.08
+// (half-width 0.04): a Gaussian line of half-width 0.03 becomes the Gaussian of
+// half-width sqrt(0.03^2 + 0.04^2) = 0.05, a Lorentz line of half-width 0.05 the
+// Voigt profile of the two half-widths. The kernel's zero offset is its index
+// W / step = 50, the sum centres index h = 103 / 2 = 51 on each point, so the
+// result lies one grid step above the line.
+void TestInstrumentFunction::knownLinesThroughTheGaussian()
+{
+    QFETCH(bool, lorentzLine);
+    const double ln2 = std::log(2.0);
+    const auto gaussian = [ln2](double delta, double halfWidth) {
+        return std::sqrt(ln2 / M_PI) / halfWidth * std::exp(-ln2 * delta * delta / (halfWidth * halfWidth));
+    };
     Spectrum source;
-    for (int i = 0; i < 1001; ++i)
-        source.values.push_back(double(i % 7));
+    for (int i = 0; i < 1001; ++i) {
+        const double delta = (i - 500) * 0.01;
+        source.values.push_back(lorentzLine ? 0.05 / M_PI / (0.05 * 0.05 + delta * delta) : gaussian(delta, 0.03));
+    }
+    m_function.setType(InstrumentFunction::Gaussian);
+    m_function.setResolution(0.08);
     Spectrum target;
     m_function.convolve(source, target);
-    const std::size_t h = kernel.size() / 2;
-    // The five weights sit at offsets -2..2 steps, i.e. kernel indices 8..12.
-    for (std::size_t j = 100; j < 900; ++j) {
-        const double expected = (sum(source.values, j - h + 8, j - h + 13)) / 5.0;
-        QVERIFY(std::fabs(target.values[j] - expected) < 1e-12);
+    for (int j = 51; j < 1001 - 51; ++j) {
+        const double delta = (j - 501) * 0.01;
+        const double expected = lorentzLine ? FaddeevaReference::voigtProfile(delta, 0.04, 0.05) : gaussian(delta, 0.05);
+        QVERIFY2(std::fabs(target.values[std::size_t(j)] - expected) < 1e-8,   // the peaks are 4 to 10
+                 qPrintable(QStringLiteral("point %1: %2 instead of %3").arg(j).arg(target.values[std::size_t(j)]).arg(expected)));
     }
 }
 
@@ -221,9 +306,7 @@ void TestInstrumentFunction::noneCopiesTheSource()
 // The offsets run from -W in grid steps up to the first beyond W + step.
 void TestInstrumentFunction::kernelOffsets()
 {
-    m_function.setType(InstrumentFunction::Dispersion);
-    m_function.setWing(0.5);
-    QCOMPARE(m_function.kernel(0.01).size(), std::size_t(103));   // -0.50 ... 0.52
+    m_function.setType(InstrumentFunction::Dispersion);   // (wing 0.5: 103 offsets, checked above)
     m_function.setWing(0.505);
     QCOMPARE(m_function.kernel(0.01).size(), std::size_t(104));   // -0.505 ... 0.525
 }

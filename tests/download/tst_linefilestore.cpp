@@ -39,9 +39,9 @@ class TestLineFileStore : public QObject
     Q_OBJECT
 
 private slots:
-    void parseFields_data();
-    void parseFields();
-    void parseSharedLineFiles();
+    void handBuiltRecordsFieldByField_data();
+    void handBuiltRecordsFieldByField();
+    void parseRealLineFiles();
     void bisection_data();
     void bisection();
     void duplicatesGiveTheFirst();
@@ -53,72 +53,84 @@ private slots:
     void receivedText();
 };
 
-void TestLineFileStore::parseFields_data()
+namespace {
+
+// The records of handbuilt-fields-*.par as written there by hand, in file order.
+const LineRecord handBuilt[] = {
+    {47, 11, 0.000123, 4.567e-30, 4.567e-30, 8.912e-05, 0.0345, 0.678, -1.0, 0.86, -0.000789},
+    {12, 3, 1234.567891, 2.345e-21, 2.345e-21, 6.789e+01, 0.0123, 0.456, 789.0123, 0.64, -0.004567},
+    {2, 10, 2345.678912, 3.456e-25, 3.456e-25, 7.891e-02, 0.0234, 0.567, 8901.2345, 0.75, 0.001234},
+    {6, 12, 45678.901234, 5.678e-101, 5.678e-101, 9.123e+03, 0.0456, 0.789, 12345.6789, 1.00, -0.012345},
+};
+
+} // namespace
+
+void TestLineFileStore::handBuiltRecordsFieldByField_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("molecule");
-    QTest::addColumn<int>("isotopologue");
-    QTest::addColumn<double>("wavenumber");
-    QTest::addColumn<double>("intensity");
-    QTest::addColumn<double>("lowerStateEnergy");
-
-    const QString iso = QStringLiteral("CO2_12iso_codes_187-576_sasktran2.par");
-    QTest::newRow("isotopologue 0 is 10") << iso << 9 << 2 << 10 << 0.0 << 0.0 << 0.0;
-    QTest::newRow("isotopologue A is 11") << iso << 10 << 2 << 11 << 0.0 << 0.0 << 0.0;
-    QTest::newRow("isotopologue B is 12") << iso << 11 << 2 << 12 << 0.0 << 0.0 << 0.0;
-    QTest::newRow("three-digit exponent") << QStringLiteral("H2_three-digit-exponents_extract.par") << 0 << 45 << 2
-                                          << 3.226800 << 1.474e-111 << 36402.1404;
-    QTest::newRow("unknown lower-state energy") << QStringLiteral("PH3_unknown-lower-energy_extract.par") << 0 << 28
-                                                << 1 << 2724.476506 << 3.925e-25 << -1.0;
+    QTest::addColumn<int>("recordLength");
+    QTest::newRow("LF") << QStringLiteral("handbuilt-fields-lf.par") << 161;
+    QTest::newRow("CRLF") << QStringLiteral("handbuilt-fields-crlf.par") << 162;
 }
 
-void TestLineFileStore::parseFields()
+// Every parsed column of records whose fields all differ: a column read from
+// the wrong place, with the wrong width, or swapped with its neighbour shows.
+// The same records come from a file, from received text and line by line.
+void TestLineFileStore::handBuiltRecordsFieldByField()
 {
     QFETCH(QString, file);
-    QFETCH(int, row);
-    QFETCH(int, molecule);
-    QFETCH(int, isotopologue);
-    QFETCH(double, wavenumber);
-    QFETCH(double, intensity);
-    QFETCH(double, lowerStateEnergy);
-
-    QFile in(dataFile(file));
+    QFETCH(int, recordLength);
+    const QString path = dataFile(file);
+    QFile in(path);
     QVERIFY(in.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = in.readAll().split('\n');
-    QVERIFY(row < lines.size());
-    LineRecord record;
-    QVERIFY(LineFileStore::parseRecord(QString::fromLatin1(lines.at(row)), record));
-    QCOMPARE(record.molecule, molecule);
-    QCOMPARE(record.isotopologue, isotopologue);
-    if (wavenumber != 0.0) {
-        QCOMPARE(record.wavenumber, wavenumber);
-        QCOMPARE(record.intensity, intensity);
-        QCOMPARE(record.intensityCopy, intensity);
-        QCOMPARE(record.lowerStateEnergy, lowerStateEnergy);
+    const QByteArray text = in.readAll();
+    QCOMPARE(text.size(), 4 * recordLength);
+    QCOMPARE(LineFileStore::recordLengthOf(path), recordLength);
+
+    LineFileStore fromFile;
+    QVERIFY(fromFile.readRange(path, 0, text.size()));
+    LineFileStore received;
+    received.takeDownloaded(text);
+    const QList<QByteArray> lines = text.split('\n');
+    for (const LineFileStore *store : {&fromFile, &received}) {
+        QCOMPARE(store->batch().size(), std::size_t(4));
+        for (std::size_t i = 0; i < 4; ++i) {
+            LineRecord single;
+            QVERIFY(LineFileStore::parseRecord(QString::fromLatin1(lines.at(int(i))), single));
+            for (const LineRecord &r : {store->batch()[i], single}) {
+                const LineRecord &e = handBuilt[i];
+                QCOMPARE(r.molecule, e.molecule);
+                QCOMPARE(r.isotopologue, e.isotopologue);
+                QCOMPARE(r.wavenumber, e.wavenumber);
+                QCOMPARE(r.intensity, e.intensity);
+                QCOMPARE(r.intensityCopy, e.intensity);
+                QCOMPARE(r.einsteinA, e.einsteinA);
+                QCOMPARE(r.gammaAir, e.gammaAir);
+                QCOMPARE(r.gammaSelf, e.gammaSelf);
+                QCOMPARE(r.lowerStateEnergy, e.lowerStateEnergy);
+                QCOMPARE(r.nAir, e.nAir);
+                QCOMPARE(r.deltaAir, e.deltaAir);
+            }
+        }
     }
+    // Record 2 (2345.678912) is the first at or above 2000 cm-1.
+    QCOMPARE(fromFile.recordOffsetAtOrAbove(path, 2000.0), qint64(2 * recordLength));
 }
 
-// Every record of the real line files parses, in wavenumber order, with sound values;
-// lower-case exponents included.
-void TestLineFileStore::parseSharedLineFiles()
+// Every record of the real line-file fixtures parses, in wavenumber order, with
+// sound values.
+void TestLineFileStore::parseRealLineFiles()
 {
-    QDir shared(QStringLiteral(KOLVEX_SOURCE_DIR "/../shared/data/hitran/lines"));
-    QStringList files = shared.entryList({QStringLiteral("*.par")}, QDir::Files, QDir::Name);
-    QStringList paths;
-    for (const QString &name : files)
-        paths << shared.filePath(name);
-    const QStringList fixtures = QDir(QStringLiteral(KOLVEX_TEST_DATA "/lines")).entryList({QStringLiteral("*.par")});
-    for (const QString &name : fixtures)
-        paths << dataFile(name);
-
+    const QDir fixtures(QStringLiteral(KOLVEX_TEST_DATA "/lines"));
+    const QStringList files = fixtures.entryList({QStringLiteral("*.par")}, QDir::Files, QDir::Name);
+    QVERIFY(files.contains(QStringLiteral("first-and-last-record-of-each-source.par")));
     LineFileStore store;
-    for (const QString &path : qAsConst(paths)) {
+    for (const QString &name : files) {
+        const QString path = fixtures.filePath(name);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const int lineCount = file.readAll().count('\n');
-        const bool ended = store.readRange(path, 0, file.size());
-        QVERIFY(ended);
+        QVERIFY(store.readRange(path, 0, file.size()));
         QVERIFY2(int(store.batch().size()) == lineCount, qPrintable(path));
         double previous = -1.0;
         for (const LineRecord &r : store.batch()) {
@@ -131,20 +143,9 @@ void TestLineFileStore::parseSharedLineFiles()
             previous = r.wavenumber;
         }
     }
-    if (files.isEmpty())
-        qWarning("The shared line files are not beside the sources; only the fixtures were parsed.");
-
-    LineRecord record;
-    const QByteArray lowerCase = QByteArray(" 23") + QByteArray("3000.000000").rightJustified(12, ' ') + " 3.618e-05"
-        + " 1.000e+00" + ".0500" + "0.060" + "  100.0000" + "0.75" + "-.001000";
-    QVERIFY(LineFileStore::parseRecord(lowerCase.constData(), lowerCase.size(), record));
-    QCOMPARE(record.isotopologue, 3);
-    QCOMPARE(record.wavenumber, 3000.0);
-    QCOMPARE(record.intensity, 3.618e-05);
-    QCOMPARE(record.nAir, 0.75);
-    QCOMPARE(record.deltaAir, -0.001);
 
     // A short line gives 0 for the missing fields; junk in a field gives 0 for it.
+    LineRecord record;
     const QByteArray shortLine = QByteArray(" 51") + QByteArray("2000.123456").rightJustified(12, ' ') + " 1.0E-20";
     QVERIFY(LineFileStore::parseRecord(shortLine.constData(), shortLine.size(), record));
     QCOMPARE(record.wavenumber, 2000.123456);

@@ -6,6 +6,7 @@
 #include "download/hitranonlinedownloader.h"
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
+#include "remote/sensorsettings.h"
 #include "ui/resultssaver.h"
 #include "ui/spectraresultsqml.h"
 #include "spectrumqueries.h"
@@ -40,7 +41,10 @@ private slots:
     void formatAndPrecision();
     void binaryQueries_data();
     void binaryQueries();
+    void everyBinaryCode_data();
+    void everyBinaryCode();
     void binarySets();
+    void binaryCalcReturnsAtOnce();
     void broadcastSendsSetCommands();
     void noRepliesWithoutConnection();
     void receiveBufferIsBounded();
@@ -50,6 +54,7 @@ private slots:
 
 private:
     QStringList send(const QString &message);
+    QVariant storedValue(const QString &command, int index);
 
     QTemporaryDir m_folder;
     KolvexCore *m_core = nullptr;
@@ -107,6 +112,34 @@ QStringList TestRemoteControl::send(const QString &message)
     m_replies.clear();
     m_remote->bufferAndProcessCommands(message);
     return m_replies;
+}
+
+// A setting read straight from the object that holds it, not through the
+// command processor, so that a command writing and reading the same wrong
+// field fails.
+QVariant TestRemoteControl::storedValue(const QString &command, int index)
+{
+    Params *p = m_core->params();
+    const PathConditions &c = p->pathConditions();
+    const SensorSettings *sensors = m_remote->sensorSettings();
+    const InstrumentFunction *f = m_core->instrumentFunction();
+    const YAxisSettings *y = m_core->yAxis();
+    const std::size_t molecule = std::size_t(qBound(1, index, p->moleculeCount()) - 1);
+    const QHash<QString, QVariant> values = {
+        {"SWAVE", m_core->xAxis()->minWavenumber()}, {"EWAVE", m_core->xAxis()->maxWavenumber()},
+        {"NUMWNPTS", m_core->xAxis()->numPoints()}, {"PATH", c.pathLength}, {"TPRES", c.totalPressure},
+        {"TEMP", c.temperature}, {"USEBAROM", sensors->useBarometer}, {"USETHERM", sensors->useThermometer},
+        {"USEHUMID", sensors->useHygrometer}, {"USESENSTAG", sensors->useSensorTag},
+        {"SMPLPERIOD", sensors->samplingPeriod}, {"SMPLSTOAVG", sensors->samplesToAverage},
+        {"HITOPT", m_core->downloader()->usage()}, {"LSHAPE", p->lineShapeProfile()},
+        {"LTHRESH", p->intensityThreshold()}, {"LWINGSAT", p->lineWingHalfwidths()},
+        {"LWINGABS", p->lineWingAbsolute()}, {"LBROAD", p->broadeningType()}, {"LSHIFTUSE", p->lineShiftUsage()},
+        {"INSTRFUNCT", f->type()}, {"INSTRRES", f->resolution()}, {"INSTRWING", f->wing()},
+        {"ATMMODEL", m_core->atmosphereModels()->currentIndex()}, {"ALLCALC", p->calcNotSelected()},
+        {"PREC", p->replyPrecision()}, {"YPARAM", y->displayedValue}, {"YUNITS", y->yUnits},
+        {"MCONC", c.concentrations.at(molecule)}, {"MSEL", p->molecule(int(molecule)).selected},
+        {"FORMAT", QString(QLatin1Char(p->replyFormat()))}, {"DELIMITER", p->replySeparator()}};
+    return values.value(command);
 }
 
 void TestRemoteControl::framing_data()
@@ -192,6 +225,12 @@ void TestRemoteControl::setAndQuery()
     QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
     QCOMPARE(send(set), QStringList());
     QCOMPARE(updated.count(), 1);
+    const QVariant stored = storedValue(set.section(QLatin1Char(';'), 0, 0).mid(1), set.section(QLatin1Char(';'), 1, 1).toInt());
+    QVERIFY(stored.isValid());
+    if (stored.type() == QVariant::String)
+        QCOMPARE(stored.toString(), expected);
+    else
+        QCOMPARE(stored.toDouble(), expected.toDouble());
     QCOMPARE(send(query), QStringList{expected});
 }
 
@@ -315,13 +354,6 @@ void TestRemoteControl::binaryQueries_data()
     QTest::newRow("end in micron is the start") << int(XAxis::WavelengthMicron) << "EWAV_BIN" << doubleBytes(10000.0 / 2000.0);
     QTest::newRow("start in nm") << int(XAxis::WavelengthNm) << "SWAV_BIN" << doubleBytes(1e7 / 2300.0);
     QTest::newRow("start in Hz") << int(XAxis::FrequencyHz) << "SWAV_BIN" << doubleBytes(2000.0 * 29979245800.0);
-    QTest::newRow("grid points") << int(XAxis::Wavenumber) << "NWPO_BIN" << int32Bytes(1001);
-    QTest::newRow("path") << int(XAxis::Wavenumber) << "PATH_BIN" << doubleBytes(1000.0);
-    QTest::newRow("temperature") << int(XAxis::Wavenumber) << "TEMP_BIN" << doubleBytes(296.0);
-    QTest::newRow("profile widened to int32") << int(XAxis::Wavenumber) << "LPRO_BIN" << int32Bytes(1);
-    QTest::newRow("flag as one byte") << int(XAxis::Wavenumber) << "CFAM_BIN" << QByteArray(1, '\1');
-    QTest::newRow("atmosphere") << int(XAxis::Wavenumber) << "AAMO_BIN" << int32Bytes(5);
-    QTest::newRow("grid has no bytes") << int(XAxis::Wavenumber) << "GWGR_BIN" << QByteArray();
     QTest::newRow("unknown code") << int(XAxis::Wavenumber) << "XXXX_BIN" << QByteArray();
 }
 
@@ -331,18 +363,88 @@ void TestRemoteControl::binaryQueries()
     QFETCH(QString, name);
     QFETCH(QByteArray, expected);
     m_core->xAxis()->setUnits(quint8(unit));
-    m_core->params()->setCalcNotSelected(true);
-    m_core->atmosphereModels()->setCurrentIndex(5);
     QCOMPARE(m_remote->queryBinaryValue(name, 0), expected);
     // On the text channel the bytes travel as far as they survive as UTF-8.
     QCOMPARE(send("#" + name + ";?"), QStringList{QString::fromUtf8(expected.constData(), expected.size())});
 }
 
+void TestRemoteControl::everyBinaryCode_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("setting");      // the text command of the same value
+    QTest::addColumn<QByteArray>("payload");   // empty: the code has no set form
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QByteArray>("reply");
+    // Values whose little-endian bytes are all ASCII and hold no ';' or '#', so
+    // that they cross the text channel unchanged: 260 is 0x4070400000000000,
+    // 336 0x4075000000000000, 272 0x4071000000000000, 5.5 0x4016000000000000,
+    // 2.5 0x4004..., 3 0x4008..., 12 0x4028..., 17 0x4031..., 400 0x4079...,
+    // 2^-90 0x3A50000000000000; int32 336 is 50 01 00 00, 513 01 02 00 00.
+    const QByteArray off(1, '\0');
+    const QByteArray on(1, '\1');
+    QTest::newRow("SWAV") << "SWAV" << "SWAVE" << doubleBytes(260.0) << 260.0 << doubleBytes(260.0);
+    QTest::newRow("EWAV") << "EWAV" << "EWAVE" << int32Bytes(336) << 336.0 << doubleBytes(336.0);
+    QTest::newRow("NWPO") << "NWPO" << "NUMWNPTS" << int32Bytes(513) << 513.0 << int32Bytes(513);
+    QTest::newRow("PATH") << "PATH" << "PATH" << doubleBytes(5.5) << 5.5 << doubleBytes(5.5);
+    QTest::newRow("TPRE") << "TPRE" << "TPRES" << doubleBytes(2.5) << 2.5 << doubleBytes(2.5);
+    QTest::newRow("TEMP") << "TEMP" << "TEMP" << doubleBytes(272.0) << 272.0 << doubleBytes(272.0);
+    QTest::newRow("UBSE") << "UBSE" << "USEBAROM" << on << 1.0 << on;
+    QTest::newRow("UTSE") << "UTSE" << "USETHERM" << on << 1.0 << on;
+    QTest::newRow("UHSE") << "UHSE" << "USEHUMID" << on << 1.0 << on;
+    QTest::newRow("HDOP") << "HDOP" << "HITOPT" << QByteArray(1, '\2') << 2.0 << int32Bytes(2);
+    QTest::newRow("LPRO") << "LPRO" << "LSHAPE" << QByteArray(1, '\3') << 3.0 << int32Bytes(3);
+    QTest::newRow("LITH") << "LITH" << "LTHRESH" << doubleBytes(std::ldexp(1.0, -90)) << std::ldexp(1.0, -90)
+                          << doubleBytes(std::ldexp(1.0, -90));
+    QTest::newRow("LWCS") << "LWCS" << "LWINGSAT" << int32Bytes(48) << 48.0 << int32Bytes(48);
+    QTest::newRow("LWCA") << "LWCA" << "LWINGABS" << doubleBytes(3.0) << 3.0 << doubleBytes(3.0);
+    QTest::newRow("LBRO") << "LBRO" << "LBROAD" << on << 1.0 << int32Bytes(1);
+    QTest::newRow("LSUS") << "LSUS" << "LSHIFTUSE" << off << 0.0 << off;
+    QTest::newRow("IFTY") << "IFTY" << "INSTRFUNCT" << QByteArray(1, '\6') << 6.0 << int32Bytes(6);
+    QTest::newRow("IRES") << "IRES" << "INSTRRES" << doubleBytes(12.0) << 12.0 << doubleBytes(12.0);
+    QTest::newRow("IFWI") << "IFWI" << "INSTRWING" << doubleBytes(17.0) << 17.0 << doubleBytes(17.0);
+    QTest::newRow("AAMO, query only") << "AAMO" << "ATMMODEL" << QByteArray() << 5.0 << int32Bytes(5);
+    QTest::newRow("MCON, first molecule") << "MCON" << "MCONC" << doubleBytes(400.0) << 400.0 << doubleBytes(400.0);
+    QTest::newRow("MSEL, first molecule") << "MSEL" << "MSEL" << int32Bytes(0) << 0.0 << off;
+    QTest::newRow("CFAM") << "CFAM" << "ALLCALC" << off << 0.0 << off;
+    QTest::newRow("GWGR: no effect, no bytes") << "GWGR" << "" << QByteArray("x") << 0.0 << QByteArray();
+    QTest::newRow("DATA: no bytes") << "DATA" << "" << QByteArray() << 0.0 << QByteArray();
+}
+
+// Each code set through the command text and checked on the object it sets,
+// then queried: the reply holds the value's own bytes.
+void TestRemoteControl::everyBinaryCode()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, setting);
+    QFETCH(QByteArray, payload);
+    QFETCH(double, stored);
+    QFETCH(QByteArray, reply);
+    // Every value before the set differs from the one the row sends.
+    Params *params = m_core->params();
+    m_core->xAxis()->setMinWavenumber(250.0);
+    *m_remote->sensorSettings() = SensorSettings();
+    params->setLineShiftUsage(1);
+    params->setLineWingHalfwidths(50);
+    params->setLineWingAbsolute(1.0);
+    params->molecules()[0].selected = true;
+    params->pathConditions().concentrations[0] = 1.0;
+    m_core->instrumentFunction()->setType(InstrumentFunction::Gaussian);
+    m_core->instrumentFunction()->setResolution(3.0);
+    m_core->instrumentFunction()->setWing(10.0);
+
+    if (!payload.isEmpty()) {
+        for (char byte : payload)
+            QVERIFY(uchar(byte) < 0x80 && byte != ';' && byte != '#');
+        QCOMPARE(send("#" + code + "_BIN;" + QString::fromLatin1(payload.constData(), payload.size())), QStringList());
+    }
+    if (!setting.isEmpty())
+        QCOMPARE(storedValue(setting, 1).toDouble(), stored);
+    QCOMPARE(send("#" + code + "_BIN;?"), QStringList{QString::fromLatin1(reply.constData(), reply.size())});
+}
+
 void TestRemoteControl::binarySets()
 {
     Params *params = m_core->params();
-    m_remote->applyBinarySetting(QStringLiteral("PATH_BIN"), doubleBytes(5.5), 0);
-    QCOMPARE(params->pathConditions().pathLength, 5.5);
     // The end of the range comes as int32, or as double when long enough.
     m_remote->applyBinarySetting(QStringLiteral("EWAV_BIN"), int32Bytes(2200), 0);
     QCOMPARE(m_core->xAxis()->maxWavenumber(), 2200.0);
@@ -358,27 +460,23 @@ void TestRemoteControl::binarySets()
     QCOMPARE(m_replies, QStringList{"LPRO_BIN : Parameter out of range. Allowed values: 0 to 3."});
     m_replies.clear();
     m_remote->applyBinarySetting(QStringLiteral("PATH_BIN"), QByteArray("ab"), 0);
-    QCOMPARE(params->pathConditions().pathLength, 5.5);
+    QCOMPARE(params->pathConditions().pathLength, 1000.0);
     QCOMPARE(m_replies.size(), 1);
-    // Through the text channel: one byte of value 2 picks profile 2; the first
-    // molecule's selection follows an int32 payload.
-    QCOMPARE(send(QStringLiteral("#LPRO_BIN;\x02")), QStringList());
-    QCOMPARE(params->lineShapeProfile(), 2);
     // A payload byte that looks like a line end is a value like any other.
     QCOMPARE(send(QStringLiteral("#LWCS_BIN;\x0a\x0d\x00\x0a")), QStringList());
     QCOMPARE(params->lineWingHalfwidths(), 0x0a000d0a);
-    QCOMPARE(params->lineShapeProfile(), 2);
-    send(QStringLiteral("#MSEL_BIN;") + QString::fromLatin1(int32Bytes(0).constData(), 4));
-    QCOMPARE(params->molecule(0).selected, false);
-    send(QStringLiteral("#MSEL_BIN;") + QString::fromLatin1(int32Bytes(1).constData(), 4));
-    QCOMPARE(params->molecule(0).selected, true);
-    send(QStringLiteral("#UBSE_BIN;\x01"));
-    QCOMPARE(m_remote->sensorSettings()->useBarometer, true);
-    QCOMPARE(send("#UBSE_BIN;?"), QStringList{QString(QChar(1))});
-    send(QStringLiteral("#UBSE_BIN;") + QChar(0));
-    QCOMPARE(send("#UBSE_BIN;?"), QStringList{QString(QChar(0))});
-    // A double whose first byte is 0 arrives whole.
-    QCOMPARE(send("#NWPO_BIN;?").value(0).size(), 4);
+}
+
+// CALC_BIN starts a calculation and returns at once: the query behind it is
+// answered before the calculation ends with READY.
+void TestRemoteControl::binaryCalcReturnsAtOnce()
+{
+    QCOMPARE(send("#CALC_BIN;x#PATH;?"), QStringList{"1000"});
+    QVERIFY(m_core->calculationIsRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(m_replies.contains(QStringLiteral("READY")), 60000);
+    QTRY_VERIFY(!m_core->calculationIsRunning() && !m_remote->busy());
+    QCOMPARE(send("#CALC_BIN;?"), QStringList{QString()});
+    QVERIFY(!m_core->calculationIsRunning());
 }
 
 void TestRemoteControl::broadcastSendsSetCommands()
@@ -420,12 +518,16 @@ void TestRemoteControl::receiveBufferIsBounded()
 
 void TestRemoteControl::calcWaitsAndResultsFollow()
 {
-    QCOMPARE(send("#SWAVE;2100#EWAVE;2300#NUMWNPTS;501#PATH;1000#YUNITS;1#INSTRFUNCT;3"), QStringList());
-    // The calculation, READY and the results in one message, in this order.
-    const QStringList replies = send("#CALC#RESULT;NUMWNPTS#RESULT;SWAVE#RESULT;EWAVE#RESULT;PATH#RESULT;MCONC;5");
-    QCOMPARE(replies, (QStringList{"READY", "501", "2100", "2300", "1000",
-                                   m_remote->queryValue(QStringLiteral("MCONC"), 5, true)}));
+    QCOMPARE(send("#SWAVE;2100#EWAVE;2300#NUMWNPTS;501#PATH;1000#TEMP;280#TPRES;0.9#MCONC;5;0.25#YUNITS;1"
+                  "#INSTRFUNCT;3"),
+             QStringList());
+    // The calculation, READY and a result in one message, in this order.
+    QCOMPARE(send("#CALC#RESULT;NUMWNPTS"), (QStringList{"READY", "501"}));
     QVERIFY(!m_core->calculationIsRunning());
+    // The results report the calculation's conditions, not the live settings.
+    QCOMPARE(send("#SWAVE;2150#EWAVE;2250#NUMWNPTS;301#PATH;7#TEMP;250#TPRES;0.5#MCONC;5;9"), QStringList());
+    QCOMPARE(send("#RESULT;NUMWNPTS#RESULT;SWAVE#RESULT;EWAVE#RESULT;PATH#RESULT;TEMP#RESULT;TPRES#RESULT;MCONC;5"),
+             (QStringList{"501", "2100", "2300", "1000", "280", "0.9", "0.25"}));
 
     const QStringList grid = send("#RESULT;WNGRID").value(0).split(QLatin1Char(';'));
     QCOMPARE(grid.size(), 501);

@@ -108,15 +108,16 @@ void TestPlot::tickLabels_data()
     QTest::addColumn<double>("pixels");
     QTest::addColumn<double>("step");
     QTest::addColumn<double>("secondLabel");   // tick 1 of 5
-    QTest::newRow("two units per pixel: whole numbers") << Range{1000.0, 3000.0} << 1001.0 << 1.0 << 1500.0;
+    QTest::addColumn<double>("lastLabel");     // tick 4 of 5, the right end
+    QTest::newRow("two units per pixel: whole numbers") << Range{1000.0, 3000.0} << 1001.0 << 1.0 << 1500.0 << 3000.0;
     QTest::newRow("0.02 per pixel: tenths, exponent -1.7 truncated to -1")
-        << Range{0.0, 20.0} << 1001.0 << 0.1 << 5.0;
+        << Range{0.0, 20.0} << 1001.0 << 0.1 << 5.0 << 20.0;
     QTest::newRow("uneven range rounds")
-        << Range{1000.123, 1003.456} << 101.0 << 0.1 << 1001.0;
-    QTest::newRow("35 per pixel: decade 10") << Range{0.0, 3500.0} << 101.0 << 10.0 << 880.0;
-    QTest::newRow("descending range") << Range{3000.0, 1000.0} << 1001.0 << 1.0 << 2500.0;
-    QTest::newRow("zero width: no rounding") << Range{5.0, 5.0} << 100.0 << 0.0 << 5.0;
-    QTest::newRow("one pixel: no rounding") << Range{0.0, 1.0} << 1.0 << 0.0 << 0.25;
+        << Range{1000.123, 1003.456} << 101.0 << 0.1 << 1001.0 << 1003.5;
+    QTest::newRow("35 per pixel: decade 10") << Range{0.0, 3500.0} << 101.0 << 10.0 << 880.0 << 3500.0;
+    QTest::newRow("descending range") << Range{3000.0, 1000.0} << 1001.0 << 1.0 << 2500.0 << 1000.0;
+    QTest::newRow("zero width: no rounding") << Range{5.0, 5.0} << 100.0 << 0.0 << 5.0 << 5.0;
+    QTest::newRow("one pixel: no rounding") << Range{0.0, 1.0} << 1.0 << 0.0 << 0.25 << 1.0;
 }
 
 void TestPlot::tickLabels()
@@ -125,11 +126,11 @@ void TestPlot::tickLabels()
     QFETCH(double, pixels);
     QFETCH(double, step);
     QFETCH(double, secondLabel);
+    QFETCH(double, lastLabel);
     QCOMPARE(PlotMath::pixelDecade(range.to - range.from, pixels), step);
     const double label = PlotMath::majorTickValue(1, 5, range, pixels);
     QVERIFY2(std::fabs(label - secondLabel) < 1e-9, qPrintable(QString::number(label, 'g', 17)));
-    // The ends of the axis carry the ends of the range.
-    QVERIFY(std::fabs(PlotMath::majorTickValue(4, 5, range, pixels) - PlotMath::roundToStep(range.to, step)) < 1e-9);
+    QVERIFY(std::fabs(PlotMath::majorTickValue(4, 5, range, pixels) - lastLabel) < 1e-9);
     QVERIFY(std::isfinite(PlotMath::rotatedTickValue(1, 5, range, pixels)));
 }
 

@@ -38,6 +38,14 @@ int pixelsNear(const QImage &image, const QRect &area, const QColor &color)
     return count;
 }
 
+bool hasVisibleText(QObject *root, const QString &text)
+{
+    const auto items = root->findChildren<QQuickItem *>();
+    return std::any_of(items.begin(), items.end(), [&text](const QQuickItem *item) {
+        return item->isVisible() && item->property("text").toString() == text;
+    });
+}
+
 } // namespace
 
 // The main window as a user meets it: every screen opens and closes cleanly in
@@ -50,6 +58,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void everyDocumentIsInTheResources();
+    void bannerAndOkDialog();
     void saveWithoutResultsSaysSo();
     void everyScreenOpensAndCloses_data();
     void everyScreenOpensAndCloses();
@@ -153,6 +162,25 @@ void TestScreens::everyDocumentIsInTheResources()
     QVERIFY(documents.size() > 20);
     for (const QString &document : documents)
         QVERIFY2(listed.contains(QStringLiteral("<file>%1</file>").arg(document)), qPrintable(document));
+}
+
+// The banner shows a report with its Cancel button and goes with it; the OK
+// dialog shows every message, the same one again once it was closed.
+void TestScreens::bannerAndOkDialog()
+{
+    emit m_core->notify(QStringLiteral("Reading line data"), 0.5, true, true);
+    QTRY_VERIFY(hasVisibleText(m_window, QStringLiteral("Reading line data")));
+    QVERIFY(hasVisibleText(m_window, QStringLiteral("Cancel")));
+    emit m_core->notify(QString(), 0.0, false, false);
+    QTRY_VERIFY(!hasVisibleText(m_window, QStringLiteral("Reading line data")));
+    const QString message = QStringLiteral("The temperature must be above 0 K.");
+    for (int shown = 0; shown < 2; ++shown) {
+        m_core->setOkDialogText(message);
+        QTRY_VERIFY(hasVisibleText(m_window, message));
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        QTRY_COMPARE(m_core->okDialogText(), QString());
+    }
+    checkNoProblems();
 }
 
 void TestScreens::saveWithoutResultsSaysSo()
