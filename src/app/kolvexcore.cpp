@@ -242,7 +242,8 @@ void KolvexCore::loadTips()
 
 QString KolvexCore::calculationProblem() const
 {
-    const QString gridProblem = m_xAxis.validationProblem();
+    // Named in the unit the user set the range in.
+    const QString gridProblem = m_xAxis.validationProblem(m_xAxis.units());
     if (!gridProblem.isEmpty())
         return gridProblem;
     return m_params->temperatureProblem(m_params->pathConditions().temperature);

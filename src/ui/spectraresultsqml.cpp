@@ -25,14 +25,32 @@ SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
     }
 }
 
+namespace {
+
+// One end of the x axis in display units. The x limits are those of the grid
+// the spectra in hand were calculated on: a range edited since (not necessarily
+// one that can be calculated) shows with the next calculation. Before any
+// calculation the edited range serves.
+double shownEnd(const XAxis &axis, bool start)
+{
+    const std::vector<double> &grid = axis.grid();
+    if (grid.empty())
+        return start ? axis.displayStart() : axis.displayEnd();
+    // For wavelengths the start is the wavelength of the highest wavenumber.
+    const bool wavelength = axis.units() == XAxis::WavelengthNm || axis.units() == XAxis::WavelengthMicron;
+    return axis.fromWavenumber(start != wavelength ? grid.front() : grid.back());
+}
+
+} // namespace
+
 double SpectraResultsQml::minX() const
 {
-    return m_core ? m_core->xAxis()->displayStart() : 0.0;
+    return m_core ? shownEnd(*m_core->xAxis(), true) : 0.0;
 }
 
 double SpectraResultsQml::maxX() const
 {
-    return m_core ? m_core->xAxis()->displayEnd() : 0.0;
+    return m_core ? shownEnd(*m_core->xAxis(), false) : 0.0;
 }
 
 double SpectraResultsQml::minY() const
@@ -282,8 +300,8 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
     if (updateScale) {
         m_minY = yAxis->currentMinimum();
         m_maxY = yAxis->currentMaximum();
-        m_minX = xAxis->displayStart();
-        m_maxX = xAxis->displayEnd();
+        m_minX = minX();
+        m_maxX = maxX();
     }
     m_yAxisTitle = yAxis->title();
     m_xAxisTitle = xAxis->title();

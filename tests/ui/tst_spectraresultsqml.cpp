@@ -348,6 +348,15 @@ void TestSpectraResultsQml::axisUpdatesAndShowWriters()
     QVERIFY(!m_handOvers.isEmpty());
     QCOMPARE(m_results->wnGrid().first(), 5.0);
     QCOMPARE(titles().mid(0, 2), QStringList({"Wavenumber, cm-1", "Wavelength, micron"}));
+
+    // A range edited since the calculation (here one that cannot be calculated)
+    // does not move the axis under the spectra in hand.
+    m_core->xAxis()->setMaxWavenumber(1000.0);
+    m_results->updateXAxis();
+    m_results->updatePlot();
+    QCOMPARE(m_results->minX(), 10000.0 / 2020.0);
+    QCOMPARE(m_results->maxX(), 5.0);
+    QCOMPARE(m_results->wnGrid().first(), 5.0);
 }
 
 QTEST_GUILESS_MAIN(TestSpectraResultsQml)
