@@ -7,7 +7,9 @@
 #include "remote/remotecontrol.h"
 #include "ui/resultssaver.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
@@ -199,6 +201,21 @@ void SpectraResultsQml::handOver(const std::vector<double> &values, double maxim
     emit spectrumChanged();
 }
 
+void SpectraResultsQml::handOverInstrumentTotal(const std::vector<double> &values, const Spectrum &computed,
+                                                double maximum, const QString &color, const QString &title)
+{
+    const int last = int(values.size()) - 1;
+    const int first = std::max(0, computed.windowStart);
+    const int end = std::min(last, computed.windowEnd);
+    // A NaN is no point: the plot draws the curve only where it was computed.
+    std::vector<double> shown(values.size(), std::numeric_limits<double>::quiet_NaN());
+    for (int i = first; i <= end; ++i)
+        shown[std::size_t(i)] = values[std::size_t(i)];
+    handOver(shown, maximum, color, 1);
+    // Peers and the data file keep every value; the file says which are data.
+    m_core->resultsSaver()->addColumn(values, title, first, end);
+}
+
 void SpectraResultsQml::handOverMarker(int index)
 {
     m_currSpecIndex = index;
@@ -218,8 +235,11 @@ void SpectraResultsQml::startSet()
 
 void SpectraResultsQml::prepareTotal(Spectrum &total) const
 {
-    total.values.assign(m_core->xAxis()->grid().size(), 0.0);
+    const std::size_t points = m_core->xAxis()->grid().size();
+    total.values.assign(points, 0.0);
     total.auxValues.clear();
+    total.windowStart = 0;
+    total.windowEnd = int(points) - 1;
 }
 
 bool SpectraResultsQml::moleculeShown(std::size_t index) const
@@ -262,11 +282,15 @@ void SpectraResultsQml::sumOpticalDepthTotal()
 void SpectraResultsQml::convolveTotal(const Spectrum &source, Spectrum &target)
 {
     prepareTotal(target);
+    // Nothing is computed until the convolution says which points it computed.
+    target.windowEnd = -1;
     InstrumentFunction *instrument = m_core->instrumentFunction();
     instrument->setXAxis(m_core->xAxis());
     instrument->convolve(source, target);
     target.auxValues.clear();
     target.values.resize(m_core->xAxis()->grid().size(), 0.0);
+    target.windowStart = std::max(0, target.windowStart);
+    target.windowEnd = std::min(int(target.values.size()) - 1, target.windowEnd);
     target.updateMaximum();
 }
 
@@ -429,6 +453,8 @@ void SpectraResultsQml::showTotals()
             convolveTotal(spectra->opticalDepthTotal, spectra->instrOpticalDepthTotal);
             m_radianceCalculator.calculate(spectra->instrOpticalDepthTotal, spectra->instrRadianceTotal, grid,
                                            temperature);
+            spectra->instrRadianceTotal.windowStart = spectra->instrOpticalDepthTotal.windowStart;
+            spectra->instrRadianceTotal.windowEnd = spectra->instrOpticalDepthTotal.windowEnd;
             spectra->instrRadianceTotal.updateMaximum();
             if (!m_showPlainTotal && yAxis->radianceAutoRecalc)
                 autoScaleRadiance(spectra->instrRadianceTotal.maximum);
@@ -452,15 +478,17 @@ void SpectraResultsQml::showTotals()
     if (m_core->instrumentFunction()->type() != InstrumentFunction::None && m_showInstrTotal) {
         const QString color = m_showPlainTotal ? QStringLiteral("red") : black;
         if (radiance) {
-            handOver(spectra->instrRadianceTotal.values, spectra->instrRadianceTotal.maximum, color, 1);
-            saver->addColumn(spectra->instrRadianceTotal.values, QStringLiteral("Instr. funct. Radiance"));
+            const Spectrum &total = spectra->instrRadianceTotal;
+            handOverInstrumentTotal(total.values, total, total.maximum, color,
+                                    QStringLiteral("Instr. funct. Radiance"));
         } else if (crossSection) {
-            handOver(spectra->instrCrossSectionTotal.values, spectra->instrCrossSectionTotal.maximum, color, 1);
-            saver->addColumn(spectra->instrCrossSectionTotal.values, QStringLiteral("Instr. funct. XSect_Total"));
+            const Spectrum &total = spectra->instrCrossSectionTotal;
+            handOverInstrumentTotal(total.values, total, total.maximum, color,
+                                    QStringLiteral("Instr. funct. XSect_Total"));
         } else {
-            const std::vector<double> values = converted(spectra->instrOpticalDepthTotal.values);
-            handOver(values, yAxis->fromOpticalDepth(spectra->instrOpticalDepthTotal.maximum), color, 1);
-            saver->addColumn(values, QStringLiteral("Instr. funct. Total"));
+            const Spectrum &total = spectra->instrOpticalDepthTotal;
+            handOverInstrumentTotal(converted(total.values), total, yAxis->fromOpticalDepth(total.maximum), color,
+                                    QStringLiteral("Instr. funct. Total"));
         }
     }
 }
