@@ -32,6 +32,11 @@ public:
     // ended and the work it started is done.
     void start(int fd, bool quitAtEnd);
 
+    // Progress (file by file at start-up, region by region, batch by batch) goes
+    // to standard error only when verbose; warnings and errors always do.
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+    bool verbose() const { return m_verbose; }
+
     SpectraResultsQml *results() const { return m_results.get(); }
 
 private:
@@ -46,6 +51,7 @@ private:
     QTimer *m_finisher = nullptr;
     int m_fd = -1;
     bool m_quitAtEnd = true;
+    bool m_verbose = false;
     bool m_inputEnded = false;
     bool m_draining = false;
     bool m_readingStarted = false;

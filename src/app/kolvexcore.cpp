@@ -19,6 +19,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cmath>
+
 KolvexCore::KolvexCore(QObject *parent)
     : KolvexCore(Settings(), parent)
 {
@@ -242,7 +244,8 @@ void KolvexCore::loadTips()
 
 QString KolvexCore::calculationProblem() const
 {
-    const QString gridProblem = m_xAxis.validationProblem();
+    // Named in the unit the user set the range in.
+    const QString gridProblem = m_xAxis.validationProblem(m_xAxis.units());
     if (!gridProblem.isEmpty())
         return gridProblem;
     return m_params->temperatureProblem(m_params->pathConditions().temperature);
@@ -273,6 +276,10 @@ void KolvexCore::calculate()
     m_lineSource->setMolecules(&m_params->molecules());
     m_lineSource->setCalcStart(m_xAxis.minWavenumber());
     m_lineSource->setCalcEnd(m_xAxis.maxWavenumber());
+    // Lines centred outside the range whose wings reach into it are read too;
+    // one grid step more takes in a line lying exactly at the reach, whose
+    // window may still be rounded onto the first or last point.
+    m_lineSource->setLineReach(Lbl::lineReach(*m_params) + std::fabs(m_xAxis.step()));
     m_lineSource->fetchForCalculation();
 }
 

@@ -9,6 +9,20 @@
 
 #include <cstdio>
 
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+// Debug and information messages are progress; warnings and errors pass.
+void warningsOnly(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg || !qtHandler)
+        return;
+    qtHandler(type, context, message);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -32,8 +46,14 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Reach the line-data service (and the product's web host) at "
                                                        "URL instead of the real ones."),
                                         QStringLiteral("URL"));
-    parser.addOptions({dataDir, webSocket, listenAll, serviceUrl});
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Also report progress on standard error: every file read at "
+                                                    "start-up, every download and every batch of lines. Without it "
+                                                    "standard error carries only warnings and errors."));
+    parser.addOptions({dataDir, webSocket, listenAll, serviceUrl, verbose});
     parser.process(app);
+    if (!parser.isSet(verbose))
+        qtHandler = qInstallMessageHandler(warningsOnly);
 
     KolvexCore::Settings settings;
     if (parser.isSet(dataDir))
@@ -44,6 +64,7 @@ int main(int argc, char *argv[])
     }
     KolvexCore core(settings);
     ConsoleSession session(&core);
+    session.setVerbose(parser.isSet(verbose));
 
     bool serving = false;
     if (parser.isSet(webSocket)) {

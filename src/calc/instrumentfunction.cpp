@@ -144,6 +144,8 @@ void InstrumentFunction::convolve(const Spectrum &source, Spectrum &target)
     // convolution can fill: the target is all zeros rather than an older curve.
     if (kernelValues.empty() || k >= n) {
         target.values.assign(n, 0.0);
+        target.windowStart = 0;
+        target.windowEnd = -1;
         if (kernelValues.empty() && !problem.isEmpty())
             emit openOkDialog(problem);
         else if (!kernelValues.empty())
@@ -154,6 +156,8 @@ void InstrumentFunction::convolve(const Spectrum &source, Spectrum &target)
 
     const std::size_t h = k / 2;
     target.values.assign(n, 0.0);
+    target.windowStart = int(h);
+    target.windowEnd = int(n - h) - 1;
     const double *in = source.values.data();
     const double *kernelData = kernelValues.data();
     double *out = target.values.data();

@@ -35,6 +35,9 @@ public:
     std::vector<double> kernel(double gridStep, QString *problem = nullptr) const;
 
     // Convolves source.values into target.values; the caller sets the maximum.
+    // The kernel does not fit around the first and last points: target.windowStart
+    // and target.windowEnd give the points that were computed (the others are 0,
+    // and windowEnd < windowStart when none was).
     void convolve(const Spectrum &source, Spectrum &target);
 
     static QString resolutionTooFineText();

@@ -46,6 +46,14 @@ public:
 
     void start();
     bool isRunning() const { return m_running; }
+
+    // How far from its tabulated position a line can add to the spectrum with
+    // the options and conditions of `params`: the widest wing extent a line can
+    // have plus the largest pressure shift, from safe bounds on the widths and
+    // shifts. The line source delivers the lines this far outside the range, and
+    // no line reaches further, so a spectrum never depends on the range chosen.
+    static double lineReach(const Params &params);
+
     int recordCounter() const { return m_recordCounter; }
 
 signals:
@@ -95,6 +103,7 @@ private:
     int m_broadeningType = 2;
     int m_wingHalfwidths = 50;
     double m_wingAbsolute = 1.0;
+    double m_lineReach = 0.0;
     std::vector<double> m_moleFractions;
     std::vector<bool> m_moleculeCalculated;
     std::vector<std::vector<IsotopologueFactors>> m_isotopologueFactors;

@@ -175,6 +175,11 @@ ParsedFile parseFile(const QString &text)
     return parsed;
 }
 
+bool isStorableWavenumber(double wavenumber)
+{
+    return XAxis::wavenumberProblem(wavenumber).isEmpty();
+}
+
 // Reads settings from a parsed file and collects what could not be read.
 class SettingReader
 {
@@ -478,27 +483,15 @@ void ConfigFile::applyText(const QString &text)
     if (read.flag(radianceAutoComment, &on))
         m_yAxis->radianceAutoRecalc = on;
 
-    // The three grid numbers only make sense together: a grid is taken when the
-    // numbers read, completed by the current ones where a number is unreadable,
-    // can be calculated.
-    double minWavenumber = m_xAxis->minWavenumber();
-    double maxWavenumber = m_xAxis->maxWavenumber();
-    int numPoints = m_xAxis->numPoints();
-    if (read.number(minWavenumberComment, &real))
-        minWavenumber = real;
-    if (read.number(maxWavenumberComment, &real))
-        maxWavenumber = real;
-    if (read.code(numPointsComment, &code,
-                  [](int points) { return points >= XAxis::minPoints && points <= XAxis::maxPoints; }))
-        numPoints = code;
-    const QString gridProblem = XAxis::validationProblem(minWavenumber, maxWavenumber, numPoints);
-    if (gridProblem.isEmpty()) {
-        m_xAxis->setMinWavenumber(minWavenumber);
-        m_xAxis->setMaxWavenumber(maxWavenumber);
-        m_xAxis->setNumPoints(numPoints);
-    } else {
-        read.reject(minWavenumberComment, gridProblem);
-    }
+    // Each grid number is taken on its own merits; whether the range they make
+    // can be calculated is judged when a calculation starts, which explains a
+    // start above the end.
+    if (read.numberWhere(minWavenumberComment, &real, isStorableWavenumber, "within 0 to 50000 cm-1"))
+        m_xAxis->setMinWavenumber(real);
+    if (read.numberWhere(maxWavenumberComment, &real, isStorableWavenumber, "within 0 to 50000 cm-1"))
+        m_xAxis->setMaxWavenumber(real);
+    if (read.code(numPointsComment, &code, [](int points) { return XAxis::pointsProblem(points).isEmpty(); }))
+        m_xAxis->setNumPoints(code);
     if (read.codeBelow(xUnitsComment, &code, XAxis::UnitCount))
         m_xAxis->setUnits(quint8(code));
 

@@ -1,5 +1,7 @@
 #include "data/xaxis.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 XAxis::XAxis(quint8 unit, double minWavenumber, double maxWavenumber, int numPoints)
@@ -104,21 +106,55 @@ QString XAxis::title(quint8 unit)
     }
 }
 
-QString XAxis::validationProblem() const
+QString XAxis::unitName(quint8 unit)
 {
-    return validationProblem(m_minWavenumber, m_maxWavenumber, m_numPoints);
+    switch (unit) {
+    case WavelengthNm: return QStringLiteral("nm");
+    case WavelengthMicron: return QStringLiteral("micron");
+    case FrequencyHz: return QStringLiteral("Hz");
+    default: return QStringLiteral("cm-1");
+    }
 }
 
-QString XAxis::validationProblem(double minWavenumber, double maxWavenumber, int numPoints)
+QString XAxis::wavenumberProblem(double wavenumber)
 {
-    if (!std::isfinite(minWavenumber) || !std::isfinite(maxWavenumber)
-        || minWavenumber < lowestWavenumber || maxWavenumber > highestWavenumber)
+    if (!std::isfinite(wavenumber) || wavenumber < lowestWavenumber || wavenumber > highestWavenumber)
         return QStringLiteral("The spectral range must lie within 0 to 50000 cm-1.");
-    if (!(maxWavenumber > minWavenumber))
-        return QStringLiteral("The end of the spectral range must be above its start.");
+    return QString();
+}
+
+QString XAxis::pointsProblem(int numPoints)
+{
     if (numPoints < minPoints || numPoints > maxPoints)
         return QStringLiteral("The number of points must be from %1 to %2.").arg(minPoints).arg(maxPoints);
     return QString();
+}
+
+QString XAxis::validationProblem(quint8 unit) const
+{
+    return validationProblem(m_minWavenumber, m_maxWavenumber, m_numPoints, unit);
+}
+
+QString XAxis::validationProblem(double minWavenumber, double maxWavenumber, int numPoints, quint8 unit)
+{
+    QString problem = wavenumberProblem(minWavenumber);
+    if (problem.isEmpty())
+        problem = wavenumberProblem(maxWavenumber);
+    if (problem.isEmpty() && !(maxWavenumber > minWavenumber)) {
+        // Shown as the user set them: for wavelengths the start is the wavelength
+        // of the highest wavenumber.
+        QLocale locale;
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        const bool wavelength = isWavelength(unit);
+        const double start = fromWavenumber(wavelength ? maxWavenumber : minWavenumber, unit);
+        const double end = fromWavenumber(wavelength ? minWavenumber : maxWavenumber, unit);
+        problem = QStringLiteral("The spectral range from %1 to %2 %3 cannot be calculated: its end must be "
+                                 "above its start.")
+                      .arg(locale.toString(start, 'g', 6), locale.toString(end, 'g', 6), unitName(unit));
+    }
+    if (problem.isEmpty())
+        problem = pointsProblem(numPoints);
+    return problem;
 }
 
 void XAxis::buildGrid()

@@ -49,9 +49,19 @@ public:
     static QString title(quint8 unit);
     QString title() const { return title(m_units); }
 
-    // Empty when the grid can be calculated; otherwise why it cannot.
-    QString validationProblem() const;
-    static QString validationProblem(double minWavenumber, double maxWavenumber, int numPoints);
+    // Checks of one value on its own, made when it is set: empty when it can be
+    // stored, otherwise why not. The ends of the range are judged as a pair only
+    // when a calculation starts, so that they can be set in any order.
+    static QString wavenumberProblem(double wavenumber);
+    static QString pointsProblem(int numPoints);
+
+    // Empty when the grid can be calculated; otherwise why it cannot, naming
+    // both ends of the range in `unit`.
+    QString validationProblem(quint8 unit = Wavenumber) const;
+    static QString validationProblem(double minWavenumber, double maxWavenumber, int numPoints,
+                                     quint8 unit = Wavenumber);
+    // The short name of a unit in messages ("nm", "micron", "cm-1", "Hz").
+    static QString unitName(quint8 unit);
 
     // Fills the grid vector: nu_i = min + i * step.
     void buildGrid();

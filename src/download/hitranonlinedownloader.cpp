@@ -197,6 +197,16 @@ QString HitranOnlineDownloader::rangeProblem(double start, double end)
         .arg(general(start), general(end), general(lowest), general(highest));
 }
 
+double HitranOnlineDownloader::lineRangeStart() const
+{
+    return std::max(NormalizedDownloadRegionsFinder::lowestWavenumber, m_calcStart - lineReach());
+}
+
+double HitranOnlineDownloader::lineRangeEnd() const
+{
+    return std::min(NormalizedDownloadRegionsFinder::highestWavenumber, m_calcEnd + lineReach());
+}
+
 // ---------------------------------------------------------------- region downloads
 
 void HitranOnlineDownloader::fetchForCalculation()
@@ -204,7 +214,17 @@ void HitranOnlineDownloader::fetchForCalculation()
     m_forCalculation = true;
     m_fallbackPending = false;
     m_fallbackReason.clear();
-    fetchMissingRegions(m_loginFirst, m_calcStart, m_calcEnd);
+    // The range itself is judged before it is widened: widening would hide a
+    // start below zero.
+    const QString problem = rangeProblem(m_calcStart, m_calcEnd);
+    if (!problem.isEmpty()) {
+        emit openOkDialog(problem);
+        emit hitranDownloadUnsuccessful();
+        return;
+    }
+    // Lines just outside the range reach into it with their wings: their
+    // regions are fetched too.
+    fetchMissingRegions(m_loginFirst, lineRangeStart(), lineRangeEnd());
 }
 
 void HitranOnlineDownloader::downloadCompleteHitran()
@@ -370,7 +390,7 @@ void HitranOnlineDownloader::processServerReturnedData(QByteArray *hitranData, b
             // The rest of the range comes from local lines.
             const double from = m_regionFinder->regionStart(m_currentRegion);
             useFallbackLines(QLatin1String(downloadErrorText) + QLatin1Char('\n') + m_request->errorString(),
-                             from, m_calcEnd);
+                             from, lineRangeEnd());
             readNextFromFiles();
             return;
         }
@@ -500,7 +520,9 @@ void HitranOnlineDownloader::useFallbackLines(const QString &reason, double star
             origin += QStringLiteral(". Your range holds none of its lines, so the spectrum is empty");
     }
     m_lineDataOrigin = origin;
-    const QString range = general(start) + QStringLiteral(" - ") + general(end) + QStringLiteral(" cm-1");
+    // The part of the spectrum concerned, not the wider range of its lines.
+    const QString range = general(std::max(start, m_calcStart)) + QStringLiteral(" - ")
+        + general(std::min(end, m_calcEnd)) + QStringLiteral(" cm-1");
     emit openOkDialog(reason + QStringLiteral("\n\nThe spectrum (") + range
                       + QStringLiteral(") was calculated from ") + origin + QLatin1Char('.'));
 }
@@ -512,26 +534,26 @@ void HitranOnlineDownloader::prepareLineData()
     m_transfer = m_transfer == Transfer::RunRegion ? Transfer::None : m_transfer;
     if (m_fallbackPending) {
         m_fallbackPending = false;
-        useFallbackLines(m_fallbackReason, m_calcStart, m_calcEnd);
+        useFallbackLines(m_fallbackReason, lineRangeStart(), lineRangeEnd());
         return;
     }
     const int status = localDataStatus();
     if (m_usage == EveryTimeUsage) {
-        m_regionFinder->setStart(m_calcStart);
-        m_regionFinder->setEnd(m_calcEnd);
+        m_regionFinder->setStart(lineRangeStart());
+        m_regionFinder->setEnd(lineRangeEnd());
         m_regionFinder->formRegions();
         m_currentRegion = 0;
         m_source = Source::RegionDownloads;
         m_lineDataOrigin = QStringLiteral("HITRANonline (%1), downloaded for this calculation").arg(serviceHost());
     } else if (m_usage == CompleteUsage && status >= 10) {
-        useSingleFile(cumulativeFilePath(), m_calcStart, m_calcEnd);
+        useSingleFile(cumulativeFilePath(), lineRangeStart(), lineRangeEnd());
         m_lineDataOrigin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
     } else if (m_usage == SegmentedUsage || status == 1 || status == 2) {
-        useRegionFiles(m_calcStart, m_calcEnd);
+        useRegionFiles(lineRangeStart(), lineRangeEnd());
         m_lineDataOrigin = QStringLiteral("the HITRAN regions stored on this device");
     } else {
         useFallbackLines(QStringLiteral("No HITRAN line data are stored on this device for offline use."),
-                         m_calcStart, m_calcEnd);
+                         lineRangeStart(), lineRangeEnd());
     }
 }
 

@@ -97,6 +97,10 @@ public:
     QString lineQueryUrl(double start, double end) const;
     // A message for a requested range that cannot be served, empty when it can.
     static QString rangeProblem(double start, double end);
+    // The range whose lines a calculation needs: the calculation's range widened
+    // by the line reach, within the wavenumbers HITRAN covers.
+    double lineRangeStart() const;
+    double lineRangeEnd() const;
 
     void downloadMolparam();
     void downloadGlobalId();

@@ -24,6 +24,10 @@ public:
     virtual void setMolecules(std::vector<Molecule> *molecules) = 0;
     virtual void setCalcStart(double wavenumber) = 0;
     virtual void setCalcEnd(double wavenumber) = 0;
+    // Lines centred up to this far (cm-1) outside [start, end] can reach into
+    // the range; the source delivers them too. Not negative; 0 until set.
+    void setLineReach(double wavenumbers) { m_lineReach = wavenumbers > 0.0 ? wavenumbers : 0.0; }
+    double lineReach() const { return m_lineReach; }
     virtual void setCancelRequested(bool cancel) = 0;
     virtual bool cancelRequested() const = 0;
 
@@ -43,4 +47,7 @@ signals:
     void noMoreDataAvailable();
     void hitranDownloadUnsuccessful();
     void openOkDialog(const QString &text);
+
+private:
+    double m_lineReach = 0.0;
 };

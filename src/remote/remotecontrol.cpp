@@ -493,12 +493,12 @@ void RemoteControl::applyNumber(const QString &command, const QString &replyName
         || command == QLatin1String("NUMWNPTS")) {
         if (!m_xAxis)
             return;
+        // Each value is judged on its own; the pair is judged by CALC, so that
+        // the ends can be sent in either order.
         const bool start = command == QLatin1String("SWAVE");
         const bool end = command == QLatin1String("EWAVE");
-        const double minimum = start ? value : m_xAxis->minWavenumber();
-        const double maximum = end ? value : m_xAxis->maxWavenumber();
-        const int points = start || end ? m_xAxis->numPoints() : integer();
-        const QString problem = XAxis::validationProblem(minimum, maximum, points);
+        const int points = integer();
+        const QString problem = start || end ? XAxis::wavenumberProblem(value) : XAxis::pointsProblem(points);
         if (!problem.isEmpty()) {
             sendRangeError(replyName, problem);
             return;

@@ -238,13 +238,25 @@ void Plot::drawSpectra(QPainter *painter, const QRectF &area)
         const int last = std::min(indices.second, std::min(int(values.size()), int(xs.size())) - 1);
         QVector<QPointF> points;
         points.reserve(std::max(0, last - indices.first + 1));
-        for (int i = indices.first; i <= last; ++i)
-            points.append(PlotMath::mapPoint(xs[std::size_t(i)], values[std::size_t(i)], area,
-                                             m_visibleX, m_visibleY, m_plotInverted));
-        if (points.size() == 1)
-            painter->drawPoint(points.first());
-        else if (points.size() > 1)
-            painter->drawPolyline(points.constData(), points.size());
+        const auto drawPoints = [&points, painter] {
+            if (points.size() == 1)
+                painter->drawPoint(points.first());
+            else if (points.size() > 1)
+                painter->drawPolyline(points.constData(), points.size());
+            points.clear();
+        };
+        // A value that is not a finite number (a point an instrument function
+        // could not compute) is no data: the curve has a gap there.
+        for (int i = indices.first; i <= last; ++i) {
+            const double value = values[std::size_t(i)];
+            if (!std::isfinite(value)) {
+                drawPoints();
+                continue;
+            }
+            points.append(PlotMath::mapPoint(xs[std::size_t(i)], value, area, m_visibleX, m_visibleY,
+                                             m_plotInverted));
+        }
+        drawPoints();
     }
     painter->restore();
 }

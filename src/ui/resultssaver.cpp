@@ -4,6 +4,8 @@
 #include <QSaveFile>
 #include <QTextStream>
 
+#include <algorithm>
+
 ResultsSaver::ResultsSaver(QObject *parent)
     : QObject(parent)
 {
@@ -36,13 +38,35 @@ double ResultsSaver::concentration(int molecule) const
 void ResultsSaver::clearColumns()
 {
     m_columns.clear();
+    m_validRanges.clear();
     m_titles.clear();
 }
 
-void ResultsSaver::addColumn(const std::vector<double> &values, const QString &title)
+void ResultsSaver::addColumn(const std::vector<double> &values, const QString &title, int validFrom, int validTo)
 {
     m_columns.push_back(values);
+    m_validRanges.emplace_back(validFrom, validTo);
     m_titles.append(title);
+}
+
+QString ResultsSaver::fileTitle(std::size_t column) const
+{
+    const QString &title = m_titles.at(int(column));
+    const int size = int(m_columns[column].size());
+    const int from = std::max(0, m_validRanges[column].first);
+    const int to = std::min(size - 1, m_validRanges[column].second);
+    if (from == 0 && to == size - 1)
+        return title;
+    if (to < from)
+        return title + QStringLiteral(" (not computed)");
+    // In wavenumbers when the kept grid is the column's, else in row numbers.
+    const std::vector<double> &grid = m_xAxis.grid();
+    if (int(grid.size()) == size) {
+        return title + QStringLiteral(" (valid from %1 to %2 cm-1 only)")
+                           .arg(m_locale.toString(grid[std::size_t(from)], 'g', 8),
+                                m_locale.toString(grid[std::size_t(to)], 'g', 8));
+    }
+    return title + QStringLiteral(" (valid in rows %1 to %2 only)").arg(from + 1).arg(to + 1);
 }
 
 void ResultsSaver::prepareFileNames(const QDateTime &when)
@@ -60,7 +84,10 @@ void ResultsSaver::prepareFileNames(const QDateTime &when)
 
 QString ResultsSaver::dataFileText() const
 {
-    QString text = m_titles.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    QStringList titles;
+    for (std::size_t c = 0; c < m_columns.size(); ++c)
+        titles.append(fileTitle(c));
+    QString text = titles.join(QLatin1Char('\t')) + QLatin1Char('\n');
     const std::size_t rows = m_columns.empty() ? 0 : m_columns.front().size();
     for (std::size_t r = 0; r < rows; ++r) {
         for (std::size_t c = 0; c < m_columns.size(); ++c) {

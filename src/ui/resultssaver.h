@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
+#include <utility>
 #include <vector>
 
 struct SpectraSet;
@@ -38,9 +40,13 @@ public:
     const XAxis &xAxis() const { return m_xAxis; }
     const SpectraSet *spectra() const { return m_spectra; }
 
-    // The columns of the table the results model fills.
+    // The columns of the table the results model fills. A column whose values
+    // are data only from index validFrom to validTo (the instrument-function
+    // totals, which the kernel cannot reach at the ends) says so in the data
+    // file's header line; validTo < validFrom: none is.
     void clearColumns();
-    void addColumn(const std::vector<double> &values, const QString &title);
+    void addColumn(const std::vector<double> &values, const QString &title, int validFrom = 0,
+                   int validTo = std::numeric_limits<int>::max());
     int columnCount() const { return int(m_columns.size()); }
     const std::vector<double> &column(int index) const { return m_columns[std::size_t(index)]; }
     const QStringList &columnTitles() const { return m_titles; }
@@ -82,7 +88,11 @@ private:
     QString m_dataFilePath;
     QString m_imageFilePath;
     QString m_configFilePath;
+    // The title a column carries in the data file.
+    QString fileTitle(std::size_t column) const;
+
     std::vector<std::vector<double>> m_columns;
+    std::vector<std::pair<int, int>> m_validRanges;
     QStringList m_titles;
     QLocale m_locale;
 };

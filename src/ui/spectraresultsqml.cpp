@@ -7,7 +7,9 @@
 #include "remote/remotecontrol.h"
 #include "ui/resultssaver.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
@@ -25,14 +27,32 @@ SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
     }
 }
 
+namespace {
+
+// One end of the x axis in display units. The x limits are those of the grid
+// the spectra in hand were calculated on: a range edited since (not necessarily
+// one that can be calculated) shows with the next calculation. Before any
+// calculation the edited range serves.
+double shownEnd(const XAxis &axis, bool start)
+{
+    const std::vector<double> &grid = axis.grid();
+    if (grid.empty())
+        return start ? axis.displayStart() : axis.displayEnd();
+    // For wavelengths the start is the wavelength of the highest wavenumber.
+    const bool wavelength = axis.units() == XAxis::WavelengthNm || axis.units() == XAxis::WavelengthMicron;
+    return axis.fromWavenumber(start != wavelength ? grid.front() : grid.back());
+}
+
+} // namespace
+
 double SpectraResultsQml::minX() const
 {
-    return m_core ? m_core->xAxis()->displayStart() : 0.0;
+    return m_core ? shownEnd(*m_core->xAxis(), true) : 0.0;
 }
 
 double SpectraResultsQml::maxX() const
 {
-    return m_core ? m_core->xAxis()->displayEnd() : 0.0;
+    return m_core ? shownEnd(*m_core->xAxis(), false) : 0.0;
 }
 
 double SpectraResultsQml::minY() const
@@ -181,6 +201,21 @@ void SpectraResultsQml::handOver(const std::vector<double> &values, double maxim
     emit spectrumChanged();
 }
 
+void SpectraResultsQml::handOverInstrumentTotal(const std::vector<double> &values, const Spectrum &computed,
+                                                double maximum, const QString &color, const QString &title)
+{
+    const int last = int(values.size()) - 1;
+    const int first = std::max(0, computed.windowStart);
+    const int end = std::min(last, computed.windowEnd);
+    // A NaN is no point: the plot draws the curve only where it was computed.
+    std::vector<double> shown(values.size(), std::numeric_limits<double>::quiet_NaN());
+    for (int i = first; i <= end; ++i)
+        shown[std::size_t(i)] = values[std::size_t(i)];
+    handOver(shown, maximum, color, 1);
+    // Peers and the data file keep every value; the file says which are data.
+    m_core->resultsSaver()->addColumn(values, title, first, end);
+}
+
 void SpectraResultsQml::handOverMarker(int index)
 {
     m_currSpecIndex = index;
@@ -200,8 +235,11 @@ void SpectraResultsQml::startSet()
 
 void SpectraResultsQml::prepareTotal(Spectrum &total) const
 {
-    total.values.assign(m_core->xAxis()->grid().size(), 0.0);
+    const std::size_t points = m_core->xAxis()->grid().size();
+    total.values.assign(points, 0.0);
     total.auxValues.clear();
+    total.windowStart = 0;
+    total.windowEnd = int(points) - 1;
 }
 
 bool SpectraResultsQml::moleculeShown(std::size_t index) const
@@ -244,11 +282,15 @@ void SpectraResultsQml::sumOpticalDepthTotal()
 void SpectraResultsQml::convolveTotal(const Spectrum &source, Spectrum &target)
 {
     prepareTotal(target);
+    // Nothing is computed until the convolution says which points it computed.
+    target.windowEnd = -1;
     InstrumentFunction *instrument = m_core->instrumentFunction();
     instrument->setXAxis(m_core->xAxis());
     instrument->convolve(source, target);
     target.auxValues.clear();
     target.values.resize(m_core->xAxis()->grid().size(), 0.0);
+    target.windowStart = std::max(0, target.windowStart);
+    target.windowEnd = std::min(int(target.values.size()) - 1, target.windowEnd);
     target.updateMaximum();
 }
 
@@ -282,8 +324,8 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
     if (updateScale) {
         m_minY = yAxis->currentMinimum();
         m_maxY = yAxis->currentMaximum();
-        m_minX = xAxis->displayStart();
-        m_maxX = xAxis->displayEnd();
+        m_minX = minX();
+        m_maxX = maxX();
     }
     m_yAxisTitle = yAxis->title();
     m_xAxisTitle = xAxis->title();
@@ -411,6 +453,8 @@ void SpectraResultsQml::showTotals()
             convolveTotal(spectra->opticalDepthTotal, spectra->instrOpticalDepthTotal);
             m_radianceCalculator.calculate(spectra->instrOpticalDepthTotal, spectra->instrRadianceTotal, grid,
                                            temperature);
+            spectra->instrRadianceTotal.windowStart = spectra->instrOpticalDepthTotal.windowStart;
+            spectra->instrRadianceTotal.windowEnd = spectra->instrOpticalDepthTotal.windowEnd;
             spectra->instrRadianceTotal.updateMaximum();
             if (!m_showPlainTotal && yAxis->radianceAutoRecalc)
                 autoScaleRadiance(spectra->instrRadianceTotal.maximum);
@@ -434,15 +478,17 @@ void SpectraResultsQml::showTotals()
     if (m_core->instrumentFunction()->type() != InstrumentFunction::None && m_showInstrTotal) {
         const QString color = m_showPlainTotal ? QStringLiteral("red") : black;
         if (radiance) {
-            handOver(spectra->instrRadianceTotal.values, spectra->instrRadianceTotal.maximum, color, 1);
-            saver->addColumn(spectra->instrRadianceTotal.values, QStringLiteral("Instr. funct. Radiance"));
+            const Spectrum &total = spectra->instrRadianceTotal;
+            handOverInstrumentTotal(total.values, total, total.maximum, color,
+                                    QStringLiteral("Instr. funct. Radiance"));
         } else if (crossSection) {
-            handOver(spectra->instrCrossSectionTotal.values, spectra->instrCrossSectionTotal.maximum, color, 1);
-            saver->addColumn(spectra->instrCrossSectionTotal.values, QStringLiteral("Instr. funct. XSect_Total"));
+            const Spectrum &total = spectra->instrCrossSectionTotal;
+            handOverInstrumentTotal(total.values, total, total.maximum, color,
+                                    QStringLiteral("Instr. funct. XSect_Total"));
         } else {
-            const std::vector<double> values = converted(spectra->instrOpticalDepthTotal.values);
-            handOver(values, yAxis->fromOpticalDepth(spectra->instrOpticalDepthTotal.maximum), color, 1);
-            saver->addColumn(values, QStringLiteral("Instr. funct. Total"));
+            const Spectrum &total = spectra->instrOpticalDepthTotal;
+            handOverInstrumentTotal(converted(total.values), total, yAxis->fromOpticalDepth(total.maximum), color,
+                                    QStringLiteral("Instr. funct. Total"));
         }
     }
 }

@@ -98,6 +98,11 @@ public slots:
 
 private:
     void handOver(const std::vector<double> &values, double maximum, const QString &color, int index);
+    // Hands over an instrument-function total and adds its column: the points
+    // the convolution did not compute (outside the window of `computed`) carry
+    // no value to the plot, and the table notes where the column is valid.
+    void handOverInstrumentTotal(const std::vector<double> &values, const Spectrum &computed, double maximum,
+                                 const QString &color, const QString &title);
     void handOverMarker(int index);
     void startSet();
     void prepareTotal(Spectrum &total) const;

@@ -53,13 +53,13 @@ bool WavelengthQml::applyEnd(const QString &text, End end)
         problem = QStringLiteral("%1 cannot be converted to a wavenumber.").arg(text.trimmed());
 
     // Wavelengths fall as wavenumbers rise, so the displayed start of a
-    // wavelength range is the grid's highest wavenumber.
+    // wavelength range is the grid's highest wavenumber. The other end is not
+    // consulted: the pair is judged when a calculation starts, so that the ends
+    // can be entered in either order.
     const bool wavelength = axis->units() == XAxis::WavelengthNm || axis->units() == XAxis::WavelengthMicron;
     const bool setsMinimum = (end == End::Start) != wavelength;
-    const double minimum = setsMinimum ? wavenumber : axis->minWavenumber();
-    const double maximum = setsMinimum ? axis->maxWavenumber() : wavenumber;
     if (problem.isEmpty())
-        problem = XAxis::validationProblem(minimum, maximum, axis->numPoints());
+        problem = XAxis::wavenumberProblem(wavenumber);
     if (!problem.isEmpty()) {
         OkDialog::show(m_core, problem);
         return false;
@@ -107,7 +107,7 @@ void WavelengthQml::setNumPoints(int points)
     XAxis *axis = m_core->xAxis();
     if (points == axis->numPoints())
         return;
-    const QString problem = XAxis::validationProblem(axis->minWavenumber(), axis->maxWavenumber(), points);
+    const QString problem = XAxis::pointsProblem(points);
     if (!problem.isEmpty()) {
         OkDialog::show(m_core, problem);
         emit numPointsChanged();

@@ -33,6 +33,7 @@ private slots:
     void settingsSurviveARestart();
     void damagedConfigurationStillStarts_data();
     void damagedConfigurationStillStarts();
+    void reversedRangeLoadsAndCalcExplains();
 };
 
 void TestSettingsPersistence::settingsSurviveARestart()
@@ -109,6 +110,29 @@ void TestSettingsPersistence::damagedConfigurationStillStarts()
     QCOMPARE(core->xAxis()->validationProblem(), QString());
     QCOMPARE(params->temperatureProblem(path.temperature), QString());
     QCOMPARE(int(path.concentrations.size()), params->moleculeCount());
+}
+
+// A file whose range starts above its end (the settings as a user left them,
+// mid-way through a change) loads as written; a calculation then explains the
+// range in the file's unit (micron) and does not start.
+void TestSettingsPersistence::reversedRangeLoadsAndCalcExplains()
+{
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(fixture(QStringLiteral("range-reversed.txt")), dir.filePath(QStringLiteral("config.txt"))));
+    std::unique_ptr<KolvexCore> core = startCore(dir);
+    QTRY_VERIFY(core->tipsLoaded());
+    QCOMPARE(core->configFile()->lastLoadProblems(), QStringList());
+    QCOMPARE(core->xAxis()->minWavenumber(), 2400.0);
+    QCOMPARE(core->xAxis()->maxWavenumber(), 2300.0);
+    QCOMPARE(core->xAxis()->units(), quint8(XAxis::WavelengthMicron));
+
+    core->setOkDialogText(QString());
+    core->calculate();
+    // 10000 / 2300 and 10000 / 2400 micron, to six digits.
+    QCOMPARE(core->okDialogText(), QStringLiteral("The spectral range from 4.34783 to 4.16667 micron cannot be "
+                                                  "calculated: its end must be above its start."));
+    QVERIFY(!core->calculationIsRunning());
+    QVERIFY(!core->lblRequested());
 }
 
 QTEST_GUILESS_MAIN(TestSettingsPersistence)

@@ -233,6 +233,24 @@ void TestInstrumentFunction::edgesAreZero()
     }
     QVERIFY(std::fabs(target.values[h] - 1.0) < 1e-12);
     QVERIFY(std::fabs(target.values[500] - 1.0) < 1e-12);
+    // The target names the points it computed, so that the zeros are not taken for data.
+    QCOMPARE(target.windowStart, int(h));
+    QCOMPARE(target.windowEnd, int(1000 - h));
+
+    // W = 0.5 and step 0.125: offsets -0.5 ... 0.75 (the first beyond W + step),
+    // 11 of them, so 5 points at each end cannot be computed.
+    XAxis coarse(XAxis::Wavenumber, 0.0, 12.5, 101);
+    coarse.buildGrid();
+    m_function.setXAxis(&coarse);
+    m_function.setResolution(0.3);
+    source.values.assign(101, 1.0);
+    m_function.convolve(source, target);
+    QCOMPARE(target.windowStart, 5);
+    QCOMPARE(target.windowEnd, 95);
+    QCOMPARE(target.values[4], 0.0);
+    QVERIFY(std::fabs(target.values[5] - 1.0) < 1e-12);
+    QVERIFY(std::fabs(target.values[95] - 1.0) < 1e-12);
+    QCOMPARE(target.values[96], 0.0);
 }
 
 void TestInstrumentFunction::refusedResolution_data()
@@ -262,6 +280,7 @@ void TestInstrumentFunction::refusedResolution()
              QStringLiteral("The line-by-line calculation spectral\nresolution has to be smaller than the\n"
                             "instrument resolution.\n\nInstrument function calculation\nwill not be performed."));
     QCOMPARE(target.values, std::vector<double>(1001, 0.0));
+    QVERIFY(target.windowEnd < target.windowStart);
 }
 
 void TestInstrumentFunction::kernelLongerThanSpectrum()
@@ -275,6 +294,7 @@ void TestInstrumentFunction::kernelLongerThanSpectrum()
     m_function.convolve(source, target);
     QCOMPARE(dialogs.count(), 1);
     QCOMPARE(target.values, std::vector<double>(1001, 0.0));
+    QVERIFY(target.windowEnd < target.windowStart);
 
     // A wing too wide for any grid is refused before anything is allocated.
     m_function.setWing(1e300);

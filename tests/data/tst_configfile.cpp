@@ -179,7 +179,10 @@ void TestConfigFile::damagedFilesKeepPreviousValues_data()
     QTest::newRow("switch neither 0 nor 1") << withValue("Enable / Disable rulers on zoom", "2") << true;
     QTest::newRow("zero grid points") << withValue(points, "0") << true;
     QTest::newRow("too many grid points") << withValue(points, "2000000000") << true;
-    QTest::newRow("range reversed") << withValue("Minimum wavenumber, cm-1", "3.0e+03") << true;
+    // A start above the end is kept (a calculation explains it); a bound beyond
+    // the program's limits is not.
+    QTest::newRow("range start beyond 50000 cm-1") << withValue("Minimum wavenumber, cm-1", "6.0e+04") << true;
+    QTest::newRow("negative range end") << withValue("Maximum wavenumber, cm-1", "-1.0e+00") << true;
     QTest::newRow("unknown x unit") << withValue("Wavelength units", "4") << true;
     QTest::newRow("unknown access option") << withValue("HITRAN database access option", "3") << true;
     QTest::newRow("unknown line shape") << withValue("Lineshape profile", "4") << true;

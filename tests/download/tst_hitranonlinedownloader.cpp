@@ -94,6 +94,7 @@ private slots:
     void singleRegionRequest();
     void completeUsageReadsCumulativeFile();
     void everyTimeUsageStoresNothing();
+    void linesOfTheReachAreFetchedAndRead();
     void loginPrecedesRequests();
     void insecureLoginRefused();
     void failedRegionIsNeverStored_data();
@@ -333,6 +334,49 @@ void TestHitranOnlineDownloader::everyTimeUsageStoresNothing()
         QStringLiteral("Downloading HITRAN data 5 of 5\nRegion spectral range: 2275 - 2300 cm-1")));
     QVERIFY(!run.positions.isEmpty());
     QVERIFY(m_dialogs.isEmpty());
+}
+
+// Lines centred up to the reach outside the range are downloaded (the requests
+// name the widened range, never beyond 0 cm-1) and read, from downloads and
+// from a line file alike; the messages still name the calculation's range.
+void TestHitranOnlineDownloader::linesOfTheReachAreFetchedAndRead()
+{
+    m_downloader->setLineReach(12.5);
+    QVERIFY(m_downloader->setUsage(HitranOnlineDownloader::EveryTimeUsage));
+    const Run run = runCalculation(*m_downloader, 2065.0, 2290.0);
+    QVERIFY(run.completed);
+    // Regions 88 (2050-2090) to 92 (2275-2335), the outer ones clipped to 2052.5 and 2302.5.
+    const QList<HitranStandInServer::Request> requests = m_server->requests();
+    QCOMPARE(requests.size(), 5);
+    QVERIFY(requests.first().target.endsWith("&numin=2052.5&numax=2090"));
+    QVERIFY(requests.last().target.endsWith("&numin=2275&numax=2302.5"));
+    LineFileStore parser;
+    parser.takeDownloaded(m_server->linesBetween(2052.5, 2302.5));
+    QVector<double> expected;
+    for (const LineRecord &r : parser.batch())
+        expected << r.wavenumber;
+    QVERIFY(expected.first() < 2065.0 && expected.last() > 2290.0);
+    QCOMPARE(run.positions, expected);
+
+    // The user's line file: the same lines.
+    QVERIFY(QFile::copy(fixture(), m_dir->filePath(QStringLiteral("HITRAN2012.par"))));
+    QVERIFY(m_downloader->setUsage(HitranOnlineDownloader::CompleteUsage));
+    const Run local = runCalculation(*m_downloader, 2065.0, 2290.0);
+    QVERIFY(local.completed);
+    QCOMPARE(local.positions, expected);
+
+    // Near 0 cm-1 the widened range starts at 0; a failing service names the range.
+    m_downloader->setServiceBaseUrl(QStringLiteral("http://127.0.0.1:1"));
+    QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("HITRAN2012.par"))));
+    QVERIFY(m_downloader->setUsage(HitranOnlineDownloader::SegmentedUsage));
+    m_downloader->setLineReach(50.0);
+    m_dialogs.clear();
+    const Run low = runCalculation(*m_downloader, 5.0, 20.0);
+    QVERIFY(low.completed);
+    QCOMPARE(m_downloader->lineRangeStart(), 0.0);
+    QCOMPARE(m_downloader->lineRangeEnd(), 70.0);
+    QCOMPARE(m_dialogs.size(), 1);
+    QVERIFY2(m_dialogs.first().contains(QStringLiteral("The spectrum (5 - 20 cm-1)")), qPrintable(m_dialogs.first()));
 }
 
 void TestHitranOnlineDownloader::loginPrecedesRequests()

@@ -18,6 +18,8 @@ class TestConsole : public QObject
 private slots:
     void initTestCase();
     void calculatesAndAnswersInOrder();
+    void rangeScriptInEitherOrder();
+    void quietUnlessVerbose();
     void badInputNeverStopsIt();
     void servesWebSocketClients();
 
@@ -64,6 +66,65 @@ void TestConsole::calculatesAndAnswersInOrder()
     QCOMPARE(lines.at(5).split(QLatin1Char(';')).size(), 1001);
     QVERIFY(lines.at(5) != lines.at(1));
     QCOMPARE(lines.at(6), QString());
+}
+
+// The script a user writes first: the start above the default end, then the
+// end. The spectrum covers the range sent, and the one reply is READY.
+void TestConsole::rangeScriptInEitherOrder()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    console.write("#SWAVE;2380\n#EWAVE;2400\n#NUMWNPTS;201\n#CALC\n#RESULT;SWAVE\n#RESULT;EWAVE\n#RESULT;WNGRID\n");
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(console.readAllStandardOutput()).split(QLatin1Char('\n'));
+    QCOMPARE(lines.mid(0, 3), (QStringList{"READY", "2380", "2400"}));
+    const QStringList grid = lines.value(3).split(QLatin1Char(';'));
+    QCOMPARE(grid.size(), 201);
+    QCOMPARE(grid.first(), QStringLiteral("2380"));
+    QCOMPARE(grid.at(100), QStringLiteral("2390"));
+    QCOMPARE(grid.last(), QStringLiteral("2400"));
+}
+
+// Standard error carries warnings and errors only; the progress of start-up
+// (one line per partition-sum file) and of a calculation comes with --verbose,
+// which --help names.
+void TestConsole::quietUnlessVerbose()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QStringList arguments{QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                                QStringLiteral("http://127.0.0.1:9")};
+    const QByteArray script("#SWAVE;2100\n#EWAVE;2110\n#NUMWNPTS;101\n#CALC\n");
+    QByteArray errors[2];
+    for (int verbose = 0; verbose < 2; ++verbose) {
+        QProcess console;
+        console.start(m_program, verbose ? arguments + QStringList{QStringLiteral("--verbose")} : arguments);
+        QVERIFY(console.waitForStarted());
+        console.write(script);
+        console.closeWriteChannel();
+        QVERIFY(console.waitForFinished(120000));
+        QCOMPARE(console.exitCode(), 0);
+        QCOMPARE(console.readAllStandardOutput(), QByteArray("READY\n"));
+        errors[verbose] = console.readAllStandardError();
+    }
+    QVERIFY2(!errors[0].contains("Loading"), errors[0].constData());
+    QVERIFY2(!errors[0].contains("Processing segment"), errors[0].constData());
+    // Without line data the sample is used: a warning, shown either way.
+    QVERIFY2(errors[0].contains("sample"), errors[0].constData());
+    QVERIFY(errors[0].count('\n') < 15);
+    QVERIFY(errors[1].count("Loading file") > 100);
+    QVERIFY(errors[1].contains("Processing segment"));
+
+    QProcess help;
+    help.start(m_program, {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(20000));
+    QVERIFY(help.readAllStandardOutput().contains("--verbose"));
 }
 
 void TestConsole::badInputNeverStopsIt()

@@ -18,7 +18,9 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 // The command protocol against a real core: framing, every setting and its
 // query, the error replies, reply formats, the binary forms and the RESULT
@@ -50,6 +52,8 @@ private slots:
     void receiveBufferIsBounded();
     void calcWaitsAndResultsFollow();
     void calcThatCannotStartDoesNotWait();
+    void rangeEndsInEitherOrder();
+    void eachEndIsJudgedAlone();
     void waitsEndWithoutRedrawAndKeepOrder();
 
 private:
@@ -264,10 +268,10 @@ void TestRemoteControl::errorReplies_data()
                                                     << QStringList{"TEMP" + range + "The temperature 9000 K"};
     QTest::newRow("EWAVE beyond 50000") << "#EWAVE;60000" << "#EWAVE;?"
                                         << QStringList{"EWAVE" + range + "The spectral range must lie within 0 to 50000 cm-1."};
-    QTest::newRow("SWAVE above the end") << "#SWAVE;2400" << "#SWAVE;?"
-                                         << QStringList{"SWAVE" + range + "The end of the spectral range must be above its start."};
-    QTest::newRow("EWAVE below start") << "#EWAVE;1000" << "#EWAVE;?"
-                                       << QStringList{"EWAVE" + range + "The end of the spectral range must be above its start."};
+    QTest::newRow("negative SWAVE") << "#SWAVE;-0.5" << "#SWAVE;?"
+                                    << QStringList{"SWAVE" + range + "Parameter values have to be >= 0."};
+    QTest::newRow("SWAVE not finite") << "#SWAVE;inf" << "#SWAVE;?"
+                                      << QStringList{"SWAVE" + range + "The value must be a finite number."};
     QTest::newRow("one grid point") << "#NUMWNPTS;1" << "#NUMWNPTS;?"
                                     << QStringList{"NUMWNPTS" + range + "The number of points must be from 2 to 1000000."};
     QTest::newRow("too many grid points") << "#NUMWNPTS;99999999999" << "#NUMWNPTS;?"
@@ -575,14 +579,80 @@ void TestRemoteControl::calcWaitsAndResultsFollow()
     QCOMPARE(missing.last(), QString());
 }
 
+// A range that cannot be calculated is explained by CALC with both of its
+// ends; no calculation starts, and the last results, their grid and the
+// engine's spectra stay as they were.
 void TestRemoteControl::calcThatCannotStartDoesNotWait()
 {
+    QCOMPARE(send("#SWAVE;2100#EWAVE;2150#NUMWNPTS;201#CALC#RESULT;SWAVE#RESULT;EWAVE"),
+             (QStringList{"READY", "2100", "2150"}));
+    const std::vector<double> grid = m_core->xAxis()->grid();
+    const std::vector<double> co = m_core->spectra()->molecules[4].opticalDepth.values;
+    const QString gridText = send("#RESULT;WNGRID").value(0);
+    QVERIFY(*std::max_element(co.begin(), co.end()) > 0.0);
+
     m_core->xAxis()->setMaxWavenumber(1000.0);   // below the start: no grid
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(send("#CALC"), QStringList{"CALC : The end of the spectral range must be above its start."});
+    QCOMPARE(send("#CALC"),
+             QStringList{"CALC : The spectral range from 2100 to 1000 cm-1 cannot be calculated: its end must be "
+                         "above its start."});
     QVERIFY(timer.elapsed() < 2000);
     QVERIFY(!m_core->calculationIsRunning());
+    QCOMPARE(send("#EWAVE;2100#CALC").value(0),
+             QStringLiteral("CALC : The spectral range from 2100 to 2100 cm-1 cannot be calculated: its end must "
+                            "be above its start."));
+    QCOMPARE(send("#EWAVE;3000#NUMWNPTS;1#NUMWNPTS;?").value(1), QStringLiteral("201"));
+
+    QVERIFY(m_core->xAxis()->grid() == grid);
+    QVERIFY(m_core->spectra()->molecules[4].opticalDepth.values == co);
+    QCOMPARE(send("#RESULT;SWAVE#RESULT;EWAVE#RESULT;NUMWNPTS"), (QStringList{"2100", "2150", "201"}));
+    QCOMPARE(send("#RESULT;WNGRID").value(0), gridText);
+}
+
+// The natural script: a start above the old end, then the end, then CALC
+// calculates exactly the range sent.
+void TestRemoteControl::rangeEndsInEitherOrder()
+{
+    QCOMPARE(send("#NUMWNPTS;201"), QStringList());
+    QCOMPARE(send("#SWAVE;2380"), QStringList());
+    QCOMPARE(send("#EWAVE;2400"), QStringList());
+    QCOMPARE(send("#CALC"), QStringList{"READY"});
+    QCOMPARE(send("#RESULT;SWAVE#RESULT;EWAVE"), (QStringList{"2380", "2400"}));
+    QCOMPARE(m_core->xAxis()->grid().front(), 2380.0);
+    QCOMPARE(m_core->xAxis()->grid().back(), 2400.0);
+    // And the other way round: an end below the old start first.
+    QCOMPARE(send("#EWAVE;2050#SWAVE;2010#CALC#RESULT;SWAVE#RESULT;EWAVE"), (QStringList{"READY", "2010", "2050"}));
+}
+
+// Thousands of random range commands: every end within 0-50000 cm-1 and every
+// count of points within the limits is stored as sent, whatever came before;
+// every other value is refused and changes nothing.
+void TestRemoteControl::eachEndIsJudgedAlone()
+{
+    std::mt19937 random(20240611);
+    std::uniform_real_distribution<double> wavenumber(-1000.0, 60000.0);
+    std::uniform_int_distribution<int> points(-5, 1200000);
+    const char *commands[] = {"SWAVE", "EWAVE", "NUMWNPTS"};
+    for (int i = 0; i < 3000; ++i) {
+        const int which = int(random() % 3);
+        const QString command = QLatin1String(commands[which]);
+        const QString before = send(QStringLiteral("#%1;?").arg(command)).value(0);
+        const double value = which == 2 ? double(points(random)) : std::round(wavenumber(random) * 100.0) / 100.0;
+        const QStringList replies = send(QStringLiteral("#%1;%2").arg(command).arg(value, 0, 'f', 2));
+        const QString after = send(QStringLiteral("#%1;?").arg(command)).value(0);
+        const bool storable = which == 2 ? value >= 2 && value <= 1000000 : value >= 0.0 && value <= 50000.0;
+        if (storable) {
+            QVERIFY2(replies.isEmpty(), qPrintable(command + QLatin1Char(' ') + replies.join(QLatin1Char('|'))));
+            QCOMPARE(after.toDouble(), value);
+        } else {
+            QCOMPARE(replies.size(), 1);
+            QVERIFY(replies.first().startsWith(command + QStringLiteral(" : Parameter out of range. ")));
+            QCOMPARE(after, before);
+        }
+    }
+    QCOMPARE(send("#SWAVE;2000#SWAVE;?"), QStringList{"2000"});
+    QCOMPARE(send("#EWAVE;0#EWAVE;?"), QStringList{"0"});
 }
 
 // Nothing redraws here and no READY comes: the waits still end, and text

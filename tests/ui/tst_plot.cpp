@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 using Range = PlotMath::Range;
 Q_DECLARE_METATYPE(Range)
@@ -68,6 +69,7 @@ private slots:
     void curvesStayInsideThePlotArea_data();
     void curvesStayInsideThePlotArea();
     void rotatedModeDrawsUpward();
+    void noPointWhereAValueIsMissing();
     void colorPicker();
 };
 
@@ -390,6 +392,46 @@ void TestPlot::rotatedModeDrawsUpward()
     // Drawn the normal way, these columns would hold the curve at 80 % and 20 % of the height.
     QVERIFY(low.last() > area.bottom() - 0.1 * area.height());
     QVERIFY(high.first() < area.top() + 0.1 * area.height());
+}
+
+// Points without a value (NaN: an instrument-function total where its kernel
+// does not fit) leave the curve out there: nothing is drawn left of x = 2 or
+// right of x = 8, nor in the gap around x = 5.
+void TestPlot::noPointWhereAValueIsMissing()
+{
+    Plot plot;
+    plot.setSize(QSizeF(400.0, 300.0));
+    plot.setXMinPadding(40);
+    plot.setYMaxPadding(40);
+    plot.setMinX(0.0);
+    plot.setMaxX(10.0);
+    plot.setMinY(0.0);
+    plot.setMaxY(1.0);
+    QVector<double> grid;
+    std::vector<double> values;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int i = 0; i <= 200; ++i) {
+        const double x = i * 0.05;
+        grid.append(x);
+        values.push_back(x < 2.0 || x > 8.0 || std::fabs(x - 5.0) < 0.5 ? nan : 0.5);
+    }
+    plot.setWnGrid(grid);
+    handOverSet(plot, {values}, {QStringLiteral("red")});
+    const QImage image = render(plot);
+    const QRectF area = plot.plotArea();
+    auto column = [&area](double x) { return area.left() + x / 10.0 * area.width(); };
+    int drawn = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (!isPureRed(image.pixel(x, y)))
+                continue;
+            ++drawn;
+            const bool left = x >= column(2.0) - 2.0 && x <= column(4.55) + 2.0;
+            const bool right = x >= column(5.45) - 2.0 && x <= column(8.0) + 2.0;
+            QVERIFY2(left || right, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        }
+    }
+    QVERIFY(drawn > 100);
 }
 
 void TestPlot::colorPicker()

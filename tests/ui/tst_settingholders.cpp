@@ -63,6 +63,8 @@ private slots:
     void announcements();
     void sameTextKeepsUnroundedValue();
     void wavelengthEndsFollowTheUnit();
+    void rangeEndsInEitherOrder_data();
+    void rangeEndsInEitherOrder();
     void verticalAxisWritesTheShownPair();
     void decimalCommaLocale();
 
@@ -250,8 +252,6 @@ void TestSettingHolders::entries_data()
     QTest::newRow("wavelength zero") << "wavelength" << QByteArray("startWavelength") << 0 << "0" << true;
     QTest::newRow("negative wavenumber") << "wavelength" << QByteArray("startWavelength") << 2 << "-1" << true;
     QTest::newRow("above 50000 cm-1") << "wavelength" << QByteArray("startWavelength") << 0 << "100" << true;
-    QTest::newRow("start above end") << "wavelength" << QByteArray("startWavelength") << 2 << "2400" << true;
-    QTest::newRow("nm end below start") << "wavelength" << QByteArray("endWavelength") << 0 << "4000" << true;
     QTest::newRow("one point") << "wavelength" << QByteArray("numPoints") << 2 << "1" << true;
     QTest::newRow("too many points") << "wavelength" << QByteArray("numPoints") << 2
                                      << QString::number(XAxis::maxPoints + 1) << true;
@@ -385,6 +385,51 @@ void TestSettingHolders::wavelengthEndsFollowTheUnit()
     m_wavelength->setNumPoints(301);
     QCOMPARE(m_wavelength->resolWavelength(), QStringLiteral("1"));
     QCOMPARE(m_core->okDialogText(), QString());
+}
+
+void TestSettingHolders::rangeEndsInEitherOrder_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<double>("minimum");
+    QTest::addColumn<double>("maximum");
+    QTest::addColumn<QString>("refusal");
+    // From 2000-2300 cm-1 (4.34783-5 micron), a start above the old end first.
+    QTest::newRow("cm-1") << int(XAxis::Wavenumber) << "2380" << "2400" << 2380.0 << 2400.0
+                          << "The spectral range from 2380 to 2300 cm-1 cannot be calculated";
+    QTest::newRow("micron") << int(XAxis::WavelengthMicron) << "5.2" << "5.5" << 10000.0 / 5.5 << 10000.0 / 5.2
+                            << "The spectral range from 5.2 to 5 micron cannot be calculated";
+}
+
+// A start typed above the old end is kept as typed, whatever the unit; the
+// calculation explains the range (in the unit it was typed in) until the end
+// follows, and then the range is the one typed.
+void TestSettingHolders::rangeEndsInEitherOrder()
+{
+    QFETCH(int, units);
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(double, minimum);
+    QFETCH(double, maximum);
+    QFETCH(QString, refusal);
+    m_wavelength->setUnits(quint8(units));
+    m_wavelength->setStartWavelength(start);
+    QCOMPARE(m_wavelength->startWavelength(), start);
+    QCOMPARE(m_core->okDialogText(), QString());
+
+    m_core->calculate();
+    QVERIFY2(m_core->okDialogText().startsWith(refusal), qPrintable(m_core->okDialogText()));
+    QVERIFY(!m_core->calculationIsRunning());
+
+    m_core->setOkDialogText(QString());
+    m_wavelength->setEndWavelength(end);
+    QCOMPARE(m_core->okDialogText(), QString());
+    QCOMPARE(m_wavelength->startWavelength(), start);
+    QCOMPARE(m_wavelength->endWavelength(), end);
+    QCOMPARE(m_core->xAxis()->minWavenumber(), minimum);
+    QCOMPARE(m_core->xAxis()->maxWavenumber(), maximum);
+    QCOMPARE(m_core->xAxis()->validationProblem(), QString());
 }
 
 void TestSettingHolders::verticalAxisWritesTheShownPair()

@@ -40,6 +40,8 @@ private slots:
     void totalsAndInstrumentTotals_data();
     void totalsAndInstrumentTotals();
     void totalsWithoutUpdate();
+    void instrumentTotalOnlyWhereComputed_data();
+    void instrumentTotalOnlyWhereComputed();
     void noMoleculeSelected();
     void autoScale_data();
     void autoScale();
@@ -241,6 +243,62 @@ void TestSpectraResultsQml::totalsAndInstrumentTotals()
     }
 }
 
+void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::addColumn<int>("displayed");
+    QTest::addColumn<double>("uncomputed");   // what the table keeps at the ends
+    QTest::newRow("transmission") << int(YAxisSettings::Transmission) << 0 << 100.0;
+    QTest::newRow("cross-section") << int(YAxisSettings::CrossSection) << 0 << 0.0;
+    QTest::newRow("radiance") << int(YAxisSettings::Absorption) << 1 << 0.0;
+}
+
+// The instrument-function total has no value where its kernel does not fit:
+// the plot gets no point there (NaN) instead of 100 % transmission, the table
+// (and so a peer) keeps the values as they are, and the data file's header
+// line says where the column is valid.
+void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
+{
+    QFETCH(int, units);
+    QFETCH(int, displayed);
+    QFETCH(double, uncomputed);
+    // Step 0.125 cm-1 and a wing of 1 cm-1: offsets -1 ... 1.25 (the first beyond
+    // W + step), 19 of them, so the first and last 9 points are not computed.
+    XAxis *xAxis = m_core->xAxis();
+    xAxis->setMaxWavenumber(2025.0);
+    xAxis->buildGrid();
+    m_core->instrumentFunction()->setType(InstrumentFunction::Gaussian);
+    m_core->yAxis()->yUnits = quint8(units);
+    m_core->yAxis()->displayedValue = quint8(displayed);
+    m_core->yAxis()->showTotal = true;
+    ResultsSaver *saver = m_core->resultsSaver();
+    saver->setCalculationConditions(296.0, 1.0, 1000.0, {}, {}, m_core->spectra(), *xAxis);
+    emit m_core->updateSpectra(true, true);
+
+    QCOMPARE(indices(), QList<int>({-1, 0, 1, -2}));
+    const std::vector<double> &shown = m_handOvers.at(2).values;
+    QCOMPARE(int(shown.size()), points);
+    for (int i = 0; i < points; ++i)
+        QVERIFY2(std::isfinite(shown[std::size_t(i)]) == (i >= 9 && i <= 191), qPrintable(QString::number(i)));
+    QVERIFY(std::isfinite(m_handOvers.at(2).maximum));
+    // The plain total is drawn everywhere.
+    for (double value : m_handOvers.at(1).values)
+        QVERIFY(std::isfinite(value));
+
+    const int column = saver->columnCount() - 1;
+    QVERIFY(saver->columnTitles().at(column).startsWith(QStringLiteral("Instr. funct. ")));
+    const std::vector<double> &kept = saver->column(column);
+    QCOMPARE(kept.front(), uncomputed);
+    QCOMPARE(kept.back(), uncomputed);
+    for (int i = 9; i <= 191; ++i)
+        QCOMPARE(kept[std::size_t(i)], shown[std::size_t(i)]);
+    // 2000 + 9 * 0.125 and 2000 + 191 * 0.125.
+    const QString header = saver->dataFileText().section(QLatin1Char('\n'), 0, 0);
+    const QString note = QStringLiteral(" (valid from 2001.125 to 2023.875 cm-1 only)");
+    QVERIFY2(header.endsWith(saver->columnTitles().at(column) + note), qPrintable(header));
+    QVERIFY(header.startsWith(QStringLiteral("Wavenumber, cm-1\tWavenumber, cm-1\t")));
+}
+
 // With updateTotal false the totals are neither recomputed nor handed over:
 // only the closing -2 of the set.
 void TestSpectraResultsQml::totalsWithoutUpdate()
@@ -350,6 +408,15 @@ void TestSpectraResultsQml::axisUpdatesAndShowWriters()
     QVERIFY(!m_handOvers.isEmpty());
     QCOMPARE(m_results->wnGrid().first(), 5.0);
     QCOMPARE(titles().mid(0, 2), QStringList({"Wavenumber, cm-1", "Wavelength, micron"}));
+
+    // A range edited since the calculation (here one that cannot be calculated)
+    // does not move the axis under the spectra in hand.
+    m_core->xAxis()->setMaxWavenumber(1000.0);
+    m_results->updateXAxis();
+    m_results->updatePlot();
+    QCOMPARE(m_results->minX(), 10000.0 / 2020.0);
+    QCOMPARE(m_results->maxX(), 5.0);
+    QCOMPARE(m_results->wnGrid().first(), 5.0);
 }
 
 QTEST_GUILESS_MAIN(TestSpectraResultsQml)
