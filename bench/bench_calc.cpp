@@ -15,7 +15,7 @@
 #include "download/hitranonlinedownloader.h"
 #include "download/linefilestore.h"
 #include "download/linesource.h"
-#include "ui/resultssaver.h"
+#include "core/calculationresults.h"
 #include "ui/spectraresultsqml.h"
 
 #include <QApplication>
@@ -300,7 +300,7 @@ int main(int argc, char *argv[])
     std::printf("  peak memory (resident) of the whole program: %.1f MB\n", peakMemoryKb() / 1024.0);
     const double co2 = core.spectra()->molecules.at(1).opticalDepth.maximum;
     std::printf("  check: CO2 optical depth maximum %.4g, results columns %d\n", co2,
-                core.resultsSaver()->columnCount());
+                core.results()->columnCount());
 
     Params &params = *core.params();
     params.setLineShapeProfile(2);

@@ -5,7 +5,6 @@
 #include "data/params.h"
 #include "download/hitranonlinedownloader.h"
 #include "remote/remotecontrol.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -30,9 +29,7 @@ void writeLine(FILE *stream, const QString &text)
 ConsoleSession::ConsoleSession(KolvexCore *core, QObject *parent)
     : QObject(parent)
     , m_core(core)
-    , m_results(std::make_unique<SpectraResultsQml>(nullptr, core))
 {
-    m_results->setHeightPoints(plotHeightPoints);
     // Nothing draws here: the curves are ready as soon as the results model
     // has assembled them, which it does in its own (earlier) connection.
     connect(m_core, &KolvexCore::updateSpectra, this, [this] { m_core->updatePlotInProgress(false); });

@@ -3,24 +3,20 @@
 #include <QObject>
 #include <QStringList>
 
-#include <memory>
-
 class KolvexCore;
 class QSocketNotifier;
 class QTimer;
-class SpectraResultsQml;
 
-// The headless program's session: one core with its results model and remote
-// control, fed with lines of command text from a file descriptor (standard
-// input) and answering on standard output. Progress and dialog texts go to
-// standard error.
+// The headless program's session: one core and its remote control, fed with
+// lines of command text from a file descriptor (standard input) and answering
+// on standard output. Progress and dialog texts go to standard error. The
+// results model that assembles the displayed curves is the program's; it must
+// listen to the core before the session does.
 class ConsoleSession : public QObject
 {
     Q_OBJECT
 
 public:
-    // The plot height the results model assumes for its visibility tests.
-    static constexpr int plotHeightPoints = 500;
     // A line longer than this many bytes is dropped unread.
     static constexpr int maxLineLength = 4 * 1024 * 1024;
 
@@ -37,8 +33,6 @@ public:
     void setVerbose(bool verbose) { m_verbose = verbose; }
     bool verbose() const { return m_verbose; }
 
-    SpectraResultsQml *results() const { return m_results.get(); }
-
 private:
     void beginReading();
     void readInput();
@@ -46,7 +40,6 @@ private:
     void finishIfDone();
 
     KolvexCore *m_core;
-    std::unique_ptr<SpectraResultsQml> m_results;
     QSocketNotifier *m_notifier = nullptr;
     QTimer *m_finisher = nullptr;
     int m_fd = -1;

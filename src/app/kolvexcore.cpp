@@ -4,7 +4,9 @@
 #include "calc/lbl.h"
 #include "data/atmospheremodelset.h"
 #include "data/bundleddata.h"
+#include "data/bundledfiles.h"
 #include "data/configfile.h"
+#include "data/parameterfiles.h"
 #include "data/params.h"
 #include "download/hitranonlinedownloader.h"
 #include "remote/remotecontrol.h"
@@ -38,11 +40,12 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
 
     setUpFolders(settings);
     m_params = new Params(this);
-    m_params->setTipsFolder(m_tipsFolder);
-    connect(m_params, &Params::notify, this, &KolvexCore::notify);
+    m_parameterFiles = new ParameterFiles(m_params, this);
+    m_parameterFiles->setTipsFolder(m_tipsFolder);
+    connect(m_parameterFiles, &ParameterFiles::notify, this, &KolvexCore::notify);
 
     if (settings.useBundledData)
-        BundledData::installMissingFiles(m_dataFolder);
+        BundledFiles::installMissingFiles(m_dataFolder);
     setUpDownloader();
     downloadMissingParameterFiles();
     readParameterFiles();
@@ -67,7 +70,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_lbl->setParams(m_params);
     m_lbl->setXAxis(&m_xAxis);
     m_lbl->setSpectra(&m_spectra);
-    m_resultsSaver = new ResultsSaver(this);
+    m_resultsSaver = new ResultsSaver(&m_results, this);
     m_resultsSaver->setOutputFolder(m_resultsFolder);
     m_remoteControl = new RemoteControl(this);
     m_remoteControl->setXAxis(&m_xAxis);
@@ -76,7 +79,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_remoteControl->setAtmosphereModels(m_atmosphereModels.get());
     m_remoteControl->setDownloader(m_downloader);
     m_remoteControl->setYAxis(&m_yAxis);
-    m_remoteControl->setResultsSaver(m_resultsSaver);
+    m_remoteControl->setResults(&m_results);
     m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
     connect(m_remoteControl, &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
     connect(m_remoteControl, &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
@@ -177,10 +180,10 @@ void KolvexCore::readParameterFiles()
 {
     const QString molparam = m_dataFolder + QLatin1String("/molparam.txt");
     if (QFileInfo::exists(molparam))
-        m_params->readMolParams(molparam);
+        m_parameterFiles->readMolParams(molparam);
     const QString globalIds = m_dataFolder + QLatin1String("/globalid.txt");
     if (QFileInfo::exists(globalIds))
-        m_params->readGlobalIds(globalIds);
+        m_parameterFiles->readGlobalIds(globalIds);
 }
 
 QString KolvexCore::configFilePath() const
@@ -233,7 +236,7 @@ void KolvexCore::loadTips()
         return;
     }
     emit notify(QStringLiteral("Loading downloaded TIPS data."), 0.0, true, false);
-    m_params->loadAllTipsFiles();
+    m_parameterFiles->loadAllTipsFiles();
     emit notify(QString(), 0.0, false, false);
     m_tipsLoaded = true;
     // The saved temperature could only be checked against the tables now; one
@@ -300,9 +303,8 @@ void KolvexCore::postCalculation()
     for (const Molecule &molecule : m_params->molecules())
         moleculeNames.append(molecule.name);
     const PathConditions &conditions = m_params->pathConditions();
-    m_resultsSaver->setCalculationConditions(conditions.temperature, conditions.totalPressure,
-                                             conditions.pathLength, moleculeNames,
-                                             conditions.concentrations, &m_spectra, m_xAxis);
+    m_results.setCalculationConditions(conditions.temperature, conditions.totalPressure, conditions.pathLength,
+                                       moleculeNames, conditions.concentrations, &m_spectra, m_xAxis);
     m_lineSource->clearLineRecords();
     emit notify(QString(), 0.0, false, true);
     QCoreApplication::processEvents();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calc/spectraset.h"
+#include "core/calculationresults.h"
 #include "data/pathlengthunit.h"
 #include "data/pressureunits.h"
 #include "data/temperatureunit.h"
@@ -18,6 +19,7 @@ class HitranOnlineDownloader;
 class InstrumentFunction;
 class Lbl;
 class LineSource;
+class ParameterFiles;
 class Params;
 class RemoteControl;
 class ResultsSaver;
@@ -68,6 +70,7 @@ public:
     Lbl *lbl() const { return m_lbl; }
     SpectraSet *spectra() { return &m_spectra; }
     InstrumentFunction *instrumentFunction() const { return m_instrumentFunction; }
+    CalculationResults *results() { return &m_results; }
     ResultsSaver *resultsSaver() const { return m_resultsSaver; }
     RemoteControl *remoteControl() const { return m_remoteControl; }
 
@@ -135,6 +138,7 @@ private:
 
     Settings m_settings;
     Params *m_params = nullptr;
+    ParameterFiles *m_parameterFiles = nullptr;
     HitranOnlineDownloader *m_downloader = nullptr;
     std::unique_ptr<AtmosphereModelSet> m_atmosphereModels;
     LineSource *m_lineSource = nullptr;
@@ -145,6 +149,7 @@ private:
     YAxisSettings m_yAxis;
     std::unique_ptr<ConfigFile> m_configFile;
     SpectraSet m_spectra;
+    CalculationResults m_results;
     Lbl *m_lbl = nullptr;
     InstrumentFunction *m_instrumentFunction = nullptr;
     ResultsSaver *m_resultsSaver = nullptr;

@@ -3,6 +3,7 @@
 #include "calc/spectrum.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
+#include "ui/spectraresultsqml.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,6 +64,11 @@ int main(int argc, char *argv[])
         settings.productBaseUrl = parser.value(serviceUrl);
     }
     KolvexCore core(settings);
+    // The results model assembles the curves a plot of this height would show
+    // and fills the results table the RESULT commands read; it listens to the
+    // core before the session, which takes the assembled curves as drawn.
+    SpectraResultsQml results(nullptr, &core);
+    results.setHeightPoints(500);
     ConsoleSession session(&core);
     session.setVerbose(parser.isSet(verbose));
 

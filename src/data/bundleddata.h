@@ -3,7 +3,8 @@
 #include <QString>
 
 // The data compiled into the program: the files installed into the data folder
-// on first start, the sample line list and the program's own tables.
+// on first start (BundledFiles copies them), the sample line list and the
+// program's own tables.
 class BundledData
 {
 public:
@@ -14,9 +15,4 @@ public:
     static QString dataFolderFiles() { return QStringLiteral(":/bundled"); }
     static QString sampleLineFile() { return QStringLiteral(":/sample/kolvex-sample.par"); }
     static QString programFolder() { return QStringLiteral(":/program"); }
-
-    // Copies every shipped data-folder file that is missing from the folder; files
-    // already there, downloaded or not, are kept. Returns the number copied, or -1
-    // when a file could not be written.
-    static int installMissingFiles(const QString &dataFolder);
 };

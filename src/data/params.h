@@ -11,7 +11,8 @@
 struct AtmosphereModel;
 
 // The parameter store: the HITRAN molecule and isotopologue table with the
-// partition sums, the path conditions and the line-calculation options.
+// partition sums, the path conditions and the line-calculation options. The
+// files that fill it are read by ParameterFiles.
 class Params : public QObject
 {
     Q_OBJECT
@@ -35,12 +36,10 @@ public:
     bool isValidMolecule(int index) const { return index >= 0 && index < moleculeCount(); }
     bool isValidIsotopologue(int molecule, int isotopologue) const;
 
+    // The temperatures of the first partition-sum table, as its file lists them.
     const std::vector<double> &tipsTemperatures() const { return m_tipsTemperatures; }
+    void setTipsTemperatures(std::vector<double> temperatures) { m_tipsTemperatures = std::move(temperatures); }
     double tipsTemperature(int index) const;
-
-    QString tipsFolder() const { return m_tipsFolder; }
-    void setTipsFolder(const QString &folder) { m_tipsFolder = folder; }
-    QString tipsFilePath(const Isotopologue &isotopologue) const;
 
     int lineShapeProfile() const { return m_lineShapeProfile; }
     void setLineShapeProfile(int profile) { m_lineShapeProfile = profile; }
@@ -66,18 +65,13 @@ public:
     QString replySeparator() const { return m_replySeparator; }
     void setReplySeparator(const QString &separator) { m_replySeparator = separator; }
 
+    // Puts back the molecule and isotopologue table compiled into the program.
+    void restoreBuiltinTable();
     // Re-applies the built-in colours and global numbers by position.
     void resetMoleculeColorsAndIds();
-
-    // Replaces the table from an isotopologue parameter file (molparam.txt).
-    // Returns false and keeps the current table when the file cannot be read or
-    // names no molecule the program knows.
-    bool readMolParams(const QString &fileName);
-    // Applies a global isotopologue number file; returns the number of lines after
-    // the header (0 when the file does not open).
-    int readGlobalIds(const QString &fileName);
-    // Reads the partition-sum file of every isotopologue, then the temperature grid.
-    void loadAllTipsFiles();
+    // The partition-sum table of an isotopologue without a file of its own: the
+    // constant Q(296 K) from 1 K to the highest temperature of the tables.
+    void fillConstantPartitionSums(Isotopologue &isotopologue) const;
 
     // Puts the ground level of a model atmosphere into the path conditions: total
     // pressure, temperature, air density and every concentration. Molecules the
@@ -91,26 +85,12 @@ public:
     // temperature; otherwise a message for the user that says why it cannot.
     QString temperatureProblem(double temperature) const;
 
-signals:
-    void accessNextTipsFile(int molecule, int isotopologue);
-    void readingTipsFilesComplete();
-    void readingMolParamsComplete();
-    void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
-
-public slots:
-    void readOneTipsFile(int molecule, int isotopologue);
-    void readTempTipsValues();
-
 private:
-    void buildBuiltinTable();
-    void readTipsFile(Isotopologue &isotopologue);
-    void fillConstantPartitionSums(Isotopologue &isotopologue) const;
 
     PathConditions m_pathConditions;
     std::vector<Molecule> m_molecules;
     std::vector<double> m_tipsTemperatures;
     bool m_crossSectionOnly = true;
-    QString m_tipsFolder;
     int m_lineShapeProfile = 1;
     int m_lineWingHalfwidths = 50;
     double m_lineWingAbsolute = 1.0;

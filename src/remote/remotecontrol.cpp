@@ -1,6 +1,7 @@
 #include "remote/remotecontrol.h"
 
 #include "calc/instrumentfunction.h"
+#include "core/calculationresults.h"
 #include "data/atmospheremodelset.h"
 #include "data/params.h"
 #include "data/xaxis.h"
@@ -8,7 +9,6 @@
 #include "download/hitranonlinedownloader.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
-#include "ui/resultssaver.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -738,11 +738,11 @@ QString RemoteControl::queryValue(const QString &name, int index, bool broadcast
             return number(i < concentrations.size() ? concentrations[i] : 0.0);
         }
     }
-    if (!name.startsWith(QLatin1String("RESULT;")) || !m_resultsSaver)
+    if (!name.startsWith(QLatin1String("RESULT;")) || !m_results)
         return QString();
 
     const QString item = name.mid(7);
-    const XAxis &grid = m_resultsSaver->xAxis();
+    const XAxis &grid = m_results->xAxis();
     if (item == QLatin1String("SWAVE"))
         return number(grid.minWavenumber());
     if (item == QLatin1String("EWAVE"))
@@ -750,25 +750,25 @@ QString RemoteControl::queryValue(const QString &name, int index, bool broadcast
     if (item == QLatin1String("NUMWNPTS"))
         return m_locale.toString(uint(std::max(0, grid.numPoints())));
     if (item == QLatin1String("PATH"))
-        return number(m_resultsSaver->pathLength());
+        return number(m_results->pathLength());
     if (item == QLatin1String("TPRES"))
-        return number(m_resultsSaver->totalPressure());
+        return number(m_results->totalPressure());
     if (item == QLatin1String("TEMP"))
-        return number(m_resultsSaver->temperature());
+        return number(m_results->temperature());
     if (item == QLatin1String("MCONC")) {
-        const int count = m_resultsSaver->moleculeNames().size();
+        const int count = m_results->moleculeNames().size();
         if (index < 1 || index > count) {
             sendReply(QStringLiteral("RESULT;MCONC : Index out of range. Allowed values: 1 to ")
                       + QString::number(count));
             return QString();
         }
-        return number(m_resultsSaver->concentration(index - 1));
+        return number(m_results->concentration(index - 1));
     }
     const QString delimiter = m_params ? m_params->replySeparator() : QStringLiteral(";");
     const char format = m_params ? m_params->replyFormat() : 'g';
     const int precision = m_params ? m_params->replyPrecision() : 8;
     if (item == QLatin1String("WNGRID"))
-        return m_resultsSaver->gridText(delimiter, format, precision);
+        return m_results->gridText(delimiter, format, precision);
     if (item == spectrumResultItem())
         return resultSpectrum(index);
     return QString();
@@ -808,7 +808,7 @@ QString RemoteControl::resultSpectrum(int index)
         name = QStringLiteral("Instr. funct.");
     }
     const QString delimiter = m_params->replySeparator();
-    const QString text = m_resultsSaver->spectrumText(name, delimiter, m_params->replyFormat(),
+    const QString text = m_results->spectrumText(name, delimiter, m_params->replyFormat(),
                                                       m_params->replyPrecision());
     if (!text.isEmpty())
         return text;

@@ -14,7 +14,7 @@ class AtmosphereModelSet;
 class HitranOnlineDownloader;
 class InstrumentFunction;
 class Params;
-class ResultsSaver;
+class CalculationResults;
 class SerialPort;
 class WebSockets;
 class XAxis;
@@ -50,7 +50,7 @@ public:
     void setAtmosphereModels(AtmosphereModelSet *models) { m_atmosphereModels = models; }
     void setDownloader(HitranOnlineDownloader *downloader) { m_downloader = downloader; }
     void setYAxis(YAxisSettings *yAxis) { m_yAxis = yAxis; }
-    void setResultsSaver(ResultsSaver *saver) { m_resultsSaver = saver; }
+    void setResults(const CalculationResults *results) { m_results = results; }
     // The sensor switches the commands set; a holder of this object's own
     // serves until the sensors provide theirs.
     void setSensorSettings(SensorSettings *settings) { m_sensorSettings = settings ? settings : &m_ownSensorSettings; }
@@ -125,7 +125,7 @@ private:
     AtmosphereModelSet *m_atmosphereModels = nullptr;
     HitranOnlineDownloader *m_downloader = nullptr;
     YAxisSettings *m_yAxis = nullptr;
-    ResultsSaver *m_resultsSaver = nullptr;
+    const CalculationResults *m_results = nullptr;
     SensorSettings m_ownSensorSettings;
     SensorSettings *m_sensorSettings = &m_ownSensorSettings;
     std::function<bool()> m_calculationRunning;

@@ -69,8 +69,8 @@ void ShareResultsQml::setShareResults(bool share)
 bool ShareResultsQml::dataAvailable() const
 {
     // The table holds the two x columns and one column per displayed spectrum.
-    const ResultsSaver *saver = m_core ? m_core->resultsSaver() : nullptr;
-    return saver && saver->columnCount() > 2 && saver->column(0).size() > 3;
+    const CalculationResults *results = m_core ? m_core->results() : nullptr;
+    return results && results->columnCount() > 2 && results->column(0).size() > 3;
 }
 
 QString ShareResultsQml::resultsFolder() const

@@ -5,7 +5,6 @@
 #include "calc/spectraset.h"
 #include "data/params.h"
 #include "remote/remotecontrol.h"
-#include "ui/resultssaver.h"
 
 #include <algorithm>
 #include <cmath>
@@ -213,7 +212,7 @@ void SpectraResultsQml::handOverInstrumentTotal(const std::vector<double> &value
         shown[std::size_t(i)] = values[std::size_t(i)];
     handOver(shown, maximum, color, 1);
     // Peers and the data file keep every value; the file says which are data.
-    m_core->resultsSaver()->addColumn(values, title, first, end);
+    m_core->results()->addColumn(values, title, first, end);
 }
 
 void SpectraResultsQml::handOverMarker(int index)
@@ -226,7 +225,7 @@ void SpectraResultsQml::handOverMarker(int index)
 
 void SpectraResultsQml::startSet()
 {
-    ResultsSaver *saver = m_core->resultsSaver();
+    CalculationResults *saver = m_core->results();
     saver->clearColumns();
     saver->addColumn(m_core->xAxis()->grid(), XAxis::title(XAxis::Wavenumber));
     saver->addColumn(std::vector<double>(m_wnGrid.begin(), m_wnGrid.end()), m_core->xAxis()->title());
@@ -359,7 +358,7 @@ void SpectraResultsQml::showMolecules()
     startSet();
     const YAxisSettings *yAxis = m_core->yAxis();
     SpectraSet *spectra = m_core->spectra();
-    ResultsSaver *saver = m_core->resultsSaver();
+    CalculationResults *saver = m_core->results();
     const Params *params = m_core->params();
     const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
 
@@ -424,7 +423,7 @@ void SpectraResultsQml::showTotals()
     startSet();
     const YAxisSettings *yAxis = m_core->yAxis();
     SpectraSet *spectra = m_core->spectra();
-    ResultsSaver *saver = m_core->resultsSaver();
+    CalculationResults *saver = m_core->results();
     const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
     const bool crossSection = !radiance && yAxis->yUnits == YAxisSettings::CrossSection;
     const double temperature = m_core->params()->pathConditions().temperature;

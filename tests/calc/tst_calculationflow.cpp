@@ -3,7 +3,6 @@
 #include "data/params.h"
 #include "offlinesettings.h"
 #include "standinlinesource.h"
-#include "ui/resultssaver.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -70,8 +69,8 @@ void TestCalculationFlow::calculationRunsEndToEnd()
     QVERIFY(spectra->molecules.at(4).opticalDepth.maximum > 0.01);
     QVERIFY(spectra->molecules.at(1).opticalDepth.maximum > 0.1);
 
-    // The results saver holds the conditions of this calculation.
-    const ResultsSaver *saver = m_core->resultsSaver();
+    // The results hold the conditions of this calculation.
+    const CalculationResults *saver = m_core->results();
     QCOMPARE(saver->temperature(), 288.2);
     QCOMPARE(saver->totalPressure(), 1.0);
     QCOMPARE(saver->concentration(1), 330.0);

@@ -1,6 +1,7 @@
 #include "calc/lbl.h"
 #include "calc/lineshapes.h"
 #include "calc/spectraset.h"
+#include "data/parameterfiles.h"
 #include "data/params.h"
 #include "data/xaxis.h"
 #include "faddeevareference.h"
@@ -132,8 +133,9 @@ private:
 void TestLbl::initTestCase()
 {
     m_params = std::make_unique<Params>();
-    m_params->setTipsFolder(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/TIPS"));
-    m_params->loadAllTipsFiles();
+    ParameterFiles files(m_params.get());
+    files.setTipsFolder(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/TIPS"));
+    files.loadAllTipsFiles();
     QVERIFY(m_params->molecule(4).isotopologues.at(0).tipsLoaded);
     QCOMPARE(fixtureLines().size(), std::size_t(10));
     QCOMPARE(referenceLines().size(), std::size_t(10));

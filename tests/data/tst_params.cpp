@@ -1,3 +1,4 @@
+#include "data/parameterfiles.h"
 #include "data/params.h"
 
 #include <QFile>
@@ -132,9 +133,10 @@ void TestParams::molparamReplacesTableByMoleculeNumber()
     writeFile(path, text);
 
     Params params;
+    ParameterFiles files(&params);
     params.molecule(4).isotopologues.clear();   // must come back from the file
-    QSignalSpy complete(&params, &Params::readingMolParamsComplete);
-    QVERIFY(params.readMolParams(path));
+    QSignalSpy complete(&files, &ParameterFiles::readingMolParamsComplete);
+    QVERIFY(files.readMolParams(path));
     QCOMPARE(complete.count(), 1);
 
     // Molecules beyond the 49 the program knows are left out.
@@ -175,8 +177,9 @@ void TestParams::molparamThatYieldsNothingKeepsBuiltinTable()
 {
     QFETCH(QString, file);
     Params params;
-    QSignalSpy complete(&params, &Params::readingMolParamsComplete);
-    QVERIFY(!params.readMolParams(hitranData + QLatin1Char('/') + file));
+    ParameterFiles files(&params);
+    QSignalSpy complete(&files, &ParameterFiles::readingMolParamsComplete);
+    QVERIFY(!files.readMolParams(hitranData + QLatin1Char('/') + file));
     QCOMPARE(complete.count(), 0);
     QCOMPARE(params.moleculeCount(), 49);
     QCOMPARE(isotopologueCount(params), 125);
@@ -185,7 +188,7 @@ void TestParams::molparamThatYieldsNothingKeepsBuiltinTable()
 void TestParams::molparamSkipsDamagedLinesAndUnknownMolecules()
 {
     Params params;
-    QVERIFY(params.readMolParams(hitranData + QStringLiteral("/damaged/molparam-damaged-values.txt")));
+    QVERIFY(ParameterFiles(&params).readMolParams(hitranData + QStringLiteral("/damaged/molparam-damaged-values.txt")));
     QCOMPARE(params.moleculeCount(), 49);
     // CO2: the garbage line and the line with Q(296 K) = 0 are left out.
     QCOMPARE(params.molecule(1).isotopologues.size(), std::size_t(1));
@@ -196,7 +199,7 @@ void TestParams::molparamSkipsDamagedLinesAndUnknownMolecules()
     QCOMPARE(params.molecule(0).isotopologues[6].globalId, 129);
 
     Params truncated;
-    QVERIFY(truncated.readMolParams(hitranData + QStringLiteral("/damaged/molparam-truncated.txt")));
+    QVERIFY(ParameterFiles(&truncated).readMolParams(hitranData + QStringLiteral("/damaged/molparam-truncated.txt")));
     // The last line is cut inside its numbers: it is left out, the line before stays.
     QCOMPARE(truncated.molecule(0).isotopologues.size(), std::size_t(1));
     QCOMPARE(truncated.molecule(0).isotopologues[0].afglCode, 161);
@@ -218,7 +221,7 @@ void TestParams::molparamShortLineRule()
               "   CO2 (2)\r\n"
               "         626  9.84204E-01    2.8609E+02    1     43.989830 \r\n");
     Params params;
-    QVERIFY(params.readMolParams(path));
+    QVERIFY(ParameterFiles(&params).readMolParams(path));
     QCOMPARE(params.molecule(0).isotopologues.size(), std::size_t(2));
     QCOMPARE(params.molecule(1).isotopologues.size(), std::size_t(1));
     QCOMPARE(params.molecule(1).isotopologues[0].afglCode, 626);
@@ -242,7 +245,7 @@ void TestParams::globalIdsApplyAndSkipUnknownPositions()
               "\n");
     Params params;
     params.molecule(0).isotopologues[6].globalId = -1;
-    QCOMPARE(params.readGlobalIds(path), 9);
+    QCOMPARE(ParameterFiles(&params).readGlobalIds(path), 9);
     QCOMPARE(params.molecule(0).isotopologues[6].globalId, 129);
     QVERIFY(params.molecule(0).isotopologues[6].listedInGlobalIds);
     QCOMPARE(params.molecule(0).isotopologues[0].globalId, 1);
@@ -251,7 +254,7 @@ void TestParams::globalIdsApplyAndSkipUnknownPositions()
     QVERIFY(!params.molecule(1).isotopologues[0].listedInGlobalIds);
 
     Params shipped;
-    QCOMPARE(shipped.readGlobalIds(shippedGlobalIds), 156);
+    QCOMPARE(ParameterFiles(&shipped).readGlobalIds(shippedGlobalIds), 156);
     for (const Molecule &molecule : shipped.molecules()) {
         for (const Isotopologue &iso : molecule.isotopologues) {
             const bool shipped = QFile::exists(shippedTips + QStringLiteral("/q%1.txt").arg(iso.globalId));
@@ -263,17 +266,18 @@ void TestParams::globalIdsApplyAndSkipUnknownPositions()
 void TestParams::globalIdsOfMissingFile()
 {
     Params params;
-    QCOMPARE(params.readGlobalIds(QStringLiteral("/nonexistent/globalid.txt")), 0);
-    QCOMPARE(params.readGlobalIds(hitranData + QStringLiteral("/damaged/empty.txt")), 0);
+    QCOMPARE(ParameterFiles(&params).readGlobalIds(QStringLiteral("/nonexistent/globalid.txt")), 0);
+    QCOMPARE(ParameterFiles(&params).readGlobalIds(hitranData + QStringLiteral("/damaged/empty.txt")), 0);
     QCOMPARE(params.molecule(1).isotopologues[0].globalId, 7);
 }
 
 void TestParams::tipsTablesKeepTheirOwnFirstTemperature()
 {
     Params params;
-    params.setTipsFolder(shippedTips);
-    QSignalSpy progress(&params, &Params::notify);
-    params.loadAllTipsFiles();
+    ParameterFiles files(&params);
+    files.setTipsFolder(shippedTips);
+    QSignalSpy progress(&files, &ParameterFiles::notify);
+    files.loadAllTipsFiles();
     QVERIFY(progress.count() >= 124);
 
     const Isotopologue &h2o = params.molecule(0).isotopologues[0];
@@ -325,8 +329,9 @@ void TestParams::missingTipsFilesGiveConstantTables()
 {
     QTemporaryDir dir;
     Params params;
-    params.setTipsFolder(dir.path());
-    params.loadAllTipsFiles();
+    ParameterFiles files(&params);
+    files.setTipsFolder(dir.path());
+    files.loadAllTipsFiles();
     for (const Molecule &molecule : params.molecules()) {
         for (const Isotopologue &iso : molecule.isotopologues) {
             QVERIFY(!iso.tipsLoaded);
@@ -347,8 +352,9 @@ void TestParams::damagedTipsFileEndsTableAtTheDamage()
     writeFile(dir.filePath("q8.txt"), "not a table\n");
     writeFile(dir.filePath("q9.txt"), QByteArray());
     Params params;
-    params.setTipsFolder(dir.path());
-    params.loadAllTipsFiles();
+    ParameterFiles files(&params);
+    files.setTipsFolder(dir.path());
+    files.loadAllTipsFiles();
     const Molecule &co2 = params.molecule(1);
     QVERIFY(co2.isotopologues[0].tipsLoaded);
     QCOMPARE(int(co2.isotopologues[0].partitionSums.size()), 300);
@@ -363,9 +369,10 @@ void TestParams::damagedTipsFileEndsTableAtTheDamage()
 void TestParams::readingTipsTwiceDoesNotDoubleTheGrid()
 {
     Params params;
-    params.setTipsFolder(shippedTips);
-    params.loadAllTipsFiles();
-    params.loadAllTipsFiles();
+    ParameterFiles files(&params);
+    files.setTipsFolder(shippedTips);
+    files.loadAllTipsFiles();
+    files.loadAllTipsFiles();
     QCOMPARE(int(params.tipsTemperatures().size()), 5000);
     QCOMPARE(int(params.molecule(0).isotopologues[0].partitionSums.size()), 5000);
 }
@@ -373,9 +380,10 @@ void TestParams::readingTipsTwiceDoesNotDoubleTheGrid()
 void TestParams::chainedTipsReadingReadsEveryTable()
 {
     Params params;
-    params.setTipsFolder(shippedTips);
-    QSignalSpy complete(&params, &Params::readingTipsFilesComplete);
-    params.readOneTipsFile(0, 0);
+    ParameterFiles files(&params);
+    files.setTipsFolder(shippedTips);
+    QSignalSpy complete(&files, &ParameterFiles::readingTipsFilesComplete);
+    files.readOneTipsFile(0, 0);
     QCOMPARE(complete.count(), 1);
     int loaded = 0;
     for (const Molecule &molecule : params.molecules()) {
@@ -384,15 +392,16 @@ void TestParams::chainedTipsReadingReadsEveryTable()
     }
     QCOMPARE(loaded, 123);   // O and SF6 have no table
     QCOMPARE(int(params.tipsTemperatures().size()), 5000);
-    params.readOneTipsFile(99, 0);   // a position outside the table is ignored
+    files.readOneTipsFile(99, 0);   // a position outside the table is ignored
     QCOMPARE(complete.count(), 1);
 }
 
 void TestParams::temperatureProblemNamesTheServedRange()
 {
     Params params;
-    params.setTipsFolder(shippedTips);
-    params.loadAllTipsFiles();
+    ParameterFiles files(&params);
+    files.setTipsFolder(shippedTips);
+    files.loadAllTipsFiles();
     QVERIFY(params.temperatureProblem(296.0).isEmpty());
     QVERIFY(params.temperatureProblem(70.0).isEmpty());
     const QString cold = params.temperatureProblem(50.0);

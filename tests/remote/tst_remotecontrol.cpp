@@ -7,7 +7,7 @@
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
 #include "remote/sensorsettings.h"
-#include "ui/resultssaver.h"
+#include "core/calculationresults.h"
 #include "ui/spectraresultsqml.h"
 #include "spectrumqueries.h"
 

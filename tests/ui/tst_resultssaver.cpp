@@ -1,5 +1,6 @@
 #include "calc/radiancecalculator.h"
 #include "calc/spectrum.h"
+#include "core/calculationresults.h"
 #include "ui/resultssaver.h"
 
 #include <QFile>
@@ -23,7 +24,7 @@ private slots:
     void radianceStaysFinite();
 
 private:
-    void fillColumns(ResultsSaver &saver) const;
+    void fillColumns(CalculationResults &results) const;
     QTemporaryDir m_folder;
 };
 
@@ -38,21 +39,22 @@ void TestResultsSaver::cleanup()
     QLocale::setDefault(QLocale::c());
 }
 
-void TestResultsSaver::fillColumns(ResultsSaver &saver) const
+void TestResultsSaver::fillColumns(CalculationResults &results) const
 {
-    saver.addColumn({2000.0, 2000.5, 2001.0}, QStringLiteral("Wavenumber, cm-1"));
-    saver.addColumn({5.0, 4.99875, 4.9975}, QStringLiteral("Wavelength, micron"));
-    saver.addColumn({1.0 / 3.0, 1234567.891, 0.0}, QStringLiteral("CO"));
-    saver.addColumn({1e-21, 2.5e-22, -3.0}, QStringLiteral("CO2"));
+    results.addColumn({2000.0, 2000.5, 2001.0}, QStringLiteral("Wavenumber, cm-1"));
+    results.addColumn({5.0, 4.99875, 4.9975}, QStringLiteral("Wavelength, micron"));
+    results.addColumn({1.0 / 3.0, 1234567.891, 0.0}, QStringLiteral("CO"));
+    results.addColumn({1e-21, 2.5e-22, -3.0}, QStringLiteral("CO2"));
 }
 
 // A title line joined by tabs, then one line per grid point, numbers with eight
 // significant digits, no digit grouping.
 void TestResultsSaver::dataFileFormat()
 {
-    ResultsSaver saver;
+    CalculationResults results;
+    ResultsSaver saver(&results);
     saver.setOutputFolder(m_folder.path());
-    fillColumns(saver);
+    fillColumns(results);
     saver.prepareFileNames(QDateTime(QDate(2026, 3, 7), QTime(9, 5, 1)));
     QVERIFY(saver.writeDataFile());
     QFile file(saver.dataFilePath());
@@ -64,25 +66,27 @@ void TestResultsSaver::dataFileFormat()
                             "2001\t4.9975\t0\t-3\n"));
 
     // Cleared columns give a file with an empty title line and no rows.
-    saver.clearColumns();
-    QCOMPARE(saver.columnCount(), 0);
-    QCOMPARE(saver.dataFileText(), QStringLiteral("\n"));
+    results.clearColumns();
+    QCOMPARE(results.columnCount(), 0);
+    QCOMPARE(results.dataFileText(), QStringLiteral("\n"));
 }
 
 void TestResultsSaver::dataFileNotWritable()
 {
-    ResultsSaver saver;
-    fillColumns(saver);
+    CalculationResults results;
+    ResultsSaver saver(&results);
+    fillColumns(results);
     QVERIFY(!saver.writeDataFile(m_folder.path() + QStringLiteral("/missing/folder/data.txt")));
 }
 
 void TestResultsSaver::headerAndFileNames()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    ResultsSaver saver;
+    CalculationResults results;
+    ResultsSaver saver(&results);
     saver.setOutputFolder(QStringLiteral("/results"));
     XAxis grid(XAxis::Wavenumber, 2000.0, 2300.0, 4);
-    saver.setCalculationConditions(288.15, 0.98692, 12345.5, {}, {}, nullptr, grid);
+    results.setCalculationConditions(288.15, 0.98692, 12345.5, {}, {}, nullptr, grid);
     saver.prepareFileNames(QDateTime(QDate(2026, 3, 7), QTime(9, 5, 1)));
     QCOMPARE(saver.headerText(), QStringLiteral("12345,5 meters;   288,15 Kelvin;   0,98692 Atm;"));
     QCOMPARE(saver.baseName(), QStringLiteral("kolvex-03_07_2026-09_05_01"));
@@ -108,12 +112,12 @@ void TestResultsSaver::textForms()
 {
     QFETCH(QString, name);
     QFETCH(QString, expected);
-    ResultsSaver saver;
-    fillColumns(saver);
-    QCOMPARE(saver.spectrumText(name, QStringLiteral(";"), 'E', 1), expected);
+    CalculationResults results;
+    fillColumns(results);
+    QCOMPARE(results.spectrumText(name, QStringLiteral(";"), 'E', 1), expected);
 
-    saver.setCalculationConditions(296.0, 1.0, 1.0, {}, {}, nullptr, XAxis(XAxis::Wavenumber, 2000.0, 2001.0, 3));
-    QCOMPARE(saver.gridText(QStringLiteral(", "), 'f', 2), QStringLiteral("2000.00, 2000.50, 2001.00"));
+    results.setCalculationConditions(296.0, 1.0, 1.0, {}, {}, nullptr, XAxis(XAxis::Wavenumber, 2000.0, 2001.0, 3));
+    QCOMPARE(results.gridText(QStringLiteral(", "), 'f', 2), QStringLiteral("2000.00, 2000.50, 2001.00"));
 }
 
 // Radiance at wavenumber 0, at 0 K, and of huge optical depths is finite.

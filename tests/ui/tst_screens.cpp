@@ -255,13 +255,13 @@ void TestScreens::calcDrawsTheSpectra()
     QTRY_VERIFY_WITH_TIMEOUT(!m_core->lblRequested() && !m_views->notifier()->visible(), 60000);
 
     // The plot holds exactly the curves of the results table, in the molecules' colours.
-    const ResultsSaver *saver = m_core->resultsSaver();
-    QVERIFY(saver->columnCount() > 2);
-    QCOMPARE(m_plot->spectrumCount(), saver->columnCount() - 2);
+    const CalculationResults *results = m_core->results();
+    QVERIFY(results->columnCount() > 2);
+    QCOMPARE(m_plot->spectrumCount(), results->columnCount() - 2);
     QStringList expectedColors;
     for (int i = 0; i < m_plot->spectrumCount(); ++i) {
-        QCOMPARE(m_plot->spectrumValues(i), saver->column(i + 2));
-        const QString name = saver->columnTitles().at(i + 2);
+        QCOMPARE(m_plot->spectrumValues(i), results->column(i + 2));
+        const QString name = results->columnTitles().at(i + 2);
         const Params *params = m_core->params();
         for (int m = 0; m < params->moleculeCount(); ++m) {
             if (params->molecule(m).name == name)
@@ -355,9 +355,9 @@ void TestScreens::saveWritesThreeFiles()
     QFile data(saver->dataFilePath());
     QVERIFY(data.open(QIODevice::ReadOnly | QIODevice::Text));
     const QStringList lines = QString::fromUtf8(data.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.first(), saver->columnTitles().join(QLatin1Char('\t')));
-    QCOMPARE(lines.size(), int(saver->column(0).size()) + 1);
-    QCOMPARE(lines.at(1).split(QLatin1Char('\t')).size(), saver->columnCount());
+    QCOMPARE(lines.first(), m_core->results()->columnTitles().join(QLatin1Char('\t')));
+    QCOMPARE(lines.size(), int(m_core->results()->column(0).size()) + 1);
+    QCOMPARE(lines.at(1).split(QLatin1Char('\t')).size(), m_core->results()->columnCount());
 
     QFile config(saver->configFilePath());
     QVERIFY(config.open(QIODevice::ReadOnly));

@@ -29,11 +29,11 @@ void TestShareResults::initTestCase()
 {
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
     QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 20000);
-    ResultsSaver *saver = m_core->resultsSaver();
-    saver->clearColumns();
-    saver->addColumn({2000.0, 2000.5, 2001.0, 2001.5}, QStringLiteral("Wavenumber, cm-1"));
-    saver->addColumn({2000.0, 2000.5, 2001.0, 2001.5}, QStringLiteral("Wavenumber, cm-1"));
-    saver->addColumn({0.5, 0.25, 0.125, 1e-9}, QStringLiteral("CO"));
+    CalculationResults *results = m_core->results();
+    results->clearColumns();
+    results->addColumn({2000.0, 2000.5, 2001.0, 2001.5}, QStringLiteral("Wavenumber, cm-1"));
+    results->addColumn({2000.0, 2000.5, 2001.0, 2001.5}, QStringLiteral("Wavenumber, cm-1"));
+    results->addColumn({0.5, 0.25, 0.125, 1e-9}, QStringLiteral("CO"));
 }
 
 void TestShareResults::imageThatNeverComesEndsTheSave()

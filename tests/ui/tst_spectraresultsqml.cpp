@@ -2,7 +2,7 @@
 #include "offlinesettings.h"
 #include "calc/instrumentfunction.h"
 #include "data/params.h"
-#include "ui/resultssaver.h"
+#include "core/calculationresults.h"
 #include "ui/spectraresultsqml.h"
 
 #include <QSignalSpy>
@@ -50,7 +50,7 @@ private slots:
 
 private:
     void fill(int molecule, const std::vector<std::pair<int, double>> &crossSectionPeaks, double columnFactor);
-    QStringList titles() const { return m_core->resultsSaver()->columnTitles(); }
+    QStringList titles() const { return m_core->results()->columnTitles(); }
     QList<int> indices() const;
 
     QTemporaryDir m_folder;
@@ -271,7 +271,7 @@ void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
     m_core->yAxis()->yUnits = quint8(units);
     m_core->yAxis()->displayedValue = quint8(displayed);
     m_core->yAxis()->showTotal = true;
-    ResultsSaver *saver = m_core->resultsSaver();
+    CalculationResults *saver = m_core->results();
     saver->setCalculationConditions(296.0, 1.0, 1000.0, {}, {}, m_core->spectra(), *xAxis);
     emit m_core->updateSpectra(true, true);
 

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "data/xaxis.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <limits>
+#include <utility>
+#include <vector>
+
+struct SpectraSet;
+
+// The results of the last calculation as the plot shows them: the conditions
+// used, the grid and one column per displayed spectrum. The core sets the
+// conditions when a calculation ends, the results model fills the columns,
+// and their text forms serve the remote RESULT commands and the data file.
+class CalculationResults
+{
+public:
+    CalculationResults();
+
+    // The conditions of the calculation just finished (base units).
+    void setCalculationConditions(double temperature, double totalPressure, double pathLength,
+                                  const QStringList &moleculeNames, const std::vector<double> &concentrations,
+                                  const SpectraSet *spectra, const XAxis &xAxis);
+    double pathLength() const { return m_pathLength; }
+    double totalPressure() const { return m_totalPressure; }
+    double temperature() const { return m_temperature; }
+    double concentration(int molecule) const;
+    const QStringList &moleculeNames() const { return m_moleculeNames; }
+    const XAxis &xAxis() const { return m_xAxis; }
+    const SpectraSet *spectra() const { return m_spectra; }
+
+    // The columns of the table the results model fills. A column whose values
+    // are data only from index validFrom to validTo (the instrument-function
+    // totals, which the kernel cannot reach at the ends) says so in the data
+    // file's header line; validTo < validFrom: none is.
+    void clearColumns();
+    void addColumn(const std::vector<double> &values, const QString &title, int validFrom = 0,
+                   int validTo = std::numeric_limits<int>::max());
+    int columnCount() const { return int(m_columns.size()); }
+    const std::vector<double> &column(int index) const { return m_columns[std::size_t(index)]; }
+    const QStringList &columnTitles() const { return m_titles; }
+
+    // The tab-separated table: a line of titles, then one line per grid point.
+    QString dataFileText() const;
+
+    // The grid in cm-1, and the last column titled `name` (ignoring case), or
+    // titled `name` followed by "_" or " " and more, as numbers joined by
+    // `delimiter`.
+    QString gridText(const QString &delimiter, char format, int precision) const;
+    QString spectrumText(const QString &name, const QString &delimiter, char format, int precision) const;
+
+    // The default locale without digit grouping, in which every text form is written.
+    QLocale locale() const { return m_locale; }
+
+private:
+    QString joined(const std::vector<double> &values, const QString &delimiter, char format, int precision) const;
+    // The title a column carries in the data file.
+    QString fileTitle(std::size_t column) const;
+
+    double m_totalPressure = 0.0;
+    double m_temperature = 0.0;
+    double m_pathLength = 0.0;
+    std::vector<double> m_concentrations;
+    QStringList m_moleculeNames;
+    const SpectraSet *m_spectra = nullptr;
+    XAxis m_xAxis;
+    std::vector<std::vector<double>> m_columns;
+    std::vector<std::pair<int, int>> m_validRanges;
+    QStringList m_titles;
+    QLocale m_locale;
+};

@@ -1,0 +1,321 @@
+#include "data/parameterfiles.h"
+
+#include "data/params.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QString textOfFile(const QString &fileName, bool *opened)
+{
+    QFile file(fileName);
+    *opened = file.open(QIODevice::ReadOnly);
+    return *opened ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+// A fixed-width field of a line; a field that does not parse reads as 0.
+double realField(const QString &line, int offset, int width)
+{
+    return line.mid(offset, width).trimmed().toDouble();
+}
+
+int integerField(const QString &line, int offset, int width)
+{
+    return line.mid(offset, width).trimmed().toInt();
+}
+
+bool isPositiveFinite(double value)
+{
+    return std::isfinite(value) && value > 0.0;
+}
+
+// One partition-sum file: one line per kelvin, temperature then Q(T). Reading
+// stops at the first line that is not the next whole kelvin with a positive
+// finite Q, so that a damaged file never shifts the temperatures of the lines
+// that follow it. Numbers are read with from_chars, which ignores the user's locale.
+struct TipsTable
+{
+    double firstTemperature = 0.0;
+    std::vector<double> temperatures;
+    std::vector<double> partitionSums;
+};
+
+const char *skipBlanks(const char *p, const char *end)
+{
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r'))
+        ++p;
+    return p;
+}
+
+bool readNumber(const char *&p, const char *end, double *value)
+{
+    p = skipBlanks(p, end);
+    if (p < end && *p == '+')
+        ++p;
+    const std::from_chars_result result = std::from_chars(p, end, *value);
+    if (result.ec != std::errc() || (result.ptr < end && !std::isspace(static_cast<unsigned char>(*result.ptr))))
+        return false;
+    p = result.ptr;
+    return true;
+}
+
+TipsTable parseTipsText(const QByteArray &text)
+{
+    TipsTable table;
+    const char *p = text.constData();
+    const char *const end = p + text.size();
+    while (p < end) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
+        if (!lineEnd)
+            lineEnd = end;
+        const char *const lineStart = p;
+        const char *field = p;
+        const bool blank = skipBlanks(p, lineEnd) == lineEnd;
+        p = lineEnd + 1;
+        if (blank)
+            continue;
+        double temperature = 0.0;
+        double sum = 0.0;
+        const bool parsed = readNumber(field, lineEnd, &temperature) && readNumber(field, lineEnd, &sum);
+        const bool nextKelvin = parsed
+            && (table.temperatures.empty() ? temperature >= 0.0 && temperature == std::floor(temperature)
+                                           : temperature == table.temperatures.back() + 1.0);
+        if (!nextKelvin || !isPositiveFinite(sum)) {
+            if (!table.temperatures.empty())
+                qWarning() << "Partition-sum table ends early at damaged line:"
+                           << QByteArray(lineStart, int(std::min<std::ptrdiff_t>(lineEnd - lineStart, 40))).trimmed();
+            break;
+        }
+        table.temperatures.push_back(temperature);
+        table.partitionSums.push_back(sum);
+    }
+    if (!table.temperatures.empty())
+        table.firstTemperature = table.temperatures.front();
+    return table;
+}
+
+QByteArray bytesOfFile(const QString &fileName, bool *opened)
+{
+    QFile file(fileName);
+    *opened = file.open(QIODevice::ReadOnly);
+    return *opened ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+ParameterFiles::ParameterFiles(Params *params, QObject *parent)
+    : QObject(parent)
+    , m_params(params)
+{
+    connect(this, &ParameterFiles::accessNextTipsFile, this, &ParameterFiles::readOneTipsFile,
+            Qt::DirectConnection);
+    connect(this, &ParameterFiles::readingTipsFilesComplete, this, &ParameterFiles::readTempTipsValues,
+            Qt::DirectConnection);
+}
+
+QString ParameterFiles::tipsFilePath(const Isotopologue &isotopologue) const
+{
+    return m_tipsFolder + QLatin1String("/q") + QString::number(isotopologue.globalId)
+        + QLatin1String(".txt");
+}
+
+bool ParameterFiles::readMolParams(const QString &fileName)
+{
+    bool opened = false;
+    const QString text = textOfFile(fileName, &opened);
+    if (!opened) {
+        qWarning() << "Cannot open" << fileName << "- the built-in molecule table stays in use.";
+        return false;
+    }
+
+    QStringList lines;
+    const QStringList rawLines = text.split(QLatin1Char('\n'));
+    for (QString line : rawLines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.size() >= 10)
+            lines.append(line);
+    }
+
+    static const QRegularExpression numberInParentheses(QStringLiteral("\\(\\s*(\\d+)\\s*\\)"));
+    std::vector<Molecule> readMolecules(static_cast<std::size_t>(Params::maxMoleculeCount));
+    std::vector<bool> present(static_cast<std::size_t>(Params::maxMoleculeCount), false);
+    int position = 0;
+    int current = -1;   // index of the molecule being read; -1 before the first or for one we skip
+    for (int i = 1; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        if (line.contains(QLatin1Char('('))) {
+            ++position;
+            // The number in parentheses places the molecule; without one, its position does.
+            const QRegularExpressionMatch match = numberInParentheses.match(line);
+            const int number = match.hasMatch() ? match.captured(1).toInt() : position;
+            current = number >= 1 && number <= Params::maxMoleculeCount ? number - 1 : -1;
+            if (current >= 0) {
+                Molecule &molecule = readMolecules[std::size_t(current)];
+                molecule = Molecule();
+                molecule.name = line.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
+            }
+            continue;
+        }
+        if (current < 0)
+            continue;
+        Isotopologue isotopologue;
+        isotopologue.afglCode = integerField(line, 0, 12);
+        isotopologue.naturalAbundance = realField(line, 12, 13);
+        isotopologue.q296 = realField(line, 25, 14);
+        isotopologue.gj = double(integerField(line, 39, 5));
+        isotopologue.molarMass = realField(line, 44, 14);
+        isotopologue.globalId = -1;
+        // A line whose numbers cannot serve a calculation (Q or mass not positive)
+        // is damaged; it is left out rather than divided by later.
+        if (isotopologue.afglCode <= 0 || !isPositiveFinite(isotopologue.q296)
+            || !isPositiveFinite(isotopologue.molarMass)
+            || !std::isfinite(isotopologue.naturalAbundance) || isotopologue.naturalAbundance < 0.0) {
+            qWarning() << "Skipping damaged isotopologue line in" << fileName << ":" << line;
+            continue;
+        }
+        Molecule &molecule = readMolecules[std::size_t(current)];
+        molecule.selected = true;
+        molecule.isotopologues.push_back(isotopologue);
+        present[std::size_t(current)] = true;
+    }
+
+    if (std::none_of(present.begin(), present.end(), [](bool p) { return p; })) {
+        qWarning() << fileName << "names no molecule - the built-in molecule table stays in use.";
+        return false;
+    }
+
+    // Molecules the file does not list keep their built-in entries.
+    m_params->restoreBuiltinTable();
+    std::vector<Molecule> &molecules = m_params->molecules();
+    for (int i = 0; i < Params::maxMoleculeCount; ++i) {
+        if (present[std::size_t(i)] && !readMolecules[std::size_t(i)].name.isEmpty())
+            molecules[std::size_t(i)] = readMolecules[std::size_t(i)];
+    }
+    for (Molecule &molecule : molecules) {
+        for (Isotopologue &isotopologue : molecule.isotopologues)
+            isotopologue.abundance = isotopologue.naturalAbundance;
+    }
+    m_params->resetMoleculeColorsAndIds();
+    m_params->pathConditions().concentrations.resize(std::size_t(m_params->moleculeCount()), 0.0);
+    emit readingMolParamsComplete();
+    return true;
+}
+
+int ParameterFiles::readGlobalIds(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    file.readLine();   // header
+    const QString text = QString::fromLatin1(file.readAll());
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() < 3)
+            continue;
+        const QString moleculeField = fields.at(1).trimmed();
+        if (moleculeField.isEmpty() || moleculeField == QLatin1String("-"))
+            continue;
+        bool globalOk = false;
+        bool moleculeOk = false;
+        bool isotopologueOk = false;
+        const int globalId = fields.at(0).trimmed().toInt(&globalOk);
+        const int molecule = moleculeField.toInt(&moleculeOk) - 1;
+        const int isotopologue = fields.at(2).trimmed().toInt(&isotopologueOk) - 1;
+        if (!globalOk || !moleculeOk || !isotopologueOk || globalId <= 0
+            || !m_params->isValidIsotopologue(molecule, isotopologue))
+            continue;
+        Isotopologue &entry = m_params->molecule(molecule).isotopologues[std::size_t(isotopologue)];
+        entry.globalId = globalId;
+        entry.listedInGlobalIds = fields.value(3).trimmed() == QLatin1String("yes");
+    }
+    return lines.size();
+}
+
+void ParameterFiles::readTipsFile(Isotopologue &isotopologue)
+{
+    isotopologue.partitionSums.clear();
+    if (isotopologue.globalId <= 0) {
+        m_params->fillConstantPartitionSums(isotopologue);
+        return;
+    }
+    bool opened = false;
+    const TipsTable table = parseTipsText(bytesOfFile(tipsFilePath(isotopologue), &opened));
+    if (!opened || table.partitionSums.empty()) {
+        m_params->fillConstantPartitionSums(isotopologue);
+        return;
+    }
+    isotopologue.tipsLoaded = true;
+    isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
+    isotopologue.partitionSums = table.partitionSums;
+}
+
+void ParameterFiles::loadAllTipsFiles()
+{
+    for (Molecule &molecule : m_params->molecules()) {
+        for (Isotopologue &isotopologue : molecule.isotopologues) {
+            if (isotopologue.globalId > 0 && QFile::exists(tipsFilePath(isotopologue))) {
+                emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ")
+                                + tipsFilePath(isotopologue),
+                            0.0, true, false);
+                QCoreApplication::processEvents();
+            }
+            readTipsFile(isotopologue);
+        }
+    }
+    const std::vector<Molecule> &molecules = m_params->molecules();
+    if (!molecules.empty() && !molecules.front().isotopologues.empty()
+        && molecules.front().isotopologues.front().tipsLoaded) {
+        emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading temperature values."), 0.0,
+                    true, false);
+    }
+    readTempTipsValues();
+}
+
+void ParameterFiles::readOneTipsFile(int molecule, int isotopologue)
+{
+    if (!m_params->isValidIsotopologue(molecule, isotopologue))
+        return;
+    readTipsFile(m_params->molecule(molecule).isotopologues[std::size_t(isotopologue)]);
+    QCoreApplication::processEvents();
+
+    int nextMolecule = molecule;
+    int nextIsotopologue = isotopologue + 1;
+    while (nextMolecule < m_params->moleculeCount()
+           && nextIsotopologue >= int(m_params->molecule(nextMolecule).isotopologues.size())) {
+        ++nextMolecule;
+        nextIsotopologue = 0;
+    }
+    if (nextMolecule < m_params->moleculeCount())
+        emit accessNextTipsFile(nextMolecule, nextIsotopologue);
+    else
+        emit readingTipsFilesComplete();
+}
+
+void ParameterFiles::readTempTipsValues()
+{
+    // The grid is read afresh, so reading the tables twice never doubles it.
+    m_params->setTipsTemperatures({});
+    const std::vector<Molecule> &molecules = m_params->molecules();
+    if (molecules.empty() || molecules.front().isotopologues.empty())
+        return;
+    const Isotopologue &first = molecules.front().isotopologues.front();
+    if (first.globalId <= 0)
+        return;
+    bool opened = false;
+    const TipsTable table = parseTipsText(bytesOfFile(tipsFilePath(first), &opened));
+    m_params->setTipsTemperatures(table.temperatures);
+}
