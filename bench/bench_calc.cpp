@@ -10,12 +10,12 @@
 #include "calc/lbl.h"
 #include "calc/lineshapes.h"
 #include "calc/profilekernels.h"
-#include "calc/spectraset.h"
-#include "data/params.h"
+#include "core/calculationresults.h"
+#include "core/linesource.h"
+#include "core/params.h"
+#include "core/spectraset.h"
 #include "download/hitranonlinedownloader.h"
 #include "download/linefilestore.h"
-#include "download/linesource.h"
-#include "core/calculationresults.h"
 #include "ui/spectraresultsqml.h"
 
 #include <QApplication>

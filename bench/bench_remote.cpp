@@ -5,8 +5,8 @@
 //   bench_remote [--messages N] [--seconds S] [--console PATH]
 
 #include "app/kolvexcore.h"
-#include "calc/spectrum.h"
-#include "data/params.h"
+#include "core/params.h"
+#include "core/spectrum.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
 #include "ui/spectraresultsqml.h"

@@ -1,8 +1,8 @@
 #include "app/consolesession.h"
 
 #include "app/kolvexcore.h"
-#include "data/atmospheremodelset.h"
-#include "data/params.h"
+#include "core/atmospheremodelset.h"
+#include "core/params.h"
 #include "download/hitranonlinedownloader.h"
 #include "remote/remotecontrol.h"
 

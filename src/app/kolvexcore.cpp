@@ -1,16 +1,16 @@
 #include "app/kolvexcore.h"
 
+#include "app/configfile.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
-#include "data/atmospheremodelset.h"
-#include "data/bundleddata.h"
+#include "core/atmospheremodelset.h"
+#include "core/bundleddata.h"
+#include "core/params.h"
 #include "data/bundledfiles.h"
-#include "data/configfile.h"
 #include "data/parameterfiles.h"
-#include "data/params.h"
+#include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
 #include "remote/remotecontrol.h"
-#include "ui/resultssaver.h"
 
 #include <QCoreApplication>
 #include <QDebug>

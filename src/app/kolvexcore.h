@@ -1,12 +1,12 @@
 #pragma once
 
-#include "calc/spectraset.h"
 #include "core/calculationresults.h"
-#include "data/pathlengthunit.h"
-#include "data/pressureunits.h"
-#include "data/temperatureunit.h"
-#include "data/xaxis.h"
-#include "data/yaxissettings.h"
+#include "core/pathlengthunit.h"
+#include "core/pressureunits.h"
+#include "core/spectraset.h"
+#include "core/temperatureunit.h"
+#include "core/xaxis.h"
+#include "core/yaxissettings.h"
 
 #include <QObject>
 #include <QString>

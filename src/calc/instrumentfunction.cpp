@@ -1,7 +1,7 @@
 #include "calc/instrumentfunction.h"
 
-#include "calc/spectrum.h"
-#include "data/xaxis.h"
+#include "core/spectrum.h"
+#include "core/xaxis.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 #include "calc/lbl.h"
 
-#include "calc/spectraset.h"
-#include "data/params.h"
-#include "data/xaxis.h"
-#include "download/linerecord.h"
-#include "download/linesource.h"
+#include "core/linerecord.h"
+#include "core/linesource.h"
+#include "core/params.h"
+#include "core/spectraset.h"
+#include "core/xaxis.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "calc/radiancecalculator.h"
 
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 
 #include <cmath>
 

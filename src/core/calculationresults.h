@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/xaxis.h"
+#include "core/xaxis.h"
 
 #include <QLocale>
 #include <QString>

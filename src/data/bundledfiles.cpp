@@ -1,6 +1,6 @@
 #include "data/bundledfiles.h"
 
-#include "data/bundleddata.h"
+#include "core/bundleddata.h"
 
 #include <QDebug>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "data/parameterfiles.h"
 
-#include "data/params.h"
+#include "core/params.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,6 +1,6 @@
 #include "download/hitranonlinedownloader.h"
 
-#include "data/bundleddata.h"
+#include "core/bundleddata.h"
 #include "download/filedownloader.h"
 #include "download/hitranrequestdata.h"
 #include "download/normalizeddownloadregionsfinder.h"

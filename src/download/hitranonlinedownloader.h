@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/linesource.h"
 #include "download/linefilestore.h"
-#include "download/linesource.h"
 
 #include <QByteArray>
 #include <QString>

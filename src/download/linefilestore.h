@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/linerecord.h"
+#include "core/linerecord.h"
 
 #include <QByteArray>
 #include <QString>

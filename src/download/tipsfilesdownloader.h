@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/molecule.h"
+#include "core/molecule.h"
 
 #include <QByteArray>
 #include <QObject>

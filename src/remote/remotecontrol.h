@@ -1,6 +1,6 @@
 #pragma once
 
-#include "remote/sensorsettings.h"
+#include "core/sensorsettings.h"
 
 #include <QByteArray>
 #include <QLocale>

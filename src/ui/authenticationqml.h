@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/credentialstore.h"
+#include "data/credentialstore.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ui/lineoptionsqml.h"
 
 #include "app/kolvexcore.h"
-#include "data/params.h"
+#include "core/params.h"
 
 #include <cmath>
 #include <limits>

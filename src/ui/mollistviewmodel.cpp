@@ -1,8 +1,8 @@
 #include "ui/mollistviewmodel.h"
 
 #include "app/kolvexcore.h"
-#include "data/params.h"
-#include "data/pressureunits.h"
+#include "core/params.h"
+#include "core/pressureunits.h"
 #include "ui/numbertext.h"
 #include "ui/okdialog.h"
 

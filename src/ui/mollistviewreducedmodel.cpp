@@ -1,7 +1,7 @@
 #include "ui/mollistviewreducedmodel.h"
 
 #include "app/kolvexcore.h"
-#include "data/params.h"
+#include "core/params.h"
 
 MolListViewReducedModel::MolListViewReducedModel(QObject *parent, KolvexCore *core)
     : QAbstractListModel(parent)

@@ -1,8 +1,8 @@
 #include "ui/shareresultsqml.h"
 
+#include "app/configfile.h"
 #include "app/kolvexcore.h"
-#include "data/configfile.h"
-#include "ui/resultssaver.h"
+#include "data/resultssaver.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

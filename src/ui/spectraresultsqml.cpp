@@ -2,8 +2,8 @@
 
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
-#include "calc/spectraset.h"
-#include "data/params.h"
+#include "core/params.h"
+#include "core/spectraset.h"
 #include "remote/remotecontrol.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "calc/radiancecalculator.h"
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ui/totalpressqml.h"
 
 #include "app/kolvexcore.h"
-#include "data/params.h"
+#include "core/params.h"
 #include "ui/numbertext.h"
 #include "ui/okdialog.h"
 

@@ -1,7 +1,7 @@
 #include "app/kolvexcore.h"
-#include "data/params.h"
+#include "core/linesource.h"
+#include "core/params.h"
 #include "download/hitranonlinedownloader.h"
-#include "download/linesource.h"
 #include "hitranstandinserver.h"
 #include "offlinesettings.h"
 

@@ -1,7 +1,7 @@
+#include "app/configfile.h"
 #include "app/kolvexcore.h"
+#include "core/params.h"
 #include "offlinesettings.h"
-#include "data/configfile.h"
-#include "data/params.h"
 
 #include <QFile>
 #include <QTemporaryDir>

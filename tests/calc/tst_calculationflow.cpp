@@ -1,6 +1,6 @@
 #include "app/kolvexcore.h"
 #include "calc/lbl.h"
-#include "data/params.h"
+#include "core/params.h"
 #include "offlinesettings.h"
 #include "standinlinesource.h"
 

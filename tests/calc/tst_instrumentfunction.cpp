@@ -1,6 +1,6 @@
 #include "calc/instrumentfunction.h"
-#include "calc/spectrum.h"
-#include "data/xaxis.h"
+#include "core/spectrum.h"
+#include "core/xaxis.h"
 #include "faddeevareference.h"
 
 #include <QSignalSpy>

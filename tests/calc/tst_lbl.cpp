@@ -1,9 +1,9 @@
 #include "calc/lbl.h"
 #include "calc/lineshapes.h"
-#include "calc/spectraset.h"
+#include "core/params.h"
+#include "core/spectraset.h"
+#include "core/xaxis.h"
 #include "data/parameterfiles.h"
-#include "data/params.h"
-#include "data/xaxis.h"
 #include "faddeevareference.h"
 #include "standinlinesource.h"
 

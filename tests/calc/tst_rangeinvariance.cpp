@@ -1,7 +1,7 @@
 #include "app/kolvexcore.h"
 #include "calc/lbl.h"
-#include "calc/spectraset.h"
-#include "data/params.h"
+#include "core/params.h"
+#include "core/spectraset.h"
 #include "download/hitranonlinedownloader.h"
 #include "offlinesettings.h"
 

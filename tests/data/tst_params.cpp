@@ -1,5 +1,5 @@
+#include "core/params.h"
 #include "data/parameterfiles.h"
-#include "data/params.h"
 
 #include <QFile>
 #include <QSignalSpy>

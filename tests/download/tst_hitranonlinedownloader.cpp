@@ -2,7 +2,7 @@
 #include "download/normalizeddownloadregionsfinder.h"
 #include "download/serverlogin.h"
 
-#include "data/params.h"
+#include "core/params.h"
 #include "hitranstandinserver.h"
 
 #include <QDir>

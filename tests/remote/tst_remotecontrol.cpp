@@ -1,15 +1,15 @@
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
-#include "calc/spectraset.h"
-#include "data/atmospheremodelset.h"
-#include "data/params.h"
+#include "core/atmospheremodelset.h"
+#include "core/calculationresults.h"
+#include "core/params.h"
+#include "core/sensorsettings.h"
+#include "core/spectraset.h"
 #include "download/hitranonlinedownloader.h"
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
-#include "remote/sensorsettings.h"
-#include "core/calculationresults.h"
-#include "ui/spectraresultsqml.h"
 #include "spectrumqueries.h"
+#include "ui/spectraresultsqml.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,14 +1,14 @@
 #include "app/kolvexcore.h"
 #include "calc/lbl.h"
-#include "data/params.h"
+#include "core/params.h"
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
-#include "remote/remotecontrolqml.h"
 #include "remote/serialport.h"
-#include "remote/serialportqml.h"
-#include "remote/serialportslistmodel.h"
 #include "remote/websockets.h"
 #include "spectrumqueries.h"
+#include "ui/remotecontrolqml.h"
+#include "ui/serialportqml.h"
+#include "ui/serialportslistmodel.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/linesource.h"
+#include "core/linesource.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "app/kolvexcore.h"
+#include "core/atmospheremodelset.h"
+#include "core/params.h"
 #include "offlinesettings.h"
-#include "data/atmospheremodelset.h"
-#include "data/params.h"
 #include "ui/atmospherelistviewmodel.h"
 
 #include <QSignalSpy>

@@ -1,9 +1,9 @@
 #include "app/kolvexcore.h"
+#include "data/credentialstore.h"
 #include "download/hitranonlinedownloader.h"
 #include "hitranstandinserver.h"
 #include "offlinesettings.h"
 #include "ui/authenticationqml.h"
-#include "ui/credentialstore.h"
 
 #include <QFile>
 #include <QFileInfo>

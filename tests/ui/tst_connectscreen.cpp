@@ -1,13 +1,13 @@
 #include "app/kolvexcore.h"
-#include "app/qmltypes.h"
-#include "app/viewobjects.h"
-#include "data/params.h"
+#include "core/params.h"
 #include "offlinesettings.h"
 #include "qmlwarnings.h"
 #include "remote/remotecontrol.h"
-#include "remote/remotecontrolqml.h"
 #include "remote/websockets.h"
 #include "ui/notifierqml.h"
+#include "ui/qmltypes.h"
+#include "ui/remotecontrolqml.h"
+#include "ui/viewobjects.h"
 
 #include <QClipboard>
 #include <QDir>

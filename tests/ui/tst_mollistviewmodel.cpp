@@ -1,7 +1,7 @@
 #include "app/kolvexcore.h"
+#include "core/params.h"
+#include "core/pressureunits.h"
 #include "offlinesettings.h"
-#include "data/params.h"
-#include "data/pressureunits.h"
 #include "ui/mollistviewmodel.h"
 #include "ui/mollistviewreducedmodel.h"
 

@@ -1,7 +1,7 @@
 #include "app/kolvexcore.h"
-#include "offlinesettings.h"
 #include "calc/instrumentfunction.h"
-#include "data/params.h"
+#include "core/params.h"
+#include "offlinesettings.h"
 #include "ui/instrumentfunctionqml.h"
 #include "ui/lineoptionsqml.h"
 

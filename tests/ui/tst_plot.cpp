@@ -1,4 +1,4 @@
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 #include "ui/colorplot.h"
 #include "ui/plot.h"
 #include "ui/plotmath.h"

@@ -1,14 +1,14 @@
 #include "app/kolvexcore.h"
-#include "app/qmltypes.h"
-#include "app/viewobjects.h"
-#include "data/params.h"
+#include "core/params.h"
+#include "data/resultssaver.h"
 #include "offlinesettings.h"
 #include "qmlwarnings.h"
 #include "ui/notifierqml.h"
 #include "ui/plot.h"
-#include "ui/resultssaver.h"
+#include "ui/qmltypes.h"
 #include "ui/shareresultsqml.h"
 #include "ui/spectraresultsqml.h"
+#include "ui/viewobjects.h"
 
 #include <QDir>
 #include <QImage>

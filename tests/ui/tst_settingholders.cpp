@@ -1,6 +1,6 @@
 #include "app/kolvexcore.h"
+#include "core/params.h"
 #include "offlinesettings.h"
-#include "data/params.h"
 #include "ui/numbertext.h"
 #include "ui/pathlengthqml.h"
 #include "ui/temperatureqml.h"

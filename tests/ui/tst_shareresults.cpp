@@ -1,6 +1,6 @@
 #include "app/kolvexcore.h"
+#include "data/resultssaver.h"
 #include "offlinesettings.h"
-#include "ui/resultssaver.h"
 #include "ui/shareresultsqml.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "app/kolvexcore.h"
-#include "offlinesettings.h"
 #include "calc/instrumentfunction.h"
-#include "data/params.h"
 #include "core/calculationresults.h"
+#include "core/params.h"
+#include "offlinesettings.h"
 #include "ui/spectraresultsqml.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "app/qmltypes.h"
+#include "ui/qmltypes.h"
 
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 #include "ui/colorplot.h"
 #include "ui/plot.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/isotopologue.h"
+#include "core/isotopologue.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "calc/moleculespectra.h"
-#include "calc/spectrum.h"
+#include "core/moleculespectra.h"
+#include "core/spectrum.h"
 
 #include <vector>
 

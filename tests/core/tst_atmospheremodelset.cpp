@@ -1,6 +1,6 @@
-#include "data/atmospheremodelset.h"
-#include "data/bundleddata.h"
-#include "data/params.h"
+#include "core/atmospheremodelset.h"
+#include "core/bundleddata.h"
+#include "core/params.h"
 
 #include <QFile>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "remote/serialportqml.h"
+#include "ui/serialportqml.h"
 
 #include "app/kolvexcore.h"
 #include "remote/remotecontrol.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "data/bundleddata.h"
+#include "core/bundleddata.h"
 
 // Resources linked from a static library must be registered by name.
 static void registerResources()

@@ -1,7 +1,7 @@
-#include "data/atmospheremodelset.h"
+#include "core/atmospheremodelset.h"
 
-#include "data/bundleddata.h"
-#include "data/params.h"
+#include "core/bundleddata.h"
+#include "core/params.h"
 
 #include <QDebug>
 #include <QFile>

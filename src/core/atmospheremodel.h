@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/atmosphereprofile.h"
+#include "core/atmosphereprofile.h"
 
 #include <QString>
 

@@ -1,13 +1,13 @@
-#include "data/configfile.h"
+#include "app/configfile.h"
 
 #include "calc/instrumentfunction.h"
 
-#include "data/params.h"
-#include "data/pathlengthunit.h"
-#include "data/pressureunits.h"
-#include "data/temperatureunit.h"
-#include "data/xaxis.h"
-#include "data/yaxissettings.h"
+#include "core/params.h"
+#include "core/pathlengthunit.h"
+#include "core/pressureunits.h"
+#include "core/temperatureunit.h"
+#include "core/xaxis.h"
+#include "core/yaxissettings.h"
 #include "download/hitranonlinedownloader.h"
 
 #include <QApplication>

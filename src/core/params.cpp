@@ -1,8 +1,8 @@
-#include "data/params.h"
+#include "core/params.h"
 
-#include "data/atmospheremodel.h"
-#include "data/builtinmoleculetable.h"
-#include "data/pressureunits.h"
+#include "core/atmospheremodel.h"
+#include "core/builtinmoleculetable.h"
+#include "core/pressureunits.h"
 
 #include <algorithm>
 #include <cmath>

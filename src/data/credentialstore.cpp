@@ -1,4 +1,4 @@
-#include "ui/credentialstore.h"
+#include "data/credentialstore.h"
 
 #include <QDir>
 #include <QFile>

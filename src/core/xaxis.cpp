@@ -1,4 +1,4 @@
-#include "data/xaxis.h"
+#include "core/xaxis.h"
 
 #include <QLocale>
 

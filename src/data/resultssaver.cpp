@@ -1,4 +1,4 @@
-#include "ui/resultssaver.h"
+#include "data/resultssaver.h"
 
 #include "core/calculationresults.h"
 

@@ -1,4 +1,4 @@
-#include "remote/serialportslistmodel.h"
+#include "ui/serialportslistmodel.h"
 
 #include "app/kolvexcore.h"
 #include "remote/remotecontrol.h"

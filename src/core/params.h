@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/molecule.h"
-#include "data/pathconditions.h"
+#include "core/molecule.h"
+#include "core/pathconditions.h"
 
 #include <QObject>
 #include <QString>

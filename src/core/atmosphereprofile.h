@@ -1,6 +1,6 @@
 #pragma once
 
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 
 // One vertical profile of a model atmosphere: the quantity at each level in
 // `values` (index 0 = ground) and the altitudes of the levels in km in

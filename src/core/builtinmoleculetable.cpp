@@ -1,4 +1,4 @@
-#include "data/builtinmoleculetable.h"
+#include "core/builtinmoleculetable.h"
 
 // The 49 HITRAN molecules and their 125 isotopologues as the program knows them
 // without any downloaded file: abundance, Q(296 K), gj and molar mass from

@@ -1,8 +1,8 @@
 #include "app/kolvexcore.h"
-#include "app/qmltypes.h"
-#include "app/viewobjects.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
+#include "ui/qmltypes.h"
+#include "ui/viewobjects.h"
 
 #include <QApplication>
 #include <QQmlApplicationEngine>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/atmospheremodel.h"
+#include "core/atmospheremodel.h"
 
 #include <QString>
 #include <QtGlobal>

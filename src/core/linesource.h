@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/molecule.h"
-#include "download/linerecord.h"
+#include "core/linerecord.h"
+#include "core/molecule.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #include "app/consolesession.h"
 #include "app/kolvexcore.h"
-#include "calc/spectrum.h"
+#include "core/spectrum.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
 #include "ui/spectraresultsqml.h"

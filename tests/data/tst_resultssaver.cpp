@@ -1,7 +1,7 @@
 #include "calc/radiancecalculator.h"
-#include "calc/spectrum.h"
 #include "core/calculationresults.h"
-#include "ui/resultssaver.h"
+#include "core/spectrum.h"
+#include "data/resultssaver.h"
 
 #include <QFile>
 #include <QTemporaryDir>

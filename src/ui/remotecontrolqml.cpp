@@ -1,4 +1,4 @@
-#include "remote/remotecontrolqml.h"
+#include "ui/remotecontrolqml.h"
 
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"

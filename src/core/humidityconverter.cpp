@@ -1,4 +1,4 @@
-#include "data/humidityconverter.h"
+#include "core/humidityconverter.h"
 
 #include <cmath>
 
