@@ -5,6 +5,7 @@
 #include "core/params.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
+#include "core/settingrules.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
 #include "core/yaxissettings.h"
@@ -65,11 +66,6 @@ const char calcNotSelectedComment[] = "Calculate for not selected molecules enab
 const char concentrationHeader[] = "Molecular concentrations, ppmv";
 const char colourHeader[] = "Molecule colors";
 
-// Ranges of the option codes the file carries.
-constexpr int lineShapeProfileCount = 4;
-constexpr int broadeningTypeCount = 3;
-constexpr int instrumentFunctionTypeCount = 8;
-constexpr int accessOptionCount = 3;
 // Wider wings than this cover any grid; the bound keeps the integer conversion defined.
 constexpr double maxWingHalfwidths = 1e6;
 
@@ -175,11 +171,6 @@ ParsedFile parseFile(const QString &text)
     return parsed;
 }
 
-bool isStorableWavenumber(double wavenumber)
-{
-    return XAxis::wavenumberProblem(wavenumber).isEmpty();
-}
-
 // Reads settings from a parsed file and collects what could not be read.
 class SettingReader
 {
@@ -209,6 +200,21 @@ public:
         const double parsed = m_locale.toDouble(*it, &ok);
         if (!ok || !std::isfinite(parsed)) {
             reject(comment, QStringLiteral("not a number: \"%1\"").arg(it->left(40)));
+            return false;
+        }
+        *value = parsed;
+        return true;
+    }
+
+    // A number that `problem`, one of the setting rules, has nothing against.
+    bool checked(const char *comment, double *value, const std::function<QString(double)> &problem)
+    {
+        double parsed = 0.0;
+        if (!number(comment, &parsed))
+            return false;
+        const QString why = problem(parsed);
+        if (!why.isEmpty()) {
+            reject(comment, QStringLiteral("%1: %2").arg(parsed, 0, 'g', 7).arg(why));
             return false;
         }
         *value = parsed;
@@ -255,6 +261,11 @@ public:
     bool codeBelow(const char *comment, int *value, int count)
     {
         return code(comment, value, [count](int c) { return c >= 0 && c < count; });
+    }
+
+    bool option(const char *comment, int *value, SettingRules::Option option)
+    {
+        return code(comment, value, [option](int c) { return SettingRules::isOption(option, c); });
     }
 
     bool flag(const char *comment, bool *value)
@@ -435,12 +446,12 @@ void ConfigFile::applyText(const QString &text)
     int code = 0;
     bool on = false;
 
-    if (read.positive(pathLengthComment, &real))
+    if (read.checked(pathLengthComment, &real, SettingRules::pathLengthProblem))
         path.pathLength = real;
     if (read.code(pathLengthUnitComment, &code, PathLengthUnit::isValid))
         m_pathLengthUnit->unit = quint8(code);
 
-    if (read.positive(totalPressureComment, &real))
+    if (read.checked(totalPressureComment, &real, SettingRules::totalPressureProblem))
         path.totalPressure = real;
     if (read.code(pressureUnitComment, &code, PressureUnits::isValidPressureUnit))
         m_pressureUnits->pressureUnit = quint8(code);
@@ -449,7 +460,7 @@ void ConfigFile::applyText(const QString &text)
 
     m_temperatureUnchecked = false;
     if (read.number(temperatureComment, &real)) {
-        const QString problem = m_params->temperatureProblem(real);
+        const QString problem = SettingRules::temperatureProblem(real, *m_params);
         if (problem.isEmpty()) {
             m_temperatureUnchecked = !partitionSumsLoaded(*m_params);
             m_temperatureBefore = path.temperature;
@@ -466,7 +477,7 @@ void ConfigFile::applyText(const QString &text)
         m_yAxis->absMin = real;
         m_yAxis->absMax = second;
     }
-    if (read.codeBelow(yUnitsComment, &code, YAxisSettings::UnitCount))
+    if (read.option(yUnitsComment, &code, SettingRules::Option::YUnits))
         m_yAxis->yUnits = quint8(code);
     if (read.flag(rulersComment, &on))
         m_yAxis->enableRulers = on;
@@ -486,23 +497,23 @@ void ConfigFile::applyText(const QString &text)
     // Each grid number is taken on its own merits; whether the range they make
     // can be calculated is judged when a calculation starts, which explains a
     // start above the end.
-    if (read.numberWhere(minWavenumberComment, &real, isStorableWavenumber, "within 0 to 50000 cm-1"))
+    if (read.checked(minWavenumberComment, &real, SettingRules::wavenumberProblem))
         m_xAxis->setMinWavenumber(real);
-    if (read.numberWhere(maxWavenumberComment, &real, isStorableWavenumber, "within 0 to 50000 cm-1"))
+    if (read.checked(maxWavenumberComment, &real, SettingRules::wavenumberProblem))
         m_xAxis->setMaxWavenumber(real);
-    if (read.code(numPointsComment, &code, [](int points) { return XAxis::pointsProblem(points).isEmpty(); }))
+    if (read.code(numPointsComment, &code, [](int points) { return SettingRules::pointsProblem(points).isEmpty(); }))
         m_xAxis->setNumPoints(code);
     if (read.codeBelow(xUnitsComment, &code, XAxis::UnitCount))
         m_xAxis->setUnits(quint8(code));
 
-    if (read.codeBelow(accessOptionComment, &code, accessOptionCount)) {
+    if (read.option(accessOptionComment, &code, SettingRules::Option::AccessOption)) {
         if (m_downloader)
             m_downloader->setUsage(code);
         else
             m_external.accessOption = quint8(code);
     }
 
-    if (read.codeBelow(lineShapeComment, &code, lineShapeProfileCount))
+    if (read.option(lineShapeComment, &code, SettingRules::Option::LineShapeProfile))
         m_params->setLineShapeProfile(code);
     if (read.nonNegative(intensityThresholdComment, &real))
         m_params->setIntensityThreshold(real);
@@ -512,12 +523,12 @@ void ConfigFile::applyText(const QString &text)
         m_params->setLineWingHalfwidths(int(real));
     if (read.nonNegative(wingAbsoluteComment, &real))
         m_params->setLineWingAbsolute(real);
-    if (read.codeBelow(broadeningComment, &code, broadeningTypeCount))
+    if (read.option(broadeningComment, &code, SettingRules::Option::BroadeningType))
         m_params->setBroadeningType(code);
     if (read.number(lineShiftComment, &real))
         m_params->setLineShiftUsage(real != 0.0 ? 1 : 0);
 
-    if (read.codeBelow(instrumentTypeComment, &code, instrumentFunctionTypeCount)) {
+    if (read.option(instrumentTypeComment, &code, SettingRules::Option::InstrumentFunction)) {
         m_external.instrumentFunctionType = quint8(code);
         if (m_instrumentFunction)
             m_instrumentFunction->setType(quint8(code));
@@ -553,7 +564,7 @@ void ConfigFile::applyText(const QString &text)
         for (int i = 0; i < count; ++i) {
             bool ok = false;
             const double value = read.tableNumber(parsed.concentrations.at(i), &ok);
-            if (ok && std::isfinite(value) && value >= 0.0)
+            if (ok && SettingRules::concentrationProblem(value).isEmpty())
                 path.concentrations[std::size_t(i)] = value;
             else
                 read.problems.append(QStringLiteral("concentration of %1: \"%2\"")
@@ -585,7 +596,7 @@ bool ConfigFile::checkTemperatureAgainstPartitionSums()
     // A temperature set since the file was read is the user's, not the file's.
     if (temperature != m_temperatureRead)
         return true;
-    const QString problem = m_params->temperatureProblem(temperature);
+    const QString problem = SettingRules::temperatureProblem(temperature, *m_params);
     if (problem.isEmpty())
         return true;
     temperature = m_temperatureBefore;

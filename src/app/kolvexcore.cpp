@@ -6,6 +6,7 @@
 #include "core/atmospheremodelset.h"
 #include "core/bundleddata.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "data/bundledfiles.h"
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
@@ -251,7 +252,7 @@ QString KolvexCore::calculationProblem() const
     const QString gridProblem = m_xAxis.validationProblem(m_xAxis.units());
     if (!gridProblem.isEmpty())
         return gridProblem;
-    return m_params->temperatureProblem(m_params->pathConditions().temperature);
+    return SettingRules::temperatureProblem(m_params->pathConditions().temperature, *m_params);
 }
 
 void KolvexCore::calculate()

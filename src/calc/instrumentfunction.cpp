@@ -1,9 +1,14 @@
 #include "calc/instrumentfunction.h"
 
+#include "core/settingrules.h"
 #include "core/spectrum.h"
 #include "core/xaxis.h"
 
 #include <cmath>
+
+static_assert(InstrumentFunction::TypeCount
+                  == SettingRules::optionCount(SettingRules::Option::InstrumentFunction),
+              "every instrument function type is an option of the settings");
 
 namespace {
 
@@ -54,7 +59,7 @@ std::vector<double> InstrumentFunction::kernel(double gridStep, QString *problem
         return refuse(resolutionTooFineText());
     // Offsets u_k = k step - W from -W until the first one beyond W + step.
     const double expected = (2.0 * w + gridStep) / gridStep + 2.0;
-    if (!std::isfinite(w) || !(expected < double(XAxis::maxPoints) + 3.0))
+    if (!std::isfinite(w) || !(expected < double(SettingRules::maxPoints) + 3.0))
         return refuse(QStringLiteral("The instrument function wing is wider\nthan any spectral range.\n\n"
                                      "Instrument function calculation\nwill not be performed."));
     std::vector<double> offsets;

@@ -3,6 +3,7 @@
 #include "core/linerecord.h"
 #include "core/linesource.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "core/spectraset.h"
 #include "core/xaxis.h"
 
@@ -11,6 +12,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+static_assert(LineShape::VoigtHigh + 1 == SettingRules::optionCount(SettingRules::Option::LineShapeProfile),
+              "every line shape is an option of the settings");
 #include <system_error>
 #include <thread>
 

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 Params::Params(QObject *parent)
     : QObject(parent)
@@ -107,32 +106,6 @@ bool Params::isCalculated(int molecule) const
     return isValidMolecule(molecule) && (m_calcNotSelected || m_molecules[std::size_t(molecule)].selected);
 }
 
-QString Params::temperatureProblem(double temperature) const
-{
-    if (!std::isfinite(temperature) || temperature <= 0.0)
-        return QStringLiteral("The temperature must be above 0 K.");
-    double lowest = 0.0;
-    double highest = std::numeric_limits<double>::max();
-    bool covered = true;
-    for (int m = 0; m < moleculeCount(); ++m) {
-        if (!isCalculated(m))
-            continue;
-        for (const Isotopologue &isotopologue : m_molecules[std::size_t(m)].isotopologues) {
-            if (!isotopologue.tipsLoaded)
-                continue;
-            lowest = std::max(lowest, isotopologue.partitionSumsFirstTemperature);
-            highest = std::min(highest, isotopologue.partitionSumsLastTemperature());
-            covered = covered && isotopologue.partitionSumCovers(temperature);
-        }
-    }
-    if (covered)
-        return QString();
-    return QStringLiteral("The temperature %1 K is outside the partition-sum tables.\n"
-                          "Temperatures from %2 K to %3 K can be calculated.")
-        .arg(temperature, 0, 'g', 6)
-        .arg(lowest, 0, 'g', 6)
-        .arg(highest, 0, 'g', 6);
-}
 
 void Params::fillConstantPartitionSums(Isotopologue &isotopologue) const
 {

@@ -81,9 +81,6 @@ public:
 
     // Whether a molecule takes part in a calculation with the current options.
     bool isCalculated(int molecule) const;
-    // Empty when every calculated isotopologue's partition-sum table serves the
-    // temperature; otherwise a message for the user that says why it cannot.
-    QString temperatureProblem(double temperature) const;
 
 private:
 

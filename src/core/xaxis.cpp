@@ -1,5 +1,7 @@
 #include "core/xaxis.h"
 
+#include "core/settingrules.h"
+
 #include <QLocale>
 
 #include <cmath>
@@ -116,20 +118,6 @@ QString XAxis::unitName(quint8 unit)
     }
 }
 
-QString XAxis::wavenumberProblem(double wavenumber)
-{
-    if (!std::isfinite(wavenumber) || wavenumber < lowestWavenumber || wavenumber > highestWavenumber)
-        return QStringLiteral("The spectral range must lie within 0 to 50000 cm-1.");
-    return QString();
-}
-
-QString XAxis::pointsProblem(int numPoints)
-{
-    if (numPoints < minPoints || numPoints > maxPoints)
-        return QStringLiteral("The number of points must be from %1 to %2.").arg(minPoints).arg(maxPoints);
-    return QString();
-}
-
 QString XAxis::validationProblem(quint8 unit) const
 {
     return validationProblem(m_minWavenumber, m_maxWavenumber, m_numPoints, unit);
@@ -137,9 +125,9 @@ QString XAxis::validationProblem(quint8 unit) const
 
 QString XAxis::validationProblem(double minWavenumber, double maxWavenumber, int numPoints, quint8 unit)
 {
-    QString problem = wavenumberProblem(minWavenumber);
+    QString problem = SettingRules::wavenumberProblem(minWavenumber);
     if (problem.isEmpty())
-        problem = wavenumberProblem(maxWavenumber);
+        problem = SettingRules::wavenumberProblem(maxWavenumber);
     if (problem.isEmpty() && !(maxWavenumber > minWavenumber)) {
         // Shown as the user set them: for wavelengths the start is the wavelength
         // of the highest wavenumber.
@@ -153,14 +141,14 @@ QString XAxis::validationProblem(double minWavenumber, double maxWavenumber, int
                       .arg(locale.toString(start, 'g', 6), locale.toString(end, 'g', 6), unitName(unit));
     }
     if (problem.isEmpty())
-        problem = pointsProblem(numPoints);
+        problem = SettingRules::pointsProblem(numPoints);
     return problem;
 }
 
 void XAxis::buildGrid()
 {
     recomputeStep();
-    const std::size_t count = m_numPoints >= minPoints && m_numPoints <= maxPoints ? std::size_t(m_numPoints) : 0;
+    const std::size_t count = m_numPoints >= SettingRules::minPoints && m_numPoints <= SettingRules::maxPoints ? std::size_t(m_numPoints) : 0;
     m_grid.resize(count);
     for (std::size_t i = 0; i < count; ++i)
         m_grid[i] = m_minWavenumber + double(i) * m_step;

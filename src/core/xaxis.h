@@ -12,13 +12,6 @@ class XAxis
 public:
     enum Unit : quint8 { WavelengthNm, WavelengthMicron, Wavenumber, FrequencyHz, UnitCount };
 
-    static constexpr int minPoints = 2;
-    // Every molecule keeps three spectra on the grid; a million points already
-    // take over a gigabyte, so the grid stops there.
-    static constexpr int maxPoints = 1000000;
-    static constexpr double lowestWavenumber = 0.0;
-    static constexpr double highestWavenumber = 50000.0;
-
     XAxis(quint8 unit = Wavenumber, double minWavenumber = 2000.0, double maxWavenumber = 2300.0,
           int numPoints = 10000);
 
@@ -49,14 +42,8 @@ public:
     static QString title(quint8 unit);
     QString title() const { return title(m_units); }
 
-    // Checks of one value on its own, made when it is set: empty when it can be
-    // stored, otherwise why not. The ends of the range are judged as a pair only
-    // when a calculation starts, so that they can be set in any order.
-    static QString wavenumberProblem(double wavenumber);
-    static QString pointsProblem(int numPoints);
-
     // Empty when the grid can be calculated; otherwise why it cannot, naming
-    // both ends of the range in `unit`.
+    // both ends of the range in `unit`. Each value alone obeys SettingRules.
     QString validationProblem(quint8 unit = Wavenumber) const;
     static QString validationProblem(double minWavenumber, double maxWavenumber, int numPoints,
                                      quint8 unit = Wavenumber);

@@ -1,6 +1,7 @@
 #include "download/hitranonlinedownloader.h"
 
 #include "core/bundleddata.h"
+#include "core/settingrules.h"
 #include "download/filedownloader.h"
 #include "download/hitranrequestdata.h"
 #include "download/normalizeddownloadregionsfinder.h"
@@ -17,6 +18,10 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+
+static_assert(HitranOnlineDownloader::EveryTimeUsage + 1
+                  == SettingRules::optionCount(SettingRules::Option::AccessOption),
+              "every usage mode is an access option of the settings");
 
 namespace {
 

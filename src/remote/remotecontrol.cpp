@@ -4,6 +4,7 @@
 #include "core/atmospheremodelset.h"
 #include "core/calculationresults.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "core/xaxis.h"
 #include "core/yaxissettings.h"
 #include "download/hitranonlinedownloader.h"
@@ -34,19 +35,18 @@ const QString outOfRange = QStringLiteral(" : Parameter out of range. ");
 struct RangedSetting
 {
     const char *command;
-    int maximum;
-    const char *words;
+    SettingRules::Option option;
 };
 
 const RangedSetting rangedSettings[] = {
-    {"HITOPT", 2, "Allowed values: 0 to 2."},
-    {"LSHAPE", 3, "Allowed values: 0 to 3."},
-    {"LBROAD", 2, "Allowed values: 0 to 2."},
-    {"INSTRFUNCT", InstrumentFunction::TypeCount - 1, "Allowed values: 0 to 7."},
-    {"ATMMODEL", AtmosphereModelSet::modelCount - 1, "Allowed values: 0 to 5."},
-    {"YPARAM", 1, "Allowed values: 0 and 1."},
-    {"YUNITS", YAxisSettings::UnitCount - 1, "Allowed values: 0 to 3."},
-    {"PREC", 255, "Allowed values: 0 to 255."},
+    {"HITOPT", SettingRules::Option::AccessOption},
+    {"LSHAPE", SettingRules::Option::LineShapeProfile},
+    {"LBROAD", SettingRules::Option::BroadeningType},
+    {"INSTRFUNCT", SettingRules::Option::InstrumentFunction},
+    {"ATMMODEL", SettingRules::Option::AtmosphereModel},
+    {"YPARAM", SettingRules::Option::YQuantity},
+    {"YUNITS", SettingRules::Option::YUnits},
+    {"PREC", SettingRules::Option::ReplyPrecision},
 };
 
 const RangedSetting *rangedSetting(const QString &command)
@@ -381,16 +381,15 @@ void RemoteControl::applySetting(const QString &name, const QString &parameter, 
     if (name == QLatin1String("CALC")) {
         applyCalc();
     } else if (name == QLatin1String("FORMAT")) {
-        static const QStringList formats = {QStringLiteral("e"), QStringLiteral("E"), QStringLiteral("f"),
-                                            QStringLiteral("g"), QStringLiteral("G")};
-        if (!formats.contains(parameter))
-            sendReply(QStringLiteral("FORMAT : Parameter out of range. Allowed values:  e, E, f, g, G."));
+        const QString problem = SettingRules::replyFormatProblem(parameter);
+        if (!problem.isEmpty())
+            sendRangeError(name, problem);
         else if (m_params)
             m_params->setReplyFormat(parameter.at(0).toLatin1());
     } else if (name == QLatin1String("DELIMITER")) {
-        // Without a delimiter the values of a reply would run together.
-        if (parameter.isEmpty())
-            sendRangeError(name, QStringLiteral("The delimiter must not be empty."));
+        const QString problem = SettingRules::replySeparatorProblem(parameter);
+        if (!problem.isEmpty())
+            sendRangeError(name, problem);
         else if (m_params)
             m_params->setReplySeparator(parameter);
     } else {
@@ -422,8 +421,9 @@ void RemoteControl::applyNumber(const QString &command, const QString &replyName
             m_params->molecule(index - 1).selected = value != 0.0;
             return;
         }
-        if (!std::isfinite(value) || value < 0.0) {
-            sendRangeError(replyName, QStringLiteral("A concentration must be zero or a positive number."));
+        const QString problem = SettingRules::concentrationProblem(value);
+        if (!problem.isEmpty()) {
+            sendRangeError(replyName, problem);
             return;
         }
         std::vector<double> &concentrations = m_params->pathConditions().concentrations;
@@ -447,8 +447,8 @@ void RemoteControl::applyNumber(const QString &command, const QString &replyName
     }
 
     if (const RangedSetting *ranged = rangedSetting(command)) {
-        if (value > ranged->maximum) {
-            sendRangeError(replyName, QLatin1String(ranged->words));
+        if (!SettingRules::isOption(ranged->option, value)) {
+            sendRangeError(replyName, SettingRules::allowedOptions(ranged->option));
             if (command == QLatin1String("ATMMODEL"))
                 emit applyCurrentAtmModel();
             return;
@@ -498,7 +498,8 @@ void RemoteControl::applyNumber(const QString &command, const QString &replyName
         const bool start = command == QLatin1String("SWAVE");
         const bool end = command == QLatin1String("EWAVE");
         const int points = integer();
-        const QString problem = start || end ? XAxis::wavenumberProblem(value) : XAxis::pointsProblem(points);
+        const QString problem = start || end ? SettingRules::wavenumberProblem(value)
+                                             : SettingRules::pointsProblem(points);
         if (!problem.isEmpty()) {
             sendRangeError(replyName, problem);
             return;
@@ -513,9 +514,10 @@ void RemoteControl::applyNumber(const QString &command, const QString &replyName
         if (!m_params)
             return;
         const bool path = command == QLatin1String("PATH");
-        if (!(value > 0.0)) {
-            sendRangeError(replyName, path ? QStringLiteral("The path length must be a positive number.")
-                                           : QStringLiteral("The total pressure must be a positive number."));
+        const QString problem = path ? SettingRules::pathLengthProblem(value)
+                                     : SettingRules::totalPressureProblem(value);
+        if (!problem.isEmpty()) {
+            sendRangeError(replyName, problem);
             return;
         }
         if (path)
@@ -525,7 +527,7 @@ void RemoteControl::applyNumber(const QString &command, const QString &replyName
     } else if (command == QLatin1String("TEMP")) {
         if (!m_params)
             return;
-        const QString problem = m_params->temperatureProblem(value);
+        const QString problem = SettingRules::temperatureProblem(value, *m_params);
         if (!problem.isEmpty()) {
             sendRangeError(replyName, problem);
             return;
@@ -540,8 +542,9 @@ void RemoteControl::applyNumber(const QString &command, const QString &replyName
     } else if (command == QLatin1String("USESENSTAG")) {
         m_sensorSettings->useSensorTag = value != 0.0;
     } else if (command == QLatin1String("SMPLPERIOD") || command == QLatin1String("SMPLSTOAVG")) {
-        if (value < 1.0) {
-            sendRangeError(replyName, QStringLiteral("Allowed values: 1 and above."));
+        const QString problem = SettingRules::samplingProblem(value);
+        if (!problem.isEmpty()) {
+            sendRangeError(replyName, problem);
             return;
         }
         if (command == QLatin1String("SMPLPERIOD"))
@@ -578,7 +581,7 @@ void RemoteControl::applyCalc()
 {
     QString problem = m_xAxis ? m_xAxis->validationProblem() : QString();
     if (problem.isEmpty() && m_params)
-        problem = m_params->temperatureProblem(m_params->pathConditions().temperature);
+        problem = SettingRules::temperatureProblem(m_params->pathConditions().temperature, *m_params);
     if (!problem.isEmpty()) {
         sendReply(QStringLiteral("CALC : ") + QString(problem).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         return;

@@ -2,6 +2,7 @@
 
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
+#include "core/settingrules.h"
 #include "ui/lineoptionsqml.h"
 
 InstrumentFunctionQml::InstrumentFunctionQml(QObject *parent, KolvexCore *core)
@@ -23,7 +24,7 @@ int InstrumentFunctionQml::instrFunctIndex() const
 
 void InstrumentFunctionQml::setInstrFunctIndex(int index)
 {
-    if (!m_core || index == m_instrFunctIndex || index < 0 || index >= InstrumentFunction::TypeCount)
+    if (!m_core || index == m_instrFunctIndex || !SettingRules::isOption(SettingRules::Option::InstrumentFunction, index))
         return;
     m_instrFunctIndex = index;
     m_core->instrumentFunction()->setType(quint8(index));

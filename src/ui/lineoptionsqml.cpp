@@ -2,6 +2,7 @@
 
 #include "app/kolvexcore.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 
 #include <cmath>
 #include <limits>
@@ -36,8 +37,8 @@ int LineOptionsQml::lineshapeProfile() const
 
 void LineOptionsQml::setLineshapeProfile(int profile)
 {
-    // Profiles are 0 to 3; anything else is not an option the engine offers.
-    if (!m_core || profile == m_lineshapeProfile || profile < 0 || profile > 3)
+    if (!m_core || profile == m_lineshapeProfile
+        || !SettingRules::isOption(SettingRules::Option::LineShapeProfile, profile))
         return;
     m_lineshapeProfile = profile;
     m_core->params()->setLineShapeProfile(profile);
@@ -96,7 +97,8 @@ int LineOptionsQml::lineBroadening() const
 
 void LineOptionsQml::setLineBroadening(int broadening)
 {
-    if (!m_core || broadening == m_lineBroadening || broadening < 0 || broadening > 2)
+    if (!m_core || broadening == m_lineBroadening
+        || !SettingRules::isOption(SettingRules::Option::BroadeningType, broadening))
         return;
     m_lineBroadening = broadening;
     m_core->params()->setBroadeningType(broadening);

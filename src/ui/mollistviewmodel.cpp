@@ -3,6 +3,7 @@
 #include "app/kolvexcore.h"
 #include "core/params.h"
 #include "core/pressureunits.h"
+#include "core/settingrules.h"
 #include "ui/numbertext.h"
 #include "ui/okdialog.h"
 
@@ -217,10 +218,10 @@ QString MolListViewModel::toPpmv(const QString &text, double *ppmv) const
         break;
     }
     }
-    if (!std::isfinite(value) || value < 0.0)
-        return QStringLiteral("A concentration must be zero or a positive number.");
-    *ppmv = value;
-    return QString();
+    const QString rule = SettingRules::concentrationProblem(value);
+    if (rule.isEmpty())
+        *ppmv = value;
+    return rule;
 }
 
 void MolListViewModel::updateActiveColor()

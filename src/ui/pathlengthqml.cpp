@@ -2,62 +2,30 @@
 
 #include "app/kolvexcore.h"
 #include "core/params.h"
-#include "ui/numbertext.h"
-#include "ui/okdialog.h"
-
-#include <cmath>
+#include "core/settingrules.h"
 
 PathlengthQml::PathlengthQml(QObject *parent, KolvexCore *core)
-    : QObject(parent)
-    , m_core(core)
+    : UnitValueQml(parent, core, {"path length", PathLengthUnit::toMetres, PathLengthUnit::fromMetres,
+                                  PathLengthUnit::isValid})
 {
-    connect(m_core, &KolvexCore::valuesUpdated, this, &PathlengthQml::setUpdatedValues);
 }
 
-QString PathlengthQml::pathlength() const
+double PathlengthQml::storedValue() const
 {
-    return NumberText::print(
-        PathLengthUnit::fromMetres(m_core->params()->pathConditions().pathLength, units()));
+    return m_core->params()->pathConditions().pathLength;
 }
 
-void PathlengthQml::setPathlength(const QString &text)
+void PathlengthQml::store(double metres)
 {
-    if (text == pathlength() || !NumberText::isComplete(text))
-        return;
-    double value = 0.0;
-    QString problem = NumberText::parse(text, &value);
-    const double metres = PathLengthUnit::toMetres(value, units());
-    if (problem.isEmpty() && !(std::isfinite(metres) && metres > 0.0))
-        problem = QStringLiteral("The path length must be a positive number.");
-    if (problem.isEmpty())
-        m_core->params()->pathConditions().pathLength = metres;
-    else
-        OkDialog::show(m_core, problem);
-    // Also after a refusal, so that the field shows the length in use again.
-    emit pathlengthChanged();
+    m_core->params()->pathConditions().pathLength = metres;
 }
 
-quint8 PathlengthQml::units() const
+QString PathlengthQml::problem(double metres) const
+{
+    return SettingRules::pathLengthProblem(metres);
+}
+
+quint8 &PathlengthQml::unitField() const
 {
     return m_core->pathLengthUnit()->unit;
-}
-
-void PathlengthQml::setUnits(quint8 code)
-{
-    if (code == units())
-        return;
-    if (!PathLengthUnit::isValid(code)) {
-        OkDialog::show(m_core, QStringLiteral("Unknown path length unit %1.").arg(code));
-        emit unitsChanged();
-        return;
-    }
-    m_core->pathLengthUnit()->unit = code;
-    emit unitsChanged();
-    emit pathlengthChanged();
-}
-
-void PathlengthQml::setUpdatedValues()
-{
-    emit pathlengthChanged();
-    emit unitsChanged();
 }

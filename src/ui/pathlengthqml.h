@@ -1,33 +1,27 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
-
-class KolvexCore;
+#include "ui/unitvalueqml.h"
 
 // The path length as the settings screen shows and edits it, in the unit the
 // user picks; the length itself stays in metres in the path conditions.
-class PathlengthQml : public QObject
+class PathlengthQml : public UnitValueQml
 {
     Q_OBJECT
     Q_PROPERTY(QString pathlength READ pathlength WRITE setPathlength NOTIFY pathlengthChanged)
-    Q_PROPERTY(quint8 units READ units WRITE setUnits NOTIFY unitsChanged)
 
 public:
     PathlengthQml(QObject *parent, KolvexCore *core);
 
-    QString pathlength() const;
-    void setPathlength(const QString &text);
-    quint8 units() const;
-    void setUnits(quint8 code);
+    QString pathlength() const { return valueText(); }
+    void setPathlength(const QString &text) { applyValueText(text); }
 
 signals:
     void pathlengthChanged();
-    void unitsChanged();
-
-public slots:
-    void setUpdatedValues();
 
 private:
-    KolvexCore *m_core;
+    double storedValue() const override;
+    void store(double metres) override;
+    QString problem(double metres) const override;
+    quint8 &unitField() const override;
+    void emitValueChanged() override { emit pathlengthChanged(); }
 };

@@ -1,34 +1,28 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
-
-class KolvexCore;
+#include "ui/unitvalueqml.h"
 
 // The gas temperature as the settings screen shows and edits it, in kelvin,
 // degrees Celsius or degrees Fahrenheit; the temperature itself stays in kelvin
 // in the path conditions.
-class TemperatureQml : public QObject
+class TemperatureQml : public UnitValueQml
 {
     Q_OBJECT
     Q_PROPERTY(QString temperature READ temperature WRITE setTemperature NOTIFY temperatureChanged)
-    Q_PROPERTY(quint8 units READ units WRITE setUnits NOTIFY unitsChanged)
 
 public:
     TemperatureQml(QObject *parent, KolvexCore *core);
 
-    QString temperature() const;
-    void setTemperature(const QString &text);
-    quint8 units() const;
-    void setUnits(quint8 code);
+    QString temperature() const { return valueText(); }
+    void setTemperature(const QString &text) { applyValueText(text); }
 
 signals:
     void temperatureChanged();
-    void unitsChanged();
-
-public slots:
-    void setUpdatedValues();
 
 private:
-    KolvexCore *m_core;
+    double storedValue() const override;
+    void store(double kelvin) override;
+    QString problem(double kelvin) const override;
+    quint8 &unitField() const override;
+    void emitValueChanged() override { emit temperatureChanged(); }
 };

@@ -2,67 +2,30 @@
 
 #include "app/kolvexcore.h"
 #include "core/params.h"
-#include "ui/numbertext.h"
-#include "ui/okdialog.h"
-
-#include <cmath>
+#include "core/settingrules.h"
 
 TotalPressQml::TotalPressQml(QObject *parent, KolvexCore *core)
-    : QObject(parent)
-    , m_core(core)
+    : UnitValueQml(parent, core, {"pressure", PressureUnits::toAtm, PressureUnits::fromAtm,
+                                  PressureUnits::isValidPressureUnit})
 {
-    connect(m_core, &KolvexCore::valuesUpdated, this, &TotalPressQml::setUpdatedValues);
 }
 
-QString TotalPressQml::totalPressure() const
+double TotalPressQml::storedValue() const
 {
-    return NumberText::print(
-        PressureUnits::fromAtm(m_core->params()->pathConditions().totalPressure, units()));
+    return m_core->params()->pathConditions().totalPressure;
 }
 
-void TotalPressQml::setTotalPressure(const QString &text)
+void TotalPressQml::store(double atm)
 {
-    if (text == totalPressure() || !NumberText::isComplete(text))
-        return;
-    double value = 0.0;
-    QString problem = NumberText::parse(text, &value);
-    const double atm = PressureUnits::toAtm(value, units());
-    if (problem.isEmpty() && !(std::isfinite(atm) && atm > 0.0))
-        problem = QStringLiteral("The total pressure must be a positive number.");
-    if (problem.isEmpty())
-        m_core->params()->pathConditions().totalPressure = atm;
-    else
-        OkDialog::show(m_core, problem);
-    // Also after a refusal, so that the field shows the pressure in use again.
-    emit totalPressureChanged();
+    m_core->params()->pathConditions().totalPressure = atm;
 }
 
-quint8 TotalPressQml::units() const
+QString TotalPressQml::problem(double atm) const
+{
+    return SettingRules::totalPressureProblem(atm);
+}
+
+quint8 &TotalPressQml::unitField() const
 {
     return m_core->pressureUnits()->pressureUnit;
-}
-
-void TotalPressQml::setUnits(quint8 code)
-{
-    if (code == units())
-        return;
-    if (!PressureUnits::isValidPressureUnit(code)) {
-        OkDialog::show(m_core, QStringLiteral("Unknown pressure unit %1.").arg(code));
-        emit unitsChanged();
-        return;
-    }
-    m_core->pressureUnits()->pressureUnit = code;
-    emit unitsChanged();
-    emit totalPressureChanged();
-}
-
-void TotalPressQml::updateTotalPress()
-{
-    setUpdatedValues();
-}
-
-void TotalPressQml::setUpdatedValues()
-{
-    emit totalPressureChanged();
-    emit unitsChanged();
 }

@@ -1,37 +1,31 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
-
-class KolvexCore;
+#include "ui/unitvalueqml.h"
 
 // The total pressure of the gas as the settings screen shows and edits it, in
 // the unit the user picks; the pressure itself stays in atmospheres in the path
 // conditions.
-class TotalPressQml : public QObject
+class TotalPressQml : public UnitValueQml
 {
     Q_OBJECT
     Q_PROPERTY(QString totalPressure READ totalPressure WRITE setTotalPressure NOTIFY totalPressureChanged)
-    Q_PROPERTY(quint8 units READ units WRITE setUnits NOTIFY unitsChanged)
 
 public:
     TotalPressQml(QObject *parent, KolvexCore *core);
 
-    QString totalPressure() const;
-    void setTotalPressure(const QString &text);
-    quint8 units() const;
-    void setUnits(quint8 code);
+    QString totalPressure() const { return valueText(); }
+    void setTotalPressure(const QString &text) { applyValueText(text); }
 
     // Re-reads the pressure, for example after a sensor reading replaced it.
-    Q_INVOKABLE void updateTotalPress();
+    Q_INVOKABLE void updateTotalPress() { setUpdatedValues(); }
 
 signals:
     void totalPressureChanged();
-    void unitsChanged();
-
-public slots:
-    void setUpdatedValues();
 
 private:
-    KolvexCore *m_core;
+    double storedValue() const override;
+    void store(double atm) override;
+    QString problem(double atm) const override;
+    quint8 &unitField() const override;
+    void emitValueChanged() override { emit totalPressureChanged(); }
 };

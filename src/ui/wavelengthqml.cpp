@@ -1,6 +1,7 @@
 #include "ui/wavelengthqml.h"
 
 #include "app/kolvexcore.h"
+#include "core/settingrules.h"
 #include "ui/numbertext.h"
 #include "ui/okdialog.h"
 
@@ -59,7 +60,7 @@ bool WavelengthQml::applyEnd(const QString &text, End end)
     const bool wavelength = axis->units() == XAxis::WavelengthNm || axis->units() == XAxis::WavelengthMicron;
     const bool setsMinimum = (end == End::Start) != wavelength;
     if (problem.isEmpty())
-        problem = XAxis::wavenumberProblem(wavenumber);
+        problem = SettingRules::wavenumberProblem(wavenumber);
     if (!problem.isEmpty()) {
         OkDialog::show(m_core, problem);
         return false;
@@ -107,7 +108,7 @@ void WavelengthQml::setNumPoints(int points)
     XAxis *axis = m_core->xAxis();
     if (points == axis->numPoints())
         return;
-    const QString problem = XAxis::pointsProblem(points);
+    const QString problem = SettingRules::pointsProblem(points);
     if (!problem.isEmpty()) {
         OkDialog::show(m_core, problem);
         emit numPointsChanged();

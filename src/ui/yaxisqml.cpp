@@ -1,6 +1,7 @@
 #include "ui/yaxisqml.h"
 
 #include "app/kolvexcore.h"
+#include "core/settingrules.h"
 #include "ui/numbertext.h"
 #include "ui/okdialog.h"
 
@@ -21,7 +22,7 @@ void YAxisQml::setDisplayedValue(quint8 value)
     YAxisSettings *axis = m_core->yAxis();
     if (value == axis->displayedValue)
         return;
-    if (value > YAxisSettings::Radiance) {
+    if (!SettingRules::isOption(SettingRules::Option::YQuantity, value)) {
         OkDialog::show(m_core, QStringLiteral("Unknown vertical axis quantity %1.").arg(value));
         emit displayedValueChanged();
         return;
@@ -90,7 +91,7 @@ void YAxisQml::setUnits(quint8 code)
     YAxisSettings *axis = m_core->yAxis();
     if (code == axis->yUnits)
         return;
-    if (code >= YAxisSettings::UnitCount) {
+    if (!SettingRules::isOption(SettingRules::Option::YUnits, code)) {
         OkDialog::show(m_core, QStringLiteral("Unknown vertical axis unit %1.").arg(code));
         emit unitsChanged();
         return;

@@ -1,6 +1,7 @@
 #include "app/configfile.h"
 #include "app/kolvexcore.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "offlinesettings.h"
 
 #include <QFile>
@@ -108,7 +109,7 @@ void TestSettingsPersistence::damagedConfigurationStillStarts()
     // ... so that a calculation can be set up from it.
     QCOMPARE(core->xAxis()->numPoints(), 10000);
     QCOMPARE(core->xAxis()->validationProblem(), QString());
-    QCOMPARE(params->temperatureProblem(path.temperature), QString());
+    QCOMPARE(SettingRules::temperatureProblem(path.temperature, *params), QString());
     QCOMPARE(int(path.concentrations.size()), params->moleculeCount());
 }
 

@@ -1,4 +1,5 @@
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "data/parameterfiles.h"
 
 #include <QFile>
@@ -341,7 +342,7 @@ void TestParams::missingTipsFilesGiveConstantTables()
         }
     }
     QVERIFY(params.tipsTemperatures().empty());
-    QVERIFY(params.temperatureProblem(5000.0).isEmpty());
+    QVERIFY(SettingRules::temperatureProblem(5000.0, params).isEmpty());
 }
 
 void TestParams::damagedTipsFileEndsTableAtTheDamage()
@@ -402,17 +403,17 @@ void TestParams::temperatureProblemNamesTheServedRange()
     ParameterFiles files(&params);
     files.setTipsFolder(shippedTips);
     files.loadAllTipsFiles();
-    QVERIFY(params.temperatureProblem(296.0).isEmpty());
-    QVERIFY(params.temperatureProblem(70.0).isEmpty());
-    const QString cold = params.temperatureProblem(50.0);
+    QVERIFY(SettingRules::temperatureProblem(296.0, params).isEmpty());
+    QVERIFY(SettingRules::temperatureProblem(70.0, params).isEmpty());
+    const QString cold = SettingRules::temperatureProblem(50.0, params);
     QVERIFY(cold.contains(QStringLiteral("70 K to 3000 K")));
-    QVERIFY(!params.temperatureProblem(3001.0).isEmpty());
-    QVERIFY(!params.temperatureProblem(0.0).isEmpty());
-    QVERIFY(!params.temperatureProblem(std::nan("")).isEmpty());
+    QVERIFY(!SettingRules::temperatureProblem(3001.0, params).isEmpty());
+    QVERIFY(!SettingRules::temperatureProblem(0.0, params).isEmpty());
+    QVERIFY(!SettingRules::temperatureProblem(std::nan(""), params).isEmpty());
     // Without CF4 in the calculation, 50 K is served by every other table.
     params.setCalcNotSelected(false);
     params.molecule(41).selected = false;
-    QVERIFY(params.temperatureProblem(50.0).isEmpty());
+    QVERIFY(SettingRules::temperatureProblem(50.0, params).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestParams)

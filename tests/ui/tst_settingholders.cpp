@@ -1,5 +1,6 @@
 #include "app/kolvexcore.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "offlinesettings.h"
 #include "ui/numbertext.h"
 #include "ui/pathlengthqml.h"
@@ -16,14 +17,14 @@
 #include <cmath>
 #include <memory>
 
-// Counts the change signals of the properties an object declares itself.
+// Counts the change signals of an object's properties (those of QObject aside).
 class ChangeLog
 {
 public:
     explicit ChangeLog(QObject *object)
     {
         const QMetaObject *meta = object->metaObject();
-        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
             const QByteArray signal = "2" + meta->property(i).notifySignal().methodSignature();
             m_spies.emplace_back(QString::fromLatin1(meta->property(i).name()),
                                  std::make_unique<QSignalSpy>(object, signal.constData()));
@@ -254,7 +255,7 @@ void TestSettingHolders::entries_data()
     QTest::newRow("above 50000 cm-1") << "wavelength" << QByteArray("startWavelength") << 0 << "100" << true;
     QTest::newRow("one point") << "wavelength" << QByteArray("numPoints") << 2 << "1" << true;
     QTest::newRow("too many points") << "wavelength" << QByteArray("numPoints") << 2
-                                     << QString::number(XAxis::maxPoints + 1) << true;
+                                     << QString::number(SettingRules::maxPoints + 1) << true;
     QTest::newRow("y minimum above maximum") << "yaxis" << QByteArray("minimum") << 2 << "200" << true;
     QTest::newRow("y maximum NaN") << "yaxis" << QByteArray("maximum") << 0 << "nan" << true;
     QTest::newRow("unknown path unit") << "path" << QByteArray("units") << 1 << "6" << true;

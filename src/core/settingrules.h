@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+
+class Params;
+
+// What every setting may hold, whoever sets it: the settings screens, a remote
+// peer and the configuration file reader ask here, so that a value one of them
+// refuses is refused by all, in the same words. Each check returns an empty
+// text for a value that can be stored, otherwise a sentence that says why not.
+class SettingRules
+{
+public:
+    // The settings that take one of a few numbered options, 0 to count - 1.
+    enum class Option {
+        AccessOption,         // where the line data come from
+        LineShapeProfile,
+        BroadeningType,
+        InstrumentFunction,   // the instrument function type
+        AtmosphereModel,
+        YQuantity,            // absorption quantities or radiance
+        YUnits,
+        ReplyPrecision,       // digits of the numbers sent to a remote peer
+    };
+
+    static constexpr int optionCount(Option option)
+    {
+        switch (option) {
+        case Option::AccessOption: return 3;
+        case Option::LineShapeProfile: return 4;
+        case Option::BroadeningType: return 3;
+        case Option::InstrumentFunction: return 8;
+        case Option::AtmosphereModel: return 6;
+        case Option::YQuantity: return 2;
+        case Option::YUnits: return 4;
+        case Option::ReplyPrecision: return 256;
+        }
+        return 0;
+    }
+    static constexpr bool isOption(Option option, double value)
+    {
+        return value >= 0.0 && value < optionCount(option);
+    }
+    // "Allowed values: 0 to 3." ("0 and 1." for two options).
+    static QString allowedOptions(Option option);
+    static QString optionProblem(Option option, double value);
+
+    // The ends of the spectral range are judged one at a time when they are
+    // set, so that they can be set in either order; the pair is judged when a
+    // calculation starts (XAxis::validationProblem).
+    static constexpr double lowestWavenumber = 0.0;
+    static constexpr double highestWavenumber = 50000.0;
+    static QString wavenumberProblem(double wavenumber);
+    static constexpr int minPoints = 2;
+    // Every molecule keeps three spectra on the grid; a million points already
+    // take over a gigabyte, so the grid stops there.
+    static constexpr int maxPoints = 1000000;
+    static QString pointsProblem(int numPoints);
+
+    static QString pathLengthProblem(double metres);
+    static QString totalPressureProblem(double atm);
+    // Only temperatures that the partition-sum table of every isotopologue the
+    // calculation uses covers can be calculated.
+    static QString temperatureProblem(double kelvin, const Params &params);
+    static QString concentrationProblem(double ppmv);
+
+    // The sensor sampling period (milliseconds) and the number of samples averaged.
+    static QString samplingProblem(double value);
+
+    // The number format and the value separator of replies to a remote peer.
+    static QString replyFormatProblem(const QString &format);
+    static QString replySeparatorProblem(const QString &separator);
+};
