@@ -1,7 +1,6 @@
 #include "app/configfile.h"
 
 #include "calc/instrumentfunction.h"
-
 #include "core/params.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
@@ -19,7 +18,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -387,26 +385,17 @@ QByteArray ConfigFile::contents() const
 
 bool ConfigFile::save()
 {
-    // The new text goes to a temporary file that replaces the old one only once
-    // it is complete, so the previous settings survive any failure on the way.
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning() << "Cannot write" << m_filePath << ":" << file.errorString();
+    // The writer replaces the old file only once the new text is complete, so
+    // the previous settings survive any failure on the way.
+    FileWriter &writer = m_writer ? *m_writer : m_ownWriter;
+    if (!writer.open(m_filePath) || !writer.write(contents())) {
+        qWarning() << "Cannot write" << m_filePath << ":" << writer.errorString();
+        writer.cancel();
         showMessage(writeErrorMessage());
         return false;
     }
-    const QList<QByteArray> lines = contents().split('\n');
-    int written = 0;
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        if (written == m_failWritingAfterLines || file.write(lines.at(i) + '\n') < 0) {
-            qWarning() << "Writing" << m_filePath << "failed after" << written << "lines";
-            file.cancelWriting();
-            break;
-        }
-        ++written;
-    }
-    if (!file.commit()) {
-        qWarning() << "Cannot write" << m_filePath << ":" << file.errorString();
+    if (!writer.commit()) {
+        qWarning() << "Cannot write" << m_filePath << ":" << writer.errorString();
         showMessage(writeErrorMessage());
         return false;
     }
