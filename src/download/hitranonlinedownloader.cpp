@@ -287,7 +287,8 @@ void HitranOnlineDownloader::prepareLineData()
     if (m_usage == EveryTimeUsage) {
         m_regions->formRunRegions(lineRangeStart(), lineRangeEnd());
         m_source = Source::RegionDownloads;
-        m_lineDataOrigin = QStringLiteral("HITRANonline (%1), downloaded for this calculation").arg(m_regions->serviceHost());
+        m_lineDataOrigin
+            = QStringLiteral("HITRANonline (%1), downloaded for this calculation").arg(m_regions->serviceHost());
     } else if (m_usage == CompleteUsage && status >= 10) {
         m_source = Source::Files;
         m_feed.useSingleFile(cumulativeFilePath(), lineRangeStart(), lineRangeEnd());

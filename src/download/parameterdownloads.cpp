@@ -19,7 +19,10 @@ ParameterDownloads::ParameterDownloads(QObject *parent)
 
 void ParameterDownloads::setTipsBaseUrl(const QString &url) { m_tipsDownloader->setTipsBaseUrl(url); }
 void ParameterDownloads::setTipsFolder(const QString &folder) { m_tipsDownloader->setTipsFolder(folder); }
-void ParameterDownloads::setMolecules(const std::vector<Molecule> *molecules) { m_tipsDownloader->setMolecules(molecules); }
+void ParameterDownloads::setMolecules(const std::vector<Molecule> *molecules)
+{
+    m_tipsDownloader->setMolecules(molecules);
+}
 
 void ParameterDownloads::setServiceHost(const QString &host)
 {

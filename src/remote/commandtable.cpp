@@ -101,14 +101,16 @@ std::vector<Command> buildRows()
             .forEachMolecule()
             .checkedBy([](const T &, double v) { return SettingRules::concentrationProblem(v); })
             .binary("MCON", Bytes::Double, Bytes::Double),
-        integer("MSEL", Target::Params, [](const T &t, int molecule) { return double(t.params->molecule(molecule - 1).selected); },
+        integer("MSEL", Target::Params,
+                [](const T &t, int molecule) { return double(t.params->molecule(molecule - 1).selected); },
                 [](T &t, int molecule, double v) { t.params->molecule(molecule - 1).selected = v != 0.0; })
             .forEachMolecule()
             .binary("MSEL", Bytes::Flag, Bytes::Int32),
         integer("ALLCALC", Target::Params, [](const T &t, int) { return double(t.params->calcNotSelected()); },
                 [](T &t, int, double v) { t.params->setCalcNotSelected(v != 0.0); })
             .binary("CFAM", Bytes::Flag, Bytes::Flag),
-        integer("ATMMODEL", Target::Atmosphere, [](const T &t, int) { return double(t.atmosphereModels->currentIndex()); },
+        integer("ATMMODEL", Target::Atmosphere,
+                [](const T &t, int) { return double(t.atmosphereModels->currentIndex()); },
                 [](T &t, int, double v) { t.atmosphereModels->setCurrentIndex(int(v)); })
             .among(Option::AtmosphereModel)
             .then(Effect::ApplyAtmosphere)
@@ -167,7 +169,8 @@ std::vector<Command> buildRows()
                 [](T &t, int, double v) { t.instrumentFunction->setType(quint8(v)); })
             .among(Option::InstrumentFunction)
             .binary("IFTY", Bytes::Int32, Bytes::Int8),
-        number("INSTRRES", Target::InstrumentFunction, [](const T &t, int) { return t.instrumentFunction->resolution(); },
+        number("INSTRRES", Target::InstrumentFunction,
+               [](const T &t, int) { return t.instrumentFunction->resolution(); },
                [](T &t, int, double v) { t.instrumentFunction->setResolution(v); })
             .binary("IRES", Bytes::Double, Bytes::Double),
         number("INSTRWING", Target::InstrumentFunction, [](const T &t, int) { return t.instrumentFunction->wing(); },

@@ -208,7 +208,8 @@ void RemoteControl::applySetting(const QString &name, const QString &parameter, 
         double value = m_locale.toDouble(parameter.trimmed(), &ok);
         if (!ok)
             value = 0.0;
-        const bool whole = command && (command->kind == Command::Kind::Integer || command->kind == Command::Kind::Option);
+        const bool whole
+            = command && (command->kind == Command::Kind::Integer || command->kind == Command::Kind::Option);
         if (whole && std::isfinite(value))
             value = std::trunc(value);
         applyValue(command, name, value, index);
@@ -375,9 +376,11 @@ QString RemoteControl::queryValue(const QString &name, int index, bool broadcast
     }
     if (!name.startsWith(QLatin1String("RESULT;")))
         return QString();
-    return ResultQueries::answer(
-        name.mid(7), index, m_targets, format, [this](const QString &text) { sendReply(text); },
-        [this](bool show) { applySetting(QStringLiteral("TOTAL"), show ? QStringLiteral("1") : QStringLiteral("0"), 0); });
+    const auto reply = [this](const QString &text) { sendReply(text); };
+    const auto showTotal = [this](bool show) {
+        applySetting(QStringLiteral("TOTAL"), show ? QStringLiteral("1") : QStringLiteral("0"), 0);
+    };
+    return ResultQueries::answer(name.mid(7), index, m_targets, format, reply, showTotal);
 }
 
 QByteArray RemoteControl::queryBinaryValue(const QString &name, int index) const
