@@ -105,17 +105,12 @@ private:
                                  const QString &color, const QString &title);
     void handOverMarker(int index);
     void startSet();
-    void prepareTotal(Spectrum &total) const;
-    void sumSelected(Spectrum &total, bool crossSection) const;
     void sumCrossSectionTotal();
     void sumOpticalDepthTotal();
-    void convolveTotal(const Spectrum &source, Spectrum &target);
     void autoScaleCrossSection(double maximum);
     void autoScaleRadiance(double maximum);
     void showMolecules();
     void showTotals();
-    std::vector<double> converted(const std::vector<double> &opticalDepth) const;
-    bool moleculeShown(std::size_t index) const;
 
     KolvexCore *m_core = nullptr;
     int m_currSpecIndex = setComplete;
