@@ -30,8 +30,8 @@ ScreenBase {
             objectName: "resolutionField"
             label: "Instrument\n resolution, g, (cm-1):"
             value: instrFunctQml.instrResol
-            onEdited: {
-                instrFunctQml.instrResol = text
+            apply: function(text) { return instrFunctQml.enterInstrResol(text) }
+            onApplied: {
                 specResultsQml.updatePlotAllPreserveScale()
                 remoteControlQml.broadcastCommand("INSTRRES", 0)
             }
@@ -40,8 +40,8 @@ ScreenBase {
             objectName: "wingField"
             label: "Instrument function\nwing, (cm-1):"
             value: instrFunctQml.instrFunctWing
-            onEdited: {
-                instrFunctQml.instrFunctWing = text
+            apply: function(text) { return instrFunctQml.enterInstrFunctWing(text) }
+            onApplied: {
                 specResultsQml.updatePlotAllPreserveScale()
                 remoteControlQml.broadcastCommand("INSTRWING", 0)
             }

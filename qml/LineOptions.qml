@@ -23,28 +23,22 @@ ScreenBase {
             objectName: "thresholdField"
             label: "Intensity threshold:\n(cm * molec * 1E-25)"
             value: lineOptQml.intensThresh
-            onEdited: {
-                lineOptQml.intensThresh = text
-                remoteControlQml.broadcastCommand("LTHRESH", 0)
-            }
+            apply: function(text) { return lineOptQml.enterIntensThresh(text) }
+            onApplied: remoteControlQml.broadcastCommand("LTHRESH", 0)
         }
         NumberField {
             objectName: "wingSatField"
             label: "Line wing contribution:\n(saturated halfwidths)"
             value: lineOptQml.wingContribSatHw
-            onEdited: {
-                lineOptQml.wingContribSatHw = text
-                remoteControlQml.broadcastCommand("LWINGSAT", 0)
-            }
+            apply: function(text) { return lineOptQml.enterWingContribSatHw(text) }
+            onApplied: remoteControlQml.broadcastCommand("LWINGSAT", 0)
         }
         NumberField {
             objectName: "wingAbsField"
             label: "Line wing contribution:\n(absolute, in cm-1)"
             value: lineOptQml.wingContribAbs
-            onEdited: {
-                lineOptQml.wingContribAbs = text
-                remoteControlQml.broadcastCommand("LWINGABS", 0)
-            }
+            apply: function(text) { return lineOptQml.enterWingContribAbs(text) }
+            onApplied: remoteControlQml.broadcastCommand("LWINGABS", 0)
         }
         RowLayout {
             CustomLabel {
@@ -53,6 +47,7 @@ ScreenBase {
             }
             CustomComboBox {
                 objectName: "broadeningChoice"
+                label: "Lineshape broadening"
                 model: ["Air", "Self", "Air and Self"]
                 currentIndex: lineOptQml.lineBroadening
                 onActivated: {

@@ -29,6 +29,7 @@ ScreenBase {
                 }
             }
             CustomComboBox {
+                label: "Molecules calculated"
                 model: ["Calculate for all", "for selected only"]
                 currentIndex: molListViewModel.calcNotSelectedMols ? 0 : 1
                 onActivated: {
@@ -43,6 +44,9 @@ ScreenBase {
             Layout.fillWidth: true
             Layout.preferredHeight: molScreen.landscape ? molScreen.height - 110 : Math.max(200, molScreen.height * 0.55)
             clip: true
+            // Every row stays, so that closing the screen applies a concentration
+            // still being edited in a row scrolled out of sight.
+            cacheBuffer: 100000
             model: molListViewModel
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
             delegate: RowLayout {
@@ -53,6 +57,7 @@ ScreenBase {
                 width: list.width - 14
                 CheckBox {
                     objectName: "moleculeCheck" + row.moleculeNumber
+                    Accessible.name: model.molName
                     checked: model.checked
                     onClicked: {
                         model.checked = checked
@@ -64,15 +69,13 @@ ScreenBase {
                     Layout.preferredWidth: 110
                     color: model.color
                 }
-                CustomTextField {
+                NumberInput {
                     Layout.fillWidth: true
-                    text: model.pressValue
-                    inputMethodHints: Qt.ImhFormattedNumbersOnly
                     objectName: "moleculeConcentration" + row.moleculeNumber
-                    onTextEdited: {
-                        model.pressValue = text
-                        remoteControlQml.broadcastCommand("MCONC", row.moleculeNumber)
-                    }
+                    value: model.pressValue
+                    accessibleName: model.molName + " concentration"
+                    apply: function(text) { return molListViewModel.enterConcentration(row.moleculeNumber, text) }
+                    onApplied: remoteControlQml.broadcastCommand("MCONC", row.moleculeNumber)
                 }
                 Rectangle {
                     objectName: "moleculeColor" + row.moleculeNumber
@@ -81,6 +84,8 @@ ScreenBase {
                     radius: 4
                     color: model.color
                     border.color: "#606060"
+                    Accessible.role: Accessible.Button
+                    Accessible.name: model.molName + " colour"
                     MouseArea {
                         anchors.fill: parent
                         onClicked: {

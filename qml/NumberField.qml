@@ -1,26 +1,32 @@
 import QtQuick 2.15
 import QtQuick.Layouts 1.15
 
-// A labelled field for one number; 'edited' carries the text after each change
-// by the user (the view objects apply it once it is a complete number).
+// A labelled field for one number, applied when the user commits it (see
+// NumberInput): `apply(text)` stores it or returns why not, and `applied`
+// follows a stored value.
 RowLayout {
     id: field
     property string label: ""
     property string value: ""
     property bool readOnly: false
-    signal edited(string text)
+    property var apply: null
+    property alias problem: entry.problem
+    property alias input: entry.input
+    signal applied()
 
     CustomLabel {
         text: field.label
         Layout.preferredWidth: 190
+        Layout.alignment: Qt.AlignTop
+        topPadding: 8
     }
-    CustomTextField {
-        id: input
-        objectName: "numberInput"
-        text: field.value
-        readOnly: field.readOnly
-        inputMethodHints: Qt.ImhFormattedNumbersOnly
+    NumberInput {
+        id: entry
         Layout.fillWidth: true
-        onTextEdited: field.edited(text)
+        value: field.value
+        readOnly: field.readOnly
+        apply: field.apply
+        accessibleName: field.label.replace(/\n/g, " ").replace(/:\s*$/, "")
+        onApplied: field.applied()
     }
 }

@@ -11,10 +11,8 @@ ScreenBase {
         objectName: "pathField"
         label: "Pathlength:"
         value: pathlengthQml.pathlength
-        onEdited: {
-            pathlengthQml.pathlength = text
-            remoteControlQml.broadcastCommand("PATH", 0)
-        }
+        apply: function(text) { return pathlengthQml.enter(text) }
+        onApplied: remoteControlQml.broadcastCommand("PATH", 0)
     }
     OptionList {
         title: "Units"

@@ -14,23 +14,21 @@ ScreenBase {
             Layout.fillWidth: true
             text: "The default communication port\nfor WebSockets connections is\n1234. It may be modified below."
         }
-        CustomTextField {
+        NumberInput {
             id: portInput
             objectName: "portInput"
             Layout.fillWidth: true
-            text: remoteControlQml.portNumber
-            inputMethodHints: Qt.ImhDigitsOnly
-            validator: IntValidator { bottom: 0; top: 65535 }
-            onAccepted: applyButton.clicked()
+            value: remoteControlQml.portNumber
+            accessibleName: "Port number"
+            apply: function(text) { return remoteControlQml.enterPortNumber(text) }
         }
         CustomButtonWithBackground {
             id: applyButton
             objectName: "applyButton"
             text: "Apply value"
-            enabled: portInput.acceptableInput
             onClicked: {
-                remoteControlQml.portNumber = portInput.text
-                portScreen.close()
+                if (portInput.commit())
+                    portScreen.close()
             }
         }
     }

@@ -18,10 +18,8 @@ ScreenBase {
             objectName: "temperatureField"
             label: "Temperature:"
             value: tempQml.temperature
-            onEdited: {
-                tempQml.temperature = text
-                remoteControlQml.broadcastCommand("TEMP", 0)
-            }
+            apply: function(text) { return tempQml.enter(text) }
+            onApplied: remoteControlQml.broadcastCommand("TEMP", 0)
         }
     }
     OptionList {

@@ -19,8 +19,8 @@ ScreenBase {
             objectName: "pressureField"
             label: "Total pressure:"
             value: totalPressQml.totalPressure
-            onEdited: {
-                totalPressQml.totalPressure = text
+            apply: function(text) { return totalPressQml.enter(text) }
+            onApplied: {
                 molListViewModel.updateAllPartPressValues()
                 remoteControlQml.broadcastCommand("TPRES", 0)
             }

@@ -20,21 +20,18 @@ ScreenBase {
             objectName: "startField"
             label: "Start:"
             value: wlQml.startWavelength
-            onEdited: {
-                wlQml.startWavelength = text
-                broadcastRange()
-            }
+            apply: function(text) { return wlQml.enterStart(text) }
+            onApplied: broadcastRange()
         }
         NumberField {
             objectName: "endField"
             label: "End:"
             value: wlQml.endWavelength
-            onEdited: {
-                wlQml.endWavelength = text
-                broadcastRange()
-            }
+            apply: function(text) { return wlQml.enterEnd(text) }
+            onApplied: broadcastRange()
         }
         NumberField {
+            objectName: "resolutionField"
             label: "Resolution:"
             value: wlQml.resolWavelength
             readOnly: true
@@ -43,13 +40,8 @@ ScreenBase {
             objectName: "pointsField"
             label: "Number of points:"
             value: wlQml.numPoints
-            onEdited: {
-                var points = parseInt(text)
-                if (!isNaN(points)) {
-                    wlQml.numPoints = points
-                    remoteControlQml.broadcastCommand("NUMWNPTS", 0)
-                }
-            }
+            apply: function(text) { return wlQml.enterNumPoints(text) }
+            onApplied: remoteControlQml.broadcastCommand("NUMWNPTS", 0)
         }
     }
     OptionList {

@@ -62,9 +62,6 @@ const char pressureSensorComment[] = "Total pressure sensor enabled/disabled";
 const char temperatureSensorComment[] = "Temperature sensor enabled/disabled";
 const char calcNotSelectedComment[] = "Calculate for not selected molecules enabled/disabled";
 
-// Wider wings than this cover any grid; the bound keeps the integer conversion defined.
-constexpr double maxWingHalfwidths = 1e6;
-
 bool partitionSumsLoaded(const Params &params)
 {
     for (const Molecule &molecule : params.molecules()) {
@@ -288,13 +285,11 @@ void ConfigFile::applyText(const QString &text)
 
     if (read.option(lineShapeComment, &code, SettingRules::Option::LineShapeProfile))
         m_params->setLineShapeProfile(code);
-    if (read.nonNegative(intensityThresholdComment, &real))
+    if (read.checked(intensityThresholdComment, &real, SettingRules::intensityThresholdProblem))
         m_params->setIntensityThreshold(real);
-    if (read.numberWhere(wingHalfwidthsComment, &real,
-                         [](double v) { return v >= 0.0 && v <= maxWingHalfwidths; },
-                         "from 0 to 1e6"))
+    if (read.checked(wingHalfwidthsComment, &real, SettingRules::wingHalfwidthsProblem))
         m_params->setLineWingHalfwidths(int(real));
-    if (read.nonNegative(wingAbsoluteComment, &real))
+    if (read.checked(wingAbsoluteComment, &real, SettingRules::wingAbsoluteProblem))
         m_params->setLineWingAbsolute(real);
     if (read.option(broadeningComment, &code, SettingRules::Option::BroadeningType))
         m_params->setBroadeningType(code);
@@ -306,12 +301,12 @@ void ConfigFile::applyText(const QString &text)
         if (m_instrumentFunction)
             m_instrumentFunction->setType(quint8(code));
     }
-    if (read.positive(instrumentResolutionComment, &real)) {
+    if (read.checked(instrumentResolutionComment, &real, SettingRules::instrumentResolutionProblem)) {
         m_external.instrumentResolution = real;
         if (m_instrumentFunction)
             m_instrumentFunction->setResolution(real);
     }
-    if (read.positive(instrumentWingComment, &real)) {
+    if (read.checked(instrumentWingComment, &real, SettingRules::instrumentWingProblem)) {
         m_external.instrumentWing = real;
         if (m_instrumentFunction)
             m_instrumentFunction->setWing(real);

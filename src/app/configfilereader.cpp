@@ -110,29 +110,6 @@ bool ConfigFileReader::checked(const char *comment, double *value, const std::fu
     return true;
 }
 
-bool ConfigFileReader::numberWhere(const char *comment, double *value, bool (*acceptable)(double), const char *rule)
-{
-    double parsed = 0.0;
-    if (!number(comment, &parsed))
-        return false;
-    if (!acceptable(parsed)) {
-        reject(comment, QStringLiteral("%1 is not %2").arg(parsed, 0, 'g', 7).arg(QLatin1String(rule)));
-        return false;
-    }
-    *value = parsed;
-    return true;
-}
-
-bool ConfigFileReader::positive(const char *comment, double *value)
-{
-    return numberWhere(comment, value, [](double v) { return v > 0.0; }, "above zero");
-}
-
-bool ConfigFileReader::nonNegative(const char *comment, double *value)
-{
-    return numberWhere(comment, value, [](double v) { return v >= 0.0; }, "zero or more");
-}
-
 bool ConfigFileReader::code(const char *comment, int *value, const std::function<bool(int)> &valid)
 {
     double parsed = 0.0;
@@ -173,10 +150,9 @@ bool ConfigFileReader::range(const char *minComment, const char *maxComment, dou
     const bool highRead = number(maxComment, &high);
     if (!lowRead || !highRead)
         return false;
-    if (!(low < high)) {
-        reject(minComment, QStringLiteral("the minimum %1 is not below the maximum %2")
-                               .arg(low, 0, 'g', 7)
-                               .arg(high, 0, 'g', 7));
+    const QString why = SettingRules::scaleProblem(low, high);
+    if (!why.isEmpty()) {
+        reject(minComment, why);
         return false;
     }
     *minimum = low;

@@ -31,9 +31,6 @@ public:
     bool number(const char *comment, double *value);
     // A number that `problem`, one of the setting rules, has nothing against.
     bool checked(const char *comment, double *value, const std::function<QString(double)> &problem);
-    bool numberWhere(const char *comment, double *value, bool (*acceptable)(double), const char *rule);
-    bool positive(const char *comment, double *value);
-    bool nonNegative(const char *comment, double *value);
     // A whole number for which `valid` holds.
     bool code(const char *comment, int *value, const std::function<bool(int)> &valid);
     bool codeBelow(const char *comment, int *value, int count);

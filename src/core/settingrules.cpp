@@ -2,8 +2,10 @@
 
 #include "core/atmospheremodelset.h"
 #include "core/params.h"
+#include "core/xaxis.h"
 #include "core/yaxissettings.h"
 
+#include <QLocale>
 #include <QStringList>
 
 #include <algorithm>
@@ -35,6 +37,25 @@ QString SettingRules::wavenumberProblem(double wavenumber)
     if (!std::isfinite(wavenumber) || wavenumber < lowestWavenumber || wavenumber > highestWavenumber)
         return QStringLiteral("The spectral range must lie within 0 to 50000 cm-1.");
     return QString();
+}
+
+QString SettingRules::spectralValueProblem(double value, quint8 unit)
+{
+    const bool wavelength = unit == XAxis::WavelengthNm || unit == XAxis::WavelengthMicron;
+    if (wavelength && !(value > 0.0))
+        return QStringLiteral("A wavelength must be a positive number.");
+    const QString problem = wavenumberProblem(XAxis::toWavenumber(value, unit));
+    if (problem.isEmpty() || unit == XAxis::Wavenumber)
+        return problem;
+    // The same range in the unit the user works in: 0 to 50000 cm-1 are all
+    // wavelengths from 200 nm up, or the frequencies up to 1.49896e+15 Hz.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const QString limit = locale.toString(XAxis::fromWavenumber(highestWavenumber, unit), 'g', 6);
+    const QString name = XAxis::unitName(unit);
+    return problem + QLatin1Char('\n')
+        + (wavelength ? QStringLiteral("Wavelengths from %1 %2 up can be calculated.").arg(limit, name)
+                      : QStringLiteral("Frequencies from 0 to %1 %2 can be calculated.").arg(limit, name));
 }
 
 QString SettingRules::pointsProblem(int numPoints)
@@ -89,6 +110,64 @@ QString SettingRules::concentrationProblem(double ppmv)
 {
     if (!std::isfinite(ppmv) || ppmv < 0.0)
         return QStringLiteral("A concentration must be zero or a positive number.");
+    if (ppmv > maxConcentration)
+        return QStringLiteral("A concentration cannot exceed 1000000 ppmv (100 %), the whole mixture.");
+    return QString();
+}
+
+QString SettingRules::intensityThresholdProblem(double threshold)
+{
+    if (!std::isfinite(threshold) || threshold < 0.0)
+        return QStringLiteral("The intensity threshold must be zero or a positive number.");
+    return QString();
+}
+
+QString SettingRules::wingHalfwidthsProblem(double halfwidths)
+{
+    if (!std::isfinite(halfwidths) || halfwidths < 0.0 || halfwidths > maxWingHalfwidths)
+        return QStringLiteral("The line wing must be from 0 to 2147483647 half-widths.");
+    return QString();
+}
+
+QString SettingRules::wingAbsoluteProblem(double wavenumbers)
+{
+    if (!std::isfinite(wavenumbers) || wavenumbers < 0.0)
+        return QStringLiteral("The absolute line wing must be zero or a positive number of cm-1.");
+    return QString();
+}
+
+QString SettingRules::instrumentResolutionProblem(double wavenumbers)
+{
+    if (!std::isfinite(wavenumbers) || !(wavenumbers > 0.0))
+        return QStringLiteral("The instrument resolution must be a positive number of cm-1.");
+    return QString();
+}
+
+QString SettingRules::instrumentWingProblem(double wavenumbers)
+{
+    if (!std::isfinite(wavenumbers) || !(wavenumbers > 0.0))
+        return QStringLiteral("The instrument function wing must be a positive number of cm-1.");
+    return QString();
+}
+
+QString SettingRules::scaleProblem(double minimum, double maximum)
+{
+    // The plot divides by the height of the scale, so it must not be empty.
+    if (!std::isfinite(minimum) || !std::isfinite(maximum))
+        return QStringLiteral("The scale limits must be finite numbers.");
+    if (!(minimum < maximum)) {
+        QLocale locale;
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        return QStringLiteral("The minimum of the scale, %1, must be below its maximum, %2.")
+            .arg(locale.toString(minimum, 'g', 6), locale.toString(maximum, 'g', 6));
+    }
+    return QString();
+}
+
+QString SettingRules::portProblem(double port)
+{
+    if (!(port >= 1.0 && port <= 65535.0) || port != std::floor(port))
+        return QStringLiteral("The port number must be a whole number from 1 to 65535.");
     return QString();
 }
 

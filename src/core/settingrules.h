@@ -57,12 +57,37 @@ public:
     static constexpr int maxPoints = 1000000;
     static QString pointsProblem(int numPoints);
 
+    // A value of the spectral range as the user enters it, in the x-axis unit
+    // `unit`: a wavelength must be above zero, and its wavenumber lie within
+    // the range above (named in that unit too).
+    static QString spectralValueProblem(double value, quint8 unit);
+
     static QString pathLengthProblem(double metres);
     static QString totalPressureProblem(double atm);
     // Only temperatures that the partition-sum table of every isotopologue the
     // calculation uses covers can be calculated.
     static QString temperatureProblem(double kelvin, const Params &params);
+    // A concentration is a share of the mixture: from nothing to all of it.
+    static constexpr double maxConcentration = 1e6;   // ppmv
     static QString concentrationProblem(double ppmv);
+
+    // The line options: the intensity threshold (cm/molecule) below which a line
+    // is left out, and how far a line's wings reach, in half-widths and in cm-1.
+    static QString intensityThresholdProblem(double threshold);
+    // Half-widths are stored whole; the largest int is the widest wing.
+    static constexpr double maxWingHalfwidths = 2147483647.0;
+    static QString wingHalfwidthsProblem(double halfwidths);
+    static QString wingAbsoluteProblem(double wavenumbers);
+
+    // The instrument function's resolution and wing, cm-1.
+    static QString instrumentResolutionProblem(double wavenumbers);
+    static QString instrumentWingProblem(double wavenumbers);
+
+    // The limits of a vertical scale: finite, the minimum below the maximum.
+    static QString scaleProblem(double minimum, double maximum);
+
+    // The port the WebSocket server listens on.
+    static QString portProblem(double port);
 
     // The sensor sampling period (milliseconds) and the number of samples averaged.
     static QString samplingProblem(double value);

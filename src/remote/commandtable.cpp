@@ -148,12 +148,15 @@ std::vector<Command> buildRows()
             .binary("LPRO", Bytes::Int32, Bytes::Int8),
         number("LTHRESH", Target::Params, [](const T &t, int) { return t.params->intensityThreshold(); },
                [](T &t, int, double v) { t.params->setIntensityThreshold(v); })
+            .checkedBy([](const T &, double v) { return SettingRules::intensityThresholdProblem(v); })
             .binary("LITH", Bytes::Double, Bytes::Double),
         integer("LWINGSAT", Target::Params, [](const T &t, int) { return double(t.params->lineWingHalfwidths()); },
                 [](T &t, int, double v) { t.params->setLineWingHalfwidths(whole(v)); })
+            .checkedBy([](const T &, double v) { return SettingRules::wingHalfwidthsProblem(v); })
             .binary("LWCS", Bytes::Int32, Bytes::Int32),
         number("LWINGABS", Target::Params, [](const T &t, int) { return t.params->lineWingAbsolute(); },
                [](T &t, int, double v) { t.params->setLineWingAbsolute(v); })
+            .checkedBy([](const T &, double v) { return SettingRules::wingAbsoluteProblem(v); })
             .binary("LWCA", Bytes::Double, Bytes::Double),
         integer("LBROAD", Target::Params, [](const T &t, int) { return double(t.params->broadeningType()); },
                 [](T &t, int, double v) { t.params->setBroadeningType(int(v)); })
@@ -172,9 +175,11 @@ std::vector<Command> buildRows()
         number("INSTRRES", Target::InstrumentFunction,
                [](const T &t, int) { return t.instrumentFunction->resolution(); },
                [](T &t, int, double v) { t.instrumentFunction->setResolution(v); })
+            .checkedBy([](const T &, double v) { return SettingRules::instrumentResolutionProblem(v); })
             .binary("IRES", Bytes::Double, Bytes::Double),
         number("INSTRWING", Target::InstrumentFunction, [](const T &t, int) { return t.instrumentFunction->wing(); },
                [](T &t, int, double v) { t.instrumentFunction->setWing(v); })
+            .checkedBy([](const T &, double v) { return SettingRules::instrumentWingProblem(v); })
             .binary("IFWI", Bytes::Double, Bytes::Double),
 
         // What is shown, and how replies are written.

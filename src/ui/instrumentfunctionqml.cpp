@@ -3,16 +3,13 @@
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
 #include "core/settingrules.h"
-#include "ui/lineoptionsqml.h"
+#include "ui/numbertext.h"
 
 InstrumentFunctionQml::InstrumentFunctionQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
     , m_core(core)
 {
-    m_locale.setNumberOptions(QLocale::OmitGroupSeparator);
     m_instrFunctIndex = instrFunctIndex();
-    m_instrResolText = instrResol();
-    m_instrFunctWingText = instrFunctWing();
     if (m_core)
         connect(m_core, &KolvexCore::valuesUpdated, this, &InstrumentFunctionQml::setUpdatedValues);
 }
@@ -34,37 +31,59 @@ void InstrumentFunctionQml::setInstrFunctIndex(int index)
 
 QString InstrumentFunctionQml::instrResol() const
 {
-    return m_core ? m_locale.toString(m_core->instrumentFunction()->resolution(), 'g', 6) : QString();
+    return m_core ? NumberText::print(m_core->instrumentFunction()->resolution()) : QString();
 }
 
 void InstrumentFunctionQml::setInstrResol(const QString &text)
 {
-    if (!m_core || text == m_instrResolText || !LineOptionsQml::isCompleteNumber(text))
-        return;
-    m_instrResolText = text;
-    m_core->instrumentFunction()->setResolution(m_locale.toDouble(text));
+    if (NumberText::isComplete(text))
+        enterInstrResol(text);
+}
+
+QString InstrumentFunctionQml::enterInstrResol(const QString &text)
+{
+    if (!m_core || text.trimmed() == instrResol())
+        return QString();
+    double resolution = 0.0;
+    QString problem = NumberText::parse(text, &resolution);
+    if (problem.isEmpty())
+        problem = SettingRules::instrumentResolutionProblem(resolution);
+    if (!problem.isEmpty())
+        return problem;
+    m_core->instrumentFunction()->setResolution(resolution);
     emit instrResolChanged();
+    return QString();
 }
 
 QString InstrumentFunctionQml::instrFunctWing() const
 {
-    return m_core ? m_locale.toString(m_core->instrumentFunction()->wing(), 'g', 6) : QString();
+    return m_core ? NumberText::print(m_core->instrumentFunction()->wing()) : QString();
 }
 
 void InstrumentFunctionQml::setInstrFunctWing(const QString &text)
 {
-    if (!m_core || text == m_instrFunctWingText || !LineOptionsQml::isCompleteNumber(text))
-        return;
-    m_instrFunctWingText = text;
-    m_core->instrumentFunction()->setWing(m_locale.toDouble(text));
+    if (NumberText::isComplete(text))
+        enterInstrFunctWing(text);
+}
+
+QString InstrumentFunctionQml::enterInstrFunctWing(const QString &text)
+{
+    if (!m_core || text.trimmed() == instrFunctWing())
+        return QString();
+    double wing = 0.0;
+    QString problem = NumberText::parse(text, &wing);
+    if (problem.isEmpty())
+        problem = SettingRules::instrumentWingProblem(wing);
+    if (!problem.isEmpty())
+        return problem;
+    m_core->instrumentFunction()->setWing(wing);
     emit instrFunctWingChanged();
+    return QString();
 }
 
 void InstrumentFunctionQml::setUpdatedValues()
 {
     m_instrFunctIndex = instrFunctIndex();
-    m_instrResolText = instrResol();
-    m_instrFunctWingText = instrFunctWing();
     emit instrFunctIndexChanged();
     emit instrResolChanged();
     emit instrFunctWingChanged();

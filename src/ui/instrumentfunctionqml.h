@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QLocale>
 #include <QObject>
 #include <QString>
 
 class KolvexCore;
 
 // View object of the instrument function: kernel type, resolution and wing,
-// numbers as locale-formatted text.
+// numbers as locale-formatted text. The enter...() operations store the value
+// of a text the user has committed when the setting's rule accepts it, and
+// otherwise return why not.
 class InstrumentFunctionQml : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,9 @@ public:
     QString instrFunctWing() const;
     void setInstrFunctWing(const QString &text);
 
+    Q_INVOKABLE QString enterInstrResol(const QString &text);
+    Q_INVOKABLE QString enterInstrFunctWing(const QString &text);
+
 signals:
     void instrFunctIndexChanged();
     void instrResolChanged();
@@ -35,8 +39,5 @@ public slots:
 
 private:
     int m_instrFunctIndex = 0;
-    QString m_instrResolText;
-    QString m_instrFunctWingText;
     KolvexCore *m_core = nullptr;
-    QLocale m_locale;
 };

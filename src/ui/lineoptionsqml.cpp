@@ -3,31 +3,39 @@
 #include "app/kolvexcore.h"
 #include "core/params.h"
 #include "core/settingrules.h"
+#include "ui/numbertext.h"
 
 #include <cmath>
-#include <limits>
+
+namespace {
+
+// The threshold is shown in units of 1e-25 cm/molecule.
+constexpr double thresholdUnit = 1e-25;
+
+// Reads a committed text for a number setting: why it cannot be stored, or
+// nothing with *value set. `scale` turns the shown number into the stored one.
+QString readEntry(const QString &text, double scale, QString (*rule)(double), double *value)
+{
+    double shown = 0.0;
+    QString problem = NumberText::parse(text, &shown);
+    if (problem.isEmpty())
+        problem = rule(shown * scale);
+    if (problem.isEmpty())
+        *value = shown * scale;
+    return problem;
+}
+
+} // namespace
 
 LineOptionsQml::LineOptionsQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
     , m_core(core)
 {
-    m_locale.setNumberOptions(QLocale::OmitGroupSeparator);
     m_lineshapeProfile = lineshapeProfile();
     m_lineBroadening = lineBroadening();
     m_useLineShift = useLineShift();
-    m_intensThreshText = intensThresh();
-    m_wingContribSatHwText = wingContribSatHw();
-    m_wingContribAbsText = wingContribAbs();
     if (m_core)
         connect(m_core, &KolvexCore::valuesUpdated, this, &LineOptionsQml::setUpdatedValues);
-}
-
-bool LineOptionsQml::isCompleteNumber(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    const QChar last = text.at(text.size() - 1);
-    return !QStringLiteral(".,eE-+").contains(last);
 }
 
 int LineOptionsQml::lineshapeProfile() const
@@ -47,47 +55,74 @@ void LineOptionsQml::setLineshapeProfile(int profile)
 
 QString LineOptionsQml::intensThresh() const
 {
-    return m_core ? m_locale.toString(m_core->params()->intensityThreshold() * 1e+25, 'g', 6) : QString();
+    return m_core ? NumberText::print(m_core->params()->intensityThreshold() / thresholdUnit) : QString();
 }
 
 void LineOptionsQml::setIntensThresh(const QString &text)
 {
-    if (!m_core || text == m_intensThreshText || !isCompleteNumber(text))
-        return;
-    m_intensThreshText = text;
-    m_core->params()->setIntensityThreshold(m_locale.toDouble(text) * 1e-25);
+    if (NumberText::isComplete(text))
+        enterIntensThresh(text);
+}
+
+QString LineOptionsQml::enterIntensThresh(const QString &text)
+{
+    double threshold = 0.0;
+    if (!m_core || text.trimmed() == intensThresh())
+        return QString();
+    const QString problem = readEntry(text, thresholdUnit, SettingRules::intensityThresholdProblem, &threshold);
+    if (!problem.isEmpty())
+        return problem;
+    m_core->params()->setIntensityThreshold(threshold);
     emit intensThreshChanged();
+    return QString();
 }
 
 QString LineOptionsQml::wingContribSatHw() const
 {
-    return m_core ? m_locale.toString(m_core->params()->lineWingHalfwidths()) : QString();
+    return m_core ? NumberText::locale().toString(m_core->params()->lineWingHalfwidths()) : QString();
 }
 
 void LineOptionsQml::setWingContribSatHw(const QString &text)
 {
-    if (!m_core || text == m_wingContribSatHwText || !isCompleteNumber(text))
-        return;
-    m_wingContribSatHwText = text;
-    // Truncated to an integer; numbers beyond the integer range are held at its ends.
-    const double value = std::trunc(m_locale.toDouble(text));
-    const double limit = double(std::numeric_limits<int>::max());
-    m_core->params()->setLineWingHalfwidths(int(std::max(-limit, std::min(limit, value))));
+    if (NumberText::isComplete(text))
+        enterWingContribSatHw(text);
+}
+
+QString LineOptionsQml::enterWingContribSatHw(const QString &text)
+{
+    double halfwidths = 0.0;
+    if (!m_core || text.trimmed() == wingContribSatHw())
+        return QString();
+    const QString problem = readEntry(text, 1.0, SettingRules::wingHalfwidthsProblem, &halfwidths);
+    if (!problem.isEmpty())
+        return problem;
+    m_core->params()->setLineWingHalfwidths(int(std::trunc(halfwidths)));
     emit wingContribSatHwChanged();
+    return QString();
 }
 
 QString LineOptionsQml::wingContribAbs() const
 {
-    return m_core ? m_locale.toString(m_core->params()->lineWingAbsolute(), 'g', 6) : QString();
+    return m_core ? NumberText::print(m_core->params()->lineWingAbsolute()) : QString();
 }
 
 void LineOptionsQml::setWingContribAbs(const QString &text)
 {
-    if (!m_core || text == m_wingContribAbsText || !isCompleteNumber(text))
-        return;
-    m_wingContribAbsText = text;
-    m_core->params()->setLineWingAbsolute(m_locale.toDouble(text));
+    if (NumberText::isComplete(text))
+        enterWingContribAbs(text);
+}
+
+QString LineOptionsQml::enterWingContribAbs(const QString &text)
+{
+    double wing = 0.0;
+    if (!m_core || text.trimmed() == wingContribAbs())
+        return QString();
+    const QString problem = readEntry(text, 1.0, SettingRules::wingAbsoluteProblem, &wing);
+    if (!problem.isEmpty())
+        return problem;
+    m_core->params()->setLineWingAbsolute(wing);
     emit wingContribAbsChanged();
+    return QString();
 }
 
 int LineOptionsQml::lineBroadening() const
@@ -124,9 +159,6 @@ void LineOptionsQml::setUpdatedValues()
     m_lineshapeProfile = lineshapeProfile();
     m_lineBroadening = lineBroadening();
     m_useLineShift = useLineShift();
-    m_intensThreshText = intensThresh();
-    m_wingContribSatHwText = wingContribSatHw();
-    m_wingContribAbsText = wingContribAbs();
     emit lineshapeProfileChanged();
     emit intensThreshChanged();
     emit wingContribSatHwChanged();

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QLocale>
 #include <QObject>
 #include <QString>
 
 class KolvexCore;
 
 // View object of the line-calculation options: reads and writes the parameter
-// store's options, numbers as locale-formatted text.
+// store's options, numbers as locale-formatted text. The enter...() operations
+// store the value of a text the user has committed when the setting's rule
+// accepts it, and otherwise return why not.
 class LineOptionsQml : public QObject
 {
     Q_OBJECT
@@ -23,6 +24,7 @@ public:
 
     int lineshapeProfile() const;
     void setLineshapeProfile(int profile);
+    // The threshold in units of 1e-25 cm/molecule.
     QString intensThresh() const;
     void setIntensThresh(const QString &text);
     QString wingContribSatHw() const;
@@ -34,8 +36,10 @@ public:
     bool useLineShift() const;
     void setUseLineShift(bool use);
 
-    // A number still being typed ("1.", "1e", "-") is not applied.
-    static bool isCompleteNumber(const QString &text);
+    Q_INVOKABLE QString enterIntensThresh(const QString &text);
+    // Half-widths are whole: 12.7 gives 12.
+    Q_INVOKABLE QString enterWingContribSatHw(const QString &text);
+    Q_INVOKABLE QString enterWingContribAbs(const QString &text);
 
 signals:
     void lineshapeProfileChanged();
@@ -49,12 +53,8 @@ public slots:
     void setUpdatedValues();
 
 private:
-    QString m_intensThreshText;
-    QString m_wingContribSatHwText;
-    QString m_wingContribAbsText;
     int m_lineshapeProfile = 0;
     int m_lineBroadening = 0;
     bool m_useLineShift = false;
     KolvexCore *m_core = nullptr;
-    QLocale m_locale;
 };

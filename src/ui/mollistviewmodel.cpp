@@ -5,7 +5,6 @@
 #include "core/pressureunits.h"
 #include "core/settingrules.h"
 #include "ui/numbertext.h"
-#include "ui/okdialog.h"
 
 #include <QColor>
 #include <QDebug>
@@ -86,26 +85,15 @@ bool MolListViewModel::setData(const QModelIndex &index, const QVariant &value, 
         if (params->isValidMolecule(molecule))
             params->molecule(molecule).selected = row.checked;
         break;
-    case PressValueRole: {
-        // A number still being typed ("1.", "1e", "-") is not applied yet.
-        const QString text = value.toString();
-        if (!params->isValidMolecule(molecule) || !NumberText::isComplete(text))
-            return false;
-        double ppmv = 0.0;
-        const QString problem = toPpmv(text, &ppmv);
-        if (!problem.isEmpty()) {
-            OkDialog::show(m_core, problem);
-            // The field shows the concentration in use again.
+    case PressValueRole:
+        // A number still being typed ("1.", "1e", "-") is not applied; a
+        // refusal leaves the row showing the concentration in use.
+        if (!NumberText::isComplete(value.toString())
+            || !enterConcentration(molecule + 1, value.toString()).isEmpty()) {
             emit dataChanged(index, index);
             return false;
         }
-        row.pressValue = text;
-        std::vector<double> &concentrations = params->pathConditions().concentrations;
-        if (concentrations.size() < std::size_t(params->moleculeCount()))
-            concentrations.resize(std::size_t(params->moleculeCount()), 0.0);
-        concentrations[std::size_t(molecule)] = ppmv;
-        break;
-    }
+        return true;
     case ColorRole:
         row.color = value.toString();
         break;
@@ -114,6 +102,30 @@ bool MolListViewModel::setData(const QModelIndex &index, const QVariant &value, 
     }
     emit dataChanged(index, index);
     return true;
+}
+
+QString MolListViewModel::enterConcentration(int number, const QString &text)
+{
+    const int molecule = number - 1;
+    Params *params = m_core->params();
+    if (!params->isValidMolecule(molecule) || molecule >= int(m_rows.size()))
+        return QStringLiteral("There is no molecule %1.").arg(number);
+    Row &row = m_rows[std::size_t(molecule)];
+    if (text.trimmed() == row.pressValue)
+        return QString();
+    double ppmv = 0.0;
+    const QString problem = toPpmv(text, &ppmv);
+    if (!problem.isEmpty())
+        return problem;
+    std::vector<double> &concentrations = params->pathConditions().concentrations;
+    if (concentrations.size() < std::size_t(params->moleculeCount()))
+        concentrations.resize(std::size_t(params->moleculeCount()), 0.0);
+    concentrations[std::size_t(molecule)] = ppmv;
+    // The row keeps the text as typed, not a rounding of it.
+    row.pressValue = text.trimmed();
+    const QModelIndex changed = this->index(molecule);
+    emit dataChanged(changed, changed);
+    return QString();
 }
 
 QHash<int, QByteArray> MolListViewModel::roleNames() const
@@ -214,7 +226,8 @@ QString MolListViewModel::toPpmv(const QString &text, double *ppmv) const
         const double totalPressure = m_core->params()->pathConditions().totalPressure;
         if (!(totalPressure > 0.0))
             return QStringLiteral("A partial pressure needs a total pressure above zero.");
-        value = PressureUnits::toAtm(entered, record->pressureUnit) * 1e6 / totalPressure;
+        // The share first: a partial pressure equal to the total gives exactly 1e6.
+        value = PressureUnits::toAtm(entered, record->pressureUnit) / totalPressure * 1e6;
         break;
     }
     }

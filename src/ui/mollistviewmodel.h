@@ -48,6 +48,10 @@ public:
     // Reads a concentration entered in the current unit into ppmv. Returns an
     // empty string on success, otherwise a message for the user.
     QString toPpmv(const QString &text, double *ppmv) const;
+    // Stores the concentration of molecule `number` (from 1) that a committed
+    // text gives in the current unit; returns why it cannot be stored (nothing
+    // changes then), or an empty text. The text the row shows changes nothing.
+    Q_INVOKABLE QString enterConcentration(int number, const QString &text);
 
 signals:
     void unitsChanged();

@@ -1,5 +1,6 @@
 #include "ui/numbertext.h"
 
+#include <algorithm>
 #include <cmath>
 
 QLocale NumberText::locale()
@@ -31,10 +32,38 @@ bool NumberText::isComplete(const QString &text)
 
 QString NumberText::parse(const QString &text, double *value)
 {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return QStringLiteral("Enter a number.");
     bool ok = false;
-    const double number = locale().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(number))
-        return QStringLiteral("\"%1\" is not a number.").arg(text.trimmed());
-    *value = number;
+    const QLocale l = locale();
+    const double number = l.toDouble(trimmed, &ok);
+    if (ok && std::isfinite(number)) {
+        *value = number;
+        return QString();
+    }
+    // A number beyond the range of a double ("1e309") is refused as such: a
+    // mantissa and an exponent that are numbers, whose value overflows.
+    const int mark = std::max(trimmed.lastIndexOf(QLatin1Char('e'), -1, Qt::CaseInsensitive),
+                              trimmed.lastIndexOf(l.exponential(), -1, Qt::CaseInsensitive));
+    bool mantissaOk = false;
+    bool exponentOk = false;
+    const double mantissa = mark > 0 ? l.toDouble(trimmed.left(mark), &mantissaOk) : 0.0;
+    const int exponent = mark > 0 ? trimmed.mid(mark + 1).toInt(&exponentOk) : 0;
+    if (mantissaOk && exponentOk && std::isfinite(mantissa) && mantissa != 0.0
+        && std::log10(std::fabs(mantissa)) + exponent > 308.0)
+        return QStringLiteral("%1 is too large a number.").arg(trimmed);
+    return QStringLiteral("\"%1\" is not a number.").arg(trimmed);
+}
+
+QString NumberText::parseWhole(const QString &text, int *value)
+{
+    double number = 0.0;
+    const QString problem = parse(text, &number);
+    if (!problem.isEmpty())
+        return problem;
+    if (number != std::floor(number) || std::fabs(number) > 2147483647.0)
+        return QStringLiteral("%1 is not a whole number.").arg(text.trimmed());
+    *value = int(number);
     return QString();
 }

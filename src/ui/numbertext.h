@@ -22,6 +22,9 @@ public:
     static bool isComplete(const QString &text);
 
     // Reads a finite number into value. Returns an empty string on success,
-    // otherwise a message for the user.
+    // otherwise a message for the user (nothing typed, not a number, or a
+    // number too large to hold).
     static QString parse(const QString &text, double *value);
+    // The same for a whole number.
+    static QString parseWhole(const QString &text, int *value);
 };

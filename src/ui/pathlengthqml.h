@@ -13,7 +13,7 @@ public:
     PathlengthQml(QObject *parent, KolvexCore *core);
 
     QString pathlength() const { return valueText(); }
-    void setPathlength(const QString &text) { applyValueText(text); }
+    void setPathlength(const QString &text) { writeValueText(text); }
 
 signals:
     void pathlengthChanged();

@@ -1,7 +1,9 @@
 #include "ui/remotecontrolqml.h"
 
+#include "core/settingrules.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
+#include "ui/numbertext.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -47,14 +49,24 @@ QString RemoteControlQml::portNumber() const
 
 void RemoteControlQml::setPortNumber(const QString &text)
 {
-    if (text == m_portNumber || text.isEmpty() || !m_webSockets)
-        return;
-    m_portNumber = text;
-    bool ok = false;
-    const ushort port = m_locale.toUShort(text.trimmed(), &ok);
-    m_webSockets->setPort(ok ? port : 0);
+    enterPortNumber(text);
+}
+
+QString RemoteControlQml::enterPortNumber(const QString &text)
+{
+    if (text.trimmed() == m_portNumber || !m_webSockets)
+        return QString();
+    int port = 0;
+    QString problem = NumberText::parseWhole(text, &port);
+    if (problem.isEmpty())
+        problem = SettingRules::portProblem(port);
+    if (!problem.isEmpty())
+        return problem;
+    m_portNumber = QString::number(port);
+    m_webSockets->setPort(port);
     emit portNumberChanged();
     emit remoteDeviceIpAddressChanged();
+    return QString();
 }
 
 QString RemoteControlQml::kolvexDeviceIpAddress() const

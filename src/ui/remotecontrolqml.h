@@ -47,6 +47,8 @@ public:
     Q_INVOKABLE void connectBluetooth();
     Q_INVOKABLE void broadcastCommand(const QString &command, int index);
     Q_INVOKABLE void sendMessage(const QString &message);
+    // Sets the port of a committed text, or returns why it cannot be used.
+    Q_INVOKABLE QString enterPortNumber(const QString &text);
 
 signals:
     void communicationModeChanged();

@@ -14,7 +14,7 @@ public:
     TemperatureQml(QObject *parent, KolvexCore *core);
 
     QString temperature() const { return valueText(); }
-    void setTemperature(const QString &text) { applyValueText(text); }
+    void setTemperature(const QString &text) { writeValueText(text); }
 
 signals:
     void temperatureChanged();

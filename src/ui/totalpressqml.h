@@ -14,7 +14,7 @@ public:
     TotalPressQml(QObject *parent, KolvexCore *core);
 
     QString totalPressure() const { return valueText(); }
-    void setTotalPressure(const QString &text) { applyValueText(text); }
+    void setTotalPressure(const QString &text) { writeValueText(text); }
 
     // Re-reads the pressure, for example after a sensor reading replaced it.
     Q_INVOKABLE void updateTotalPress() { setUpdatedValues(); }

@@ -17,21 +17,26 @@ QString UnitValueQml::valueText() const
     return NumberText::print(m_quantity.fromBase(storedValue(), units()));
 }
 
-void UnitValueQml::applyValueText(const QString &text)
+QString UnitValueQml::enter(const QString &text)
 {
-    if (text == valueText() || !NumberText::isComplete(text))
-        return;
+    if (text.trimmed() == valueText())
+        return QString();
     double value = 0.0;
     QString why = NumberText::parse(text, &value);
     const double base = m_quantity.toBase(value, units());
     if (why.isEmpty())
         why = problem(base);
-    if (why.isEmpty())
-        store(base);
-    else
-        OkDialog::show(m_core, why);
-    // Also after a refusal, so that the field shows the value in use again.
+    if (!why.isEmpty())
+        return why;
+    store(base);
     emitValueChanged();
+    return QString();
+}
+
+void UnitValueQml::writeValueText(const QString &text)
+{
+    if (NumberText::isComplete(text))
+        enter(text);
 }
 
 void UnitValueQml::setUnits(quint8 code)

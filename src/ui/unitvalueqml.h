@@ -29,6 +29,12 @@ public:
     quint8 units() const { return unitField(); }
     void setUnits(quint8 code);
 
+    // Stores the value of a committed text, in the current unit; returns why it
+    // cannot be stored (and stores nothing), or an empty text. The text the
+    // value property shows changes nothing, so that its six-digit rounding
+    // never replaces the value.
+    Q_INVOKABLE QString enter(const QString &text);
+
 signals:
     void unitsChanged();
 
@@ -39,7 +45,9 @@ protected:
     UnitValueQml(QObject *parent, KolvexCore *core, const Quantity &quantity);
 
     QString valueText() const;
-    void applyValueText(const QString &text);
+    // A write of the value property: a complete number is entered; a refusal
+    // leaves the value as it was.
+    void writeValueText(const QString &text);
 
     virtual double storedValue() const = 0;   // base units
     virtual void store(double value) = 0;

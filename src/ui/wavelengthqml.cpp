@@ -5,8 +5,6 @@
 #include "ui/numbertext.h"
 #include "ui/okdialog.h"
 
-#include <cmath>
-
 WavelengthQml::WavelengthQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
     , m_core(core)
@@ -21,12 +19,8 @@ QString WavelengthQml::startWavelength() const
 
 void WavelengthQml::setStartWavelength(const QString &text)
 {
-    if (text == startWavelength() || !NumberText::isComplete(text))
-        return;
-    const bool written = applyEnd(text, End::Start);
-    emit startWavelengthChanged();
-    if (written)
-        emit resolWavelengthChanged();
+    if (NumberText::isComplete(text))
+        enterStart(text);
 }
 
 QString WavelengthQml::endWavelength() const
@@ -36,40 +30,49 @@ QString WavelengthQml::endWavelength() const
 
 void WavelengthQml::setEndWavelength(const QString &text)
 {
-    if (text == endWavelength() || !NumberText::isComplete(text))
-        return;
-    const bool written = applyEnd(text, End::End);
-    emit endWavelengthChanged();
-    if (written)
-        emit resolWavelengthChanged();
+    if (NumberText::isComplete(text))
+        enterEnd(text);
 }
 
-bool WavelengthQml::applyEnd(const QString &text, End end)
+QString WavelengthQml::enterStart(const QString &text)
+{
+    if (text.trimmed() == startWavelength())
+        return QString();
+    return storeEnd(text, End::Start);
+}
+
+QString WavelengthQml::enterEnd(const QString &text)
+{
+    if (text.trimmed() == endWavelength())
+        return QString();
+    return storeEnd(text, End::End);
+}
+
+QString WavelengthQml::storeEnd(const QString &text, End end)
 {
     XAxis *axis = m_core->xAxis();
     double value = 0.0;
     QString problem = NumberText::parse(text, &value);
-    const double wavenumber = axis->toWavenumber(value);
-    if (problem.isEmpty() && !std::isfinite(wavenumber))
-        problem = QStringLiteral("%1 cannot be converted to a wavenumber.").arg(text.trimmed());
-
+    if (problem.isEmpty())
+        problem = SettingRules::spectralValueProblem(value, axis->units());
+    if (!problem.isEmpty())
+        return problem;
     // Wavelengths fall as wavenumbers rise, so the displayed start of a
     // wavelength range is the grid's highest wavenumber. The other end is not
     // consulted: the pair is judged when a calculation starts, so that the ends
     // can be entered in either order.
     const bool wavelength = axis->units() == XAxis::WavelengthNm || axis->units() == XAxis::WavelengthMicron;
-    const bool setsMinimum = (end == End::Start) != wavelength;
-    if (problem.isEmpty())
-        problem = SettingRules::wavenumberProblem(wavenumber);
-    if (!problem.isEmpty()) {
-        OkDialog::show(m_core, problem);
-        return false;
-    }
-    if (setsMinimum)
+    const double wavenumber = axis->toWavenumber(value);
+    if ((end == End::Start) != wavelength)
         axis->setMinWavenumber(wavenumber);
     else
         axis->setMaxWavenumber(wavenumber);
-    return true;
+    if (end == End::Start)
+        emit startWavelengthChanged();
+    else
+        emit endWavelengthChanged();
+    emit resolWavelengthChanged();
+    return QString();
 }
 
 QString WavelengthQml::resolWavelength() const
@@ -105,18 +108,22 @@ int WavelengthQml::numPoints() const
 
 void WavelengthQml::setNumPoints(int points)
 {
-    XAxis *axis = m_core->xAxis();
-    if (points == axis->numPoints())
+    if (points == numPoints() || !SettingRules::pointsProblem(points).isEmpty())
         return;
-    const QString problem = SettingRules::pointsProblem(points);
-    if (!problem.isEmpty()) {
-        OkDialog::show(m_core, problem);
-        emit numPointsChanged();
-        return;
-    }
-    axis->setNumPoints(points);
+    m_core->xAxis()->setNumPoints(points);
     emit numPointsChanged();
     emit resolWavelengthChanged();
+}
+
+QString WavelengthQml::enterNumPoints(const QString &text)
+{
+    int points = 0;
+    QString problem = NumberText::parseWhole(text, &points);
+    if (problem.isEmpty())
+        problem = SettingRules::pointsProblem(points);
+    if (problem.isEmpty())
+        setNumPoints(points);
+    return problem;
 }
 
 void WavelengthQml::setUpdatedValues()

@@ -7,7 +7,8 @@ class KolvexCore;
 
 // The spectral range and grid of the calculation as the settings screen shows
 // and edits them, in wavelength, wavenumber or frequency; the grid itself stays
-// in wavenumbers in the core's x-axis holder.
+// in wavenumbers in the core's x-axis holder. The enter...() operations store
+// the value of a text the user has committed, or return why they cannot.
 class WavelengthQml : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,10 @@ public:
     int numPoints() const;
     void setNumPoints(int points);
 
+    Q_INVOKABLE QString enterStart(const QString &text);
+    Q_INVOKABLE QString enterEnd(const QString &text);
+    Q_INVOKABLE QString enterNumPoints(const QString &text);
+
 signals:
     void startWavelengthChanged();
     void endWavelengthChanged();
@@ -42,8 +47,8 @@ public slots:
 
 private:
     enum class End { Start, End };
-    // Applies an entered start or end; returns false when nothing was written.
-    bool applyEnd(const QString &text, End end);
+    // Stores an entered start or end; returns why it cannot be stored.
+    QString storeEnd(const QString &text, End end);
 
     KolvexCore *m_core;
 };

@@ -113,11 +113,12 @@ void TestOptionHolders::halfwidthsTruncated()
     QCOMPARE(options.wingContribSatHw(), QStringLiteral("50"));
     options.setWingContribSatHw(QStringLiteral("12.7"));
     QCOMPARE(m_core->params()->lineWingHalfwidths(), 12);
-    options.setWingContribSatHw(QStringLiteral("1e30"));
-    QCOMPARE(m_core->params()->lineWingHalfwidths(), std::numeric_limits<int>::max());
+    QVERIFY(!options.enterWingContribSatHw(QStringLiteral("1e30")).isEmpty());
+    QCOMPARE(m_core->params()->lineWingHalfwidths(), 12);
 }
 
-// With a decimal comma the texts show commas, and a point does not parse.
+// With a decimal comma the texts show commas, and a point does not parse: the
+// text is refused, where it used to store 0.
 void TestOptionHolders::commaLocale()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -126,8 +127,8 @@ void TestOptionHolders::commaLocale()
     QCOMPARE(options.wingContribAbs(), QStringLiteral("2,5"));
     options.setWingContribAbs(QStringLiteral("1,25"));
     QCOMPARE(m_core->params()->lineWingAbsolute(), 1.25);
-    options.setWingContribAbs(QStringLiteral("3.5"));
-    QCOMPARE(m_core->params()->lineWingAbsolute(), 0.0);
+    QCOMPARE(options.enterWingContribAbs(QStringLiteral("3.5")), QStringLiteral("\"3.5\" is not a number."));
+    QCOMPARE(m_core->params()->lineWingAbsolute(), 1.25);
     m_core->params()->setIntensityThreshold(12345.0e-25);
     QCOMPARE(options.intensThresh(), QStringLiteral("12345"));   // no group separator
 }
