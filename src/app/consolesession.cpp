@@ -40,6 +40,10 @@ ConsoleSession::ConsoleSession(KolvexCore *core, QObject *parent)
             writeLine(stderr, value > 0.0 ? QStringLiteral("%1 (%2 %)").arg(message).arg(value, 0, 'f', 0) : message);
     });
     connect(m_core, &KolvexCore::okDialogTextChanged, this, [this] { writeLine(stderr, m_core->okDialogText()); });
+    connect(m_core, &KolvexCore::noteChanged, this, [this] {
+        if (!m_core->note().isEmpty())
+            writeLine(stderr, m_core->note());
+    });
 
     m_finisher = new QTimer(this);
     m_finisher->setInterval(20);

@@ -1,6 +1,8 @@
 #include "app/kolvexcore.h"
 
 #include "app/configfile.h"
+#include "app/programsettings.h"
+#include "app/resultdescription.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
 #include "core/atmospheremodelset.h"
@@ -25,6 +27,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <limits>
 
 KolvexCore::KolvexCore(QObject *parent)
     : KolvexCore(Settings(), parent)
@@ -96,6 +99,10 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_configFile->setFilePath(configFilePath());
     if (QFileInfo::exists(configFilePath()))
         m_configFile->load();
+    if (settings.useProgramSettings) {
+        m_programSettings = std::make_unique<ProgramSettings>(settings.programSettingsFile);
+        m_programSettings->restoreSelection(*m_params, *m_atmosphereModels);
+    }
     m_calculationRunning = false;
 }
 
@@ -151,6 +158,7 @@ void KolvexCore::setUpDownloader()
     // Start-up downloads report their failures before any line source is chosen.
     connect(m_downloader, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
             Qt::UniqueConnection);
+    connect(m_downloader, &LineSource::note, this, &KolvexCore::showNote, Qt::UniqueConnection);
 }
 
 // A first start fetches the parameter files the data folder lacks and waits for
@@ -184,9 +192,6 @@ void KolvexCore::downloadMissingParameterFiles()
         if (!finished)
             loop.exec();
         disconnect(connection);
-        if (!QFileInfo::exists(file.path) && m_okDialogText != QLatin1String("undefined"))
-            setOkDialogText(m_okDialogText
-                            + QStringLiteral("\nKolvex uses its built-in tables and tries again at the next start."));
     }
     m_downloader->setNetworkTimeout(m_settings.networkTimeout);
 }
@@ -226,6 +231,7 @@ void KolvexCore::setLineSource(LineSource *source)
             Qt::UniqueConnection);
     connect(m_downloader, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
             Qt::UniqueConnection);
+    connect(m_downloader, &LineSource::note, this, &KolvexCore::showNote, Qt::UniqueConnection);
 }
 
 void KolvexCore::connectLineSource()
@@ -239,6 +245,7 @@ void KolvexCore::connectLineSource()
             Qt::UniqueConnection);
     connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
             Qt::UniqueConnection);
+    connect(m_lineSource, &LineSource::note, this, &KolvexCore::showNote, Qt::UniqueConnection);
     m_lineSource->setMolecules(&m_params->molecules());
 }
 
@@ -287,6 +294,11 @@ void KolvexCore::calculate()
     m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
+    m_lblStarted = false;
+    m_cancelRequested = false;
+    // The marks of the last results go with them.
+    m_results.setCancelledAt(std::numeric_limits<double>::quiet_NaN());
+    m_results.setSampleLines(false);
     // Cleared once the calculation counts as running: clearing lets pending
     // events run, and a second request among them must be refused.
     m_lbl->setCancel(false);
@@ -306,6 +318,7 @@ void KolvexCore::calculateLineByLine()
     if (!m_lblRequested)
         return;
     m_lineSource->prepareLineData();
+    m_lblStarted = true;
     m_lbl->start();
 }
 
@@ -320,6 +333,12 @@ void KolvexCore::postCalculation()
     const PathConditions &conditions = m_params->pathConditions();
     m_results.setCalculationConditions(conditions.temperature, conditions.totalPressure, conditions.pathLength,
                                        moleculeNames, conditions.concentrations, &m_spectra, m_xAxis);
+    // A cancelled calculation is marked as such, however far it got.
+    const bool cancelled = m_lblStarted ? m_lbl->cancelled() : m_cancelRequested;
+    m_results.setCancelledAt(cancelled ? (m_lblStarted ? m_lbl->cancelledAt() : m_xAxis.minWavenumber())
+                                       : std::numeric_limits<double>::quiet_NaN());
+    m_results.setSampleLines(m_lblStarted && m_lineSource->usesSampleLines());
+    m_results.setDescription(ResultDescription::lines(*this));
     m_lineSource->clearLineRecords();
     emit notify(QString(), 0.0, false, true);
     QCoreApplication::processEvents();
@@ -332,6 +351,8 @@ void KolvexCore::postCalculation()
 
 void KolvexCore::cancelCalculation()
 {
+    if (m_calculationRunning)
+        m_cancelRequested = true;
     m_lbl->setCancel(true);
     m_lineSource->setCancelRequested(true);
     QCoreApplication::processEvents();
@@ -340,6 +361,27 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
+    if (m_programSettings)
+        m_programSettings->saveSelection(*m_params, *m_atmosphereModels);
+}
+
+void KolvexCore::showNote(const QString &key, const QString &text)
+{
+    if (m_notedKeys.contains(key)) {
+        qInfo().noquote() << text;
+        return;
+    }
+    m_notedKeys << key;
+    m_note = text;
+    emit noteChanged();
+}
+
+void KolvexCore::dismissNote()
+{
+    if (m_note.isEmpty())
+        return;
+    m_note.clear();
+    emit noteChanged();
 }
 
 void KolvexCore::updatePlotInProgress(bool newPlotInProgress)

@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -22,6 +23,7 @@ class Lbl;
 class LineSource;
 class ParameterFiles;
 class Params;
+class ProgramSettings;
 class RemoteControl;
 class ResultsSaver;
 class SerialPort;
@@ -39,6 +41,7 @@ class KolvexCore : public QObject
     Q_PROPERTY(int defaultLabelHeight READ defaultLabelHeight WRITE setDefaultLabelHeight NOTIFY defaultLabelHeightChanged)
     Q_PROPERTY(double fontScalingRatio READ fontScalingRatio WRITE setFontScalingRatio NOTIFY fontScalingRatioChanged)
     Q_PROPERTY(QString okDialogText READ okDialogText WRITE setOkDialogText NOTIFY okDialogTextChanged)
+    Q_PROPERTY(QString note READ note NOTIFY noteChanged)
 
 public:
     // Where the program keeps its data and which services it reaches. The
@@ -54,6 +57,10 @@ public:
         // for the parameter files at most startupNetworkTimeout.
         int networkTimeout = 30000;
         int startupNetworkTimeout = 10000;
+        // Keep the molecule selection and the model atmosphere in the program's
+        // own settings: those of the user, or programSettingsFile when given.
+        bool useProgramSettings = false;
+        QString programSettingsFile;
     };
 
     explicit KolvexCore(QObject *parent = nullptr);
@@ -81,6 +88,8 @@ public:
     SerialPort *serialPort() const { return m_serialPort; }
     // The sensor choices a remote peer can switch.
     SensorSettings *sensorSettings() { return &m_sensorSettings; }
+    // Null unless the settings asked for them.
+    ProgramSettings *programSettings() const { return m_programSettings.get(); }
 
     QString dataFolder() const { return m_dataFolder; }
     QString tipsFolder() const { return m_tipsFolder; }
@@ -105,6 +114,8 @@ public:
     void setFontScalingRatio(double ratio);
     QString okDialogText() const { return m_okDialogText; }
     void setOkDialogText(const QString &text);
+    // A message that needs no answer, shown beside the work until dismissed.
+    QString note() const { return m_note; }
 
     // Chooses the line file among the files of a folder: the first ".par" file in
     // name order, "HITRAN2012.par" when there is none.
@@ -121,6 +132,7 @@ signals:
     void defaultLabelHeightChanged();
     void fontScalingRatioChanged();
     void okDialogTextChanged();
+    void noteChanged();
 
 public slots:
     void invokeCalculate() { calculate(); }
@@ -128,6 +140,9 @@ public slots:
     void postCalculation();
     void loadTips();
     void displayOkDialog(const QString &text) { setOkDialogText(text); }
+    // Shows a note the first time its kind (`key`) is reported in a run; later
+    // ones go to the log, so that a repeated circumstance does not nag.
+    void showNote(const QString &key, const QString &text);
 
 public:
     Q_INVOKABLE void calculate();
@@ -135,6 +150,7 @@ public:
     Q_INVOKABLE void saveConfiguration();
     Q_INVOKABLE void cancelCalculation();
     Q_INVOKABLE void updatePlotInProgress(bool newPlotInProgress);
+    Q_INVOKABLE void dismissNote();
 
 private:
     void setUpFolders(const Settings &settings);
@@ -166,6 +182,7 @@ private:
     WebSockets *m_webSockets = nullptr;
     SerialPort *m_serialPort = nullptr;
     SensorSettings m_sensorSettings;
+    std::unique_ptr<ProgramSettings> m_programSettings;
 
     QString m_dataFolder;
     QString m_tipsFolder;
@@ -174,6 +191,8 @@ private:
     QString m_lineFileName;
 
     bool m_lblRequested = false;
+    bool m_lblStarted = false;
+    bool m_cancelRequested = false;
     bool m_calculationRunning = true;
     bool m_tipsLoaded = false;
     bool m_externalStorageAccessGranted = false;
@@ -182,4 +201,6 @@ private:
     int m_defaultLabelHeight = 0;
     double m_fontScalingRatio = 0.0;
     QString m_okDialogText;
+    QString m_note;
+    QStringList m_notedKeys;
 };

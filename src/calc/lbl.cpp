@@ -60,6 +60,8 @@ void Lbl::start()
     m_running = true;
     m_batchPending = false;
     m_recordCounter = 0;
+    m_cancelled = false;
+    m_anyLine = false;
     if (!m_spectra || !m_params || !m_xAxis || !m_source) {
         finish();
         return;
@@ -98,6 +100,7 @@ void Lbl::start()
         && conditions.temperature > 0.0 && std::isfinite(conditions.totalPressure)
         && std::isfinite(conditions.pathLength);
     if (m_cancelRequested || !usable) {
+        m_cancelled = m_cancelRequested;
         finish();
         return;
     }
@@ -121,6 +124,7 @@ void Lbl::calcWnSegment()
         if (!m_running)
             break;
         if (m_cancelRequested) {
+            m_cancelled = true;
             finish();
             break;
         }
@@ -132,6 +136,15 @@ void Lbl::calcWnSegment()
 void Lbl::postCalculation()
 {
     finish();
+}
+
+double Lbl::cancelledAt() const
+{
+    if (m_grid.empty())
+        return 0.0;
+    if (!m_anyLine)
+        return m_grid.front();
+    return std::max(m_grid.front(), std::min(m_grid.back(), m_lastLineWavenumber));
 }
 
 void Lbl::finish()
@@ -147,9 +160,11 @@ void Lbl::processBatch()
     const qint64 found = m_source->expectedRecordCount();
     const int batchSize = int(m_source->lineRecords().size());
     QCoreApplication::processEvents();
-    emit notify(QStringLiteral("Found %1 HITRAN records.\nRunning the line-by-line calculation.\n"
-                               "Processing segment %2-%3.")
+    // The sample shipped with the program is not HITRAN, and the banner says so.
+    emit notify(QStringLiteral("Found %1 %2 records.\nRunning the line-by-line calculation.\n"
+                               "Processing segment %3-%4.")
                     .arg(found)
+                    .arg(m_source->usesSampleLines() ? QStringLiteral("sample") : QStringLiteral("HITRAN"))
                     .arg(m_recordCounter + 1)
                     .arg(m_recordCounter + batchSize + 1),
                 0.0, true, true);
@@ -168,6 +183,10 @@ void Lbl::processBatch()
             m_jobs.push_back(job);
             m_touched[std::size_t(job.molecule)] = true;
         }
+    }
+    if (!records.empty()) {
+        m_anyLine = true;
+        m_lastLineWavenumber = records.back().wavenumber;
     }
     addJobs();
     updateOpticalDepths();

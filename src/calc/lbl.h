@@ -52,6 +52,11 @@ public:
     static double lineReach(const Params &params) { return LineConditions::lineReach(params); }
 
     int recordCounter() const { return m_recordCounter; }
+    // Whether the last calculation ended on a cancel, and the wavenumber up to
+    // which its lines had been added then (the lines come in wavenumber order):
+    // the grid's start when none had, never beyond its end.
+    bool cancelled() const { return m_cancelled; }
+    double cancelledAt() const;
 
 signals:
     void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
@@ -74,6 +79,9 @@ private:
     LineSource *m_source = nullptr;
     int m_recordCounter = 0;
     bool m_cancelRequested = false;
+    bool m_cancelled = false;
+    double m_lastLineWavenumber = 0.0;
+    bool m_anyLine = false;
 
     LineConditions m_conditions;
 

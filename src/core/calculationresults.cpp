@@ -1,6 +1,7 @@
 #include "core/calculationresults.h"
 
 #include <algorithm>
+#include <cmath>
 
 CalculationResults::CalculationResults()
 {
@@ -64,12 +65,38 @@ QString CalculationResults::fileTitle(std::size_t column) const
     return title + QStringLiteral(" (valid in rows %1 to %2 only)").arg(from + 1).arg(to + 1);
 }
 
+bool CalculationResults::cancelled() const
+{
+    return !std::isnan(m_cancelledAt);
+}
+
+QStringList CalculationResults::marks() const
+{
+    QStringList marks;
+    if (cancelled())
+        marks << QStringLiteral("Cancelled at %1 cm-1").arg(m_locale.toString(m_cancelledAt, 'g', 7));
+    if (m_sampleLines)
+        marks << QStringLiteral("Sample lines, not the HITRAN database");
+    return marks;
+}
+
 QString CalculationResults::dataFileText() const
 {
+    QString text;
+    if (!m_quantity.isEmpty())
+        text += QStringLiteral("# Kolvex spectra: %1\n").arg(m_quantity);
+    if (cancelled()) {
+        text += QStringLiteral("# Cancelled at %1 cm-1: the calculation was stopped, lines beyond this "
+                               "wavenumber are missing.\n").arg(m_locale.toString(m_cancelledAt, 'g', 7));
+    }
+    if (m_sampleLines)
+        text += QStringLiteral("# Calculated from the sample lines shipped with Kolvex, not the HITRAN database.\n");
+    for (const QString &line : m_description)
+        text += QStringLiteral("# ") + line + QLatin1Char('\n');
     QStringList titles;
     for (std::size_t c = 0; c < m_columns.size(); ++c)
         titles.append(fileTitle(c));
-    QString text = titles.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    text += titles.join(QLatin1Char('\t')) + QLatin1Char('\n');
     const std::size_t rows = m_columns.empty() ? 0 : m_columns.front().size();
     for (std::size_t r = 0; r < rows; ++r) {
         for (std::size_t c = 0; c < m_columns.size(); ++c) {

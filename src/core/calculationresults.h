@@ -33,6 +33,23 @@ public:
     const XAxis &xAxis() const { return m_xAxis; }
     const SpectraSet *spectra() const { return m_spectra; }
 
+    // What the results are: a calculation cancelled at a wavenumber (NaN: one
+    // that ran to its end), or calculated from the sample lines rather than the
+    // HITRAN database; how they were obtained, a line each (the conditions in
+    // the user's units, the options, where lines and partition sums came from);
+    // and the quantity the columns hold. The data file's header says all of it.
+    void setCancelledAt(double wavenumber) { m_cancelledAt = wavenumber; }
+    double cancelledAt() const { return m_cancelledAt; }
+    bool cancelled() const;
+    void setSampleLines(bool sample) { m_sampleLines = sample; }
+    bool sampleLines() const { return m_sampleLines; }
+    void setDescription(const QStringList &lines) { m_description = lines; }
+    const QStringList &description() const { return m_description; }
+    void setQuantity(const QString &quantity) { m_quantity = quantity; }
+    QString quantity() const { return m_quantity; }
+    // The marks of results that are not what they seem: cancelled, sample lines.
+    QStringList marks() const;
+
     // The columns of the table the results model fills. A column whose values
     // are data only from index validFrom to validTo (the instrument-function
     // totals, which the kernel cannot reach at the ends) says so in the data
@@ -44,7 +61,8 @@ public:
     const std::vector<double> &column(int index) const { return m_columns[std::size_t(index)]; }
     const QStringList &columnTitles() const { return m_titles; }
 
-    // The tab-separated table: a line of titles, then one line per grid point.
+    // The tab-separated table: lines beginning with "#" that describe the
+    // results, a line of titles, then one line per grid point.
     QString dataFileText() const;
 
     // The grid in cm-1, and the last column titled `name` (ignoring case), or
@@ -72,4 +90,8 @@ private:
     std::vector<std::pair<int, int>> m_validRanges;
     QStringList m_titles;
     QLocale m_locale;
+    double m_cancelledAt = std::numeric_limits<double>::quiet_NaN();
+    bool m_sampleLines = false;
+    QStringList m_description;
+    QString m_quantity;
 };

@@ -39,6 +39,11 @@ public:
     virtual const std::vector<LineRecord> &lineRecords() const = 0;
     // Empties the batch of line records in hand.
     virtual void clearLineRecords() = 0;
+    // Where the lines of the calculation in hand come from, in words (empty
+    // when the source does not say), and whether they are only the small
+    // sample shipped with the program rather than the HITRAN database.
+    virtual QString lineDataOrigin() const { return QString(); }
+    virtual bool usesSampleLines() const { return false; }
 
 signals:
     void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
@@ -47,6 +52,9 @@ signals:
     void noMoreDataAvailable();
     void hitranDownloadUnsuccessful();
     void openOkDialog(const QString &text);
+    // A message that needs no answer; `key` names its kind, so that it can be
+    // shown once and later ones only logged.
+    void note(const QString &key, const QString &text);
 
 private:
     double m_lineReach = 0.0;

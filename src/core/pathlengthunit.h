@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 // The unit in which the path length is shown and entered; stored lengths are metres.
@@ -10,6 +11,12 @@ struct PathLengthUnit
     quint8 unit = Metre;
 
     static bool isValid(int code) { return code >= 0 && code < CodeCount; }
+
+    static QString label(quint8 code)
+    {
+        static const char *const labels[CodeCount] = {"km", "m", "cm", "mi", "ft", "in"};
+        return QLatin1String(code < CodeCount ? labels[code] : "m");
+    }
 
     static double toMetres(double value, quint8 code)
     {

@@ -42,6 +42,7 @@ HitranOnlineDownloader::HitranOnlineDownloader(QObject *parent)
     connect(m_regions, &RegionDownloads::runRegionFailed, this, &HitranOnlineDownloader::runRegionFailed);
     connect(m_parameters, &ParameterDownloads::notify, this, &LineSource::notify);
     connect(m_parameters, &ParameterDownloads::openOkDialog, this, &LineSource::openOkDialog);
+    connect(m_parameters, &ParameterDownloads::note, this, &LineSource::note);
     connect(m_parameters, &ParameterDownloads::molparamTxtDownloadComplete, this,
             &HitranOnlineDownloader::molparamTxtDownloadComplete);
     connect(m_parameters, &ParameterDownloads::globalIdTxtDownloadComplete, this,
@@ -236,7 +237,10 @@ void HitranOnlineDownloader::regionsFailed(const QString &reason)
 void HitranOnlineDownloader::runRegionFailed(const QString &reason, double from)
 {
     // The rest of the range comes from local lines.
+    const QString downloaded = m_lineDataOrigin;
     useFallbackLines(reason, from, lineRangeEnd());
+    m_lineDataOrigin = downloaded + QStringLiteral(" up to %1 cm-1, and beyond from ").arg(general(from))
+        + m_lineDataOrigin;
     readNextFromFiles();
 }
 
@@ -252,30 +256,39 @@ void HitranOnlineDownloader::useFallbackLines(const QString &reason, double star
     m_source = Source::Files;
     const int status = localDataStatus();
     QString origin;
+    QString kind;
     if (status >= 10) {
         m_feed.useSingleFile(cumulativeFilePath(), start, end);
         origin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
+        kind = QStringLiteral("line file");
     } else if (m_feed.useRegionFiles(start, end)) {
         origin = QStringLiteral("the HITRAN regions stored earlier on this device; they may not cover "
                                 "the whole range");
+        kind = QStringLiteral("stored regions");
     } else {
         m_feed.useSingleFile(m_sample.filePath(), start, end);
+        m_usesSample = true;
         origin = m_sample.description(m_molecules);
         if (m_feed.singleFileEmpty())
             origin += QStringLiteral(". Your range holds none of its lines, so the spectrum is empty");
+        kind = QStringLiteral("sample");
     }
     m_lineDataOrigin = origin;
     // The part of the spectrum concerned, not the wider range of its lines.
     const QString range = general(std::max(start, m_calcStart)) + QStringLiteral(" - ")
         + general(std::min(end, m_calcEnd)) + QStringLiteral(" cm-1");
-    emit openOkDialog(reason + QStringLiteral("\n\nThe spectrum (") + range + QStringLiteral(") was calculated from ")
-                      + origin + QLatin1Char('.'));
+    // Nothing to answer: the calculation goes on, and the user is told once
+    // for each kind of replacement.
+    emit note(QStringLiteral("line data from ") + kind,
+              reason + QStringLiteral("\n\nThe spectrum (") + range + QStringLiteral(") was calculated from ") + origin
+                  + QLatin1Char('.'));
 }
 
 void HitranOnlineDownloader::prepareLineData()
 {
     m_lineFileStore.clearBatch();
     m_source = Source::None;
+    m_usesSample = false;
     m_feed.stop();
     m_regions->forgetRunRegion();
     if (m_fallbackPending) {

@@ -105,7 +105,8 @@ public:
     bool lastTipsDownloadSucceeded() const;
 
     // Where the lines of the last prepared calculation come from, in plain words.
-    QString lineDataOrigin() const { return m_lineDataOrigin; }
+    QString lineDataOrigin() const override { return m_lineDataOrigin; }
+    bool usesSampleLines() const override { return m_usesSample; }
 
     LineFileStore &lineFileStore() { return m_lineFileStore; }
 
@@ -142,4 +143,5 @@ private:
     bool m_fallbackPending = false;
     QString m_fallbackReason;
     QString m_lineDataOrigin;
+    bool m_usesSample = false;
 };

@@ -67,13 +67,17 @@ void ParameterDownloads::molparamDownloaded(QByteArray *molparamData, bool succe
     const bool globalId = path.contains(QLatin1String("globalid.txt"));
     if (!success) {
         const QString reason = m_fileDownloader->errorString();
+        // The built-in tables serve meanwhile: nothing to answer.
+        const QString fallback = QStringLiteral("\nKolvex uses its built-in tables and tries again at the next start.");
         if (molparam) {
-            emit openOkDialog(QStringLiteral("Error downloading the molparam.txt\nfile from HITRAN online (")
-                              + m_serviceHost + QLatin1Char(')') + QLatin1Char('\n') + reason);
+            emit note(QStringLiteral("molparam.txt"),
+                      QStringLiteral("Error downloading the molparam.txt\nfile from HITRAN online (") + m_serviceHost
+                          + QLatin1Char(')') + QLatin1Char('\n') + reason + fallback);
         }
         if (globalId) {
-            emit openOkDialog(QStringLiteral("Error downloading the globalid.txt\nfile from the Kolvex website (")
-                              + QUrl(m_globalIdUrl).host() + QLatin1Char(')') + QLatin1Char('\n') + reason);
+            emit note(QStringLiteral("globalid.txt"),
+                      QStringLiteral("Error downloading the globalid.txt\nfile from the Kolvex website (")
+                          + QUrl(m_globalIdUrl).host() + QLatin1Char(')') + QLatin1Char('\n') + reason + fallback);
         }
     }
     // The completion signal follows success and failure alike: the start-up waits

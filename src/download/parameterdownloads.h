@@ -42,6 +42,8 @@ public:
 signals:
     void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
     void openOkDialog(const QString &text);
+    // A failure the program works around (with its built-in tables): no answer needed.
+    void note(const QString &key, const QString &text);
     void molparamTxtDownloadComplete();
     void globalIdTxtDownloadComplete();
     void tipsDownloadComplete();

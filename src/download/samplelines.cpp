@@ -8,7 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
+#include <map>
+#include <utility>
 
 SampleLines::SampleLines(const QString &file)
     : m_file(file)
@@ -46,28 +47,31 @@ QString SampleLines::description(const std::vector<Molecule> *molecules)
     reader.readRange(path, 0, QFileInfo(path).size());
     if (reader.batch().empty())
         return QStringLiteral("the sample line list shipped with Kolvex");
-    std::set<int> numbers;
-    double lowest = reader.batch().front().wavenumber;
-    double highest = lowest;
+    // Each molecule's lines cover a range of their own, often far narrower than
+    // the whole sample's.
+    std::map<int, std::pair<double, double>> ranges;
     for (const LineRecord &record : reader.batch()) {
-        numbers.insert(record.molecule);
-        lowest = std::min(lowest, record.wavenumber);
-        highest = std::max(highest, record.wavenumber);
+        auto found = ranges.find(record.molecule);
+        if (found == ranges.end()) {
+            ranges.emplace(record.molecule, std::make_pair(record.wavenumber, record.wavenumber));
+            continue;
+        }
+        found->second.first = std::min(found->second.first, record.wavenumber);
+        found->second.second = std::max(found->second.second, record.wavenumber);
     }
-    QStringList names;
-    for (int number : numbers) {
+    QStringList covered;
+    for (const auto &entry : ranges) {
+        const int number = entry.first;
         const bool known = molecules && number >= 1 && number <= int(molecules->size())
             && !(*molecules)[size_t(number - 1)].name.isEmpty();
-        names.append(known ? (*molecules)[size_t(number - 1)].name : QStringLiteral("molecule %1").arg(number));
+        const QString name = known ? (*molecules)[size_t(number - 1)].name : QStringLiteral("molecule %1").arg(number);
+        covered.append(QStringLiteral("%1 %2-%3 cm-1")
+                           .arg(name, QString::number(std::floor(entry.second.first), 'g', 6),
+                                QString::number(std::ceil(entry.second.second), 'g', 6)));
     }
-    QString list = names.join(QLatin1String(", "));
-    const int comma = list.lastIndexOf(QLatin1String(", "));
-    if (comma >= 0)
-        list.replace(comma, 2, QLatin1String(" and "));
     m_description = QStringLiteral("the small sample line list shipped with Kolvex. It is not the "
-                                   "HITRAN database: it holds only lines of %1 between %2 and %3 cm-1, "
-                                   "and lacks most minor isotopologues and every other molecule")
-                        .arg(list, QString::number(std::floor(lowest), 'g', 6),
-                             QString::number(std::ceil(highest), 'g', 6));
+                                   "HITRAN database: it holds only lines of %1; it lacks most minor "
+                                   "isotopologues and every other molecule and range")
+                        .arg(covered.join(QLatin1String(", ")));
     return m_description;
 }

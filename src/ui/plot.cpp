@@ -1,6 +1,7 @@
 #include "ui/plot.h"
 
 #include "ui/plotpainter.h"
+#include "ui/reportimage.h"
 
 #include <QDebug>
 #include <QFontMetricsF>
@@ -74,6 +75,7 @@ void Plot::paint(QPainter *painter)
                                  m_spectra, m_ownX, m_grid, m_colors, m_lineThickness, m_plotInverted,
                                  m_enableRulers};
         PlotPainter::paint(painter, scene);
+        PlotPainter::drawMark(painter, area, m_plotTitle);
     }
 
     m_plotInProgress = false;
@@ -191,6 +193,11 @@ void Plot::resetZoom()
     m_visibleX = m_limitX;
     m_visibleY = m_limitY;
     update();
+}
+
+bool Plot::saveReport(const QString &path, const QStringList &lines, const QVariantList &legend) const
+{
+    return ReportImage::render(*this, lines, legend).save(path);
 }
 
 void Plot::setXMinPadding(int value)

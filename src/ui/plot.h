@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <QVector>
 
 #include <vector>
@@ -18,6 +19,8 @@ class QPainter;
 // colour. Curves arrive one at a time through `spectrum` and `lineColor` while
 // `currSpecIndex` says what they are (-1 a new set begins, -2 the set is
 // complete). Pinch gestures zoom, drags pan, both inside the axis limits.
+// `plotTitle` is drawn as a mark inside the plot: what the curves are not
+// (cancelled, sample lines).
 class Plot : public QQuickPaintedItem
 {
     Q_OBJECT
@@ -138,6 +141,9 @@ public:
     Q_INVOKABLE void addTopString(const QString &topString);
     // Shows the whole range between the axis limits again.
     Q_INVOKABLE void resetZoom();
+    // Writes what the plot shows as a report image of a fixed size, whatever
+    // the screen (ReportImage); false when the file cannot be written.
+    Q_INVOKABLE bool saveReport(const QString &path, const QStringList &lines, const QVariantList &legend) const;
 
     // What the plot holds and shows, for the tests and the saving side.
     int spectrumCount() const { return int(m_spectra.size()); }

@@ -217,3 +217,55 @@ void PlotPainter::drawRuler(QPainter *painter, const Scene &scene)
     const double left = std::min(std::max(area.left() + 2.0, column + 3.0), area.right() - labelWidth - 2.0);
     painter->drawText(QPointF(left, area.top() + metrics.ascent() + 2.0), label);
 }
+
+void PlotPainter::drawMark(QPainter *painter, const QRectF &area, const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    const QFontMetricsF metrics(painter->font());
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    double width = 0.0;
+    for (const QString &line : lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    const double pad = 0.4 * metrics.height();
+    const QRectF box(area.left() + pad, area.top() + pad, width + 2.0 * pad, lines.size() * metrics.height() + pad);
+    painter->save();
+    painter->setPen(QPen(QColor(0xb7, 0x1c, 0x1c), 1.0));
+    painter->setBrush(QColor(255, 240, 240, 235));
+    painter->drawRect(box);
+    for (int i = 0; i < lines.size(); ++i)
+        painter->drawText(QPointF(box.left() + pad, box.top() + pad / 2.0 + metrics.ascent() + i * metrics.height()),
+                          lines.at(i));
+    painter->restore();
+}
+
+void PlotPainter::drawLegend(QPainter *painter, const QRectF &area, const std::vector<LegendEntry> &entries)
+{
+    if (entries.empty())
+        return;
+    const QFontMetricsF metrics(painter->font());
+    const double line = metrics.height();
+    const double stroke = 2.0 * line;
+    double width = 0.0;
+    for (const LegendEntry &entry : entries)
+        width = std::max(width, metrics.horizontalAdvance(entry.name));
+    const double pad = 0.4 * line;
+    const QRectF box(area.right() - width - stroke - 4.0 * pad, area.top() + pad, width + stroke + 3.0 * pad,
+                     double(entries.size()) * line + pad);
+    painter->save();
+    painter->setPen(QPen(QColor(0x90, 0x90, 0x90), 1.0));
+    painter->setBrush(QColor(255, 255, 255, 235));
+    painter->drawRect(box);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const double middle = box.top() + pad / 2.0 + (double(i) + 0.5) * line;
+        QColor color(entries[i].color);
+        if (!color.isValid())
+            color = Qt::black;
+        painter->setPen(QPen(color, std::max(2.0, line / 5.0), Qt::SolidLine, Qt::RoundCap));
+        painter->drawLine(QPointF(box.left() + pad, middle), QPointF(box.left() + pad + stroke, middle));
+        painter->setPen(QColor(0x20, 0x20, 0x20));
+        painter->drawText(QPointF(box.left() + 2.0 * pad + stroke, middle - line / 2.0 + metrics.ascent()),
+                          entries[i].name);
+    }
+    painter->restore();
+}

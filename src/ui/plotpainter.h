@@ -42,6 +42,19 @@ public:
 
     static void paint(QPainter *painter, const Scene &scene);
 
+    // A warning about what the plot shows ("Cancelled at ... cm-1"), a line
+    // each, in dark red on a pale box at the top left of the plot area.
+    static void drawMark(QPainter *painter, const QRectF &area, const QString &text);
+    // The names of the curves, each beside a stroke of its colour, in dark text
+    // on a white box at the top right of the plot area, so that pale colours
+    // stay readable.
+    struct LegendEntry
+    {
+        QString name;
+        QString color;
+    };
+    static void drawLegend(QPainter *painter, const QRectF &area, const std::vector<LegendEntry> &entries);
+
 private:
     static void drawAxes(QPainter *painter, const Scene &scene);
     static void drawRotatedAxes(QPainter *painter, const Scene &scene);

@@ -73,6 +73,14 @@ bool ShareResultsQml::dataAvailable() const
     return results && results->columnCount() > 2 && results->column(0).size() > 3;
 }
 
+QStringList ShareResultsQml::reportLines() const
+{
+    QStringList lines{m_topString};
+    if (m_core)
+        lines += m_core->results()->description();
+    return lines;
+}
+
 QString ShareResultsQml::resultsFolder() const
 {
     return m_core ? m_core->resultsFolder() : QString();
@@ -113,7 +121,11 @@ void ShareResultsQml::saveToDocuments(const QString &unused)
 
     m_waited = 0;
     m_imageTimer.start();
-    setTopString(saver->headerText());
+    // The header line says what the results are not, as the plot does.
+    QString header = saver->headerText();
+    for (const QString &mark : m_core->results()->marks())
+        header += QStringLiteral("   ") + mark + QLatin1Char(';');
+    setTopString(header);
     setSaveImage(saver->imageFilePath());
 }
 

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 class KolvexCore;
@@ -23,6 +24,9 @@ class ShareResultsQml : public QObject
     Q_PROPERTY(bool shareResults READ shareResults WRITE setShareResults NOTIFY shareResultsChanged)
     Q_PROPERTY(bool dataAvailable READ dataAvailable NOTIFY fileWritingCompleteChanged)
     Q_PROPERTY(QString resultsFolder READ resultsFolder CONSTANT)
+    // The lines above the plot in the saved image: the header line (with the
+    // results' marks), then how the results were obtained.
+    Q_PROPERTY(QStringList reportLines READ reportLines NOTIFY topStringChanged)
 
 public:
     explicit ShareResultsQml(QObject *parent = nullptr, KolvexCore *core = nullptr);
@@ -39,6 +43,7 @@ public:
     void setAttachDataFile(bool attach);
     QString topString() const { return m_topString; }
     void setTopString(const QString &text);
+    QStringList reportLines() const;
     bool fileWritingComplete() const { return m_fileWritingComplete; }
     void setFileWritingComplete(bool complete);
     bool shareResults() const { return m_shareResults; }

@@ -65,6 +65,24 @@ void TestResultsSaver::dataFileFormat()
                             "2000.5\t4.99875\t1234567.9\t2.5e-22\n"
                             "2001\t4.9975\t0\t-3\n"));
 
+    // What the results are comes first, on lines that table readers skip as
+    // comments: the quantity, a cancel, sample lines, how they were obtained.
+    results.setQuantity(QStringLiteral("Absorption (%)"));
+    results.setCancelledAt(2150.25);
+    results.setSampleLines(true);
+    results.setDescription({QStringLiteral("Path length 1 km")});
+    QVERIFY(results.dataFileText().startsWith(
+        QStringLiteral("# Kolvex spectra: Absorption (%)\n"
+                       "# Cancelled at 2150.25 cm-1: the calculation was stopped, lines beyond this wavenumber "
+                       "are missing.\n"
+                       "# Calculated from the sample lines shipped with Kolvex, not the HITRAN database.\n"
+                       "# Path length 1 km\n"
+                       "Wavenumber, cm-1\tWavelength, micron\tCO\tCO2\n2000\t")));
+    QCOMPARE(results.marks(), (QStringList{QStringLiteral("Cancelled at 2150.25 cm-1"),
+                                           QStringLiteral("Sample lines, not the HITRAN database")}));
+    results = CalculationResults();
+    fillColumns(results);
+
     // Cleared columns give a file with an empty title line and no rows.
     results.clearColumns();
     QCOMPARE(results.columnCount(), 0);

@@ -1,0 +1,114 @@
+#include "app/resultdescription.h"
+
+#include "app/kolvexcore.h"
+#include "calc/instrumentfunction.h"
+#include "core/linesource.h"
+#include "core/params.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+QString number(double value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', 6);
+}
+
+QString lineShapeName(int profile)
+{
+    static const char *const names[] = {"Doppler", "Lorentz", "Voigt, standard precision", "Voigt, higher precision"};
+    return profile >= 0 && profile < 4 ? QLatin1String(names[profile]) : QStringLiteral("profile %1").arg(profile);
+}
+
+QString broadeningName(int type)
+{
+    static const char *const names[] = {"air", "self", "air and self"};
+    return type >= 0 && type < 3 ? QLatin1String(names[type]) : QStringLiteral("type %1").arg(type);
+}
+
+QString instrumentName(int type)
+{
+    static const char *const names[] = {"none", "rectangular (boxcar)", "triangular", "Gaussian",
+                                        "dispersion (Lorentz)", "diffraction", "Michelson", "cosine"};
+    return type >= 0 && type < 8 ? QLatin1String(names[type]) : QStringLiteral("type %1").arg(type);
+}
+
+QString concentrations(KolvexCore &core)
+{
+    const Params &params = *core.params();
+    const PressureUnits &units = *core.pressureUnits();
+    const std::vector<double> &values = params.pathConditions().concentrations;
+    QStringList entries;
+    for (int m = 0; m < params.moleculeCount(); ++m) {
+        if (!params.isCalculated(m))
+            continue;
+        const double ppmv = std::size_t(m) < values.size() ? values[std::size_t(m)] : 0.0;
+        double shown = ppmv;
+        if (units.concentrationMode == PressureUnits::Percent)
+            shown = ppmv * 1e-4;
+        else if (units.concentrationMode == PressureUnits::PartialPressure)
+            shown = PressureUnits::fromAtm(ppmv * 1e-6 * params.pathConditions().totalPressure, units.pressureUnit);
+        entries << params.molecule(m).name + QLatin1Char(' ') + number(shown);
+    }
+    return QStringLiteral("Concentrations, %1: %2").arg(units.concentrationLabel(), entries.join(QLatin1String(", ")));
+}
+
+QString partitionSums(KolvexCore &core)
+{
+    int tables = 0;
+    for (const Molecule &molecule : core.params()->molecules())
+        tables += int(std::count_if(molecule.isotopologues.begin(), molecule.isotopologues.end(),
+                                    [](const Isotopologue &i) { return i.tipsLoaded; }));
+    return QStringLiteral("Partition sums: the TIPS tables of %1 isotopologues in %2").arg(tables).arg(core.tipsFolder());
+}
+
+} // namespace
+
+QStringList ResultDescription::lines(KolvexCore &core)
+{
+    const Params &params = *core.params();
+    const PathConditions &path = params.pathConditions();
+    const XAxis &x = *core.xAxis();
+    const quint8 pathUnit = core.pathLengthUnit()->unit;
+    const quint8 temperatureUnit = core.temperatureUnit()->unit;
+    const quint8 pressureUnit = core.pressureUnits()->pressureUnit;
+    const InstrumentFunction &instrument = *core.instrumentFunction();
+    QStringList lines;
+    lines << QStringLiteral("Path length %1 %2; temperature %3 %4; total pressure %5 %6")
+                 .arg(number(PathLengthUnit::fromMetres(path.pathLength, pathUnit)), PathLengthUnit::label(pathUnit),
+                      number(TemperatureUnit::fromKelvin(path.temperature, temperatureUnit)),
+                      TemperatureUnit::label(temperatureUnit),
+                      number(PressureUnits::fromAtm(path.totalPressure, pressureUnit)),
+                      PressureUnits::pressureLabel(pressureUnit));
+    lines << concentrations(core);
+    lines << QStringLiteral("Spectral range %1 - %2 %3 (%4 - %5 cm-1), %6 points")
+                 .arg(number(x.displayStart()), number(x.displayEnd()), XAxis::unitName(x.units()),
+                      number(x.minWavenumber()), number(x.maxWavenumber()))
+                 .arg(x.numPoints());
+    lines << QStringLiteral("Line shape %1, %2 broadening, line shift %3; intensity threshold %4 cm/molecule; "
+                            "line wings %5 half-widths, at least %6 cm-1")
+                 .arg(lineShapeName(params.lineShapeProfile()), broadeningName(params.broadeningType()),
+                      params.lineShiftUsage() != 0 ? QStringLiteral("used") : QStringLiteral("not used"),
+                      number(params.intensityThreshold()))
+                 .arg(params.lineWingHalfwidths())
+                 .arg(number(params.lineWingAbsolute()));
+    if (instrument.type() == InstrumentFunction::None) {
+        lines << QStringLiteral("Instrument function none");
+    } else {
+        lines << QStringLiteral("Instrument function %1, resolution %2 cm-1, wing %3 cm-1")
+                     .arg(instrumentName(instrument.type()), number(instrument.resolution()), number(instrument.wing()));
+    }
+    const QString origin = core.lineSource() ? core.lineSource()->lineDataOrigin() : QString();
+    lines << QStringLiteral("Lines from %1").arg(origin.isEmpty() ? QStringLiteral("a line source that does not say") : origin);
+    lines << partitionSums(core);
+    const QString molparam = core.dataFolder() + QLatin1String("/molparam.txt");
+    lines << (QFileInfo::exists(molparam)
+                  ? QStringLiteral("Isotopologue parameters from %1").arg(molparam)
+                  : QStringLiteral("Isotopologue parameters from the built-in table (HITRAN2020 values)"));
+    return lines;
+}
