@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
 // Where the line data come from: segments as needed, the complete database
@@ -6,6 +7,7 @@ import QtQuick.Layouts 1.15
 ScreenBase {
     objectName: "hitranOptionsScreen"
     title: "HITRANonline spectral database access modes"
+    dialogs: [downloadQuestion]
 
     OptionList {
         objectName: "accessList"
@@ -27,13 +29,34 @@ ScreenBase {
                   : "Offline mode requires the complete HITRAN\ndatabase to be present (~700 megabytes). \nIt may be downloaded or manually placed\ninto the 'Downloads/kolvex' folder."
         }
         CustomButtonWithBackground {
+            objectName: "downloadHitranButton"
             text: "Download HITRAN"
             enabled: !hitranDownloadOptionsQml.cumulativeHitranExists
-            onClicked: hitranDownloadOptionsQml.downloadCompleteHitran()
+            onClicked: {
+                downloadQuestion.text = hitranDownloadOptionsQml.completeDownloadQuestion()
+                downloadQuestion.open()
+            }
         }
         CustomButton {
             text: "Authenticate"
             onClicked: mainWindow.openScreen("Authenticate.qml")
         }
+    }
+
+    // Hundreds of megabytes are not fetched without asking.
+    Dialog {
+        id: downloadQuestion
+        objectName: "downloadQuestion"
+        property alias text: questionText.text
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        modal: true
+        width: Math.min(parent ? parent.width * 0.9 : 400, 480)
+        standardButtons: Dialog.Yes | Dialog.No
+        CustomText {
+            id: questionText
+            width: downloadQuestion.availableWidth
+        }
+        onAccepted: hitranDownloadOptionsQml.downloadCompleteHitran()
     }
 }

@@ -3,15 +3,30 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import Plot 1.0
 
-// The main screen: the spectrum plot with the names of the shown molecules in
-// their colours, and the buttons. On a portrait screen the buttons run along
-// the bottom, on a landscape one down the right side.
+// The main screen: the spectrum plot with a legend of the curves it shows, a
+// note when there is something to know, and the buttons. On a portrait screen
+// the buttons run along the bottom, on a landscape one down the right side.
 Item {
     id: form
     property bool landscape: width > height
     property alias plot: spectrumPlot
     property alias plotArea: plotAndList
     readonly property real fontSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize : 11
+
+    function calculate() {
+        coreObj.calculate()
+        remoteControlQml.broadcastCommand("CALC", 0)
+    }
+
+    // Zooms x around the middle of the view, as a pinch there would.
+    function zoom(factor) {
+        var p = spectrumPlot
+        p.isHorizontalPinch = true
+        p.touchCenterX = p.xMinPadding + (p.width - p.xMinPadding - p.xMaxPadding) / 2
+        p.touchCenterY = p.yMinPadding + (p.height - p.yMinPadding - p.yMaxPadding) / 2
+        spectrumPlot.scale = 1.0
+        spectrumPlot.scale = factor
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -24,6 +39,39 @@ Item {
         columns: form.landscape ? 2 : 1
         rowSpacing: 4
         columnSpacing: 4
+
+        // A message that needs no answer (a download that failed, the sample
+        // lines used); it stays until dismissed and covers nothing.
+        Rectangle {
+            objectName: "noteBar"
+            Layout.columnSpan: form.landscape ? 2 : 1
+            Layout.fillWidth: true
+            Layout.preferredHeight: noteRow.implicitHeight + 12
+            visible: coreObj.note !== ""
+            color: "#fff6d8"
+            border.color: "#d9a400"
+            radius: 3
+            RowLayout {
+                id: noteRow
+                anchors.fill: parent
+                anchors.margins: 6
+                Text {
+                    objectName: "noteText"
+                    Layout.fillWidth: true
+                    text: coreObj.note
+                    wrapMode: Text.WordWrap
+                    font.pointSize: form.fontSize * 0.9
+                    color: "#3d3000"
+                }
+                CustomButton {
+                    objectName: "dismissNoteButton"
+                    text: "Dismiss"
+                    Accessible.name: "Dismiss the note"
+                    Layout.alignment: Qt.AlignTop
+                    onClicked: coreObj.dismissNote()
+                }
+            }
+        }
 
         // The area that a saved image shows: the plot and the molecule names.
         Rectangle {
@@ -48,6 +96,10 @@ Item {
                 numMajorYTicks: 5
                 numMinorYTicks: 5
                 enableRulers: yAxisQml.enableRulers
+                // What the curves are not (cancelled, sample lines), drawn in the plot.
+                plotTitle: specResultsQml.resultMark
+                Accessible.role: Accessible.Chart
+                Accessible.name: "Spectrum plot"
 
                 wnGrid: specResultsQml.wnGrid
                 minX: specResultsQml.minX
@@ -99,27 +151,48 @@ Item {
                 }
             }
 
-            ListView {
-                id: moleculeNames
-                objectName: "reducedMoleculeList"
+            // The curves shown, each name beside a stroke of its colour, in dark
+            // text on a white box so that pale colours stay readable.
+            Rectangle {
+                id: legendBox
+                objectName: "legend"
                 anchors.right: parent.right
                 anchors.top: parent.top
                 anchors.rightMargin: spectrumPlot.xMaxPadding + 6
                 anchors.topMargin: spectrumPlot.yMinPadding + 4
-                width: 90
-                height: Math.min(contentHeight, parent.height - spectrumPlot.yMinPadding - spectrumPlot.yMaxPadding - 8)
-                interactive: false
-                clip: true
-                // The totals are not per molecule.
-                visible: !specResultsQml.showTotal
-                model: molListViewReducedModel
-                delegate: Text {
-                    text: model.molName
-                    color: model.color
-                    font.pointSize: form.fontSize * 0.9
-                    font.bold: true
-                    horizontalAlignment: Text.AlignRight
-                    width: moleculeNames.width
+                visible: legendList.count > 0
+                width: legendList.contentItem.childrenRect.width + 12
+                height: Math.min(legendList.contentHeight + 8,
+                                 parent.height - spectrumPlot.yMinPadding - spectrumPlot.yMaxPadding - 8)
+                color: "#f0ffffff"
+                border.color: "#909090"
+                radius: 3
+                ListView {
+                    id: legendList
+                    objectName: "legendList"
+                    anchors.fill: parent
+                    anchors.margins: 4
+                    interactive: contentHeight > height
+                    clip: true
+                    model: specResultsQml.legend
+                    delegate: Row {
+                        spacing: 6
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: modelData.name
+                        Rectangle {
+                            width: form.fontSize * 2
+                            height: Math.max(3, form.fontSize / 4)
+                            anchors.verticalCenter: parent.verticalCenter
+                            color: modelData.color
+                            border.color: Qt.darker(modelData.color, 1.6)
+                            border.width: 1
+                        }
+                        Text {
+                            text: modelData.name
+                            color: "#202020"
+                            font.pointSize: form.fontSize * 0.9
+                        }
+                    }
                 }
             }
         }
@@ -142,10 +215,7 @@ Item {
                 text: "Calc"
                 Layout.fillWidth: true
                 backgroundColor: "#2e8b57"
-                onClicked: {
-                    coreObj.calculate()
-                    remoteControlQml.broadcastCommand("CALC", 0)
-                }
+                onClicked: form.calculate()
             }
             CustomButtonWithBackground {
                 objectName: "molsButton"

@@ -9,29 +9,27 @@ ScreenBase {
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         NumberField {
+            objectName: "minimumField"
             label: "Minimum:"
             value: yAxisQml.minimum
-            onEdited: {
-                yAxisQml.minimum = text
-                specResultsQml.updateYAxis()
-            }
+            apply: function(text) { return yAxisQml.enterMinimum(text) }
+            onApplied: specResultsQml.updateYAxis()
         }
         NumberField {
+            objectName: "maximumField"
             label: "Maximum:"
             value: yAxisQml.maximum
-            onEdited: {
-                yAxisQml.maximum = text
-                specResultsQml.updateYAxis()
-            }
+            apply: function(text) { return yAxisQml.enterMaximum(text) }
+            onApplied: specResultsQml.updateYAxis()
         }
         CustomCheckBox {
+            objectName: "autoRecalcBox"
             text: " Automatically recalculate max scale "
-            checked: yAxisQml.displayedValue === 1 ? yAxisQml.radianceAutoRecalc : yAxisQml.crossSectionAutoRecalc
+            checked: yAxisQml.autoRecalc
             onClicked: {
-                if (yAxisQml.displayedValue === 1)
-                    yAxisQml.radianceAutoRecalc = checked
-                else
-                    yAxisQml.crossSectionAutoRecalc = checked
+                yAxisQml.autoRecalc = checked
+                if (checked)
+                    specResultsQml.updatePlot()
             }
         }
         CustomCheckBox {

@@ -3,10 +3,13 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
-// What the vertical axis shows and its scale limits for each kind of quantity.
+// What the vertical axis shows and its scale limits for each quantity, each
+// with its own switch for a maximum that follows the curves (for transmission,
+// which falls from 100 %, a minimum).
 struct YAxisSettings
 {
     enum DisplayedValue : quint8 { AbsorptionQuantities, Radiance };
@@ -24,6 +27,18 @@ struct YAxisSettings
     bool radianceAutoRecalc = true;
     bool enableRulers = true;
     bool showTotal = false;
+    // Absorption keeps absMin/absMax; optical depth and transmission have
+    // scales of their own, so that each can be fitted to its curve. They start
+    // as the one scale the three used to share, with the automatic fit off:
+    // which curves a peer is given depends on the scale (a curve too low to
+    // show is not), and that stays as it was until the user switches it on.
+    bool absorptionAutoRecalc = false;
+    double opticalDepthMin = 0.0;
+    double opticalDepthMax = 100.0;
+    bool opticalDepthAutoRecalc = false;
+    double transmissionMin = 0.0;
+    double transmissionMax = 100.0;
+    bool transmissionAutoRecalc = false;
 
     static QString title(quint8 unit)
     {
@@ -39,21 +54,42 @@ struct YAxisSettings
     QString title() const { return displayedValue == Radiance ? radianceTitle() : title(yUnits); }
 
 private:
-    // The scale pair the current quantity uses: radiance, cross-section, or the
-    // absorption quantities (optical depth, absorption, transmission).
+    // The scale pair and switch of the current quantity.
     template <typename Settings>
     static auto &minimumOf(Settings &axis)
     {
         if (axis.displayedValue == Radiance)
             return axis.radianceMin;
-        return axis.yUnits == CrossSection ? axis.crossSectionMin : axis.absMin;
+        switch (axis.yUnits) {
+        case CrossSection: return axis.crossSectionMin;
+        case OpticalDepth: return axis.opticalDepthMin;
+        case Transmission: return axis.transmissionMin;
+        default: return axis.absMin;
+        }
     }
     template <typename Settings>
     static auto &maximumOf(Settings &axis)
     {
         if (axis.displayedValue == Radiance)
             return axis.radianceMax;
-        return axis.yUnits == CrossSection ? axis.crossSectionMax : axis.absMax;
+        switch (axis.yUnits) {
+        case CrossSection: return axis.crossSectionMax;
+        case OpticalDepth: return axis.opticalDepthMax;
+        case Transmission: return axis.transmissionMax;
+        default: return axis.absMax;
+        }
+    }
+    template <typename Settings>
+    static auto &autoRecalcOf(Settings &axis)
+    {
+        if (axis.displayedValue == Radiance)
+            return axis.radianceAutoRecalc;
+        switch (axis.yUnits) {
+        case CrossSection: return axis.crossSectionAutoRecalc;
+        case OpticalDepth: return axis.opticalDepthAutoRecalc;
+        case Transmission: return axis.transmissionAutoRecalc;
+        default: return axis.absorptionAutoRecalc;
+        }
     }
 
 public:
@@ -61,6 +97,47 @@ public:
     double currentMaximum() const { return maximumOf(*this); }
     void setCurrentMinimum(double value) { minimumOf(*this) = value; }
     void setCurrentMaximum(double value) { maximumOf(*this) = value; }
+    bool currentAutoRecalc() const { return autoRecalcOf(*this); }
+    void setCurrentAutoRecalc(bool on) { autoRecalcOf(*this) = on; }
+
+    // The maximum an automatic scale gives a curve whose largest value is m:
+    // the power of ten at or above m, or half of it when m lies below that
+    // half. Not a positive finite number: m itself.
+    static double autoScaleMaximum(double maximum)
+    {
+        if (!std::isfinite(maximum) || !(maximum > 0.0))
+            return maximum;
+        // For maxima below 1 this is the exponent truncated toward zero; a
+        // curve above 1 is never cut off.
+        double power = std::pow(10.0, std::ceil(std::log10(maximum)));
+        if (power / 10.0 >= maximum)
+            power /= 10.0;
+        return maximum < 0.5 * power ? 0.5 * power : power;
+    }
+
+    // Fits the current quantity's scale to a curve whose extreme value, as the
+    // quantity shows it, is `extreme` (the largest; for transmission the
+    // smallest): the maximum rises or falls to the automatic maximum, never
+    // beyond 100 % for absorption, and for transmission the minimum falls as
+    // far below 100 % as the curve reaches. A fit that would leave no height
+    // (no curve at all) keeps the scale. Returns whether it changed.
+    bool fitScale(double extreme)
+    {
+        double minimum = currentMinimum();
+        double maximum = currentMaximum();
+        if (displayedValue == AbsorptionQuantities && yUnits == Transmission)
+            minimum = 100.0 - std::min(100.0, autoScaleMaximum(100.0 - extreme));
+        else if (displayedValue == AbsorptionQuantities && yUnits == Absorption)
+            maximum = std::min(100.0, autoScaleMaximum(extreme));
+        else
+            maximum = autoScaleMaximum(extreme);
+        if (!std::isfinite(minimum) || !std::isfinite(maximum) || !(minimum < maximum)
+            || (minimum == currentMinimum() && maximum == currentMaximum()))
+            return false;
+        setCurrentMinimum(minimum);
+        setCurrentMaximum(maximum);
+        return true;
+    }
 
     // An optical depth as the chosen quantity shows it.
     double fromOpticalDepth(double tau) const

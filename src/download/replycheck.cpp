@@ -16,6 +16,9 @@ QString problem(QNetworkReply *reply, const QByteArray &body, bool timedOut, int
         return QStringLiteral("The transfer was cancelled.");
     if (status != 0 && status != 200)
         return QStringLiteral("The server answered with HTTP status %1.").arg(status);
+    const QString network = networkFailure(reply);
+    if (!network.isEmpty())
+        return network;
     if (reply->error() != QNetworkReply::NoError)
         return reply->errorString();
     if (status != 200)
@@ -26,6 +29,18 @@ QString problem(QNetworkReply *reply, const QByteArray &body, bool timedOut, int
         && length.toLongLong() != body.size())
         return QStringLiteral("The reply was cut short.");
     return QString();
+}
+
+QString networkFailure(QNetworkReply *reply)
+{
+    // Qt numbers the network-layer errors below 100 and the proxy errors below 200.
+    const int error = int(reply->error());
+    if (error <= 0 || error >= 200 || reply->error() == QNetworkReply::OperationCanceledError)
+        return QString();
+    QString reason = reply->errorString();
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    return QStringLiteral("Network failure: %1.").arg(reason);
 }
 
 } // namespace ReplyCheck

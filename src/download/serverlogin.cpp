@@ -1,5 +1,7 @@
 #include "download/serverlogin.h"
 
+#include "download/replycheck.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
@@ -74,7 +76,9 @@ void ServerLogin::finish(QNetworkReply *reply)
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 0) {
-        emit authenticationFailed(QStringLiteral("The login failed: %1").arg(reply->errorString()));
+        const QString network = ReplyCheck::networkFailure(reply);
+        emit authenticationFailed(network.isEmpty() ? QStringLiteral("The login failed: %1").arg(reply->errorString())
+                                                    : network);
         return;
     }
     emit authenticationSuccessful();

@@ -108,7 +108,8 @@ void AuthenticationQml::testAuthentication()
                             : QStringLiteral("The HITRANonline service did not accept this email address and password."));
     });
     connect(m_login, &ServerLogin::authenticationFailed, this, [this](const QString &message) {
-        finishTest(QStringLiteral("The login failed: %1").arg(message));
+        // The login's own messages say what failed, the network or the login.
+        finishTest(message);
     });
     m_testRunning = true;
     emit testRunningChanged();

@@ -2,6 +2,10 @@
 
 #include "app/kolvexcore.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/normalizeddownloadregionsfinder.h"
+
+#include <algorithm>
+#include <cmath>
 
 HitranDownloadOptionsQml::HitranDownloadOptionsQml(KolvexCore *core, HitranOnlineDownloader *downloader,
                                                    QObject *parent)
@@ -46,6 +50,23 @@ bool HitranDownloadOptionsQml::cumulativeHitranExists() const
         return false;
     const int status = m_downloader->localDataStatus();
     return status == 1 || status == 10 || status == 11 || status == 12;
+}
+
+QString HitranDownloadOptionsQml::completeDownloadQuestion() const
+{
+    const int total = NormalizedDownloadRegionsFinder::regionCount;
+    const int present = m_downloader ? NormalizedDownloadRegionsFinder::presentRegions(m_downloader->downloadsFolder()).size()
+                                     : 0;
+    const int missing = std::max(0, total - present);
+    const int megabytes = int(std::ceil(double(completeDatabaseMegabytes) * missing / total));
+    return QStringLiteral("Download the complete HITRAN line database from HITRANonline?\n\n"
+                          "%1 of its %2 regions are not on this device yet: about %3 MB to download "
+                          "(the whole database is about %4 MB), which takes long on a slow or metered "
+                          "connection. The download can be cancelled; regions already received are kept.")
+        .arg(missing)
+        .arg(total)
+        .arg(megabytes)
+        .arg(completeDatabaseMegabytes);
 }
 
 void HitranDownloadOptionsQml::downloadCompleteHitran()

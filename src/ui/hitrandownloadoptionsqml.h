@@ -24,6 +24,12 @@ public:
     bool cumulativeHitranExists() const;
 
     Q_INVOKABLE void downloadCompleteHitran();
+    // What the complete download would fetch, as a question to the user: the
+    // regions not stored yet and roughly how many megabytes they are.
+    Q_INVOKABLE QString completeDownloadQuestion() const;
+
+    // The size of the whole line database as HITRANonline delivers it, MB.
+    static constexpr int completeDatabaseMegabytes = 700;
 
 signals:
     void hitranFileUsageChanged();

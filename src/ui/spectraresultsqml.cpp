@@ -164,14 +164,30 @@ void SpectraResultsQml::updateYAxis()
 
 double SpectraResultsQml::autoScaleMaximum(double maximum)
 {
-    if (!std::isfinite(maximum) || !(maximum > 0.0))
-        return maximum;
-    // The power of ten at or above the maximum (for maxima below 1 this is the
-    // exponent truncated toward zero); a curve above 1 is never cut off.
-    double power = std::pow(10.0, std::ceil(std::log10(maximum)));
-    if (power / 10.0 >= maximum)
-        power /= 10.0;
-    return maximum < 0.5 * power ? 0.5 * power : power;
+    return YAxisSettings::autoScaleMaximum(maximum);
+}
+
+QString SpectraResultsQml::resultMark() const
+{
+    return m_core ? m_core->results()->marks().join(QLatin1Char('\n')) : QString();
+}
+
+void SpectraResultsQml::updateLegend()
+{
+    // The columns after the two x columns belong to the curves, in order.
+    const QStringList titles = m_core->results()->columnTitles().mid(2);
+    m_legend.clear();
+    for (int i = 0; i < titles.size() && i < m_shownColors.size(); ++i) {
+        QString name = titles.at(i);
+        if (name.startsWith(QLatin1String("Instr. funct.")))
+            name = QStringLiteral("Instrument-function total");
+        else if (name == QLatin1String("Total") || name == QLatin1String("XSect_Total") || name == QLatin1String("Radiance"))
+            name = QStringLiteral("Total");
+        else if (name.endsWith(QLatin1String("_R")))
+            name.chop(2);
+        m_legend.append(QVariantMap{{QStringLiteral("name"), name}, {QStringLiteral("color"), m_shownColors.at(i)}});
+    }
+    emit legendChanged();
 }
 
 bool SpectraResultsQml::passesRisingTest(double value) const
@@ -195,6 +211,7 @@ void SpectraResultsQml::handOver(const std::vector<double> &values, double maxim
     m_spectrum.values = values;
     m_spectrum.maximum = maximum;
     m_lineColor = color;
+    m_shownColors.append(color);
     m_currSpecIndex = index;
     emit currSpecIndexChanged();
     emit lineColorChanged();
@@ -230,6 +247,8 @@ void SpectraResultsQml::startSet()
     saver->clearColumns();
     saver->addColumn(m_core->xAxis()->grid(), XAxis::title(XAxis::Wavenumber));
     saver->addColumn(std::vector<double>(m_wnGrid.begin(), m_wnGrid.end()), m_core->xAxis()->title());
+    saver->setQuantity(m_core->yAxis()->title());
+    m_shownColors.clear();
     handOverMarker(setBegins);
 }
 
@@ -239,7 +258,7 @@ void SpectraResultsQml::sumCrossSectionTotal()
     TotalSpectra::sumShown(spectra->crossSectionTotal, *spectra, *m_core->params(), m_core->xAxis()->grid().size(),
                            true);
     if (m_core->yAxis()->crossSectionAutoRecalc)
-        autoScaleCrossSection(spectra->crossSectionTotal.maximum);
+        autoScale(spectra->crossSectionTotal.maximum);
 }
 
 void SpectraResultsQml::sumOpticalDepthTotal()
@@ -248,15 +267,11 @@ void SpectraResultsQml::sumOpticalDepthTotal()
                            m_core->xAxis()->grid().size(), false);
 }
 
-void SpectraResultsQml::autoScaleCrossSection(double maximum)
+void SpectraResultsQml::autoScale(double extreme)
 {
-    m_core->yAxis()->crossSectionMax = autoScaleMaximum(maximum);
-    emit maxYChanged();
-}
-
-void SpectraResultsQml::autoScaleRadiance(double maximum)
-{
-    m_core->yAxis()->radianceMax = autoScaleMaximum(maximum);
+    if (!m_core->yAxis()->fitScale(extreme))
+        return;
+    emit minYChanged();
     emit maxYChanged();
 }
 
@@ -290,10 +305,14 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
         emit maxYChanged();
     }
 
-    if (!yAxis->showTotal)
+    if (!yAxis->showTotal) {
         showMolecules();
-    else if (updateTotal)
+        updateLegend();
+    } else if (updateTotal) {
         showTotals();
+        updateLegend();
+    }
+    emit resultMarkChanged();
 
     if (m_spectrum.values.size() > 3)
         handOverMarker(setComplete);
@@ -325,6 +344,12 @@ void SpectraResultsQml::showMolecules()
     }
 
     if (!radiance) {
+        // The scale fits the total of the molecules shown, which reaches
+        // highest (for transmission lowest).
+        if (yAxis->currentAutoRecalc()) {
+            sumOpticalDepthTotal();
+            autoScale(yAxis->fromOpticalDepth(spectra->opticalDepthTotal.maximum));
+        }
         const bool transmission = yAxis->yUnits == YAxisSettings::Transmission;
         for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
             if (!TotalSpectra::moleculeShown(*m_core->params(), i))
@@ -361,7 +386,7 @@ void SpectraResultsQml::showMolecules()
     m_radianceCalculator.calculate(spectra->opticalDepthTotal, spectra->radianceTotal, grid, temperature);
     spectra->radianceTotal.updateMaximum();
     if (yAxis->radianceAutoRecalc)
-        autoScaleRadiance(spectra->radianceTotal.maximum);
+        autoScale(spectra->radianceTotal.maximum);
 }
 
 void SpectraResultsQml::showTotals()
@@ -376,17 +401,15 @@ void SpectraResultsQml::showTotals()
                           m_core->xAxis(), *m_core->instrumentFunction());
     // The automatic scale fits the plain total, or the instrument-function one
     // when it is shown alone.
-    const bool alone = m_showInstrTotal && !m_showPlainTotal;
-    if (crossSection && (m_showPlainTotal || m_showInstrTotal) && yAxis->crossSectionAutoRecalc) {
-        autoScaleCrossSection(spectra->crossSectionTotal.maximum);
-        if (alone)
-            autoScaleCrossSection(spectra->instrCrossSectionTotal.maximum);
-    }
-    if (radiance && yAxis->radianceAutoRecalc) {
-        if (m_showPlainTotal)
-            autoScaleRadiance(spectra->radianceTotal.maximum);
-        else if (alone)
-            autoScaleRadiance(spectra->instrRadianceTotal.maximum);
+    if ((m_showPlainTotal || m_showInstrTotal) && yAxis->currentAutoRecalc()) {
+        const bool plain = m_showPlainTotal;
+        if (radiance)
+            autoScale(plain ? spectra->radianceTotal.maximum : spectra->instrRadianceTotal.maximum);
+        else if (crossSection)
+            autoScale(plain ? spectra->crossSectionTotal.maximum : spectra->instrCrossSectionTotal.maximum);
+        else
+            autoScale(yAxis->fromOpticalDepth(plain ? spectra->opticalDepthTotal.maximum
+                                                    : spectra->instrOpticalDepthTotal.maximum));
     }
 
     const QString black = QStringLiteral("black");

@@ -5,6 +5,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 #include <QVector>
 
 #include <vector>
@@ -32,6 +34,12 @@ class SpectraResultsQml : public QObject
     Q_PROPERTY(int heightPoints READ heightPoints WRITE setHeightPoints NOTIFY heightPointsChanged)
     Q_PROPERTY(bool showPlainTotal READ showPlainTotal WRITE setShowPlainTotal NOTIFY showPlainTotalChanged)
     Q_PROPERTY(bool showInstrTotal READ showInstrTotal WRITE setShowInstrTotal NOTIFY showInstrTotalChanged)
+    // The curves of the set last handed over, for a legend: a list of maps with
+    // "name" and "color", the totals named as such.
+    Q_PROPERTY(QVariantList legend READ legend NOTIFY legendChanged)
+    // What the plot must say about the results it shows ("Cancelled at ...
+    // cm-1", sample lines), a line each; empty for a complete calculation.
+    Q_PROPERTY(QString resultMark READ resultMark NOTIFY resultMarkChanged)
 
 public:
     // currSpecIndex values that frame a set of curves.
@@ -59,6 +67,8 @@ public:
     void setShowPlainTotal(bool show);
     bool showInstrTotal() const { return m_showInstrTotal; }
     void setShowInstrTotal(bool show);
+    QVariantList legend() const { return m_legend; }
+    QString resultMark() const;
 
     // The new axis maximum for a curve maximum m: the power of ten at or above
     // m, or half of it when m lies below that half.
@@ -84,6 +94,8 @@ signals:
     void heightPointsChanged();
     void showPlainTotalChanged();
     void showInstrTotalChanged();
+    void legendChanged();
+    void resultMarkChanged();
 
 public slots:
     void setUpdateSpectra(bool updateScale, bool updateTotal);
@@ -107,8 +119,9 @@ private:
     void startSet();
     void sumCrossSectionTotal();
     void sumOpticalDepthTotal();
-    void autoScaleCrossSection(double maximum);
-    void autoScaleRadiance(double maximum);
+    // Fits the current quantity's scale to a curve of this extreme value.
+    void autoScale(double extreme);
+    void updateLegend();
     void showMolecules();
     void showTotals();
 
@@ -128,4 +141,6 @@ private:
     bool m_showPlainTotal = true;
     bool m_showInstrTotal = true;
     RadianceCalculator m_radianceCalculator;
+    QStringList m_shownColors;   // of the curves handed over since the set began
+    QVariantList m_legend;
 };

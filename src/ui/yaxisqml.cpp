@@ -31,6 +31,7 @@ void YAxisQml::setDisplayedValue(quint8 value)
     emit displayedValueChanged();
     emit minimumChanged();
     emit maximumChanged();
+    emit autoRecalcChanged();
 }
 
 QString YAxisQml::minimum() const
@@ -40,10 +41,8 @@ QString YAxisQml::minimum() const
 
 void YAxisQml::setMinimum(const QString &text)
 {
-    if (text == minimum() || !NumberText::isComplete(text))
-        return;
-    applyLimit(text, Limit::Minimum);
-    emit minimumChanged();
+    if (NumberText::isComplete(text))
+        enterMinimum(text);
 }
 
 QString YAxisQml::maximum() const
@@ -53,32 +52,39 @@ QString YAxisQml::maximum() const
 
 void YAxisQml::setMaximum(const QString &text)
 {
-    if (text == maximum() || !NumberText::isComplete(text))
-        return;
-    applyLimit(text, Limit::Maximum);
-    emit maximumChanged();
+    if (NumberText::isComplete(text))
+        enterMaximum(text);
 }
 
-void YAxisQml::applyLimit(const QString &text, Limit limit)
+QString YAxisQml::enterMinimum(const QString &text)
+{
+    return text.trimmed() == minimum() ? QString() : enterLimit(text, Limit::Minimum);
+}
+
+QString YAxisQml::enterMaximum(const QString &text)
+{
+    return text.trimmed() == maximum() ? QString() : enterLimit(text, Limit::Maximum);
+}
+
+QString YAxisQml::enterLimit(const QString &text, Limit limit)
 {
     YAxisSettings *axis = m_core->yAxis();
     double value = 0.0;
     QString problem = NumberText::parse(text, &value);
-    // The plot divides by the height of the scale, so it must not be empty.
-    if (problem.isEmpty() && limit == Limit::Minimum && !(value < axis->currentMaximum()))
-        problem = QStringLiteral("The minimum must be below the maximum, %1.")
-                      .arg(NumberText::print(axis->currentMaximum()));
-    if (problem.isEmpty() && limit == Limit::Maximum && !(value > axis->currentMinimum()))
-        problem = QStringLiteral("The maximum must be above the minimum, %1.")
-                      .arg(NumberText::print(axis->currentMinimum()));
-    if (!problem.isEmpty()) {
-        OkDialog::show(m_core, problem);
-        return;
+    if (problem.isEmpty()) {
+        problem = limit == Limit::Minimum ? SettingRules::scaleProblem(value, axis->currentMaximum())
+                                          : SettingRules::scaleProblem(axis->currentMinimum(), value);
     }
-    if (limit == Limit::Minimum)
+    if (!problem.isEmpty())
+        return problem;
+    if (limit == Limit::Minimum) {
         axis->setCurrentMinimum(value);
-    else
+        emit minimumChanged();
+    } else {
         axis->setCurrentMaximum(value);
+        emit maximumChanged();
+    }
+    return QString();
 }
 
 quint8 YAxisQml::units() const
@@ -100,6 +106,7 @@ void YAxisQml::setUnits(quint8 code)
     emit minimumChanged();
     emit maximumChanged();
     emit unitsChanged();
+    emit autoRecalcChanged();
 }
 
 bool YAxisQml::crossSectionAutoRecalc() const
@@ -113,6 +120,7 @@ void YAxisQml::setCrossSectionAutoRecalc(bool on)
         return;
     m_core->yAxis()->crossSectionAutoRecalc = on;
     emit crossSectionAutoRecalcChanged();
+    emit autoRecalcChanged();
 }
 
 bool YAxisQml::radianceAutoRecalc() const
@@ -126,6 +134,25 @@ void YAxisQml::setRadianceAutoRecalc(bool on)
         return;
     m_core->yAxis()->radianceAutoRecalc = on;
     emit radianceAutoRecalcChanged();
+    emit autoRecalcChanged();
+}
+
+bool YAxisQml::autoRecalc() const
+{
+    return m_core->yAxis()->currentAutoRecalc();
+}
+
+void YAxisQml::setAutoRecalc(bool on)
+{
+    YAxisSettings *axis = m_core->yAxis();
+    if (on == axis->currentAutoRecalc())
+        return;
+    axis->setCurrentAutoRecalc(on);
+    emit autoRecalcChanged();
+    if (axis->displayedValue == YAxisSettings::Radiance)
+        emit radianceAutoRecalcChanged();
+    else if (axis->yUnits == YAxisSettings::CrossSection)
+        emit crossSectionAutoRecalcChanged();
 }
 
 bool YAxisQml::enableRulers() const
@@ -153,4 +180,5 @@ void YAxisQml::setUpdatedValues()
     emit displayedValueChanged();
     emit minimumChanged();
     emit maximumChanged();
+    emit autoRecalcChanged();
 }

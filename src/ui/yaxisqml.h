@@ -18,6 +18,8 @@ class YAxisQml : public QObject
     Q_PROPERTY(bool crossSectionAutoRecalc READ crossSectionAutoRecalc WRITE setCrossSectionAutoRecalc NOTIFY crossSectionAutoRecalcChanged)
     Q_PROPERTY(bool radianceAutoRecalc READ radianceAutoRecalc WRITE setRadianceAutoRecalc NOTIFY radianceAutoRecalcChanged)
     Q_PROPERTY(bool enableRulers READ enableRulers WRITE setEnableRulers NOTIFY enableRulersChanged)
+    // Whether the scale of the quantity shown now follows its curves.
+    Q_PROPERTY(bool autoRecalc READ autoRecalc WRITE setAutoRecalc NOTIFY autoRecalcChanged)
 
 public:
     YAxisQml(QObject *parent, KolvexCore *core);
@@ -36,9 +38,14 @@ public:
     void setRadianceAutoRecalc(bool on);
     bool enableRulers() const;
     void setEnableRulers(bool on);
+    bool autoRecalc() const;
+    void setAutoRecalc(bool on);
 
     // Re-reads the scale limits, for example after the plot rescaled them.
     Q_INVOKABLE void updateScaleValues();
+    // Store the limit of a committed text, or return why it cannot be stored.
+    Q_INVOKABLE QString enterMinimum(const QString &text);
+    Q_INVOKABLE QString enterMaximum(const QString &text);
 
 signals:
     void displayedValueChanged();
@@ -48,13 +55,14 @@ signals:
     void crossSectionAutoRecalcChanged();
     void radianceAutoRecalcChanged();
     void enableRulersChanged();
+    void autoRecalcChanged();
 
 public slots:
     void setUpdatedValues();
 
 private:
     enum class Limit { Minimum, Maximum };
-    void applyLimit(const QString &text, Limit limit);
+    QString enterLimit(const QString &text, Limit limit);
 
     KolvexCore *m_core;
 };
