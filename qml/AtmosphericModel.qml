@@ -20,6 +20,7 @@ ScreenBase {
         }
         CustomComboBox {
             objectName: "profileChoice"
+            label: "Profile shown"
             model: atmListViewModel
             textRole: "itemName"
             currentIndex: atmListViewModel.selectedItem

@@ -16,6 +16,7 @@ ScreenBase {
         CustomLabel { text: "Email address:" }
         CustomTextField {
             objectName: "emailField"
+            Accessible.name: "Email address"
             Layout.fillWidth: true
             text: authenticationQml.userName
             inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
@@ -24,6 +25,7 @@ ScreenBase {
         CustomLabel { text: "Password:" }
         CustomTextField {
             objectName: "passwordField"
+            Accessible.name: "Password"
             Layout.fillWidth: true
             text: authenticationQml.password
             echoMode: showBox.checked ? TextInput.Normal : TextInput.Password

@@ -26,6 +26,7 @@ ColumnLayout {
         RadioButton {
             objectName: "option" + index
             text: modelData
+            Accessible.name: modelData
             font.pointSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize : 11
             checked: index === list.currentIndex
             enabled: list.disabledOptions.indexOf(index) < 0

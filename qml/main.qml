@@ -6,12 +6,16 @@ import QtQuick.Window 2.15
 ApplicationWindow {
     id: mainWindow
     visible: true
-    width: 480
-    height: 800
+    // A phone's proportions, within the screen it opens on (the program puts
+    // back the size and place of the last run where it has them).
+    width: Math.min(480, Screen.desktopAvailableWidth)
+    height: Math.min(800, Screen.desktopAvailableHeight - 48)
     title: "Kolvex -|- spectral calculations for portable devices using the HITRAN database"
 
-    // The last screen opened, for the tests and for closing it with Escape.
-    property var currentScreen: null
+    // The screens open, the last one on top.
+    property var screens: []
+    // The last screen opened, for the tests.
+    property var currentScreen: screens.length > 0 ? screens[screens.length - 1] : null
 
     // Creates a screen from its document on top of the main form; it destroys
     // itself when closed.
@@ -32,16 +36,83 @@ ApplicationWindow {
 
     function finishScreen(component) {
         var screen = component.createObject(mainWindow.contentItem)
-        currentScreen = screen
+        if (!screen)
+            return null
+        screens = screens.concat([screen])
+        screen.closing.connect(function() {
+            screens = screens.filter(function(s) { return s !== screen })
+        })
+        screen.forceActiveFocus()
         return screen
     }
 
+    property var exitDialog: null
+
     function openExitDialog() {
+        if (exitDialog)
+            return exitDialog
         var component = Qt.createComponent("ExitDialog.qml")
         var dialog = component.createObject(mainWindow.contentItem)
-        if (dialog)
+        if (dialog) {
+            exitDialog = dialog
+            dialog.closed.connect(function() { exitDialog = null })
             dialog.open()
+        }
         return dialog
+    }
+
+    // Escape closes what is on top: a dialog, else the last screen, else the note.
+    function closeTop() {
+        if (exitDialog) {
+            exitDialog.close()
+            return
+        }
+        if (okDialog.opened) {
+            okDialog.close()
+            return
+        }
+        if (currentScreen) {
+            currentScreen.close()
+            return
+        }
+        coreObj.dismissNote()
+    }
+
+    readonly property bool dialogOpen: okDialog.opened || exitDialog !== null
+
+    // Calc from the keyboard applies what is being typed on an open screen first.
+    function calculate() {
+        if (currentScreen && currentScreen.commitFields)
+            currentScreen.commitFields()
+        mainForm.calculate()
+    }
+
+    Shortcut {
+        sequences: ["Ctrl+R", "F5"]
+        onActivated: mainWindow.calculate()
+    }
+    Shortcut {
+        sequence: "Ctrl+S"
+        onActivated: shareResultsQml.saveToDocuments("")
+    }
+    Shortcut {
+        sequence: "Ctrl+Q"
+        onActivated: mainWindow.openExitDialog()
+    }
+    Shortcut {
+        sequence: "Esc"
+        onActivated: mainWindow.closeTop()
+    }
+    // Zoom keys act on the plot only while nothing covers it.
+    Shortcut {
+        sequences: ["+", "=", "Ctrl++", "Ctrl+="]
+        enabled: screens.length === 0 && !mainWindow.dialogOpen
+        onActivated: mainForm.zoom(1.25)
+    }
+    Shortcut {
+        sequences: ["-", "Ctrl+-"]
+        enabled: screens.length === 0 && !mainWindow.dialogOpen
+        onActivated: mainForm.zoom(0.8)
     }
 
     onClosing: {
@@ -92,37 +163,20 @@ ApplicationWindow {
         function onOkDialogTextChanged() { mainWindow.showOkDialogText() }
     }
 
-    // Saving an image: the plot shows the header line once, then the plot and
-    // the molecule names are grabbed at the screen's pixel ratio and written
-    // to the path the share object gives.
-    Timer {
-        id: grabTimer
-        interval: 200
-        property string path: ""
-        onTriggered: {
-            var ratio = Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
-            var area = mainForm.plotArea
-            var ok = area.grabToImage(function(result) {
-                var saved = result.saveToFile(grabTimer.path)
-                mainForm.plot.fileWritingComplete = saved
-                mainForm.plot.updatePlot()
-                if (!saved)
-                    shareResultsQml.imageWritingFailed(grabTimer.path)
-            }, Qt.size(area.width * ratio, area.height * ratio))
-            if (!ok)
-                shareResultsQml.imageWritingFailed(grabTimer.path)
-        }
-    }
-
+    // Saving an image: the plot is drawn as a report of a fixed size, with the
+    // lines that describe the results above it and the legend in it, and
+    // written to the path the share object gives.
     Connections {
         target: shareResultsQml
         function onSaveImageChanged() {
-            if (shareResultsQml.saveImage === "")
+            var path = shareResultsQml.saveImage
+            if (path === "")
                 return
-            mainForm.plot.saveImage = shareResultsQml.saveImage
-            mainForm.plot.addTopString(shareResultsQml.topString)
-            grabTimer.path = shareResultsQml.saveImage
-            grabTimer.restart()
+            mainForm.plot.saveImage = path
+            var saved = mainForm.plot.saveReport(path, shareResultsQml.reportLines, specResultsQml.legend)
+            mainForm.plot.fileWritingComplete = saved
+            if (!saved)
+                shareResultsQml.imageWritingFailed(path)
         }
     }
 

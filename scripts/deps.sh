@@ -8,6 +8,7 @@ kolvex_packages=(
     qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
     qml-module-qtquick-controls2 qml-module-qtquick-templates2 qml-module-qtqml-models2
     xvfb xauth
+    desktop-file-utils appstream
 )
 
 kolvex_install_missing_packages() {

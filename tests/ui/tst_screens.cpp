@@ -6,10 +6,12 @@
 #include "ui/notifierqml.h"
 #include "ui/plot.h"
 #include "ui/qmltypes.h"
+#include "ui/reportimage.h"
 #include "ui/shareresultsqml.h"
 #include "ui/spectraresultsqml.h"
 #include "ui/viewobjects.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QImage>
 #include <QPointer>
@@ -36,6 +38,25 @@ int pixelsNear(const QImage &image, const QRect &area, const QColor &color)
         }
     }
     return count;
+}
+
+// A settings value as the screens store it, by the name a test row gives.
+double storedValue(KolvexCore *core, const QString &name)
+{
+    const PathConditions &path = core->params()->pathConditions();
+    if (name == QLatin1String("path"))
+        return path.pathLength;
+    if (name == QLatin1String("temperature"))
+        return path.temperature;
+    if (name == QLatin1String("start"))
+        return core->xAxis()->minWavenumber();
+    if (name == QLatin1String("points"))
+        return core->xAxis()->numPoints();
+    if (name == QLatin1String("threshold"))
+        return core->params()->intensityThreshold();
+    if (name == QLatin1String("y minimum"))
+        return core->yAxis()->currentMinimum();
+    return path.concentrations.at(2);   // O3
 }
 
 bool hasVisibleText(QObject *root, const QString &text)
@@ -68,9 +89,18 @@ private slots:
     void saveWritesThreeFiles();
     void saveThatCannotWriteStops();
     void confirmationsApplyTheirChoice();
+    void typedNumbersApplyWhenCommitted_data();
+    void typedNumbersApplyWhenCommitted();
+    void closingAScreenAppliesOrKeepsARefusal();
+    void inputOnAScreenNeverReachesThePlot();
+    void cancelledCalculationIsMarked();
+    void keyboard();
+    void everyControlHasAName();
 
 private:
     QObject *openScreen(const QString &file);
+    QQuickItem *findItem(QObject *root, const QString &name) const;
+    void clickOn(QQuickItem *item);
     QImage grab();
     void shoot(const QString &name);
     void setOrientation(bool landscape);
@@ -271,12 +301,17 @@ void TestScreens::calcDrawsTheSpectra()
     QCOMPARE(m_plot->lineColors(), expectedColors);
     QCOMPARE(m_plot->visibleX().from, m_plot->minX());
 
-    // Offline, the core says that the sample lines were used; the message goes.
-    if (!m_core->okDialogText().isEmpty()) {
-        QTRY_VERIFY(m_window->findChild<QObject *>(QStringLiteral("okDialog"))->property("opened").toBool());
-        QTest::keyClick(m_window, Qt::Key_Escape);
-        QTRY_COMPARE(m_core->okDialogText(), QString());
-        QTRY_VERIFY(!m_window->findChild<QObject *>(QStringLiteral("okDialog"))->property("visible").toBool());
+    // Offline the sample lines were used: a note says so without a dialog over
+    // the banner, the plot is marked, and the legend names each curve.
+    QCOMPARE(m_core->okDialogText(), QString());
+    QVERIFY2(m_core->note().contains(QLatin1String("not the HITRAN database")), qPrintable(m_core->note()));
+    QVERIFY(m_window->findChild<QQuickItem *>(QStringLiteral("noteBar"))->isVisible());
+    QCOMPARE(m_plot->plotTitle(), QStringLiteral("Sample lines, not the HITRAN database"));
+    const QVariantList legend = m_views->results()->legend();
+    QCOMPARE(legend.size(), m_plot->spectrumCount());
+    for (int i = 0; i < legend.size(); ++i) {
+        QCOMPARE(legend.at(i).toMap().value(QStringLiteral("name")).toString(), results->columnTitles().at(i + 2));
+        QCOMPARE(legend.at(i).toMap().value(QStringLiteral("color")).toString(), expectedColors.at(i));
     }
 
     // The window shows them: each curve's colour inside the plot area.
@@ -344,17 +379,31 @@ void TestScreens::saveWritesThreeFiles()
     QCOMPARE(saver->configFilePath(), base + QStringLiteral("-config.txt"));
     QVERIFY(m_core->okDialogText().contains(saver->dataFilePath()));
 
-    // The image shows the plot with the header line above it.
+    // The image is a report of a fixed size, whatever the window's, with the
+    // header line (and the mark of the sample lines) above the plot.
     const QImage image(saver->imageFilePath());
     QVERIFY(!image.isNull());
     image.save(screenshotFolder() + QStringLiteral("/Saved-image.png"));
-    QVERIFY(image.width() >= int(m_plot->width()));
+    QCOMPARE(image.size(), QSize(ReportImage::width, ReportImage::height));
     QVERIFY(saver->headerText().contains(QLatin1String(" meters;   ")));
-    QCOMPARE(share->topString(), saver->headerText());
+    QCOMPARE(share->topString(), saver->headerText() + QStringLiteral("   Sample lines, not the HITRAN database;"));
+    QCOMPARE(share->reportLines().mid(1), m_core->results()->description());
 
+    // The data file describes itself on comment lines, then the table.
     QFile data(saver->dataFilePath());
     QVERIFY(data.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList lines = QString::fromUtf8(data.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList lines = QString::fromUtf8(data.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList comments;
+    while (!lines.isEmpty() && lines.first().startsWith(QLatin1Char('#')))
+        comments << lines.takeFirst();
+    const QString described = comments.join(QLatin1Char('\n'));
+    const QStringList shapes{"Doppler", "Lorentz", "Voigt", "Voigt"};
+    const QString shape = QStringLiteral("Line shape ") + shapes.value(m_core->params()->lineShapeProfile());
+    for (const QString &part : {QStringLiteral("# Kolvex spectra: Absorption (%)"), QStringLiteral("Path length 1000 m"),
+                                shape, QStringLiteral("Instrument function Gaussian"),
+                                QStringLiteral("Lines from the small sample line list"),
+                                QStringLiteral("not the HITRAN database"), QStringLiteral("Partition sums: the TIPS tables")})
+        QVERIFY2(described.contains(part), qPrintable(part + QStringLiteral(" in\n") + described));
     QCOMPARE(lines.first(), m_core->results()->columnTitles().join(QLatin1Char('\t')));
     QCOMPARE(lines.size(), int(m_core->results()->column(0).size()) + 1);
     QCOMPARE(lines.at(1).split(QLatin1Char('\t')).size(), m_core->results()->columnCount());
@@ -468,6 +517,293 @@ void TestScreens::confirmationsApplyTheirChoice()
     QTRY_VERIFY(dialog.isNull());
     QMetaObject::invokeMethod(list, "close");
     QTRY_VERIFY(list.isNull());
+    checkNoProblems();
+}
+
+QQuickItem *TestScreens::findItem(QObject *root, const QString &name) const
+{
+    // List rows hang below the list's content item only, so the search walks the visual tree.
+    QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(root)};
+    while (!pending.isEmpty()) {
+        QQuickItem *item = pending.takeFirst();
+        if (!item)
+            continue;
+        if (item->objectName() == name)
+            return item;
+        pending.append(item->childItems());
+    }
+    return nullptr;
+}
+
+void TestScreens::clickOn(QQuickItem *item)
+{
+    QVERIFY(item);
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2.0, item->height() / 2.0));
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+}
+
+void TestScreens::typedNumbersApplyWhenCommitted_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("unitHolder");   // context name of the object whose unit is set first
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byEnter");         // else by leaving the field with Tab
+    QTest::addColumn<double>("expected");      // NaN: refused
+
+    const double refused = std::numeric_limits<double>::quiet_NaN();
+    // 1.5e3 km; while typing, "1.5e" once rewrote the field and 1e309 m became 100009 m.
+    QTest::newRow("path, exponent") << "Pathlength.qml" << "pathField" << "pathlengthQml" << 0 << "path"
+                                    << "1.5e3" << true << 1.5e6;
+    QTest::newRow("path beyond a double") << "Pathlength.qml" << "pathField" << "pathlengthQml" << 1 << "path"
+                                          << "1e309" << true << refused;
+    // Typing 296 once showed "The temperature 29 K is outside the partition-sum tables".
+    QTest::newRow("temperature digit by digit") << "Temperature.qml" << "temperatureField" << "tempQml" << 0
+                                                << "temperature" << "296" << false << 296.0;
+    // 6.2e13 Hz is 6.2e13 / 29979245800 cm-1 (c in cm/s); it once stored 623 Hz.
+    QTest::newRow("start in Hz") << "Wavelengths.qml" << "startField" << "wlQml" << 3 << "start" << "6.2e13" << false
+                                 << 6.2e13 / 29979245800.0;
+    // 2000000 points once left 200000 stored.
+    QTest::newRow("points refused") << "Wavelengths.qml" << "pointsField" << "wlQml" << 2 << "points" << "2000000"
+                                    << true << refused;
+    QTest::newRow("points digit by digit") << "Wavelengths.qml" << "pointsField" << "wlQml" << 2 << "points" << "1000"
+                                           << true << 1000.0;
+    QTest::newRow("threshold 1e-2") << "LineOptions.qml" << "thresholdField" << "" << 0 << "threshold" << "1e-2"
+                                    << false << 1e-27;
+    // A minimum of 150 over a maximum of 100 once left 15.
+    QTest::newRow("vertical minimum refused") << "YAxis.qml" << "minimumField" << "yAxisQml" << 2 << "y minimum"
+                                              << "150" << true << refused;
+    // 0.04 % is 400 ppmv.
+    QTest::newRow("concentration in %") << "Molecules.qml" << "moleculeConcentration3" << "molListViewModel" << 0
+                                        << "O3" << "0.04" << true << 400.0;
+}
+
+// Typed key by key into the real window: nothing is stored or refused until
+// the user commits with Enter or by leaving the field; then exactly the value
+// typed is stored, or it is refused beside the field, which keeps the text,
+// and the stored value stays.
+void TestScreens::typedNumbersApplyWhenCommitted()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, field);
+    QFETCH(QString, unitHolder);
+    QFETCH(int, unit);
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, byEnter);
+    QFETCH(double, expected);
+
+    if (!unitHolder.isEmpty()) {
+        QObject *holder = m_engine->rootContext()->contextProperty(unitHolder).value<QObject *>();
+        QVERIFY(holder->setProperty("units", unit));
+    }
+    QPointer<QObject> screen = openScreen(file);
+    QVERIFY(screen);
+    QTest::qWait(60);
+    QQuickItem *entry = findItem(screen, field);
+    QVERIFY2(entry, qPrintable(field));
+    QQuickItem *input = findItem(entry, QStringLiteral("numberInput"));
+    QQuickItem *problem = findItem(entry, QStringLiteral("numberProblem"));
+    QVERIFY(input && problem);
+
+    const double before = storedValue(m_core.get(), stored);
+    clickOn(input);
+    QTRY_VERIFY(input->hasActiveFocus());
+    QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+    for (const QChar c : typed) {
+        QTest::keyClick(m_window, c.toLatin1());
+        QCOMPARE(storedValue(m_core.get(), stored), before);
+        QVERIFY(!problem->isVisible());
+    }
+    QCOMPARE(input->property("text").toString(), typed);
+    QTest::keyClick(m_window, byEnter ? Qt::Key_Return : Qt::Key_Tab);
+
+    QCOMPARE(m_core->okDialogText(), QString());
+    if (std::isnan(expected)) {
+        QCOMPARE(storedValue(m_core.get(), stored), before);
+        QCOMPARE(input->property("text").toString(), typed);
+        QTRY_VERIFY(problem->isVisible());
+        QVERIFY(!problem->property("text").toString().isEmpty());
+        shoot(QStringLiteral("Refusal-") + QFileInfo(file).baseName());
+    } else {
+        QVERIFY(std::fabs(storedValue(m_core.get(), stored) - expected) <= 1e-12 * std::fabs(expected));
+        QVERIFY(!problem->isVisible());
+        // While it has the focus the field keeps the text as typed.
+        if (byEnter)
+            QCOMPARE(input->property("text").toString(), typed);
+    }
+    // A refusal stays unapplied when the screen is closed twice.
+    QMetaObject::invokeMethod(screen, "close");
+    if (std::isnan(expected))
+        QMetaObject::invokeMethod(screen, "close");
+    QTRY_VERIFY(screen.isNull());
+    QCOMPARE(m_core->okDialogText(), QString());
+    checkNoProblems();
+}
+
+// A number still being edited is applied when its screen closes; a refused
+// one keeps the screen open with the reason until it is closed once more.
+void TestScreens::closingAScreenAppliesOrKeepsARefusal()
+{
+    m_core->pathLengthUnit()->unit = PathLengthUnit::Metre;
+    QPointer<QObject> screen = openScreen(QStringLiteral("Pathlength.qml"));
+    QTest::qWait(60);
+    QQuickItem *input = findItem(screen, QStringLiteral("numberInput"));
+    clickOn(input);
+    QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+    for (const char c : {'2', '.', '5'})
+        QTest::keyClick(m_window, c);
+    QCOMPARE(m_core->params()->pathConditions().pathLength == 2.5, false);
+    clickOn(findItem(screen, QStringLiteral("closeButton")));
+    QTRY_VERIFY(screen.isNull());
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 2.5);
+
+    screen = openScreen(QStringLiteral("Pathlength.qml"));
+    QTest::qWait(60);
+    input = findItem(screen, QStringLiteral("numberInput"));
+    clickOn(input);
+    QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+    for (const char c : {'-', '1'})
+        QTest::keyClick(m_window, c);
+    QTest::keyClick(m_window, Qt::Key_Escape);
+    QTest::qWait(60);
+    QVERIFY(!screen.isNull());
+    QVERIFY(findItem(screen, QStringLiteral("refusalNote"))->isVisible());
+    QCOMPARE(input->property("text").toString(), QStringLiteral("-1"));
+    shoot(QStringLiteral("Refusal-on-close-portrait"));
+    QTest::keyClick(m_window, Qt::Key_Escape);
+    QTRY_VERIFY(screen.isNull());
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 2.5);
+    checkNoProblems();
+}
+
+// The wheel and clicks over an open screen stay on it: the plot behind keeps
+// its range (the wheel over the plot itself zooms).
+void TestScreens::inputOnAScreenNeverReachesThePlot()
+{
+    m_plot->resetZoom();
+    const QPointF centre = m_plot->mapToScene(m_plot->plotArea().center());
+    const auto wheel = [this, centre] {
+        QWheelEvent event(centre, centre, QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+        QCoreApplication::sendEvent(m_window, &event);
+    };
+    const PlotMath::Range full = m_plot->visibleX();
+    for (const char *file : {"Wavelengths.qml", "Molecules.qml", "Menu.qml"}) {
+        QPointer<QObject> screen = openScreen(QString::fromLatin1(file));
+        QTest::qWait(60);
+        wheel();
+        QTest::mouseDClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+        QCOMPARE(m_plot->visibleX().from, full.from);
+        QCOMPARE(m_plot->visibleX().to, full.to);
+        QMetaObject::invokeMethod(screen, "close");
+        QTRY_VERIFY(screen.isNull());
+    }
+    wheel();
+    QVERIFY(m_plot->visibleX().to - m_plot->visibleX().from < full.to - full.from);
+    m_plot->resetZoom();
+    checkNoProblems();
+}
+
+// A cancelled calculation is drawn and saved as such until the next one.
+void TestScreens::cancelledCalculationIsMarked()
+{
+    // Cancelled once the lines are being added, as the banner's Cancel would be,
+    // so that there are curves to draw and save.
+    bool cancelSent = false;
+    const QMetaObject::Connection cancelOnProgress = connect(
+        m_core.get(), &KolvexCore::notify, this, [this, &cancelSent](const QString &message) {
+            if (cancelSent || !message.contains(QLatin1String("Processing segment")))
+                return;
+            cancelSent = true;
+            QMetaObject::invokeMethod(m_core.get(), "cancelCalculation", Qt::QueuedConnection);
+        });
+    m_core->calculate();
+    QTRY_VERIFY_WITH_TIMEOUT(cancelSent && !m_core->calculationIsRunning(), 60000);
+    disconnect(cancelOnProgress);
+    const QString mark = m_views->results()->resultMark();
+    QVERIFY2(mark.startsWith(QStringLiteral("Cancelled at ")), qPrintable(mark));
+    QCOMPARE(m_plot->plotTitle(), mark);
+    shoot(QStringLiteral("Main-cancelled-portrait"));
+
+    ShareResultsQml *share = m_views->shareResults();
+    share->saveToDocuments(QString());
+    QTRY_VERIFY_WITH_TIMEOUT(!share->saving(), 20000);
+    const QString cancelled = mark.section(QLatin1Char('\n'), 0, 0);
+    QVERIFY(share->topString().contains(QStringLiteral("   ") + cancelled + QLatin1Char(';')));
+    QFile data(m_core->resultsSaver()->dataFilePath());
+    QVERIFY(data.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(data.readAll());
+    QVERIFY2(text.contains(QStringLiteral("# ") + cancelled + QStringLiteral(": the calculation was stopped")),
+             qPrintable(text.left(400)));
+    QTest::keyClick(m_window, Qt::Key_Escape);
+    QTRY_COMPARE(m_core->okDialogText(), QString());
+
+    m_core->calculate();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 60000);
+    QVERIFY(!m_views->results()->resultMark().contains(QLatin1String("Cancelled")));
+    checkNoProblems();
+}
+
+void TestScreens::keyboard()
+{
+    // Escape closes the screen on top, Ctrl+Q asks before quitting.
+    QPointer<QObject> screen = openScreen(QStringLiteral("Temperature.qml"));
+    QTest::qWait(60);
+    QTest::keyClick(m_window, Qt::Key_Escape);
+    QTRY_VERIFY(screen.isNull());
+    QTest::keyClick(m_window, Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(m_window->property("exitDialog").value<QObject *>());
+    QTest::keyClick(m_window, Qt::Key_Escape);
+    QTRY_VERIFY(!m_window->property("exitDialog").value<QObject *>());
+
+    // + and - zoom the plot; F5 calculates.
+    m_plot->resetZoom();
+    const double width = m_plot->visibleX().to - m_plot->visibleX().from;
+    QTest::keyClick(m_window, Qt::Key_Plus);
+    QVERIFY(std::fabs((m_plot->visibleX().to - m_plot->visibleX().from) - width / 1.25) < width * 1e-3);
+    QTest::keyClick(m_window, Qt::Key_Minus);
+    QVERIFY(std::fabs((m_plot->visibleX().to - m_plot->visibleX().from) - width) < width * 1e-3);
+    QSignalSpy calculations(m_core.get(), &KolvexCore::updateSpectra);
+    QTest::keyClick(m_window, Qt::Key_F5);
+    QTRY_VERIFY_WITH_TIMEOUT(calculations.count() > 0 && !m_core->calculationIsRunning(), 60000);
+    checkNoProblems();
+}
+
+// Every control on every screen carries a name for screen readers and UI
+// automation: its text, or the label beside it.
+void TestScreens::everyControlHasAName()
+{
+    QAccessible::setActive(true);
+    QStringList unnamed;
+    for (const char *file : {"Menu.qml", "Wavelengths.qml", "Pathlength.qml", "TotalPressure.qml", "Temperature.qml",
+                             "YAxis.qml", "Molecules.qml", "ColorDialog.qml", "AtmosphericModel.qml",
+                             "AtmosphericModelApply.qml", "LineOptions.qml", "InstrumentFunction.qml",
+                             "HitranDownloadOptions.qml", "Authenticate.qml", "ShareResultsChoice.qml", "About.qml",
+                             "PortNumber.qml", ""}) {
+        QPointer<QObject> screen = *file ? openScreen(QString::fromLatin1(file)) : m_window->contentItem();
+        QTest::qWait(60);
+        QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(screen.data())};
+        while (!pending.isEmpty()) {
+            QQuickItem *item = pending.takeFirst();
+            pending.append(item->childItems());
+            if (!item->isVisible() || !item->inherits("QQuickControl") || item->inherits("QQuickScrollBar")
+                || item->inherits("QQuickProgressBar") || item->inherits("QQuickLabel"))
+                continue;
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(item);
+            if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << QStringLiteral("%1: %2 %3").arg(QLatin1String(*file ? file : "main"),
+                                                            QLatin1String(item->metaObject()->className()),
+                                                            item->objectName());
+        }
+        if (*file) {
+            QMetaObject::invokeMethod(screen, "close");
+            QTRY_VERIFY(screen.isNull());
+        }
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
     checkNoProblems();
 }
 
