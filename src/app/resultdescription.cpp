@@ -44,10 +44,16 @@ QString concentrations(KolvexCore &core)
     const PressureUnits &units = *core.pressureUnits();
     const std::vector<double> &values = params.pathConditions().concentrations;
     QStringList entries;
+    bool absent = false;
     for (int m = 0; m < params.moleculeCount(); ++m) {
         if (!params.isCalculated(m))
             continue;
         const double ppmv = std::size_t(m) < values.size() ? values[std::size_t(m)] : 0.0;
+        // The molecules the mixture lacks are summed up, not listed one by one.
+        if (ppmv == 0.0) {
+            absent = true;
+            continue;
+        }
         double shown = ppmv;
         if (units.concentrationMode == PressureUnits::Percent)
             shown = ppmv * 1e-4;
@@ -55,6 +61,8 @@ QString concentrations(KolvexCore &core)
             shown = PressureUnits::fromAtm(ppmv * 1e-6 * params.pathConditions().totalPressure, units.pressureUnit);
         entries << params.molecule(m).name + QLatin1Char(' ') + number(shown);
     }
+    if (absent)
+        entries << QStringLiteral("the others 0");
     return QStringLiteral("Concentrations, %1: %2").arg(units.concentrationLabel(), entries.join(QLatin1String(", ")));
 }
 

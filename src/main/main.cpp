@@ -23,6 +23,11 @@ int main(int argc, char *argv[])
     // survive in the user's settings of the program.
     KolvexCore::Settings settings;
     settings.useProgramSettings = true;
+    // A data folder of its own (for a second setup or a trial run) instead of
+    // the user's, as scripts/run.sh gives the console.
+    const QString dataFolder = qEnvironmentVariable("KOLVEX_DATA_DIR");
+    if (!dataFolder.isEmpty())
+        settings.dataFolder = dataFolder;
     KolvexCore core(settings);
     // The remote peer is another device on the network, not this one.
     core.webSockets()->setListenAll(true);

@@ -124,6 +124,9 @@ void TestConnectScreen::initTestCase()
     // Offline, start-up notes that the tables could not be fetched; no dialog waits.
     QVERIFY(m_core->note().contains(QLatin1String("molparam.txt")));
     QVERIFY(!m_window->findChild<QObject *>(QStringLiteral("okDialog"))->property("opened").toBool());
+    QCOMPARE(m_core->okDialogText(), QStringLiteral("undefined"));   // never shown
+    // From here on an empty text means the last dialog was answered.
+    m_core->setOkDialogText(QString());
     checkNoProblems();
 }
 
