@@ -107,17 +107,26 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "Invalid serial line: %s (DEVICE or DEVICE:BAUD)\n", qPrintable(parser.value(serial)));
             return 2;
         }
-        SerialPort *port = core.serialPort();
-        SerialSettings lineSettings;
-        lineSettings.portName = device;
-        lineSettings.baudRate = baudRate;
-        port->setSettings(lineSettings);
-        core.remoteControl()->setCommunicationMode(RemoteControl::SerialPortMode);
-        if (!port->isConnected()) {
-            std::fprintf(stderr, "Cannot serve the serial line: %s\n", qPrintable(port->statusText()));
-            return 1;
-        }
-        std::fprintf(stderr, "Serving the serial line %s at %d baud.\n", qPrintable(device), port->baudRate());
+        // The line opens when commands are taken, as standard input is read:
+        // a peer that starts with CALC right after the greeting gets its
+        // calculation, not a refusal because the partition sums are loading.
+        QObject::connect(
+            &session, &ConsoleSession::readingStarted, &core,
+            [&core, device, baudRate] {
+                SerialPort *port = core.serialPort();
+                SerialSettings lineSettings;
+                lineSettings.portName = device;
+                lineSettings.baudRate = baudRate;
+                port->setSettings(lineSettings);
+                core.remoteControl()->setCommunicationMode(RemoteControl::SerialPortMode);
+                if (!port->isConnected()) {
+                    std::fprintf(stderr, "Cannot serve the serial line: %s\n", qPrintable(port->statusText()));
+                    QCoreApplication::exit(1);
+                    return;
+                }
+                std::fprintf(stderr, "Serving the serial line %s at %d baud.\n", qPrintable(device), port->baudRate());
+            },
+            Qt::QueuedConnection);
         serving = true;
     }
     if (parser.isSet(webSocket)) {

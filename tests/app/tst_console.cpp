@@ -214,7 +214,7 @@ void TestConsole::servesASerialLine()
     console.closeWriteChannel();
     QByteArray errors;
     QTRY_VERIFY_WITH_TIMEOUT((errors += console.readAllStandardError()).contains("Serving the serial line"), 60000);
-    QVERIFY2(errors.contains(QByteArray("Serving the serial line ") + name + " at 57600 baud."), errors.constData());
+    QVERIFY2(errors.contains("Serving the serial line " + QByteArray(name) + " at 57600 baud."), errors.constData());
     termios tio {};
     QCOMPARE(::tcgetattr(slave, &tio), 0);
     QCOMPARE(::cfgetispeed(&tio), speed_t(B57600));
