@@ -12,11 +12,21 @@ ScreenBase {
 
     readonly property color selectedColor: "#cde4f7"
 
-    // The selected row is the one coloured.
+    // The selected device's row is the one coloured; the status row (no
+    // device found yet) cannot be chosen.
     function select(row) {
+        if (row >= remoteControlBluetoothListModel.deviceCount)
+            return
         remoteControlQml.selectedBluetoothDeviceIndex = row
-        for (var i = 0; i < deviceList.count; ++i)
-            deviceList.itemAtIndex(i).setColor(i === row ? selectedColor : "")
+        showSelection()
+    }
+    function showSelection() {
+        var row = remoteControlQml.selectedBluetoothDeviceIndex
+        for (var i = 0; i < deviceList.count; ++i) {
+            var item = deviceList.itemAtIndex(i)
+            if (item)
+                item.setColor(i === row && i < remoteControlBluetoothListModel.deviceCount ? selectedColor : "")
+        }
     }
 
     ColumnLayout {
@@ -26,7 +36,10 @@ ScreenBase {
             id: deviceList
             objectName: "deviceList"
             Layout.fillWidth: true
-            Layout.preferredHeight: 200
+            // A list has no width of its own; beside the buttons it needs one.
+            Layout.minimumWidth: 260
+            Layout.preferredWidth: 400
+            Layout.preferredHeight: clientScreen.landscape ? Math.max(200, clientScreen.height - 110) : 240
             clip: true
             model: remoteControlBluetoothListModel
             ScrollBar.vertical: ScrollBar {}
@@ -43,6 +56,9 @@ ScreenBase {
                     anchors.verticalCenter: parent.verticalCenter
                     anchors.left: parent.left
                     anchors.leftMargin: 8
+                    anchors.right: parent.right
+                    anchors.rightMargin: 8
+                    elide: Text.ElideRight
                     text: model.deviceName
                 }
                 MouseArea {
@@ -50,11 +66,13 @@ ScreenBase {
                     onClicked: clientScreen.select(index)
                 }
             }
-            // A new list has no row coloured; the selection shows again.
-            onCountChanged: Qt.callLater(function() {
-                if (remoteControlQml.selectedBluetoothDeviceIndex < deviceList.count)
-                    clientScreen.select(remoteControlQml.selectedBluetoothDeviceIndex)
-            })
+            // A rebuilt list (a search, a device connected or gone) has no row
+            // coloured; the selection shows again once the rows are made.
+            Connections {
+                target: remoteControlBluetoothListModel
+                function onModelReset() { Qt.callLater(clientScreen.showSelection) }
+            }
+            Component.onCompleted: Qt.callLater(clientScreen.showSelection)
         }
     }
 

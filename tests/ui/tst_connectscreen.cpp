@@ -21,6 +21,7 @@
 #include <QQuickItem>
 #include <QQuickItemGrabResult>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QWebSocket>
@@ -358,13 +359,23 @@ void TestConnectScreen::bluetoothClientScreen()
 {
     QPointer<QObject> connectScreen = openScreen(QStringLiteral("Connect.qml"));
     QVERIFY(connectScreen);
+    // cleanup() closes the top screen only; the one underneath goes too, even
+    // when a check fails, so that it does not cover the main form later.
+    const auto closeConnectScreen = qScopeGuard([&connectScreen] {
+        if (connectScreen)
+            QMetaObject::invokeMethod(connectScreen, "close");
+    });
     click(findControl(connectScreen, QStringLiteral("modeList/option2")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::BluetoothMode));
     QTRY_VERIFY(m_window->property("currentScreen").value<QObject *>());
     QObject *screen = m_window->property("currentScreen").value<QObject *>();
     QCOMPARE(screen->objectName(), QStringLiteral("bluetoothClientScreen"));
     QQuickItem *list = findControl(screen, QStringLiteral("deviceList"));
+    // Before a search the one row is the status text, which cannot be chosen.
     QCOMPARE(list->property("count").toInt(), 1);
+    click(findControl(screen, QStringLiteral("device0")));
+    QTest::qWait(60);
+    QCOMPARE(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>(), QColor(Qt::transparent));
 
     click(findControl(screen, QStringLiteral("discoverButton")));
     QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("device0/deviceText")), 10000);
@@ -382,6 +393,12 @@ void TestConnectScreen::bluetoothClientScreen()
                                  QStringLiteral("The service search on Lab laptop failed")),
                              20000);
     QCOMPARE(connectButton->property("text").toString(), QStringLiteral("  Connect  "));
+    // A new search rebuilds the list; the chosen device stays marked.
+    click(findControl(screen, QStringLiteral("discoverButton")));
+    QTest::qWait(100);
+    QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("device0/deviceText"))->property("text").toString()
+                                 == QLatin1String("Lab laptop"), 10000);
+    QTRY_VERIFY(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>() != QColor(Qt::transparent));
     shoot(QStringLiteral("BluetoothClientConnect-failed"));
 
     // Closing it goes back to the connection screen, which shows the same text.
@@ -392,8 +409,6 @@ void TestConnectScreen::bluetoothClientScreen()
     QVERIFY(findControl(connectScreen, QStringLiteral("bluetoothGroup"))->isVisible());
     QCOMPARE(findControl(connectScreen, QStringLiteral("bluetoothStatus"))->property("text").toString(),
              m_remoteQml->bluetoothStatus());
-    QMetaObject::invokeMethod(connectScreen, "close");
-    QTRY_VERIFY(connectScreen.isNull());
 }
 
 void TestConnectScreen::portNumberScreenMovesTheServer()
