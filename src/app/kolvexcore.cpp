@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 
 #include "app/configfile.h"
+#include "app/serialsettingsfile.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
 #include "core/atmospheremodelset.h"
@@ -11,7 +12,6 @@
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
-#include "app/serialsettingsfile.h"
 #include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"

@@ -14,9 +14,9 @@ BluetoothSpp::BluetoothSpp(QObject *parent)
     , m_server(new ChatServer(this))
 {
     connect(m_server, &ChatServer::messageReceived, this, &BluetoothSpp::showMessage);
-    connect(m_server, &ChatServer::clientConnected, this,
+    connect(m_server, QOverload<const QString &>::of(&ChatServer::clientConnected), this,
             QOverload<const QString &>::of(&BluetoothSpp::clientConnected));
-    connect(m_server, &ChatServer::clientDisconnected, this,
+    connect(m_server, QOverload<const QString &>::of(&ChatServer::clientDisconnected), this,
             QOverload<const QString &>::of(&BluetoothSpp::clientDisconnected));
     connect(this, &BluetoothSpp::connected, m_discovery, &BluetoothDiscoverDevices::setDeviceConnected);
     connect(this, &BluetoothSpp::disconnected, m_discovery, &BluetoothDiscoverDevices::setDeviceDisconnected);
@@ -160,7 +160,7 @@ void BluetoothSpp::addClientLink(QIODevice *link, const QString &peerName)
 void BluetoothSpp::startClient(ChatClient *client)
 {
     connect(client, &ChatClient::messageReceived, this, &BluetoothSpp::showMessage);
-    connect(client, &ChatClient::connected, this, [this](const QString &name) {
+    connect(client, QOverload<const QString &>::of(&ChatClient::connected), this, [this](const QString &name) {
         setStatusText(QStringLiteral("Connected to %1.").arg(name));
         emit connectedStateChanged();
     });

@@ -34,7 +34,7 @@ void ChatClient::startClient(const QBluetoothServiceInfo &remoteService)
     auto *socket = new QBluetoothSocket(QBluetoothServiceInfo::RfcommProtocol);
     qDebug() << "Create socket";
     attach(socket);
-    connect(socket, &QBluetoothSocket::connected, this, &ChatClient::linkConnected);
+    connect(socket, &QBluetoothSocket::connected, this, QOverload<>::of(&ChatClient::connected));
     connect(socket, QOverload<QBluetoothSocket::SocketError>::of(&QBluetoothSocket::error), this,
             [this, socket](QBluetoothSocket::SocketError error) {
                 const QString message = QStringLiteral("The link to %1 failed: %2").arg(m_peerName, socket->errorString());
@@ -53,10 +53,10 @@ void ChatClient::startClient(QIODevice *link, const QString &peerName)
         return;
     m_peerName = peerName;
     attach(link);
-    linkConnected();
+    connected();
 }
 
-void ChatClient::linkConnected()
+void ChatClient::connected()
 {
     m_connected = true;
     m_wasConnected = true;

@@ -41,7 +41,8 @@ public slots:
     void sendMessage(const QString &message);
 
 private slots:
-    void linkConnected();
+    // The link is up.
+    void connected();
     void linkClosed();
 
 private:

@@ -37,7 +37,7 @@ bool ChatServer::startServer(const QBluetoothAddress &localAdapter)
         return m_server->isListening();
     m_errorString.clear();
     m_server = new QBluetoothServer(QBluetoothServiceInfo::RfcommProtocol, this);
-    connect(m_server, &QBluetoothServer::newConnection, this, &ChatServer::acceptConnections);
+    connect(m_server, &QBluetoothServer::newConnection, this, QOverload<>::of(&ChatServer::clientConnected));
     connect(m_server, QOverload<QBluetoothServer::Error>::of(&QBluetoothServer::error), this, &ChatServer::serverError);
     // Port 0: any free RFCOMM channel.
     if (!m_server->listen(localAdapter)) {
@@ -105,7 +105,7 @@ void ChatServer::stopServer()
     }
 }
 
-void ChatServer::acceptConnections()
+void ChatServer::clientConnected()
 {
     while (m_server && m_server->hasPendingConnections()) {
         QBluetoothSocket *socket = m_server->nextPendingConnection();
@@ -123,12 +123,12 @@ void ChatServer::addClient(QIODevice *link, const QString &peerName)
     connect(client, &LineChannel::lineReceived, this,
             [this, peerName](const QString &line) { emit messageReceived(peerName, line); });
     // The hang-up is handled after the lines received before it.
-    connect(client, &LineChannel::closed, this, &ChatServer::clientClosed, Qt::QueuedConnection);
+    connect(client, &LineChannel::closed, this, QOverload<>::of(&ChatServer::clientDisconnected), Qt::QueuedConnection);
     m_clients.append(client);
     emit clientConnected(peerName);
 }
 
-void ChatServer::clientClosed()
+void ChatServer::clientDisconnected()
 {
     auto *client = qobject_cast<LineChannel *>(sender());
     if (!client || !m_clients.removeOne(client))

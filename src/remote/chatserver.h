@@ -46,8 +46,10 @@ public slots:
     void sendMessage(const QString &message);
 
 private slots:
-    void acceptConnections();
-    void clientClosed();
+    // A device connected: takes every pending connection.
+    void clientConnected();
+    // A device's link closed (after the lines it sent before).
+    void clientDisconnected();
     void serverError();
 
 private:
