@@ -263,6 +263,19 @@ void TestBluetoothSpp::serverWithoutARadio()
     // Mode 0 stops everything and clears the text.
     m_view->setCommunicationMode(RemoteControl::NoCommunication);
     QCOMPARE(m_view->bluetoothStatus(), QString());
+
+    // Without an adapter neither the server nor a connection starts, and the
+    // screen says why.
+    QVERIFY(m_bluez.removeAdapter(QStringLiteral("hci0")));
+    QTRY_VERIFY(!QBluetoothLocalDevice().isValid());
+    QTest::ignoreMessage(QtWarningMsg, "No Bluetooth adapter found.");
+    m_view->setCommunicationMode(RemoteControl::BluetoothMode);
+    QCOMPARE(m_view->bluetoothStatus(), QStringLiteral("No Bluetooth adapter found."));
+    QVERIFY(!m_bluetooth->server()->isListening());
+    m_view->setCommunicationMode(RemoteControl::NoCommunication);
+    QVERIFY(!m_bluez.addAdapter(QStringLiteral("hci0"), QStringLiteral("kolvex-test")).isEmpty());
+    QVERIFY(!m_bluez.addDevice(QStringLiteral("hci0"), QStringLiteral("11:22:33:44:55:66"), QStringLiteral("Lab laptop")).isEmpty());
+    QTRY_VERIFY(QBluetoothLocalDevice().isValid());
 }
 
 // Connecting to a found device: the service search and the RFCOMM socket need
