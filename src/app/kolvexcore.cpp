@@ -3,6 +3,7 @@
 #include "app/configfile.h"
 #include "app/programsettings.h"
 #include "app/resultdescription.h"
+#include "app/serialsettingsfile.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
 #include "core/atmospheremodelset.h"
@@ -13,6 +14,7 @@
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
+#include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
@@ -99,6 +101,8 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_configFile->setFilePath(configFilePath());
     if (QFileInfo::exists(configFilePath()))
         m_configFile->load();
+    if (QFileInfo::exists(serialSettingsPath()))
+        m_serialPort->setSettings(SerialSettingsFile::read(serialSettingsPath()));
     if (settings.useProgramSettings) {
         m_programSettings = std::make_unique<ProgramSettings>(settings.programSettingsFile);
         m_programSettings->restoreSelection(*m_params, *m_atmosphereModels);
@@ -137,8 +141,10 @@ void KolvexCore::setUpRemoteControl()
     m_remoteControl->setTargets(targets);
     m_webSockets = new WebSockets(1234, this);
     m_serialPort = new SerialPort(this);
+    m_bluetooth = new BluetoothSpp(this);
     m_remoteControl->setTransport(RemoteControl::WebSocketMode, m_webSockets);
     m_remoteControl->setTransport(RemoteControl::SerialPortMode, m_serialPort);
+    m_remoteControl->setTransport(RemoteControl::BluetoothMode, m_bluetooth);
 }
 
 void KolvexCore::setUpDownloader()
@@ -209,6 +215,11 @@ void KolvexCore::readParameterFiles()
 QString KolvexCore::configFilePath() const
 {
     return m_dataFolder + QLatin1String("/config.txt");
+}
+
+QString KolvexCore::serialSettingsPath() const
+{
+    return m_dataFolder + QLatin1Char('/') + SerialSettingsFile::fileName();
 }
 
 QString KolvexCore::chooseLineFileName(const QString &folder)
@@ -361,6 +372,8 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
+    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings()))
+        qWarning() << "Cannot write the serial settings to" << serialSettingsPath();
     if (m_programSettings)
         m_programSettings->saveSelection(*m_params, *m_atmosphereModels);
 }
