@@ -55,13 +55,27 @@ Item {
                 id: noteRow
                 anchors.fill: parent
                 anchors.margins: 6
+                // Three lines leave the plot its room; a click shows the rest.
                 Text {
+                    id: noteText
                     objectName: "noteText"
+                    property bool expanded: false
                     Layout.fillWidth: true
                     text: coreObj.note
                     wrapMode: Text.WordWrap
+                    maximumLineCount: expanded ? 1000 : 3
+                    elide: Text.ElideRight
                     font.pointSize: form.fontSize * 0.9
                     color: "#3d3000"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: coreObj.note
+                    onTextChanged: expanded = false
+                    MouseArea {
+                        anchors.fill: parent
+                        enabled: noteText.truncated || noteText.expanded
+                        cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
+                        onClicked: noteText.expanded = !noteText.expanded
+                    }
                 }
                 CustomButton {
                     objectName: "dismissNoteButton"

@@ -7,9 +7,12 @@ ApplicationWindow {
     id: mainWindow
     visible: true
     // A phone's proportions, within the screen it opens on (the program puts
-    // back the size and place of the last run where it has them).
-    width: Math.min(480, Screen.desktopAvailableWidth)
-    height: Math.min(800, Screen.desktopAvailableHeight - 48)
+    // back the size and place of the last run where it has them): upright,
+    // unless the screen is too low for that, as a phone held sideways is.
+    readonly property bool lowScreen: Screen.desktopAvailableHeight < 600
+                                      && Screen.desktopAvailableWidth > Screen.desktopAvailableHeight
+    width: Math.min(lowScreen ? 800 : 480, Screen.desktopAvailableWidth)
+    height: Math.min(lowScreen ? 480 : 800, Screen.desktopAvailableHeight - 48)
     title: "Kolvex -|- spectral calculations for portable devices using the HITRAN database"
 
     // The screens open, the last one on top.
