@@ -1,4 +1,6 @@
 #include "app/configfile.h"
+#include "app/programsettings.h"
+#include "core/atmospheremodelset.h"
 #include "app/kolvexcore.h"
 #include "core/params.h"
 #include "core/settingrules.h"
@@ -36,6 +38,7 @@ private slots:
     void damagedConfigurationStillStarts_data();
     void damagedConfigurationStillStarts();
     void reversedRangeLoadsAndCalcExplains();
+    void selectionAndModelSurviveARestart();
 };
 
 void TestSettingsPersistence::settingsSurviveARestart()
@@ -149,6 +152,45 @@ void TestSettingsPersistence::reversedRangeLoadsAndCalcExplains()
                                                   "calculated: its end must be above its start."));
     QVERIFY(!core->calculationIsRunning());
     QVERIFY(!core->lblRequested());
+}
+
+// The molecule selection and the model atmosphere have no place in config.txt:
+// the program's own settings keep them, and a fresh start without those
+// settings keeps its defaults.
+void TestSettingsPersistence::selectionAndModelSurviveARestart()
+{
+    QTemporaryDir dir;
+    const QString programFile = dir.filePath(QStringLiteral("kolvex.ini"));
+    KolvexCore::Settings settings = offlineSettings(dir.path());
+    settings.useProgramSettings = true;
+    settings.programSettingsFile = programFile;
+    std::vector<bool> defaults;
+    int defaultModel = 0;
+    {
+        KolvexCore core(settings);
+        Params *params = core.params();
+        for (int m = 0; m < params->moleculeCount(); ++m)
+            defaults.push_back(params->molecule(m).selected);
+        defaultModel = core.atmosphereModels()->currentIndex();
+        // CO2 (2) and CH4 (6) only, and another model.
+        for (int m = 0; m < params->moleculeCount(); ++m)
+            params->molecule(m).selected = m == 1 || m == 5;
+        QVERIFY(core.atmosphereModels()->setCurrentIndex(defaultModel == 3 ? 2 : 3));
+        core.saveConfiguration();
+    }
+    {
+        KolvexCore core(settings);
+        for (int m = 0; m < core.params()->moleculeCount(); ++m)
+            QCOMPARE(core.params()->molecule(m).selected, m == 1 || m == 5);
+        QCOMPARE(int(core.atmosphereModels()->currentIndex()), defaultModel == 3 ? 2 : 3);
+    }
+    QFile::remove(programFile);
+    {
+        KolvexCore core(settings);
+        for (int m = 0; m < core.params()->moleculeCount(); ++m)
+            QCOMPARE(core.params()->molecule(m).selected, bool(defaults[std::size_t(m)]));
+        QCOMPARE(int(core.atmosphereModels()->currentIndex()), defaultModel);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSettingsPersistence)

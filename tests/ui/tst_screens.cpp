@@ -10,6 +10,7 @@
 #include "ui/shareresultsqml.h"
 #include "ui/spectraresultsqml.h"
 #include "ui/viewobjects.h"
+#include "ui/windowplacement.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -96,6 +97,7 @@ private slots:
     void cancelledCalculationIsMarked();
     void keyboard();
     void everyControlHasAName();
+    void windowOpensWithinTheScreen();
 
 private:
     QObject *openScreen(const QString &file);
@@ -805,6 +807,26 @@ void TestScreens::everyControlHasAName()
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
     checkNoProblems();
+}
+
+// The window and its title bar fit the screen's free area: the phone-sized
+// default shrinks on a 1280x800 desktop, a saved place is kept while it lies
+// on the screen, and one that does not (a screen that went away) is not.
+void TestScreens::windowOpensWithinTheScreen()
+{
+    const QRect desktop(0, 0, 1280, 800);
+    const QSize frame(0, 32);   // a title bar
+    // Centred: (1280 - 480) / 2; 800 - 32 pixels high at the top.
+    QCOMPARE(WindowPlacement::place(QRect(), desktop, QSize(480, 800), frame), QRect(400, 0, 480, 768));
+    QCOMPARE(WindowPlacement::place(QRect(100, 50, 600, 500), desktop, QSize(480, 800), frame),
+             QRect(100, 50, 600, 500));
+    QCOMPARE(WindowPlacement::place(QRect(3000, 2000, 600, 500), desktop, QSize(480, 800), frame),
+             QRect(400, 0, 480, 768));
+    // Too big for the screen now, and pushed back onto it.
+    QCOMPARE(WindowPlacement::place(QRect(900, 10, 2000, 2000), desktop, QSize(480, 800), frame),
+             QRect(0, 0, 1280, 768));
+    QCOMPARE(WindowPlacement::place(QRect(1000, 600, 480, 400), desktop, QSize(480, 800), frame),
+             QRect(800, 368, 480, 400));
 }
 
 QTEST_MAIN(TestScreens)
