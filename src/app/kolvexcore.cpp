@@ -14,6 +14,7 @@
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
+#include "sensors/sensors.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -68,6 +69,10 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
 
+    m_sensors = new Sensors(this, &m_params->pathConditions());
+    m_sensors->setSamplingPeriod(200);
+    m_sensors->setNumSamplesToAverage(5);
+
     m_instrumentFunction = new InstrumentFunction(this);
     m_lbl = new Lbl(this, m_lineSource);
     m_lbl->setParams(m_params);
@@ -93,6 +98,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_downloader->setCumulativeFileName(m_lineFileName);
     setLineSource(nullptr);
     m_configFile->setInstrumentFunction(m_instrumentFunction);
+    m_configFile->setSensors(m_sensors);
     m_configFile->setFilePath(configFilePath());
     if (QFileInfo::exists(configFilePath()))
         m_configFile->load();
@@ -122,7 +128,7 @@ void KolvexCore::setUpRemoteControl()
     targets.params = m_params;
     targets.xAxis = &m_xAxis;
     targets.yAxis = &m_yAxis;
-    targets.sensors = &m_sensorSettings;
+    targets.sensors = m_sensors;
     targets.instrumentFunction = m_instrumentFunction;
     targets.atmosphereModels = m_atmosphereModels.get();
     targets.downloader = m_downloader;
@@ -284,6 +290,8 @@ void KolvexCore::calculate()
         setOkDialogText(problem);
         return;
     }
+    // The path conditions stay as they are until the calculation has ended.
+    m_sensors->stopSampling();
     m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
@@ -325,6 +333,7 @@ void KolvexCore::postCalculation()
     QCoreApplication::processEvents();
     emit updateSpectra(true, true);
     QCoreApplication::processEvents();
+    m_sensors->startSampling();
     m_calculationRunning = false;
     m_lblRequested = false;
     m_remoteControl->emitReadyMessage();
@@ -340,6 +349,11 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
+    // The program is about to end: the user's own values come back where
+    // sensor readings had replaced them.
+    for (SensorSettings::Quantity quantity : {SensorSettings::Quantity::Humidity, SensorSettings::Quantity::Pressure,
+                                              SensorSettings::Quantity::Temperature})
+        m_sensors->setSensorEnabled(quantity, false);
 }
 
 void KolvexCore::updatePlotInProgress(bool newPlotInProgress)

@@ -3,7 +3,6 @@
 #include "core/calculationresults.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
-#include "core/sensorsettings.h"
 #include "core/spectraset.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
@@ -24,6 +23,8 @@ class ParameterFiles;
 class Params;
 class RemoteControl;
 class ResultsSaver;
+class SensorSettings;
+class Sensors;
 class SerialPort;
 class WebSockets;
 
@@ -79,8 +80,8 @@ public:
     // The transports of the remote control: WebSocket (port 1234) and serial line.
     WebSockets *webSockets() const { return m_webSockets; }
     SerialPort *serialPort() const { return m_serialPort; }
-    // The sensor choices a remote peer can switch.
-    SensorSettings *sensorSettings() { return &m_sensorSettings; }
+    // The sensor hub: pressure, temperature and water vapour from sensors.
+    Sensors *sensors() const { return m_sensors; }
 
     QString dataFolder() const { return m_dataFolder; }
     QString tipsFolder() const { return m_tipsFolder; }
@@ -165,7 +166,7 @@ private:
     RemoteControl *m_remoteControl = nullptr;
     WebSockets *m_webSockets = nullptr;
     SerialPort *m_serialPort = nullptr;
-    SensorSettings m_sensorSettings;
+    Sensors *m_sensors = nullptr;
 
     QString m_dataFolder;
     QString m_tipsFolder;
