@@ -205,7 +205,7 @@ void TestScreens::everyScreenOpensAndCloses_data()
                              "Temperature.qml", "YAxis.qml", "Molecules.qml", "ColorDialog.qml",
                              "AtmosphericModel.qml", "AtmosphericModelApply.qml", "LineOptions.qml",
                              "InstrumentFunction.qml", "HitranDownloadOptions.qml", "Authenticate.qml",
-                             "ShareResultsChoice.qml", "About.qml"})
+                             "ShareResultsChoice.qml", "Sensors.qml", "SensorTagConnect.qml", "About.qml"})
         QTest::newRow(file) << QString::fromLatin1(file);
 }
 
