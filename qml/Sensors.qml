@@ -94,6 +94,7 @@ ScreenBase {
             CustomLabel { text: "Sampling period\n(milliseconds):" }
             CustomTextField {
                 objectName: "samplingPeriodField"
+                Layout.preferredWidth: 110
                 text: sensorsQml.samplingPeriod
                 validator: IntValidator { bottom: 1 }
                 inputMethodHints: Qt.ImhDigitsOnly
@@ -107,6 +108,7 @@ ScreenBase {
             CustomLabel { text: "Samples to\naverage:" }
             CustomTextField {
                 objectName: "samplesToAverageField"
+                Layout.preferredWidth: 110
                 text: sensorsQml.numSamplesToAverage
                 validator: IntValidator { bottom: 1 }
                 inputMethodHints: Qt.ImhDigitsOnly
@@ -141,7 +143,7 @@ ScreenBase {
         }
         CustomSmallerFontText {
             Layout.fillWidth: true
-            text: "A new average replaces the value every averaging time plus one sampling period."
+            text: "A new average replaces the value\nevery averaging time plus one\nsampling period."
         }
     }
 }
