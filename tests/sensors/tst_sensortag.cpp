@@ -76,8 +76,6 @@ private slots:
     void decodeHumidity();
     void decodeBarometer_data();
     void decodeBarometer();
-    void periodByte_data();
-    void periodByte();
     void configuringTurnsSensorsAndNotificationsOn();
     void periodIsWrittenToBothSensors();
     void notificationsSetTheReadings();
@@ -133,25 +131,6 @@ void TestSensorTag::decodeBarometer()
     QVERIFY(data);
     QCOMPARE(data->temperature, temperature);
     QCOMPARE(data->pressure, pressure);
-}
-
-void TestSensorTag::periodByte_data()
-{
-    QTest::addColumn<int>("milliseconds");
-    QTest::addColumn<int>("byte");
-    QTest::newRow("200 ms") << 200 << 20;
-    QTest::newRow("209 ms, cut") << 209 << 20;
-    QTest::newRow("50 ms, shortest") << 50 << 10;
-    QTest::newRow("3000 ms, longest") << 3000 << 255;
-    QTest::newRow("2550 ms") << 2550 << 255;
-    QTest::newRow("negative") << -5 << 10;
-}
-
-void TestSensorTag::periodByte()
-{
-    QFETCH(int, milliseconds);
-    QFETCH(int, byte);
-    QCOMPARE(int(SensorTag::periodByte(milliseconds)), byte);
 }
 
 void TestSensorTag::configuringTurnsSensorsAndNotificationsOn()
@@ -216,11 +195,20 @@ void TestSensorTag::periodIsWrittenToBothSensors()
     QCOMPARE(barometerWrites->front().characteristic, tagUuid("AA44"));
     QCOMPARE(barometerWrites->front().value, QByteArray(1, char(20)));
 
+    // The byte is the whole number of 10 ms within 10..255.
+    tag.setPeriod(3000);
+    QCOMPARE(barometerWrites->back().value, QByteArray(1, char(255)));
+    tag.setPeriod(50);
+    QCOMPARE(humidityWrites->back().value, QByteArray(1, char(10)));
+    tag.setPeriod(209);
+    QCOMPARE(humidityWrites->back().value, QByteArray(1, char(20)));
+
     // After the link is gone nothing is written.
+    humidityWrites->clear();
     tag.setSensorTagDisconnected();
     QVERIFY(!tag.connected());
-    tag.setPeriod(3000);
-    QCOMPARE(int(humidityWrites->size()), 1);
+    tag.setPeriod(1000);
+    QVERIFY(humidityWrites->empty());
 }
 
 void TestSensorTag::notificationsSetTheReadings()
