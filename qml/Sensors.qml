@@ -133,6 +133,7 @@ ScreenBase {
                 onToggled: {
                     sensorsQml.useSensorTag = checked
                     checked = Qt.binding(function() { return sensorsQml.useSensorTag })
+                    remoteControlQml.broadcastCommand("USESENSTAG", 0)
                 }
             }
         }
