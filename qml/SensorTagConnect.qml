@@ -22,7 +22,9 @@ ScreenBase {
             delegate: Rectangle {
                 width: deviceList.width
                 height: deviceName.implicitHeight + 12
-                color: index === sensorsQml.selectedDeviceIndex ? "#cfe3f7" : "transparent"
+                // The status row ("Press ...", "Searching ...") is no device to choose.
+                readonly property bool isDevice: index < sensorTagBluetoothListModel.deviceCount
+                color: isDevice && index === sensorsQml.selectedDeviceIndex ? "#cfe3f7" : "transparent"
                 CustomText {
                     id: deviceName
                     anchors.verticalCenter: parent.verticalCenter
@@ -32,6 +34,7 @@ ScreenBase {
                 }
                 MouseArea {
                     anchors.fill: parent
+                    enabled: parent.isDevice
                     onClicked: sensorsQml.selectedDeviceIndex = index
                 }
             }

@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 
 #include "app/configfile.h"
+#include "app/serialsettingsfile.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
 #include "core/atmospheremodelset.h"
@@ -11,6 +12,7 @@
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
+#include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
@@ -102,6 +104,8 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_configFile->setFilePath(configFilePath());
     if (QFileInfo::exists(configFilePath()))
         m_configFile->load();
+    if (QFileInfo::exists(serialSettingsPath()))
+        m_serialPort->setSettings(SerialSettingsFile::read(serialSettingsPath()));
     m_calculationRunning = false;
 }
 
@@ -136,8 +140,10 @@ void KolvexCore::setUpRemoteControl()
     m_remoteControl->setTargets(targets);
     m_webSockets = new WebSockets(1234, this);
     m_serialPort = new SerialPort(this);
+    m_bluetooth = new BluetoothSpp(this);
     m_remoteControl->setTransport(RemoteControl::WebSocketMode, m_webSockets);
     m_remoteControl->setTransport(RemoteControl::SerialPortMode, m_serialPort);
+    m_remoteControl->setTransport(RemoteControl::BluetoothMode, m_bluetooth);
 }
 
 void KolvexCore::setUpDownloader()
@@ -210,6 +216,11 @@ void KolvexCore::readParameterFiles()
 QString KolvexCore::configFilePath() const
 {
     return m_dataFolder + QLatin1String("/config.txt");
+}
+
+QString KolvexCore::serialSettingsPath() const
+{
+    return m_dataFolder + QLatin1Char('/') + SerialSettingsFile::fileName();
 }
 
 QString KolvexCore::chooseLineFileName(const QString &folder)
@@ -349,6 +360,8 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
+    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings()))
+        qWarning() << "Cannot write the serial settings to" << serialSettingsPath();
     // The program is about to end: the user's own values come back where
     // sensor readings had replaced them.
     for (SensorSettings::Quantity quantity : {SensorSettings::Quantity::Humidity, SensorSettings::Quantity::Pressure,

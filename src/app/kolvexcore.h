@@ -14,6 +14,7 @@
 #include <memory>
 
 class AtmosphereModelSet;
+class BluetoothSpp;
 class ConfigFile;
 class HitranOnlineDownloader;
 class InstrumentFunction;
@@ -23,7 +24,6 @@ class ParameterFiles;
 class Params;
 class RemoteControl;
 class ResultsSaver;
-class SensorSettings;
 class Sensors;
 class SerialPort;
 class WebSockets;
@@ -77,9 +77,11 @@ public:
     CalculationResults *results() { return &m_results; }
     ResultsSaver *resultsSaver() const { return m_resultsSaver; }
     RemoteControl *remoteControl() const { return m_remoteControl; }
-    // The transports of the remote control: WebSocket (port 1234) and serial line.
+    // The transports of the remote control: WebSocket (port 1234), serial line
+    // and Bluetooth serial link.
     WebSockets *webSockets() const { return m_webSockets; }
     SerialPort *serialPort() const { return m_serialPort; }
+    BluetoothSpp *bluetooth() const { return m_bluetooth; }
     // The sensor hub: pressure, temperature and water vapour from sensors.
     Sensors *sensors() const { return m_sensors; }
 
@@ -89,6 +91,8 @@ public:
     QString resultsFolder() const { return m_resultsFolder; }
     QString lineFileName() const { return m_lineFileName; }
     QString configFilePath() const;
+    // The serial line's settings, beside the configuration file.
+    QString serialSettingsPath() const;
     bool tipsLoaded() const { return m_tipsLoaded; }
     bool lblRequested() const { return m_lblRequested; }
 
@@ -166,6 +170,7 @@ private:
     RemoteControl *m_remoteControl = nullptr;
     WebSockets *m_webSockets = nullptr;
     SerialPort *m_serialPort = nullptr;
+    BluetoothSpp *m_bluetooth = nullptr;
     Sensors *m_sensors = nullptr;
 
     QString m_dataFolder;

@@ -106,7 +106,12 @@ void BluetoothListViewModel::populateList()
             name += QStringLiteral(" - Connected");
         m_rows.append({name, QString()});
     }
+    const int deviceCount = m_rows.size();
     if (m_rows.isEmpty())
         m_rows.append({m_statusText, QString()});
     endResetModel();
+    if (deviceCount != m_deviceCount) {
+        m_deviceCount = deviceCount;
+        emit deviceCountChanged();
+    }
 }

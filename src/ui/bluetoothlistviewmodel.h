@@ -13,6 +13,8 @@ class BluetoothDiscoverDevices;
 class BluetoothListViewModel : public QAbstractListModel
 {
     Q_OBJECT
+    // The rows that are devices (0 while the single row is the status text).
+    Q_PROPERTY(int deviceCount READ deviceCount NOTIFY deviceCountChanged)
 
 public:
     enum Roles { DeviceNameRole = Qt::UserRole + 1, ColorRole };
@@ -26,6 +28,10 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     QString statusText() const { return m_statusText; }
+    int deviceCount() const { return m_deviceCount; }
+
+signals:
+    void deviceCountChanged();
 
 public slots:
     void setDeviceDiscoveryStarted();
@@ -42,4 +48,5 @@ private:
     BluetoothDiscoverDevices *m_discovery;
     QVector<QPair<QString, QString>> m_rows;   // device name, colour
     QString m_statusText;
+    int m_deviceCount = 0;
 };
