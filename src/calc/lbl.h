@@ -2,14 +2,18 @@
 
 #include "calc/lineshapes.h"
 #include "calc/profilekernels.h"
+#include "core/spectrumallocator.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class LineSource;
 class Params;
+class WorkerTeam;
 class XAxis;
 struct LineRecord;
 struct SpectraSet;
@@ -17,14 +21,23 @@ struct SpectraSet;
 // The line-by-line engine: turns batches of HITRAN line records into the
 // cross-section and optical-depth spectra of every molecule on the grid.
 // start() zeroes the spectra and asks the source for the first batch; each
-// dataAvailable() adds one batch, rescales the optical depths and asks for the
-// next; noMoreDataAvailable() or a cancel ends it with calculationComplete().
+// dataAvailable() adds one batch, updates the maxima and asks for the next;
+// noMoreDataAvailable() or a cancel ends it with calculationComplete().
+//
+// A molecule gets its cross-section array when its first line arrives; its
+// optical depth is its column density times that array (MoleculeSpectra). The
+// maxima are kept per block of the grid, and after a batch only the blocks its
+// lines reached are searched again. updateSpectra() follows every batch while
+// the receivers handle it quickly; when they take long (a plot of a million
+// points) it waits until four times their last handling time has passed, and a
+// batch left unannounced is announced before calculationComplete().
 class Lbl : public QObject
 {
     Q_OBJECT
 
 public:
     explicit Lbl(QObject *parent = nullptr, LineSource *source = nullptr);
+    ~Lbl() override;
 
     void setSpectra(SpectraSet *spectra) { m_spectra = spectra; }
     void setParams(Params *params) { m_params = params; }
@@ -37,7 +50,9 @@ public:
     bool cancelRequested() const { return m_cancelRequested; }
 
     // Threads that share the per-point work of a batch (each takes a part of the
-    // grid, so every point sums its lines in the same order). 0: one per core.
+    // grid, so every point sums its lines in the same order and gets the same
+    // value whatever the number of threads). 0: one per core. The threads are
+    // kept from one batch and calculation to the next.
     void setThreadCount(int threads) { m_threadCount = threads; }
     // The plain per-point loops instead of the fast ones (for comparisons).
     void setReferenceKernels(bool reference) { m_referenceKernels = reference; }
@@ -75,11 +90,26 @@ private:
         double dopplerFactor = 0.0;       // Doppler half-width per cm-1 of line position
     };
 
+    // Grid points per block of the maxima.
+    static constexpr int maximumBlock = 4096;
+
+    // The lines of a batch that reach one molecule: the grid indices from `first`
+    // to `last`; first > last when none.
+    struct Reach
+    {
+        int first = 0;
+        int last = -1;
+    };
+
     void prepareConstants();
     void processBatch();
     bool prepareLine(const LineRecord &record, LineJob &job) const;
+    void createValues(int molecule);
     void addJobs();
-    void updateOpticalDepths();
+    void addPart(int from, int to);
+    std::vector<int> partCuts(int parts) const;
+    void updateMaxima();
+    void announceSpectra();
     void finish();
 
     SpectraSet *m_spectra = nullptr;
@@ -108,17 +138,26 @@ private:
     std::vector<bool> m_moleculeCalculated;
     std::vector<std::vector<IsotopologueFactors>> m_isotopologueFactors;
 
-    std::vector<double> m_grid;
+    // The grid of the calculation, held for its whole length whatever the axis
+    // builds meanwhile.
+    std::shared_ptr<const SpectrumValues> m_grid;
     double m_gridStart = 0.0;
     double m_gridStep = 0.0;
     int m_lastIndex = -1;
     std::vector<LineJob> m_jobs;
     std::vector<double *> m_crossSectionValues;
-    std::vector<bool> m_touched;
+    std::vector<Reach> m_reach;                    // per molecule, in the batch in hand
+    std::vector<int> m_reached;                    // the molecules with a reach
+    std::vector<std::vector<double>> m_blockMaxima;   // per molecule and block, of the raw values
+    std::vector<std::vector<double>> m_blockMinima;
     int m_threadCount = 0;
     int m_threadsUsed = 1;
+    std::unique_ptr<WorkerTeam> m_team;
     bool m_referenceKernels = false;
     bool m_running = false;
     bool m_inBatch = false;
     bool m_batchPending = false;
+    bool m_spectraUnannounced = false;
+    qint64 m_announceCost = 0;                     // ns the receivers of updateSpectra last took
+    QElapsedTimer m_sinceAnnounced;
 };

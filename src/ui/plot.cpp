@@ -225,7 +225,7 @@ void Plot::drawSpectra(QPainter *painter, const QRectF &area)
     painter->save();
     painter->setClipRect(QRectF(area.left(), area.top(), area.width() + 1.0, area.height() + 1.0));
     for (std::size_t s = 0; s < m_spectra.size(); ++s) {
-        const std::vector<double> &values = m_spectra[s];
+        const SpectrumValues &values = m_spectra[s];
         const std::vector<double> &xs = m_ownX[s].empty() ? m_grid : m_ownX[s];
         const auto indices = PlotMath::visibleIndices(xs, m_visibleX);
         if (indices.first > indices.second)
