@@ -237,7 +237,6 @@ void Plot::drawSpectra(QPainter *painter, const QRectF &area)
         painter->setPen(QPen(color, std::max(1, m_lineThickness), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         const int last = std::min(indices.second, std::min(int(values.size()), int(xs.size())) - 1);
         QVector<QPointF> points;
-        points.reserve(std::max(0, last - indices.first + 1));
         const auto drawPoints = [&points, painter] {
             if (points.size() == 1)
                 painter->drawPoint(points.first());
@@ -245,17 +244,48 @@ void Plot::drawSpectra(QPainter *painter, const QRectF &area)
                 painter->drawPolyline(points.constData(), points.size());
             points.clear();
         };
+        // Consecutive points on one pixel line across the grid's axis (a column,
+        // a row when rotated) are drawn as the first, the lowest, the highest and
+        // the last of them: the line through those covers the pixels of the line
+        // through all, and a curve of a million points costs a few thousand.
+        const auto along = [this](const QPointF &point) { return m_plotInverted ? point.y() : point.x(); };
+        const auto across = [this](const QPointF &point) { return m_plotInverted ? point.x() : point.y(); };
+        bool runOpen = false;
+        QPointF first;
+        QPointF lowest;
+        QPointF highest;
+        QPointF latest;
+        const auto closeRun = [&] {
+            if (!runOpen)
+                return;
+            for (const QPointF &point : {first, lowest, highest, latest}) {
+                if (points.isEmpty() || points.last() != point)
+                    points.append(point);
+            }
+            runOpen = false;
+        };
         // A value that is not a finite number (a point an instrument function
         // could not compute) is no data: the curve has a gap there.
         for (int i = indices.first; i <= last; ++i) {
             const double value = values[std::size_t(i)];
             if (!std::isfinite(value)) {
+                closeRun();
                 drawPoints();
                 continue;
             }
-            points.append(PlotMath::mapPoint(xs[std::size_t(i)], value, area, m_visibleX, m_visibleY,
-                                             m_plotInverted));
+            const QPointF point = PlotMath::mapPoint(xs[std::size_t(i)], value, area, m_visibleX, m_visibleY,
+                                                     m_plotInverted);
+            if (runOpen && along(point) == along(first)) {
+                lowest = across(point) < across(lowest) ? point : lowest;
+                highest = across(point) > across(highest) ? point : highest;
+                latest = point;
+                continue;
+            }
+            closeRun();
+            runOpen = true;
+            first = lowest = highest = latest = point;
         }
+        closeRun();
         drawPoints();
     }
     painter->restore();
