@@ -12,11 +12,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QResource>
 #include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <set>
 
 static_assert(HitranOnlineDownloader::EveryTimeUsage + 1
@@ -462,19 +465,41 @@ QString HitranOnlineDownloader::sampleDescription()
 {
     if (!m_sampleDescription.isEmpty())
         return m_sampleDescription;
-    const QString path = sampleFilePath();
-    LineFileStore reader;
-    reader.readRange(path, 0, QFileInfo(path).size());
-    if (reader.batch().empty())
+    // The molecules and the range are taken from the text itself, mapped where
+    // it can be (the sample is 90 000 lines; no record is kept).
+    QFile file(sampleFilePath());
+    if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("the sample line list shipped with Kolvex");
-    std::set<int> molecules;
-    double lowest = reader.batch().front().wavenumber;
-    double highest = lowest;
-    for (const LineRecord &record : reader.batch()) {
-        molecules.insert(record.molecule);
-        lowest = std::min(lowest, record.wavenumber);
-        highest = std::max(highest, record.wavenumber);
+    QByteArray read;
+    const char *data = reinterpret_cast<const char *>(file.map(0, file.size()));
+    if (!data) {
+        read = file.readAll();
+        data = read.constData();
     }
+    const char *const end = data + file.size();
+    std::set<int> molecules;
+    double lowest = std::numeric_limits<double>::infinity();
+    double highest = -lowest;
+    for (const char *line = data; line < end;) {
+        const char *newline = static_cast<const char *>(std::memchr(line, '\n', std::size_t(end - line)));
+        const char *lineEnd = newline ? newline : end;
+        int length = int(std::min<std::ptrdiff_t>(lineEnd - line, 256));
+        if (length > 0 && line[length - 1] == '\r')
+            --length;
+        // A line is a record as LineFileStore::parseRecord() takes it: a molecule,
+        // an isotopologue and a position.
+        double wavenumber = 0.0;
+        const int molecule = LineRecordFields::parseInt(line, length, 0, 2);
+        const int isotopologue = length > 2 ? LineRecordFields::parseIsotopologue(line[2]) : 0;
+        if (molecule > 0 && isotopologue > 0 && LineRecordFields::parseDouble(line, length, 3, 12, &wavenumber)) {
+            molecules.insert(molecule);
+            lowest = std::min(lowest, wavenumber);
+            highest = std::max(highest, wavenumber);
+        }
+        line = lineEnd + 1;
+    }
+    if (molecules.empty())
+        return QStringLiteral("the sample line list shipped with Kolvex");
     QStringList names;
     for (int number : molecules) {
         const bool known = m_molecules && number >= 1 && number <= int(m_molecules->size())
@@ -496,6 +521,9 @@ QString HitranOnlineDownloader::sampleDescription()
 QString HitranOnlineDownloader::sampleFilePath()
 {
     if (!m_sampleLineFile.startsWith(QLatin1Char(':')))
+        return m_sampleLineFile;
+    // A sample kept uncompressed in the program is read where it is.
+    if (QResource(m_sampleLineFile).compressionAlgorithm() == QResource::NoCompression)
         return m_sampleLineFile;
     if (m_sampleCopy)
         return m_sampleCopy->fileName();
