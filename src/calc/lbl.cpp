@@ -86,11 +86,17 @@ void Lbl::setCancel(bool cancel)
 
 void Lbl::start()
 {
+    if (m_threadsAdding) {
+        m_team->wait();
+        m_threadsAdding = false;
+    }
     m_running = true;
     m_batchPending = false;
+    m_batchIncomplete = false;
     m_spectraUnannounced = false;
     m_announceCost = 0;
     m_recordCounter = 0;
+    m_pointEvaluations = 0.0;
     if (!m_spectra || !m_params || !m_xAxis || !m_source) {
         finish();
         return;
@@ -276,7 +282,15 @@ void Lbl::calcWnSegment()
             finish();
             break;
         }
+        // The threads, if any, go on adding this batch while the source reads
+        // the next; before anything else runs, the batch is completed. A cancel
+        // that came with its completion leaves the batch read meanwhile alone.
         m_source->requestNextChunk();
+        completeBatch();
+        if (m_running && m_cancelRequested) {
+            finish();
+            break;
+        }
     } while (m_batchPending && m_running);
     m_inBatch = false;
 }
@@ -290,6 +304,7 @@ void Lbl::finish()
 {
     if (!m_running)
         return;
+    completeBatch();
     // The receivers see the last batch before the end, as after every batch.
     if (m_spectraUnannounced)
         announceSpectra();
@@ -343,7 +358,21 @@ void Lbl::processBatch()
             reach.last = std::max(reach.last, job.end);
         }
     }
+    m_batchIncomplete = true;
     addJobs();
+    if (!m_threadsAdding)
+        completeBatch();
+}
+
+void Lbl::completeBatch()
+{
+    if (m_threadsAdding) {
+        m_team->wait();
+        m_threadsAdding = false;
+    }
+    if (!m_batchIncomplete)
+        return;
+    m_batchIncomplete = false;
     updateMaxima();
     if (m_announceCost < quickAnnouncement || m_sinceAnnounced.nsecsElapsed() >= 4 * m_announceCost)
         announceSpectra();
@@ -455,6 +484,7 @@ void Lbl::addJobs()
     double work = 0.0;
     for (const LineJob &job : m_jobs)
         work += double(job.end - job.start + 1);
+    m_pointEvaluations += work;
     const int points = m_lastIndex + 1;
     if (threads == 1 || work * relativePointCost(m_profile) < minimumThreadedWork || points < 2 * maximumBlock) {
         addPart(0, points);
@@ -463,7 +493,8 @@ void Lbl::addJobs()
     if (!m_team || m_team->parts() != threads)
         m_team = std::make_unique<WorkerTeam>(threads);
     const std::vector<int> cuts = partCuts(m_team->parts());
-    m_team->run([this, &cuts](int part) { addPart(cuts[std::size_t(part)], cuts[std::size_t(part) + 1]); });
+    m_threadsAdding = true;
+    m_team->start([this, cuts](int part) { addPart(cuts[std::size_t(part)], cuts[std::size_t(part) + 1]); });
     m_threadsUsed = m_team->parts();
 }
 

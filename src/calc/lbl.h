@@ -51,13 +51,17 @@ public:
 
     // Threads that share the per-point work of a batch (each takes a part of the
     // grid, so every point sums its lines in the same order and gets the same
-    // value whatever the number of threads). 0: one per core. The threads are
-    // kept from one batch and calculation to the next.
+    // value whatever the number of threads). 0: one per core. With more than
+    // one, the threads are kept from one batch and calculation to the next, and
+    // the source reads the next batch while they add the present one.
     void setThreadCount(int threads) { m_threadCount = threads; }
     // The plain per-point loops instead of the fast ones (for comparisons).
     void setReferenceKernels(bool reference) { m_referenceKernels = reference; }
     // Threads that shared the last batch (1 for batches too small to share).
     int threadsUsed() const { return m_threadsUsed; }
+    // Profile values computed in this calculation so far (one per line and
+    // grid point of its window), for the benchmarks.
+    double pointEvaluations() const { return m_pointEvaluations; }
 
     void start();
     bool isRunning() const { return m_running; }
@@ -106,6 +110,7 @@ private:
     bool prepareLine(const LineRecord &record, LineJob &job) const;
     void createValues(int molecule);
     void addJobs();
+    void completeBatch();
     void addPart(int from, int to);
     std::vector<int> partCuts(int parts) const;
     void updateMaxima();
@@ -152,11 +157,14 @@ private:
     std::vector<std::vector<double>> m_blockMinima;
     int m_threadCount = 0;
     int m_threadsUsed = 1;
+    double m_pointEvaluations = 0.0;
     std::unique_ptr<WorkerTeam> m_team;
     bool m_referenceKernels = false;
     bool m_running = false;
     bool m_inBatch = false;
     bool m_batchPending = false;
+    bool m_batchIncomplete = false;               // added (or being added), maxima and announcement due
+    bool m_threadsAdding = false;
     bool m_spectraUnannounced = false;
     qint64 m_announceCost = 0;                     // ns the receivers of updateSpectra last took
     QElapsedTimer m_sinceAnnounced;

@@ -561,8 +561,8 @@ void TestLbl::batchesAndProgress()
 void TestLbl::immediateSourceAndThreadsGiveSameSums()
 {
     std::vector<LineRecord> lines;
-    for (const LineRecord &line : fixtureLines()) {
-        for (int k = 0; k < 100; ++k) {
+    for (int k = 0; k < 100; ++k) {
+        for (const LineRecord &line : fixtureLines()) {
             LineRecord copy = line;
             copy.wavenumber += 0.15 * k;
             lines.push_back(copy);
@@ -581,6 +581,14 @@ void TestLbl::immediateSourceAndThreadsGiveSameSums()
     calculate(*threaded, lines, 20000);
     QCOMPARE(threaded->lbl.threadsUsed(), 2);
 
+    // Threads with a source that reads the next batch while they add one.
+    auto overlapped = newRun(2000.0, 2300.0, 120001);
+    overlapped->source.setImmediate(true);
+    overlapped->lbl.setThreadCount(2);
+    calculate(*overlapped, lines, 500);
+    QCOMPARE(overlapped->lbl.threadsUsed(), 2);
+    QCOMPARE(overlapped->updates, 2);
+
     auto reference = newRun(2000.0, 2300.0, 120001);
     reference->lbl.setReferenceKernels(true);
     calculate(*reference, lines);
@@ -589,6 +597,7 @@ void TestLbl::immediateSourceAndThreadsGiveSameSums()
         const SpectrumValues &a = queued->spectra.molecules.at(std::size_t(m)).crossSection.values;
         QCOMPARE(immediate->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
         QCOMPARE(threaded->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
+        QCOMPARE(overlapped->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
         QCOMPARE(threaded->spectra.molecules.at(std::size_t(m)).crossSection.maximum,
                  queued->spectra.molecules.at(std::size_t(m)).crossSection.maximum);
         QCOMPARE(threaded->spectra.molecules.at(std::size_t(m)).opticalDepthMaximum,
