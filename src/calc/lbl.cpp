@@ -84,12 +84,17 @@ void Lbl::setCancel(bool cancel)
     QCoreApplication::processEvents();
 }
 
+void Lbl::waitForThreads()
+{
+    if (!m_threadsAdding)
+        return;
+    m_team->wait();
+    m_threadsAdding = false;
+}
+
 void Lbl::start()
 {
-    if (m_threadsAdding) {
-        m_team->wait();
-        m_threadsAdding = false;
-    }
+    waitForThreads();
     m_running = true;
     m_batchPending = false;
     m_batchIncomplete = false;
@@ -366,10 +371,7 @@ void Lbl::processBatch()
 
 void Lbl::completeBatch()
 {
-    if (m_threadsAdding) {
-        m_team->wait();
-        m_threadsAdding = false;
-    }
+    waitForThreads();
     if (!m_batchIncomplete)
         return;
     m_batchIncomplete = false;

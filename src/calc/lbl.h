@@ -65,6 +65,10 @@ public:
 
     void start();
     bool isRunning() const { return m_running; }
+    // Returns when the threads have finished adding the batch in hand, after
+    // which the spectra may be read. Whatever may read them while the source
+    // reads ahead (a banner update lets events run) calls this first.
+    void waitForThreads();
 
     // How far from its tabulated position a line can add to the spectrum with
     // the options and conditions of `params`: the widest wing extent a line can

@@ -2,6 +2,7 @@
 
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
+#include "calc/lbl.h"
 #include "core/params.h"
 #include "core/spectraset.h"
 #include "remote/remotecontrol.h"
@@ -396,6 +397,8 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
 {
     if (!m_core)
         return;
+    // Nothing reads the spectra while the engine's threads add to them.
+    m_core->lbl()->waitForThreads();
     XAxis *xAxis = m_core->xAxis();
     YAxisSettings *yAxis = m_core->yAxis();
     if (updateScale) {
