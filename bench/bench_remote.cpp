@@ -132,10 +132,10 @@ int main(int argc, char *argv[])
     waitFor([&core] { return core.tipsLoaded(); }, 30000);
     RemoteControl *remote = core.remoteControl();
     remote->setReadyGrace(200);
-    remote->webSockets()->setListenAll(true);
-    remote->webSockets()->setPort(0);
+    core.webSockets()->setListenAll(true);
+    core.webSockets()->setPort(0);
     remote->setCommunicationMode(RemoteControl::WebSocketMode);
-    const quint16 port = remote->webSockets()->serverPort();
+    const quint16 port = core.webSockets()->serverPort();
     bool allPassed = true;
 
     // 1. Random messages over WebSocket, in two rounds: the second shows
@@ -248,7 +248,7 @@ int main(int argc, char *argv[])
         Client v6;
         const bool open4 = v4.open(QStringLiteral("ws://127.0.0.1:%1").arg(port));
         const bool open6 = v6.open(QStringLiteral("ws://[::1]:%1").arg(port));
-        waitFor([remote] { return remote->webSockets()->clientCount() == 2; }, 5000);
+        waitFor([&core] { return core.webSockets()->clientCount() == 2; }, 5000);
         const int rounds = 500;
         for (int i = 0; i < rounds; ++i) {
             v4.socket.sendTextMessage(QStringLiteral("#TEMP;?"));

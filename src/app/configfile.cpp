@@ -1,7 +1,7 @@
 #include "app/configfile.h"
 
+#include "app/configfilereader.h"
 #include "calc/instrumentfunction.h"
-
 #include "core/params.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
@@ -15,11 +15,9 @@
 #include <QDebug>
 #include <QFile>
 #include <QGuiApplication>
-#include <QHash>
 #include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -63,18 +61,9 @@ const char humiditySensorComment[] = "Humidity sensor enabled/disabled";
 const char pressureSensorComment[] = "Total pressure sensor enabled/disabled";
 const char temperatureSensorComment[] = "Temperature sensor enabled/disabled";
 const char calcNotSelectedComment[] = "Calculate for not selected molecules enabled/disabled";
-const char concentrationHeader[] = "Molecular concentrations, ppmv";
-const char colourHeader[] = "Molecule colors";
 
 // Wider wings than this cover any grid; the bound keeps the integer conversion defined.
 constexpr double maxWingHalfwidths = 1e6;
-
-QLocale fileLocale()
-{
-    QLocale locale(QLocale::English, QLocale::UnitedStates);
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale;
-}
 
 bool partitionSumsLoaded(const Params &params)
 {
@@ -98,212 +87,6 @@ bool isColour(const QString &text)
     return colour.match(text).hasMatch();
 }
 
-// The file split into its parts: the value of each setting by comment, and the
-// value fields of the two tables.
-struct ParsedFile
-{
-    QHash<QString, QString> settings;
-    QStringList concentrations;
-    QStringList colours;
-    bool hasConcentrationTable = false;
-    bool hasColourTable = false;
-};
-
-ParsedFile parseFile(const QString &text)
-{
-    enum Section { Settings, Concentrations, BetweenTables, Colours, End };
-    ParsedFile parsed;
-    Section section = Settings;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const bool empty = line.trimmed().isEmpty();
-        if (line == QLatin1String(concentrationHeader) && section == Settings) {
-            parsed.hasConcentrationTable = true;
-            section = Concentrations;
-            continue;
-        }
-        if (line == QLatin1String(colourHeader) && section < Colours) {
-            parsed.hasColourTable = true;
-            section = Colours;
-            continue;
-        }
-        switch (section) {
-        case Settings: {
-            if (empty)
-                break;
-            const int tab = line.indexOf(QLatin1Char('\t'));
-            const QString comment = tab < 0 ? QString() : line.mid(tab + 1).trimmed();
-            if (comment.isEmpty()) {
-                qWarning() << "Configuration file: line without a setting name:" << line.left(80);
-                break;
-            }
-            if (parsed.settings.contains(comment)) {
-                qWarning() << "Configuration file: repeated setting, the first one counts:" << comment;
-                break;
-            }
-            parsed.settings.insert(comment, line.left(tab).trimmed());
-            break;
-        }
-        case Concentrations:
-            if (empty)
-                section = BetweenTables;
-            else
-                parsed.concentrations.append(line.section(QLatin1Char('\t'), 0, 0).trimmed());
-            break;
-        case BetweenTables:
-            if (!empty)
-                qWarning() << "Configuration file: unexpected line:" << line.left(80);
-            break;
-        case Colours:
-            if (empty)
-                section = End;
-            else
-                parsed.colours.append(line.section(QLatin1Char('\t'), 0, 0).trimmed());
-            break;
-        case End:
-            if (!empty)
-                qWarning() << "Configuration file: unexpected line after the colour table:" << line.left(80);
-            break;
-        }
-    }
-    return parsed;
-}
-
-// Reads settings from a parsed file and collects what could not be read.
-class SettingReader
-{
-public:
-    explicit SettingReader(const ParsedFile &file)
-        : m_file(file)
-        , m_locale(fileLocale())
-    {
-    }
-
-    QStringList problems;
-
-    void reject(const char *comment, const QString &why)
-    {
-        problems.append(QStringLiteral("\"%1\": %2").arg(QLatin1String(comment), why));
-    }
-
-    // A finite number, or nothing (and a problem noted).
-    bool number(const char *comment, double *value)
-    {
-        const auto it = m_file.settings.constFind(QLatin1String(comment));
-        if (it == m_file.settings.constEnd()) {
-            reject(comment, QStringLiteral("missing"));
-            return false;
-        }
-        bool ok = false;
-        const double parsed = m_locale.toDouble(*it, &ok);
-        if (!ok || !std::isfinite(parsed)) {
-            reject(comment, QStringLiteral("not a number: \"%1\"").arg(it->left(40)));
-            return false;
-        }
-        *value = parsed;
-        return true;
-    }
-
-    // A number that `problem`, one of the setting rules, has nothing against.
-    bool checked(const char *comment, double *value, const std::function<QString(double)> &problem)
-    {
-        double parsed = 0.0;
-        if (!number(comment, &parsed))
-            return false;
-        const QString why = problem(parsed);
-        if (!why.isEmpty()) {
-            reject(comment, QStringLiteral("%1: %2").arg(parsed, 0, 'g', 7).arg(why));
-            return false;
-        }
-        *value = parsed;
-        return true;
-    }
-
-    bool numberWhere(const char *comment, double *value, bool (*acceptable)(double), const char *rule)
-    {
-        double parsed = 0.0;
-        if (!number(comment, &parsed))
-            return false;
-        if (!acceptable(parsed)) {
-            reject(comment, QStringLiteral("%1 is not %2").arg(parsed, 0, 'g', 7).arg(QLatin1String(rule)));
-            return false;
-        }
-        *value = parsed;
-        return true;
-    }
-
-    bool positive(const char *comment, double *value)
-    {
-        return numberWhere(comment, value, [](double v) { return v > 0.0; }, "above zero");
-    }
-
-    bool nonNegative(const char *comment, double *value)
-    {
-        return numberWhere(comment, value, [](double v) { return v >= 0.0; }, "zero or more");
-    }
-
-    // A whole number for which `valid` holds.
-    bool code(const char *comment, int *value, const std::function<bool(int)> &valid)
-    {
-        double parsed = 0.0;
-        if (!number(comment, &parsed))
-            return false;
-        if (parsed != std::floor(parsed) || parsed < -1e6 || parsed > 1e6 || !valid(int(parsed))) {
-            reject(comment, QStringLiteral("%1 is not an allowed value").arg(parsed, 0, 'g', 7));
-            return false;
-        }
-        *value = int(parsed);
-        return true;
-    }
-
-    bool codeBelow(const char *comment, int *value, int count)
-    {
-        return code(comment, value, [count](int c) { return c >= 0 && c < count; });
-    }
-
-    bool option(const char *comment, int *value, SettingRules::Option option)
-    {
-        return code(comment, value, [option](int c) { return SettingRules::isOption(option, c); });
-    }
-
-    bool flag(const char *comment, bool *value)
-    {
-        int parsed = 0;
-        if (!code(comment, &parsed, [](int c) { return c == 0 || c == 1; }))
-            return false;
-        *value = parsed == 1;
-        return true;
-    }
-
-    // A pair of scale limits; both are taken only when the minimum is below the maximum.
-    bool range(const char *minComment, const char *maxComment, double *minimum, double *maximum)
-    {
-        double low = 0.0;
-        double high = 0.0;
-        const bool lowRead = number(minComment, &low);
-        const bool highRead = number(maxComment, &high);
-        if (!lowRead || !highRead)
-            return false;
-        if (!(low < high)) {
-            reject(minComment, QStringLiteral("the minimum %1 is not below the maximum %2")
-                                   .arg(low, 0, 'g', 7)
-                                   .arg(high, 0, 'g', 7));
-            return false;
-        }
-        *minimum = low;
-        *maximum = high;
-        return true;
-    }
-
-    double tableNumber(const QString &field, bool *ok) const { return m_locale.toDouble(field, ok); }
-
-private:
-    const ParsedFile &m_file;
-    QLocale m_locale;
-};
-
 } // namespace
 
 ConfigFile::ConfigFile(XAxis *xAxis, Params *params, AtmosphereModelSet *atmosphereModels,
@@ -322,7 +105,7 @@ ConfigFile::ConfigFile(XAxis *xAxis, Params *params, AtmosphereModelSet *atmosph
 
 QByteArray ConfigFile::contents() const
 {
-    const QLocale locale = fileLocale();
+    const QLocale locale = ConfigFileReader::fileLocale();
     const auto real = [&locale](double value) { return locale.toString(value, 'e', 6); };
     const auto integer = [](int value) { return QString::number(value); };
     const auto flag = [](bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); };
@@ -368,13 +151,13 @@ QByteArray ConfigFile::contents() const
           << entry(flag(m_external.temperatureSensorEnabled), temperatureSensorComment) << QString();
     lines << entry(flag(m_params->calcNotSelected()), calcNotSelectedComment) << QString();
 
-    lines << QLatin1String(concentrationHeader);
+    lines << ConfigFileReader::concentrationHeader();
     for (int i = 0; i < m_params->moleculeCount(); ++i) {
         const double concentration = std::size_t(i) < path.concentrations.size()
             ? path.concentrations[std::size_t(i)] : 0.0;
         lines << real(concentration) + QLatin1Char('\t') + m_params->molecule(i).name;
     }
-    lines << QString() << QLatin1String(colourHeader);
+    lines << QString() << ConfigFileReader::colourHeader();
     for (const Molecule &molecule : m_params->molecules())
         lines << molecule.color + QLatin1Char('\t') + molecule.name;
     lines << QString();
@@ -387,26 +170,17 @@ QByteArray ConfigFile::contents() const
 
 bool ConfigFile::save()
 {
-    // The new text goes to a temporary file that replaces the old one only once
-    // it is complete, so the previous settings survive any failure on the way.
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning() << "Cannot write" << m_filePath << ":" << file.errorString();
+    // The writer replaces the old file only once the new text is complete, so
+    // the previous settings survive any failure on the way.
+    FileWriter &writer = m_writer ? *m_writer : m_ownWriter;
+    if (!writer.open(m_filePath) || !writer.write(contents())) {
+        qWarning() << "Cannot write" << m_filePath << ":" << writer.errorString();
+        writer.cancel();
         showMessage(writeErrorMessage());
         return false;
     }
-    const QList<QByteArray> lines = contents().split('\n');
-    int written = 0;
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        if (written == m_failWritingAfterLines || file.write(lines.at(i) + '\n') < 0) {
-            qWarning() << "Writing" << m_filePath << "failed after" << written << "lines";
-            file.cancelWriting();
-            break;
-        }
-        ++written;
-    }
-    if (!file.commit()) {
-        qWarning() << "Cannot write" << m_filePath << ":" << file.errorString();
+    if (!writer.commit()) {
+        qWarning() << "Cannot write" << m_filePath << ":" << writer.errorString();
         showMessage(writeErrorMessage());
         return false;
     }
@@ -438,8 +212,7 @@ bool ConfigFile::load()
 
 void ConfigFile::applyText(const QString &text)
 {
-    const ParsedFile parsed = parseFile(text);
-    SettingReader read(parsed);
+    ConfigFileReader read(text);
     PathConditions &path = m_params->pathConditions();
     double real = 0.0;
     double second = 0.0;
@@ -557,34 +330,34 @@ void ConfigFile::applyText(const QString &text)
     // The tables are read for the molecules both this program and the file know.
     const int molecules = m_params->moleculeCount();
     path.concentrations.resize(std::size_t(molecules), 0.0);
-    if (!parsed.hasConcentrationTable) {
-        read.problems.append(QStringLiteral("the concentration table is missing"));
+    if (!read.hasConcentrationTable()) {
+        read.addProblem(QStringLiteral("the concentration table is missing"));
     } else {
-        const int count = std::min(molecules, int(parsed.concentrations.size()));
+        const int count = std::min(molecules, int(read.concentrations().size()));
         for (int i = 0; i < count; ++i) {
             bool ok = false;
-            const double value = read.tableNumber(parsed.concentrations.at(i), &ok);
+            const double value = read.tableNumber(read.concentrations().at(i), &ok);
             if (ok && SettingRules::concentrationProblem(value).isEmpty())
                 path.concentrations[std::size_t(i)] = value;
             else
-                read.problems.append(QStringLiteral("concentration of %1: \"%2\"")
-                                         .arg(m_params->molecule(i).name, parsed.concentrations.at(i).left(40)));
+                read.addProblem(QStringLiteral("concentration of %1: \"%2\"")
+                                    .arg(m_params->molecule(i).name, read.concentrations().at(i).left(40)));
         }
     }
-    if (!parsed.hasColourTable) {
-        read.problems.append(QStringLiteral("the colour table is missing"));
+    if (!read.hasColourTable()) {
+        read.addProblem(QStringLiteral("the colour table is missing"));
     } else {
-        const int count = std::min(molecules, int(parsed.colours.size()));
+        const int count = std::min(molecules, int(read.colours().size()));
         for (int i = 0; i < count; ++i) {
-            const QString &colour = parsed.colours.at(i);
+            const QString &colour = read.colours().at(i);
             if (isColour(colour))
                 m_params->molecule(i).color = colour.toLower();
             else
-                read.problems.append(QStringLiteral("colour of %1: \"%2\"")
-                                         .arg(m_params->molecule(i).name, colour.left(40)));
+                read.addProblem(QStringLiteral("colour of %1: \"%2\"")
+                                    .arg(m_params->molecule(i).name, colour.left(40)));
         }
     }
-    m_lastLoadProblems = read.problems;
+    m_lastLoadProblems = read.problems();
 }
 
 bool ConfigFile::checkTemperatureAgainstPartitionSums()

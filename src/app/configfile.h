@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/savefilewriter.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -92,8 +94,12 @@ public:
     // A configuration file is a few kilobytes; anything this large is not one.
     static constexpr qint64 maxFileSize = 1 << 20;
 
+    // Seam for tests and for other ways of writing: the writer save() uses (not
+    // owned); null puts the program's own back. A test gives one that fails
+    // part-way to see that the old file survives.
+    void setFileWriter(FileWriter *writer) { m_writer = writer; }
+
 private:
-    friend class TestConfigFile;
 
     void showMessage(const QString &text) const;
     void applyText(const QString &text);
@@ -116,7 +122,6 @@ private:
     double m_temperatureRead = 0.0;
     double m_temperatureBefore = 0.0;
     std::function<void(const QString &)> m_messageHandler;
-    // Makes save() fail after writing this many lines, as a full disk or a
-    // crash would; negative for never.
-    int m_failWritingAfterLines = -1;
+    SaveFileWriter m_ownWriter;
+    FileWriter *m_writer = nullptr;
 };

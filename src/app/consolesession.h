@@ -1,25 +1,21 @@
 #pragma once
 
 #include <QObject>
-#include <QStringList>
 
+class ConsoleTransport;
 class KolvexCore;
-class QSocketNotifier;
 class QTimer;
 
-// The headless program's session: one core and its remote control, fed with
-// lines of command text from a file descriptor (standard input) and answering
-// on standard output. Progress and dialog texts go to standard error. The
-// results model that assembles the displayed curves is the program's; it must
-// listen to the core before the session does.
+// The headless program's session: one core whose remote control reads lines of
+// command text from a file descriptor (standard input) and answers on standard
+// output. Progress and dialog texts go to standard error. The results model
+// that assembles the displayed curves is the program's; it must listen to the
+// core before the session does.
 class ConsoleSession : public QObject
 {
     Q_OBJECT
 
 public:
-    // A line longer than this many bytes is dropped unread.
-    static constexpr int maxLineLength = 4 * 1024 * 1024;
-
     explicit ConsoleSession(KolvexCore *core, QObject *parent = nullptr);
     ~ConsoleSession() override;
 
@@ -35,20 +31,12 @@ public:
 
 private:
     void beginReading();
-    void readInput();
-    void drain();
     void finishIfDone();
 
     KolvexCore *m_core;
-    QSocketNotifier *m_notifier = nullptr;
+    ConsoleTransport *m_transport = nullptr;
     QTimer *m_finisher = nullptr;
-    int m_fd = -1;
     bool m_quitAtEnd = true;
     bool m_verbose = false;
-    bool m_inputEnded = false;
-    bool m_draining = false;
     bool m_readingStarted = false;
-    QByteArray m_partialLine;
-    bool m_discardingLine = false;
-    QStringList m_lines;
 };

@@ -12,6 +12,8 @@
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
 #include "remote/remotecontrol.h"
+#include "remote/serialport.h"
+#include "remote/websockets.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -73,14 +75,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_lbl->setSpectra(&m_spectra);
     m_resultsSaver = new ResultsSaver(&m_results, this);
     m_resultsSaver->setOutputFolder(m_resultsFolder);
-    m_remoteControl = new RemoteControl(this);
-    m_remoteControl->setXAxis(&m_xAxis);
-    m_remoteControl->setParams(m_params);
-    m_remoteControl->setInstrumentFunction(m_instrumentFunction);
-    m_remoteControl->setAtmosphereModels(m_atmosphereModels.get());
-    m_remoteControl->setDownloader(m_downloader);
-    m_remoteControl->setYAxis(&m_yAxis);
-    m_remoteControl->setResults(&m_results);
+    setUpRemoteControl();
     m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
     connect(m_remoteControl, &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
     connect(m_remoteControl, &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
@@ -118,6 +113,25 @@ void KolvexCore::setUpFolders(const Settings &settings)
         if (!QDir().mkpath(folder))
             qWarning() << "Cannot create the folder" << folder;
     }
+}
+
+void KolvexCore::setUpRemoteControl()
+{
+    m_remoteControl = new RemoteControl(this);
+    CommandTargets targets;
+    targets.params = m_params;
+    targets.xAxis = &m_xAxis;
+    targets.yAxis = &m_yAxis;
+    targets.sensors = &m_sensorSettings;
+    targets.instrumentFunction = m_instrumentFunction;
+    targets.atmosphereModels = m_atmosphereModels.get();
+    targets.downloader = m_downloader;
+    targets.results = &m_results;
+    m_remoteControl->setTargets(targets);
+    m_webSockets = new WebSockets(1234, this);
+    m_serialPort = new SerialPort(this);
+    m_remoteControl->setTransport(RemoteControl::WebSocketMode, m_webSockets);
+    m_remoteControl->setTransport(RemoteControl::SerialPortMode, m_serialPort);
 }
 
 void KolvexCore::setUpDownloader()

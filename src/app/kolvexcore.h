@@ -3,6 +3,7 @@
 #include "core/calculationresults.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
+#include "core/sensorsettings.h"
 #include "core/spectraset.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
@@ -23,6 +24,8 @@ class ParameterFiles;
 class Params;
 class RemoteControl;
 class ResultsSaver;
+class SerialPort;
+class WebSockets;
 
 // Owns every non-visual object of the program for its whole life, chooses the
 // folders on the device, runs the first-start data set-up and drives each
@@ -73,6 +76,11 @@ public:
     CalculationResults *results() { return &m_results; }
     ResultsSaver *resultsSaver() const { return m_resultsSaver; }
     RemoteControl *remoteControl() const { return m_remoteControl; }
+    // The transports of the remote control: WebSocket (port 1234) and serial line.
+    WebSockets *webSockets() const { return m_webSockets; }
+    SerialPort *serialPort() const { return m_serialPort; }
+    // The sensor choices a remote peer can switch.
+    SensorSettings *sensorSettings() { return &m_sensorSettings; }
 
     QString dataFolder() const { return m_dataFolder; }
     QString tipsFolder() const { return m_tipsFolder; }
@@ -131,6 +139,7 @@ public:
 private:
     void setUpFolders(const Settings &settings);
     void setUpDownloader();
+    void setUpRemoteControl();
     void downloadMissingParameterFiles();
     void readParameterFiles();
     void connectLineSource();
@@ -154,6 +163,9 @@ private:
     InstrumentFunction *m_instrumentFunction = nullptr;
     ResultsSaver *m_resultsSaver = nullptr;
     RemoteControl *m_remoteControl = nullptr;
+    WebSockets *m_webSockets = nullptr;
+    SerialPort *m_serialPort = nullptr;
+    SensorSettings m_sensorSettings;
 
     QString m_dataFolder;
     QString m_tipsFolder;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calc/lineconditions.h"
 #include "calc/lineshapes.h"
 #include "calc/profilekernels.h"
 #include "core/spectrumallocator.h"
@@ -70,12 +71,8 @@ public:
     // reads ahead (a banner update lets events run) calls this first.
     void waitForThreads();
 
-    // How far from its tabulated position a line can add to the spectrum with
-    // the options and conditions of `params`: the widest wing extent a line can
-    // have plus the largest pressure shift, from safe bounds on the widths and
-    // shifts. The line source delivers the lines this far outside the range, and
-    // no line reaches further, so a spectrum never depends on the range chosen.
-    static double lineReach(const Params &params);
+    // How far from its tabulated position a line can add to the spectrum (LineConditions).
+    static double lineReach(const Params &params) { return LineConditions::lineReach(params); }
 
     int recordCounter() const { return m_recordCounter; }
 
@@ -89,15 +86,6 @@ public slots:
     void postCalculation();
 
 private:
-    // What the lines of one isotopologue share during a calculation.
-    struct IsotopologueFactors
-    {
-        bool usable = false;
-        double partitionSumRatio = 0.0;   // Q(296 K) / Q(T), both from the same table
-        double abundanceRatio = 0.0;      // abundance / natural abundance
-        double dopplerFactor = 0.0;       // Doppler half-width per cm-1 of line position
-    };
-
     // Grid points per block of the maxima.
     static constexpr int maximumBlock = 4096;
 
@@ -109,9 +97,7 @@ private:
         int last = -1;
     };
 
-    void prepareConstants();
     void processBatch();
-    bool prepareLine(const LineRecord &record, LineJob &job) const;
     void createValues(int molecule);
     void addJobs();
     void completeBatch();
@@ -128,24 +114,7 @@ private:
     int m_recordCounter = 0;
     bool m_cancelRequested = false;
 
-    const double m_invPi = LineShape::invPi;
-    std::vector<double> m_columnFactors;
-    double m_c2OverT = 0.0;
-    double m_c2Over296 = 0.0;
-    double m_pressureRatio = 1.0;
-    double m_tempRatio = 1.0;
-
-    LineShape::Profile m_profile = LineShape::Lorentz;
-    double m_numberDensity = 1.0;
-    double m_intensityThreshold = 0.0;
-    bool m_useShift = true;
-    int m_broadeningType = 2;
-    int m_wingHalfwidths = 50;
-    double m_wingAbsolute = 1.0;
-    double m_lineReach = 0.0;
-    std::vector<double> m_moleFractions;
-    std::vector<bool> m_moleculeCalculated;
-    std::vector<std::vector<IsotopologueFactors>> m_isotopologueFactors;
+    LineConditions m_conditions;
 
     // The grid of the calculation, held for its whole length whatever the axis
     // builds meanwhile.

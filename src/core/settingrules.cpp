@@ -20,7 +20,9 @@ static_assert(SettingRules::optionCount(SettingRules::Option::YQuantity) == YAxi
 QString SettingRules::allowedOptions(Option option)
 {
     const int last = optionCount(option) - 1;
-    return last == 1 ? QStringLiteral("Allowed values: 0 and 1.") : QStringLiteral("Allowed values: 0 to %1.").arg(last);
+    if (last == 1)
+        return QStringLiteral("Allowed values: 0 and 1.");
+    return QStringLiteral("Allowed values: 0 to %1.").arg(last);
 }
 
 QString SettingRules::optionProblem(Option option, double value)

@@ -148,7 +148,8 @@ QString XAxis::validationProblem(double minWavenumber, double maxWavenumber, int
 void XAxis::buildGrid()
 {
     recomputeStep();
-    const std::size_t count = m_numPoints >= SettingRules::minPoints && m_numPoints <= SettingRules::maxPoints ? std::size_t(m_numPoints) : 0;
+    const bool countable = m_numPoints >= SettingRules::minPoints && m_numPoints <= SettingRules::maxPoints;
+    const std::size_t count = countable ? std::size_t(m_numPoints) : 0;
     auto grid = std::make_shared<SpectrumValues>(count);
     for (std::size_t i = 0; i < count; ++i)
         (*grid)[i] = m_minWavenumber + double(i) * m_step;

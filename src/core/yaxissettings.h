@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <cmath>
+#include <vector>
 
 // What the vertical axis shows and its scale limits for each kind of quantity.
 struct YAxisSettings
@@ -71,6 +72,13 @@ public:
         case Transmission: return std::exp(-tau) * 100.0;
         default: return tau;
         }
+    }
+    std::vector<double> fromOpticalDepth(const std::vector<double> &tau) const
+    {
+        std::vector<double> values(tau.size());
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = fromOpticalDepth(tau[i]);
+        return values;
     }
 
 };

@@ -1,5 +1,4 @@
 #include "app/kolvexcore.h"
-#include "remote/remotecontrol.h"
 #include "remote/websockets.h"
 #include "ui/qmltypes.h"
 #include "ui/viewobjects.h"
@@ -17,7 +16,7 @@ int main(int argc, char *argv[])
 
     KolvexCore core;
     // The remote peer is another device on the network, not this one.
-    core.remoteControl()->webSockets()->setListenAll(true);
+    core.webSockets()->setListenAll(true);
     ViewObjects viewObjects(&core);
 
     QQmlApplicationEngine engine;

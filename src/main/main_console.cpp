@@ -80,15 +80,15 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "Invalid WebSocket port: %s\n", qPrintable(parser.value(webSocket)));
             return 2;
         }
-        RemoteControl *remote = core.remoteControl();
-        remote->webSockets()->setListenAll(parser.isSet(listenAll));
-        remote->webSockets()->setPort(int(port));
-        remote->setCommunicationMode(RemoteControl::WebSocketMode);
-        if (!remote->webSockets()->isListening()) {
+        WebSockets *webSockets = core.webSockets();
+        webSockets->setListenAll(parser.isSet(listenAll));
+        webSockets->setPort(int(port));
+        core.remoteControl()->setCommunicationMode(RemoteControl::WebSocketMode);
+        if (!webSockets->isListening()) {
             std::fprintf(stderr, "Cannot serve WebSocket clients on port %u.\n", port);
             return 1;
         }
-        std::fprintf(stderr, "Serving WebSocket clients on port %u.\n", unsigned(remote->webSockets()->serverPort()));
+        std::fprintf(stderr, "Serving WebSocket clients on port %u.\n", unsigned(webSockets->serverPort()));
         serving = true;
     }
     session.start(0, !serving);

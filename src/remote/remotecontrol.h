@@ -1,30 +1,28 @@
 #pragma once
 
-#include "core/sensorsettings.h"
+#include "remote/commandtargets.h"
+#include "remote/readywait.h"
+#include "remote/transport.h"
 
 #include <QByteArray>
 #include <QLocale>
+#include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
-class AtmosphereModelSet;
-class HitranOnlineDownloader;
-class InstrumentFunction;
-class Params;
-class CalculationResults;
-class SerialPort;
-class WebSockets;
-class XAxis;
-struct YAxisSettings;
+struct Command;
 
-// Lets another device drive the program through "#NAME;field;..." commands:
-// set every calculation parameter, start a calculation and wait for it, and read
-// back parameters and spectra as text or, for some values, as raw bytes.
-// Commands arrive on one transport (WebSocket, serial line, standard input of
-// the console program) and the replies go back the same way.
+// The command processor of the remote protocol: another device drives the
+// program through "#NAME;field;..." commands that set every calculation
+// parameter, start a calculation and wait for it, and read back parameters and
+// spectra as text or, for some values, as raw bytes. It cuts the received text
+// into commands, finds each in the command table (CommandTable), checks, sets,
+// queries and replies, and waits where a command waits. The text arrives from
+// the transport of the communication mode, and the replies go back the same
+// way; the processor knows no transport beyond its interface.
 class RemoteControl : public QObject
 {
     Q_OBJECT
@@ -32,48 +30,40 @@ class RemoteControl : public QObject
 public:
     enum CommunicationMode { NoCommunication = 0, BluetoothMode = 1, SerialPortMode = 2, WebSocketMode = 3 };
 
-    // The molecule field named neither a number nor a known formula.
-    static constexpr int unknownMoleculeIndex = -1020303026;
     // Text waiting to be processed never grows beyond this many characters; a
     // message that would overflow it is refused with a reply.
     static constexpr int maxBufferLength = 4 * 1024 * 1024;
-    // How long a wait for the redrawn plot lasts once nothing is being
-    // calculated any more, milliseconds.
-    static constexpr int defaultReadyGrace = 5000;
-
-    explicit RemoteControl(QObject *parent = nullptr, quint16 webSocketPort = 1234);
+    explicit RemoteControl(QObject *parent = nullptr);
     ~RemoteControl() override;
 
-    void setParams(Params *params) { m_params = params; }
-    void setXAxis(XAxis *xAxis) { m_xAxis = xAxis; }
-    void setInstrumentFunction(InstrumentFunction *function) { m_instrumentFunction = function; }
-    void setAtmosphereModels(AtmosphereModelSet *models) { m_atmosphereModels = models; }
-    void setDownloader(HitranOnlineDownloader *downloader) { m_downloader = downloader; }
-    void setYAxis(YAxisSettings *yAxis) { m_yAxis = yAxis; }
-    void setResults(const CalculationResults *results) { m_results = results; }
-    // The sensor switches the commands set; a holder of this object's own
-    // serves until the sensors provide theirs.
-    void setSensorSettings(SensorSettings *settings) { m_sensorSettings = settings ? settings : &m_ownSensorSettings; }
-    SensorSettings *sensorSettings() const { return m_sensorSettings; }
-    // Tells whether a calculation is under way, so that a wait for its end can
-    // stop when the calculation was refused or ended without a redraw.
-    void setCalculationProbe(std::function<bool()> running) { m_calculationRunning = std::move(running); }
-    void setReadyGrace(int milliseconds) { m_readyGrace = milliseconds; }
+    // The objects the commands read and write.
+    void setTargets(const CommandTargets &targets) { m_targets = targets; }
+    const CommandTargets &targets() const { return m_targets; }
 
-    // An extra reply channel that always counts as connected (the console
-    // program's standard output). Every reply goes there as well.
-    void setConsoleOutput(std::function<void(const QString &)> output) { m_consoleOutput = std::move(output); }
+    // The transport that carries the protocol in `mode` (not owned); the
+    // transport of the current mode is enabled, every other one disabled.
+    void setTransport(CommunicationMode mode, Transport *transport);
+    Transport *transport(CommunicationMode mode) const { return m_transports.value(mode); }
+    // A transport that carries the protocol whatever the mode and always counts
+    // as connected (the console program's standard input and output); it gets
+    // every reply too. Null removes it.
+    void setConsole(Transport *console);
 
     int communicationMode() const { return m_communicationMode; }
     void setCommunicationMode(int mode);
     bool broadcastManualInput() const { return m_broadcastManualInput; }
     void setBroadcastManualInput(bool broadcast) { m_broadcastManualInput = broadcast; }
 
-    WebSockets *webSockets() const { return m_webSockets; }
-    SerialPort *serialPort() const { return m_serialPort; }
+    // Tells whether a calculation is under way, so that a wait for its end can
+    // stop when the calculation was refused or ended without a redraw.
+    void setCalculationProbe(std::function<bool()> running) { m_readyWait->setCalculationProbe(std::move(running)); }
+    // How long a wait for the redrawn plot lasts once nothing is being
+    // calculated any more, milliseconds.
+    void setReadyGrace(int milliseconds) { m_readyWait->setGrace(milliseconds); }
 
     bool isConnected() const;
     void sendReply(const QString &text);
+    // Sends a value changed by hand on this device as the set command a peer applies.
     void broadcastValue(const QString &command, int index);
 
     void applySetting(const QString &name, const QString &parameter, int index);
@@ -81,12 +71,8 @@ public:
     void applyBinarySetting(const QString &name, const QByteArray &payload, int index);
     QByteArray queryBinaryValue(const QString &name, int index) const;
 
-    // The molecule index a field names: a number, "INSTR" (-1), "TOTAL" (0), a
-    // formula of the molecule list (its position + 1) or unknownMoleculeIndex.
-    int moleculeIndex(const QString &field) const;
-
     QString bufferedText() const { return m_buffer; }
-    bool waiting() const { return m_waitDepth > 0; }
+    bool waiting() const { return m_readyWait->waiting(); }
     // True while commands are being run (a wait included).
     bool busy() const { return m_processing; }
 
@@ -108,38 +94,25 @@ public slots:
 
 private:
     void processBuffer();
-    void sendRangeError(const QString &name, const QString &problem);
-    bool applyRangedSetting(const QString &name, const QString &parameter);
-    void applyNumber(const QString &command, const QString &replyName, double value, int index);
+    void listenTo(Transport *transport);
+    void refuse(const QString &name, const QString &problem);
+    // Checks one value against the command's rules and applies it; replyName is
+    // the command as the peer wrote it, for the refusal.
+    void applyValue(const Command *command, const QString &replyName, double value, int index);
+    void runEffect(const Command &command, double value);
     void applyCalc();
     void applyTotal(bool show);
-    bool runAndWaitForReady(const std::function<void()> &start, bool whileCalculating);
-    QString resultSpectrum(int index);
-    QString formatDouble(double value) const;
-    QString formatInt(qint64 value) const;
     int moleculeCount() const;
 
-    Params *m_params = nullptr;
-    XAxis *m_xAxis = nullptr;
-    InstrumentFunction *m_instrumentFunction = nullptr;
-    AtmosphereModelSet *m_atmosphereModels = nullptr;
-    HitranOnlineDownloader *m_downloader = nullptr;
-    YAxisSettings *m_yAxis = nullptr;
-    const CalculationResults *m_results = nullptr;
-    SensorSettings m_ownSensorSettings;
-    SensorSettings *m_sensorSettings = &m_ownSensorSettings;
-    std::function<bool()> m_calculationRunning;
-    std::function<void(const QString &)> m_consoleOutput;
-
-    SerialPort *m_serialPort = nullptr;
-    WebSockets *m_webSockets = nullptr;
+    CommandTargets m_targets;
+    QMap<int, QPointer<Transport>> m_transports;
+    QPointer<Transport> m_console;
+    ReadyWait *m_readyWait;
 
     int m_communicationMode = NoCommunication;
     bool m_broadcastManualInput = false;
     QString m_buffer;
     int m_bufferPosition = 0;   // start of the text not yet run
-    int m_waitDepth = 0;
     bool m_processing = false;
-    int m_readyGrace = defaultReadyGrace;
     QLocale m_locale;
 };

@@ -1,6 +1,6 @@
 #include "remote/serialport.h"
 
 SerialPort::SerialPort(QObject *parent)
-    : QObject(parent)
+    : Transport(parent)
 {
 }

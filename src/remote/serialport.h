@@ -1,22 +1,25 @@
 #pragma once
 
-#include <QObject>
+#include "remote/transport.h"
+
 #include <QString>
 #include <QStringList>
 
 // The serial-line carrier of the command protocol. This platform has no serial
 // facility, so the transport keeps its settings, lists no port, never connects
-// and sends nothing; the rest of the program only needs its signal, its send
-// operation and its connected test.
-class SerialPort : public QObject
+// and sends nothing.
+class SerialPort : public Transport
 {
     Q_OBJECT
 
 public:
     explicit SerialPort(QObject *parent = nullptr);
 
-    bool isConnected() const { return false; }
-    void send(const QString &message) { Q_UNUSED(message) }
+    QString name() const override { return QStringLiteral("serial port"); }
+    bool isConnected() const override { return false; }
+    void send(const QString &text) override { Q_UNUSED(text) }
+    // The port is opened by its settings, not by the communication mode.
+    void setEnabled(bool enabled) override { Q_UNUSED(enabled) }
     QStringList availablePortNames() const { return {}; }
 
     int portIndex() const { return 0; }
@@ -29,7 +32,4 @@ public:
     void setParity(int parity) { Q_UNUSED(parity) }
     void setDataBits(int bits) { Q_UNUSED(bits) }
     void setStopBits(int bits) { Q_UNUSED(bits) }
-
-signals:
-    void commandReceived(const QString &message);
 };

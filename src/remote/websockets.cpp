@@ -7,7 +7,7 @@
 #include <QWebSocketServer>
 
 WebSockets::WebSockets(quint16 port, QObject *parent)
-    : QObject(parent)
+    : Transport(parent)
     , m_port(port)
 {
     // Closed until a mode that uses it enables it.
@@ -18,7 +18,7 @@ WebSockets::~WebSockets()
     stop();
 }
 
-void WebSockets::enable(bool enabled)
+void WebSockets::setEnabled(bool enabled)
 {
     if (enabled)
         start();
@@ -138,10 +138,10 @@ void WebSockets::forgetClient(QWebSocket *socket)
     emit connectedStateChanged();
 }
 
-void WebSockets::sendMessage(const QString &message)
+void WebSockets::send(const QString &text)
 {
     for (QWebSocket *client : qAsConst(m_clients))
-        client->sendTextMessage(message);
+        client->sendTextMessage(text);
 }
 
 QString WebSockets::peerAddressText() const

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "remote/transport.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
-#include <QObject>
 #include <QString>
 
 class QWebSocket;
@@ -13,7 +14,7 @@ class QWebSocketServer;
 // A plain WebSocket server for the command protocol: any number of clients,
 // one per remote address; each text message is a chunk of command text that is
 // also relayed to the other clients, and replies go to every client.
-class WebSockets : public QObject
+class WebSockets : public Transport
 {
     Q_OBJECT
 
@@ -24,8 +25,13 @@ public:
     explicit WebSockets(quint16 port = 1234, QObject *parent = nullptr);
     ~WebSockets() override;
 
+    QString name() const override { return QStringLiteral("WebSocket"); }
+    // A client is connected.
+    bool isConnected() const override { return !peerAddressText().isEmpty(); }
+    // Sends the text as a text message to every client.
+    void send(const QString &text) override;
     // Starts (true) or stops (false) serving; stopping drops every client.
-    void enable(bool enabled);
+    void setEnabled(bool enabled) override;
     bool isListening() const;
     // Stores the port and restarts the server on it.
     void setPort(int port);
@@ -37,7 +43,6 @@ public:
     void setListenAll(bool all) { m_listenAll = all; }
     bool listenAll() const { return m_listenAll; }
 
-    void sendMessage(const QString &message);
     int clientCount() const { return m_clients.size(); }
 
     // The address of the most recently connected client, an IPv4-mapped
@@ -49,8 +54,6 @@ public:
 
 signals:
     void closed();
-    void commandReceived(const QString &message);
-    void connectedStateChanged();
 
 public slots:
     void onNewConnection();

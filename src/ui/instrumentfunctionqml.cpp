@@ -24,7 +24,8 @@ int InstrumentFunctionQml::instrFunctIndex() const
 
 void InstrumentFunctionQml::setInstrFunctIndex(int index)
 {
-    if (!m_core || index == m_instrFunctIndex || !SettingRules::isOption(SettingRules::Option::InstrumentFunction, index))
+    if (!m_core || index == m_instrFunctIndex
+        || !SettingRules::isOption(SettingRules::Option::InstrumentFunction, index))
         return;
     m_instrFunctIndex = index;
     m_core->instrumentFunction()->setType(quint8(index));

@@ -191,10 +191,6 @@ protected:
 
 private:
     void announcePaint();
-    void drawAxes(QPainter *painter, const QRectF &area);
-    void drawRotatedAxes(QPainter *painter, const QRectF &area);
-    void drawSpectra(QPainter *painter, const QRectF &area);
-    void drawRuler(QPainter *painter, const QRectF &area);
     void panX();
     void panY();
 

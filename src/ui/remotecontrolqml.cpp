@@ -7,18 +7,18 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-RemoteControlQml::RemoteControlQml(QObject *parent, RemoteControl *remoteControl)
+RemoteControlQml::RemoteControlQml(QObject *parent, RemoteControl *remoteControl, WebSockets *webSockets)
     : QObject(parent)
     , m_remoteControl(remoteControl)
+    , m_webSockets(webSockets)
     , m_connectedString(serviceUuid())
 {
-    if (!m_remoteControl)
+    if (!m_remoteControl || !m_webSockets)
         return;
     m_communicationMode = m_remoteControl->communicationMode();
     m_broadcastManualInput = m_remoteControl->broadcastManualInput();
-    m_portNumber = QString::number(m_remoteControl->webSockets()->port());
-    connect(m_remoteControl->webSockets(), &WebSockets::connectedStateChanged, this,
-            &RemoteControlQml::setConnectedState);
+    m_portNumber = QString::number(m_webSockets->port());
+    connect(m_webSockets, &WebSockets::connectedStateChanged, this, &RemoteControlQml::setConnectedState);
 }
 
 void RemoteControlQml::setCommunicationMode(int mode)
@@ -47,12 +47,12 @@ QString RemoteControlQml::portNumber() const
 
 void RemoteControlQml::setPortNumber(const QString &text)
 {
-    if (text == m_portNumber || text.isEmpty() || !m_remoteControl)
+    if (text == m_portNumber || text.isEmpty() || !m_webSockets)
         return;
     m_portNumber = text;
     bool ok = false;
     const ushort port = m_locale.toUShort(text.trimmed(), &ok);
-    m_remoteControl->webSockets()->setPort(ok ? port : 0);
+    m_webSockets->setPort(ok ? port : 0);
     emit portNumberChanged();
     emit remoteDeviceIpAddressChanged();
 }
@@ -64,7 +64,7 @@ QString RemoteControlQml::kolvexDeviceIpAddress() const
 
 QString RemoteControlQml::remoteDeviceIpAddress() const
 {
-    return m_remoteControl ? m_remoteControl->webSockets()->peerAddressText() : QString();
+    return m_webSockets ? m_webSockets->peerAddressText() : QString();
 }
 
 void RemoteControlQml::setSelectedBluetoothDeviceIndex(int index)

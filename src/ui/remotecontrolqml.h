@@ -5,6 +5,7 @@
 #include <QString>
 
 class RemoteControl;
+class WebSockets;
 
 // The connection screen's view of the remote control: the transport in use,
 // the addresses and connection state, the WebSocket port, and the broadcasting
@@ -25,7 +26,8 @@ class RemoteControlQml : public QObject
 public:
     static QString serviceUuid() { return QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"); }
 
-    explicit RemoteControlQml(QObject *parent = nullptr, RemoteControl *remoteControl = nullptr);
+    explicit RemoteControlQml(QObject *parent = nullptr, RemoteControl *remoteControl = nullptr,
+                              WebSockets *webSockets = nullptr);
 
     int communicationMode() const { return m_communicationMode; }
     void setCommunicationMode(int mode);
@@ -63,6 +65,7 @@ public slots:
 
 private:
     RemoteControl *m_remoteControl;
+    WebSockets *m_webSockets;
     int m_communicationMode = 0;
     bool m_broadcastManualInput = false;
     QString m_portNumber;

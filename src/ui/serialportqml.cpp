@@ -1,12 +1,11 @@
 #include "ui/serialportqml.h"
 
 #include "app/kolvexcore.h"
-#include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 
 SerialPortQml::SerialPortQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
-    , m_port(core && core->remoteControl() ? core->remoteControl()->serialPort() : nullptr)
+    , m_port(core ? core->serialPort() : nullptr)
 {
     if (m_port) {
         m_portIndex = m_port->portIndex();

@@ -1,12 +1,11 @@
 #include "ui/serialportslistmodel.h"
 
 #include "app/kolvexcore.h"
-#include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 
 SerialPortsListModel::SerialPortsListModel(QObject *parent, KolvexCore *core)
     : QAbstractListModel(parent)
-    , m_port(core && core->remoteControl() ? core->remoteControl()->serialPort() : nullptr)
+    , m_port(core ? core->serialPort() : nullptr)
 {
     updateDisplayed();
 }

@@ -3,6 +3,7 @@
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
+#include "calc/totalspectra.h"
 #include "core/params.h"
 #include "core/spectraset.h"
 #include "remote/remotecontrol.h"
@@ -313,72 +314,19 @@ CalculationResults::ValueAt SpectraResultsQml::valuesOf(const Spectrum *spectrum
     };
 }
 
-void SpectraResultsQml::prepareTotal(Spectrum &total) const
-{
-    const std::size_t points = m_core->xAxis()->grid().size();
-    total.values.assign(points, 0.0);
-    total.auxValues.clear();
-    total.windowStart = 0;
-    total.windowEnd = int(points) - 1;
-}
-
-bool SpectraResultsQml::moleculeShown(std::size_t index) const
-{
-    const Params *params = m_core->params();
-    return int(index) < params->moleculeCount() && params->molecule(int(index)).selected;
-}
-
-void SpectraResultsQml::sumSelected(Spectrum &total, bool crossSection) const
-{
-    prepareTotal(total);
-    const SpectraSet *spectra = m_core->spectra();
-    for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
-        if (!moleculeShown(i))
-            continue;
-        const MoleculeSpectra &molecule = spectra->molecules[i];
-        const SpectrumValues &values = molecule.crossSection.values;
-        // A molecule without values (no line of it reached the grid, or none
-        // calculated yet) adds nothing.
-        if (values.size() != total.values.size())
-            continue;
-        if (crossSection) {
-            for (std::size_t j = 0; j < values.size(); ++j)
-                total.values[j] += values[j];
-        } else {
-            const double columnDensity = molecule.columnDensity;
-            for (std::size_t j = 0; j < values.size(); ++j)
-                total.values[j] += columnDensity * values[j];
-        }
-    }
-    total.updateMaximum();
-}
-
 void SpectraResultsQml::sumCrossSectionTotal()
 {
     SpectraSet *spectra = m_core->spectra();
-    sumSelected(spectra->crossSectionTotal, true);
+    TotalSpectra::sumShown(spectra->crossSectionTotal, *spectra, *m_core->params(), m_core->xAxis()->grid().size(),
+                           true);
     if (m_core->yAxis()->crossSectionAutoRecalc)
         autoScaleCrossSection(spectra->crossSectionTotal.maximum);
 }
 
 void SpectraResultsQml::sumOpticalDepthTotal()
 {
-    sumSelected(m_core->spectra()->opticalDepthTotal, false);
-}
-
-void SpectraResultsQml::convolveTotal(const Spectrum &source, Spectrum &target)
-{
-    prepareTotal(target);
-    // Nothing is computed until the convolution says which points it computed.
-    target.windowEnd = -1;
-    InstrumentFunction *instrument = m_core->instrumentFunction();
-    instrument->setXAxis(m_core->xAxis());
-    instrument->convolve(source, target);
-    target.auxValues.clear();
-    target.values.resize(m_core->xAxis()->grid().size(), 0.0);
-    target.windowStart = std::max(0, target.windowStart);
-    target.windowEnd = std::min(int(target.values.size()) - 1, target.windowEnd);
-    target.updateMaximum();
+    TotalSpectra::sumShown(m_core->spectra()->opticalDepthTotal, *m_core->spectra(), *m_core->params(),
+                           m_core->xAxis()->grid().size(), false);
 }
 
 void SpectraResultsQml::autoScaleCrossSection(double maximum)
@@ -450,7 +398,7 @@ void SpectraResultsQml::showMolecules()
     if (!radiance && yAxis->yUnits == YAxisSettings::CrossSection) {
         sumCrossSectionTotal();
         for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
-            if (!moleculeShown(i))
+            if (!TotalSpectra::moleculeShown(*m_core->params(), i))
                 continue;
             const double maximum = spectra->molecules[i].crossSection.maximum;
             if (!passesRisingTest(maximum))
@@ -465,7 +413,7 @@ void SpectraResultsQml::showMolecules()
     if (!radiance) {
         const bool transmission = yAxis->yUnits == YAxisSettings::Transmission;
         for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
-            if (!moleculeShown(i))
+            if (!TotalSpectra::moleculeShown(*m_core->params(), i))
                 continue;
             const double value = yAxis->fromOpticalDepth(spectra->molecules[i].opticalDepthMaximum);
             const bool shown = transmission ? passesFallingTest(value) : passesRisingTest(value);
@@ -481,7 +429,7 @@ void SpectraResultsQml::showMolecules()
     const double temperature = params->pathConditions().temperature;
     const SpectrumValues &grid = m_core->xAxis()->grid();
     for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
-        if (!moleculeShown(i))
+        if (!TotalSpectra::moleculeShown(*m_core->params(), i))
             continue;
         // The largest radiance, searched as a filled spectrum would be; without
         // values the radiance is zero throughout.
@@ -511,38 +459,21 @@ void SpectraResultsQml::showTotals()
     SpectraSet *spectra = m_core->spectra();
     const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
     const bool crossSection = !radiance && yAxis->yUnits == YAxisSettings::CrossSection;
-    const double temperature = m_core->params()->pathConditions().temperature;
-    const SpectrumValues &grid = m_core->xAxis()->grid();
-
-    if (crossSection && (m_showPlainTotal || m_showInstrTotal)) {
-        sumCrossSectionTotal();
-        if (m_showInstrTotal) {
-            convolveTotal(spectra->crossSectionTotal, spectra->instrCrossSectionTotal);
-            if (!m_showPlainTotal && yAxis->crossSectionAutoRecalc)
-                autoScaleCrossSection(spectra->instrCrossSectionTotal.maximum);
-        }
-    } else if (!radiance && (m_showPlainTotal || m_showInstrTotal)) {
-        sumOpticalDepthTotal();
-        if (m_showInstrTotal)
-            convolveTotal(spectra->opticalDepthTotal, spectra->instrOpticalDepthTotal);
-    } else if (radiance) {
-        sumOpticalDepthTotal();
-        if (m_showPlainTotal) {
-            m_radianceCalculator.calculate(spectra->opticalDepthTotal, spectra->radianceTotal, grid, temperature);
-            spectra->radianceTotal.updateMaximum();
-            if (yAxis->radianceAutoRecalc)
-                autoScaleRadiance(spectra->radianceTotal.maximum);
-        }
-        if (m_showInstrTotal) {
-            convolveTotal(spectra->opticalDepthTotal, spectra->instrOpticalDepthTotal);
-            m_radianceCalculator.calculate(spectra->instrOpticalDepthTotal, spectra->instrRadianceTotal, grid,
-                                           temperature);
-            spectra->instrRadianceTotal.windowStart = spectra->instrOpticalDepthTotal.windowStart;
-            spectra->instrRadianceTotal.windowEnd = spectra->instrOpticalDepthTotal.windowEnd;
-            spectra->instrRadianceTotal.updateMaximum();
-            if (!m_showPlainTotal && yAxis->radianceAutoRecalc)
-                autoScaleRadiance(spectra->instrRadianceTotal.maximum);
-        }
+    TotalSpectra::compute(*spectra, {crossSection, radiance, m_showPlainTotal, m_showInstrTotal}, *m_core->params(),
+                          m_core->xAxis(), *m_core->instrumentFunction());
+    // The automatic scale fits the plain total, or the instrument-function one
+    // when it is shown alone.
+    const bool alone = m_showInstrTotal && !m_showPlainTotal;
+    if (crossSection && (m_showPlainTotal || m_showInstrTotal) && yAxis->crossSectionAutoRecalc) {
+        autoScaleCrossSection(spectra->crossSectionTotal.maximum);
+        if (alone)
+            autoScaleCrossSection(spectra->instrCrossSectionTotal.maximum);
+    }
+    if (radiance && yAxis->radianceAutoRecalc) {
+        if (m_showPlainTotal)
+            autoScaleRadiance(spectra->radianceTotal.maximum);
+        else if (alone)
+            autoScaleRadiance(spectra->instrRadianceTotal.maximum);
     }
 
     CalculationResults *saver = m_core->results();

@@ -117,16 +117,12 @@ private:
                                  const QString &title);
     void handOverMarker(int index);
     void startSet();
-    void prepareTotal(Spectrum &total) const;
-    void sumSelected(Spectrum &total, bool crossSection) const;
     void sumCrossSectionTotal();
     void sumOpticalDepthTotal();
-    void convolveTotal(const Spectrum &source, Spectrum &target);
     void autoScaleCrossSection(double maximum);
     void autoScaleRadiance(double maximum);
     void showMolecules();
     void showTotals();
-    bool moleculeShown(std::size_t index) const;
     // Readers of the spectra as they are when read: a molecule without values,
     // and rows beyond an array, read as zero.
     ValueAt crossSectionOf(std::size_t molecule) const;

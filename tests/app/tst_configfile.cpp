@@ -7,6 +7,7 @@
 #include "core/xaxis.h"
 #include "core/yaxissettings.h"
 #include "download/hitranonlinedownloader.h"
+#include "failingfilewriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -325,13 +326,15 @@ void TestConfigFile::interruptedSaveKeepsOldFile()
     QVERIFY(settings.config.save());
 
     settings.params.pathConditions().pathLength = 99.0;
-    settings.config.m_failWritingAfterLines = 20;
+    // The disk fills up in the middle of the line of the pressure unit.
+    FailingFileWriter fullDisk(cleanFile.indexOf("Total pressure units") + 5);
+    settings.config.setFileWriter(&fullDisk);
     QVERIFY(!settings.config.save());
     QCOMPARE(settings.messages, QStringList{ConfigFile::writeErrorMessage()});
     QCOMPARE(readFile(settings.config.filePath()), cleanFile);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("config.txt")});
 
-    settings.config.m_failWritingAfterLines = -1;
+    settings.config.setFileWriter(nullptr);
     QVERIFY(settings.config.save());
     QVERIFY(readFile(settings.config.filePath()).startsWith("9.900000e+01\t"));
 }

@@ -71,11 +71,11 @@ void TestWebSockets::cleanupTestCase()
 void TestWebSockets::init()
 {
     // Both loopbacks are served, so that two clients have two addresses.
-    m_remote->webSockets()->setListenAll(true);
-    m_remote->webSockets()->setPort(0);
+    m_core->webSockets()->setListenAll(true);
+    m_core->webSockets()->setPort(0);
     m_remote->setCommunicationMode(RemoteControl::WebSocketMode);
-    QVERIFY(m_remote->webSockets()->isListening());
-    m_port = m_remote->webSockets()->serverPort();
+    QVERIFY(m_core->webSockets()->isListening());
+    m_port = m_core->webSockets()->serverPort();
     QVERIFY(m_port != 0);
     m_core->params()->pathConditions().pathLength = 1000.0;
 }
@@ -103,13 +103,13 @@ void TestWebSockets::repliesAndRelayBetweenTwoClients()
 {
     auto a = connectClient(QStringLiteral("127.0.0.1"));
     QVERIFY(a);
-    QTRY_COMPARE(m_remote->webSockets()->peerAddressText(), QStringLiteral("127.0.0.1"));
+    QTRY_COMPARE(m_core->webSockets()->peerAddressText(), QStringLiteral("127.0.0.1"));
     QVERIFY(m_remote->isConnected());
     auto b = connectClient(QStringLiteral("[::1]"));
     if (!b)
         QSKIP("No IPv6 loopback on this machine");
-    QTRY_COMPARE(m_remote->webSockets()->clientCount(), 2);
-    QCOMPARE(m_remote->webSockets()->peerAddressText(), QStringLiteral("::1"));
+    QTRY_COMPARE(m_core->webSockets()->clientCount(), 2);
+    QCOMPARE(m_core->webSockets()->peerAddressText(), QStringLiteral("::1"));
 
     QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
     a->socket.sendTextMessage(QStringLiteral("#PATH;250"));
@@ -143,12 +143,12 @@ void TestWebSockets::secondConnectionFromAnAddressIsRefused()
 {
     auto a = connectClient(QStringLiteral("127.0.0.1"));
     QVERIFY(a);
-    QTRY_COMPARE(m_remote->webSockets()->clientCount(), 1);
+    QTRY_COMPARE(m_core->webSockets()->clientCount(), 1);
     QWebSocket second;
     QSignalSpy closed(&second, &QWebSocket::disconnected);
     second.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_port)));
     QVERIFY(closed.wait(5000));
-    QCOMPARE(m_remote->webSockets()->clientCount(), 1);
+    QCOMPARE(m_core->webSockets()->clientCount(), 1);
     a->socket.sendTextMessage(QStringLiteral("#PATH;?"));
     QTRY_COMPARE(a->texts, QStringList{"1000"});
 }
@@ -158,21 +158,21 @@ void TestWebSockets::disconnectEndsTheConnection()
     auto a = connectClient(QStringLiteral("127.0.0.1"));
     QVERIFY(a);
     QTRY_VERIFY(m_remote->isConnected());
-    QSignalSpy state(m_remote->webSockets(), &WebSockets::connectedStateChanged);
+    QSignalSpy state(m_core->webSockets(), &WebSockets::connectedStateChanged);
     a->socket.close();
     QTRY_VERIFY(!m_remote->isConnected());
     QVERIFY(state.count() >= 1);
-    QVERIFY(m_remote->webSockets()->peerAddressText().isEmpty());
+    QVERIFY(m_core->webSockets()->peerAddressText().isEmpty());
     QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
     m_remote->bufferAndProcessCommands(QStringLiteral("#PATH;3"));
     QCOMPARE(updated.count(), 0);
     // Another mode closes the server and drops its clients.
     auto b = connectClient(QStringLiteral("127.0.0.1"));
     QVERIFY(b);
-    QTRY_COMPARE(m_remote->webSockets()->clientCount(), 1);
+    QTRY_COMPARE(m_core->webSockets()->clientCount(), 1);
     QSignalSpy dropped(&b->socket, &QWebSocket::disconnected);
     m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
-    QVERIFY(!m_remote->webSockets()->isListening());
+    QVERIFY(!m_core->webSockets()->isListening());
     QVERIFY(dropped.wait(5000));
     QVERIFY(!m_remote->isConnected());
 }
@@ -198,7 +198,7 @@ void TestWebSockets::addressText()
 void TestWebSockets::viewObjectFollowsTheServer()
 {
     m_remote->setCommunicationMode(RemoteControl::NoCommunication);
-    RemoteControlQml view(nullptr, m_remote);
+    RemoteControlQml view(nullptr, m_remote, m_core->webSockets());
     QCOMPARE(view.communicationMode(), 0);
     QCOMPARE(view.connectButtonText(), QStringLiteral("  Connect  "));
     QCOMPARE(view.connectedString(), QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"));
@@ -208,10 +208,10 @@ void TestWebSockets::viewObjectFollowsTheServer()
     QCOMPARE(modeChanged.count(), 0);
     view.setCommunicationMode(3);
     QCOMPARE(modeChanged.count(), 1);
-    QVERIFY(m_remote->webSockets()->isListening());
+    QVERIFY(m_core->webSockets()->isListening());
     // A new port restarts the server there.
     view.setPortNumber(QStringLiteral("0"));
-    m_port = m_remote->webSockets()->serverPort();
+    m_port = m_core->webSockets()->serverPort();
     QVERIFY(m_port != 0);
     QSignalSpy peer(&view, &RemoteControlQml::remoteDeviceIpAddressChanged);
     auto a = connectClient(QStringLiteral("127.0.0.1"));
@@ -318,7 +318,7 @@ void TestWebSockets::serialTransportMovesNothing()
     m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
     QVERIFY(!m_remote->isConnected());
     QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
-    emit m_remote->serialPort()->commandReceived(QStringLiteral("#PATH;2"));
+    emit m_core->serialPort()->commandReceived(QStringLiteral("#PATH;2"));
     QCOMPARE(updated.count(), 0);
 }
 

@@ -152,8 +152,8 @@ void TestConnectScreen::init()
     QVERIFY(port != 0);
     m_remoteQml->setPortNumber(QString::number(port));
     m_remoteQml->setCommunicationMode(RemoteControl::WebSocketMode);
-    QVERIFY(m_remote->webSockets()->isListening());
-    QCOMPARE(m_remote->webSockets()->serverPort(), port);
+    QVERIFY(m_core->webSockets()->isListening());
+    QCOMPARE(m_core->webSockets()->serverPort(), port);
     m_remoteQml->setBroadcastManualInput(true);
     m_received.clear();
 }
@@ -162,7 +162,7 @@ void TestConnectScreen::cleanup()
 {
     if (m_peer) {
         m_peer->close();
-        QTRY_VERIFY(m_remote->webSockets()->peerAddressText().isEmpty());
+        QTRY_VERIFY(m_core->webSockets()->peerAddressText().isEmpty());
         m_peer.reset();
     }
     m_remoteQml->setCommunicationMode(RemoteControl::NoCommunication);
@@ -182,7 +182,7 @@ bool TestConnectScreen::connectPeer()
     connect(m_peer.get(), &QWebSocket::textMessageReceived, this,
             [this](const QString &text) { m_received.append(text); });
     QSignalSpy connected(m_peer.get(), &QWebSocket::connected);
-    m_peer->open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_remote->webSockets()->serverPort())));
+    m_peer->open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_core->webSockets()->serverPort())));
     if (!connected.wait(5000))
         return false;
     // The program counts the peer once its address is known.
@@ -258,7 +258,7 @@ void TestConnectScreen::connectScreensOpenAndClose()
             // The screen shows what the remote control reports.
             QVERIFY(findControl(screen, QStringLiteral("webSocketsGroup"))->isVisible());
             QCOMPARE(findControl(screen, QStringLiteral("portNumberText"))->property("text").toString(),
-                     QString::number(m_remote->webSockets()->serverPort()));
+                     QString::number(m_core->webSockets()->serverPort()));
             QVERIFY(findControl(screen, QStringLiteral("peerAddress"))->property("text").toString().contains(
                 QLatin1String("127.0.0.1")));
             QVERIFY(findControl(screen, QStringLiteral("deviceAddresses"))->property("text").toString().contains(
@@ -304,13 +304,13 @@ void TestConnectScreen::modeAndBroadcastSwitch()
     // "Disable connectivity" closes the server; WebSockets opens it again.
     click(findControl(screen, QStringLiteral("modeList/option4")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::NoCommunication));
-    QVERIFY(!m_remote->webSockets()->isListening());
+    QVERIFY(!m_core->webSockets()->isListening());
     QTRY_VERIFY(findControl(screen, QStringLiteral("disabledText"))->isVisible());
     click(findControl(screen, QStringLiteral("modeList/option3")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::SerialPortMode));
     click(findControl(screen, QStringLiteral("modeList/option0")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::WebSocketMode));
-    QVERIFY(m_remote->webSockets()->isListening());
+    QVERIFY(m_core->webSockets()->isListening());
 
     QQuickItem *broadcast = findControl(screen, QStringLiteral("broadcastSwitch"));
     QVERIFY(broadcast && broadcast->property("checked").toBool());
@@ -327,7 +327,7 @@ void TestConnectScreen::modeAndBroadcastSwitch()
 void TestConnectScreen::portNumberScreenMovesTheServer()
 {
     const quint16 port = freePort();
-    QVERIFY(port != 0 && port != m_remote->webSockets()->serverPort());
+    QVERIFY(port != 0 && port != m_core->webSockets()->serverPort());
 
     QPointer<QObject> screen = openScreen(QStringLiteral("PortNumber.qml"));
     QVERIFY(screen);
@@ -341,8 +341,8 @@ void TestConnectScreen::portNumberScreenMovesTheServer()
     click(apply);
     QTRY_VERIFY(screen.isNull());
     QCOMPARE(m_remoteQml->portNumber(), QString::number(port));
-    QCOMPARE(m_remote->webSockets()->serverPort(), port);
-    QVERIFY(m_remote->webSockets()->isListening());
+    QCOMPARE(m_core->webSockets()->serverPort(), port);
+    QVERIFY(m_core->webSockets()->isListening());
     QVERIFY(connectPeer());
 }
 

@@ -1,0 +1,250 @@
+#include "remote/commandtable.h"
+
+#include "calc/instrumentfunction.h"
+#include "core/atmospheremodelset.h"
+#include "core/params.h"
+#include "core/sensorsettings.h"
+#include "core/xaxis.h"
+#include "core/yaxissettings.h"
+#include "download/hitranonlinedownloader.h"
+#include "remote/commandtargets.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+using Bytes = Command::Bytes;
+using Effect = Command::Effect;
+using Kind = Command::Kind;
+using Option = SettingRules::Option;
+using Reply = Command::Reply;
+using Target = Command::Target;
+using T = CommandTargets;
+
+// A count or a size sent as a number; beyond the integer range it stays at its end.
+int whole(double value)
+{
+    return int(std::min(double(std::numeric_limits<int>::max()), value));
+}
+
+Command number(const char *name, Target target, Command::Getter get, Command::Setter set)
+{
+    Command command;
+    command.name = name;
+    command.target = target;
+    command.get = get;
+    command.set = set;
+    return command;
+}
+
+Command integer(const char *name, Target target, Command::Getter get, Command::Setter set)
+{
+    return number(name, target, get, set).readAs(Kind::Integer).repliedAs(Reply::Integer);
+}
+
+Command text(const char *name, QString (*get)(const T &), void (*set)(T &, const QString &),
+             QString (*problem)(const QString &))
+{
+    Command command = number(name, Target::Params, nullptr, nullptr).readAs(Kind::Text).repliedAs(Reply::Text);
+    command.getText = get;
+    command.setText = set;
+    command.textProblem = problem;
+    return command;
+}
+
+std::vector<Command> buildRows()
+{
+    return {
+        // The spectral range and grid, cm-1; the binary queries answer in the
+        // display unit, where for wavelengths the start is the highest wavenumber.
+        number("SWAVE", Target::XAxis, [](const T &t, int) { return t.xAxis->minWavenumber(); },
+               [](T &t, int, double v) { t.xAxis->setMinWavenumber(v); })
+            .checkedBy([](const T &, double v) { return SettingRules::wavenumberProblem(v); })
+            .binary("SWAV", Bytes::Double, Bytes::Double)
+            .binaryQuery([](const T &t) { return t.xAxis->displayStart(); }),
+        number("EWAVE", Target::XAxis, [](const T &t, int) { return t.xAxis->maxWavenumber(); },
+               [](T &t, int, double v) { t.xAxis->setMaxWavenumber(v); })
+            .checkedBy([](const T &, double v) { return SettingRules::wavenumberProblem(v); })
+            .binary("EWAV", Bytes::Double, Bytes::Int32OrDouble)
+            .binaryQuery([](const T &t) { return t.xAxis->displayEnd(); }),
+        integer("NUMWNPTS", Target::XAxis, [](const T &t, int) { return double(t.xAxis->numPoints()); },
+                [](T &t, int, double v) { t.xAxis->setNumPoints(whole(v)); })
+            .repliedAs(Reply::PlainInteger)
+            .checkedBy([](const T &, double v) { return SettingRules::pointsProblem(whole(v)); })
+            .binary("NWPO", Bytes::Int32, Bytes::Int32),
+
+        // The path conditions, in metres, atmospheres, kelvin and ppmv.
+        number("PATH", Target::Params, [](const T &t, int) { return t.params->pathConditions().pathLength; },
+               [](T &t, int, double v) { t.params->pathConditions().pathLength = v; })
+            .checkedBy([](const T &, double v) { return SettingRules::pathLengthProblem(v); })
+            .binary("PATH", Bytes::Double, Bytes::Double),
+        number("TPRES", Target::Params, [](const T &t, int) { return t.params->pathConditions().totalPressure; },
+               [](T &t, int, double v) { t.params->pathConditions().totalPressure = v; })
+            .checkedBy([](const T &, double v) { return SettingRules::totalPressureProblem(v); })
+            .binary("TPRE", Bytes::Double, Bytes::Double),
+        number("TEMP", Target::Params, [](const T &t, int) { return t.params->pathConditions().temperature; },
+               [](T &t, int, double v) { t.params->pathConditions().temperature = v; })
+            .checkedBy([](const T &t, double v) { return SettingRules::temperatureProblem(v, *t.params); })
+            .binary("TEMP", Bytes::Double, Bytes::Double),
+        number("MCONC", Target::Params,
+               [](const T &t, int molecule) {
+                   const std::vector<double> &concentrations = t.params->pathConditions().concentrations;
+                   const std::size_t i = std::size_t(molecule - 1);
+                   return i < concentrations.size() ? concentrations[i] : 0.0;
+               },
+               [](T &t, int molecule, double v) {
+                   std::vector<double> &concentrations = t.params->pathConditions().concentrations;
+                   concentrations.resize(std::max(concentrations.size(), std::size_t(t.params->moleculeCount())), 0.0);
+                   concentrations[std::size_t(molecule - 1)] = v;
+               })
+            .forEachMolecule()
+            .checkedBy([](const T &, double v) { return SettingRules::concentrationProblem(v); })
+            .binary("MCON", Bytes::Double, Bytes::Double),
+        integer("MSEL", Target::Params,
+                [](const T &t, int molecule) { return double(t.params->molecule(molecule - 1).selected); },
+                [](T &t, int molecule, double v) { t.params->molecule(molecule - 1).selected = v != 0.0; })
+            .forEachMolecule()
+            .binary("MSEL", Bytes::Flag, Bytes::Int32),
+        integer("ALLCALC", Target::Params, [](const T &t, int) { return double(t.params->calcNotSelected()); },
+                [](T &t, int, double v) { t.params->setCalcNotSelected(v != 0.0); })
+            .binary("CFAM", Bytes::Flag, Bytes::Flag),
+        integer("ATMMODEL", Target::Atmosphere,
+                [](const T &t, int) { return double(t.atmosphereModels->currentIndex()); },
+                [](T &t, int, double v) { t.atmosphereModels->setCurrentIndex(int(v)); })
+            .among(Option::AtmosphereModel)
+            .then(Effect::ApplyAtmosphere)
+            .binary("AAMO", Bytes::Int32, Bytes::None),
+
+        // The sensors.
+        integer("USEBAROM", Target::Sensors, [](const T &t, int) { return double(t.sensors->useBarometer); },
+                [](T &t, int, double v) { t.sensors->useBarometer = v != 0.0; })
+            .binary("UBSE", Bytes::Flag, Bytes::Flag),
+        integer("USETHERM", Target::Sensors, [](const T &t, int) { return double(t.sensors->useThermometer); },
+                [](T &t, int, double v) { t.sensors->useThermometer = v != 0.0; })
+            .binary("UTSE", Bytes::Flag, Bytes::Flag),
+        integer("USEHUMID", Target::Sensors, [](const T &t, int) { return double(t.sensors->useHygrometer); },
+                [](T &t, int, double v) { t.sensors->useHygrometer = v != 0.0; })
+            .binary("UHSE", Bytes::Flag, Bytes::Flag),
+        integer("USESENSTAG", Target::Sensors, [](const T &t, int) { return double(t.sensors->useSensorTag); },
+                [](T &t, int, double v) { t.sensors->useSensorTag = v != 0.0; }),
+        integer("SMPLPERIOD", Target::Sensors, [](const T &t, int) { return double(t.sensors->samplingPeriod); },
+                [](T &t, int, double v) { t.sensors->samplingPeriod = whole(v); })
+            .repliedAs(Reply::PlainInteger)
+            .checkedBy([](const T &, double v) { return SettingRules::samplingProblem(v); }),
+        integer("SMPLSTOAVG", Target::Sensors, [](const T &t, int) { return double(t.sensors->samplesToAverage); },
+                [](T &t, int, double v) { t.sensors->samplesToAverage = whole(v); })
+            .repliedAs(Reply::PlainInteger)
+            .checkedBy([](const T &, double v) { return SettingRules::samplingProblem(v); }),
+
+        // The line data and the line options.
+        integer("HITOPT", Target::Downloader, [](const T &t, int) { return double(t.downloader->usage()); },
+                [](T &t, int, double v) { t.downloader->setUsage(int(v)); })
+            .among(Option::AccessOption)
+            .binary("HDOP", Bytes::Int32, Bytes::Int8),
+        integer("LSHAPE", Target::Params, [](const T &t, int) { return double(t.params->lineShapeProfile()); },
+                [](T &t, int, double v) { t.params->setLineShapeProfile(int(v)); })
+            .among(Option::LineShapeProfile)
+            .binary("LPRO", Bytes::Int32, Bytes::Int8),
+        number("LTHRESH", Target::Params, [](const T &t, int) { return t.params->intensityThreshold(); },
+               [](T &t, int, double v) { t.params->setIntensityThreshold(v); })
+            .binary("LITH", Bytes::Double, Bytes::Double),
+        integer("LWINGSAT", Target::Params, [](const T &t, int) { return double(t.params->lineWingHalfwidths()); },
+                [](T &t, int, double v) { t.params->setLineWingHalfwidths(whole(v)); })
+            .binary("LWCS", Bytes::Int32, Bytes::Int32),
+        number("LWINGABS", Target::Params, [](const T &t, int) { return t.params->lineWingAbsolute(); },
+               [](T &t, int, double v) { t.params->setLineWingAbsolute(v); })
+            .binary("LWCA", Bytes::Double, Bytes::Double),
+        integer("LBROAD", Target::Params, [](const T &t, int) { return double(t.params->broadeningType()); },
+                [](T &t, int, double v) { t.params->setBroadeningType(int(v)); })
+            .among(Option::BroadeningType)
+            .binary("LBRO", Bytes::Int32, Bytes::Int8),
+        integer("LSHIFTUSE", Target::Params, [](const T &t, int) { return double(t.params->lineShiftUsage()); },
+                [](T &t, int, double v) { t.params->setLineShiftUsage(v != 0.0 ? 1 : 0); })
+            .binary("LSUS", Bytes::Flag, Bytes::Flag),
+
+        // The instrument function.
+        integer("INSTRFUNCT", Target::InstrumentFunction,
+                [](const T &t, int) { return double(t.instrumentFunction->type()); },
+                [](T &t, int, double v) { t.instrumentFunction->setType(quint8(v)); })
+            .among(Option::InstrumentFunction)
+            .binary("IFTY", Bytes::Int32, Bytes::Int8),
+        number("INSTRRES", Target::InstrumentFunction,
+               [](const T &t, int) { return t.instrumentFunction->resolution(); },
+               [](T &t, int, double v) { t.instrumentFunction->setResolution(v); })
+            .binary("IRES", Bytes::Double, Bytes::Double),
+        number("INSTRWING", Target::InstrumentFunction, [](const T &t, int) { return t.instrumentFunction->wing(); },
+               [](T &t, int, double v) { t.instrumentFunction->setWing(v); })
+            .binary("IFWI", Bytes::Double, Bytes::Double),
+
+        // What is shown, and how replies are written.
+        integer("YPARAM", Target::YAxis, [](const T &t, int) { return double(t.yAxis->displayedValue); },
+                [](T &t, int, double v) { t.yAxis->displayedValue = quint8(v); })
+            .among(Option::YQuantity)
+            .then(Effect::Redraw),
+        integer("YUNITS", Target::YAxis, [](const T &t, int) { return double(t.yAxis->yUnits); },
+                [](T &t, int, double v) { t.yAxis->yUnits = quint8(v); })
+            .among(Option::YUnits)
+            .then(Effect::Redraw),
+        integer("TOTAL", Target::YAxis, [](const T &t, int) { return double(t.yAxis->showTotal); },
+                [](T &t, int, double v) { t.yAxis->showTotal = v != 0.0; })
+            .then(Effect::ShowTotal),
+        integer("PREC", Target::Params, [](const T &t, int) { return double(t.params->replyPrecision()); },
+                [](T &t, int, double v) { t.params->setReplyPrecision(quint8(v)); })
+            .among(Option::ReplyPrecision),
+        text("FORMAT", [](const T &t) { return QString(QLatin1Char(t.params->replyFormat())); },
+             [](T &t, const QString &format) { t.params->setReplyFormat(format.at(0).toLatin1()); },
+             SettingRules::replyFormatProblem),
+        text("DELIMITER", [](const T &t) { return t.params->replySeparator(); },
+             [](T &t, const QString &separator) { t.params->setReplySeparator(separator); },
+             SettingRules::replySeparatorProblem)
+            .withRestOfText(),
+
+        number("CALC", Target::None, nullptr, nullptr)
+            .readAs(Kind::Action)
+            .repliedAs(Reply::Empty)
+            .then(Effect::Calculate)
+            .binary("CALC", Bytes::None, Bytes::None),
+    };
+}
+
+} // namespace
+
+const std::vector<Command> &CommandTable::rows()
+{
+    static const std::vector<Command> table = buildRows();
+    return table;
+}
+
+const Command *CommandTable::find(const QString &name)
+{
+    for (const Command &command : rows()) {
+        if (name == QLatin1String(command.name))
+            return &command;
+    }
+    return nullptr;
+}
+
+const Command *CommandTable::findBinary(const QString &code)
+{
+    for (const Command &command : rows()) {
+        if (command.binaryCode && code == QLatin1String(command.binaryCode))
+            return &command;
+    }
+    return nullptr;
+}
+
+bool CommandTable::hasTarget(const Command &command, const CommandTargets &targets)
+{
+    switch (command.target) {
+    case Target::None: return true;
+    case Target::Params: return targets.params;
+    case Target::XAxis: return targets.xAxis;
+    case Target::YAxis: return targets.yAxis;
+    case Target::Sensors: return targets.sensors;
+    case Target::InstrumentFunction: return targets.instrumentFunction;
+    case Target::Atmosphere: return targets.atmosphereModels;
+    case Target::Downloader: return targets.downloader;
+    }
+    return false;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "remote/command.h"
+
+#include <QString>
+
+#include <vector>
+
+struct CommandTargets;
+
+// Every command of the remote protocol, one row each (see Command). A new
+// command is a new row in commandtable.cpp.
+class CommandTable
+{
+public:
+    // The command of a text name ("SWAVE"), or null.
+    static const Command *find(const QString &name);
+    // The command of a binary code ("SWAV" of "SWAV_BIN"), or null.
+    static const Command *findBinary(const QString &code);
+    // Whether the object the command reads and writes is there.
+    static bool hasTarget(const Command &command, const CommandTargets &targets);
+
+    static const std::vector<Command> &rows();
+};

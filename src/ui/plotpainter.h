@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/spectrumallocator.h"
+#include "ui/plotmath.h"
+
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class QPainter;
+
+// Draws the picture of a plot inside its frame: the frame and the axis titles,
+// the ticks with their labels and dotted grid lines (x up the left side and y
+// along the bottom when the plot is turned round), the curves, with a gap
+// where a value is no number, and the ruler of a zoomed plot. The points of a
+// curve that fall on one pixel line across the grid's axis are drawn as the
+// first, lowest, highest and last of them.
+class PlotPainter
+{
+public:
+    // What the plot shows, as Plot holds it.
+    struct Scene
+    {
+        QRectF area;
+        double itemWidth;
+        const QString &xTitle;
+        const QString &yTitle;
+        int majorXTicks;
+        int minorXTicks;
+        int majorYTicks;
+        int minorYTicks;
+        PlotMath::Range visibleX;
+        PlotMath::Range visibleY;
+        PlotMath::Range limitX;
+        const std::vector<SpectrumValues> &spectra;
+        const std::vector<std::vector<double>> &ownX;   // per curve; empty: the curve lies on grid
+        const std::vector<double> &grid;
+        const QStringList &colors;
+        int lineThickness;
+        bool inverted;
+        bool rulers;
+    };
+
+    static void paint(QPainter *painter, const Scene &scene);
+
+private:
+    static void drawAxes(QPainter *painter, const Scene &scene);
+    static void drawRotatedAxes(QPainter *painter, const Scene &scene);
+    static void drawSpectra(QPainter *painter, const Scene &scene);
+    static void drawRuler(QPainter *painter, const Scene &scene);
+};
