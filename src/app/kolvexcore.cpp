@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 
 #include "app/configfile.h"
+#include "app/serialsettingsfile.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
 #include "core/atmospheremodelset.h"
@@ -11,6 +12,7 @@
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
+#include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
@@ -96,6 +98,8 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_configFile->setFilePath(configFilePath());
     if (QFileInfo::exists(configFilePath()))
         m_configFile->load();
+    if (QFileInfo::exists(serialSettingsPath()))
+        m_serialPort->setSettings(SerialSettingsFile::read(serialSettingsPath()));
     m_calculationRunning = false;
 }
 
@@ -130,8 +134,10 @@ void KolvexCore::setUpRemoteControl()
     m_remoteControl->setTargets(targets);
     m_webSockets = new WebSockets(1234, this);
     m_serialPort = new SerialPort(this);
+    m_bluetooth = new BluetoothSpp(this);
     m_remoteControl->setTransport(RemoteControl::WebSocketMode, m_webSockets);
     m_remoteControl->setTransport(RemoteControl::SerialPortMode, m_serialPort);
+    m_remoteControl->setTransport(RemoteControl::BluetoothMode, m_bluetooth);
 }
 
 void KolvexCore::setUpDownloader()
@@ -204,6 +210,11 @@ void KolvexCore::readParameterFiles()
 QString KolvexCore::configFilePath() const
 {
     return m_dataFolder + QLatin1String("/config.txt");
+}
+
+QString KolvexCore::serialSettingsPath() const
+{
+    return m_dataFolder + QLatin1Char('/') + SerialSettingsFile::fileName();
 }
 
 QString KolvexCore::chooseLineFileName(const QString &folder)
@@ -346,6 +357,8 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
+    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings()))
+        qWarning() << "Cannot write the serial settings to" << serialSettingsPath();
 }
 
 void KolvexCore::updatePlotInProgress(bool newPlotInProgress)

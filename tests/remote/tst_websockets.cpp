@@ -3,12 +3,9 @@
 #include "core/params.h"
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
-#include "remote/serialport.h"
 #include "remote/websockets.h"
 #include "spectrumqueries.h"
 #include "ui/remotecontrolqml.h"
-#include "ui/serialportqml.h"
-#include "ui/serialportslistmodel.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -39,7 +36,6 @@ private slots:
     void rangeScriptInEitherOrder();
     void randomMessagesNeverStopIt();
     void clientClosingDuringItsCalculationLeavesTheServerRunning();
-    void serialTransportMovesNothing();
 
 private:
     struct Client
@@ -294,32 +290,6 @@ void TestWebSockets::clientClosingDuringItsCalculationLeavesTheServerRunning()
     QVERIFY(b);
     b->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;1000#NUMWNPTS;?"));
     QTRY_COMPARE(b->texts, QStringList{"1000"});
-}
-
-// The serial carrier lists no port, never connects, and its settings view
-// only mirrors what it is given.
-void TestWebSockets::serialTransportMovesNothing()
-{
-    SerialPortsListModel ports(nullptr, m_core);
-    QCOMPARE(ports.rowCount(), 1);
-    QCOMPARE(ports.roleNames().value(257), QByteArray("portName"));
-    QCOMPARE(ports.data(ports.index(0), 257).toString(), QStringLiteral("Unavailable"));
-    ports.updateDisplayed();
-    QCOMPARE(ports.rowCount(), 1);
-
-    SerialPortQml settings(nullptr, m_core);
-    QCOMPARE(settings.baudRate(), 0);
-    QSignalSpy changed(&settings, &SerialPortQml::baudRateChanged);
-    settings.setBaudRate(9600);
-    settings.setBaudRate(9600);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(settings.baudRate(), 9600);
-
-    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
-    QVERIFY(!m_remote->isConnected());
-    QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
-    emit m_core->serialPort()->commandReceived(QStringLiteral("#PATH;2"));
-    QCOMPARE(updated.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestWebSockets)
