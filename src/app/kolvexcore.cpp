@@ -251,7 +251,13 @@ void KolvexCore::connectLineSource()
         return;
     connect(m_lineSource, &LineSource::hitranDownloadComplete, this, &KolvexCore::calculateLineByLine,
             Qt::UniqueConnection);
-    connect(m_lineSource, &LineSource::notify, this, &KolvexCore::notify, Qt::UniqueConnection);
+    // A banner update lets events run, and they may read the spectra: the
+    // engine's threads finish the batch in hand first.
+    connect(m_lineSource, &LineSource::notify, this,
+            [this](const QString &message, double value, bool visible, bool cancelButtonVisible) {
+                m_lbl->waitForThreads();
+                emit notify(message, value, visible, cancelButtonVisible);
+            });
     connect(m_lineSource, &LineSource::hitranDownloadUnsuccessful, this, &KolvexCore::postCalculation,
             Qt::UniqueConnection);
     connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
