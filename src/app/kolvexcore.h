@@ -3,7 +3,6 @@
 #include "core/calculationresults.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
-#include "core/sensorsettings.h"
 #include "core/spectraset.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
@@ -27,6 +26,7 @@ class Params;
 class ProgramSettings;
 class RemoteControl;
 class ResultsSaver;
+class Sensors;
 class SerialPort;
 class WebSockets;
 
@@ -89,8 +89,8 @@ public:
     WebSockets *webSockets() const { return m_webSockets; }
     SerialPort *serialPort() const { return m_serialPort; }
     BluetoothSpp *bluetooth() const { return m_bluetooth; }
-    // The sensor choices a remote peer can switch.
-    SensorSettings *sensorSettings() { return &m_sensorSettings; }
+    // The sensor hub: pressure, temperature and water vapour from sensors.
+    Sensors *sensors() const { return m_sensors; }
     // Null unless the settings asked for them.
     ProgramSettings *programSettings() const { return m_programSettings.get(); }
 
@@ -187,7 +187,7 @@ private:
     WebSockets *m_webSockets = nullptr;
     SerialPort *m_serialPort = nullptr;
     BluetoothSpp *m_bluetooth = nullptr;
-    SensorSettings m_sensorSettings;
+    Sensors *m_sensors = nullptr;
     std::unique_ptr<ProgramSettings> m_programSettings;
 
     QString m_dataFolder;

@@ -19,6 +19,8 @@ public:
     QString tipsFolder() const { return m_tipsFolder; }
     void setTipsFolder(const QString &folder) { m_tipsFolder = folder; }
     QString tipsFilePath(const Isotopologue &isotopologue) const;
+    // The compact copy of all the tables that spares a start reading them as text.
+    QString compactTipsFilePath() const;
 
     // Replaces the table from an isotopologue parameter file (molparam.txt).
     // Returns false and keeps the current table when the file cannot be read or
@@ -27,7 +29,8 @@ public:
     // Applies a global isotopologue number file; returns the number of lines after
     // the header (0 when the file does not open).
     int readGlobalIds(const QString &fileName);
-    // Reads the partition-sum file of every isotopologue, then the temperature grid.
+    // Reads the partition-sum file of every isotopologue (from the compact copy
+    // where it is up to date), then the temperature grid.
     void loadAllTipsFiles();
 
 signals:

@@ -35,7 +35,7 @@ QImage ReportImage::render(const Plot &plot, const QStringList &lines, const QVa
     top += line;
 
     const QRectF area(7.0 * line, top, width - 7.0 * line - 2.0 * margin, height - top - 4.0 * line);
-    std::vector<std::vector<double>> spectra;
+    std::vector<SpectrumValues> spectra;
     for (int i = 0; i < plot.spectrumCount(); ++i)
         spectra.push_back(plot.spectrumValues(i));
     const std::vector<std::vector<double>> ownX(spectra.size());
