@@ -103,11 +103,10 @@ ApplicationWindow {
             var ratio = Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
             var area = mainForm.plotArea
             var ok = area.grabToImage(function(result) {
-                var saved = result.saveToFile(grabTimer.path)
+                // Written whole or not at all; a failure is reported by the writer.
+                var saved = shareResultsQml.writeImage(result.image)
                 mainForm.plot.fileWritingComplete = saved
                 mainForm.plot.updatePlot()
-                if (!saved)
-                    shareResultsQml.imageWritingFailed(grabTimer.path)
             }, Qt.size(area.width * ratio, area.height * ratio))
             if (!ok)
                 shareResultsQml.imageWritingFailed(grabTimer.path)
