@@ -139,12 +139,38 @@ void HitranOnlineDownloader::setNetworkTimeout(int milliseconds)
     m_parameters->setTimeout(timeout);
 }
 
+void HitranOnlineDownloader::setRequestTimeLimit(int milliseconds)
+{
+    const int limit = std::max(1, milliseconds);
+    m_regions->setTimeLimit(limit);
+    m_parameters->setTimeLimit(limit);
+}
+
+void HitranOnlineDownloader::setMaxLineReplyBytes(qint64 bytes)
+{
+    m_regions->setMaxReplyBytes(bytes);
+}
+
+void HitranOnlineDownloader::setTipsRunTimeLimit(int milliseconds)
+{
+    m_parameters->setTipsRunTimeLimit(milliseconds);
+}
+
+void HitranOnlineDownloader::setFileWriter(FileWriter *writer)
+{
+    m_regions->setFileWriter(writer);
+    m_parameters->setFileWriter(writer);
+}
+
 // ---------------------------------------------------------------- status and queries
 
 int HitranOnlineDownloader::localDataStatus() const
 {
     const QString cumulative = cumulativeFilePath();
-    const int base = !cumulative.isEmpty() && QFileInfo(cumulative).isFile() ? 10 : 0;
+    // Anything by that name counts, a FIFO or a device too: whether it can
+    // serve is judged when it is used, and the user is told why not.
+    const QFileInfo file(cumulative);
+    const int base = !cumulative.isEmpty() && file.exists() && !file.isDir() ? 10 : 0;
     const int present = NormalizedDownloadRegionsFinder::presentRegions(downloadsFolder()).size();
     if (present >= NormalizedDownloadRegionsFinder::regionCount)
         return base + 1;
@@ -247,12 +273,27 @@ void HitranOnlineDownloader::hideBanner()
 
 // ---------------------------------------------------------------- feeding the engine
 
+QString HitranOnlineDownloader::cumulativeFileProblem() const
+{
+    const QString problem = LineFileStore::lineFileProblem(cumulativeFilePath());
+    if (problem.isEmpty())
+        return QString();
+    return QStringLiteral("Your line file %1 cannot be used: %2.").arg(m_cumulativeFileName, problem);
+}
+
 void HitranOnlineDownloader::useFallbackLines(const QString &reason, double start, double end)
 {
     m_source = Source::Files;
-    const int status = localDataStatus();
+    QString why = reason;
+    bool cumulative = localDataStatus() >= 10;
+    if (cumulative) {
+        const QString problem = cumulativeFileProblem();
+        cumulative = problem.isEmpty();
+        if (!cumulative && !why.contains(problem))
+            why += QLatin1Char('\n') + problem;
+    }
     QString origin;
-    if (status >= 10) {
+    if (cumulative) {
         m_feed.useSingleFile(cumulativeFilePath(), start, end);
         origin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
     } else if (m_feed.useRegionFiles(start, end)) {
@@ -268,7 +309,7 @@ void HitranOnlineDownloader::useFallbackLines(const QString &reason, double star
     // The part of the spectrum concerned, not the wider range of its lines.
     const QString range = general(std::max(start, m_calcStart)) + QStringLiteral(" - ")
         + general(std::min(end, m_calcEnd)) + QStringLiteral(" cm-1");
-    emit openOkDialog(reason + QStringLiteral("\n\nThe spectrum (") + range + QStringLiteral(") was calculated from ")
+    emit openOkDialog(why + QStringLiteral("\n\nThe spectrum (") + range + QStringLiteral(") was calculated from ")
                       + origin + QLatin1Char('.'));
 }
 
@@ -289,6 +330,8 @@ void HitranOnlineDownloader::prepareLineData()
         m_source = Source::RegionDownloads;
         m_lineDataOrigin
             = QStringLiteral("HITRANonline (%1), downloaded for this calculation").arg(m_regions->serviceHost());
+    } else if (m_usage == CompleteUsage && status >= 10 && !cumulativeFileProblem().isEmpty()) {
+        useFallbackLines(cumulativeFileProblem(), lineRangeStart(), lineRangeEnd());
     } else if (m_usage == CompleteUsage && status >= 10) {
         m_source = Source::Files;
         m_feed.useSingleFile(cumulativeFilePath(), lineRangeStart(), lineRangeEnd());
@@ -318,6 +361,11 @@ void HitranOnlineDownloader::readNextFromFiles()
     }
     m_lineFileStore.clearBatch();
     hideBanner();
+    if (!m_feed.orderProblem().isEmpty()) {
+        emit openOkDialog(QStringLiteral("Your line file %1 is not sorted by wavenumber: %2. Lines may be missing "
+                                         "from the spectrum; sort the file by wavenumber, as HITRAN files are.")
+                              .arg(m_cumulativeFileName, m_feed.orderProblem()));
+    }
     emit noMoreDataAvailable();
 }
 
