@@ -22,6 +22,7 @@ class RemoteControlQml : public QObject
     Q_PROPERTY(int selectedBluetoothDeviceIndex READ selectedBluetoothDeviceIndex WRITE setSelectedBluetoothDeviceIndex NOTIFY selectedBluetoothDeviceIndexChanged)
     Q_PROPERTY(QString connectButtonText READ connectButtonText NOTIFY connectButtonTextChanged)
     Q_PROPERTY(QString connectedString READ connectedString NOTIFY connectedStringChanged)
+    Q_PROPERTY(bool allowWebPages READ allowWebPages WRITE setAllowWebPages NOTIFY allowWebPagesChanged)
 
 public:
     static QString serviceUuid() { return QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"); }
@@ -41,6 +42,11 @@ public:
     void setSelectedBluetoothDeviceIndex(int index);
     QString connectButtonText() const;
     QString connectedString() const { return m_connectedString; }
+    // Whether web pages may connect over WebSocket; kept in the program's own
+    // settings (key allowWebPagesKey()), off until the user switches it on.
+    bool allowWebPages() const;
+    void setAllowWebPages(bool allow);
+    static QString allowWebPagesKey() { return QStringLiteral("remote/allowWebPages"); }
 
     Q_INVOKABLE void openUrl(const QString &webAddress);
     Q_INVOKABLE void discoverDevices();
@@ -57,6 +63,7 @@ signals:
     void selectedBluetoothDeviceIndexChanged();
     void connectButtonTextChanged();
     void connectedStringChanged();
+    void allowWebPagesChanged();
 
 public slots:
     void setConnectedState();

@@ -18,6 +18,7 @@
 #include <QQuickItem>
 #include <QQuickItemGrabResult>
 #include <QQuickWindow>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QWebSocket>
@@ -106,6 +107,7 @@ private:
 
 void TestConnectScreen::initTestCase()
 {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     QmlWarnings::install();
     registerQmlTypes();
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
@@ -322,6 +324,22 @@ void TestConnectScreen::modeAndBroadcastSwitch()
     // A change made elsewhere shows on the switch.
     m_remoteQml->setBroadcastManualInput(false);
     QVERIFY(!broadcast->property("checked").toBool());
+
+    // The screen says where the server listens and that anyone on the network
+    // can connect; web pages stay out until the user lets them in, and the
+    // choice is kept in the program's settings.
+    const QString listening = findControl(screen, QStringLiteral("listeningText"))->property("text").toString();
+    QVERIFY2(listening.contains(QStringLiteral("port ") + m_remoteQml->portNumber()), qPrintable(listening));
+    QVERIFY(listening.contains(QStringLiteral("Anyone on the network can connect.")));
+    QQuickItem *webPages = findControl(screen, QStringLiteral("allowWebPagesSwitch"));
+    QVERIFY(webPages && !webPages->property("checked").toBool());
+    QVERIFY(!m_core->webSockets()->allowWebPages());
+    click(webPages);
+    QVERIFY(m_core->webSockets()->allowWebPages());
+    QVERIFY(QSettings().value(RemoteControlQml::allowWebPagesKey()).toBool());
+    click(webPages);
+    QVERIFY(!m_core->webSockets()->allowWebPages());
+    QVERIFY(!QSettings().value(RemoteControlQml::allowWebPagesKey()).toBool());
 }
 
 void TestConnectScreen::portNumberScreenMovesTheServer()
