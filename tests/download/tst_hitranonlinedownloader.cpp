@@ -427,19 +427,23 @@ void TestHitranOnlineDownloader::failedRegionIsNeverStored_data()
 {
     QTest::addColumn<int>("failure");
     QTest::addColumn<bool>("forCalculation");
-    QTest::newRow("404") << int(Failure::NotFound) << true;
-    QTest::newRow("500") << int(Failure::ServerError) << true;
-    QTest::newRow("cut short") << int(Failure::CutShort) << true;
-    QTest::newRow("never answers") << int(Failure::NeverAnswer) << true;
-    QTest::newRow("500, complete download") << int(Failure::ServerError) << false;
-    QTest::newRow("never answers, complete download") << int(Failure::NeverAnswer) << false;
+    QTest::addColumn<QString>("reason");   // what the message must say; empty: not checked
+    QTest::newRow("404") << int(Failure::NotFound) << true << QString();
+    QTest::newRow("500") << int(Failure::ServerError) << true << QString();
+    QTest::newRow("cut short") << int(Failure::CutShort) << true << QString();
+    QTest::newRow("never answers") << int(Failure::NeverAnswer) << true << QString();
+    QTest::newRow("500, complete download") << int(Failure::ServerError) << false << QString();
+    QTest::newRow("never answers, complete download") << int(Failure::NeverAnswer) << false << QString();
     // Replies a server sends with status 200 that are no region's lines.
-    QTest::newRow("cut inside a record, no length") << int(Failure::CutWithoutLength) << true;
-    QTest::newRow("a record, then HTML") << int(Failure::RecordThenHtml) << true;
-    QTest::newRow("records of another range") << int(Failure::WrongRange) << true;
-    QTest::newRow("a byte every 200 ms") << int(Failure::Drip) << true;
-    QTest::newRow("endless") << int(Failure::Endless) << true;
-    QTest::newRow("records of another range, complete download") << int(Failure::WrongRange) << false;
+    QTest::newRow("cut inside a record, no length")
+        << int(Failure::CutWithoutLength) << true << "end inside a record";
+    QTest::newRow("a record, then HTML") << int(Failure::RecordThenHtml) << true << "is not line data from line 2 on";
+    QTest::newRow("records of another range") << int(Failure::WrongRange) << true << "outside the range asked for";
+    QTest::newRow("records of another range, complete download")
+        << int(Failure::WrongRange) << false << "outside the range asked for";
+    // Only the total time limit ends a drip, only the size bound an endless reply.
+    QTest::newRow("a byte every 200 ms") << int(Failure::Drip) << true << "did not complete within 1.2 s";
+    QTest::newRow("endless") << int(Failure::Endless) << true << "larger than 1 MB";
 }
 
 // The second region fails: the first stays stored, the failed one leaves no file
@@ -448,10 +452,9 @@ void TestHitranOnlineDownloader::failedRegionIsNeverStored()
 {
     QFETCH(int, failure);
     QFETCH(bool, forCalculation);
+    QFETCH(QString, reason);
     m_server->setFailure(QStringLiteral("/lbl/api"), Failure(failure), 1);
-    // A drip never stops sending and an endless reply never stops growing:
-    // only the time limit and the size bound end them.
-    m_downloader->setRequestTimeLimit(1200);
+    m_downloader->setRequestTimeLimit(Failure(failure) == Failure::Drip ? 1200 : 60000);
     m_downloader->setMaxLineReplyBytes(qint64(1) << 20);
     QElapsedTimer clock;
     clock.start();
@@ -473,6 +476,7 @@ void TestHitranOnlineDownloader::failedRegionIsNeverStored()
                                                        : QStringLiteral("0 - 0 - 3.par")});
     QVERIFY(!m_dialogs.isEmpty());
     QVERIFY(m_dialogs.first().startsWith(QStringLiteral("Error downloading HITRAN data.")));
+    QVERIFY2(m_dialogs.first().contains(reason), qPrintable(m_dialogs.first()));
     QVERIFY(!m_downloader->isDownloading());
 }
 

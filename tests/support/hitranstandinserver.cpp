@@ -253,7 +253,8 @@ bool HitranStandInServer::replyHostile(QTcpSocket *socket, Failure failure, cons
         return true;
     }
     case Failure::Drip: {
-        socket->write(head + "Content-Length: 100000000\r\n\r\n");
+        // A length a good reply could have: only the time limit ends the drip.
+        socket->write(head + "Content-Length: 100000\r\n\r\n");
         auto *timer = new QTimer(socket);
         connect(timer, &QTimer::timeout, socket, [socket] { socket->write("1"); });
         timer->start(m_dripIntervalMs);
