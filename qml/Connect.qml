@@ -2,8 +2,9 @@ import QtQuick 2.15
 import QtQuick.Layouts 1.15
 
 // The transport another device uses to drive this program and fetch its
-// results: WebSockets over the network, Bluetooth (not in this build), the
-// serial port, or none; and whether values changed by hand here are sent on.
+// results: WebSockets over the network, Bluetooth (this device as a server,
+// and as a client of another device), the serial port, or none; and whether
+// values changed by hand here are sent on.
 ScreenBase {
     id: connectScreen
     objectName: "connectScreen"
@@ -16,9 +17,12 @@ ScreenBase {
     readonly property int serialMode: 2
     readonly property int mode: remoteControlQml.communicationMode
 
+    // Both Bluetooth entries select the Bluetooth mode; the list shows the one chosen.
+    property int bluetoothEntry: 1
+
     function entryOfMode(mode) {
         if (mode === webSocketsMode) return 0
-        if (mode === bluetoothMode) return 1
+        if (mode === bluetoothMode) return bluetoothEntry
         if (mode === serialMode) return 3
         return 4
     }
@@ -33,10 +37,14 @@ ScreenBase {
             title: "Communication mode"
             options: ["WebSockets\n(WiFi / Ethernet)", "Bluetooth server", "Bluetooth client",
                       "RS-232 (serial port)", "Disable connectivity"]
-            // Bluetooth comes with its own transport.
-            disabledOptions: [1, 2]
             currentIndex: connectScreen.entryOfMode(connectScreen.mode)
-            onChosen: remoteControlQml.communicationMode = connectScreen.modes[index]
+            onChosen: {
+                if (index === 1 || index === 2)
+                    connectScreen.bluetoothEntry = index
+                remoteControlQml.communicationMode = connectScreen.modes[index]
+                if (index === 2)
+                    mainWindow.openScreen("BluetoothClientConnect.qml")
+            }
         }
         RowLayout {
             CustomLabel {
@@ -125,34 +133,56 @@ ScreenBase {
             }
         }
 
-        // Bluetooth: shown so that its place is known; not available yet.
+        // Bluetooth: the service this device offers, who is connected, the
+        // link to another device, and what went wrong.
         ColumnLayout {
             objectName: "bluetoothGroup"
+            visible: connectScreen.mode === connectScreen.bluetoothMode
             Layout.fillWidth: true
-            enabled: false
-            opacity: 0.5
             CustomLabel {
                 text: "Bluetooth"
                 font.bold: true
             }
             CustomSmallerFontText {
+                objectName: "bluetoothService"
                 Layout.fillWidth: true
                 text: "As a server this device offers the Serial Port Profile\nservice, UUID:\n"
                       + remoteControlQml.connectedString
-                      + "\nBluetooth is not available in this version."
             }
+            CustomText {
+                objectName: "bluetoothStatus"
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                visible: text !== ""
+                text: remoteControlQml.bluetoothStatus
+            }
+            // Disconnects a device this one is connected to, or opens the
+            // screen that finds one.
             CustomButton {
                 objectName: "bluetoothConnectButton"
                 text: remoteControlQml.connectButtonText
+                onClicked: {
+                    if (remoteControlQml.connectButtonText === " Disconnect ")
+                        remoteControlQml.connectBluetooth()
+                    else
+                        mainWindow.openScreen("BluetoothClientConnect.qml")
+                }
             }
         }
 
-        // The serial port settings; the serial line carries no data in this version.
+        // The serial line: the port and its settings, and what the port is doing.
         GridLayout {
+            id: serialGroup
             objectName: "serialGroup"
             visible: connectScreen.mode === connectScreen.serialMode
             columns: 2
             Layout.fillWidth: true
+
+            readonly property var baudRates: [1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]
+            readonly property var dataBits: [5, 6, 7, 8]
+            readonly property var parities: [0, 2, 3, 4, 5]
+            readonly property var stopBits: [1, 3, 2]
+
             CustomLabel {
                 Layout.columnSpan: 2
                 text: "RS-232 (serial port)"
@@ -160,6 +190,7 @@ ScreenBase {
             }
             CustomLabel { text: "Selected port:" }
             CustomComboBox {
+                objectName: "portChoice"
                 model: serialPortListModel
                 textRole: "portName"
                 currentIndex: serialPortQml.portIndex
@@ -167,26 +198,39 @@ ScreenBase {
             }
             CustomLabel { text: "Baud rate:" }
             CustomComboBox {
+                objectName: "baudRateChoice"
                 model: ["1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"]
-                currentIndex: serialPortQml.baudRate
-                onActivated: serialPortQml.baudRate = index
+                currentIndex: serialGroup.baudRates.indexOf(serialPortQml.baudRate)
+                onActivated: serialPortQml.baudRate = serialGroup.baudRates[index]
             }
             CustomLabel { text: "Data bits:" }
             CustomComboBox {
+                objectName: "dataBitsChoice"
                 model: ["5", "6", "7", "8"]
-                currentIndex: serialPortQml.dataBits
-                onActivated: serialPortQml.dataBits = index
+                currentIndex: serialGroup.dataBits.indexOf(serialPortQml.dataBits)
+                onActivated: serialPortQml.dataBits = serialGroup.dataBits[index]
+            }
+            CustomLabel { text: "Parity:" }
+            CustomComboBox {
+                objectName: "parityChoice"
+                model: ["None", "Even", "Odd", "Space", "Mark"]
+                currentIndex: serialGroup.parities.indexOf(serialPortQml.parity)
+                onActivated: serialPortQml.parity = serialGroup.parities[index]
             }
             CustomLabel { text: "Stop bits:" }
             CustomComboBox {
+                objectName: "stopBitsChoice"
                 model: ["1", "1.5", "2"]
-                currentIndex: serialPortQml.stopBits
-                onActivated: serialPortQml.stopBits = index
+                currentIndex: serialGroup.stopBits.indexOf(serialPortQml.stopBits)
+                onActivated: serialPortQml.stopBits = serialGroup.stopBits[index]
             }
-            CustomSmallerFontText {
+            CustomText {
+                objectName: "serialStatus"
                 Layout.columnSpan: 2
                 Layout.fillWidth: true
-                text: "The serial port does not carry commands in this version."
+                wrapMode: Text.WordWrap
+                text: serialPortQml.statusText !== "" ? serialPortQml.statusText
+                      : "Commands end with a line feed or a carriage return; replies end with a line feed."
             }
         }
 

@@ -8,6 +8,8 @@ kolvex_packages=(
     qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
     qml-module-qtquick-controls2 qml-module-qtquick-templates2 qml-module-qtqml-models2
     xvfb xauth
+    # The tests' stand-in for the Bluetooth service: a private bus and BlueZ mocked on it.
+    dbus-daemon python3-dbusmock
 )
 
 kolvex_install_missing_packages() {

@@ -77,6 +77,7 @@ void ConsoleSession::beginReading()
     m_readingStarted = true;
     m_transport->setEnabled(true);
     m_finisher->start();
+    emit readingStarted();
 }
 
 void ConsoleSession::finishIfDone()

@@ -29,6 +29,11 @@ public:
     void setVerbose(bool verbose) { m_verbose = verbose; }
     bool verbose() const { return m_verbose; }
 
+signals:
+    // Commands are taken from now on: the partition sums are loaded (or could
+    // not be), so that a first CALC can run.
+    void readingStarted();
+
 private:
     void beginReading();
     void finishIfDone();

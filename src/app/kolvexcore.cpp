@@ -2,6 +2,7 @@
 
 #include "app/configfile.h"
 #include "app/startupdata.h"
+#include "app/serialsettingsfile.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
 #include "core/atmospheremodelset.h"
@@ -11,6 +12,7 @@
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
+#include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
@@ -105,6 +107,8 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     const QFileInfo config(configFilePath());
     if (config.exists() || config.isSymLink())
         m_configFile->load();
+    if (QFileInfo::exists(serialSettingsPath()))
+        m_serialPort->setSettings(SerialSettingsFile::read(serialSettingsPath()));
     m_calculationRunning = false;
     m_constructing = false;
 }
@@ -140,8 +144,10 @@ void KolvexCore::setUpRemoteControl()
     m_remoteControl->setTargets(targets);
     m_webSockets = new WebSockets(1234, this);
     m_serialPort = new SerialPort(this);
+    m_bluetooth = new BluetoothSpp(this);
     m_remoteControl->setTransport(RemoteControl::WebSocketMode, m_webSockets);
     m_remoteControl->setTransport(RemoteControl::SerialPortMode, m_serialPort);
+    m_remoteControl->setTransport(RemoteControl::BluetoothMode, m_bluetooth);
 }
 
 void KolvexCore::setUpDownloader()
@@ -169,6 +175,11 @@ void KolvexCore::setUpDownloader()
 QString KolvexCore::configFilePath() const
 {
     return m_dataFolder + QLatin1String("/config.txt");
+}
+
+QString KolvexCore::serialSettingsPath() const
+{
+    return m_dataFolder + QLatin1Char('/') + SerialSettingsFile::fileName();
 }
 
 QString KolvexCore::chooseLineFileName(const QString &folder)
@@ -307,6 +318,8 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
+    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings()))
+        qWarning() << "Cannot write the serial settings to" << serialSettingsPath();
 }
 
 void KolvexCore::saveAndQuit(bool quietly)
@@ -317,7 +330,7 @@ void KolvexCore::saveAndQuit(bool quietly)
             m_configFile->setMessageHandler([](const QString &text) { qWarning().noquote() << text; });
         if (m_calculationRunning)
             cancelCalculation();
-        m_configFile->save();
+        saveConfiguration();
     }
     QCoreApplication::quit();
 }

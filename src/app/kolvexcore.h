@@ -16,6 +16,7 @@
 #include <memory>
 
 class AtmosphereModelSet;
+class BluetoothSpp;
 class ConfigFile;
 class HitranOnlineDownloader;
 class InstrumentFunction;
@@ -85,9 +86,11 @@ public:
     CalculationResults *results() { return &m_results; }
     ResultsSaver *resultsSaver() const { return m_resultsSaver; }
     RemoteControl *remoteControl() const { return m_remoteControl; }
-    // The transports of the remote control: WebSocket (port 1234) and serial line.
+    // The transports of the remote control: WebSocket (port 1234), serial line
+    // and Bluetooth serial link.
     WebSockets *webSockets() const { return m_webSockets; }
     SerialPort *serialPort() const { return m_serialPort; }
+    BluetoothSpp *bluetooth() const { return m_bluetooth; }
     // The sensor choices a remote peer can switch.
     SensorSettings *sensorSettings() { return &m_sensorSettings; }
 
@@ -97,6 +100,8 @@ public:
     QString resultsFolder() const { return m_resultsFolder; }
     QString lineFileName() const { return m_lineFileName; }
     QString configFilePath() const;
+    // The serial line's settings, beside the configuration file.
+    QString serialSettingsPath() const;
     bool tipsLoaded() const { return m_tipsLoaded; }
     // The start-up is over: the partition sums are loaded or known to be missing.
     bool startupDone() const { return m_startupDone; }
@@ -185,6 +190,7 @@ private:
     RemoteControl *m_remoteControl = nullptr;
     WebSockets *m_webSockets = nullptr;
     SerialPort *m_serialPort = nullptr;
+    BluetoothSpp *m_bluetooth = nullptr;
     SensorSettings m_sensorSettings;
 
     QString m_dataFolder;

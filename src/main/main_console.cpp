@@ -2,6 +2,7 @@
 #include "app/kolvexcore.h"
 #include "core/spectrum.h"
 #include "remote/remotecontrol.h"
+#include "remote/serialport.h"
 #include "remote/websockets.h"
 #include "ui/spectraresultsqml.h"
 
@@ -20,6 +21,23 @@ void warningsOnly(QtMsgType type, const QMessageLogContext &context, const QStri
     if (type == QtDebugMsg || type == QtInfoMsg || !qtHandler)
         return;
     qtHandler(type, context, message);
+}
+
+// "DEVICE" or "DEVICE:BAUD"; the baud rate is whatever follows the last colon
+// when that is a number.
+bool parseSerialLine(const QString &text, QString *device, int *baudRate)
+{
+    *device = text;
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return !text.isEmpty();
+    bool ok = false;
+    const int rate = text.mid(colon + 1).toInt(&ok);
+    if (!ok)
+        return !text.isEmpty();
+    *device = text.left(colon);
+    *baudRate = rate;
+    return !device->isEmpty() && rate > 0;
 }
 
 } // namespace
@@ -43,6 +61,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption listenAll(QStringLiteral("listen-all"),
                                        QStringLiteral("Serve WebSocket clients on every network interface, not "
                                                       "only on 127.0.0.1."));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("Serve the protocol on the serial line DEVICE (115200 baud, 8 data "
+                                                   "bits, no parity, 1 stop bit unless :BAUD follows) and keep "
+                                                   "running."),
+                                    QStringLiteral("DEVICE[:BAUD]"));
     const QCommandLineOption serviceUrl(QStringLiteral("service-url"),
                                         QStringLiteral("Reach the line-data service (and the product's web host) at "
                                                        "URL instead of the real ones."),
@@ -51,7 +74,7 @@ int main(int argc, char *argv[])
                                      QStringLiteral("Also report progress on standard error: every file read at "
                                                     "start-up, every download and every batch of lines. Without it "
                                                     "standard error carries only warnings and errors."));
-    parser.addOptions({dataDir, webSocket, listenAll, serviceUrl, verbose});
+    parser.addOptions({dataDir, webSocket, listenAll, serial, serviceUrl, verbose});
     parser.process(app);
     if (!parser.isSet(verbose))
         qtHandler = qInstallMessageHandler(warningsOnly);
@@ -72,7 +95,40 @@ int main(int argc, char *argv[])
     ConsoleSession session(&core);
     session.setVerbose(parser.isSet(verbose));
 
+    if (parser.isSet(webSocket) && parser.isSet(serial)) {
+        std::fprintf(stderr, "--websocket and --serial cannot be used together: one transport serves at a time.\n");
+        return 2;
+    }
     bool serving = false;
+    if (parser.isSet(serial)) {
+        QString device;
+        int baudRate = SerialSettings().baudRate;
+        if (!parseSerialLine(parser.value(serial), &device, &baudRate)) {
+            std::fprintf(stderr, "Invalid serial line: %s (DEVICE or DEVICE:BAUD)\n", qPrintable(parser.value(serial)));
+            return 2;
+        }
+        // The line opens when commands are taken, as standard input is read:
+        // a peer that starts with CALC right after the greeting gets its
+        // calculation, not a refusal because the partition sums are loading.
+        QObject::connect(
+            &session, &ConsoleSession::readingStarted, &core,
+            [&core, device, baudRate] {
+                SerialPort *port = core.serialPort();
+                SerialSettings lineSettings;
+                lineSettings.portName = device;
+                lineSettings.baudRate = baudRate;
+                port->setSettings(lineSettings);
+                core.remoteControl()->setCommunicationMode(RemoteControl::SerialPortMode);
+                if (!port->isConnected()) {
+                    std::fprintf(stderr, "Cannot serve the serial line: %s\n", qPrintable(port->statusText()));
+                    QCoreApplication::exit(1);
+                    return;
+                }
+                std::fprintf(stderr, "Serving the serial line %s at %d baud.\n", qPrintable(device), port->baudRate());
+            },
+            Qt::QueuedConnection);
+        serving = true;
+    }
     if (parser.isSet(webSocket)) {
         bool ok = false;
         const uint port = parser.value(webSocket).toUInt(&ok);

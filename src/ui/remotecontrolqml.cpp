@@ -1,5 +1,7 @@
 #include "ui/remotecontrolqml.h"
 
+#include "bluetooth/bluetoothdiscoverdevices.h"
+#include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
 
@@ -8,12 +10,23 @@
 #include <QSettings>
 #include <QUrl>
 
-RemoteControlQml::RemoteControlQml(QObject *parent, RemoteControl *remoteControl, WebSockets *webSockets)
+RemoteControlQml::RemoteControlQml(QObject *parent, RemoteControl *remoteControl, WebSockets *webSockets,
+                                   BluetoothSpp *bluetooth)
     : QObject(parent)
     , m_remoteControl(remoteControl)
     , m_webSockets(webSockets)
+    , m_bluetooth(bluetooth)
     , m_connectedString(serviceUuid())
 {
+    if (m_bluetooth) {
+        BluetoothDiscoverDevices *discovery = m_bluetooth->discovery();
+        connect(discovery, &BluetoothDiscoverDevices::connected, this, &RemoteControlQml::connectButtonTextChanged);
+        connect(discovery, &BluetoothDiscoverDevices::disconnected, this, &RemoteControlQml::connectButtonTextChanged);
+        connect(m_bluetooth, &BluetoothSpp::connectedToServer, this, &RemoteControlQml::setConnectedToBluetoothServer);
+        connect(m_bluetooth, &BluetoothSpp::disconnectedFromServer, this,
+                &RemoteControlQml::setDisconnectedFromBluetoothServer);
+        connect(m_bluetooth, &BluetoothSpp::statusTextChanged, this, &RemoteControlQml::bluetoothStatusChanged);
+    }
     if (!m_remoteControl || !m_webSockets)
         return;
     m_communicationMode = m_remoteControl->communicationMode();
@@ -83,17 +96,28 @@ QString RemoteControlQml::remoteDeviceIpAddress() const
     return m_webSockets ? m_webSockets->peerAddressText() : QString();
 }
 
+int RemoteControlQml::selectedBluetoothDeviceIndex() const
+{
+    return m_bluetooth ? m_bluetooth->discovery()->selectedDeviceIndex() : 0;
+}
+
 void RemoteControlQml::setSelectedBluetoothDeviceIndex(int index)
 {
-    if (index == m_selectedBluetoothDeviceIndex)
+    if (index == selectedBluetoothDeviceIndex() || !m_bluetooth)
         return;
-    m_selectedBluetoothDeviceIndex = index;
+    m_bluetooth->discovery()->setSelectedDeviceIndex(index);
     emit selectedBluetoothDeviceIndexChanged();
 }
 
 QString RemoteControlQml::connectButtonText() const
 {
-    return m_connectedBluetoothDeviceIndex != -1 ? QStringLiteral(" Disconnect ") : QStringLiteral("  Connect  ");
+    const bool connected = m_bluetooth && m_bluetooth->discovery()->connectedDeviceIndex() != -1;
+    return connected ? QStringLiteral(" Disconnect ") : QStringLiteral("  Connect  ");
+}
+
+QString RemoteControlQml::bluetoothStatus() const
+{
+    return m_bluetooth ? m_bluetooth->statusText() : QString();
 }
 
 void RemoteControlQml::setConnectedState()
@@ -120,16 +144,24 @@ void RemoteControlQml::openUrl(const QString &webAddress)
     QDesktopServices::openUrl(QUrl(webAddress));
 }
 
-// The Bluetooth transport plugs in here; until then there is nothing to
-// discover or connect to.
 void RemoteControlQml::discoverDevices()
 {
-    qDebug() << "Bluetooth device discovery is not available.";
+    if (m_bluetooth)
+        m_bluetooth->discovery()->startDiscovery(false);
 }
 
+// Toggles: a connected device is disconnected, otherwise the selected one is
+// connected to.
 void RemoteControlQml::connectBluetooth()
 {
-    qDebug() << "Connected device index: " << m_connectedBluetoothDeviceIndex;
+    if (!m_bluetooth)
+        return;
+    const int connectedIndex = m_bluetooth->discovery()->connectedDeviceIndex();
+    qDebug() << "Connected device index: " << connectedIndex;
+    if (connectedIndex != -1)
+        m_bluetooth->stopClients();
+    else
+        m_bluetooth->connectToSelectedDevice();
 }
 
 void RemoteControlQml::broadcastCommand(const QString &command, int index)

@@ -4,13 +4,14 @@
 #include <QObject>
 #include <QString>
 
+class BluetoothSpp;
 class RemoteControl;
 class WebSockets;
 
 // The connection screen's view of the remote control: the transport in use,
-// the addresses and connection state, the WebSocket port, and the broadcasting
-// of values changed by hand to the peer. The Bluetooth device choice is kept
-// here for the Bluetooth transport to use.
+// the addresses and connection state, the WebSocket port, the Bluetooth device
+// to connect to with the state of the Bluetooth link, and the broadcasting of
+// values changed by hand to the peer.
 class RemoteControlQml : public QObject
 {
     Q_OBJECT
@@ -23,12 +24,13 @@ class RemoteControlQml : public QObject
     Q_PROPERTY(QString connectButtonText READ connectButtonText NOTIFY connectButtonTextChanged)
     Q_PROPERTY(QString connectedString READ connectedString NOTIFY connectedStringChanged)
     Q_PROPERTY(bool allowWebPages READ allowWebPages WRITE setAllowWebPages NOTIFY allowWebPagesChanged)
+    Q_PROPERTY(QString bluetoothStatus READ bluetoothStatus NOTIFY bluetoothStatusChanged)
 
 public:
     static QString serviceUuid() { return QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"); }
 
     explicit RemoteControlQml(QObject *parent = nullptr, RemoteControl *remoteControl = nullptr,
-                              WebSockets *webSockets = nullptr);
+                              WebSockets *webSockets = nullptr, BluetoothSpp *bluetooth = nullptr);
 
     int communicationMode() const { return m_communicationMode; }
     void setCommunicationMode(int mode);
@@ -38,7 +40,7 @@ public:
     void setPortNumber(const QString &text);
     QString kolvexDeviceIpAddress() const;
     QString remoteDeviceIpAddress() const;
-    int selectedBluetoothDeviceIndex() const { return m_selectedBluetoothDeviceIndex; }
+    int selectedBluetoothDeviceIndex() const;
     void setSelectedBluetoothDeviceIndex(int index);
     QString connectButtonText() const;
     QString connectedString() const { return m_connectedString; }
@@ -47,6 +49,8 @@ public:
     bool allowWebPages() const;
     void setAllowWebPages(bool allow);
     static QString allowWebPagesKey() { return QStringLiteral("remote/allowWebPages"); }
+    // What the Bluetooth link is doing, or its last problem.
+    QString bluetoothStatus() const;
 
     Q_INVOKABLE void openUrl(const QString &webAddress);
     Q_INVOKABLE void discoverDevices();
@@ -64,6 +68,7 @@ signals:
     void connectButtonTextChanged();
     void connectedStringChanged();
     void allowWebPagesChanged();
+    void bluetoothStatusChanged();
 
 public slots:
     void setConnectedState();
@@ -73,11 +78,10 @@ public slots:
 private:
     RemoteControl *m_remoteControl;
     WebSockets *m_webSockets;
+    BluetoothSpp *m_bluetooth;
     int m_communicationMode = 0;
     bool m_broadcastManualInput = false;
     QString m_portNumber;
-    int m_selectedBluetoothDeviceIndex = 0;
-    int m_connectedBluetoothDeviceIndex = -1;
     QString m_connectedString;
     QLocale m_locale;
 };

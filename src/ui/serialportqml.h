@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class KolvexCore;
 class SerialPort;
 
 // The serial settings of the connection screen: port, baud rate, parity, data
-// and stop bits, passed on to the serial transport.
+// and stop bits (as the serial transport numbers them), passed on to the
+// serial transport, and what the port is doing or its last problem.
 class SerialPortQml : public QObject
 {
     Q_OBJECT
@@ -15,6 +17,7 @@ class SerialPortQml : public QObject
     Q_PROPERTY(int parity READ parity WRITE setParity NOTIFY parityChanged)
     Q_PROPERTY(int dataBits READ dataBits WRITE setDataBits NOTIFY dataBitsChanged)
     Q_PROPERTY(int stopBits READ stopBits WRITE setStopBits NOTIFY stopBitsChanged)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
 
 public:
     explicit SerialPortQml(QObject *parent = nullptr, KolvexCore *core = nullptr);
@@ -29,6 +32,7 @@ public:
     void setDataBits(int bits);
     int stopBits() const { return m_stopBits; }
     void setStopBits(int bits);
+    QString statusText() const;
 
 signals:
     void portIndexChanged();
@@ -36,10 +40,15 @@ signals:
     void parityChanged();
     void dataBitsChanged();
     void stopBitsChanged();
+    void statusTextChanged();
+
+public slots:
+    // Re-reads the transport's settings (the port list may have changed too).
+    void setUpdatedValues();
 
 private:
     SerialPort *m_port = nullptr;
-    int m_portIndex = 0;
+    int m_portIndex = -1;
     int m_baudRate = 0;
     int m_parity = 0;
     int m_dataBits = 0;

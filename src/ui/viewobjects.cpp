@@ -1,9 +1,11 @@
 #include "ui/viewobjects.h"
 
 #include "app/kolvexcore.h"
+#include "remote/bluetoothspp.h"
 #include "ui/aboutqml.h"
 #include "ui/atmospherelistviewmodel.h"
 #include "ui/authenticationqml.h"
+#include "ui/bluetoothlistviewmodel.h"
 #include "ui/hitrandownloadoptionsqml.h"
 #include "ui/instrumentfunctionqml.h"
 #include "ui/lineoptionsqml.h"
@@ -34,7 +36,9 @@ ViewObjects::ViewObjects(KolvexCore *core)
     , m_reducedMolecules(std::make_unique<MolListViewReducedModel>(nullptr, core))
     , m_notifier(new NotifierQml(core))
     , m_pathLength(std::make_unique<PathlengthQml>(nullptr, core))
-    , m_remoteControl(std::make_unique<RemoteControlQml>(nullptr, core->remoteControl(), core->webSockets()))
+    , m_remoteControl(std::make_unique<RemoteControlQml>(nullptr, core->remoteControl(), core->webSockets(),
+                                                         core->bluetooth()))
+    , m_remoteControlBluetoothList(std::make_unique<BluetoothListViewModel>(nullptr, core->bluetooth()->discovery()))
     , m_serialPort(std::make_unique<SerialPortQml>(nullptr, core))
     , m_serialPorts(std::make_unique<SerialPortsListModel>(nullptr, core))
     , m_shareResults(std::make_unique<ShareResultsQml>(nullptr, core))
@@ -62,6 +66,7 @@ void ViewObjects::publish(QQmlContext *context) const
     context->setContextProperty(QStringLiteral("notifyQml"), m_notifier);
     context->setContextProperty(QStringLiteral("pathlengthQml"), m_pathLength.get());
     context->setContextProperty(QStringLiteral("remoteControlQml"), m_remoteControl.get());
+    context->setContextProperty(QStringLiteral("remoteControlBluetoothListModel"), m_remoteControlBluetoothList.get());
     context->setContextProperty(QStringLiteral("serialPortQml"), m_serialPort.get());
     context->setContextProperty(QStringLiteral("serialPortListModel"), m_serialPorts.get());
     context->setContextProperty(QStringLiteral("shareResultsQml"), m_shareResults.get());

@@ -6,6 +6,7 @@
 class AboutQml;
 class AtmosphereListViewModel;
 class AuthenticationQml;
+class BluetoothListViewModel;
 class HitranDownloadOptionsQml;
 class InstrumentFunctionQml;
 class KolvexCore;
@@ -57,6 +58,7 @@ private:
     NotifierQml *m_notifier;   // a child of the core
     std::unique_ptr<PathlengthQml> m_pathLength;
     std::unique_ptr<RemoteControlQml> m_remoteControl;
+    std::unique_ptr<BluetoothListViewModel> m_remoteControlBluetoothList;
     std::unique_ptr<SerialPortQml> m_serialPort;
     std::unique_ptr<SerialPortsListModel> m_serialPorts;
     std::unique_ptr<ShareResultsQml> m_shareResults;

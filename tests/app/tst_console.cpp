@@ -10,11 +10,14 @@
 #include <QWebSocket>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 // kolvex-console driven through pipes on a fresh data folder: a calculation
 // on the shipped sample lines, the replies in order, the exit at the end of
-// the input, and the WebSocket option.
+// the input, and the WebSocket and serial-line options.
 class TestConsole : public QObject
 {
     Q_OBJECT
@@ -27,6 +30,7 @@ private slots:
     void badInputNeverStopsIt();
     void servesWebSocketClients();
     void repliesWaitingForStandardOutputStayBounded();
+    void servesASerialLine();
 
 private:
     QString m_program;
@@ -236,6 +240,64 @@ void TestConsole::repliesWaitingForStandardOutputStayBounded()
         QCOMPARE(lines.at(i), reply.toLatin1() + QByteArray::number(i));
     fclose(stream);
     ::close(output[0]);
+}
+
+// A whole session over a pseudo-terminal, a real serial device to the program:
+// settings, a calculation, its grid, at the baud rate asked for.
+void TestConsole::servesASerialLine()
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--serial"),
+                              QString::fromLocal8Bit(name) + QStringLiteral(":57600")});
+    QVERIFY(console.waitForStarted());
+    console.closeWriteChannel();
+    QByteArray errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += console.readAllStandardError()).contains("Serving the serial line"), 60000);
+    QVERIFY2(errors.contains("Serving the serial line " + QByteArray(name) + " at 57600 baud."), errors.constData());
+    termios tio {};
+    QCOMPARE(::tcgetattr(slave, &tio), 0);
+    QCOMPARE(::cfgetispeed(&tio), speed_t(B57600));
+
+    const QByteArray session("#SWAVE;2100#EWAVE;2300#NUMWNPTS;201\r\n#CALC\r\n#RESULT;WNGRID\r\n");
+    QCOMPARE(::write(master, session.constData(), std::size_t(session.size())), ssize_t(session.size()));
+    QByteArray replies;
+    QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                 char chunk[65536];
+                                 ssize_t count = 0;
+                                 while ((count = ::read(master, chunk, sizeof chunk)) > 0)
+                                     replies.append(chunk, int(count));
+                                 return replies.count('\n') >= 2;
+                             }()),
+                             60000);
+    const QList<QByteArray> lines = replies.split('\n');
+    QCOMPARE(lines.at(0), QByteArray("READY"));
+    const QList<QByteArray> grid = lines.at(1).split(';');
+    QCOMPARE(grid.size(), 201);
+    QCOMPARE(grid.first(), QByteArray("2100"));
+    QCOMPARE(grid.last(), QByteArray("2300"));
+    // The end of standard input does not end the service.
+    QCOMPARE(console.state(), QProcess::Running);
+    console.terminate();
+    QVERIFY(console.waitForFinished(20000));
+    ::close(master);
+    ::close(slave);
+
+    // A line that cannot be opened is an error at start.
+    QProcess missing;
+    missing.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--serial"),
+                              folder.filePath(QStringLiteral("no-such-port"))});
+    QVERIFY(missing.waitForFinished(60000));
+    QCOMPARE(missing.exitCode(), 1);
+    QVERIFY(missing.readAllStandardError().contains("does not exist"));
 }
 
 QTEST_GUILESS_MAIN(TestConsole)

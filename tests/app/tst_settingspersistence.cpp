@@ -3,6 +3,7 @@
 #include "core/params.h"
 #include "core/settingrules.h"
 #include "offlinesettings.h"
+#include "remote/serialport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -53,6 +54,13 @@ void TestSettingsPersistence::settingsSurviveARestart()
         core->xAxis()->setNumPoints(4321);
         core->pressureUnits()->setConcentrationCode(2 + PressureUnits::Torr);
         core->temperatureUnit()->unit = TemperatureUnit::Celsius;
+        // The serial line's settings keep a file of their own.
+        QCOMPARE(core->serialPort()->baudRate(), 115200);
+        core->serialPort()->setPortName(QStringLiteral("/dev/ttyUSB3"));
+        QVERIFY(core->serialPort()->setBaudRate(9600));
+        QVERIFY(core->serialPort()->setDataBits(7));
+        QVERIFY(core->serialPort()->setParity(2));
+        QVERIFY(core->serialPort()->setStopBits(2));
         core->saveConfiguration();
         QVERIFY(QFile::exists(core->configFilePath()));
     }
@@ -68,6 +76,13 @@ void TestSettingsPersistence::settingsSurviveARestart()
     QCOMPARE(core->pressureUnits()->concentrationCode(), quint8(2 + PressureUnits::Torr));
     QCOMPARE(core->temperatureUnit()->unit, quint8(TemperatureUnit::Celsius));
     QVERIFY(core->configFile()->lastLoadProblems().isEmpty());
+    const SerialPort *serial = core->serialPort();
+    QCOMPARE(serial->portName(), QStringLiteral("/dev/ttyUSB3"));
+    QCOMPARE(serial->baudRate(), 9600);
+    QCOMPARE(serial->dataBits(), 7);
+    QCOMPARE(serial->parity(), 2);
+    QCOMPARE(serial->stopBits(), 2);
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("serial-port.ini"))));
 }
 
 void TestSettingsPersistence::damagedConfigurationStillStarts_data()

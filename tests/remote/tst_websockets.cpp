@@ -4,12 +4,9 @@
 #include "hitranstandinserver.h"
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
-#include "remote/serialport.h"
 #include "remote/websockets.h"
 #include "spectrumqueries.h"
 #include "ui/remotecontrolqml.h"
-#include "ui/serialportqml.h"
-#include "ui/serialportslistmodel.h"
 
 #include <QRandomGenerator>
 #include <QSettings>
@@ -48,7 +45,6 @@ private slots:
     void handshakeOrigin();
     void clientThatDoesNotReadIsDropped();
     void commandsWaitForTheStartUp();
-    void serialTransportMovesNothing();
 
 private:
     struct Client
@@ -433,32 +429,6 @@ void TestWebSockets::commandsWaitForTheStartUp()
     QTRY_COMPARE_WITH_TIMEOUT(a->texts, (QStringList{"READY", "1001"}), 60000);
     QVERIFY(core.tipsLoaded());
     QVERIFY(!core.okDialogText().contains(QStringLiteral("TIPS files unavailable")));
-}
-
-// The serial carrier lists no port, never connects, and its settings view
-// only mirrors what it is given.
-void TestWebSockets::serialTransportMovesNothing()
-{
-    SerialPortsListModel ports(nullptr, m_core);
-    QCOMPARE(ports.rowCount(), 1);
-    QCOMPARE(ports.roleNames().value(257), QByteArray("portName"));
-    QCOMPARE(ports.data(ports.index(0), 257).toString(), QStringLiteral("Unavailable"));
-    ports.updateDisplayed();
-    QCOMPARE(ports.rowCount(), 1);
-
-    SerialPortQml settings(nullptr, m_core);
-    QCOMPARE(settings.baudRate(), 0);
-    QSignalSpy changed(&settings, &SerialPortQml::baudRateChanged);
-    settings.setBaudRate(9600);
-    settings.setBaudRate(9600);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(settings.baudRate(), 9600);
-
-    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
-    QVERIFY(!m_remote->isConnected());
-    QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
-    emit m_core->serialPort()->commandReceived(QStringLiteral("#PATH;2"));
-    QCOMPARE(updated.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestWebSockets)

@@ -1,7 +1,10 @@
 #include "app/kolvexcore.h"
+#include "bluetooth/bluetoothdiscoverdevices.h"
+#include "bluezstandin.h"
 #include "core/params.h"
 #include "offlinesettings.h"
 #include "qmlwarnings.h"
+#include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
 #include "ui/notifierqml.h"
@@ -19,6 +22,7 @@
 #include <QQuickItemGrabResult>
 #include <QQuickWindow>
 #include <QSettings>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QWebSocket>
@@ -62,9 +66,9 @@ QQuickItem *findControl(QObject *root, const QString &path)
 
 } // namespace
 
-// The connection screens, and the settings screens mirroring values changed by
-// hand to a peer connected over WebSocket (loopback), while values that came
-// from the peer are not sent back.
+// The connection screens (Bluetooth on the BlueZ stand-in), and the settings
+// screens mirroring values changed by hand to a peer connected over WebSocket
+// (loopback), while values that came from the peer are not sent back.
 class TestConnectScreen : public QObject
 {
     Q_OBJECT
@@ -77,6 +81,7 @@ private slots:
     void connectScreensOpenAndClose();
     void menuOpensTheConnectScreen();
     void modeAndBroadcastSwitch();
+    void bluetoothClientScreen();
     void portNumberScreenMovesTheServer();
     void manualChangeReachesThePeer_data();
     void manualChangeReachesThePeer();
@@ -94,6 +99,7 @@ private:
     void checkNoProblems();
     bool connectPeer();
 
+    BluezStandIn m_bluez;   // before anything uses Bluetooth
     QTemporaryDir m_dir;
     std::unique_ptr<KolvexCore> m_core;
     std::unique_ptr<ViewObjects> m_views;
@@ -108,9 +114,13 @@ private:
 void TestConnectScreen::initTestCase()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
+    QVERIFY2(m_bluez.start(), qPrintable(m_bluez.errorString()));
+    QVERIFY(!m_bluez.addAdapter(QStringLiteral("hci0"), QStringLiteral("kolvex-test")).isEmpty());
+    QVERIFY(!m_bluez.addDevice(QStringLiteral("hci0"), QStringLiteral("11:22:33:44:55:66"), QStringLiteral("Lab laptop")).isEmpty());
     QmlWarnings::install();
     registerQmlTypes();
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
+    m_core->bluetooth()->discovery()->setDiscoveryTimeout(300);
     m_views = std::make_unique<ViewObjects>(m_core.get());
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_views->publish(m_engine->rootContext());
@@ -245,7 +255,8 @@ void TestConnectScreen::shoot(const QString &name)
 void TestConnectScreen::connectScreensOpenAndClose()
 {
     QVERIFY(connectPeer());
-    for (const QString &file : {QStringLiteral("Connect.qml"), QStringLiteral("PortNumber.qml")}) {
+    for (const QString &file : {QStringLiteral("Connect.qml"), QStringLiteral("PortNumber.qml"),
+                                QStringLiteral("BluetoothClientConnect.qml")}) {
         QPointer<QObject> screen = openScreen(file);
         QVERIFY2(screen, qPrintable(file));
         for (bool landscape : {false, true}) {
@@ -265,16 +276,33 @@ void TestConnectScreen::connectScreensOpenAndClose()
                 QLatin1String("127.0.0.1")));
             QVERIFY(findControl(screen, QStringLiteral("deviceAddresses"))->property("text").toString().contains(
                 m_remoteQml->kolvexDeviceIpAddress()));
-            // Bluetooth is shown but cannot be chosen or used.
-            QVERIFY(!findControl(screen, QStringLiteral("modeList/option1"))->isEnabled());
-            QVERIFY(!findControl(screen, QStringLiteral("modeList/option2"))->isEnabled());
-            QVERIFY(!findControl(screen, QStringLiteral("bluetoothConnectButton"))->isEnabled());
+            m_remoteQml->setCommunicationMode(RemoteControl::BluetoothMode);
+            QTest::qWait(60);
+            QVERIFY(findControl(screen, QStringLiteral("bluetoothGroup"))->isVisible());
+            QVERIFY(findControl(screen, QStringLiteral("bluetoothService"))->property("text").toString().contains(
+                QLatin1String("00001101-0000-1000-8000-00805f9b34fb")));
             QCOMPARE(findControl(screen, QStringLiteral("bluetoothConnectButton"))->property("text").toString(),
                      m_remoteQml->connectButtonText());
+            // Without an adapter the screen says why nothing is served.
+            QCOMPARE(findControl(screen, QStringLiteral("bluetoothStatus"))->property("text").toString(),
+                     m_remoteQml->bluetoothStatus());
+            QVERIFY(!m_remoteQml->bluetoothStatus().isEmpty());
+            shoot(QStringLiteral("Connect-bluetooth-portrait"));
             m_remoteQml->setCommunicationMode(RemoteControl::SerialPortMode);
             QTest::qWait(60);
             QVERIFY(!findControl(screen, QStringLiteral("webSocketsGroup"))->isVisible());
             QVERIFY(findControl(screen, QStringLiteral("serialGroup"))->isVisible());
+            // The settings show as their values: 115200 baud, 8 data bits, no parity, 1 stop bit.
+            QCOMPARE(findControl(screen, QStringLiteral("baudRateChoice"))->property("currentText").toString(),
+                     QStringLiteral("115200"));
+            QCOMPARE(findControl(screen, QStringLiteral("dataBitsChoice"))->property("currentText").toString(),
+                     QStringLiteral("8"));
+            QCOMPARE(findControl(screen, QStringLiteral("parityChoice"))->property("currentText").toString(),
+                     QStringLiteral("None"));
+            QCOMPARE(findControl(screen, QStringLiteral("stopBitsChoice"))->property("currentText").toString(),
+                     QStringLiteral("1"));
+            QCOMPARE(findControl(screen, QStringLiteral("serialStatus"))->property("text").toString(),
+                     QStringLiteral("No serial port chosen."));
             shoot(QStringLiteral("Connect-serial-portrait"));
             m_remoteQml->setCommunicationMode(RemoteControl::WebSocketMode);
         }
@@ -340,6 +368,65 @@ void TestConnectScreen::modeAndBroadcastSwitch()
     click(webPages);
     QVERIFY(!m_core->webSockets()->allowWebPages());
     QVERIFY(!QSettings().value(RemoteControlQml::allowWebPagesKey()).toBool());
+}
+
+// "Bluetooth client" serves Bluetooth and opens the client screen, which finds
+// the stand-in's device, marks the row chosen and tells why the connection
+// fails without a radio.
+void TestConnectScreen::bluetoothClientScreen()
+{
+    QPointer<QObject> connectScreen = openScreen(QStringLiteral("Connect.qml"));
+    QVERIFY(connectScreen);
+    // cleanup() closes the top screen only; the one underneath goes too, even
+    // when a check fails, so that it does not cover the main form later.
+    const auto closeConnectScreen = qScopeGuard([&connectScreen] {
+        if (connectScreen)
+            QMetaObject::invokeMethod(connectScreen, "close");
+    });
+    click(findControl(connectScreen, QStringLiteral("modeList/option2")));
+    QCOMPARE(m_remote->communicationMode(), int(RemoteControl::BluetoothMode));
+    QTRY_VERIFY(m_window->property("currentScreen").value<QObject *>());
+    QObject *screen = m_window->property("currentScreen").value<QObject *>();
+    QCOMPARE(screen->objectName(), QStringLiteral("bluetoothClientScreen"));
+    QQuickItem *list = findControl(screen, QStringLiteral("deviceList"));
+    // Before a search the one row is the status text, which cannot be chosen.
+    QCOMPARE(list->property("count").toInt(), 1);
+    click(findControl(screen, QStringLiteral("device0")));
+    QTest::qWait(60);
+    QCOMPARE(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>(), QColor(Qt::transparent));
+
+    click(findControl(screen, QStringLiteral("discoverButton")));
+    QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("device0/deviceText")), 10000);
+    QTRY_COMPARE(findControl(screen, QStringLiteral("device0/deviceText"))->property("text").toString(),
+                 QStringLiteral("Lab laptop"));
+    click(findControl(screen, QStringLiteral("device0")));
+    QCOMPARE(m_remoteQml->selectedBluetoothDeviceIndex(), 0);
+    QVERIFY(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>() != QColor(Qt::transparent));
+    shoot(QStringLiteral("BluetoothClientConnect-found"));
+
+    QQuickItem *connectButton = findControl(screen, QStringLiteral("connectButton"));
+    QCOMPARE(connectButton->property("text").toString(), QStringLiteral("  Connect  "));
+    click(connectButton);
+    QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("bluetoothStatus"))->property("text").toString().startsWith(
+                                 QStringLiteral("The service search on Lab laptop failed")),
+                             20000);
+    QCOMPARE(connectButton->property("text").toString(), QStringLiteral("  Connect  "));
+    // A new search rebuilds the list; the chosen device stays marked.
+    click(findControl(screen, QStringLiteral("discoverButton")));
+    QTest::qWait(100);
+    QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("device0/deviceText"))->property("text").toString()
+                                 == QLatin1String("Lab laptop"), 10000);
+    QTRY_VERIFY(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>() != QColor(Qt::transparent));
+    shoot(QStringLiteral("BluetoothClientConnect-failed"));
+
+    // Closing it goes back to the connection screen, which shows the same text.
+    QPointer<QObject> clientScreen = screen;
+    click(findControl(screen, QStringLiteral("closeButton")));
+    QTRY_VERIFY(clientScreen.isNull());
+    QVERIFY(connectScreen);
+    QVERIFY(findControl(connectScreen, QStringLiteral("bluetoothGroup"))->isVisible());
+    QCOMPARE(findControl(connectScreen, QStringLiteral("bluetoothStatus"))->property("text").toString(),
+             m_remoteQml->bluetoothStatus());
 }
 
 void TestConnectScreen::portNumberScreenMovesTheServer()
