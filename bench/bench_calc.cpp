@@ -145,7 +145,7 @@ const char *profileName(int profile)
 // The lines as the engine prepares them (US Standard ground conditions, 50
 // half-widths or 1 cm-1 of wing), for timing the per-point loops alone.
 std::vector<LineJob> prepareJobs(const std::vector<LineRecord> &records, const Params &params,
-                                 LineShape::Profile profile, const std::vector<double> &grid)
+                                 LineShape::Profile profile, const SpectrumValues &grid)
 {
     const PathConditions &c = params.pathConditions();
     const double step = grid[1] - grid[0];
@@ -175,7 +175,7 @@ void benchmarkLoops(const std::vector<LineRecord> &records, Params &params)
 {
     XAxis xAxis(XAxis::Wavenumber, rangeStart, rangeEnd, gridPoints);
     xAxis.buildGrid();
-    const std::vector<double> &grid = xAxis.grid();
+    const SpectrumValues &grid = xAxis.grid();
     std::vector<std::vector<double>> spectra(std::size_t(params.moleculeCount()), std::vector<double>(grid.size(), 0.0));
     std::vector<double *> pointers;
     for (auto &s : spectra)
@@ -298,7 +298,7 @@ int main(int argc, char *argv[])
         std::printf("  %-16s calculate -> assembled results: %.1f ms wall (best of 3)\n", profileName(profile),
                     timeCalculation(profile) * 1e3);
     std::printf("  peak memory (resident) of the whole program: %.1f MB\n", peakMemoryKb() / 1024.0);
-    const double co2 = core.spectra()->molecules.at(1).opticalDepth.maximum;
+    const double co2 = core.spectra()->molecules.at(1).opticalDepthMaximum;
     std::printf("  check: CO2 optical depth maximum %.4g, results columns %d\n", co2,
                 core.results()->columnCount());
 

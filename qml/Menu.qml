@@ -14,8 +14,7 @@ ScreenBase {
          ["Vertical axis", "YAxis.qml"], ["Atmosphere model", "AtmosphericModel.qml"]],
         [["Instrument funct.", "InstrumentFunction.qml"], ["Line options", "LineOptions.qml"],
          ["HITRAN options", "HitranDownloadOptions.qml"], ["Share results", "ShareResultsChoice.qml"],
-         // The sensor screen comes with the sensors.
-         ["Sensors", ""], ["Connect", "Connect.qml"]]
+         ["Sensors", "Sensors.qml"], ["Connect", "Connect.qml"]]
     ]
 
     GridLayout {

@@ -103,10 +103,15 @@ ScreenBase {
             onChosen: molListViewModel.units = index
         }
         OptionList {
+            objectName: "waterVapourSource"
             title: "Water vapour"
             options: ["Manual\nentry", "Sensor\nvalue"]
-            currentIndex: 0
-            enabled: false
+            currentIndex: sensorsQml.humiditySensorEnabled ? 1 : 0
+            disabledOptions: sensorsQml.humidityBuiltInSensorIsPresent || sensorsQml.sensorTagConnected ? [] : [1]
+            onChosen: {
+                sensorsQml.humiditySensorEnabled = (index === 1)
+                remoteControlQml.broadcastCommand("USEHUMID", 0)
+            }
         }
     }
 }

@@ -9,13 +9,20 @@ ScreenBase {
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         OptionList {
+            objectName: "temperatureSource"
             title: "Value source"
             options: ["Manual\nentry", "Sensor\nvalue"]
-            currentIndex: 0
-            enabled: false
+            currentIndex: sensorsQml.temperatureSensorEnabled ? 1 : 0
+            disabledOptions: sensorsQml.temperatureSensorIsPresent ? [] : [1]
+            onChosen: {
+                sensorsQml.temperatureSensorEnabled = (index === 1)
+                remoteControlQml.broadcastCommand("USETHERM", 0)
+            }
         }
         NumberField {
             objectName: "temperatureField"
+            // The sensors write the value while they supply it.
+            readOnly: sensorsQml.temperatureSensorEnabled
             label: "Temperature:"
             value: tempQml.temperature
             onEdited: {

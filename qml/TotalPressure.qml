@@ -1,8 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Layouts 1.15
 
-// The total pressure of the gas mixture and its unit. The sensor source comes
-// with the sensors; until then the value is entered by hand.
+// The total pressure of the gas mixture and its unit; the value is typed or
+// follows the sensors.
 ScreenBase {
     objectName: "totalPressureScreen"
     title: "Gas mixture total pressure units and value"
@@ -10,13 +10,20 @@ ScreenBase {
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         OptionList {
+            objectName: "pressureSource"
             title: "Value source"
             options: ["Manual\nentry", "Sensor\nvalue"]
-            currentIndex: 0
-            enabled: false
+            currentIndex: sensorsQml.totalPressureSensorEnabled ? 1 : 0
+            disabledOptions: sensorsQml.totalPressureSensorIsPresent ? [] : [1]
+            onChosen: {
+                sensorsQml.totalPressureSensorEnabled = (index === 1)
+                remoteControlQml.broadcastCommand("USEBAROM", 0)
+            }
         }
         NumberField {
             objectName: "pressureField"
+            // The sensors write the value while they supply it.
+            readOnly: sensorsQml.totalPressureSensorEnabled
             label: "Total pressure:"
             value: totalPressQml.totalPressure
             onEdited: {

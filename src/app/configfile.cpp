@@ -6,6 +6,7 @@
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
 #include "core/regularfile.h"
+#include "core/sensorsettings.h"
 #include "core/settingrules.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
@@ -19,7 +20,9 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPair>
 #include <QRegularExpression>
+#include <QVector>
 
 #include <algorithm>
 #include <cmath>
@@ -112,14 +115,21 @@ QByteArray ConfigFile::contents() const
     const auto integer = [](int value) { return QString::number(value); };
     const auto flag = [](bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); };
     const PathConditions &path = m_params->pathConditions();
+    using Quantity = SensorSettings::Quantity;
+    const auto sensorOn = [this](Quantity quantity, bool kept) {
+        return m_sensors ? m_sensors->sensorEnabled(quantity) : kept;
+    };
+    const auto userValue = [this](Quantity quantity, double pathValue) {
+        return m_sensors && m_sensors->sensorEnabled(quantity) ? m_sensors->manualValue(quantity) : pathValue;
+    };
 
     QStringList lines;
     lines << entry(real(path.pathLength), pathLengthComment)
           << entry(integer(m_pathLengthUnit->unit), pathLengthUnitComment) << QString();
-    lines << entry(real(path.totalPressure), totalPressureComment)
+    lines << entry(real(userValue(Quantity::Pressure, path.totalPressure)), totalPressureComment)
           << entry(integer(m_pressureUnits->pressureUnit), pressureUnitComment)
           << entry(integer(m_pressureUnits->concentrationCode()), concentrationCodeComment) << QString();
-    lines << entry(real(path.temperature), temperatureComment)
+    lines << entry(real(userValue(Quantity::Temperature, path.temperature)), temperatureComment)
           << entry(integer(m_temperatureUnit->unit), temperatureUnitComment) << QString();
     lines << entry(real(m_yAxis->absMin), absMinComment) << entry(real(m_yAxis->absMax), absMaxComment)
           << entry(integer(m_yAxis->yUnits), yUnitsComment) << entry(flag(m_yAxis->enableRulers), rulersComment)
@@ -148,15 +158,19 @@ QByteArray ConfigFile::contents() const
                    instrumentResolutionComment)
           << entry(real(instrument ? instrument->wing() : m_external.instrumentWing), instrumentWingComment)
           << QString();
-    lines << entry(flag(m_external.humiditySensorEnabled), humiditySensorComment)
-          << entry(flag(m_external.pressureSensorEnabled), pressureSensorComment)
-          << entry(flag(m_external.temperatureSensorEnabled), temperatureSensorComment) << QString();
+    lines << entry(flag(sensorOn(Quantity::Humidity, m_external.humiditySensorEnabled)), humiditySensorComment)
+          << entry(flag(sensorOn(Quantity::Pressure, m_external.pressureSensorEnabled)), pressureSensorComment)
+          << entry(flag(sensorOn(Quantity::Temperature, m_external.temperatureSensorEnabled)),
+                   temperatureSensorComment)
+          << QString();
     lines << entry(flag(m_params->calcNotSelected()), calcNotSelectedComment) << QString();
 
     lines << ConfigFileReader::concentrationHeader();
     for (int i = 0; i < m_params->moleculeCount(); ++i) {
-        const double concentration = std::size_t(i) < path.concentrations.size()
+        double concentration = std::size_t(i) < path.concentrations.size()
             ? path.concentrations[std::size_t(i)] : 0.0;
+        if (i == 0)
+            concentration = userValue(Quantity::Humidity, concentration);
         lines << real(concentration) + QLatin1Char('\t') + m_params->molecule(i).name;
     }
     lines << QString() << ConfigFileReader::colourHeader();
@@ -322,12 +336,22 @@ void ConfigFile::applyText(const QString &text)
             m_instrumentFunction->setWing(real);
     }
 
-    if (read.flag(humiditySensorComment, &on))
+    // The switches act once every value is in place: switching a sensor on
+    // keeps the value read as the user's own.
+    using Quantity = SensorSettings::Quantity;
+    QVector<QPair<Quantity, bool>> sensorSwitches;
+    if (read.flag(humiditySensorComment, &on)) {
         m_external.humiditySensorEnabled = on;
-    if (read.flag(pressureSensorComment, &on))
+        sensorSwitches.append({Quantity::Humidity, on});
+    }
+    if (read.flag(pressureSensorComment, &on)) {
         m_external.pressureSensorEnabled = on;
-    if (read.flag(temperatureSensorComment, &on))
+        sensorSwitches.append({Quantity::Pressure, on});
+    }
+    if (read.flag(temperatureSensorComment, &on)) {
         m_external.temperatureSensorEnabled = on;
+        sensorSwitches.append({Quantity::Temperature, on});
+    }
 
     if (read.flag(calcNotSelectedComment, &on))
         m_params->setCalcNotSelected(on);
@@ -363,6 +387,10 @@ void ConfigFile::applyText(const QString &text)
         }
     }
     m_lastLoadProblems = read.problems();
+    if (m_sensors) {
+        for (const auto &sensorSwitch : qAsConst(sensorSwitches))
+            m_sensors->setSensorEnabled(sensorSwitch.first, sensorSwitch.second);
+    }
 }
 
 bool ConfigFile::checkTemperatureAgainstPartitionSums()

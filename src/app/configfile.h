@@ -13,6 +13,7 @@ class AtmosphereModelSet;
 class HitranOnlineDownloader;
 class InstrumentFunction;
 class Params;
+class SensorSettings;
 class XAxis;
 struct PathLengthUnit;
 struct PressureUnits;
@@ -58,6 +59,11 @@ public:
     // The instrument function whose settings the file keeps; until one is given
     // they are kept in externalSettings().
     void setInstrumentFunction(InstrumentFunction *instrumentFunction) { m_instrumentFunction = instrumentFunction; }
+    // The sensor hub whose switches the file keeps; until one is given they
+    // are kept in externalSettings(). While a quantity follows the sensors the
+    // file keeps the user's own value for it, not the last reading, so that
+    // it comes back after a restart as it does when the sensor is switched off.
+    void setSensors(SensorSettings *sensors) { m_sensors = sensors; }
 
     ExternalSettings &externalSettings() { return m_external; }
     const ExternalSettings &externalSettings() const { return m_external; }
@@ -114,6 +120,7 @@ private:
     YAxisSettings *m_yAxis;
     ExternalSettings m_external;
     InstrumentFunction *m_instrumentFunction = nullptr;
+    SensorSettings *m_sensors = nullptr;
     QString m_filePath;
     QStringList m_lastLoadProblems;
     // The temperature the last load() took without the partition-sum tables, and

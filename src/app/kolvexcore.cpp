@@ -16,6 +16,7 @@
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
+#include "sensors/sensors.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -73,6 +74,10 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
 
+    m_sensors = new Sensors(this, &m_params->pathConditions());
+    m_sensors->setSamplingPeriod(200);
+    m_sensors->setNumSamplesToAverage(5);
+
     m_instrumentFunction = new InstrumentFunction(this);
     m_lbl = new Lbl(this, m_lineSource);
     m_lbl->setParams(m_params);
@@ -103,6 +108,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     setLineSource(nullptr);
     m_configFile->setInstrumentFunction(m_instrumentFunction);
     m_configFile->setFileWriter(fileWriter());
+    m_configFile->setSensors(m_sensors);
     m_configFile->setFilePath(configFilePath());
     const QFileInfo config(configFilePath());
     if (config.exists() || config.isSymLink())
@@ -136,7 +142,7 @@ void KolvexCore::setUpRemoteControl()
     targets.params = m_params;
     targets.xAxis = &m_xAxis;
     targets.yAxis = &m_yAxis;
-    targets.sensors = &m_sensorSettings;
+    targets.sensors = m_sensors;
     targets.instrumentFunction = m_instrumentFunction;
     targets.atmosphereModels = m_atmosphereModels.get();
     targets.downloader = m_downloader;
@@ -210,7 +216,13 @@ void KolvexCore::connectLineSource()
         return;
     connect(m_lineSource, &LineSource::hitranDownloadComplete, this, &KolvexCore::calculateLineByLine,
             Qt::UniqueConnection);
-    connect(m_lineSource, &LineSource::notify, this, &KolvexCore::notify, Qt::UniqueConnection);
+    // A banner update lets events run, and they may read the spectra: the
+    // engine's threads finish the batch in hand first.
+    connect(m_lineSource, &LineSource::notify, this,
+            [this](const QString &message, double value, bool visible, bool cancelButtonVisible) {
+                m_lbl->waitForThreads();
+                emit notify(message, value, visible, cancelButtonVisible);
+            });
     connect(m_lineSource, &LineSource::hitranDownloadUnsuccessful, this, &KolvexCore::postCalculation,
             Qt::UniqueConnection);
     connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
@@ -262,6 +274,8 @@ void KolvexCore::calculate()
         setOkDialogText(problem);
         return;
     }
+    // The path conditions stay as they are until the calculation has ended.
+    m_sensors->stopSampling();
     m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
@@ -303,6 +317,7 @@ void KolvexCore::postCalculation()
     QCoreApplication::processEvents();
     emit updateSpectra(true, true);
     QCoreApplication::processEvents();
+    m_sensors->startSampling();
     m_calculationRunning = false;
     m_lblRequested = false;
     m_remoteControl->emitReadyMessage();
@@ -320,6 +335,11 @@ void KolvexCore::saveConfiguration()
     m_configFile->save();
     if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings()))
         qWarning() << "Cannot write the serial settings to" << serialSettingsPath();
+    // The program is about to end: the user's own values come back where
+    // sensor readings had replaced them.
+    for (SensorSettings::Quantity quantity : {SensorSettings::Quantity::Humidity, SensorSettings::Quantity::Pressure,
+                                              SensorSettings::Quantity::Temperature})
+        m_sensors->setSensorEnabled(quantity, false);
 }
 
 void KolvexCore::saveAndQuit(bool quietly)

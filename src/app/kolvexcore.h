@@ -4,7 +4,6 @@
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
 #include "core/savefilewriter.h"
-#include "core/sensorsettings.h"
 #include "core/spectraset.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
@@ -26,6 +25,7 @@ class ParameterFiles;
 class Params;
 class RemoteControl;
 class ResultsSaver;
+class Sensors;
 class SerialPort;
 class WebSockets;
 
@@ -91,8 +91,8 @@ public:
     WebSockets *webSockets() const { return m_webSockets; }
     SerialPort *serialPort() const { return m_serialPort; }
     BluetoothSpp *bluetooth() const { return m_bluetooth; }
-    // The sensor choices a remote peer can switch.
-    SensorSettings *sensorSettings() { return &m_sensorSettings; }
+    // The sensor hub: pressure, temperature and water vapour from sensors.
+    Sensors *sensors() const { return m_sensors; }
 
     QString dataFolder() const { return m_dataFolder; }
     QString tipsFolder() const { return m_tipsFolder; }
@@ -191,7 +191,7 @@ private:
     WebSockets *m_webSockets = nullptr;
     SerialPort *m_serialPort = nullptr;
     BluetoothSpp *m_bluetooth = nullptr;
-    SensorSettings m_sensorSettings;
+    Sensors *m_sensors = nullptr;
 
     QString m_dataFolder;
     QString m_tipsFolder;

@@ -1,5 +1,6 @@
 #include "calc/lbl.h"
 
+#include "calc/workerteam.h"
 #include "core/linerecord.h"
 #include "core/linesource.h"
 #include "core/params.h"
@@ -11,14 +12,16 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <system_error>
 #include <thread>
 
 namespace {
 
-// Below this many Voigt-point evaluations (about 2 ms on one core) a batch is
-// not worth starting threads for.
-constexpr double minimumThreadedWork = 1000000.0;
+// Below this many Voigt-point evaluations (about 1 ms on one core) a batch is
+// not worth waking the other threads for.
+constexpr double minimumThreadedWork = 500000.0;
+// Receivers of updateSpectra that take less than this (nanoseconds) hear of
+// every batch.
+constexpr qint64 quickAnnouncement = 10000000;
 
 // Cost of one point of each profile relative to the standard Voigt profile.
 double relativePointCost(LineShape::Profile profile)
@@ -38,6 +41,8 @@ Lbl::Lbl(QObject *parent, LineSource *source)
     setSource(source);
 }
 
+Lbl::~Lbl() = default;
+
 void Lbl::setSource(LineSource *source)
 {
     if (m_source)
@@ -55,40 +60,56 @@ void Lbl::setCancel(bool cancel)
     QCoreApplication::processEvents();
 }
 
+void Lbl::waitForThreads()
+{
+    if (!m_threadsAdding)
+        return;
+    m_team->wait();
+    m_threadsAdding = false;
+}
+
 void Lbl::start()
 {
+    waitForThreads();
     m_running = true;
     m_batchPending = false;
+    m_batchIncomplete = false;
+    m_spectraUnannounced = false;
+    m_announceCost = 0;
     m_recordCounter = 0;
+    m_pointEvaluations = 0.0;
     if (!m_spectra || !m_params || !m_xAxis || !m_source) {
         finish();
         return;
     }
 
     m_xAxis->buildGrid();
-    const std::size_t points = m_xAxis->grid().size();
-    // The grid stays as built for the whole calculation, whatever the user edits meanwhile.
-    m_grid = m_xAxis->grid();
+    m_grid = m_xAxis->sharedGrid();
+    const std::size_t points = m_grid->size();
     m_gridStart = m_xAxis->minWavenumber();
     m_gridStep = m_xAxis->step();
     m_lastIndex = int(points) - 1;
     const int moleculeCount = m_params->moleculeCount();
+    m_conditions.prepare(*m_params);
+
+    // Every spectrum reads as zero until lines reach it; the memory of the last
+    // calculation goes back first.
     m_spectra->molecules.resize(std::size_t(moleculeCount));
     const double smallest = std::numeric_limits<double>::min();
-    for (MoleculeSpectra &molecule : m_spectra->molecules) {
-        molecule.opticalDepth.resetValues(points);
-        molecule.crossSection.resetValues(points);
-        molecule.opticalDepth.maximum = smallest;
+    for (int m = 0; m < moleculeCount; ++m) {
+        MoleculeSpectra &molecule = m_spectra->molecules[std::size_t(m)];
+        molecule.crossSection.releaseValues();
         molecule.crossSection.maximum = smallest;
+        molecule.opticalDepthMaximum = smallest;
+        molecule.columnDensity = m_conditions.columnFactor(std::size_t(m));
     }
-    m_spectra->opticalDepthTotal.resetValues(points);
-    m_spectra->crossSectionTotal.resetValues(points);
-    m_crossSectionValues.resize(std::size_t(moleculeCount));
-    for (int m = 0; m < moleculeCount; ++m)
-        m_crossSectionValues[std::size_t(m)] = m_spectra->molecules[std::size_t(m)].crossSection.values.data();
-    m_touched.assign(std::size_t(moleculeCount), false);
-
-    m_conditions.prepare(*m_params);
+    m_spectra->opticalDepthTotal.releaseValues();
+    m_spectra->crossSectionTotal.releaseValues();
+    m_crossSectionValues.assign(std::size_t(moleculeCount), nullptr);
+    m_reach.assign(std::size_t(moleculeCount), Reach());
+    m_reached.clear();
+    m_blockMaxima.assign(std::size_t(moleculeCount), {});
+    m_blockMinima.assign(std::size_t(moleculeCount), {});
 
     // A grid without a step or conditions without a finite positive temperature
     // give no lines; the zeroed spectra are the result. The core refuses both
@@ -101,6 +122,7 @@ void Lbl::start()
         finish();
         return;
     }
+    m_sinceAnnounced.start();
     m_source->requestNextChunk();
 }
 
@@ -124,7 +146,15 @@ void Lbl::calcWnSegment()
             finish();
             break;
         }
+        // The threads, if any, go on adding this batch while the source reads
+        // the next; before anything else runs, the batch is completed. A cancel
+        // that came with its completion leaves the batch read meanwhile alone.
         m_source->requestNextChunk();
+        completeBatch();
+        if (m_running && m_cancelRequested) {
+            finish();
+            break;
+        }
     } while (m_batchPending && m_running);
     m_inBatch = false;
 }
@@ -138,8 +168,22 @@ void Lbl::finish()
 {
     if (!m_running)
         return;
+    completeBatch();
+    // The receivers see the last batch before the end, as after every batch.
+    if (m_spectraUnannounced)
+        announceSpectra();
     m_running = false;
     emit calculationComplete();
+}
+
+void Lbl::announceSpectra()
+{
+    m_spectraUnannounced = false;
+    QElapsedTimer handling;
+    handling.start();
+    emit updateSpectra(true, true);
+    m_announceCost = handling.nsecsElapsed();
+    m_sinceAnnounced.start();
 }
 
 void Lbl::processBatch()
@@ -164,85 +208,172 @@ void Lbl::processBatch()
     for (const LineRecord &record : records) {
         ++m_recordCounter;
         LineJob job;
-        if (m_conditions.prepareLine(record, grid, job)) {
-            m_jobs.push_back(job);
-            m_touched[std::size_t(job.molecule)] = true;
+        if (!m_conditions.prepareLine(record, grid, job))
+            continue;
+        m_jobs.push_back(job);
+        const std::size_t m = std::size_t(job.molecule);
+        if (!m_crossSectionValues[m])
+            createValues(job.molecule);
+        Reach &reach = m_reach[m];
+        if (reach.first > reach.last) {
+            reach = {job.start, job.end};
+            m_reached.push_back(job.molecule);
+        } else {
+            reach.first = std::min(reach.first, job.start);
+            reach.last = std::max(reach.last, job.end);
         }
     }
+    m_batchIncomplete = true;
     addJobs();
-    updateOpticalDepths();
-    emit updateSpectra(true, true);
+    if (!m_threadsAdding)
+        completeBatch();
+}
+
+void Lbl::completeBatch()
+{
+    waitForThreads();
+    if (!m_batchIncomplete)
+        return;
+    m_batchIncomplete = false;
+    updateMaxima();
+    if (m_announceCost < quickAnnouncement || m_sinceAnnounced.nsecsElapsed() >= 4 * m_announceCost)
+        announceSpectra();
+    else
+        m_spectraUnannounced = true;
     QCoreApplication::processEvents();
+}
+
+void Lbl::createValues(int molecule)
+{
+    const std::size_t m = std::size_t(molecule);
+    Spectrum &crossSection = m_spectra->molecules[m].crossSection;
+    crossSection.resetValues(m_grid->size());
+    m_crossSectionValues[m] = crossSection.values.data();
+    const std::size_t blocks = (m_grid->size() + maximumBlock - 1) / maximumBlock;
+    m_blockMaxima[m].assign(blocks, 0.0);
+    m_blockMinima[m].assign(blocks, 0.0);
 }
 
 void Lbl::addJobs()
 {
+    m_threadsUsed = 1;
     if (m_jobs.empty())
         return;
-    const int points = int(m_grid.size());
-    const double *grid = m_grid.data();
-    double *const *spectra = m_crossSectionValues.data();
-    const auto kernel = m_referenceKernels ? ProfileKernels::addLinesReference : ProfileKernels::addLines;
-    const LineShape::Profile profile = m_conditions.profile();
-
     int threads = m_threadCount > 0 ? m_threadCount : int(std::thread::hardware_concurrency());
     threads = std::max(1, std::min(threads, 16));
     double work = 0.0;
     for (const LineJob &job : m_jobs)
         work += double(job.end - job.start + 1);
-    m_threadsUsed = 1;
-    if (threads == 1 || work * relativePointCost(profile) < minimumThreadedWork) {
-        kernel(profile, m_jobs.data(), m_jobs.size(), grid, spectra, 0, points);
+    m_pointEvaluations += work;
+    const int points = m_lastIndex + 1;
+    if (threads == 1 || work * relativePointCost(m_conditions.profile()) < minimumThreadedWork || points < 2 * maximumBlock) {
+        addPart(0, points);
         return;
     }
-
-    // Cut the grid where the point evaluations divide evenly between the threads.
-    // Each thread adds every line, in order, to its own part of the grid only.
-    std::vector<double> perPoint(std::size_t(points) + 1, 0.0);
-    for (const LineJob &job : m_jobs) {
-        perPoint[std::size_t(job.start)] += 1.0;
-        perPoint[std::size_t(job.end) + 1] -= 1.0;
-    }
-    std::vector<int> cuts{0};
-    double running = 0.0;
-    double cumulative = 0.0;
-    for (int i = 0; i < points && int(cuts.size()) < threads; ++i) {
-        running += perPoint[std::size_t(i)];
-        cumulative += running;
-        if (cumulative >= work * double(cuts.size()) / double(threads))
-            cuts.push_back(i + 1);
-    }
-    cuts.push_back(points);
-
-    std::vector<std::thread> workers;
-    for (std::size_t part = 1; part + 1 < cuts.size(); ++part) {
-        try {
-            workers.emplace_back(kernel, profile, m_jobs.data(), m_jobs.size(), grid, spectra,
-                                 cuts[part], cuts[part + 1]);
-        } catch (const std::system_error &) {
-            // No thread to be had: this part is added here instead.
-            kernel(profile, m_jobs.data(), m_jobs.size(), grid, spectra, cuts[part], cuts[part + 1]);
-        }
-    }
-    kernel(profile, m_jobs.data(), m_jobs.size(), grid, spectra, cuts[0], cuts[1]);
-    m_threadsUsed = int(workers.size()) + 1;
-    for (std::thread &worker : workers)
-        worker.join();
+    if (!m_team || m_team->parts() != threads)
+        m_team = std::make_unique<WorkerTeam>(threads);
+    const std::vector<int> cuts = partCuts(m_team->parts());
+    m_threadsAdding = true;
+    m_team->start([this, cuts](int part) { addPart(cuts[std::size_t(part)], cuts[std::size_t(part) + 1]); });
+    m_threadsUsed = m_team->parts();
 }
 
-void Lbl::updateOpticalDepths()
+// Part boundaries on block boundaries, where the point evaluations of the batch
+// divide evenly: each part then owns its blocks of the maxima too.
+std::vector<int> Lbl::partCuts(int parts) const
 {
-    for (std::size_t m = 0; m < m_touched.size(); ++m) {
-        if (!m_touched[m])
+    const int points = m_lastIndex + 1;
+    const int blocks = (points + maximumBlock - 1) / maximumBlock;
+    std::vector<double> blockWork(std::size_t(blocks) + 1, 0.0);
+    std::vector<double> wholeBlocks(std::size_t(blocks) + 1, 0.0);   // differences
+    double work = 0.0;
+    for (const LineJob &job : m_jobs) {
+        const int first = job.start / maximumBlock;
+        const int last = job.end / maximumBlock;
+        work += double(job.end - job.start + 1);
+        if (first == last) {
+            blockWork[std::size_t(first)] += double(job.end - job.start + 1);
             continue;
-        m_touched[m] = false;
-        MoleculeSpectra &molecule = m_spectra->molecules[m];
-        const double factor = m_conditions.columnFactor(m);
-        const std::vector<double> &crossSection = molecule.crossSection.values;
-        std::vector<double> &opticalDepth = molecule.opticalDepth.values;
-        for (std::size_t j = 0; j < crossSection.size(); ++j)
-            opticalDepth[j] = factor * crossSection[j];
-        molecule.crossSection.updateMaximum();
-        molecule.opticalDepth.updateMaximum();
+        }
+        blockWork[std::size_t(first)] += double((first + 1) * maximumBlock - job.start);
+        blockWork[std::size_t(last)] += double(job.end - last * maximumBlock + 1);
+        wholeBlocks[std::size_t(first) + 1] += 1.0;
+        wholeBlocks[std::size_t(last)] -= 1.0;
     }
+    std::vector<int> cuts{0};
+    double whole = 0.0;
+    double done = 0.0;
+    for (int b = 0; b < blocks && int(cuts.size()) < parts; ++b) {
+        whole += wholeBlocks[std::size_t(b)];
+        done += blockWork[std::size_t(b)] + whole * maximumBlock;
+        if (done >= work * double(cuts.size()) / double(parts))
+            cuts.push_back((b + 1) * maximumBlock);
+    }
+    while (int(cuts.size()) < parts)
+        cuts.push_back(points);
+    cuts.push_back(points);
+    for (int &cut : cuts)
+        cut = std::min(cut, points);
+    return cuts;
+}
+
+// Adds the batch to the grid points from..to-1 and searches the blocks of the
+// maxima that lie there and that the batch reached.
+void Lbl::addPart(int from, int to)
+{
+    const auto kernel = m_referenceKernels ? ProfileKernels::addLinesReference : ProfileKernels::addLines;
+    kernel(m_conditions.profile(), m_jobs.data(), m_jobs.size(), m_grid->data(), m_crossSectionValues.data(), from, to);
+    for (int molecule : m_reached) {
+        const std::size_t m = std::size_t(molecule);
+        const Reach &reach = m_reach[m];
+        const int first = std::max(reach.first, from);
+        const int last = std::min(reach.last, to - 1);
+        if (first > last)
+            continue;
+        const double *values = m_crossSectionValues[m];
+        for (int block = first / maximumBlock; block <= last / maximumBlock; ++block) {
+            const int begin = block * maximumBlock;
+            const int end = std::min(begin + maximumBlock, m_lastIndex + 1);
+            double largest = -std::numeric_limits<double>::infinity();
+            double smallest = std::numeric_limits<double>::infinity();
+            for (int i = begin; i < end; ++i) {
+                largest = values[i] > largest ? values[i] : largest;
+                smallest = values[i] < smallest ? values[i] : smallest;
+            }
+            m_blockMaxima[m][std::size_t(block)] = largest;
+            m_blockMinima[m][std::size_t(block)] = smallest;
+        }
+    }
+}
+
+// The maxima of the molecules the batch reached, from their blocks. They equal
+// a search of every value from the smallest positive normal double that passes
+// over not-a-number values; the optical depth is the column density times the
+// cross-section, so its largest value comes from the largest cross-section (the
+// smallest for a negative column density).
+void Lbl::updateMaxima()
+{
+    const double tiny = std::numeric_limits<double>::min();
+    for (int molecule : m_reached) {
+        const std::size_t m = std::size_t(molecule);
+        m_reach[m] = Reach();
+        MoleculeSpectra &spectra = m_spectra->molecules[m];
+        double largest = -std::numeric_limits<double>::infinity();
+        double smallest = std::numeric_limits<double>::infinity();
+        for (double value : m_blockMaxima[m])
+            largest = value > largest ? value : largest;
+        for (double value : m_blockMinima[m])
+            smallest = value < smallest ? value : smallest;
+        spectra.crossSection.maximum = largest > tiny ? largest : tiny;
+        const double density = spectra.columnDensity;
+        double opticalDepth = tiny;
+        if (std::isfinite(density)) {
+            opticalDepth = density >= 0.0 ? density * largest : density * smallest;
+        } else {
+            for (double value : spectra.crossSection.values)
+                opticalDepth = density * value > opticalDepth ? density * value : opticalDepth;
+        }
+        spectra.opticalDepthMaximum = opticalDepth > tiny ? opticalDepth : tiny;
+    }
+    m_reached.clear();
 }

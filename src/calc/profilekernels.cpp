@@ -69,28 +69,81 @@ constexpr int lanes = 8;
         (result) = (a) < -708.0 ? Vec8{} : value;                                                \
     } while (false)
 
-KOLVEX_KERNEL void addDopplerLine(double *__restrict values, const double *__restrict grid, int start,
-                           int end, double center, double amplitude, double gammaD)
+// Adds one line to the points of its window [windowStart, windowEnd] that lie
+// in [from, to). The points are taken as in one pass over the whole window:
+// in groups of `lanes` counted from the window's first point, and the points
+// after the last whole group one at a time. A group that the edge of [from, to)
+// cuts is computed whole and kept only inside, so every point gets exactly the
+// same arithmetic however the grid is split between threads (the vector and the
+// single-point forms of a profile need not round alike, and the compiler fuses
+// multiplications and additions where it may).
+//
+// Points supplies the profile: group(nu, sum) adds it to eight points,
+// point(nu, value) to one.
+template<typename Points>
+KOLVEX_KERNEL void addWindow(double *__restrict values, const double *__restrict grid, int windowStart,
+                             int windowEnd, int from, int to, const Points &points)
 {
-    const double peak = amplitude * sqrtLn2OverPi / gammaD;
-    const double inverseWidth = 1.0 / gammaD;
-    int i = start;
-    for (; i + lanes - 1 <= end; i += lanes) {
+    const int start = std::max(windowStart, from);
+    const int end = std::min(windowEnd, to - 1);
+    if (start > end)
+        return;
+    const int lastGroup = windowEnd - (lanes - 1);
+    int g = windowStart + (start - windowStart) / lanes * lanes;
+    for (; g <= end && g <= lastGroup; g += lanes) {
+        // A cut group goes through a copy of its points, so that it takes the
+        // same code, and the same rounding, as a whole one.
+        const bool whole = g >= start && g + lanes - 1 <= end;
+        const int first = std::max(g, start);
+        const int last = std::min(g + lanes - 1, end);
+        double scratch[lanes] = {};
+        double *target = values + g;
+        if (!whole) {
+            for (int i = first; i <= last; ++i)
+                scratch[i - g] = values[i];
+            target = scratch;
+        }
         Vec8 nu;
-        KOLVEX_LOAD8(nu, grid + i);
+        KOLVEX_LOAD8(nu, grid + g);
+        Vec8 sum;
+        KOLVEX_LOAD8(sum, target);
+        points.group(nu, sum);
+        KOLVEX_STORE8(target, sum);
+        if (!whole) {
+            for (int i = first; i <= last; ++i)
+                values[i] = scratch[i - g];
+        }
+    }
+    for (int i = std::max(g, start); i <= end; ++i)
+        points.point(grid[i], values[i]);
+}
+
+struct DopplerPoints
+{
+    double center;
+    double inverseWidth;
+    double peak;
+
+    KOLVEX_KERNEL void group(const Vec8 &nu, Vec8 &sum) const
+    {
         const Vec8 t = (nu - center) * inverseWidth;
         const Vec8 argument = -t * ln2 * t;
         Vec8 e;
         KOLVEX_EXP_NONPOSITIVE(argument, e);
-        Vec8 sum;
-        KOLVEX_LOAD8(sum, values + i);
         sum += peak * e;
-        KOLVEX_STORE8(values + i, sum);
     }
-    for (; i <= end; ++i) {
-        const double t = (grid[i] - center) * inverseWidth;
-        values[i] += peak * std::exp(-t * ln2 * t);
+    KOLVEX_KERNEL void point(double nu, double &value) const
+    {
+        const double t = (nu - center) * inverseWidth;
+        value += peak * std::exp(-t * ln2 * t);
     }
+};
+
+KOLVEX_KERNEL void addDopplerLine(double *__restrict values, const double *__restrict grid, const LineJob &job,
+                                  int from, int to)
+{
+    const DopplerPoints points{job.center, 1.0 / job.gammaD, job.amplitude * sqrtLn2OverPi / job.gammaD};
+    addWindow(values, grid, job.start, job.end, from, to, points);
 }
 
 // The Voigt sum per point, rearranged so that each term costs two multiply-adds,
@@ -101,32 +154,19 @@ KOLVEX_KERNEL void addDopplerLine(double *__restrict values, const double *__res
 // denominators grow as x^4; with x below 1e25 (Doppler widths of at least
 // 1e-20 cm-1 over grids of at most 50000 cm-1) their products stay finite.
 template<typename C>
-KOLVEX_KERNEL void addVoigtLine(double *__restrict values, const double *__restrict grid, int start,
-                         int end, double center, double amplitude, double gammaD, double gammaL)
+struct VoigtPoints
 {
     static_assert(C::count % 2 == 0, "terms are summed in pairs");
-    if (gammaD < minimumDopplerWidth) {
-        addLorentzLine(values, grid, start, end, center, amplitude, gammaL);
-        return;
-    }
-    const double xScale = sqrtLn2 / gammaD;
-    const double y = std::fabs(sqrtLn2 * gammaL / gammaD) + voigtYShift;
-    const double y2 = y * y;
-    const double fourY2 = 4.0 * y2;
-    const double scale = amplitude * sqrtLn2 / (gammaD * sqrtPi());
+    double center;
+    double xScale;
+    double fourY2;
+    double scale;
     double constantPart[C::count];
     double x2Part[C::count];
     double betaPlusY2[C::count];
-    for (int m = 0; m < C::count; ++m) {
-        const double gammaY = C::gamma[m] * y;
-        constantPart[m] = (C::alpha[m] + gammaY) * (C::beta[m] + y2);
-        x2Part[m] = gammaY - C::alpha[m];
-        betaPlusY2[m] = C::beta[m] + y2;
-    }
-    int i = start;
-    for (; i + lanes - 1 <= end; i += lanes) {
-        Vec8 nu;
-        KOLVEX_LOAD8(nu, grid + i);
+
+    KOLVEX_KERNEL void group(const Vec8 &nu, Vec8 &sum) const
+    {
         const Vec8 x = (nu - center) * xScale;
         const Vec8 x2 = x * x;
         const Vec8 crossTerm = fourY2 * x2;
@@ -141,13 +181,11 @@ KOLVEX_KERNEL void addVoigtLine(double *__restrict values, const double *__restr
             const Vec8 n2 = constantPart[m + 1] + x2Part[m + 1] * x2;
             k += (n1 * d2 + n2 * d1) / (d1 * d2);
         }
-        Vec8 sum;
-        KOLVEX_LOAD8(sum, values + i);
         sum += scale * k;
-        KOLVEX_STORE8(values + i, sum);
     }
-    for (; i <= end; ++i) {
-        const double x = (grid[i] - center) * xScale;
+    KOLVEX_KERNEL void point(double nu, double &value) const
+    {
+        const double x = (nu - center) * xScale;
         const double x2 = x * x;
         const double crossTerm = fourY2 * x2;
         double k = 0.0;
@@ -160,8 +198,33 @@ KOLVEX_KERNEL void addVoigtLine(double *__restrict values, const double *__restr
             const double n2 = constantPart[m + 1] + x2Part[m + 1] * x2;
             k += (n1 * d2 + n2 * d1) / (d1 * d2);
         }
-        values[i] += scale * k;
+        value += scale * k;
     }
+};
+
+template<typename C>
+KOLVEX_KERNEL void addVoigtLine(double *__restrict values, const double *__restrict grid, const LineJob &job,
+                                int from, int to)
+{
+    if (job.gammaD < minimumDopplerWidth) {
+        addLorentzLine(values, grid, std::max(job.start, from), std::min(job.end, to - 1), job.center,
+                       job.amplitude, job.gammaL);
+        return;
+    }
+    VoigtPoints<C> points;
+    points.center = job.center;
+    points.xScale = sqrtLn2 / job.gammaD;
+    const double y = std::fabs(sqrtLn2 * job.gammaL / job.gammaD) + voigtYShift;
+    const double y2 = y * y;
+    points.fourY2 = 4.0 * y2;
+    points.scale = job.amplitude * sqrtLn2 / (job.gammaD * sqrtPi());
+    for (int m = 0; m < C::count; ++m) {
+        const double gammaY = C::gamma[m] * y;
+        points.constantPart[m] = (C::alpha[m] + gammaY) * (C::beta[m] + y2);
+        points.x2Part[m] = gammaY - C::alpha[m];
+        points.betaPlusY2[m] = C::beta[m] + y2;
+    }
+    addWindow(values, grid, job.start, job.end, from, to, points);
 }
 
 template<Profile P>
@@ -170,25 +233,22 @@ KOLVEX_KERNEL void addLinesFastImpl(const LineJob *jobs, std::size_t count, cons
 {
     for (std::size_t j = 0; j < count; ++j) {
         const LineJob &job = jobs[j];
-        const int start = std::max(job.start, from);
-        const int end = std::min(job.end, to - 1);
-        if (start > end)
+        if (std::max(job.start, from) > std::min(job.end, to - 1))
             continue;
         double *values = spectra[job.molecule];
         switch (P) {
         case Doppler:
-            addDopplerLine(values, grid, start, end, job.center, job.amplitude, job.gammaD);
+            addDopplerLine(values, grid, job, from, to);
             break;
         case Lorentz:
-            addLorentzLine(values, grid, start, end, job.center, job.amplitude, job.gammaL);
+            addLorentzLine(values, grid, std::max(job.start, from), std::min(job.end, to - 1), job.center,
+                           job.amplitude, job.gammaL);
             break;
         case VoigtHigh:
-            addVoigtLine<VoigtCoefficients16>(values, grid, start, end, job.center, job.amplitude,
-                                              job.gammaD, job.gammaL);
+            addVoigtLine<VoigtCoefficients16>(values, grid, job, from, to);
             break;
         default:
-            addVoigtLine<VoigtCoefficients12>(values, grid, start, end, job.center, job.amplitude,
-                                              job.gammaD, job.gammaL);
+            addVoigtLine<VoigtCoefficients12>(values, grid, job, from, to);
             break;
         }
     }

@@ -28,7 +28,7 @@ double RadianceCalculator::radiance(double opticalDepth, double wavenumber, doub
 }
 
 void RadianceCalculator::calculate(const Spectrum &opticalDepth, Spectrum &radianceSpectrum,
-                                   const std::vector<double> &wavenumbers, double temperature) const
+                                   const SpectrumValues &wavenumbers, double temperature) const
 {
     const std::size_t n = opticalDepth.values.size();
     radianceSpectrum.values.resize(n);

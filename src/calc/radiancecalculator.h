@@ -1,6 +1,6 @@
 #pragma once
 
-#include <vector>
+#include "core/spectrumallocator.h"
 
 struct Spectrum;
 
@@ -11,7 +11,7 @@ class RadianceCalculator
 public:
     // Resizes the destination to the source and fills it point by point; the
     // caller sets the maximum.
-    void calculate(const Spectrum &opticalDepth, Spectrum &radiance, const std::vector<double> &wavenumbers,
+    void calculate(const Spectrum &opticalDepth, Spectrum &radiance, const SpectrumValues &wavenumbers,
                    double temperature) const;
 
     static double radiance(double opticalDepth, double wavenumber, double temperature);

@@ -29,12 +29,19 @@ void TotalSpectra::sumShown(Spectrum &total, const SpectraSet &spectra, const Pa
         if (!moleculeShown(params, i))
             continue;
         const MoleculeSpectra &molecule = spectra.molecules[i];
-        const std::vector<double> &values = crossSection ? molecule.crossSection.values : molecule.opticalDepth.values;
-        // A molecule whose spectrum does not fit the grid (none calculated yet) adds nothing.
+        const SpectrumValues &values = molecule.crossSection.values;
+        // A molecule without values (no line of it reached the grid, or none
+        // calculated yet) adds nothing.
         if (values.size() != total.values.size())
             continue;
-        for (std::size_t j = 0; j < values.size(); ++j)
-            total.values[j] += values[j];
+        if (crossSection) {
+            for (std::size_t j = 0; j < values.size(); ++j)
+                total.values[j] += values[j];
+        } else {
+            const double columnDensity = molecule.columnDensity;
+            for (std::size_t j = 0; j < values.size(); ++j)
+                total.values[j] += columnDensity * values[j];
+        }
     }
     total.updateMaximum();
 }

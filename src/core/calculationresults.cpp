@@ -1,5 +1,7 @@
 #include "core/calculationresults.h"
 
+#include <QTextStream>
+
 #include <algorithm>
 
 CalculationResults::CalculationResults()
@@ -19,6 +21,7 @@ void CalculationResults::setCalculationConditions(double temperature, double tot
     m_moleculeNames = moleculeNames;
     m_concentrations = concentrations;
     m_spectra = spectra;
+    // The copy shares the calculation's grid.
     m_xAxis = xAxis;
     if (m_xAxis.grid().size() != std::size_t(std::max(0, m_xAxis.numPoints())))
         m_xAxis.buildGrid();
@@ -34,29 +37,44 @@ double CalculationResults::concentration(int molecule) const
 void CalculationResults::clearColumns()
 {
     m_columns.clear();
-    m_validRanges.clear();
     m_titles.clear();
 }
 
-void CalculationResults::addColumn(const std::vector<double> &values, const QString &title, int validFrom, int validTo)
+void CalculationResults::addColumn(std::vector<double> values, const QString &title, int validFrom, int validTo)
 {
-    m_columns.push_back(values);
-    m_validRanges.emplace_back(validFrom, validTo);
+    auto held = std::make_shared<const std::vector<double>>(std::move(values));
+    const std::size_t rows = held->size();
+    addColumn(rows, [held](std::size_t row) { return (*held)[row]; }, title, validFrom, validTo);
+}
+
+void CalculationResults::addColumn(std::size_t rows, ValueAt valueAt, const QString &title, int validFrom,
+                                   int validTo)
+{
+    m_columns.push_back({rows, std::move(valueAt), validFrom, validTo});
     m_titles.append(title);
+}
+
+std::vector<double> CalculationResults::columnValues(int index) const
+{
+    const Column &column = m_columns[std::size_t(index)];
+    std::vector<double> values(column.rows);
+    for (std::size_t row = 0; row < column.rows; ++row)
+        values[row] = column.valueAt(row);
+    return values;
 }
 
 QString CalculationResults::fileTitle(std::size_t column) const
 {
     const QString &title = m_titles.at(int(column));
-    const int size = int(m_columns[column].size());
-    const int from = std::max(0, m_validRanges[column].first);
-    const int to = std::min(size - 1, m_validRanges[column].second);
+    const int size = int(m_columns[column].rows);
+    const int from = std::max(0, m_columns[column].validFrom);
+    const int to = std::min(size - 1, m_columns[column].validTo);
     if (from == 0 && to == size - 1)
         return title;
     if (to < from)
         return title + QStringLiteral(" (not computed)");
     // In wavenumbers when the kept grid is the column's, else in row numbers.
-    const std::vector<double> &grid = m_xAxis.grid();
+    const SpectrumValues &grid = m_xAxis.grid();
     if (int(grid.size()) == size) {
         return title + QStringLiteral(" (valid from %1 to %2 cm-1 only)")
                            .arg(m_locale.toString(grid[std::size_t(from)], 'g', 8),
@@ -67,39 +85,54 @@ QString CalculationResults::fileTitle(std::size_t column) const
 
 QString CalculationResults::dataFileText() const
 {
-    QStringList titles;
-    for (std::size_t c = 0; c < m_columns.size(); ++c)
-        titles.append(fileTitle(c));
-    QString text = titles.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    const std::size_t rows = m_columns.empty() ? 0 : m_columns.front().size();
-    for (std::size_t r = 0; r < rows; ++r) {
-        for (std::size_t c = 0; c < m_columns.size(); ++c) {
-            if (c > 0)
-                text += QLatin1Char('\t');
-            // A column shorter than the grid leaves its field empty.
-            if (r < m_columns[c].size())
-                text += m_locale.toString(m_columns[c][r], 'g', 8);
-        }
-        text += QLatin1Char('\n');
-    }
+    QString text;
+    QTextStream stream(&text);
+    writeDataFile(stream);
+    stream.flush();
     return text;
 }
 
-QString CalculationResults::joined(const std::vector<double> &values, const QString &delimiter, char format,
-                                   int precision) const
+void CalculationResults::writeDataFile(QTextStream &stream) const
+{
+    QStringList titles;
+    for (std::size_t c = 0; c < m_columns.size(); ++c)
+        titles.append(fileTitle(c));
+    stream << titles.join(QLatin1Char('\t')) << QLatin1Char('\n');
+    const std::size_t rows = m_columns.empty() ? 0 : m_columns.front().rows;
+    constexpr std::size_t rowsPerPiece = 4096;
+    QString piece;
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < m_columns.size(); ++c) {
+            if (c > 0)
+                piece += QLatin1Char('\t');
+            // A column shorter than the grid leaves its field empty.
+            if (r < m_columns[c].rows)
+                piece += m_locale.toString(m_columns[c].valueAt(r), 'g', 8);
+        }
+        piece += QLatin1Char('\n');
+        if ((r + 1) % rowsPerPiece == 0 || r + 1 == rows) {
+            stream << piece;
+            piece.clear();
+        }
+    }
+}
+
+QString CalculationResults::joined(std::size_t count, const ValueAt &valueAt, const QString &delimiter,
+                                   char format, int precision) const
 {
     QString text;
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (i > 0)
             text += delimiter;
-        text += m_locale.toString(values[i], format, precision);
+        text += m_locale.toString(valueAt(i), format, precision);
     }
     return text;
 }
 
 QString CalculationResults::gridText(const QString &delimiter, char format, int precision) const
 {
-    return joined(m_xAxis.grid(), delimiter, format, precision);
+    const SpectrumValues &grid = m_xAxis.grid();
+    return joined(grid.size(), [&grid](std::size_t i) { return grid[i]; }, delimiter, format, precision);
 }
 
 QString CalculationResults::spectrumText(const QString &name, const QString &delimiter, char format, int precision) const
@@ -117,5 +150,6 @@ QString CalculationResults::spectrumText(const QString &name, const QString &del
     }
     if (found < 0)
         return QString();
-    return joined(m_columns[std::size_t(found)], delimiter, format, precision);
+    const Column &column = m_columns[std::size_t(found)];
+    return joined(column.rows, column.valueAt, delimiter, format, precision);
 }

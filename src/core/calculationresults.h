@@ -6,16 +6,23 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+#include <functional>
 #include <limits>
-#include <utility>
+#include <memory>
 #include <vector>
 
+class QTextStream;
 struct SpectraSet;
 
 // The results of the last calculation as the plot shows them: the conditions
 // used, the grid and one column per displayed spectrum. The core sets the
 // conditions when a calculation ends, the results model fills the columns,
 // and their text forms serve the remote RESULT commands and the data file.
+//
+// A column either holds its own numbers or reads them, row by row, from the
+// arrays of the calculation through a function (a spectrum of a million points
+// is 8 MB, and the table never copies one).
 class CalculationResults
 {
 public:
@@ -39,15 +46,23 @@ public:
     // are data only from index validFrom to validTo (the instrument-function
     // totals, which the kernel cannot reach at the ends) says so in the data
     // file's header line; validTo < validFrom: none is.
+    using ValueAt = std::function<double(std::size_t row)>;
     void clearColumns();
-    void addColumn(const std::vector<double> &values, const QString &title, int validFrom = 0,
+    void addColumn(std::vector<double> values, const QString &title, int validFrom = 0,
+                   int validTo = std::numeric_limits<int>::max());
+    // A column of `rows` values, each read through valueAt when it is needed.
+    void addColumn(std::size_t rows, ValueAt valueAt, const QString &title, int validFrom = 0,
                    int validTo = std::numeric_limits<int>::max());
     int columnCount() const { return int(m_columns.size()); }
-    const std::vector<double> &column(int index) const { return m_columns[std::size_t(index)]; }
+    std::size_t columnSize(int index) const { return m_columns[std::size_t(index)].rows; }
+    double columnValue(int index, std::size_t row) const { return m_columns[std::size_t(index)].valueAt(row); }
+    std::vector<double> columnValues(int index) const;
     const QStringList &columnTitles() const { return m_titles; }
 
     // The tab-separated table: a line of titles, then one line per grid point.
+    // write() hands it to the stream a few thousand lines at a time.
     QString dataFileText() const;
+    void writeDataFile(QTextStream &stream) const;
 
     // The grid in cm-1, and the last column titled `name` (ignoring case), or
     // titled `name` followed by "_" or " " and more, as numbers joined by
@@ -59,7 +74,16 @@ public:
     QLocale locale() const { return m_locale; }
 
 private:
-    QString joined(const std::vector<double> &values, const QString &delimiter, char format, int precision) const;
+    struct Column
+    {
+        std::size_t rows = 0;
+        ValueAt valueAt;
+        int validFrom = 0;
+        int validTo = 0;
+    };
+
+    QString joined(std::size_t count, const ValueAt &valueAt, const QString &delimiter, char format,
+                   int precision) const;
     // The title a column carries in the data file.
     QString fileTitle(std::size_t column) const;
 
@@ -71,8 +95,7 @@ private:
     QStringList m_moleculeNames;
     const SpectraSet *m_spectra = nullptr;
     XAxis m_xAxis;
-    std::vector<std::vector<double>> m_columns;
-    std::vector<std::pair<int, int>> m_validRanges;
+    std::vector<Column> m_columns;
     QStringList m_titles;
     QLocale m_locale;
 };

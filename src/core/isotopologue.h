@@ -1,13 +1,14 @@
 #pragma once
 
+#include "core/partitionsumtable.h"
+
 #include <cmath>
-#include <vector>
 
 // One isotopologue of a HITRAN molecule, with its partition-sum table.
 struct Isotopologue
 {
     // Q(T) at one-kelvin steps starting at partitionSumsFirstTemperature; empty until read.
-    std::vector<double> partitionSums;
+    PartitionSumTable partitionSums;
     // Temperature of partitionSums[0]; the tables do not all start at the same temperature.
     double partitionSumsFirstTemperature = 1.0;
     int afglCode = 0;

@@ -95,7 +95,7 @@ bool Params::applyAtmosphereModelToParams(const AtmosphereModel &model)
     concentrations.assign(std::size_t(moleculeCount()), 0.0);
     const std::size_t profiles = std::min(concentrations.size(), model.concentrations.size());
     for (std::size_t k = 0; k < profiles; ++k) {
-        const std::vector<double> &values = model.concentrations[k].values;
+        const SpectrumValues &values = model.concentrations[k].values;
         concentrations[k] = values.empty() ? 0.0 : values.front();
     }
     return true;

@@ -17,6 +17,12 @@ bool RegularFile::open(QFile &file, const QString &path, QString *problem)
             *problem = why;
         return false;
     };
+    // A file compiled into the program (":/...") is bytes in memory, never a
+    // FIFO or a device.
+    if (path.startsWith(QLatin1Char(':'))) {
+        file.setFileName(path);
+        return file.open(QIODevice::ReadOnly) || fail(file.errorString());
+    }
     // O_NONBLOCK: opening a FIFO without a writer returns at once instead of
     // waiting for one; on a regular file the flag changes nothing.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

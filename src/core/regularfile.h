@@ -14,7 +14,8 @@ class QFile;
 class RegularFile
 {
 public:
-    // Opens path read-only into file when it is a regular file; never blocks.
+    // Opens path read-only into file when it is a regular file or a file
+    // compiled into the program (":/..."); never blocks.
     // On failure problem says why, in words for the user.
     static bool open(QFile &file, const QString &path, QString *problem = nullptr);
 

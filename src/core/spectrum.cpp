@@ -2,12 +2,12 @@
 
 #include <limits>
 
-double Spectrum::maximumOf(const std::vector<double> &values)
+double Spectrum::maximumOf(const double *values, std::size_t count)
 {
     double largest = std::numeric_limits<double>::min();
-    for (double value : values) {
-        if (value > largest)
-            largest = value;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (values[i] > largest)
+            largest = values[i];
     }
     return largest;
 }

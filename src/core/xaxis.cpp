@@ -150,7 +150,14 @@ void XAxis::buildGrid()
     recomputeStep();
     const bool countable = m_numPoints >= SettingRules::minPoints && m_numPoints <= SettingRules::maxPoints;
     const std::size_t count = countable ? std::size_t(m_numPoints) : 0;
-    m_grid.resize(count);
+    auto grid = std::make_shared<SpectrumValues>(count);
     for (std::size_t i = 0; i < count; ++i)
-        m_grid[i] = m_minWavenumber + double(i) * m_step;
+        (*grid)[i] = m_minWavenumber + double(i) * m_step;
+    m_grid = std::move(grid);
+}
+
+const SpectrumValues &XAxis::grid() const
+{
+    static const SpectrumValues none;
+    return m_grid ? *m_grid : none;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/spectrumallocator.h"
+
 #include <QString>
 #include <QtGlobal>
 
-#include <vector>
+#include <memory>
 
 // The calculation grid in wavenumbers (cm-1) and the unit in which its ends are
 // shown: wavelength in nm or micron, wavenumber, or frequency.
@@ -50,9 +52,12 @@ public:
     // The short name of a unit in messages ("nm", "micron", "cm-1", "Hz").
     static QString unitName(quint8 unit);
 
-    // Fills the grid vector: nu_i = min + i * step.
+    // Builds the grid anew: nu_i = min + i * step. The grid stays as built,
+    // whatever is edited since, until the next build. Copies of the axis share
+    // its values (a grid of a million points is 8 MB).
     void buildGrid();
-    const std::vector<double> &grid() const { return m_grid; }
+    const SpectrumValues &grid() const;
+    std::shared_ptr<const SpectrumValues> sharedGrid() const { return m_grid; }
 
 private:
     void recomputeStep();
@@ -62,5 +67,5 @@ private:
     double m_step = 0.0;
     int m_numPoints;
     quint8 m_units;
-    std::vector<double> m_grid;
+    std::shared_ptr<const SpectrumValues> m_grid;
 };

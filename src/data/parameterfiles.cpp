@@ -3,8 +3,10 @@
 #include "core/params.h"
 #include "core/regularfile.h"
 #include "data/bundledfiles.h"
+#include "data/compactpartitionsums.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <cmath>
 #include <limits>
@@ -65,6 +68,26 @@ bool readNumber(const char *&p, const char *end, double *value)
     p = skipBlanks(p, end);
     if (p < end && *p == '+')
         ++p;
+    // The tables' own form, digits with a decimal point, is read here: up to 15
+    // digits make an exact integer, and one division by an exact power of ten
+    // rounds it as from_chars would. Anything else goes to from_chars.
+    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char *q = p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    int decimals = 0;
+    for (; q < end && *q >= '0' && *q <= '9'; ++q, ++count)
+        digits = digits * 10 + std::uint64_t(*q - '0');
+    if (count > 0 && q < end && *q == '.') {
+        for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++count, ++decimals)
+            digits = digits * 10 + std::uint64_t(*q - '0');
+    }
+    if (count > 0 && count <= 15 && (q == end || std::isspace(static_cast<unsigned char>(*q)))) {
+        *value = double(digits) / powersOfTen[decimals];
+        p = q;
+        return true;
+    }
     const std::from_chars_result result = std::from_chars(p, end, *value);
     if (result.ec != std::errc() || (result.ptr < end && !std::isspace(static_cast<unsigned char>(*result.ptr))))
         return false;
@@ -288,7 +311,7 @@ QString ParameterFiles::readTipsFile(Isotopologue &isotopologue)
     }
     isotopologue.tipsLoaded = true;
     isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
-    isotopologue.partitionSums = table.partitionSums;
+    isotopologue.partitionSums = PartitionSumTable(std::move(table.partitionSums));
     return QString();
 }
 
@@ -312,27 +335,68 @@ void ParameterFiles::loadTipsTable(const Molecule &molecule, Isotopologue &isoto
     m_tipsProblems.append(QStringLiteral("%1 (%2): %3; %4").arg(name, molecule.name, problem, outcome));
 }
 
+QString ParameterFiles::compactTipsFilePath() const
+{
+    return m_tipsFolder + QLatin1String("/.partition-sums.bin");
+}
+
 void ParameterFiles::loadAllTipsFiles()
 {
     m_tipsProblems.clear();
+    // A table whose text file is as it was when the compact file was written
+    // comes from there; the others are read as text, and the compact file is
+    // then written anew with every table.
+    const CompactPartitionSums compact(compactTipsFilePath());
+    std::vector<CompactPartitionSums::Table> tables;
+    bool textRead = false;
     for (Molecule &molecule : m_params->molecules()) {
         for (Isotopologue &isotopologue : molecule.isotopologues) {
-            if (isotopologue.globalId > 0 && QFile::exists(tipsFilePath(isotopologue))) {
-                emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ")
-                                + tipsFilePath(isotopologue),
-                            0.0, true, false);
+            const QFileInfo file(tipsFilePath(isotopologue));
+            // Only a regular file can have its table in the compact copy; any
+            // other entry, or a missing file that should be there, is judged
+            // (and put back where it can be) as text below.
+            if (isotopologue.globalId > 0 && file.isFile()) {
+                CompactPartitionSums::Table table;
+                const qint64 modified = file.lastModified().toMSecsSinceEpoch();
+                if (compact.find(isotopologue.globalId, file.size(), modified, &table)) {
+                    isotopologue.tipsLoaded = true;
+                    isotopologue.partitionSumsMissing = false;
+                    isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
+                    isotopologue.partitionSums = table.values;
+                    tables.push_back(table);
+                    continue;
+                }
+                emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ") + file.filePath(), 0.0,
+                            true, false);
                 QCoreApplication::processEvents();
             }
+            // Only a table that was read whole goes into the compact copy, keyed
+            // by its file as it is now (a shipped copy put back has its own size
+            // and time).
             loadTipsTable(molecule, isotopologue);
+            if (!isotopologue.tipsLoaded)
+                continue;
+            textRead = true;
+            const QFileInfo read(tipsFilePath(isotopologue));
+            tables.push_back({isotopologue.globalId, read.size(), read.lastModified().toMSecsSinceEpoch(),
+                              isotopologue.partitionSumsFirstTemperature, isotopologue.partitionSums});
         }
     }
+    if (textRead && !CompactPartitionSums::write(compactTipsFilePath(), tables))
+        qWarning() << "Cannot write" << compactTipsFilePath() << "- the partition sums are read as text next time.";
+
+    // The temperature grid is that of the first table: one value per kelvin.
+    std::vector<double> temperatures;
     const std::vector<Molecule> &molecules = m_params->molecules();
     if (!molecules.empty() && !molecules.front().isotopologues.empty()
         && molecules.front().isotopologues.front().tipsLoaded) {
         emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading temperature values."), 0.0,
                     true, false);
+        const Isotopologue &first = molecules.front().isotopologues.front();
+        for (std::size_t i = 0; i < first.partitionSums.size(); ++i)
+            temperatures.push_back(first.partitionSumsFirstTemperature + double(i));
     }
-    readTempTipsValues();
+    m_params->setTipsTemperatures(std::move(temperatures));
 }
 
 void ParameterFiles::readOneTipsFile(int molecule, int isotopologue)

@@ -33,6 +33,8 @@ public:
     QString tipsFolder() const { return m_tipsFolder; }
     void setTipsFolder(const QString &folder) { m_tipsFolder = folder; }
     QString tipsFilePath(const Isotopologue &isotopologue) const;
+    // The compact copy of all the tables that spares a start reading them as text.
+    QString compactTipsFilePath() const;
 
     // Replaces the table from an isotopologue parameter file (molparam.txt).
     // Returns false and keeps the current table when the file cannot be read or
@@ -43,7 +45,8 @@ public:
     int readGlobalIds(const QString &fileName);
     // How many isotopologues the last readGlobalIds() set.
     int globalIdsApplied() const { return m_globalIdsApplied; }
-    // Reads the partition-sum file of every isotopologue, then the temperature grid.
+    // Reads the partition-sum file of every isotopologue (from the compact copy
+    // where it is up to date), then the temperature grid.
     void loadAllTipsFiles();
     // The tables the last load could not read and what became of each, one
     // line each; empty when every table expected was read.

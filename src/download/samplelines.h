@@ -16,8 +16,9 @@ public:
     explicit SampleLines(const QString &file);
 
     void setFile(const QString &file);
-    // The sample as a plain file: a compressed resource would be unpacked on
-    // every open, so a resource is copied once into a temporary file.
+    // The sample as a file that reads quickly: an uncompressed resource is read
+    // where it is; a compressed one would be unpacked on every open, so it is
+    // copied once into a temporary file.
     QString filePath();
     // What the sample holds, molecules (named after `molecules`) and range, in plain words.
     QString description(const std::vector<Molecule> *molecules);

@@ -53,6 +53,19 @@ Command text(const char *name, QString (*get)(const T &), void (*set)(T &, const
     return command;
 }
 
+// Switches a quantity between the sensors and the user's value; switching on
+// is refused, with the screen's words, while nothing can supply the quantity.
+template <SensorSettings::Quantity quantity>
+Command sensorSwitch(const char *name)
+{
+    return integer(name, Target::Sensors, [](const T &t, int) { return double(t.sensors->sensorEnabled(quantity)); },
+                   [](T &t, int, double v) { t.sensors->setSensorEnabled(quantity, v != 0.0); })
+        .checkedBy([](const T &t, double v) {
+            return v != 0.0 && !t.sensors->sensorPresent(quantity)
+                ? SensorSettings::noSensorText(quantity).simplified() + QLatin1Char('.') : QString();
+        });
+}
+
 std::vector<Command> buildRows()
 {
     return {
@@ -116,24 +129,24 @@ std::vector<Command> buildRows()
             .then(Effect::ApplyAtmosphere)
             .binary("AAMO", Bytes::Int32, Bytes::None),
 
-        // The sensors.
-        integer("USEBAROM", Target::Sensors, [](const T &t, int) { return double(t.sensors->useBarometer); },
-                [](T &t, int, double v) { t.sensors->useBarometer = v != 0.0; })
-            .binary("UBSE", Bytes::Flag, Bytes::Flag),
-        integer("USETHERM", Target::Sensors, [](const T &t, int) { return double(t.sensors->useThermometer); },
-                [](T &t, int, double v) { t.sensors->useThermometer = v != 0.0; })
-            .binary("UTSE", Bytes::Flag, Bytes::Flag),
-        integer("USEHUMID", Target::Sensors, [](const T &t, int) { return double(t.sensors->useHygrometer); },
-                [](T &t, int, double v) { t.sensors->useHygrometer = v != 0.0; })
-            .binary("UHSE", Bytes::Flag, Bytes::Flag),
-        integer("USESENSTAG", Target::Sensors, [](const T &t, int) { return double(t.sensors->useSensorTag); },
-                [](T &t, int, double v) { t.sensors->useSensorTag = v != 0.0; }),
-        integer("SMPLPERIOD", Target::Sensors, [](const T &t, int) { return double(t.sensors->samplingPeriod); },
-                [](T &t, int, double v) { t.sensors->samplingPeriod = whole(v); })
+        // The sensors: which quantities follow them, the SensorTag, the
+        // sampling. A switch without a source to follow is refused.
+        sensorSwitch<SensorSettings::Quantity::Pressure>("USEBAROM").binary("UBSE", Bytes::Flag, Bytes::Flag),
+        sensorSwitch<SensorSettings::Quantity::Temperature>("USETHERM").binary("UTSE", Bytes::Flag, Bytes::Flag),
+        sensorSwitch<SensorSettings::Quantity::Humidity>("USEHUMID").binary("UHSE", Bytes::Flag, Bytes::Flag),
+        integer("USESENSTAG", Target::Sensors, [](const T &t, int) { return double(t.sensors->useSensorTag()); },
+                [](T &t, int, double v) { t.sensors->setUseSensorTag(v != 0.0); })
+            .checkedBy([](const T &t, double v) {
+                return v != 0.0 && !t.sensors->sensorTagConnected()
+                    ? QStringLiteral("The SensorTag is not connected.") : QString();
+            }),
+        integer("SMPLPERIOD", Target::Sensors, [](const T &t, int) { return double(t.sensors->samplingPeriod()); },
+                [](T &t, int, double v) { t.sensors->setSamplingPeriod(whole(v)); })
             .repliedAs(Reply::PlainInteger)
             .checkedBy([](const T &, double v) { return SettingRules::samplingProblem(v); }),
-        integer("SMPLSTOAVG", Target::Sensors, [](const T &t, int) { return double(t.sensors->samplesToAverage); },
-                [](T &t, int, double v) { t.sensors->samplesToAverage = whole(v); })
+        integer("SMPLSTOAVG", Target::Sensors,
+                [](const T &t, int) { return double(t.sensors->numSamplesToAverage()); },
+                [](T &t, int, double v) { t.sensors->setNumSamplesToAverage(whole(v)); })
             .repliedAs(Reply::PlainInteger)
             .checkedBy([](const T &, double v) { return SettingRules::samplingProblem(v); }),
 

@@ -6,7 +6,7 @@ class HitranOnlineDownloader;
 class InstrumentFunction;
 class Params;
 class XAxis;
-struct SensorSettings;
+class SensorSettings;
 struct YAxisSettings;
 
 // The objects that the remote commands read and write, none of them owned. A

@@ -4,6 +4,7 @@
 #include "core/params.h"
 #include "core/pressureunits.h"
 #include "core/settingrules.h"
+#include "sensors/sensors.h"
 #include "ui/numbertext.h"
 #include "ui/okdialog.h"
 
@@ -24,6 +25,9 @@ MolListViewModel::MolListViewModel(QObject *parent, KolvexCore *core)
         m_rows.push_back(rowFor(i));
         endInsertRows();
     }
+    connect(m_core->sensors(), &Sensors::humidityUpdated, this, &MolListViewModel::updateH2OValue);
+    // A new total pressure changes every partial pressure shown.
+    connect(m_core->sensors(), &Sensors::totalPressureUpdated, this, &MolListViewModel::updateAllPartPressValues);
     connect(m_core, &KolvexCore::valuesUpdated, this, &MolListViewModel::updateAllPartPressValues);
     connect(m_core, &KolvexCore::valuesUpdated, this, &MolListViewModel::updateAllCheckedStates);
     connect(m_core, &KolvexCore::valuesUpdated, this, &MolListViewModel::calcNotSelectedMolsChanged);

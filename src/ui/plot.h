@@ -141,7 +141,7 @@ public:
 
     // What the plot holds and shows, for the tests and the saving side.
     int spectrumCount() const { return int(m_spectra.size()); }
-    const std::vector<double> &spectrumValues(int index) const { return m_spectra[std::size_t(index)]; }
+    const SpectrumValues &spectrumValues(int index) const { return m_spectra[std::size_t(index)]; }
     QStringList lineColors() const { return m_colors; }
     PlotMath::Range visibleX() const { return m_visibleX; }
     PlotMath::Range visibleY() const { return m_visibleY; }
@@ -197,7 +197,7 @@ private:
     QString m_saveImage;
     QString m_topString;
     bool m_topStringPending = false;
-    std::vector<std::vector<double>> m_spectra;
+    std::vector<SpectrumValues> m_spectra;
     std::vector<std::vector<double>> m_ownX;   // per curve; empty: the curve lies on wnGrid
     double m_lastMaximum = 0.0;
     QStringList m_colors;

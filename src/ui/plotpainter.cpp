@@ -161,7 +161,7 @@ void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
     painter->save();
     painter->setClipRect(QRectF(area.left(), area.top(), area.width() + 1.0, area.height() + 1.0));
     for (std::size_t s = 0; s < scene.spectra.size(); ++s) {
-        const std::vector<double> &values = scene.spectra[s];
+        const SpectrumValues &values = scene.spectra[s];
         const std::vector<double> &xs = scene.ownX[s].empty() ? scene.grid : scene.ownX[s];
         const auto indices = PlotMath::visibleIndices(xs, scene.visibleX);
         if (indices.first > indices.second)
@@ -173,7 +173,6 @@ void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
         painter->setPen(QPen(color, std::max(1, scene.lineThickness), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         const int last = std::min(indices.second, std::min(int(values.size()), int(xs.size())) - 1);
         QVector<QPointF> points;
-        points.reserve(std::max(0, last - indices.first + 1));
         const auto drawPoints = [&points, painter] {
             if (points.size() == 1)
                 painter->drawPoint(points.first());
@@ -181,17 +180,49 @@ void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
                 painter->drawPolyline(points.constData(), points.size());
             points.clear();
         };
+        // Consecutive points on one pixel line across the grid's axis (a column,
+        // a row when rotated) are drawn as the first, the lowest, the highest and
+        // the last of them: the line through those covers the pixels of the line
+        // through all, and a curve of a million points costs a few thousand.
+        const bool inverted = scene.inverted;
+        const auto along = [inverted](const QPointF &point) { return inverted ? point.y() : point.x(); };
+        const auto across = [inverted](const QPointF &point) { return inverted ? point.x() : point.y(); };
+        bool runOpen = false;
+        QPointF first;
+        QPointF lowest;
+        QPointF highest;
+        QPointF latest;
+        const auto closeRun = [&] {
+            if (!runOpen)
+                return;
+            for (const QPointF &point : {first, lowest, highest, latest}) {
+                if (points.isEmpty() || points.last() != point)
+                    points.append(point);
+            }
+            runOpen = false;
+        };
         // A value that is not a finite number (a point an instrument function
         // could not compute) is no data: the curve has a gap there.
         for (int i = indices.first; i <= last; ++i) {
             const double value = values[std::size_t(i)];
             if (!std::isfinite(value)) {
+                closeRun();
                 drawPoints();
                 continue;
             }
-            points.append(PlotMath::mapPoint(xs[std::size_t(i)], value, area, scene.visibleX, scene.visibleY,
-                                             scene.inverted));
+            const QPointF point = PlotMath::mapPoint(xs[std::size_t(i)], value, area, scene.visibleX, scene.visibleY,
+                                                     scene.inverted);
+            if (runOpen && along(point) == along(first)) {
+                lowest = across(point) < across(lowest) ? point : lowest;
+                highest = across(point) > across(highest) ? point : highest;
+                latest = point;
+                continue;
+            }
+            closeRun();
+            runOpen = true;
+            first = lowest = highest = latest = point;
         }
+        closeRun();
         drawPoints();
     }
     painter->restore();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/spectrumallocator.h"
 #include "ui/plotmath.h"
 
 #include <QRectF>
@@ -13,7 +14,9 @@ class QPainter;
 // Draws the picture of a plot inside its frame: the frame and the axis titles,
 // the ticks with their labels and dotted grid lines (x up the left side and y
 // along the bottom when the plot is turned round), the curves, with a gap
-// where a value is no number, and the ruler of a zoomed plot.
+// where a value is no number, and the ruler of a zoomed plot. The points of a
+// curve that fall on one pixel line across the grid's axis are drawn as the
+// first, lowest, highest and last of them.
 class PlotPainter
 {
 public:
@@ -31,7 +34,7 @@ public:
         PlotMath::Range visibleX;
         PlotMath::Range visibleY;
         PlotMath::Range limitX;
-        const std::vector<std::vector<double>> &spectra;
+        const std::vector<SpectrumValues> &spectra;
         const std::vector<std::vector<double>> &ownX;   // per curve; empty: the curve lies on grid
         const std::vector<double> &grid;
         const QStringList &colors;

@@ -72,7 +72,7 @@ bool ShareResultsQml::dataAvailable() const
 {
     // The table holds the two x columns and one column per displayed spectrum.
     const CalculationResults *results = m_core ? m_core->results() : nullptr;
-    return results && results->columnCount() > 2 && results->column(0).size() > 3;
+    return results && results->columnCount() > 2 && results->columnSize(0) > 3;
 }
 
 QString ShareResultsQml::resultsFolder() const

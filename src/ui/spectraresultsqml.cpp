@@ -2,6 +2,7 @@
 
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
+#include "calc/lbl.h"
 #include "calc/totalspectra.h"
 #include "core/params.h"
 #include "core/spectraset.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
@@ -35,7 +37,7 @@ namespace {
 // calculation the edited range serves.
 double shownEnd(const XAxis &axis, bool start)
 {
-    const std::vector<double> &grid = axis.grid();
+    const SpectrumValues &grid = axis.grid();
     if (grid.empty())
         return start ? axis.displayStart() : axis.displayEnd();
     // For wavelengths the start is the wavelength of the highest wavenumber.
@@ -44,6 +46,29 @@ double shownEnd(const XAxis &axis, bool start)
 }
 
 } // namespace
+
+Spectrum SpectraResultsQml::spectrum() const
+{
+    if (!m_spectrumFilled) {
+        m_spectrum.values.resize(m_curveRows);
+        for (std::size_t i = 0; i < m_curveRows; ++i)
+            m_spectrum.values[i] = m_curve(i);
+        m_spectrumFilled = true;
+    }
+    return m_spectrum;
+}
+
+QVector<double> SpectraResultsQml::wnGrid() const
+{
+    if (!m_wnGridFilled) {
+        const SpectrumValues &grid = *m_wnGridSource;
+        m_wnGrid.resize(int(grid.size()));
+        for (std::size_t i = 0; i < grid.size(); ++i)
+            m_wnGrid[int(i)] = XAxis::fromWavenumber(grid[i], m_wnGridUnit);
+        m_wnGridFilled = true;
+    }
+    return m_wnGrid;
+}
 
 double SpectraResultsQml::minX() const
 {
@@ -190,9 +215,12 @@ bool SpectraResultsQml::passesFallingTest(double value) const
     return value < maximum - step;
 }
 
-void SpectraResultsQml::handOver(const std::vector<double> &values, double maximum, const QString &color, int index)
+void SpectraResultsQml::handOver(std::size_t rows, ValueAt valueAt, double maximum, const QString &color,
+                                 int index)
 {
-    m_spectrum.values = values;
+    m_curveRows = rows;
+    m_curve = std::move(valueAt);
+    m_spectrumFilled = false;
     m_spectrum.maximum = maximum;
     m_lineColor = color;
     m_currSpecIndex = index;
@@ -201,19 +229,21 @@ void SpectraResultsQml::handOver(const std::vector<double> &values, double maxim
     emit spectrumChanged();
 }
 
-void SpectraResultsQml::handOverInstrumentTotal(const std::vector<double> &values, const Spectrum &computed,
-                                                double maximum, const QString &color, const QString &title)
+void SpectraResultsQml::handOverInstrumentTotal(const Spectrum &computed, bool converted, double maximum,
+                                                const QString &color, const QString &title)
 {
-    const int last = int(values.size()) - 1;
+    const std::size_t rows = computed.values.size();
     const int first = std::max(0, computed.windowStart);
-    const int end = std::min(last, computed.windowEnd);
+    const int end = std::min(int(rows) - 1, computed.windowEnd);
+    const ValueAt values = valuesOf(&computed, converted);
     // A NaN is no point: the plot draws the curve only where it was computed.
-    std::vector<double> shown(values.size(), std::numeric_limits<double>::quiet_NaN());
-    for (int i = first; i <= end; ++i)
-        shown[std::size_t(i)] = values[std::size_t(i)];
-    handOver(shown, maximum, color, 1);
+    handOver(rows,
+             [values, first, end](std::size_t i) {
+                 return int(i) >= first && int(i) <= end ? values(i) : std::numeric_limits<double>::quiet_NaN();
+             },
+             maximum, color, 1);
     // Peers and the data file keep every value; the file says which are data.
-    m_core->results()->addColumn(values, title, first, end);
+    m_core->results()->addColumn(rows, values, title, first, end);
 }
 
 void SpectraResultsQml::handOverMarker(int index)
@@ -228,9 +258,60 @@ void SpectraResultsQml::startSet()
 {
     CalculationResults *saver = m_core->results();
     saver->clearColumns();
-    saver->addColumn(m_core->xAxis()->grid(), XAxis::title(XAxis::Wavenumber));
-    saver->addColumn(std::vector<double>(m_wnGrid.begin(), m_wnGrid.end()), m_core->xAxis()->title());
+    const std::shared_ptr<const SpectrumValues> grid = m_core->xAxis()->sharedGrid();
+    const std::size_t rows = grid ? grid->size() : 0;
+    const quint8 unit = m_core->xAxis()->units();
+    saver->addColumn(rows, [grid](std::size_t i) { return (*grid)[i]; }, XAxis::title(XAxis::Wavenumber));
+    saver->addColumn(rows, [grid, unit](std::size_t i) { return XAxis::fromWavenumber((*grid)[i], unit); },
+                     m_core->xAxis()->title());
     handOverMarker(setBegins);
+}
+
+std::size_t SpectraResultsQml::gridSize() const
+{
+    return m_core->xAxis()->grid().size();
+}
+
+CalculationResults::ValueAt SpectraResultsQml::crossSectionOf(std::size_t molecule) const
+{
+    const SpectraSet *spectra = m_core->spectra();
+    return [spectra, molecule](std::size_t i) {
+        if (molecule >= spectra->molecules.size())
+            return 0.0;
+        const SpectrumValues &values = spectra->molecules[molecule].crossSection.values;
+        return i < values.size() ? values[i] : 0.0;
+    };
+}
+
+CalculationResults::ValueAt SpectraResultsQml::opticalDepthShownOf(std::size_t molecule) const
+{
+    const SpectraSet *spectra = m_core->spectra();
+    const YAxisSettings yAxis = *m_core->yAxis();
+    return [spectra, molecule, yAxis](std::size_t i) {
+        const double tau = molecule < spectra->molecules.size() ? spectra->molecules[molecule].opticalDepth(i) : 0.0;
+        return yAxis.fromOpticalDepth(tau);
+    };
+}
+
+CalculationResults::ValueAt SpectraResultsQml::radianceOf(std::size_t molecule) const
+{
+    const SpectraSet *spectra = m_core->spectra();
+    const std::shared_ptr<const SpectrumValues> grid = m_core->xAxis()->sharedGrid();
+    const double temperature = m_core->params()->pathConditions().temperature;
+    return [spectra, molecule, grid, temperature](std::size_t i) {
+        const double tau = molecule < spectra->molecules.size() ? spectra->molecules[molecule].opticalDepth(i) : 0.0;
+        const double wavenumber = grid && i < grid->size() ? (*grid)[i] : 0.0;
+        return RadianceCalculator::radiance(tau, wavenumber, temperature);
+    };
+}
+
+CalculationResults::ValueAt SpectraResultsQml::valuesOf(const Spectrum *spectrum, bool converted) const
+{
+    const YAxisSettings yAxis = *m_core->yAxis();
+    return [spectrum, converted, yAxis](std::size_t i) {
+        const double value = i < spectrum->values.size() ? spectrum->values[i] : 0.0;
+        return converted ? yAxis.fromOpticalDepth(value) : value;
+    };
 }
 
 void SpectraResultsQml::sumCrossSectionTotal()
@@ -264,6 +345,8 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
 {
     if (!m_core)
         return;
+    // Nothing reads the spectra while the engine's threads add to them.
+    m_core->lbl()->waitForThreads();
     XAxis *xAxis = m_core->xAxis();
     YAxisSettings *yAxis = m_core->yAxis();
     if (updateScale) {
@@ -275,12 +358,15 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
     m_yAxisTitle = yAxis->title();
     m_xAxisTitle = xAxis->title();
 
-    const std::vector<double> &grid = xAxis->grid();
-    m_wnGrid.resize(int(grid.size()));
-    for (std::size_t i = 0; i < grid.size(); ++i)
-        m_wnGrid[int(i)] = xAxis->fromWavenumber(grid[i]);
-
-    emit wnGridChanged();
+    // The grid in the displayed unit is announced when it or its unit changed.
+    const std::shared_ptr<const SpectrumValues> grid = xAxis->sharedGrid();
+    const bool gridChanged = grid != m_wnGridSource || xAxis->units() != m_wnGridUnit || !grid;
+    if (gridChanged) {
+        m_wnGridSource = grid ? grid : std::make_shared<const SpectrumValues>();
+        m_wnGridUnit = xAxis->units();
+        m_wnGridFilled = false;
+        emit wnGridChanged();
+    }
     emit yAxisTitleChanged();
     emit xAxisTitleChanged();
     if (updateScale) {
@@ -295,7 +381,7 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
     else if (updateTotal)
         showTotals();
 
-    if (m_spectrum.values.size() > 3)
+    if (m_curveRows > 3)
         handOverMarker(setComplete);
 }
 
@@ -307,19 +393,19 @@ void SpectraResultsQml::showMolecules()
     CalculationResults *saver = m_core->results();
     const Params *params = m_core->params();
     const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
+    const std::size_t rows = gridSize();
 
     if (!radiance && yAxis->yUnits == YAxisSettings::CrossSection) {
         sumCrossSectionTotal();
         for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
             if (!TotalSpectra::moleculeShown(*m_core->params(), i))
                 continue;
-            const Spectrum &crossSection = spectra->molecules[i].crossSection;
-            const double maximum = Spectrum::maximumOf(crossSection.values);
+            const double maximum = spectra->molecules[i].crossSection.maximum;
             if (!passesRisingTest(maximum))
                 continue;
             const Molecule &molecule = params->molecule(int(i));
-            handOver(crossSection.values, maximum, molecule.color, int(i));
-            saver->addColumn(crossSection.values, molecule.name);
+            handOver(rows, crossSectionOf(i), maximum, molecule.color, int(i));
+            saver->addColumn(rows, crossSectionOf(i), molecule.name);
         }
         return;
     }
@@ -329,33 +415,35 @@ void SpectraResultsQml::showMolecules()
         for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
             if (!TotalSpectra::moleculeShown(*m_core->params(), i))
                 continue;
-            const Spectrum &opticalDepth = spectra->molecules[i].opticalDepth;
-            const double value = yAxis->fromOpticalDepth(Spectrum::maximumOf(opticalDepth.values));
+            const double value = yAxis->fromOpticalDepth(spectra->molecules[i].opticalDepthMaximum);
             const bool shown = transmission ? passesFallingTest(value) : passesRisingTest(value);
             if (!shown)
                 continue;
             const Molecule &molecule = params->molecule(int(i));
-            const std::vector<double> values = yAxis->fromOpticalDepth(opticalDepth.values);
-            handOver(values, value, molecule.color, int(i));
-            saver->addColumn(values, molecule.name);
+            handOver(rows, opticalDepthShownOf(i), value, molecule.color, int(i));
+            saver->addColumn(rows, opticalDepthShownOf(i), molecule.name);
         }
         return;
     }
 
     const double temperature = params->pathConditions().temperature;
-    const std::vector<double> &grid = m_core->xAxis()->grid();
+    const SpectrumValues &grid = m_core->xAxis()->grid();
     for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
         if (!TotalSpectra::moleculeShown(*m_core->params(), i))
             continue;
-        MoleculeSpectra &molecule = spectra->molecules[i];
-        m_radianceCalculator.calculate(molecule.opticalDepth, molecule.radiance, grid, temperature);
-        molecule.radiance.updateMaximum();
-        const double value = molecule.radiance.maximum;
+        // The largest radiance, searched as a filled spectrum would be; without
+        // values the radiance is zero throughout.
+        const ValueAt molecule = radianceOf(i);
+        double value = std::numeric_limits<double>::min();
+        for (std::size_t j = 0; spectra->molecules[i].hasValues() && j < rows; ++j) {
+            const double radianceValue = molecule(j);
+            value = radianceValue > value ? radianceValue : value;
+        }
         if (!passesRisingTest(value))
             continue;
         const Molecule &entry = params->molecule(int(i));
-        handOver(molecule.radiance.values, value, entry.color, int(i));
-        saver->addColumn(molecule.radiance.values, entry.name + QLatin1String("_R"));
+        handOver(rows, molecule, value, entry.color, int(i));
+        saver->addColumn(rows, molecule, entry.name + QLatin1String("_R"));
     }
     sumOpticalDepthTotal();
     m_radianceCalculator.calculate(spectra->opticalDepthTotal, spectra->radianceTotal, grid, temperature);
@@ -369,7 +457,6 @@ void SpectraResultsQml::showTotals()
     startSet();
     const YAxisSettings *yAxis = m_core->yAxis();
     SpectraSet *spectra = m_core->spectra();
-    CalculationResults *saver = m_core->results();
     const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
     const bool crossSection = !radiance && yAxis->yUnits == YAxisSettings::CrossSection;
     TotalSpectra::compute(*spectra, {crossSection, radiance, m_showPlainTotal, m_showInstrTotal}, *m_core->params(),
@@ -389,34 +476,32 @@ void SpectraResultsQml::showTotals()
             autoScaleRadiance(spectra->instrRadianceTotal.maximum);
     }
 
+    CalculationResults *saver = m_core->results();
     const QString black = QStringLiteral("black");
     if (m_showPlainTotal) {
-        if (radiance) {
-            handOver(spectra->radianceTotal.values, spectra->radianceTotal.maximum, black, 0);
-            saver->addColumn(spectra->radianceTotal.values, QStringLiteral("Radiance"));
-        } else if (crossSection) {
-            handOver(spectra->crossSectionTotal.values, spectra->crossSectionTotal.maximum, black, 0);
-            saver->addColumn(spectra->crossSectionTotal.values, QStringLiteral("XSect_Total"));
-        } else {
-            const std::vector<double> values = yAxis->fromOpticalDepth(spectra->opticalDepthTotal.values);
-            handOver(values, yAxis->fromOpticalDepth(spectra->opticalDepthTotal.maximum), black, 0);
-            saver->addColumn(values, QStringLiteral("Total"));
-        }
+        const Spectrum *total = radiance ? &spectra->radianceTotal
+            : crossSection                ? &spectra->crossSectionTotal
+                                          : &spectra->opticalDepthTotal;
+        const bool converted = !radiance && !crossSection;
+        const QString title = radiance ? QStringLiteral("Radiance")
+            : crossSection             ? QStringLiteral("XSect_Total")
+                                       : QStringLiteral("Total");
+        const double maximum = converted ? yAxis->fromOpticalDepth(total->maximum) : total->maximum;
+        handOver(total->values.size(), valuesOf(total, converted), maximum, black, 0);
+        saver->addColumn(total->values.size(), valuesOf(total, converted), title);
     }
     if (m_core->instrumentFunction()->type() != InstrumentFunction::None && m_showInstrTotal) {
         const QString color = m_showPlainTotal ? QStringLiteral("red") : black;
         if (radiance) {
             const Spectrum &total = spectra->instrRadianceTotal;
-            handOverInstrumentTotal(total.values, total, total.maximum, color,
-                                    QStringLiteral("Instr. funct. Radiance"));
+            handOverInstrumentTotal(total, false, total.maximum, color, QStringLiteral("Instr. funct. Radiance"));
         } else if (crossSection) {
             const Spectrum &total = spectra->instrCrossSectionTotal;
-            handOverInstrumentTotal(total.values, total, total.maximum, color,
-                                    QStringLiteral("Instr. funct. XSect_Total"));
+            handOverInstrumentTotal(total, false, total.maximum, color, QStringLiteral("Instr. funct. XSect_Total"));
         } else {
             const Spectrum &total = spectra->instrOpticalDepthTotal;
-            handOverInstrumentTotal(yAxis->fromOpticalDepth(total.values), total, yAxis->fromOpticalDepth(total.maximum),
-                                    color, QStringLiteral("Instr. funct. Total"));
+            handOverInstrumentTotal(total, true, yAxis->fromOpticalDepth(total.maximum), color,
+                                    QStringLiteral("Instr. funct. Total"));
         }
     }
 }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "calc/radiancecalculator.h"
+#include "core/calculationresults.h"
 #include "core/spectrum.h"
+#include "core/yaxissettings.h"
 
 #include <QObject>
 #include <QString>
 #include <QVector>
 
+#include <memory>
 #include <vector>
 
 class KolvexCore;
@@ -15,6 +18,12 @@ class KolvexCore;
 // instrument-function totals, radiance, the chosen y quantity, the curves high
 // enough to be seen, the automatic y scale, one curve after the other to the
 // plot, and the same columns into the results table.
+//
+// The curves of the molecules are views of the calculation's arrays: a column
+// of the table and a curve handed to the plot read each value (converted into
+// the quantity shown) when it is asked for. `spectrum` is filled only when it is
+// read, and `wnGrid` only when it is read after the grid or its unit changed,
+// so an assembly that nobody draws (kolvex-console) copies no spectrum.
 class SpectraResultsQml : public QObject
 {
     Q_OBJECT
@@ -40,8 +49,8 @@ public:
 
     explicit SpectraResultsQml(QObject *parent = nullptr, KolvexCore *core = nullptr);
 
-    Spectrum spectrum() const { return m_spectrum; }
-    QVector<double> wnGrid() const { return m_wnGrid; }
+    Spectrum spectrum() const;
+    QVector<double> wnGrid() const;
     double minX() const;
     double maxX() const;
     double minY() const;
@@ -97,12 +106,15 @@ public slots:
     void updateYAxis();
 
 private:
-    void handOver(const std::vector<double> &values, double maximum, const QString &color, int index);
+    using ValueAt = CalculationResults::ValueAt;
+
+    // Hands a curve of `rows` values read through valueAt to the plot.
+    void handOver(std::size_t rows, ValueAt valueAt, double maximum, const QString &color, int index);
     // Hands over an instrument-function total and adds its column: the points
     // the convolution did not compute (outside the window of `computed`) carry
     // no value to the plot, and the table notes where the column is valid.
-    void handOverInstrumentTotal(const std::vector<double> &values, const Spectrum &computed, double maximum,
-                                 const QString &color, const QString &title);
+    void handOverInstrumentTotal(const Spectrum &computed, bool converted, double maximum, const QString &color,
+                                 const QString &title);
     void handOverMarker(int index);
     void startSet();
     void sumCrossSectionTotal();
@@ -111,13 +123,28 @@ private:
     void autoScaleRadiance(double maximum);
     void showMolecules();
     void showTotals();
+    // Readers of the spectra as they are when read: a molecule without values,
+    // and rows beyond an array, read as zero.
+    ValueAt crossSectionOf(std::size_t molecule) const;
+    ValueAt opticalDepthShownOf(std::size_t molecule) const;
+    ValueAt radianceOf(std::size_t molecule) const;
+    ValueAt valuesOf(const Spectrum *spectrum, bool converted) const;
+    std::size_t gridSize() const;
 
     KolvexCore *m_core = nullptr;
     int m_currSpecIndex = setComplete;
     QString m_xAxisTitle;
     QString m_yAxisTitle;
-    Spectrum m_spectrum;
-    QVector<double> m_wnGrid;
+    // The curve now handed over, and its values once read.
+    std::size_t m_curveRows = 0;
+    ValueAt m_curve;
+    mutable Spectrum m_spectrum;
+    mutable bool m_spectrumFilled = true;
+    // The grid in the displayed unit, built when read after a change.
+    std::shared_ptr<const SpectrumValues> m_wnGridSource;
+    quint8 m_wnGridUnit = 0;
+    mutable QVector<double> m_wnGrid;
+    mutable bool m_wnGridFilled = true;
     double m_minX = 0.0;
     double m_maxX = 0.0;
     double m_minY = 0.0;

@@ -3,11 +3,14 @@
 #include "app/kolvexcore.h"
 #include "core/params.h"
 #include "core/settingrules.h"
+#include "sensors/sensors.h"
 
 TemperatureQml::TemperatureQml(QObject *parent, KolvexCore *core)
     : UnitValueQml(parent, core, {"temperature", TemperatureUnit::toKelvin, TemperatureUnit::fromKelvin,
                                   TemperatureUnit::isValid})
 {
+    // A sensor average has replaced the value.
+    connect(core->sensors(), &Sensors::temperatureUpdated, this, &UnitValueQml::setUpdatedValues);
 }
 
 double TemperatureQml::storedValue() const

@@ -3,11 +3,14 @@
 #include "app/kolvexcore.h"
 #include "core/params.h"
 #include "core/settingrules.h"
+#include "sensors/sensors.h"
 
 TotalPressQml::TotalPressQml(QObject *parent, KolvexCore *core)
     : UnitValueQml(parent, core, {"pressure", PressureUnits::toAtm, PressureUnits::fromAtm,
                                   PressureUnits::isValidPressureUnit})
 {
+    // A sensor average has replaced the value.
+    connect(core->sensors(), &Sensors::totalPressureUpdated, this, &UnitValueQml::setUpdatedValues);
 }
 
 double TotalPressQml::storedValue() const

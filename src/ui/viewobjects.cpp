@@ -2,6 +2,8 @@
 
 #include "app/kolvexcore.h"
 #include "remote/bluetoothspp.h"
+#include "sensors/sensors.h"
+#include "sensors/sensortag.h"
 #include "ui/aboutqml.h"
 #include "ui/atmospherelistviewmodel.h"
 #include "ui/authenticationqml.h"
@@ -14,6 +16,7 @@
 #include "ui/notifierqml.h"
 #include "ui/pathlengthqml.h"
 #include "ui/remotecontrolqml.h"
+#include "ui/sensorsqml.h"
 #include "ui/serialportqml.h"
 #include "ui/serialportslistmodel.h"
 #include "ui/shareresultsqml.h"
@@ -41,6 +44,8 @@ ViewObjects::ViewObjects(KolvexCore *core)
     , m_remoteControlBluetoothList(std::make_unique<BluetoothListViewModel>(nullptr, core->bluetooth()->discovery()))
     , m_serialPort(std::make_unique<SerialPortQml>(nullptr, core))
     , m_serialPorts(std::make_unique<SerialPortsListModel>(nullptr, core))
+    , m_sensors(std::make_unique<SensorsQml>(nullptr, core))
+    , m_sensorTagDevices(std::make_unique<BluetoothListViewModel>(nullptr, core->sensors()->sensorTag()->discovery()))
     , m_shareResults(std::make_unique<ShareResultsQml>(nullptr, core))
     , m_temperature(std::make_unique<TemperatureQml>(nullptr, core))
     , m_totalPressure(std::make_unique<TotalPressQml>(nullptr, core))
@@ -69,6 +74,8 @@ void ViewObjects::publish(QQmlContext *context) const
     context->setContextProperty(QStringLiteral("remoteControlBluetoothListModel"), m_remoteControlBluetoothList.get());
     context->setContextProperty(QStringLiteral("serialPortQml"), m_serialPort.get());
     context->setContextProperty(QStringLiteral("serialPortListModel"), m_serialPorts.get());
+    context->setContextProperty(QStringLiteral("sensorsQml"), m_sensors.get());
+    context->setContextProperty(QStringLiteral("sensorTagBluetoothListModel"), m_sensorTagDevices.get());
     context->setContextProperty(QStringLiteral("shareResultsQml"), m_shareResults.get());
     context->setContextProperty(QStringLiteral("tempQml"), m_temperature.get());
     context->setContextProperty(QStringLiteral("totalPressQml"), m_totalPressure.get());

@@ -17,6 +17,7 @@ class NotifierQml;
 class PathlengthQml;
 class QQmlContext;
 class RemoteControlQml;
+class SensorsQml;
 class SerialPortQml;
 class SerialPortsListModel;
 class ShareResultsQml;
@@ -45,6 +46,8 @@ public:
     RemoteControlQml *remoteControl() const { return m_remoteControl.get(); }
     ShareResultsQml *shareResults() const { return m_shareResults.get(); }
     AuthenticationQml *authentication() const { return m_authentication.get(); }
+    SensorsQml *sensors() const { return m_sensors.get(); }
+    BluetoothListViewModel *sensorTagDevices() const { return m_sensorTagDevices.get(); }
 
 private:
     KolvexCore *m_core;
@@ -61,6 +64,8 @@ private:
     std::unique_ptr<BluetoothListViewModel> m_remoteControlBluetoothList;
     std::unique_ptr<SerialPortQml> m_serialPort;
     std::unique_ptr<SerialPortsListModel> m_serialPorts;
+    std::unique_ptr<SensorsQml> m_sensors;
+    std::unique_ptr<BluetoothListViewModel> m_sensorTagDevices;
     std::unique_ptr<ShareResultsQml> m_shareResults;
     std::unique_ptr<TemperatureQml> m_temperature;
     std::unique_ptr<TotalPressQml> m_totalPressure;

@@ -8,6 +8,8 @@
 #include "core/yaxissettings.h"
 #include "download/hitranonlinedownloader.h"
 #include "failingfilewriter.h"
+#include "fakeiiotree.h"
+#include "sensors/sensors.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,7 @@
 
 #include <cmath>
 #include <sys/stat.h>
+#include <memory>
 
 namespace {
 
@@ -93,6 +96,7 @@ private slots:
     void accessOptionGoesToTheDownloader();
     void unreadableAndUnwritableFilesAreReported();
     void interruptedSaveKeepsOldFile();
+    void sensorSwitchesKeepTheTypedValues();
 };
 
 void TestConfigFile::savedFileMatchesHandCheckedLayout()
@@ -351,6 +355,59 @@ void TestConfigFile::interruptedSaveKeepsOldFile()
     settings.config.setFileWriter(nullptr);
     QVERIFY(settings.config.save());
     QVERIFY(readFile(settings.config.filePath()).startsWith("9.900000e+01\t"));
+}
+
+void TestConfigFile::sensorSwitchesKeepTheTypedValues()
+{
+    // A Sense HAT barometer (fake Industrial I/O tree) of 4150272 x 0.000024414
+    // kPa = 101324.740608 Pa; no hygrometer, no thermometer of its own beyond
+    // the pressure chip's.
+    FakeIioTree iio;
+    QVERIFY(iio.isValid());
+    iio.addPressureChip(0, 4150272, 1200);
+    qputenv("QT_SENSORS_LOAD_PLUGINS", "0");
+    const QByteArray iioRoot = qgetenv("KOLVEX_IIO_ROOT");
+    qputenv("KOLVEX_IIO_ROOT", iio.path().toUtf8());
+    Settings before;
+    auto hub = std::make_unique<Sensors>(nullptr, &before.params.pathConditions());
+    hub->stopSampling();
+    hub->setNumSamplesToAverage(1);
+    before.config.setSensors(hub.get());
+    before.params.pathConditions().totalPressure = 0.75;
+    hub->setPressureSensorEnabled(true);
+    hub->getUpdatedReadings();
+    hub->getUpdatedReadings();
+    QCOMPARE(before.params.pathConditions().totalPressure, 101324.740608 * 9.8692e-6);
+
+    // The file keeps the switch and the typed value, not the reading.
+    QTemporaryDir dir;
+    before.config.setFilePath(dir.filePath(QStringLiteral("config.txt")));
+    QVERIFY(before.config.save());
+    const QByteArray saved = readFile(before.config.filePath());
+    QVERIFY(saved.contains("7.500000e-01\tTotal pressure, Atm\n"));
+    QVERIFY(saved.contains("1\tTotal pressure sensor enabled/disabled\n"));
+    QVERIFY(saved.contains("0\tHumidity sensor enabled/disabled\n"));
+
+    // Read back: the pressure follows the board again, the typed value waits.
+    Settings after;
+    auto hubAfter = std::make_unique<Sensors>(nullptr, &after.params.pathConditions());
+    hubAfter->stopSampling();
+    after.config.setSensors(hubAfter.get());
+    QVERIFY(after.loadText(saved));
+    QVERIFY(hubAfter->pressureSensorEnabled());
+    QCOMPARE(hubAfter->manualValue(SensorSettings::Quantity::Pressure), 0.75);
+    hubAfter->setPressureSensorEnabled(false);
+    QCOMPARE(after.params.pathConditions().totalPressure, 0.75);
+
+    // Without any barometer the switch cannot hold: the typed value stays.
+    qputenv("KOLVEX_IIO_ROOT", dir.path().toUtf8());
+    Settings bare;
+    auto hubBare = std::make_unique<Sensors>(nullptr, &bare.params.pathConditions());
+    bare.config.setSensors(hubBare.get());
+    QVERIFY(bare.loadText(saved));
+    QVERIFY(!hubBare->pressureSensorEnabled());
+    QCOMPARE(bare.params.pathConditions().totalPressure, 0.75);
+    qputenv("KOLVEX_IIO_ROOT", iioRoot);
 }
 
 QTEST_GUILESS_MAIN(TestConfigFile)

@@ -101,17 +101,17 @@ void TestConsole::rangeScriptInEitherOrder()
 }
 
 // Standard error carries warnings and errors only; the progress of start-up
-// (one line per partition-sum file) and of a calculation comes with --verbose,
-// which --help names.
+// (one line per partition-sum file read, all of them in a new data folder) and
+// of a calculation comes with --verbose, which --help names.
 void TestConsole::quietUnlessVerbose()
 {
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    const QStringList arguments{QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                                QStringLiteral("http://127.0.0.1:9")};
     const QByteArray script("#SWAVE;2100\n#EWAVE;2110\n#NUMWNPTS;101\n#CALC\n");
     QByteArray errors[2];
     for (int verbose = 0; verbose < 2; ++verbose) {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QStringList arguments{QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                                    QStringLiteral("http://127.0.0.1:9")};
         QProcess console;
         console.start(m_program, verbose ? arguments + QStringList{QStringLiteral("--verbose")} : arguments);
         QVERIFY(console.waitForStarted());

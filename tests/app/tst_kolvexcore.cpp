@@ -3,6 +3,7 @@
 #include "core/params.h"
 #include "core/settingrules.h"
 #include "download/hitranonlinedownloader.h"
+#include "sensors/sensors.h"
 #include "failingfilewriter.h"
 #include "hitranstandinserver.h"
 #include "offlinesettings.h"
@@ -294,9 +295,12 @@ void TestKolvexCore::calculateRunsOnceAndFinishesOnUnsuccessfulDownload()
     QSignalSpy spectra(m_core, &KolvexCore::updateSpectra);
     QSignalSpy banner(m_core, &KolvexCore::notify);
 
+    QVERIFY(m_core->sensors()->isSampling());
     m_core->calculate();
     QVERIFY(m_core->calculationIsRunning());
     QVERIFY(m_core->lblRequested());
+    // The path conditions hold still while a calculation runs.
+    QVERIFY(!m_core->sensors()->isSampling());
     QCOMPARE(source.fetches, 1);
     QCOMPARE(source.start, 2000.0);
     QCOMPARE(source.end, 2300.0);
@@ -308,6 +312,7 @@ void TestKolvexCore::calculateRunsOnceAndFinishesOnUnsuccessfulDownload()
     emit source.hitranDownloadUnsuccessful();
     QVERIFY(!m_core->calculationIsRunning());
     QVERIFY(!m_core->lblRequested());
+    QVERIFY(m_core->sensors()->isSampling());
     QCOMPARE(source.preparations, 0);
     QCOMPARE(source.clears, 1);
     QCOMPARE(spectra.count(), 1);
@@ -362,6 +367,7 @@ void TestKolvexCore::cancelReachesTheLineSource()
     QVERIFY(source.cancelled);
     emit source.hitranDownloadUnsuccessful();
     QVERIFY(!m_core->calculationIsRunning());
+    QVERIFY(m_core->sensors()->isSampling());
     // A new calculation clears the cancel request.
     m_core->calculate();
     QVERIFY(!source.cancelled);
@@ -405,6 +411,7 @@ void TestKolvexCore::calculateRefusesWhatCannotBeCalculated()
 
     m_core->calculate();
     QVERIFY(!m_core->calculationIsRunning());
+    QVERIFY(m_core->sensors()->isSampling());
     QCOMPARE(source.fetches, 0);
     QVERIFY2(m_core->okDialogText().contains(message), qPrintable(m_core->okDialogText()));
 

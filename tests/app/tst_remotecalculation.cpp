@@ -131,11 +131,12 @@ void TestRemoteCalculation::calcWaitsAndResultsFollow()
     // CO's spectrum is CO's optical depth, not CO2's, which follows it in the table.
     const QStringList co = send(spectrumQuery(QStringLiteral("CO"))).value(0).split(QLatin1Char(';'));
     QCOMPARE(co.size(), 501);
-    const std::vector<double> &tau = m_core->spectra()->molecules[4].opticalDepth.values;
+    const MoleculeSpectra &coSpectra = m_core->spectra()->molecules[4];
     double largest = 0.0;
     for (int i = 0; i < 501; ++i) {
-        QCOMPARE(co.at(i).toDouble(), QString::number(tau[std::size_t(i)], 'g', 8).toDouble());
-        largest = std::max(largest, tau[std::size_t(i)]);
+        const double tau = coSpectra.opticalDepth(std::size_t(i));
+        QCOMPARE(co.at(i).toDouble(), QString::number(tau, 'g', 8).toDouble());
+        largest = std::max(largest, tau);
     }
     QVERIFY(largest > 1e-6);
     const QStringList co2 = send(spectrumQuery(QStringLiteral("2"))).value(0).split(QLatin1Char(';'));
@@ -147,7 +148,7 @@ void TestRemoteCalculation::calcWaitsAndResultsFollow()
     const QStringList total = send(spectrumQuery(QStringLiteral("TOTAL"))).value(0).split(QLatin1Char(';'));
     QCOMPARE(total.size(), 501);
     QCOMPARE(send("#TOTAL;?"), QStringList{"1"});
-    const std::vector<double> &totalTau = m_core->spectra()->opticalDepthTotal.values;
+    const SpectrumValues &totalTau = m_core->spectra()->opticalDepthTotal.values;
     QCOMPARE(total.at(100).toDouble(), QString::number(totalTau[100], 'g', 8).toDouble());
     const QStringList instr = send(spectrumQuery(QStringLiteral("INSTR"))).value(0).split(QLatin1Char(';'));
     QCOMPARE(instr.size(), 501);
@@ -176,8 +177,8 @@ void TestRemoteCalculation::calcThatCannotStartDoesNotWait()
 {
     QCOMPARE(send("#SWAVE;2100#EWAVE;2150#NUMWNPTS;201#CALC#RESULT;SWAVE#RESULT;EWAVE"),
              (QStringList{"READY", "2100", "2150"}));
-    const std::vector<double> grid = m_core->xAxis()->grid();
-    const std::vector<double> co = m_core->spectra()->molecules[4].opticalDepth.values;
+    const SpectrumValues grid = m_core->xAxis()->grid();
+    const SpectrumValues co = m_core->spectra()->molecules[4].crossSection.values;
     const QString gridText = send("#RESULT;WNGRID").value(0);
     QVERIFY(*std::max_element(co.begin(), co.end()) > 0.0);
 
@@ -195,7 +196,7 @@ void TestRemoteCalculation::calcThatCannotStartDoesNotWait()
     QCOMPARE(send("#EWAVE;3000#NUMWNPTS;1#NUMWNPTS;?").value(1), QStringLiteral("201"));
 
     QVERIFY(m_core->xAxis()->grid() == grid);
-    QVERIFY(m_core->spectra()->molecules[4].opticalDepth.values == co);
+    QVERIFY(m_core->spectra()->molecules[4].crossSection.values == co);
     QCOMPARE(send("#RESULT;SWAVE#RESULT;EWAVE#RESULT;NUMWNPTS"), (QStringList{"2100", "2150", "201"}));
     QCOMPARE(send("#RESULT;WNGRID").value(0), gridText);
 }

@@ -66,8 +66,8 @@ void TestCalculationFlow::calculationRunsEndToEnd()
     QCOMPARE(spectra->molecules.size(), std::size_t(m_core->params()->moleculeCount()));
     QCOMPARE(spectra->molecules.at(4).crossSection.values.size(), std::size_t(3001));
     QVERIFY(spectra->molecules.at(4).crossSection.maximum > 1e-20);
-    QVERIFY(spectra->molecules.at(4).opticalDepth.maximum > 0.01);
-    QVERIFY(spectra->molecules.at(1).opticalDepth.maximum > 0.1);
+    QVERIFY(spectra->molecules.at(4).opticalDepthMaximum > 0.01);
+    QVERIFY(spectra->molecules.at(1).opticalDepthMaximum > 0.1);
 
     // The results hold the conditions of this calculation.
     const CalculationResults *saver = m_core->results();
@@ -79,7 +79,7 @@ void TestCalculationFlow::calculationRunsEndToEnd()
     QCOMPARE(saver->spectra(), spectra);
 
     // A second calculation starts again from zero.
-    const std::vector<double> first = spectra->molecules.at(4).crossSection.values;
+    const SpectrumValues first = spectra->molecules.at(4).crossSection.values;
     m_core->calculate();
     QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 20000);
     QCOMPARE(spectra->molecules.at(4).crossSection.values, first);

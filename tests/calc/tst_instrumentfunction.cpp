@@ -10,15 +10,18 @@
 
 namespace {
 
-bool allFinite(const std::vector<double> &values)
+template<typename Values>
+bool allFinite(const Values &values)
 {
     return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-double sum(const std::vector<double> &values, std::size_t from = 0, std::size_t to = std::size_t(-1))
+template<typename Values>
+double sum(const Values &values, std::size_t from = 0, std::size_t to = std::size_t(-1))
 {
     double total = 0.0;
-    for (std::size_t i = from; i < std::min(to, values.size()); ++i)
+    const std::size_t end = std::min(to, std::size_t(values.size()));
+    for (std::size_t i = from; i < end; ++i)
         total += values[i];
     return total;
 }
@@ -279,7 +282,7 @@ void TestInstrumentFunction::refusedResolution()
     QCOMPARE(dialogs.at(0).at(0).toString(),
              QStringLiteral("The line-by-line calculation spectral\nresolution has to be smaller than the\n"
                             "instrument resolution.\n\nInstrument function calculation\nwill not be performed."));
-    QCOMPARE(target.values, std::vector<double>(1001, 0.0));
+    QCOMPARE(target.values, SpectrumValues(1001, 0.0));
     QVERIFY(target.windowEnd < target.windowStart);
 }
 
@@ -293,7 +296,7 @@ void TestInstrumentFunction::kernelLongerThanSpectrum()
     QSignalSpy dialogs(&m_function, &InstrumentFunction::openOkDialog);
     m_function.convolve(source, target);
     QCOMPARE(dialogs.count(), 1);
-    QCOMPARE(target.values, std::vector<double>(1001, 0.0));
+    QCOMPARE(target.values, SpectrumValues(1001, 0.0));
     QVERIFY(target.windowEnd < target.windowStart);
 
     // A wing too wide for any grid is refused before anything is allocated.

@@ -106,7 +106,7 @@ void TestAtmosphereModelSet::profilesFollowTheTables()
         QCOMPARE(model.concentrations[27].values.back(), 1e-14);       // PH3
         QCOMPARE(model.concentrations[14].values, m_set.model(0).concentrations[14].values);
         for (std::size_t k = AtmosphereModelSet::profiledMoleculeCount; k < model.concentrations.size(); ++k)
-            QCOMPARE(model.concentrations[k].values, std::vector<double>(50, 0.0));
+            QCOMPARE(model.concentrations[k].values, SpectrumValues(50, 0.0));
         for (std::size_t i = 1; i < 50; ++i)
             QVERIFY(model.pressure.values[i] < model.pressure.values[i - 1]);
     }

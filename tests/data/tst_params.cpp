@@ -2,12 +2,14 @@
 #include "core/settingrules.h"
 #include "data/parameterfiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
-
-#include <sys/stat.h>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -34,6 +36,18 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A copy of the shipped partition-sum tables: reading them writes the compact
+// copy beside them, which must not land in the repository.
+bool copyShippedTips(const QTemporaryDir &folder)
+{
+    const QStringList names = QDir(shippedTips).entryList({QStringLiteral("q*.txt")}, QDir::Files);
+    for (const QString &name : names) {
+        if (!QFile::copy(shippedTips + QLatin1Char('/') + name, folder.filePath(name)))
+            return false;
+    }
+    return names.size() >= 124;
 }
 
 } // namespace
@@ -63,6 +77,7 @@ private slots:
     void missingTipsFilesGiveConstantTables();
     void damagedTipsFilesArePutBackOrRefused();
     void readingTipsTwiceDoesNotDoubleTheGrid();
+    void compactCopyServesUnchangedTables();
     void chainedTipsReadingReadsEveryTable();
     void temperatureProblemNamesTheServedRange();
 };
@@ -276,9 +291,11 @@ void TestParams::globalIdsOfMissingFile()
 
 void TestParams::tipsTablesKeepTheirOwnFirstTemperature()
 {
+    QTemporaryDir tips;
+    QVERIFY(copyShippedTips(tips));
     Params params;
     ParameterFiles files(&params);
-    files.setTipsFolder(shippedTips);
+    files.setTipsFolder(tips.path());
     QSignalSpy progress(&files, &ParameterFiles::notify);
     files.loadAllTipsFiles();
     QVERIFY(progress.count() >= 124);
@@ -355,9 +372,22 @@ void TestParams::missingTipsFilesGiveConstantTables()
 void TestParams::damagedTipsFilesArePutBackOrRefused()
 {
     QTemporaryDir dir;
+    // Good tables first, so that the compact copy holds them: it must not
+    // serve them once their files are damaged.
+    for (const char *name : {"q8.txt", "q9.txt", "q10.txt"})
+        QVERIFY(QFile::copy(shippedTips + QLatin1Char('/') + QLatin1String(name), dir.filePath(name)));
+    {
+        Params earlier;
+        ParameterFiles files(&earlier);
+        files.setTipsFolder(dir.path());
+        files.loadAllTipsFiles();
+        QVERIFY(earlier.molecule(1).isotopologues[3].tipsLoaded);
+        QVERIFY(QFileInfo::exists(files.compactTipsFilePath()));
+    }
     QVERIFY(QFile::copy(hitranData + QStringLiteral("/damaged/q7-damaged.txt"), dir.filePath("q7.txt")));
     writeFile(dir.filePath("q8.txt"), "not a table\n");
     writeFile(dir.filePath("q9.txt"), QByteArray());
+    QVERIFY(QFile::remove(dir.filePath("q10.txt")));
     QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("q10.txt")).constData(), 0600), 0);
     // q11.txt ends "3500          932888.76400\n"; cut after "93288", as a write that ran out of space.
     QByteArray cut = readFile(shippedTips + QStringLiteral("/q11.txt"));
@@ -399,13 +429,80 @@ void TestParams::damagedTipsFilesArePutBackOrRefused()
 
 void TestParams::readingTipsTwiceDoesNotDoubleTheGrid()
 {
+    QTemporaryDir tips;
+    QVERIFY(copyShippedTips(tips));
     Params params;
     ParameterFiles files(&params);
-    files.setTipsFolder(shippedTips);
+    files.setTipsFolder(tips.path());
     files.loadAllTipsFiles();
     files.loadAllTipsFiles();
     QCOMPARE(int(params.tipsTemperatures().size()), 5000);
     QCOMPARE(int(params.molecule(0).isotopologues[0].partitionSums.size()), 5000);
+}
+
+// The second reading takes the tables from the compact copy without reading a
+// text, with the very same numbers; a text file that changed is read again and
+// the copy follows it; a damaged copy is not used.
+void TestParams::compactCopyServesUnchangedTables()
+{
+    QTemporaryDir tips;
+    QVERIFY(copyShippedTips(tips));
+    Params text;
+    ParameterFiles textFiles(&text);
+    textFiles.setTipsFolder(tips.path());
+    textFiles.loadAllTipsFiles();
+    QVERIFY(QFile::exists(textFiles.compactTipsFilePath()));
+
+    const auto sameTables = [](const Params &a, const Params &b) {
+        for (int m = 0; m < a.moleculeCount(); ++m) {
+            for (std::size_t i = 0; i < a.molecule(m).isotopologues.size(); ++i) {
+                const Isotopologue &x = a.molecule(m).isotopologues[i];
+                const Isotopologue &y = b.molecule(m).isotopologues[i];
+                if (x.tipsLoaded != y.tipsLoaded || x.partitionSumsFirstTemperature != y.partitionSumsFirstTemperature
+                    || !std::equal(x.partitionSums.begin(), x.partitionSums.end(), y.partitionSums.begin(),
+                                   y.partitionSums.end()))
+                    return false;
+            }
+        }
+        return a.tipsTemperatures() == b.tipsTemperatures();
+    };
+    Params compact;
+    ParameterFiles compactFiles(&compact);
+    compactFiles.setTipsFolder(tips.path());
+    QSignalSpy progress(&compactFiles, &ParameterFiles::notify);
+    compactFiles.loadAllTipsFiles();
+    QCOMPARE(progress.count(), 1);   // the temperature grid only: no text was read
+    QVERIFY(sameTables(text, compact));
+
+    // CO2 626 (q7.txt) replaced by a table of three kelvins from 200 K.
+    writeFile(tips.filePath(QStringLiteral("q7.txt")), "200 1.5\n201 2.5\n202 3.5\n");
+    Params changed;
+    ParameterFiles changedFiles(&changed);
+    changedFiles.setTipsFolder(tips.path());
+    changedFiles.loadAllTipsFiles();
+    const Isotopologue &co2 = changed.molecule(1).isotopologues[0];
+    QCOMPARE(co2.partitionSumsFirstTemperature, 200.0);
+    QCOMPARE(co2.partitionSum(201.0), 2.5);
+    QCOMPARE(int(co2.partitionSums.size()), 3);
+    Params again;
+    ParameterFiles againFiles(&again);
+    againFiles.setTipsFolder(tips.path());
+    QSignalSpy againProgress(&againFiles, &ParameterFiles::notify);
+    againFiles.loadAllTipsFiles();
+    QCOMPARE(againProgress.count(), 1);
+    QVERIFY(sameTables(changed, again));
+
+    // A cut copy is passed over; the texts serve.
+    QFile copy(textFiles.compactTipsFilePath());
+    QVERIFY(copy.open(QIODevice::ReadWrite) && copy.resize(1000));
+    copy.close();
+    Params fromText;
+    ParameterFiles fromTextFiles(&fromText);
+    fromTextFiles.setTipsFolder(tips.path());
+    QSignalSpy textProgress(&fromTextFiles, &ParameterFiles::notify);
+    fromTextFiles.loadAllTipsFiles();
+    QVERIFY(textProgress.count() >= 124);
+    QVERIFY(sameTables(changed, fromText));
 }
 
 void TestParams::chainedTipsReadingReadsEveryTable()
@@ -429,9 +526,11 @@ void TestParams::chainedTipsReadingReadsEveryTable()
 
 void TestParams::temperatureProblemNamesTheServedRange()
 {
+    QTemporaryDir tips;
+    QVERIFY(copyShippedTips(tips));
     Params params;
     ParameterFiles files(&params);
-    files.setTipsFolder(shippedTips);
+    files.setTipsFolder(tips.path());
     files.loadAllTipsFiles();
     QVERIFY(SettingRules::temperatureProblem(296.0, params).isEmpty());
     QVERIFY(SettingRules::temperatureProblem(70.0, params).isEmpty());

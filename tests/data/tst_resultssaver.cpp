@@ -153,7 +153,7 @@ void TestResultsSaver::radianceStaysFinite()
     QCOMPARE(radiance.values[0], 0.0);
     QVERIFY(radiance.values[2] > 0.0);
     calculator.calculate(tau, radiance, {0.0, 1e-300, 2000.0, 50000.0}, 0.0);
-    QCOMPARE(radiance.values, std::vector<double>(4, 0.0));
+    QCOMPARE(radiance.values, SpectrumValues(4, 0.0));
 }
 
 QTEST_GUILESS_MAIN(TestResultsSaver)

@@ -27,6 +27,31 @@
 // byte is also held against the recording of the protocol
 // (tst_protocolrecording); calculations through the protocol are tested with
 // a core (tst_remotecalculation).
+// The sensor hub as the commands see it: switches that stick while a source
+// is there, and the refusals when none is.
+class FakeSensorSettings : public SensorSettings
+{
+public:
+    bool enabled[3] = {false, false, false};
+    bool present = true;
+    bool tagConnected = true;
+    bool tag = false;
+    int period = 200;
+    int samples = 5;
+
+    bool sensorEnabled(Quantity q) const override { return enabled[int(q)]; }
+    void setSensorEnabled(Quantity q, bool on) override { enabled[int(q)] = on && present; }
+    bool sensorPresent(Quantity) const override { return present; }
+    double manualValue(Quantity) const override { return 0.0; }
+    bool useSensorTag() const override { return tag; }
+    void setUseSensorTag(bool on) override { tag = on && tagConnected; }
+    bool sensorTagConnected() const override { return tagConnected; }
+    int samplingPeriod() const override { return period; }
+    void setSamplingPeriod(int milliseconds) override { period = milliseconds; }
+    int numSamplesToAverage() const override { return samples; }
+    void setNumSamplesToAverage(int n) override { samples = n; }
+};
+
 class TestRemoteControl : public QObject
 {
     Q_OBJECT
@@ -40,6 +65,7 @@ private slots:
     void everyBinaryCode_data();
     void everyBinaryCode();
     void binarySets();
+    void sensorSwitchesNeedASource();
     void resultsComeFromTheTable();
     void repliesGoToTheTransportOfTheMode();
     void broadcastSendsSetCommands();
@@ -54,7 +80,7 @@ private:
     std::unique_ptr<Params> m_params;
     std::unique_ptr<XAxis> m_xAxis;
     std::unique_ptr<YAxisSettings> m_yAxis;
-    std::unique_ptr<SensorSettings> m_sensors;
+    std::unique_ptr<FakeSensorSettings> m_sensors;
     std::unique_ptr<InstrumentFunction> m_instrument;
     std::unique_ptr<AtmosphereModelSet> m_atmospheres;
     std::unique_ptr<HitranOnlineDownloader> m_downloader;
@@ -68,7 +94,7 @@ void TestRemoteControl::init()
     m_params = std::make_unique<Params>();
     m_xAxis = std::make_unique<XAxis>(XAxis::Wavenumber, 2000.0, 2300.0, 1001);
     m_yAxis = std::make_unique<YAxisSettings>();
-    m_sensors = std::make_unique<SensorSettings>();
+    m_sensors = std::make_unique<FakeSensorSettings>();
     m_instrument = std::make_unique<InstrumentFunction>();
     m_atmospheres = std::make_unique<AtmosphereModelSet>();
     m_atmospheres->setMoleculeCount(m_params->moleculeCount());
@@ -112,16 +138,16 @@ QVariant TestRemoteControl::storedValue(const QString &command, int index)
 {
     const Params *p = m_params.get();
     const PathConditions &c = p->pathConditions();
-    const SensorSettings *sensors = m_sensors.get();
+    const FakeSensorSettings *sensors = m_sensors.get();
     const InstrumentFunction *f = m_instrument.get();
     const YAxisSettings *y = m_yAxis.get();
     const std::size_t molecule = std::size_t(qBound(1, index, p->moleculeCount()) - 1);
     const QHash<QString, QVariant> values = {
         {"SWAVE", m_xAxis->minWavenumber()}, {"EWAVE", m_xAxis->maxWavenumber()},
         {"NUMWNPTS", m_xAxis->numPoints()}, {"PATH", c.pathLength}, {"TPRES", c.totalPressure},
-        {"TEMP", c.temperature}, {"USEBAROM", sensors->useBarometer}, {"USETHERM", sensors->useThermometer},
-        {"USEHUMID", sensors->useHygrometer}, {"USESENSTAG", sensors->useSensorTag},
-        {"SMPLPERIOD", sensors->samplingPeriod}, {"SMPLSTOAVG", sensors->samplesToAverage},
+        {"TEMP", c.temperature}, {"USEBAROM", sensors->enabled[0]}, {"USETHERM", sensors->enabled[1]},
+        {"USEHUMID", sensors->enabled[2]}, {"USESENSTAG", sensors->tag},
+        {"SMPLPERIOD", sensors->period}, {"SMPLSTOAVG", sensors->samples},
         {"HITOPT", m_downloader->usage()}, {"LSHAPE", p->lineShapeProfile()},
         {"LTHRESH", p->intensityThreshold()}, {"LWINGSAT", p->lineWingHalfwidths()},
         {"LWINGABS", p->lineWingAbsolute()}, {"LBROAD", p->broadeningType()}, {"LSHIFTUSE", p->lineShiftUsage()},
@@ -276,6 +302,27 @@ void TestRemoteControl::everyBinaryCode()
     if (!setting.isEmpty())
         QCOMPARE(storedValue(setting, 1).toDouble(), stored);
     QCOMPARE(send("#" + code + "_BIN;?"), QStringList{QString::fromLatin1(reply.constData(), reply.size())});
+}
+
+void TestRemoteControl::sensorSwitchesNeedASource()
+{
+    // Without a source a quantity cannot follow the sensors: the peer hears
+    // why (in the sensor screen's words), and the query keeps saying 0.
+    m_sensors->present = false;
+    m_sensors->tagConnected = false;
+    QCOMPARE(send("#USEBAROM;1#USEBAROM;?"),
+             (QStringList{"USEBAROM : Parameter out of range. No barometer detected (manual value used).", "0"}));
+    QCOMPARE(send("#USETHERM;1"),
+             QStringList{"USETHERM : Parameter out of range. No thermometer found (manual value used)."});
+    QCOMPARE(send("#UHSE_BIN;\x01#USEHUMID;?"),
+             (QStringList{"UHSE_BIN : Parameter out of range. No humidity sensors (manual value used).", "0"}));
+    QCOMPARE(send("#USESENSTAG;1#USESENSTAG;?"),
+             (QStringList{"USESENSTAG : Parameter out of range. The SensorTag is not connected.", "0"}));
+    // Switching off needs no source.
+    QCOMPARE(send("#USEBAROM;0#USESENSTAG;0"), QStringList());
+    m_sensors->present = true;
+    QCOMPARE(send("#USEHUMID;1#USEHUMID;?"), QStringList{"1"});
+    QCOMPARE(m_sensors->enabled[int(SensorSettings::Quantity::Humidity)], true);
 }
 
 void TestRemoteControl::binarySets()

@@ -25,7 +25,7 @@ void handOverSet(Plot &plot, const std::vector<std::vector<double>> &curves, con
         plot.setCurrSpecIndex(int(i));
         plot.setLineColor(colors.at(int(i)));
         Spectrum spectrum;
-        spectrum.values = curves[i];
+        spectrum.values.assign(curves[i].begin(), curves[i].end());
         plot.setSpectrum(spectrum);
     }
     plot.setCurrSpecIndex(-2);
@@ -252,7 +252,7 @@ void TestPlot::handOverKeepsCurvesAndColours()
     handOverSet(plot, {{1, 2}, {3, 4}}, {QStringLiteral("red"), QStringLiteral("blue")});
     QCOMPARE(plot.spectrumCount(), 2);
     QCOMPARE(plot.lineColors(), (QStringList{QStringLiteral("red"), QStringLiteral("blue")}));
-    QCOMPARE(plot.spectrumValues(1), (std::vector<double>{3, 4}));
+    QCOMPARE(plot.spectrumValues(1), (SpectrumValues{3, 4}));
     // The next set replaces the curves.
     handOverSet(plot, {{5, 6}}, {QStringLiteral("black")});
     QCOMPARE(plot.spectrumCount(), 1);

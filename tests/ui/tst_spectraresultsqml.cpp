@@ -78,10 +78,10 @@ void TestSpectraResultsQml::init()
     Params *params = m_core->params();
     SpectraSet *spectra = m_core->spectra();
     spectra->molecules.resize(std::size_t(params->moleculeCount()));
+    // Molecules without lines have no values at all (they read as zero).
     for (std::size_t m = 0; m < spectra->molecules.size(); ++m) {
-        spectra->molecules[m].crossSection.resetValues(points);
-        spectra->molecules[m].opticalDepth.resetValues(points);
-        params->molecules()[m].selected = m == 0 || m == 1 || m == 4;
+        spectra->molecules[m].crossSection.releaseValues();
+        params->molecules()[m].selected = m == 0 || m == 1 || m == 4 || m == 5;
     }
     params->pathConditions().temperature = 296.0;
     // Peaks at different points: CO2 6e-21, CO 1e-21, H2O 1e-25 (cm2); optical
@@ -97,7 +97,8 @@ void TestSpectraResultsQml::init()
     m_handOvers.clear();
     connect(m_results.get(), &SpectraResultsQml::spectrumChanged, m_results.get(), [this] {
         const Spectrum s = m_results->spectrum();
-        m_handOvers.append({m_results->currSpecIndex(), m_results->lineColor(), s.values, s.maximum});
+        m_handOvers.append({m_results->currSpecIndex(), m_results->lineColor(),
+                            std::vector<double>(s.values.begin(), s.values.end()), s.maximum});
     });
 }
 
@@ -110,15 +111,14 @@ void TestSpectraResultsQml::cleanup()
 void TestSpectraResultsQml::fill(int molecule, const std::vector<std::pair<int, double>> &crossSectionPeaks,
                                  double columnFactor)
 {
+    // As the engine leaves a molecule: its cross-section, column density and maxima.
     MoleculeSpectra &spectra = m_core->spectra()->molecules[std::size_t(molecule)];
     spectra.crossSection.resetValues(points);
-    spectra.opticalDepth.resetValues(points);
-    for (const auto &peak : crossSectionPeaks) {
+    spectra.columnDensity = columnFactor;
+    for (const auto &peak : crossSectionPeaks)
         spectra.crossSection.values[std::size_t(peak.first)] = peak.second;
-        spectra.opticalDepth.values[std::size_t(peak.first)] = peak.second * columnFactor;
-    }
     spectra.crossSection.updateMaximum();
-    spectra.opticalDepth.updateMaximum();
+    spectra.opticalDepthMaximum = columnFactor * spectra.crossSection.maximum;
 }
 
 QList<int> TestSpectraResultsQml::indices() const
@@ -151,7 +151,8 @@ void TestSpectraResultsQml::crossSectionPerMolecule()
     QCOMPARE(indices(), QList<int>({-1, 1, 4, -2}));
     QCOMPARE(m_handOvers.at(1).color, m_core->params()->molecule(1).color);
     QCOMPARE(m_handOvers.at(1).maximum, 6e-21);
-    QCOMPARE(m_handOvers.at(2).values, m_core->spectra()->molecules[4].crossSection.values);
+    const SpectrumValues &co = m_core->spectra()->molecules[4].crossSection.values;
+    QCOMPARE(m_handOvers.at(2).values, std::vector<double>(co.begin(), co.end()));
     QCOMPARE(titles(), QStringList({"Wavenumber, cm-1", "Wavenumber, cm-1", "CO2", "CO"}));
     QCOMPARE(m_core->spectra()->crossSectionTotal.values[50], 6e-21);
     QCOMPARE(m_core->spectra()->crossSectionTotal.values[150], 1e-25);
@@ -287,7 +288,7 @@ void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
 
     const int column = saver->columnCount() - 1;
     QVERIFY(saver->columnTitles().at(column).startsWith(QStringLiteral("Instr. funct. ")));
-    const std::vector<double> &kept = saver->column(column);
+    const std::vector<double> kept = saver->columnValues(column);
     QCOMPARE(kept.front(), uncomputed);
     QCOMPARE(kept.back(), uncomputed);
     for (int i = 9; i <= 191; ++i)
@@ -307,7 +308,7 @@ void TestSpectraResultsQml::totalsWithoutUpdate()
     m_core->yAxis()->showTotal = true;
     emit m_core->updateSpectra(true, true);
     const QStringList before = titles();
-    m_core->spectra()->molecules[1].opticalDepth.values[50] = 99.0;
+    m_core->spectra()->molecules[1].crossSection.values[50] = 99.0;
     m_handOvers.clear();
     m_results->updatePlotMolsOnlyPreserveScale();
     QCOMPARE(indices(), QList<int>({-2}));
@@ -323,7 +324,7 @@ void TestSpectraResultsQml::noMoleculeSelected()
     emit m_core->updateSpectra(true, true);
     QCOMPARE(indices(), QList<int>({-1}));   // nothing drawn yet, so no closing -2
     QCOMPARE(titles().size(), 2);
-    QCOMPARE(m_core->spectra()->crossSectionTotal.values, std::vector<double>(points, 0.0));
+    QCOMPARE(m_core->spectra()->crossSectionTotal.values, SpectrumValues(points, 0.0));
     QCOMPARE(m_core->spectra()->crossSectionTotal.maximum, std::numeric_limits<double>::min());
 
     // After an earlier curve the set is closed again.

@@ -1,0 +1,150 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+
+// Which of total pressure, temperature and water vapour follow the sensors,
+// what the sensors read now, and how often they are sampled and averaged.
+ScreenBase {
+    id: sensorsScreen
+    objectName: "sensorsScreen"
+    title: "Sensor data may be used or manual input"
+
+    // One quantity: its source, whether a sensor is there, and its value now.
+    component QuantityGroup: ColumnLayout {
+        id: group
+        property string name: ""
+        property string command: ""
+        property string sensorLabel: ""
+        property string presenceText: ""
+        property string valueLabel: ""
+        property string value: ""
+        property bool sensorEnabled: false
+        property bool sensorPresent: false
+        signal sourceChosen(bool useSensor)
+        Layout.fillWidth: true
+        Layout.alignment: Qt.AlignTop
+
+        OptionList {
+            objectName: group.command + "Source"
+            title: group.name
+            options: ["Manual\nentry", "Use\nsensor"]
+            currentIndex: group.sensorEnabled ? 1 : 0
+            disabledOptions: group.sensorPresent ? [] : [1]
+            onChosen: {
+                group.sourceChosen(index === 1)
+                remoteControlQml.broadcastCommand(group.command, 0)
+            }
+        }
+        CustomText {
+            objectName: group.command + "Presence"
+            Layout.fillWidth: true
+            text: group.sensorLabel + (group.presenceText !== "" ? group.presenceText : " available")
+        }
+        CustomText {
+            objectName: group.command + "Value"
+            Layout.fillWidth: true
+            text: group.valueLabel + " " + group.value
+            font.bold: true
+        }
+    }
+
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        Layout.fillWidth: true
+        spacing: 12
+        QuantityGroup {
+            name: "Total pressure"
+            command: "USEBAROM"
+            sensorLabel: "Barometer:\n"
+            presenceText: sensorsQml.totalPressSensorLabelText
+            valueLabel: "Total pressure:\n"
+            value: sensorsQml.totalPressure
+            sensorEnabled: sensorsQml.totalPressureSensorEnabled
+            sensorPresent: sensorsQml.totalPressureSensorIsPresent
+            onSourceChosen: sensorsQml.totalPressureSensorEnabled = useSensor
+        }
+        QuantityGroup {
+            name: "Temperature"
+            command: "USETHERM"
+            sensorLabel: "Thermometer:\n"
+            presenceText: sensorsQml.temperatureSensorLabelText
+            valueLabel: "Temperature:\n"
+            value: sensorsQml.temperature
+            sensorEnabled: sensorsQml.temperatureSensorEnabled
+            sensorPresent: sensorsQml.temperatureSensorIsPresent
+            onSourceChosen: sensorsQml.temperatureSensorEnabled = useSensor
+        }
+        QuantityGroup {
+            name: "Water vapor"
+            command: "USEHUMID"
+            sensorLabel: "Hygrometer:\n"
+            presenceText: sensorsQml.humiditySensorLabelText
+            valueLabel: "Water vapor:\n"
+            value: sensorsQml.humidity
+            sensorEnabled: sensorsQml.humiditySensorEnabled
+            sensorPresent: sensorsQml.humidityBuiltInSensorIsPresent || sensorsQml.sensorTagConnected
+            onSourceChosen: sensorsQml.humiditySensorEnabled = useSensor
+        }
+    }
+
+    ColumnLayout {
+        Layout.alignment: Qt.AlignTop
+        Layout.fillWidth: true
+        GridLayout {
+            columns: 2
+            CustomLabel { text: "Sampling period\n(milliseconds):" }
+            CustomTextField {
+                objectName: "samplingPeriodField"
+                Layout.preferredWidth: 110
+                text: sensorsQml.samplingPeriod
+                validator: IntValidator { bottom: 1 }
+                inputMethodHints: Qt.ImhDigitsOnly
+                // Applied on Enter or when the field loses focus, not at every digit.
+                onEditingFinished: {
+                    sensorsQml.samplingPeriod = parseInt(text)
+                    text = Qt.binding(function() { return sensorsQml.samplingPeriod })
+                    remoteControlQml.broadcastCommand("SMPLPERIOD", 0)
+                }
+            }
+            CustomLabel { text: "Samples to\naverage:" }
+            CustomTextField {
+                objectName: "samplesToAverageField"
+                Layout.preferredWidth: 110
+                text: sensorsQml.numSamplesToAverage
+                validator: IntValidator { bottom: 1 }
+                inputMethodHints: Qt.ImhDigitsOnly
+                onEditingFinished: {
+                    sensorsQml.numSamplesToAverage = parseInt(text)
+                    text = Qt.binding(function() { return sensorsQml.numSamplesToAverage })
+                    remoteControlQml.broadcastCommand("SMPLSTOAVG", 0)
+                }
+            }
+            CustomLabel { text: "Averaging time:" }
+            CustomLabel {
+                objectName: "averagingTimeText"
+                text: sensorsQml.averagingTime + " ms"
+            }
+        }
+        RowLayout {
+            CustomLabel { text: "Use SensorTag" }
+            CustomSwitch {
+                objectName: "useSensorTagSwitch"
+                checked: sensorsQml.useSensorTag
+                enabled: sensorsQml.sensorTagConnected
+                onToggled: {
+                    sensorsQml.useSensorTag = checked
+                    checked = Qt.binding(function() { return sensorsQml.useSensorTag })
+                    remoteControlQml.broadcastCommand("USESENSTAG", 0)
+                }
+            }
+        }
+        CustomButtonWithBackground {
+            objectName: "connectSensorTagButton"
+            text: " Connect \n SensorTag "
+            onClicked: mainWindow.openScreen("SensorTagConnect.qml")
+        }
+        CustomSmallerFontText {
+            Layout.fillWidth: true
+            text: "A new average replaces the value\nevery averaging time plus one\nsampling period."
+        }
+    }
+}

@@ -1,0 +1,79 @@
+#include "core/spectrumallocator.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+constexpr std::size_t hugePage = std::size_t(2) << 20;
+
+std::size_t roundedUp(std::size_t bytes)
+{
+    return (bytes + hugePage - 1) & ~(hugePage - 1);
+}
+
+} // namespace
+
+namespace SpectrumMemory {
+
+#ifdef __linux__
+
+void *allocate(std::size_t bytes)
+{
+    if (bytes < hugePage) {
+        void *block = std::malloc(bytes > 0 ? bytes : 1);
+        if (!block)
+            throw std::bad_alloc();
+        return block;
+    }
+    // Map one huge page more than needed and unmap what lies outside the
+    // aligned part, so that the block starts on a huge-page boundary.
+    const std::size_t size = roundedUp(bytes);
+    void *mapped = mmap(nullptr, size + hugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    const std::uintptr_t start = std::uintptr_t(mapped);
+    const std::uintptr_t aligned = (start + hugePage - 1) & ~std::uintptr_t(hugePage - 1);
+    if (aligned > start)
+        munmap(mapped, aligned - start);
+    const std::uintptr_t end = start + size + hugePage;
+    if (end > aligned + size)
+        munmap(reinterpret_cast<void *>(aligned + size), end - (aligned + size));
+    // Only advice: without transparent huge pages the block works as it is.
+    madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void *>(aligned);
+}
+
+void release(void *block, std::size_t bytes) noexcept
+{
+    if (!block)
+        return;
+    if (bytes < hugePage)
+        std::free(block);
+    else
+        munmap(block, roundedUp(bytes));
+}
+
+#else
+
+void *allocate(std::size_t bytes)
+{
+    void *block = std::malloc(bytes > 0 ? bytes : 1);
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+void release(void *block, std::size_t) noexcept
+{
+    std::free(block);
+}
+
+#endif
+
+} // namespace SpectrumMemory

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "core/sensorsettings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QTimer;
+class SenseHat;
+class SensorTag;
+class SensorsCellPhone;
+struct PathConditions;
+
+// The sensor hub: for each of total pressure, temperature and water vapour it
+// picks a source (a connected SensorTag the user prefers, else a Sense HAT,
+// else the device's own sensor), samples it on a timer, averages a window of
+// samples and writes the average into the path conditions. Relative humidity
+// becomes an H2O concentration on the way. Switching a quantity to the
+// sensors remembers the user's value, and switching back restores it.
+//
+// With a window of N samples a new average is published every N + 1 ticks:
+// N ticks take samples, the next one publishes. A sample is only taken from a
+// source that is there and has measured, and only when the reading is
+// possible (finite, pressure above 0, temperature above absolute zero,
+// relative humidity within 0-100 % give or take the sensors' tolerance); a
+// window without a single such sample publishes nothing, so the path keeps
+// the last average instead of taking 0 Pa or 0 degrees from a lost source.
+class Sensors : public QObject, public SensorSettings
+{
+    Q_OBJECT
+
+public:
+    // How far a hygrometer may read outside 0-100 % and still be believed
+    // (the HDC1000 and HTS221 promise +-3 to 4.5 %); such readings are
+    // clamped to 0 or 100 %.
+    static constexpr double humidityTolerance = 5.0;
+    // Pa to atm, and the other way for the humidity conversion.
+    static constexpr double atmPerPa = 9.8692e-6;
+    static constexpr double paPerAtm = 101325.33539;
+
+    Sensors(QObject *parent, PathConditions *conditions);
+    ~Sensors() override;
+
+    // SensorSettings
+    bool sensorEnabled(Quantity quantity) const override;
+    void setSensorEnabled(Quantity quantity, bool on) override;
+    bool sensorPresent(Quantity quantity) const override;
+    double manualValue(Quantity quantity) const override;
+    bool useSensorTag() const override { return m_useSensorTag; }
+    void setUseSensorTag(bool on) override;
+    bool sensorTagConnected() const override;
+    int samplingPeriod() const override;
+    void setSamplingPeriod(int milliseconds) override;
+    int numSamplesToAverage() const override { return m_numSamplesToAverage; }
+    void setNumSamplesToAverage(int samples) override { m_numSamplesToAverage = samples; }
+
+    void setPressureSensorEnabled(bool on) { setSensorEnabled(Quantity::Pressure, on); }
+    void setTemperatureSensorEnabled(bool on) { setSensorEnabled(Quantity::Temperature, on); }
+    void setHumiditySensorEnabled(bool on) { setSensorEnabled(Quantity::Humidity, on); }
+    bool pressureSensorEnabled() const { return m_pressure.enabled; }
+    bool temperatureSensorEnabled() const { return m_temperature.enabled; }
+    bool humiditySensorEnabled() const { return m_humidity.enabled; }
+    bool pressureSensorPresent() const { return sensorPresent(Quantity::Pressure); }
+    bool temperatureSensorPresent() const { return sensorPresent(Quantity::Temperature); }
+    bool humiditySensorPresent() const { return sensorPresent(Quantity::Humidity); }
+
+    // The last published averages: atm, K, ppmv of H2O.
+    double averagePressure() const { return m_pressure.average; }
+    double averageTemperature() const { return m_temperature.average; }
+    double averageH2O() const { return m_humidity.average; }
+    int sampleCounter() const { return m_sampleCounter; }
+
+    // The timer runs from construction; the core stops it while a
+    // calculation runs, so that the conditions stay as the calculation began.
+    void startSampling();
+    void stopSampling();
+    bool isSampling() const;
+
+    // What the sensor screen says about a quantity's source: empty when one
+    // is there, otherwise why the typed value is used (untranslated).
+    QString presenceText(Quantity quantity) const;
+    static QString sensorTagNotEnabledText() { return QStringLiteral(" SensorTag is connected\n but not enabled"); }
+
+    // Whether a reading in the source's units (Pa, degrees Celsius, percent)
+    // can be averaged, and the value to average; none for an impossible one.
+    static std::optional<double> plausible(Quantity quantity, double reading);
+
+    bool senseHatHasHygrometer() const { return senseHatHas(Quantity::Humidity); }
+
+    SensorTag *sensorTag() const { return m_sensorTag; }
+    SensorsCellPhone *cellPhone() const { return m_cellPhone; }
+    SenseHat *senseHat() const { return m_senseHat; }
+
+signals:
+    void useSensorTagStateChanged();
+    void totalPressureUpdated();
+    void temperatureUpdated();
+    void humidityUpdated();
+    void barometerActiveChanged();
+    void thermometerActiveChanged();
+    void humiditySensorActiveChanged();
+    void sensorActiveChanged();
+
+public slots:
+    void getUpdatedReadings();
+
+private:
+    // One quantity's state: whether it follows the sensors, the user's value,
+    // the window being filled and the last average.
+    struct Channel
+    {
+        bool enabled = false;
+        double manual = 0.0;
+        double sum = 0.0;
+        int samples = 0;
+        double average = 0.0;
+    };
+
+    Channel &channel(Quantity quantity);
+    const Channel &channel(Quantity quantity) const;
+    bool builtInPresent(Quantity quantity) const;
+    bool senseHatHas(Quantity quantity) const;
+    void setBuiltInActive(Quantity quantity, bool active);
+    // The chosen source's reading, in its units, if it has one.
+    std::optional<double> reading(Quantity quantity) const;
+    // The reading in the path's units: atm, K, ppmv of H2O.
+    double converted(Quantity quantity, double reading) const;
+    double pathValue(Quantity quantity) const;
+    void setPathValue(Quantity quantity, double value);
+    void publish(Quantity quantity);
+    void emitUpdated(Quantity quantity);
+
+    QTimer *m_timer;
+    PathConditions *m_conditions;
+    Channel m_pressure;
+    Channel m_temperature;
+    Channel m_humidity;
+    int m_numSamplesToAverage = 0;
+    int m_sampleCounter = 0;
+    bool m_useSensorTag = false;
+    SensorTag *m_sensorTag;
+    SensorsCellPhone *m_cellPhone;
+    SenseHat *m_senseHat;
+};

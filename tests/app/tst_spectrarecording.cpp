@@ -1,0 +1,193 @@
+#include "app/kolvexcore.h"
+#include "calc/instrumentfunction.h"
+#include "calc/profilekernels.h"
+#include "core/calculationresults.h"
+#include "core/params.h"
+#include "offlinesettings.h"
+#include "ui/spectraresultsqml.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The spectra Kolvex computes must not change when the way it computes them
+// does. Calculations on the shipped sample lines (every line shape, quantity,
+// instrument function and several conditions) are run through kolvex-console
+// and the data file is written from the results table; the replies and the file
+// must match the recordings in tests/data/calc byte for byte. Long texts are
+// recorded as their length, SHA-256 and first characters.
+//
+// An optimised build lets the compiler fuse multiplications and additions in
+// the per-point loops built for processors with fused multiply-add (AVX2 and
+// AVX-512 give the same sums); the last bits of its spectra differ from those of
+// an unoptimised build, and in the 8 digits of a reply that shows now and then.
+// Each kind of build therefore has its own recording, "-fused" for the former.
+//
+// The recordings were made before the engine and the results table were
+// reworked for large grids. To record anew after a deliberate change of the
+// results, set KOLVEX_SPECTRA_RECORD to a folder the new recordings go to.
+class TestSpectraRecording : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void consoleRepliesMatchTheRecording();
+    void dataFilesMatchTheRecording();
+};
+
+namespace {
+
+const QString scriptPath = QStringLiteral(KOLVEX_TEST_DATA "/calc/spectra-script.txt");
+QString recordingName(const char *stem)
+{
+    bool fused = false;
+#ifdef __OPTIMIZE__
+    fused = QByteArray(ProfileKernels::instructionSet()) == "AVX2"
+        || QByteArray(ProfileKernels::instructionSet()) == "AVX-512";
+#endif
+    return QLatin1String(stem) + (fused ? QLatin1String("-fused.txt") : QLatin1String(".txt"));
+}
+
+QByteArray summary(const QByteArray &text)
+{
+    if (text.size() <= 200)
+        return text;
+    QByteArray start = text.left(80);
+    start.replace('\n', "\\n").replace('\t', "\\t");
+    return "[" + QByteArray::number(text.size()) + " bytes, sha256 "
+        + QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex() + "] " + start + "...";
+}
+
+QByteArray marker(int line)
+{
+    return "#ZMARK" + QByteArray::number(line);
+}
+
+QByteArray markerReply(int line)
+{
+    return "ZMARK" + QByteArray::number(line) + " : Parameter out of range. Parameter values have to be >= 0.\n";
+}
+
+// Writes the transcript where KOLVEX_SPECTRA_RECORD says, then compares it
+// line by line with the recording.
+void compareWithRecording(const QByteArray &transcript, const QString &name)
+{
+    const QByteArray recordTo = qgetenv("KOLVEX_SPECTRA_RECORD");
+    if (!recordTo.isEmpty()) {
+        QFile record(QString::fromLocal8Bit(recordTo) + QLatin1Char('/') + name);
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write(transcript) == transcript.size());
+    }
+    QFile recording(QStringLiteral(KOLVEX_TEST_DATA "/calc/") + name);
+    QVERIFY2(recording.open(QIODevice::ReadOnly), qPrintable(recording.fileName()));
+    const QList<QByteArray> expected = recording.readAll().split('\n');
+    const QList<QByteArray> actual = transcript.split('\n');
+    for (int i = 0; i < std::min(expected.size(), actual.size()); ++i)
+        QVERIFY2(actual.at(i) == expected.at(i),
+                 qPrintable(QStringLiteral("%1 line %2\n   actual: %3\n expected: %4")
+                                .arg(name)
+                                .arg(i + 1)
+                                .arg(QString::fromUtf8(actual.at(i)), QString::fromUtf8(expected.at(i)))));
+    QCOMPARE(actual.size(), expected.size());
+}
+
+} // namespace
+
+void TestSpectraRecording::consoleRepliesMatchTheRecording()
+{
+    QFile script(scriptPath);
+    QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(scriptPath));
+    QList<QByteArray> lines;
+    for (const QByteArray &line : script.readAll().split('\n')) {
+        if (!line.isEmpty() && !line.startsWith("--"))
+            lines.append(line);
+    }
+    QByteArray input;
+    for (int i = 0; i < lines.size(); ++i)
+        input += lines.at(i) + '\n' + marker(i) + ";-1\n";
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    console.setProcessEnvironment(environment);
+    console.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../kolvex-console"),
+                  {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                   QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    console.write(input);
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(280000));
+    QCOMPARE(console.exitCode(), 0);
+    const QByteArray output = console.readAllStandardOutput();
+
+    QByteArray transcript("Spectra recording: each message sent to kolvex-console (>) and its replies (<).\n");
+    int position = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const int end = output.indexOf(markerReply(i), position);
+        QVERIFY2(end >= 0, qPrintable(QStringLiteral("no marker after line %1").arg(i)));
+        QList<QByteArray> replies = output.mid(position, end - position).split('\n');
+        replies.removeLast();   // the text after the last line end, always empty
+        position = end + markerReply(i).size();
+        transcript += "> " + lines.at(i) + '\n';
+        for (const QByteArray &reply : qAsConst(replies))
+            transcript += "< " + summary(reply) + '\n';
+    }
+    compareWithRecording(transcript, recordingName("spectra-recording"));
+}
+
+void TestSpectraRecording::dataFilesMatchTheRecording()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    KolvexCore core(offlineSettings(folder.path()));
+    QTRY_VERIFY_WITH_TIMEOUT(core.tipsLoaded(), 20000);
+    SpectraResultsQml results(nullptr, &core);
+    results.setHeightPoints(500);
+    core.xAxis()->setMinWavenumber(1900.0);
+    core.xAxis()->setMaxWavenumber(2400.0);
+    core.xAxis()->setNumPoints(5001);
+    core.params()->setCalcNotSelected(true);
+    core.params()->setLineShapeProfile(2);
+
+    QByteArray transcript("Data files: the table of each display after one calculation on the sample lines.\n");
+    const auto record = [&](const QByteArray &display) {
+        transcript += display + ": " + summary(core.results()->dataFileText().toUtf8()) + '\n';
+    };
+    core.calculate();
+    QTRY_VERIFY_WITH_TIMEOUT(!core.calculationIsRunning(), 120000);
+    record("molecules, absorption");
+    YAxisSettings *yAxis = core.yAxis();
+    const struct {
+        const char *name;
+        quint8 displayedValue;
+        quint8 units;
+    } displays[] = {{"molecules, cross-section", YAxisSettings::AbsorptionQuantities, YAxisSettings::CrossSection},
+                    {"molecules, optical depth", YAxisSettings::AbsorptionQuantities, YAxisSettings::OpticalDepth},
+                    {"molecules, transmission", YAxisSettings::AbsorptionQuantities, YAxisSettings::Transmission},
+                    {"molecules, radiance", YAxisSettings::Radiance, YAxisSettings::Absorption}};
+    for (const auto &display : displays) {
+        yAxis->displayedValue = display.displayedValue;
+        yAxis->yUnits = display.units;
+        results.updatePlot();
+        record(display.name);
+    }
+    results.setShowTotal(true);
+    for (const auto &display : displays) {
+        yAxis->displayedValue = display.displayedValue;
+        yAxis->yUnits = display.units;
+        results.updatePlot();
+        record(QByteArray("totals") + QByteArray(display.name).mid(9));
+    }
+    core.instrumentFunction()->setType(InstrumentFunction::Triangular);
+    results.setShowPlainTotal(false);
+    results.updatePlot();
+    record("instrument-function total alone, radiance");
+    compareWithRecording(transcript, recordingName("datafile-recording"));
+}
+
+QTEST_GUILESS_MAIN(TestSpectraRecording)
+#include "tst_spectrarecording.moc"
