@@ -103,6 +103,34 @@ ScreenBase {
                       ? "Connected device: " + remoteControlQml.remoteDeviceIpAddress
                       : "No device connected."
             }
+            // Who can connect, and whether web pages may.
+            ColumnLayout {
+                objectName: "webSocketsAccess"
+                Layout.fillWidth: true
+                CustomSmallerFontText {
+                    objectName: "listeningText"
+                    Layout.fillWidth: true
+                    text: "Listening on every network address of this device\n("
+                          + remoteControlQml.kolvexDeviceIpAddress.split("\n").join(", ")
+                          + "), port " + remoteControlQml.portNumber
+                          + ".\nAnyone on the network can connect."
+                }
+                RowLayout {
+                    CustomLabel {
+                        text: "Allow web pages: "
+                    }
+                    CustomSwitch {
+                        objectName: "allowWebPagesSwitch"
+                        checked: remoteControlQml.allowWebPages
+                        onToggled: remoteControlQml.allowWebPages = checked
+                    }
+                }
+                CustomSmallerFontText {
+                    Layout.fillWidth: true
+                    color: "#505050"
+                    text: "When on, any web page opened on a device of the\nnetwork can drive Kolvex too."
+                }
+            }
         }
 
         // Bluetooth: the service this device offers, who is connected, the

@@ -26,10 +26,7 @@ Dialog {
             CustomDialogButtonWithBackground {
                 objectName: "yesButton"
                 text: "Yes"
-                onClicked: {
-                    coreObj.saveConfiguration()
-                    Qt.quit()
-                }
+                onClicked: coreObj.saveAndQuit(false)
             }
         }
     }

@@ -168,7 +168,7 @@ ApplicationWindow {
 
     // Saving an image: the plot is drawn as a report of a fixed size, with the
     // lines that describe the results above it and the legend in it, and
-    // written to the path the share object gives.
+    // written whole, or not at all, by the share object.
     Connections {
         target: shareResultsQml
         function onSaveImageChanged() {
@@ -176,10 +176,9 @@ ApplicationWindow {
             if (path === "")
                 return
             mainForm.plot.saveImage = path
-            var saved = mainForm.plot.saveReport(path, shareResultsQml.reportLines, specResultsQml.legend)
-            mainForm.plot.fileWritingComplete = saved
-            if (!saved)
-                shareResultsQml.imageWritingFailed(path)
+            // A failure is reported by the share object.
+            var image = mainForm.plot.reportImage(shareResultsQml.reportLines, specResultsQml.legend)
+            mainForm.plot.fileWritingComplete = shareResultsQml.writeImage(image)
         }
     }
 

@@ -5,6 +5,7 @@
 #include "core/params.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
+#include "core/regularfile.h"
 #include "core/sensorsettings.h"
 #include "core/settingrules.h"
 #include "core/temperatureunit.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -200,19 +202,22 @@ bool ConfigFile::save()
 
 bool ConfigFile::load()
 {
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "Cannot read" << m_filePath << ":" << file.errorString();
-        showMessage(readErrorMessage());
-        return false;
-    }
-    if (file.size() > maxFileSize) {
-        m_lastLoadProblems = QStringList{QStringLiteral("the file is %1 bytes long").arg(file.size())};
-        qWarning() << m_filePath << "is too large to be a configuration file; nothing was read.";
+    // Only a regular file is read, and no more of it than a configuration file
+    // can be: a FIFO, a device or a huge file is no configuration file at all.
+    QByteArray text;
+    QString problem;
+    if (!RegularFile::read(m_filePath, maxFileSize, &text, &problem)) {
+        qWarning() << "Cannot read" << m_filePath << ":" << problem;
+        const QFileInfo entry(m_filePath);
+        if (!entry.exists() || (entry.isFile() && entry.size() <= maxFileSize)) {
+            showMessage(readErrorMessage());
+            return false;
+        }
+        m_lastLoadProblems = QStringList{problem};
         showMessage(damagedFileMessage());
         return true;
     }
-    applyText(QString::fromUtf8(file.readAll()));
+    applyText(QString::fromUtf8(text));
     if (!m_lastLoadProblems.isEmpty()) {
         for (const QString &problem : qAsConst(m_lastLoadProblems))
             qWarning().noquote() << "Configuration file" << m_filePath << ":" << problem;

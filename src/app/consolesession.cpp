@@ -59,6 +59,9 @@ void ConsoleSession::start(int fd, bool quitAtEnd)
 {
     m_quitAtEnd = quitAtEnd;
     m_transport = new ConsoleTransport(fd, stdout, this);
+    // While WebSocket peers are served, the replies on standard output are a
+    // copy that must not hold them up when nobody reads it.
+    m_transport->setOutputIsCopy(!quitAtEnd);
     // Replies go to standard output from now on, also those to WebSocket peers.
     m_core->remoteControl()->setConsole(m_transport);
     if (m_core->tipsLoaded()) {

@@ -3,6 +3,7 @@
 #include "app/configfile.h"
 #include "app/programsettings.h"
 #include "app/resultdescription.h"
+#include "app/startupdata.h"
 #include "app/serialsettingsfile.h"
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
@@ -10,7 +11,6 @@
 #include "core/bundleddata.h"
 #include "core/params.h"
 #include "core/settingrules.h"
-#include "data/bundledfiles.h"
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
@@ -23,8 +23,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QUrl>
@@ -51,13 +49,18 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_params = new Params(this);
     m_parameterFiles = new ParameterFiles(m_params, this);
     m_parameterFiles->setTipsFolder(m_tipsFolder);
+    m_parameterFiles->setReinstallShipped(settings.useBundledData);
     connect(m_parameterFiles, &ParameterFiles::notify, this, &KolvexCore::notify);
 
-    if (settings.useBundledData)
-        BundledFiles::installMissingFiles(m_dataFolder);
     setUpDownloader();
-    downloadMissingParameterFiles();
-    readParameterFiles();
+    StartupData startup(m_dataFolder, m_parameterFiles, m_downloader, fileWriter(),
+                        [this](const QString &text) { tell(text); });
+    startup.setUseShippedFiles(settings.useBundledData);
+    startup.installShippedFiles();
+    startup.fetchParameterFiles(m_settings.startupNetworkTimeout);
+    m_downloader->setNetworkTimeout(m_settings.networkTimeout);
+    m_downloader->setRequestTimeLimit(m_settings.requestTimeLimit);
+    startup.readParameterFiles();
     m_downloader->setMolecules(&m_params->molecules());
     emit notify(QString(), 0.0, false, false);
     // The partition-sum check starts once events are processed, by when the
@@ -85,7 +88,11 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_lbl->setSpectra(&m_spectra);
     m_resultsSaver = new ResultsSaver(&m_results, this);
     m_resultsSaver->setOutputFolder(m_resultsFolder);
+    m_resultsSaver->setFileWriter(fileWriter());
     setUpRemoteControl();
+    // Peers may connect at once; what they send waits until the partition sums
+    // are loaded, so that an early CALC runs instead of failing.
+    m_remoteControl->setHeld(true);
     m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
     connect(m_remoteControl, &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
     connect(m_remoteControl, &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
@@ -103,9 +110,11 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_downloader->setCumulativeFileName(m_lineFileName);
     setLineSource(nullptr);
     m_configFile->setInstrumentFunction(m_instrumentFunction);
+    m_configFile->setFileWriter(fileWriter());
     m_configFile->setSensors(m_sensors);
     m_configFile->setFilePath(configFilePath());
-    if (QFileInfo::exists(configFilePath()))
+    const QFileInfo config(configFilePath());
+    if (config.exists() || config.isSymLink())
         m_configFile->load();
     if (QFileInfo::exists(serialSettingsPath()))
         m_serialPort->setSettings(SerialSettingsFile::read(serialSettingsPath()));
@@ -114,6 +123,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
         m_programSettings->restoreSelection(*m_params, *m_atmosphereModels);
     }
     m_calculationRunning = false;
+    m_constructing = false;
 }
 
 KolvexCore::~KolvexCore() = default;
@@ -166,56 +176,14 @@ void KolvexCore::setUpDownloader()
     m_downloader->setTipsBaseUrl(service + QLatin1String("/data/Q/"));
     m_downloader->setTipsFolder(m_tipsFolder);
     m_downloader->setNetworkTimeout(m_settings.networkTimeout);
+    m_downloader->setRequestTimeLimit(m_settings.requestTimeLimit);
+    m_downloader->setTipsRunTimeLimit(m_settings.tipsDownloadTimeLimit);
+    m_downloader->setFileWriter(fileWriter());
     m_downloader->setSampleLineFile(BundledData::sampleLineFile());
     // Start-up downloads report their failures before any line source is chosen.
     connect(m_downloader, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
             Qt::UniqueConnection);
     connect(m_downloader, &LineSource::note, this, &KolvexCore::showNote, Qt::UniqueConnection);
-}
-
-// A first start fetches the parameter files the data folder lacks and waits for
-// each. The downloader always reports the end of a download, failed or not, and
-// a stalled server ends at the time limit, so start-up never hangs; without the
-// files the built-in table serves.
-void KolvexCore::downloadMissingParameterFiles()
-{
-    using Step = void (HitranOnlineDownloader::*)();
-    const struct {
-        QString path;
-        Step start;
-        Step done;
-    } files[] = {
-        {m_dataFolder + QLatin1String("/molparam.txt"), &HitranOnlineDownloader::downloadMolparam,
-         &HitranOnlineDownloader::molparamTxtDownloadComplete},
-        {m_dataFolder + QLatin1String("/globalid.txt"), &HitranOnlineDownloader::downloadGlobalId,
-         &HitranOnlineDownloader::globalIdTxtDownloadComplete},
-    };
-    m_downloader->setNetworkTimeout(m_settings.startupNetworkTimeout);
-    for (const auto &file : files) {
-        if (QFileInfo::exists(file.path))
-            continue;
-        QEventLoop loop;
-        bool finished = false;
-        const QMetaObject::Connection connection = connect(m_downloader, file.done, &loop, [&] {
-            finished = true;
-            loop.quit();
-        });
-        (m_downloader->*file.start)();
-        if (!finished)
-            loop.exec();
-        disconnect(connection);
-    }
-    m_downloader->setNetworkTimeout(m_settings.networkTimeout);
-}
-
-void KolvexCore::readParameterFiles()
-{
-    const QString molparam = m_dataFolder + QLatin1String("/molparam.txt");
-    if (QFileInfo::exists(molparam))
-        m_parameterFiles->readMolParams(molparam);
-    const QString globalIds = m_dataFolder + QLatin1String("/globalid.txt");
-    if (QFileInfo::exists(globalIds))
-        m_parameterFiles->readGlobalIds(globalIds);
 }
 
 QString KolvexCore::configFilePath() const
@@ -274,20 +242,17 @@ void KolvexCore::connectLineSource()
 
 void KolvexCore::loadTips()
 {
-    // Without a single partition-sum file nothing can be calculated; the
-    // downloader has said why, and calculate() keeps refusing.
-    if (!m_downloader->lastTipsDownloadSucceeded()) {
-        emit notify(QString(), 0.0, false, false);
-        return;
-    }
+    StartupData startup(m_dataFolder, m_parameterFiles, m_downloader, fileWriter(),
+                        [this](const QString &text) { tell(text); });
     emit notify(QStringLiteral("Loading downloaded TIPS data."), 0.0, true, false);
-    m_parameterFiles->loadAllTipsFiles();
+    m_tipsLoaded = startup.loadPartitionSums();
     emit notify(QString(), 0.0, false, false);
-    m_tipsLoaded = true;
+    m_startupDone = true;
     // The saved temperature could only be checked against the tables now; one
     // they cannot serve gives way to the atmosphere's, and the user is told.
-    if (!m_configFile->checkTemperatureAgainstPartitionSums())
+    if (m_tipsLoaded && !m_configFile->checkTemperatureAgainstPartitionSums())
         emit valuesUpdated();
+    m_remoteControl->setHeld(false);
 }
 
 QString KolvexCore::calculationProblem() const
@@ -301,6 +266,11 @@ QString KolvexCore::calculationProblem() const
 
 void KolvexCore::calculate()
 {
+    if (!m_tipsLoaded && !m_startupDone) {
+        setOkDialogText(QStringLiteral("Kolvex is still starting: the partition sums are being read.\n"
+                                       "Please calculate again in a moment."));
+        return;
+    }
     if (!m_tipsLoaded) {
         setOkDialogText(QStringLiteral("TIPS files unavailable. Please restart\nkolvex when connected to internet\n"
                                        "to download TIPS from ")
@@ -417,6 +387,19 @@ void KolvexCore::dismissNote()
     emit noteChanged();
 }
 
+void KolvexCore::saveAndQuit(bool quietly)
+{
+    if (!m_quitting) {
+        m_quitting = true;
+        if (quietly)
+            m_configFile->setMessageHandler([](const QString &text) { qWarning().noquote() << text; });
+        if (m_calculationRunning)
+            cancelCalculation();
+        saveConfiguration();
+    }
+    QCoreApplication::quit();
+}
+
 void KolvexCore::updatePlotInProgress(bool newPlotInProgress)
 {
     if (!newPlotInProgress)
@@ -445,6 +428,12 @@ void KolvexCore::setFontScalingRatio(double ratio)
         return;
     m_fontScalingRatio = ratio;
     emit fontScalingRatioChanged();
+}
+
+void KolvexCore::tell(const QString &text)
+{
+    const bool pending = m_constructing && !m_okDialogText.isEmpty() && m_okDialogText != QLatin1String("undefined");
+    setOkDialogText(pending ? m_okDialogText + QStringLiteral("\n\n") + text : text);
 }
 
 void KolvexCore::setOkDialogText(const QString &text)

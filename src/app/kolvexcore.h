@@ -3,6 +3,7 @@
 #include "core/calculationresults.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
+#include "core/savefilewriter.h"
 #include "core/spectraset.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
@@ -54,14 +55,22 @@ public:
         QString serviceBaseUrl = QStringLiteral("https://hitran.org");
         QString productBaseUrl = QStringLiteral("https://kolvex.org");
         bool useBundledData = true;   // copy the shipped partition sums and global numbers on first start
-        // Longest wait for the next bytes of a reply, milliseconds; start-up waits
-        // for the parameter files at most startupNetworkTimeout.
+        // Longest wait for the next bytes of a reply, and longest whole request,
+        // milliseconds.
         int networkTimeout = 30000;
+        int requestTimeLimit = 10 * 60 * 1000;
+        // Start-up waits for the parameter files at most startupNetworkTimeout in
+        // total, before the window opens; the partition-sum download that follows
+        // (commands wait for it) ends after tipsDownloadTimeLimit in total.
         int startupNetworkTimeout = 10000;
         // Keep the molecule selection and the model atmosphere in the program's
         // own settings: those of the user, or programSettingsFile when given.
         bool useProgramSettings = false;
         QString programSettingsFile;
+        int tipsDownloadTimeLimit = 60000;
+        // Seam for tests: the writer every file of the data folder goes through
+        // (not owned); null: the program's own.
+        FileWriter *fileWriter = nullptr;
     };
 
     explicit KolvexCore(QObject *parent = nullptr);
@@ -103,6 +112,10 @@ public:
     // The serial line's settings, beside the configuration file.
     QString serialSettingsPath() const;
     bool tipsLoaded() const { return m_tipsLoaded; }
+    // The start-up is over: the partition sums are loaded or known to be missing.
+    bool startupDone() const { return m_startupDone; }
+    // The writer files of the data folder go through.
+    FileWriter *fileWriter() { return m_settings.fileWriter ? m_settings.fileWriter : &m_ownWriter; }
     bool lblRequested() const { return m_lblRequested; }
 
     // Replaces the line source (tests put a stand-in here); the core does not own
@@ -144,7 +157,7 @@ public slots:
     void calculateLineByLine();
     void postCalculation();
     void loadTips();
-    void displayOkDialog(const QString &text) { setOkDialogText(text); }
+    void displayOkDialog(const QString &text) { tell(text); }
     // Shows a note the first time its kind (`key`) is reported in a run; later
     // ones go to the log, so that a repeated circumstance does not nag.
     void showNote(const QString &key, const QString &text);
@@ -153,6 +166,11 @@ public:
     Q_INVOKABLE void calculate();
     Q_INVOKABLE bool calculationIsRunning() const { return m_calculationRunning; }
     Q_INVOKABLE void saveConfiguration();
+    // Ends the program: a running calculation is cancelled, the configuration
+    // saved (once, however often this is called) and the application quits.
+    // "Exit" -> Yes calls it, and so do SIGTERM and SIGINT, quietly: a failed
+    // save is then logged, never shown in a box, so that a logout is not held up.
+    Q_INVOKABLE void saveAndQuit(bool quietly = false);
     Q_INVOKABLE void cancelCalculation();
     Q_INVOKABLE void updatePlotInProgress(bool newPlotInProgress);
     Q_INVOKABLE void dismissNote();
@@ -161,12 +179,14 @@ private:
     void setUpFolders(const Settings &settings);
     void setUpDownloader();
     void setUpRemoteControl();
-    void downloadMissingParameterFiles();
-    void readParameterFiles();
     void connectLineSource();
+    // A message for the user; during the constructor, before any window can
+    // show one, messages are collected.
+    void tell(const QString &text);
     QString calculationProblem() const;
 
     Settings m_settings;
+    SaveFileWriter m_ownWriter;
     Params *m_params = nullptr;
     ParameterFiles *m_parameterFiles = nullptr;
     HitranOnlineDownloader *m_downloader = nullptr;
@@ -201,6 +221,9 @@ private:
     bool m_cancelRequested = false;
     bool m_calculationRunning = true;
     bool m_tipsLoaded = false;
+    bool m_startupDone = false;
+    bool m_constructing = true;
+    bool m_quitting = false;
     bool m_externalStorageAccessGranted = false;
     bool m_iPhone = false;
     double m_defaultFontPointSize = 0.0;

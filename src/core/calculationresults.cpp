@@ -15,6 +15,7 @@ void CalculationResults::setCalculationConditions(double temperature, double tot
                                                   const std::vector<double> &concentrations,
                                                   const SpectraSet *spectra, const XAxis &xAxis)
 {
+    m_hasResults = true;
     m_temperature = temperature;
     m_totalPressure = totalPressure;
     m_pathLength = pathLength;

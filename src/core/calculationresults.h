@@ -32,6 +32,8 @@ public:
     void setCalculationConditions(double temperature, double totalPressure, double pathLength,
                                   const QStringList &moleculeNames, const std::vector<double> &concentrations,
                                   const SpectraSet *spectra, const XAxis &xAxis);
+    // A calculation has finished since the program started.
+    bool hasResults() const { return m_hasResults; }
     double pathLength() const { return m_pathLength; }
     double totalPressure() const { return m_totalPressure; }
     double temperature() const { return m_temperature; }
@@ -103,6 +105,7 @@ private:
     // The title a column carries in the data file.
     QString fileTitle(std::size_t column) const;
 
+    bool m_hasResults = false;
     double m_totalPressure = 0.0;
     double m_temperature = 0.0;
     double m_pathLength = 0.0;

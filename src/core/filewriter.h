@@ -11,13 +11,23 @@
 class FileWriter
 {
 public:
+    // Who may read the new file: everyone the folder lets in, or its owner
+    // alone (a stored password).
+    enum class Access { Everyone, OwnerOnly };
+
     virtual ~FileWriter() = default;
 
-    virtual bool open(const QString &path) = 0;
+    bool open(const QString &path) { return open(path, Access::Everyone); }
+    virtual bool open(const QString &path, Access access) = 0;
+    // False when not every byte could be taken; the file is then not to be committed.
     virtual bool write(const QByteArray &bytes) = 0;
     // False when the file could not be put in place; the old one then stays.
     virtual bool commit() = 0;
     // Gives up what was written since open(); the old file stays.
     virtual void cancel() = 0;
     virtual QString errorString() const = 0;
+
+    // Opens, writes and commits one file; on failure nothing new is left
+    // behind, the old file stays and errorString() says why.
+    bool writeWhole(const QString &path, const QByteArray &bytes, Access access = Access::Everyone);
 };

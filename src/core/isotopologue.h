@@ -20,6 +20,9 @@ struct Isotopologue
     int globalId = -1;                // -1: no partition-sum file, cannot be requested
     bool tipsLoaded = false;          // partitionSums came from a TIPS file
     bool listedInGlobalIds = false;   // a partition-sum file is available for download
+    // A table was expected but could not be read: partitionSums holds the
+    // constant Q(296 K), which is right at 296 K only.
+    bool partitionSumsMissing = false;
 
     // Highest temperature the table serves, kelvin.
     double partitionSumsLastTemperature() const
@@ -28,11 +31,14 @@ struct Isotopologue
     }
 
     // True when the table holds a value for the temperature rounded to whole kelvin.
-    // A table filled with the constant Q(296 K) serves every temperature.
+    // A table filled with the constant Q(296 K) for want of any serves every
+    // temperature; one that stands in for a missing table serves 296 K only.
     bool partitionSumCovers(double temperature) const
     {
         if (!std::isfinite(temperature) || temperature <= 0.0)
             return false;
+        if (partitionSumsMissing)
+            return std::round(temperature) == 296.0;
         if (!tipsLoaded)
             return true;
         const double t = std::round(temperature);

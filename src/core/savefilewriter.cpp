@@ -6,11 +6,20 @@ SaveFileWriter::SaveFileWriter() = default;
 
 SaveFileWriter::~SaveFileWriter() = default;
 
-bool SaveFileWriter::open(const QString &path)
+bool SaveFileWriter::open(const QString &path, Access access)
 {
+    m_error.clear();
     m_file = std::make_unique<QSaveFile>(path);
-    if (m_file->open(QIODevice::WriteOnly))
+    if (m_file->open(QIODevice::WriteOnly)) {
+        // The temporary file is narrowed before a byte is in it.
+        if (access == Access::OwnerOnly
+            && !m_file->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            m_error = m_file->errorString();
+            cancel();
+            return false;
+        }
         return true;
+    }
     m_error = m_file->errorString();
     m_file.reset();
     return false;
@@ -30,6 +39,14 @@ bool SaveFileWriter::commit()
 {
     if (!m_file)
         return false;
+    // Written bytes wait in a buffer, and a full disk only shows when it is
+    // flushed; QSaveFile's commit() would put a file cut short in place then,
+    // so the flush and the device's error are checked first.
+    if (!m_file->flush() || m_file->error() != QFileDevice::NoError) {
+        m_error = m_file->errorString();
+        cancel();
+        return false;
+    }
     const bool committed = m_file->commit();
     if (!committed)
         m_error = m_file->errorString();

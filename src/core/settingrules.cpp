@@ -86,16 +86,25 @@ QString SettingRules::temperatureProblem(double kelvin, const Params &params)
     double lowest = 0.0;
     double highest = std::numeric_limits<double>::max();
     bool covered = true;
+    QStringList unread;
     for (int m = 0; m < params.moleculeCount(); ++m) {
         if (!params.isCalculated(m))
             continue;
         for (const Isotopologue &isotopologue : params.molecule(m).isotopologues) {
+            if (isotopologue.partitionSumsMissing && !isotopologue.partitionSumCovers(kelvin)
+                && !unread.contains(params.molecule(m).name))
+                unread.append(params.molecule(m).name);
             if (!isotopologue.tipsLoaded)
                 continue;
             lowest = std::max(lowest, isotopologue.partitionSumsFirstTemperature);
             highest = std::min(highest, isotopologue.partitionSumsLastTemperature());
             covered = covered && isotopologue.partitionSumCovers(kelvin);
         }
+    }
+    if (!unread.isEmpty()) {
+        return QStringLiteral("The partition sums of %1 could not be read, so %1 can only be calculated "
+                              "at 296 K.\nRestart Kolvex to read or download them again.")
+            .arg(unread.join(QStringLiteral(", ")));
     }
     if (covered)
         return QString();

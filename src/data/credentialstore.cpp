@@ -1,13 +1,11 @@
 #include "data/credentialstore.h"
 
-#include <QDir>
+#include "core/regularfile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-#include <QTextStream>
+#include <QList>
 #include <QUrl>
-
-#include <cstdio>
 
 CredentialStore::CredentialStore(const QString &filePath)
     : m_filePath(filePath)
@@ -16,13 +14,15 @@ CredentialStore::CredentialStore(const QString &filePath)
 
 bool CredentialStore::load(QString *userName, QString *password) const
 {
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // A few lines; a FIFO or device in its place is refused, not waited on.
+    QByteArray text;
+    if (!RegularFile::read(m_filePath, 64 * 1024, &text))
         return false;
     userName->clear();
     password->clear();
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    const QList<QByteArray> lines = text.split('\n');
+    for (const QByteArray &raw : lines) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         const int equals = line.indexOf(QLatin1Char('='));
         if (equals < 0)
             continue;
@@ -36,27 +36,17 @@ bool CredentialStore::load(QString *userName, QString *password) const
     return true;
 }
 
-bool CredentialStore::save(const QString &userName, const QString &password) const
+bool CredentialStore::save(const QString &userName, const QString &password)
 {
     if (userName.isEmpty() && password.isEmpty())
         return !QFileInfo::exists(m_filePath) || QFile::remove(m_filePath);
 
-    // A temporary file is created readable by its owner only; it replaces the
-    // old file in one step once complete.
-    QTemporaryFile temporary(QFileInfo(m_filePath).absolutePath() + QStringLiteral("/.hitran-login-XXXXXX"));
-    if (!temporary.open())
-        return false;
     QByteArray text;
     if (!userName.isEmpty())
         text += "email=" + QUrl::toPercentEncoding(userName) + '\n';
     if (!password.isEmpty())
         text += "password=" + QUrl::toPercentEncoding(password) + '\n';
-    if (temporary.write(text) != text.size() || !temporary.flush())
-        return false;
-    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    temporary.close();
-    if (std::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(m_filePath).constData()) != 0)
-        return false;
-    temporary.setAutoRemove(false);
-    return QFile::setPermissions(m_filePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Readable by its owner alone before a byte is in it; it replaces the old
+    // file in one step once complete.
+    return m_writer->writeWhole(m_filePath, text, FileWriter::Access::OwnerOnly);
 }

@@ -1,6 +1,8 @@
 #include "data/parameterfiles.h"
 
 #include "core/params.h"
+#include "core/regularfile.h"
+#include "data/bundledfiles.h"
 #include "data/compactpartitionsums.h"
 
 #include <QCoreApplication>
@@ -20,11 +22,11 @@
 
 namespace {
 
-QString textOfFile(const QString &fileName, bool *opened)
+QByteArray bytesOfFile(const QString &fileName, bool *opened, QString *problem = nullptr)
 {
-    QFile file(fileName);
-    *opened = file.open(QIODevice::ReadOnly);
-    return *opened ? QString::fromLatin1(file.readAll()) : QString();
+    QByteArray bytes;
+    *opened = RegularFile::read(fileName, ParameterFiles::maxFileBytes, &bytes, problem);
+    return bytes;
 }
 
 // A fixed-width field of a line; a field that does not parse reads as 0.
@@ -93,9 +95,22 @@ bool readNumber(const char *&p, const char *end, double *value)
     return true;
 }
 
-TipsTable parseTipsText(const QByteArray &text)
+TipsTable parseTipsText(QByteArray text)
 {
     TipsTable table;
+    // A last line without its line end that is shorter than the line before
+    // it was cut (a write that ran out of space): its number would be wrong.
+    // The lines of a table are all of one width.
+    const auto width = [](const QByteArray &line) { return line.size() - (line.endsWith('\r') ? 1 : 0); };
+    const int lastBreak = text.lastIndexOf('\n');
+    if (lastBreak > 0 && !text.mid(lastBreak + 1).trimmed().isEmpty()) {
+        const int previousBreak = text.lastIndexOf('\n', lastBreak - 1);
+        const QByteArray last = text.mid(lastBreak + 1);
+        if (width(last) < width(text.mid(previousBreak + 1, lastBreak - previousBreak - 1))) {
+            qWarning() << "Partition-sum table ends in a line cut short:" << last.trimmed().left(40);
+            text.truncate(lastBreak + 1);
+        }
+    }
     const char *p = text.constData();
     const char *const end = p + text.size();
     while (p < end) {
@@ -128,13 +143,6 @@ TipsTable parseTipsText(const QByteArray &text)
     return table;
 }
 
-QByteArray bytesOfFile(const QString &fileName, bool *opened)
-{
-    QFile file(fileName);
-    *opened = file.open(QIODevice::ReadOnly);
-    return *opened ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 ParameterFiles::ParameterFiles(Params *params, QObject *parent)
@@ -156,9 +164,10 @@ QString ParameterFiles::tipsFilePath(const Isotopologue &isotopologue) const
 bool ParameterFiles::readMolParams(const QString &fileName)
 {
     bool opened = false;
-    const QString text = textOfFile(fileName, &opened);
+    QString problem;
+    const QString text = QString::fromLatin1(bytesOfFile(fileName, &opened, &problem));
     if (!opened) {
-        qWarning() << "Cannot open" << fileName << "- the built-in molecule table stays in use.";
+        qWarning() << "Cannot read" << fileName << ":" << problem << "- the built-in molecule table stays in use.";
         return false;
     }
 
@@ -238,11 +247,13 @@ bool ParameterFiles::readMolParams(const QString &fileName)
 
 int ParameterFiles::readGlobalIds(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    m_globalIdsApplied = 0;
+    bool opened = false;
+    const QByteArray bytes = bytesOfFile(fileName, &opened);
+    if (!opened)
         return 0;
-    file.readLine();   // header
-    const QString text = QString::fromLatin1(file.readAll());
+    const int header = bytes.indexOf('\n');
+    const QString text = header < 0 ? QString() : QString::fromLatin1(bytes.mid(header + 1));
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
@@ -265,26 +276,63 @@ int ParameterFiles::readGlobalIds(const QString &fileName)
         Isotopologue &entry = m_params->molecule(molecule).isotopologues[std::size_t(isotopologue)];
         entry.globalId = globalId;
         entry.listedInGlobalIds = fields.value(3).trimmed() == QLatin1String("yes");
+        ++m_globalIdsApplied;
     }
     return lines.size();
 }
 
-void ParameterFiles::readTipsFile(Isotopologue &isotopologue)
+QString ParameterFiles::readTipsFile(Isotopologue &isotopologue)
 {
     isotopologue.partitionSums.clear();
+    isotopologue.partitionSumsMissing = false;
     if (isotopologue.globalId <= 0) {
         m_params->fillConstantPartitionSums(isotopologue);
-        return;
+        return QString();
+    }
+    const QString path = tipsFilePath(isotopologue);
+    const QFileInfo entry(path);
+    if (!entry.exists() && !entry.isSymLink()) {
+        m_params->fillConstantPartitionSums(isotopologue);
+        return isotopologue.listedInGlobalIds ? QStringLiteral("the file is missing") : QString();
     }
     bool opened = false;
-    TipsTable table = parseTipsText(bytesOfFile(tipsFilePath(isotopologue), &opened));
-    if (!opened || table.partitionSums.empty()) {
+    QString problem;
+    const QByteArray text = bytesOfFile(path, &opened, &problem);
+    TipsTable table;
+    if (opened) {
+        table = parseTipsText(text);
+        if (table.partitionSums.empty())
+            problem = text.trimmed().isEmpty() ? QStringLiteral("the file is empty")
+                                               : QStringLiteral("it holds no partition sums");
+    }
+    if (!problem.isEmpty()) {
         m_params->fillConstantPartitionSums(isotopologue);
-        return;
+        return problem;
     }
     isotopologue.tipsLoaded = true;
     isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
     isotopologue.partitionSums = PartitionSumTable(std::move(table.partitionSums));
+    return QString();
+}
+
+void ParameterFiles::loadTipsTable(const Molecule &molecule, Isotopologue &isotopologue)
+{
+    const QString problem = readTipsFile(isotopologue);
+    if (problem.isEmpty())
+        return;
+    const QString name = QFileInfo(tipsFilePath(isotopologue)).fileName();
+    const QString shipped = QLatin1String("TIPS/") + name;
+    QString outcome;
+    QString why = QStringLiteral("the shipped copies are not installed");
+    if (m_reinstallShipped && BundledFiles::reinstall(tipsFilePath(isotopologue), shipped, *m_writer, &why)
+        && readTipsFile(isotopologue).isEmpty()) {
+        outcome = QStringLiteral("the shipped copy was put back");
+    } else {
+        isotopologue.partitionSumsMissing = true;
+        outcome = QStringLiteral("%1; %2 can be calculated at 296 K only").arg(why, molecule.name);
+    }
+    qWarning().noquote() << "Partition-sum table" << tipsFilePath(isotopologue) << ":" << problem << "-" << outcome;
+    m_tipsProblems.append(QStringLiteral("%1 (%2): %3; %4").arg(name, molecule.name, problem, outcome));
 }
 
 QString ParameterFiles::compactTipsFilePath() const
@@ -294,6 +342,7 @@ QString ParameterFiles::compactTipsFilePath() const
 
 void ParameterFiles::loadAllTipsFiles()
 {
+    m_tipsProblems.clear();
     // A table whose text file is as it was when the compact file was written
     // comes from there; the others are read as text, and the compact file is
     // then written anew with every table.
@@ -303,28 +352,33 @@ void ParameterFiles::loadAllTipsFiles()
     for (Molecule &molecule : m_params->molecules()) {
         for (Isotopologue &isotopologue : molecule.isotopologues) {
             const QFileInfo file(tipsFilePath(isotopologue));
-            if (isotopologue.globalId <= 0 || !file.isFile()) {
-                isotopologue.partitionSums.clear();
-                m_params->fillConstantPartitionSums(isotopologue);
-                continue;
+            // Only a regular file can have its table in the compact copy; any
+            // other entry, or a missing file that should be there, is judged
+            // (and put back where it can be) as text below.
+            if (isotopologue.globalId > 0 && file.isFile()) {
+                CompactPartitionSums::Table table;
+                const qint64 modified = file.lastModified().toMSecsSinceEpoch();
+                if (compact.find(isotopologue.globalId, file.size(), modified, &table)) {
+                    isotopologue.tipsLoaded = true;
+                    isotopologue.partitionSumsMissing = false;
+                    isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
+                    isotopologue.partitionSums = table.values;
+                    tables.push_back(table);
+                    continue;
+                }
+                emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ") + file.filePath(), 0.0,
+                            true, false);
+                QCoreApplication::processEvents();
             }
-            CompactPartitionSums::Table table;
-            const qint64 modified = file.lastModified().toMSecsSinceEpoch();
-            if (compact.find(isotopologue.globalId, file.size(), modified, &table)) {
-                isotopologue.tipsLoaded = true;
-                isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
-                isotopologue.partitionSums = table.values;
-                tables.push_back(table);
-                continue;
-            }
-            emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ") + file.filePath(), 0.0,
-                        true, false);
-            QCoreApplication::processEvents();
-            readTipsFile(isotopologue);
+            // Only a table that was read whole goes into the compact copy, keyed
+            // by its file as it is now (a shipped copy put back has its own size
+            // and time).
+            loadTipsTable(molecule, isotopologue);
             if (!isotopologue.tipsLoaded)
                 continue;
             textRead = true;
-            tables.push_back({isotopologue.globalId, file.size(), modified,
+            const QFileInfo read(tipsFilePath(isotopologue));
+            tables.push_back({isotopologue.globalId, read.size(), read.lastModified().toMSecsSinceEpoch(),
                               isotopologue.partitionSumsFirstTemperature, isotopologue.partitionSums});
         }
     }
@@ -349,7 +403,10 @@ void ParameterFiles::readOneTipsFile(int molecule, int isotopologue)
 {
     if (!m_params->isValidIsotopologue(molecule, isotopologue))
         return;
-    readTipsFile(m_params->molecule(molecule).isotopologues[std::size_t(isotopologue)]);
+    if (molecule == 0 && isotopologue == 0)
+        m_tipsProblems.clear();
+    Molecule &entry = m_params->molecule(molecule);
+    loadTipsTable(entry, entry.isotopologues[std::size_t(isotopologue)]);
     QCoreApplication::processEvents();
 
     int nextMolecule = molecule;

@@ -1,19 +1,33 @@
 #pragma once
 
+#include "core/savefilewriter.h"
+
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class Params;
 struct Isotopologue;
+struct Molecule;
 
 // The files of the data folder that fill the parameter store: the isotopologue
 // parameter file (molparam.txt), the global isotopologue numbers (globalid.txt)
-// and the partition-sum tables (TIPS/q<global number>.txt).
+// and the partition-sum tables (TIPS/q<global number>.txt). Only regular files
+// are read, each of at most maxFileBytes.
+//
+// A partition-sum table that should be there but cannot be read (missing,
+// empty, binary, not a regular file) is put back from the shipped copy where
+// one ships; where none does, its isotopologue keeps the constant Q(296 K) and
+// is marked, so that only 296 K is calculated with it. The last load says
+// which tables were concerned (tipsProblems()).
 class ParameterFiles : public QObject
 {
     Q_OBJECT
 
 public:
+    // Every one of these files is some tens of kilobytes.
+    static constexpr qint64 maxFileBytes = qint64(4) << 20;
+
     explicit ParameterFiles(Params *params, QObject *parent = nullptr);
 
     QString tipsFolder() const { return m_tipsFolder; }
@@ -29,9 +43,21 @@ public:
     // Applies a global isotopologue number file; returns the number of lines after
     // the header (0 when the file does not open).
     int readGlobalIds(const QString &fileName);
+    // How many isotopologues the last readGlobalIds() set.
+    int globalIdsApplied() const { return m_globalIdsApplied; }
     // Reads the partition-sum file of every isotopologue (from the compact copy
     // where it is up to date), then the temperature grid.
     void loadAllTipsFiles();
+    // The tables the last load could not read and what became of each, one
+    // line each; empty when every table expected was read.
+    QStringList tipsProblems() const { return m_tipsProblems; }
+
+    // Whether a table that cannot be read is put back from the shipped copy
+    // (on by default; off where the shipped data are not to be installed).
+    void setReinstallShipped(bool reinstall) { m_reinstallShipped = reinstall; }
+    // Seam for tests: the writer shipped copies are put back with (not owned);
+    // null puts the program's own back.
+    void setFileWriter(FileWriter *writer) { m_writer = writer ? writer : &m_ownWriter; }
 
 signals:
     void accessNextTipsFile(int molecule, int isotopologue);
@@ -46,8 +72,18 @@ public slots:
     void readTempTipsValues();
 
 private:
-    void readTipsFile(Isotopologue &isotopologue);
+    // Reads one table; returns why a table that should be there cannot be used,
+    // empty when it was read or none is expected.
+    QString readTipsFile(Isotopologue &isotopologue);
+    // Reads one table and, when it cannot be used, puts back the shipped copy
+    // or marks the isotopologue; the outcome joins tipsProblems().
+    void loadTipsTable(const Molecule &molecule, Isotopologue &isotopologue);
 
     Params *m_params;
     QString m_tipsFolder;
+    QStringList m_tipsProblems;
+    int m_globalIdsApplied = 0;
+    bool m_reinstallShipped = true;
+    SaveFileWriter m_ownWriter;
+    FileWriter *m_writer = &m_ownWriter;
 };

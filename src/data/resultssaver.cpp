@@ -2,8 +2,6 @@
 
 #include "core/calculationresults.h"
 
-#include <QSaveFile>
-#include <QTextStream>
 
 ResultsSaver::ResultsSaver(const CalculationResults *results, QObject *parent)
     : QObject(parent)
@@ -25,15 +23,14 @@ void ResultsSaver::prepareFileNames(const QDateTime &when)
     m_configFilePath = stem + QLatin1String("-config.txt");
 }
 
-bool ResultsSaver::writeDataFile(const QString &path) const
+bool ResultsSaver::writeDataFile(const QString &path)
 {
-    // Written to a temporary file and renamed, so that the file whose appearance
-    // marks the end of a save is never seen half written.
-    QSaveFile file(path.isEmpty() ? m_dataFilePath : path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    QTextStream stream(&file);
-    stream << m_results->dataFileText();
-    stream.flush();
-    return stream.status() == QTextStream::Ok && file.commit();
+    // Written whole or not at all, so that the file whose appearance marks the
+    // end of a save is never seen half written, nor left so on a full disk.
+    return m_writer->writeWhole(path.isEmpty() ? m_dataFilePath : path, m_results->dataFileText().toUtf8());
+}
+
+bool ResultsSaver::writeImageFile(const QByteArray &encodedImage)
+{
+    return !encodedImage.isEmpty() && m_writer->writeWhole(m_imageFilePath, encodedImage);
 }

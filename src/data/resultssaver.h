@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/savefilewriter.h"
+
+#include <QByteArray>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -28,8 +31,16 @@ public:
     QString configFilePath() const { return m_configFilePath; }
 
     // Writes the columns to `path` (the data file path when empty); false when
-    // the file cannot be written.
-    bool writeDataFile(const QString &path = QString()) const;
+    // the file cannot be written whole, and then nothing is left at the path.
+    bool writeDataFile(const QString &path = QString());
+    // Writes the encoded plot image to the image file path, whole or not at all.
+    bool writeImageFile(const QByteArray &encodedImage);
+    // Why the last write failed.
+    QString writeError() const { return m_writer->errorString(); }
+
+    // Seam for tests: the writer both files go through (not owned); null puts
+    // the program's own back.
+    void setFileWriter(FileWriter *writer) { m_writer = writer ? writer : &m_ownWriter; }
 
 private:
     const CalculationResults *m_results;
@@ -39,4 +50,6 @@ private:
     QString m_dataFilePath;
     QString m_imageFilePath;
     QString m_configFilePath;
+    SaveFileWriter m_ownWriter;
+    FileWriter *m_writer = &m_ownWriter;
 };

@@ -1,17 +1,12 @@
 #include "download/filedownloader.h"
 
-#include "download/replycheck.h"
-
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
-#include <QTimer>
 
 namespace {
 const char filePathProperty[] = "kolvexFilePath";
 const char saveProperty[] = "kolvexSaveToFile";
-const char timedOutProperty[] = "kolvexTimedOut";
 } // namespace
 
 FileDownloader::FileDownloader(QObject *parent)
@@ -29,36 +24,29 @@ void FileDownloader::download()
     QNetworkReply *reply = m_networkManager->get(request);
     reply->setProperty(filePathProperty, m_filePath);
     reply->setProperty(saveProperty, m_saveToFile);
-    // The time limit counts from the last bytes received.
-    auto *timer = new QTimer(reply);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, reply, [reply] {
-        reply->setProperty(timedOutProperty, true);
-        reply->abort();
-    });
-    connect(reply, &QNetworkReply::downloadProgress, timer, [timer, this] { timer->start(m_timeoutMs); });
-    timer->start(m_timeoutMs);
+    m_checks.insert(reply, m_contentCheck);
+    ReplyGuard::watch(reply, m_limits);
 }
 
 void FileDownloader::replyFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
-    const bool timedOut = reply->property(timedOutProperty).toBool();
     m_finishedFilePath = reply->property(filePathProperty).toString();
     QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
-    m_errorString = ReplyCheck::problem(reply, body, timedOut, m_timeoutMs);
+    m_errorString = ReplyGuard::problem(reply, body);
+    const ContentCheck check = m_checks.take(reply);
+    if (m_errorString.isEmpty() && check)
+        m_errorString = check(body);
     bool success = m_errorString.isEmpty();
     m_data.clear();
     if (success) {
         m_data = body;
-        if (reply->property(saveProperty).toBool()) {
-            QSaveFile file(m_finishedFilePath);
-            if (!file.open(QIODevice::WriteOnly) || file.write(m_data) != m_data.size()
-                || !file.commit()) {
-                // Reporting success here would let the caller read a file that is not there.
-                m_errorString = QStringLiteral("Cannot write the file %1.").arg(m_finishedFilePath);
-                success = false;
-            }
+        // Reporting success for a file that is not there whole would let the
+        // caller read it.
+        if (reply->property(saveProperty).toBool() && !m_writer->writeWhole(m_finishedFilePath, m_data)) {
+            m_errorString = QStringLiteral("Cannot write the file %1: %2")
+                                .arg(m_finishedFilePath, m_writer->errorString());
+            success = false;
         }
     }
     emit dataDownloaded(&m_data, success);

@@ -140,12 +140,38 @@ void HitranOnlineDownloader::setNetworkTimeout(int milliseconds)
     m_parameters->setTimeout(timeout);
 }
 
+void HitranOnlineDownloader::setRequestTimeLimit(int milliseconds)
+{
+    const int limit = std::max(1, milliseconds);
+    m_regions->setTimeLimit(limit);
+    m_parameters->setTimeLimit(limit);
+}
+
+void HitranOnlineDownloader::setMaxLineReplyBytes(qint64 bytes)
+{
+    m_regions->setMaxReplyBytes(bytes);
+}
+
+void HitranOnlineDownloader::setTipsRunTimeLimit(int milliseconds)
+{
+    m_parameters->setTipsRunTimeLimit(milliseconds);
+}
+
+void HitranOnlineDownloader::setFileWriter(FileWriter *writer)
+{
+    m_regions->setFileWriter(writer);
+    m_parameters->setFileWriter(writer);
+}
+
 // ---------------------------------------------------------------- status and queries
 
 int HitranOnlineDownloader::localDataStatus() const
 {
     const QString cumulative = cumulativeFilePath();
-    const int base = !cumulative.isEmpty() && QFileInfo(cumulative).isFile() ? 10 : 0;
+    // Anything by that name counts, a FIFO or a device too: whether it can
+    // serve is judged when it is used, and the user is told why not.
+    const QFileInfo file(cumulative);
+    const int base = !cumulative.isEmpty() && file.exists() && !file.isDir() ? 10 : 0;
     const int present = NormalizedDownloadRegionsFinder::presentRegions(downloadsFolder()).size();
     if (present >= NormalizedDownloadRegionsFinder::regionCount)
         return base + 1;
@@ -251,13 +277,30 @@ void HitranOnlineDownloader::hideBanner()
 
 // ---------------------------------------------------------------- feeding the engine
 
+QString HitranOnlineDownloader::cumulativeFileProblem() const
+{
+    const QString problem = LineFileStore::lineFileProblem(cumulativeFilePath());
+    if (problem.isEmpty())
+        return QString();
+    return QStringLiteral("Your line file %1 cannot be used: %2.").arg(m_cumulativeFileName, problem);
+}
+
 void HitranOnlineDownloader::useFallbackLines(const QString &reason, double start, double end)
 {
     m_source = Source::Files;
-    const int status = localDataStatus();
+    QString why = reason;
+    bool cumulative = localDataStatus() >= 10;
+    bool ownFileUnusable = false;
+    if (cumulative) {
+        const QString problem = cumulativeFileProblem();
+        cumulative = problem.isEmpty();
+        ownFileUnusable = !cumulative;
+        if (!cumulative && !why.contains(problem))
+            why += QLatin1Char('\n') + problem;
+    }
     QString origin;
     QString kind;
-    if (status >= 10) {
+    if (cumulative) {
         m_feed.useSingleFile(cumulativeFilePath(), start, end);
         origin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
         kind = QStringLiteral("line file");
@@ -277,11 +320,15 @@ void HitranOnlineDownloader::useFallbackLines(const QString &reason, double star
     // The part of the spectrum concerned, not the wider range of its lines.
     const QString range = general(std::max(start, m_calcStart)) + QStringLiteral(" - ")
         + general(std::min(end, m_calcEnd)) + QStringLiteral(" cm-1");
-    // Nothing to answer: the calculation goes on, and the user is told once
-    // for each kind of replacement.
-    emit note(QStringLiteral("line data from ") + kind,
-              reason + QStringLiteral("\n\nThe spectrum (") + range + QStringLiteral(") was calculated from ") + origin
-                  + QLatin1Char('.'));
+    const QString text
+        = why + QStringLiteral("\n\nThe spectrum (") + range + QStringLiteral(") was calculated from ") + origin + QLatin1Char('.');
+    // The user's own line file that cannot serve needs their attention;
+    // otherwise nothing to answer: the calculation goes on, and the user is
+    // told once for each kind of replacement.
+    if (ownFileUnusable)
+        emit openOkDialog(text);
+    else
+        emit note(QStringLiteral("line data from ") + kind, text);
 }
 
 void HitranOnlineDownloader::prepareLineData()
@@ -302,6 +349,8 @@ void HitranOnlineDownloader::prepareLineData()
         m_source = Source::RegionDownloads;
         m_lineDataOrigin
             = QStringLiteral("HITRANonline (%1), downloaded for this calculation").arg(m_regions->serviceHost());
+    } else if (m_usage == CompleteUsage && status >= 10 && !cumulativeFileProblem().isEmpty()) {
+        useFallbackLines(cumulativeFileProblem(), lineRangeStart(), lineRangeEnd());
     } else if (m_usage == CompleteUsage && status >= 10) {
         m_source = Source::Files;
         m_feed.useSingleFile(cumulativeFilePath(), lineRangeStart(), lineRangeEnd());
@@ -331,6 +380,11 @@ void HitranOnlineDownloader::readNextFromFiles()
     }
     m_lineFileStore.clearBatch();
     hideBanner();
+    if (!m_feed.orderProblem().isEmpty()) {
+        emit openOkDialog(QStringLiteral("Your line file %1 is not sorted by wavenumber: %2. Lines may be missing "
+                                         "from the spectrum; sort the file by wavenumber, as HITRAN files are.")
+                              .arg(m_cumulativeFileName, m_feed.orderProblem()));
+    }
     emit noMoreDataAvailable();
 }
 

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+class FileWriter;
 class ParameterDownloads;
 class RegionDownloads;
 
@@ -78,6 +79,15 @@ public:
     int recordsPerChunk() const { return m_recordsPerChunk; }
     // Longest wait for the next bytes of any network reply, milliseconds.
     void setNetworkTimeout(int milliseconds);
+    // Longest whole network request, milliseconds.
+    void setRequestTimeLimit(int milliseconds);
+    // The largest line-data reply, bytes (far above any region's; tests lower it).
+    void setMaxLineReplyBytes(qint64 bytes);
+    // Longest whole partition-sum download run, milliseconds; 0: none.
+    void setTipsRunTimeLimit(int milliseconds);
+    // Seam for tests: the writer every downloaded file goes through (not
+    // owned); null puts the program's own back.
+    void setFileWriter(FileWriter *writer);
     // The line list used when no other lines can be had (the shipped sample).
     void setSampleLineFile(const QString &path) { m_sample.setFile(path); }
 
@@ -121,6 +131,8 @@ private:
     void regionsFailed(const QString &reason);
     void runRegionFailed(const QString &reason, double from);
     void hideBanner();
+    // Why the user's line file cannot serve, for the user; empty when it can.
+    QString cumulativeFileProblem() const;
     // Chooses the local lines of [start, end] when the service cannot deliver them.
     void useFallbackLines(const QString &reason, double start, double end);
     void readNextFromFiles();

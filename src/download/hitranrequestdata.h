@@ -1,31 +1,38 @@
 #pragma once
 
+#include "download/replyguard.h"
+
 #include <QByteArray>
 #include <QNetworkReply>
 #include <QObject>
 #include <QString>
 
 class QNetworkAccessManager;
-class QTimer;
 
 // One line-data request to the HITRANonline service at a time. Every request has
-// a time limit: a server that stops sending for longer than the timeout ends the
-// request as failed. A reply counts as a success only when it arrived whole with
-// HTTP status 200.
+// an inactivity limit, a limit on its whole duration and a bound on the size
+// of its reply (ReplyGuard); a request beyond any of them ends as failed. A
+// reply counts as a success only when it arrived whole with HTTP status 200.
 class HitranRequestData : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int defaultTimeoutMs = 30000;
+    // The regions hold a few megabytes of records each; no region of the
+    // whole database comes near this.
+    static constexpr qint64 maxReplyBytes = qint64(256) << 20;
 
     explicit HitranRequestData(QObject *parent = nullptr);
 
     void setUrl(const QString &url) { m_url = url; }
     QString url() const { return m_url; }
     // Longest wait for the next bytes of a reply, milliseconds.
-    void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
-    int timeout() const { return m_timeoutMs; }
+    void setTimeout(int milliseconds) { m_limits.inactivityMs = milliseconds; }
+    int timeout() const { return m_limits.inactivityMs; }
+    // Longest whole request, milliseconds.
+    void setTimeLimit(int milliseconds) { m_limits.totalMs = milliseconds; }
+    void setMaxReplyBytes(qint64 bytes) { m_limits.maxBytes = bytes; }
     QNetworkAccessManager *networkManager() const { return m_networkManager; }
 
     void send();
@@ -42,15 +49,12 @@ private slots:
     void onDownloadProgressUpdate(qint64 bytesReceived, qint64 bytesToAquire);
     void onReplyError(QNetworkReply::NetworkError code);
     void onFinished(QNetworkReply *reply);
-    void onTimeout();
 
 private:
     QNetworkAccessManager *m_networkManager = nullptr;
     QNetworkReply *m_reply = nullptr;
     QString m_url;
-    QTimer *m_timer = nullptr;
-    int m_timeoutMs = defaultTimeoutMs;
-    bool m_timedOut = false;
+    ReplyGuard::Limits m_limits{defaultTimeoutMs, 10 * 60 * 1000, maxReplyBytes};
     QByteArray m_body;
     QString m_errorString;
 };

@@ -1,5 +1,6 @@
 #include "download/linefilestore.h"
 
+#include "core/regularfile.h"
 #include "download/normalizeddownloadregionsfinder.h"
 
 #include <QCoreApplication>
@@ -16,11 +17,16 @@ constexpr qint64 probeBlock = 512;
 // is read past without being kept.
 constexpr int keptLineLength = 256;
 constexpr qint64 maxReadBytes = qint64(256) << 20;
+// No search for a line end goes further than this: a file of gigabytes without
+// one would otherwise make every lookup read all of it.
+constexpr qint64 maxLineScan = 64 * 1024;
 
-// Offset of the start of the line that holds byte pos, not below floor (a line start).
+// Offset of the start of the line that holds byte pos, not below floor (a line
+// start); a line longer than maxLineScan is entered maxLineScan before pos.
 qint64 lineStartAtOrBefore(QFile &file, qint64 pos, qint64 floor)
 {
     char block[probeBlock];
+    floor = std::max(floor, pos - maxLineScan);
     while (pos > floor) {
         const qint64 blockStart = std::max(floor, pos - probeBlock);
         if (!file.seek(blockStart))
@@ -38,7 +44,8 @@ qint64 lineStartAtOrBefore(QFile &file, qint64 pos, qint64 floor)
 }
 
 // Reads the line starting at start into line (without its line end, at most
-// keptLineLength characters); returns the offset of the next line.
+// keptLineLength characters); returns the offset of the next line, or of the
+// byte maxLineScan on in a line longer than that.
 qint64 readLineAt(QFile &file, qint64 start, char *line, int *lineLength)
 {
     char block[probeBlock];
@@ -46,7 +53,7 @@ qint64 readLineAt(QFile &file, qint64 start, char *line, int *lineLength)
     qint64 pos = start;
     if (!file.seek(pos))
         return file.size();
-    for (;;) {
+    while (pos - start < maxLineScan) {
         const qint64 got = file.read(block, probeBlock);
         if (got <= 0)
             return pos;
@@ -59,6 +66,7 @@ qint64 readLineAt(QFile &file, qint64 start, char *line, int *lineLength)
         if (newline)
             return pos + 1;
     }
+    return pos;
 }
 
 void stripCarriageReturn(const char *line, int *length)
@@ -69,6 +77,53 @@ void stripCarriageReturn(const char *line, int *length)
 
 } // namespace
 
+QString LineFileStore::lineFileProblem(const QString &path)
+{
+    QFile file;
+    QString why;
+    if (!RegularFile::open(file, path, &why))
+        return QStringLiteral("it cannot be read (%1)").arg(why);
+    const qint64 size = file.size();
+    if (size == 0)
+        return QStringLiteral("it is empty");
+    const QByteArray head = file.read(std::min<qint64>(size, maxLineScan));
+    if (head.contains('\0'))
+        return QStringLiteral("it is not a text file");
+    const int firstEnd = head.indexOf('\n');
+    if (firstEnd < 0 && head.size() < size)
+        return QStringLiteral("its first line is longer than %1 bytes, so it holds no HITRAN records").arg(maxLineScan);
+    QByteArray first = head.left(firstEnd < 0 ? head.size() : firstEnd);
+    if (first.endsWith('\r'))
+        first.chop(1);
+    LineRecord record;
+    if (!parseRecord(first.constData(), first.size(), record))
+        return QStringLiteral("its first line is not a HITRAN line record");
+    // The lines are found by bisection, which needs them in wavenumber order:
+    // records spread over the whole file are probed in order of their place.
+    constexpr int probes = 256;
+    char line[keptLineLength];
+    double previous = record.wavenumber;
+    qint64 lastStart = 0;
+    for (int i = 1; i <= probes; ++i) {
+        const qint64 at = size / probes * i - 1;
+        int length = 0;
+        qint64 start = readLineAt(file, std::max<qint64>(0, at), line, &length);
+        if (start >= size || start <= lastStart)
+            continue;
+        const qint64 next = readLineAt(file, start, line, &length);
+        stripCarriageReturn(line, &length);
+        if (next <= start || !parseRecord(line, length, record))
+            continue;
+        lastStart = start;
+        if (record.wavenumber < previous)
+            return QStringLiteral("it is not sorted by wavenumber (a line at %1 cm-1 follows one at %2 cm-1)")
+                .arg(record.wavenumber, 0, 'g', 10)
+                .arg(previous, 0, 'g', 10);
+        previous = record.wavenumber;
+    }
+    return QString();
+}
+
 bool LineFileStore::parseRecord(const QString &line, LineRecord &record)
 {
     const QByteArray latin = line.toLatin1();
@@ -77,8 +132,8 @@ bool LineFileStore::parseRecord(const QString &line, LineRecord &record)
 
 int LineFileStore::recordLengthOf(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::open(file, path))
         return 0;
     char line[keptLineLength];
     int length = 0;
@@ -91,8 +146,8 @@ int LineFileStore::recordLengthOf(const QString &path)
 
 qint64 LineFileStore::recordOffsetAtOrAbove(const QString &path, double wavenumber)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::open(file, path))
         return -1;
     const qint64 size = file.size();
     char line[keptLineLength];
@@ -150,8 +205,8 @@ bool LineFileStore::readRange(const QString &path, qint64 from, qint64 to, qint6
     m_batch.clear();
     if (nextOffset)
         *nextOffset = from;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::open(file, path))
         return true;
     const qint64 size = file.size();
     from = std::max<qint64>(0, from);
@@ -174,7 +229,7 @@ bool LineFileStore::readRange(const QString &path, qint64 from, qint64 to, qint6
     // next range starts on a line of its own.
     if (got > 0 && end < size && m_buffer.at(int(got - 1)) != '\n') {
         char extra[probeBlock];
-        for (;;) {
+        for (qint64 scanned = 0; scanned < maxLineScan; scanned += probeBlock) {
             const qint64 more = file.read(extra, probeBlock);
             if (more <= 0)
                 break;

@@ -32,6 +32,11 @@ public:
     static inline bool parseRecord(const char *line, int length, LineRecord &record);
     static bool parseRecord(const QString &line, LineRecord &record);
 
+    // Why a line file of the user's cannot serve (not a regular file, empty,
+    // binary, no records, not sorted by wavenumber), in words for the user;
+    // empty when it can. The order is probed at records spread over the file.
+    static QString lineFileProblem(const QString &path);
+
     // Bytes per record of a file: the first line with its line end (161 for LF,
     // 162 for CRLF); 161 when the file holds no line end. 0 when it cannot be read.
     static int recordLengthOf(const QString &path);

@@ -17,6 +17,8 @@ void LocalLineFeed::useSingleFile(const QString &path, double start, double end)
     m_endOffset = std::max(m_startOffset, m_store->recordOffsetAtOrAbove(path, end));
     m_position = m_startOffset;
     m_singleFileRecordLength = std::max(161, LineFileStore::recordLengthOf(path));
+    m_lastWavenumber = 0.0;
+    m_orderProblem.clear();
     m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk) * m_singleFileRecordLength, m_endOffset);
 }
 
@@ -48,6 +50,13 @@ bool LocalLineFeed::readNext()
     if (m_source == Source::SingleFile && m_position < m_endOffset) {
         qint64 next = m_position;
         m_store->readRange(m_singleFilePath, m_position, m_chunkEnd, &next);
+        for (const LineRecord &record : m_store->batch()) {
+            if (record.wavenumber < m_lastWavenumber && m_orderProblem.isEmpty())
+                m_orderProblem = QStringLiteral("a line at %1 cm-1 follows one at %2 cm-1")
+                                     .arg(record.wavenumber, 0, 'g', 10)
+                                     .arg(m_lastWavenumber, 0, 'g', 10);
+            m_lastWavenumber = record.wavenumber;
+        }
         m_position = std::max(next, m_chunkEnd);
         m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk) * m_singleFileRecordLength, m_endOffset);
         return true;

@@ -30,6 +30,10 @@ public:
     qint64 expectedRecordCount() const;
     // Reads the next batch into the store; false when the range is done.
     bool readNext();
+    // Where the single file's records read so far were out of wavenumber
+    // order, in words for the user; empty while they are in order. Lines of
+    // the range may then be missing, since the range was found by bisection.
+    QString orderProblem() const { return m_orderProblem; }
 
 private:
     enum class Source { None, SingleFile, RegionFiles };
@@ -46,4 +50,6 @@ private:
     qint64 m_endOffset = 0;
     qint64 m_position = 0;
     qint64 m_chunkEnd = 0;
+    double m_lastWavenumber = 0.0;
+    QString m_orderProblem;
 };

@@ -1,6 +1,7 @@
 #include "download/parameterdownloads.h"
 
 #include "download/filedownloader.h"
+#include "download/parameterfilecheck.h"
 #include "download/tipsfilesdownloader.h"
 
 #include <QFileInfo>
@@ -36,13 +37,32 @@ void ParameterDownloads::setTimeout(int milliseconds)
     m_tipsDownloader->setTimeout(milliseconds);
 }
 
+void ParameterDownloads::setTimeLimit(int milliseconds)
+{
+    m_fileDownloader->setTimeLimit(milliseconds);
+    m_tipsDownloader->setTimeLimit(milliseconds);
+}
+
+void ParameterDownloads::setTipsRunTimeLimit(int milliseconds)
+{
+    m_tipsDownloader->setRunTimeLimit(milliseconds);
+}
+
+void ParameterDownloads::setFileWriter(FileWriter *writer)
+{
+    m_fileDownloader->setFileWriter(writer);
+    m_tipsDownloader->setFileWriter(writer);
+}
+
 void ParameterDownloads::downloadMolparam()
 {
+    m_fileDownloader->setContentCheck(ParameterFileCheck::molparamProblem);
     downloadIntoDataFolder(m_molparamUrl, &ParameterDownloads::molparamTxtDownloadComplete);
 }
 
 void ParameterDownloads::downloadGlobalId()
 {
+    m_fileDownloader->setContentCheck(ParameterFileCheck::globalIdProblem);
     downloadIntoDataFolder(m_globalIdUrl, &ParameterDownloads::globalIdTxtDownloadComplete);
 }
 

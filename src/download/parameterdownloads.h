@@ -9,6 +9,7 @@
 #include <vector>
 
 class FileDownloader;
+class FileWriter;
 class TipsFilesDownloader;
 
 // The downloads of the files that fill the parameter store: the isotopologue
@@ -32,6 +33,11 @@ public:
     // The host of the line-data service, named in messages.
     void setServiceHost(const QString &host);
     void setTimeout(int milliseconds);
+    // Longest whole transfer of one file, milliseconds.
+    void setTimeLimit(int milliseconds);
+    // Longest whole partition-sum run, milliseconds; 0: none.
+    void setTipsRunTimeLimit(int milliseconds);
+    void setFileWriter(FileWriter *writer);
 
     void downloadMolparam();
     void downloadGlobalId();

@@ -1,14 +1,13 @@
 #include "download/regiondownloads.h"
 
-#include "core/linerecord.h"
 #include "download/hitranrequestdata.h"
 #include "download/linefilestore.h"
+#include "download/linereplycheck.h"
 #include "download/normalizeddownloadregionsfinder.h"
 #include "download/serverlogin.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 #include <QStringList>
 #include <QUrl>
 
@@ -67,6 +66,17 @@ void RegionDownloads::setTimeout(int milliseconds)
 {
     m_request->setTimeout(milliseconds);
     m_login->setTimeout(milliseconds);
+}
+
+void RegionDownloads::setTimeLimit(int milliseconds)
+{
+    m_request->setTimeLimit(milliseconds);
+    m_login->setTimeLimit(milliseconds);
+}
+
+void RegionDownloads::setMaxReplyBytes(qint64 bytes)
+{
+    m_request->setMaxReplyBytes(bytes);
 }
 
 void RegionDownloads::setCancelRequested(bool cancel)
@@ -194,26 +204,23 @@ void RegionDownloads::storedSequenceFailed(const QString &reason)
     emit storingFailed(reason);
 }
 
+QString RegionDownloads::replyProblem(const QByteArray &data) const
+{
+    // The bounds as the request wrote them, which is what the service used.
+    const double start = general(m_regionFinder->regionStart(m_currentRegion)).toDouble();
+    const double end = general(m_regionFinder->regionEnd(m_currentRegion)).toDouble();
+    return LineReplyCheck::problem(data, start, end);
+}
+
 bool RegionDownloads::storeRegion(const QByteArray &data, QString *problem)
 {
-    // A text that is not empty must hold line records: an error page sent with
-    // status 200 would otherwise be stored as a region and never fetched again.
-    if (!data.trimmed().isEmpty()) {
-        const int firstLineEnd = data.indexOf('\n');
-        const QByteArray first = data.left(firstLineEnd < 0 ? data.size() : firstLineEnd);
-        LineRecord record;
-        if (!LineFileStore::parseRecord(first.constData(), first.size(), record)) {
-            *problem = QStringLiteral("The service sent no line data for %1 - %2 cm-1.")
-                           .arg(general(m_regionFinder->regionStart(m_currentRegion)),
-                                general(m_regionFinder->regionEnd(m_currentRegion)));
-            return false;
-        }
-    }
+    *problem = replyProblem(data);
+    if (!problem->isEmpty())
+        return false;
     const QString path = m_store->folder() + QLatin1Char('/') + m_regionFinder->regionFileName(m_currentRegion);
-    // Written under a temporary name and renamed: a region file is complete or absent.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        *problem = QStringLiteral("The file %1 cannot be written.").arg(path);
+    // A region file is complete or absent, also on a full disk.
+    if (!m_writer->writeWhole(path, data)) {
+        *problem = QStringLiteral("The file %1 cannot be written: %2").arg(path, m_writer->errorString());
         return false;
     }
     return true;
@@ -226,13 +233,14 @@ void RegionDownloads::processServerReturnedData(QByteArray *hitranData, bool suc
 
     if (m_transfer == Transfer::RunRegion) {
         m_transfer = Transfer::None;
-        if (!success && !m_cancelRequested) {
-            emit runRegionFailed(QLatin1String(downloadErrorText) + QLatin1Char('\n') + m_request->errorString(),
+        const QString problem = success ? replyProblem(data) : m_request->errorString();
+        if (!problem.isEmpty() && !m_cancelRequested) {
+            emit runRegionFailed(QLatin1String(downloadErrorText) + QLatin1Char('\n') + problem,
                                  m_regionFinder->regionStart(m_currentRegion));
             return;
         }
         ++m_currentRegion;
-        m_store->takeDownloaded(success ? data : empty);
+        m_store->takeDownloaded(success && problem.isEmpty() ? data : empty);
         emit runRegionArrived();
         return;
     }

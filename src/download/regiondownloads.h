@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/molecule.h"
+#include "core/savefilewriter.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -39,6 +40,12 @@ public:
     bool loginFirst() const { return m_loginFirst; }
     void setMolecules(const std::vector<Molecule> *molecules) { m_molecules = molecules; }
     void setTimeout(int milliseconds);
+    // Longest whole request, milliseconds, and the largest reply, bytes.
+    void setTimeLimit(int milliseconds);
+    void setMaxReplyBytes(qint64 bytes);
+    // Seam for tests: the writer region files go through (not owned); null
+    // puts the program's own back.
+    void setFileWriter(FileWriter *writer) { m_writer = writer ? writer : &m_ownWriter; }
     // A cancel gives up the transfer in progress; its reply then ends the sequence.
     void setCancelRequested(bool cancel);
     bool cancelRequested() const { return m_cancelRequested; }
@@ -85,6 +92,8 @@ private:
     void endStoredSequence();
     void storedSequenceFailed(const QString &reason);
     bool storeRegion(const QByteArray &data, QString *problem);
+    // Why the reply for the current region cannot be used; empty when it can.
+    QString replyProblem(const QByteArray &data) const;
 
     LineFileStore *m_store;
     ServerLogin *m_login;
@@ -98,4 +107,6 @@ private:
     bool m_cancelRequested = false;
     Transfer m_transfer = Transfer::None;
     int m_currentRegion = 0;
+    SaveFileWriter m_ownWriter;
+    FileWriter *m_writer = &m_ownWriter;
 };

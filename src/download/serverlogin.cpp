@@ -1,26 +1,16 @@
 #include "download/serverlogin.h"
 
-#include "download/replycheck.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
 
 ServerLogin::ServerLogin(QObject *parent)
     : QObject(parent)
     , m_networkManager(new QNetworkAccessManager(this))
-    , m_timer(new QTimer(this))
 {
-    m_timer->setSingleShot(true);
-    connect(m_timer, &QTimer::timeout, this, [this] {
-        if (m_reply) {
-            m_timedOut = true;
-            m_reply->abort();
-        }
-    });
 }
 
 QByteArray ServerLogin::formBody(const QString &userName, const QString &password)
@@ -54,12 +44,10 @@ void ServerLogin::login()
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
-    m_timedOut = false;
     m_reply = m_networkManager->post(request, formBody(m_userName, m_password));
     QNetworkReply *reply = m_reply;
+    ReplyGuard::watch(reply, m_limits);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finish(reply); });
-    connect(reply, &QNetworkReply::downloadProgress, this, [this] { m_timer->start(m_timeoutMs); });
-    m_timer->start(m_timeoutMs);
 }
 
 void ServerLogin::finish(QNetworkReply *reply)
@@ -68,15 +56,16 @@ void ServerLogin::finish(QNetworkReply *reply)
     if (reply != m_reply)
         return;
     m_reply = nullptr;
-    m_timer->stop();
-    if (m_timedOut) {
-        emit authenticationFailed(QStringLiteral("The login server did not answer within %1 s.")
-                                      .arg(QString::number(m_timeoutMs / 1000.0, 'g', 3)));
+    // The login's own reply is not examined beyond arriving: a limit it broke
+    // or a connection that failed is a failure, any status an answer.
+    const QString limit = ReplyGuard::limitProblem(reply);
+    if (!limit.isEmpty()) {
+        emit authenticationFailed(QStringLiteral("The login failed: %1").arg(limit));
         return;
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 0) {
-        const QString network = ReplyCheck::networkFailure(reply);
+        const QString network = ReplyGuard::networkFailure(reply);
         emit authenticationFailed(network.isEmpty() ? QStringLiteral("The login failed: %1").arg(reply->errorString())
                                                     : network);
         return;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "download/replyguard.h"
+
 #include <QObject>
 #include <QString>
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QTimer;
 
 // Logs in to the HITRANonline service with its login form. The form is sent
 // form-encoded, so that any character of a password arrives intact, and only over
@@ -24,7 +25,9 @@ public:
     void setUserName(const QString &userName) { m_userName = userName; }
     void setPassword(const QString &password) { m_password = password; }
     void setAllowInsecure(bool allow) { m_allowInsecure = allow; }
-    void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    void setTimeout(int milliseconds) { m_limits.inactivityMs = milliseconds; }
+    // Longest whole login, milliseconds.
+    void setTimeLimit(int milliseconds) { m_limits.totalMs = milliseconds; }
     // Uses another network manager (and its cookie jar) instead of its own.
     void setNetworkManager(QNetworkAccessManager *manager) { m_networkManager = manager; }
 
@@ -47,8 +50,7 @@ private:
     QString m_userName;
     QString m_password;
     QNetworkReply *m_reply = nullptr;
-    QTimer *m_timer = nullptr;
-    int m_timeoutMs = 30000;
-    bool m_timedOut = false;
+    // The reply is a web page of some kilobytes.
+    ReplyGuard::Limits m_limits{30000, 2 * 60 * 1000, qint64(4) << 20};
     bool m_allowInsecure = false;
 };

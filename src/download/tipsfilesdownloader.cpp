@@ -1,14 +1,19 @@
 #include "download/tipsfilesdownloader.h"
 
 #include "download/filedownloader.h"
+#include "download/parameterfilecheck.h"
 
+#include <QDebug>
 #include <QFileInfo>
+
+#include <algorithm>
 
 TipsFilesDownloader::TipsFilesDownloader(QObject *parent)
     : QObject(parent)
     , m_fileDownloader(new FileDownloader(this))
 {
     m_fileDownloader->setSaveToFile(true);
+    m_fileDownloader->setContentCheck(ParameterFileCheck::tipsProblem);
     connect(m_fileDownloader, &FileDownloader::dataDownloaded, this,
             &TipsFilesDownloader::tipsOneFileDownloadComplete);
 }
@@ -16,6 +21,11 @@ TipsFilesDownloader::TipsFilesDownloader(QObject *parent)
 void TipsFilesDownloader::setTimeout(int milliseconds)
 {
     m_fileDownloader->setTimeout(milliseconds);
+}
+
+void TipsFilesDownloader::setFileWriter(FileWriter *writer)
+{
+    m_fileDownloader->setFileWriter(writer);
 }
 
 QString TipsFilesDownloader::tipsFileName(const Isotopologue &isotopologue)
@@ -39,6 +49,7 @@ void TipsFilesDownloader::start()
     m_succeeded = 0;
     m_current = 0;
     m_running = true;
+    m_runTime.start();
     fetchCurrent();
 }
 
@@ -55,6 +66,18 @@ void TipsFilesDownloader::fetchCurrent()
         finishRun();
         return;
     }
+    int timeLimit = m_fileTimeLimit;
+    if (m_runTimeLimit > 0) {
+        const qint64 left = m_runTimeLimit - m_runTime.elapsed();
+        if (left <= 0) {
+            qWarning().noquote() << QStringLiteral("The partition-sum download took its whole time; %1 files "
+                                                   "were not fetched.").arg(m_fileNames.size() - m_current);
+            finishRun();
+            return;
+        }
+        timeLimit = int(std::min<qint64>(timeLimit, left));
+    }
+    m_fileDownloader->setTimeLimit(timeLimit);
     m_fileDownloader->setUrl(m_tipsBaseUrl + m_fileNames.at(m_current));
     m_fileDownloader->setFilePath(m_tipsFolder + QLatin1Char('/') + m_fileNames.at(m_current));
     m_fileDownloader->download();

@@ -3,6 +3,7 @@
 #include "core/molecule.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -10,11 +11,13 @@
 #include <vector>
 
 class FileDownloader;
+class FileWriter;
 
 // Fetches the partition-sum (TIPS) files of every isotopologue that has one, one
 // file at a time in molecule and isotopologue order; files already present are
 // not fetched again. A failed file is skipped; the run fails only when no file
-// at all was obtained.
+// at all was obtained. The whole run may be given a time limit, after which
+// the files not yet fetched are skipped.
 class TipsFilesDownloader : public QObject
 {
     Q_OBJECT
@@ -27,6 +30,11 @@ public:
     void setTipsBaseUrl(const QString &url) { m_tipsBaseUrl = url; }
     void setMolecules(const std::vector<Molecule> *molecules) { m_molecules = molecules; }
     void setTimeout(int milliseconds);
+    // Longest transfer of one file, milliseconds.
+    void setTimeLimit(int milliseconds) { m_fileTimeLimit = milliseconds; }
+    // Longest whole run, milliseconds; 0: none.
+    void setRunTimeLimit(int milliseconds) { m_runTimeLimit = milliseconds; }
+    void setFileWriter(FileWriter *writer);
     // Host named in the progress text.
     void setServiceHost(const QString &host) { m_serviceHost = host; }
 
@@ -59,4 +67,7 @@ private:
     QStringList m_fileNames;
     const std::vector<Molecule> *m_molecules = nullptr;
     bool m_running = false;
+    int m_fileTimeLimit = 2 * 60 * 1000;
+    int m_runTimeLimit = 0;
+    QElapsedTimer m_runTime;
 };

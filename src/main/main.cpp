@@ -10,9 +10,44 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <memory>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM (a logout, a shutdown) and SIGINT (a terminal) reach the event loop
+// through a pipe: the handler only writes a byte, which a socket notifier reads.
+int terminationPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    const ssize_t ignored = ::write(terminationPipe[1], &byte, 1);
+    (void)ignored;
+}
+
+void catchTerminationSignals()
+{
+    if (::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    // First of all, so that a signal that comes early waits in the pipe.
+    catchTerminationSignals();
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
     registerQmlTypes();
@@ -32,6 +67,19 @@ int main(int argc, char *argv[])
     // The remote peer is another device on the network, not this one.
     core.webSockets()->setListenAll(true);
     ViewObjects viewObjects(&core);
+
+    // Ended from outside, the program ends as "Exit" -> Yes does, without the
+    // question: the settings of this run are kept.
+    std::unique_ptr<QSocketNotifier> termination;
+    if (terminationPipe[0] >= 0) {
+        termination = std::make_unique<QSocketNotifier>(terminationPipe[0], QSocketNotifier::Read);
+        QObject::connect(termination.get(), &QSocketNotifier::activated, &core, [&core] {
+            char bytes[16];
+            while (::read(terminationPipe[0], bytes, sizeof bytes) > 0) {
+            }
+            core.saveAndQuit(true);
+        });
+    }
 
     QQmlApplicationEngine engine;
     viewObjects.publish(engine.rootContext());

@@ -5,11 +5,9 @@
 namespace {
 
 template<typename T>
-T readLittleEndian(const QByteArray &payload)
+double readLittleEndian(const QByteArray &payload)
 {
-    if (payload.size() < int(sizeof(T)))
-        return T(0);
-    return qFromLittleEndian<T>(payload.constData());
+    return double(qFromLittleEndian<T>(payload.constData()));
 }
 
 template<typename T>
@@ -22,26 +20,55 @@ QByteArray littleEndianBytes(T value)
 
 } // namespace
 
-double BinaryValue::decode(const QByteArray &payload, Command::Bytes bytes)
+bool BinaryValue::decode(const QByteArray &payload, Command::Bytes bytes, double *value)
 {
+    const int size = payload.size();
     switch (bytes) {
     case Command::Bytes::Double:
-        return readLittleEndian<double>(payload);
+        if (size != 8)
+            return false;
+        *value = readLittleEndian<double>(payload);
+        return true;
     case Command::Bytes::Int32OrDouble:
-        // The end of the range, taken as a double when the payload is long
-        // enough for one, so that it is symmetric with the start.
-        if (payload.size() >= 8)
-            return readLittleEndian<double>(payload);
-        return readLittleEndian<qint32>(payload);
+        // The end of the range, as a double or as an int32, so that it may be
+        // sent like the start.
+        if (size != 8 && size != 4)
+            return false;
+        *value = size == 8 ? readLittleEndian<double>(payload) : readLittleEndian<qint32>(payload);
+        return true;
     case Command::Bytes::Int32:
-        return readLittleEndian<qint32>(payload);
+        if (size != 4)
+            return false;
+        *value = readLittleEndian<qint32>(payload);
+        return true;
     case Command::Bytes::Int8:
     case Command::Bytes::Flag:
-        return readLittleEndian<qint8>(payload);
+        if (size != 1)
+            return false;
+        *value = readLittleEndian<qint8>(payload);
+        return true;
     case Command::Bytes::None:
         break;
     }
-    return 0.0;
+    return false;
+}
+
+QString BinaryValue::lengthProblem(Command::Bytes bytes)
+{
+    switch (bytes) {
+    case Command::Bytes::Double:
+        return QStringLiteral("The value must be 8 bytes long.");
+    case Command::Bytes::Int32OrDouble:
+        return QStringLiteral("The value must be 4 or 8 bytes long.");
+    case Command::Bytes::Int32:
+        return QStringLiteral("The value must be 4 bytes long.");
+    case Command::Bytes::Int8:
+    case Command::Bytes::Flag:
+        return QStringLiteral("The value must be 1 byte long.");
+    case Command::Bytes::None:
+        break;
+    }
+    return QString();
 }
 
 QByteArray BinaryValue::encode(double value, Command::Bytes bytes)

@@ -1,8 +1,12 @@
 #include "remote/consoletransport.h"
 
+#include <QEventLoop>
 #include <QSocketNotifier>
+#include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -24,9 +28,89 @@ ConsoleTransport::ConsoleTransport(int inputFd, FILE *output, QObject *parent)
 {
 }
 
+ConsoleTransport::~ConsoleTransport()
+{
+    // Replies still waiting go out before the program ends, waiting for the
+    // reader as a blocking write would.
+    const int fd = fileno(m_output);
+    while (!m_pending.isEmpty() && !m_outputStopped) {
+        const ssize_t written = ::write(fd, m_pending.constData(), std::size_t(m_pending.size()));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        m_pending.remove(0, int(written));
+    }
+}
+
 void ConsoleTransport::send(const QString &text)
 {
-    writeLine(m_output, text);
+    if (m_outputStopped)
+        return;
+    m_pending += text.toUtf8();
+    m_pending += '\n';
+    writePending();
+    if (m_pending.size() > m_maxQueuedBytes / 2)
+        waitForReader();
+}
+
+bool ConsoleTransport::writePending()
+{
+    const int fd = fileno(m_output);
+    bool wrote = false;
+    while (!m_pending.isEmpty()) {
+        pollfd ready{fd, POLLOUT, 0};
+        if (::poll(&ready, 1, 0) <= 0 || !(ready.revents & POLLOUT))
+            break;
+        // A pipe that polls writable takes this much without blocking.
+        const ssize_t written = ::write(fd, m_pending.constData(), std::min<std::size_t>(4096, std::size_t(m_pending.size())));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            // The reader is gone: nothing can be delivered any more.
+            m_pending.clear();
+            m_outputStopped = true;
+            break;
+        }
+        m_pending.remove(0, int(written));
+        wrote = true;
+    }
+    if (!m_pending.isEmpty() && !m_outputNotifier) {
+        m_outputNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+        connect(m_outputNotifier, &QSocketNotifier::activated, this, [this] { writePending(); });
+    }
+    if (m_outputNotifier)
+        m_outputNotifier->setEnabled(!m_pending.isEmpty());
+    return wrote;
+}
+
+void ConsoleTransport::waitForReader()
+{
+    QTimer stall;
+    stall.setSingleShot(true);
+    while (m_pending.size() > m_maxQueuedBytes / 2 && !m_outputStopped) {
+        QEventLoop loop;
+        bool stalled = false;
+        connect(&stall, &QTimer::timeout, &loop, [&] {
+            stalled = true;
+            loop.quit();
+        });
+        const QMetaObject::Connection progress = connect(m_outputNotifier, &QSocketNotifier::activated, &loop,
+                                                         &QEventLoop::quit, Qt::QueuedConnection);
+        const qint64 before = m_pending.size();
+        stall.start(m_stallTimeoutMs);
+        loop.exec();
+        disconnect(progress);
+        disconnect(&stall, nullptr, &loop, nullptr);
+        if (stalled && m_pending.size() >= before && m_outputIsCopy) {
+            writeLine(stderr, QStringLiteral("Standard output is not being read; %1 bytes of replies are waiting. "
+                                             "Replies are no longer copied to it.")
+                                  .arg(m_pending.size()));
+            m_pending.clear();
+            m_outputStopped = true;
+            m_outputNotifier->setEnabled(false);
+        }
+    }
 }
 
 void ConsoleTransport::setEnabled(bool enabled)

@@ -135,9 +135,16 @@ void RemoteControl::bufferAndProcessCommands(const QString &message)
         return;
     }
     m_buffer += message;
-    if (m_processing)
+    if (m_processing || m_held)
         return;
     processBuffer();
+}
+
+void RemoteControl::setHeld(bool held)
+{
+    m_held = held;
+    if (!held && !m_processing && !m_buffer.isEmpty() && isConnected())
+        processBuffer();
 }
 
 void RemoteControl::processBuffer()
@@ -163,6 +170,13 @@ void RemoteControl::processBuffer()
         processCommandString(command);
         if (!alive)
             return;
+        // Every peer is gone (a peer that did not read its replies is dropped):
+        // what it sent is not run for nobody.
+        if (!isConnected()) {
+            m_buffer.clear();
+            m_bufferPosition = 0;
+            break;
+        }
     }
     m_processing = false;
 }
@@ -301,8 +315,11 @@ void RemoteControl::applyBinarySetting(const QString &name, const QByteArray &pa
         // Unlike the text form, the binary one returns at once.
         emit calculate();
     } else if (command && command->binaryPayload != Command::Bytes::None) {
-        // These forms address the first molecule of the list.
-        applyValue(command, name, BinaryValue::decode(payload, command->binaryPayload), 1);
+        double value = 0.0;
+        if (!BinaryValue::decode(payload, command->binaryPayload, &value))
+            refuse(name, BinaryValue::lengthProblem(command->binaryPayload));
+        else
+            applyValue(command, name, value, 1);   // these forms address the first molecule of the list
     }
     emit valuesUpdated();
 }

@@ -61,6 +61,11 @@ public:
     // calculated any more, milliseconds.
     void setReadyGrace(int milliseconds) { m_readyWait->setGrace(milliseconds); }
 
+    // While held, received text only waits in the buffer (up to its bound);
+    // it runs once released. The core holds the commands during start-up.
+    void setHeld(bool held);
+    bool held() const { return m_held; }
+
     bool isConnected() const;
     void sendReply(const QString &text);
     // Sends a value changed by hand on this device as the set command a peer applies.
@@ -114,5 +119,6 @@ private:
     QString m_buffer;
     int m_bufferPosition = 0;   // start of the text not yet run
     bool m_processing = false;
+    bool m_held = false;
     QLocale m_locale;
 };

@@ -7,12 +7,20 @@
 #include "remote/commandtargets.h"
 #include "remote/replyformat.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace {
 
 // The RESULT item that returns one spectrum ("RESULT;<item>;<molecule>").
 const QString spectrumItem = QStringLiteral("SPEC");
+
+QString noResultYet(const QString &item)
+{
+    return QLatin1String("RESULT;") + item + QLatin1String(" : There is no result yet: no calculation has been "
+                                                            "performed.");
+}
 
 } // namespace
 
@@ -27,6 +35,16 @@ QString ResultQueries::answer(const QString &item, int molecule, const CommandTa
     const CalculationResults *results = targets.results;
     if (!results)
         return QString();
+    // Before the first calculation every item would answer with defaults as
+    // if one had run; the known items say that there is nothing yet (a
+    // spectrum once its molecule field is known to be valid).
+    static const QStringList items = {QStringLiteral("SWAVE"), QStringLiteral("EWAVE"), QStringLiteral("NUMWNPTS"),
+                                      QStringLiteral("PATH"), QStringLiteral("TPRES"), QStringLiteral("TEMP"),
+                                      QStringLiteral("MCONC"), QStringLiteral("WNGRID")};
+    if (!results->hasResults() && items.contains(item)) {
+        reply(noResultYet(item));
+        return QString();
+    }
     const XAxis &grid = results->xAxis();
     if (item == QLatin1String("SWAVE"))
         return format.real(grid.minWavenumber());
@@ -66,6 +84,10 @@ QString ResultQueries::spectrum(int molecule, const CommandTargets &targets, con
                                            "molecule chemical formula."));
         else
             reply(itemName + QLatin1String(" : Index out of range. Allowed values: -1 to ") + QString::number(count));
+        return QString();
+    }
+    if (!targets.results->hasResults()) {
+        reply(noResultYet(spectrumItem));
         return QString();
     }
     // The totals are columns of the table only while the display shows them.

@@ -1,10 +1,13 @@
 #include "remote/websockets.h"
 
+#include "remote/websocketgate.h"
+
 #include <QDebug>
+#include <QEventLoop>
 #include <QNetworkInterface>
 #include <QPointer>
+#include <QTimer>
 #include <QWebSocket>
-#include <QWebSocketServer>
 
 WebSockets::WebSockets(quint16 port, QObject *parent)
     : Transport(parent)
@@ -45,13 +48,20 @@ quint16 WebSockets::serverPort() const
 void WebSockets::start()
 {
     stop();
-    m_server = new QWebSocketServer(QStringLiteral("kolvex web socket server"), QWebSocketServer::NonSecureMode, this);
+    m_server = new WebSocketGate(this);
+    m_server->setAllowWebPages(m_allowWebPages);
     const QHostAddress address = m_listenAll ? QHostAddress(QHostAddress::Any) : QHostAddress(QHostAddress::LocalHost);
     // A port in use leaves the server closed; the view shows no peer then.
     if (!m_server->listen(address, m_port))
         return;
-    connect(m_server, &QWebSocketServer::newConnection, this, &WebSockets::onNewConnection);
-    connect(m_server, &QWebSocketServer::closed, this, &WebSockets::closed);
+    connect(m_server, &WebSocketGate::newConnection, this, &WebSockets::onNewConnection);
+}
+
+void WebSockets::setAllowWebPages(bool allow)
+{
+    m_allowWebPages = allow;
+    if (m_server)
+        m_server->setAllowWebPages(allow);
 }
 
 void WebSockets::stop()
@@ -69,6 +79,7 @@ void WebSockets::stop()
         m_server->close();
         m_server->deleteLater();
         m_server = nullptr;
+        emit closed();
     }
     if (hadClients)
         emit connectedStateChanged();
@@ -107,8 +118,15 @@ void WebSockets::onNewConnection()
 void WebSockets::processTextMessage(const QString &message)
 {
     auto *sender = qobject_cast<QWebSocket *>(QObject::sender());
-    for (QWebSocket *client : qAsConst(m_clients)) {
-        if (client != sender)
+    const QList<QWebSocket *> clients = m_clients;
+    for (QWebSocket *client : clients) {
+        if (client == sender)
+            continue;
+        // Nothing waits here for a slow reader: one with more than the bound
+        // waiting does not read.
+        if (client->bytesToWrite() > m_maxQueuedBytes)
+            drop(client);
+        else
             client->sendTextMessage(message);
     }
     // A command may run a whole calculation with its own event loop; running it
@@ -140,8 +158,52 @@ void WebSockets::forgetClient(QWebSocket *socket)
 
 void WebSockets::send(const QString &text)
 {
-    for (QWebSocket *client : qAsConst(m_clients))
-        client->sendTextMessage(text);
+    const QList<QPointer<QWebSocket>> clients(m_clients.cbegin(), m_clients.cend());
+    for (const QPointer<QWebSocket> &client : clients) {
+        if (client && m_clients.contains(client) && waitForRoom(client, m_maxQueuedBytes / 2))
+            client->sendTextMessage(text);
+    }
+}
+
+bool WebSockets::waitForRoom(QWebSocket *client, qint64 room)
+{
+    QPointer<QWebSocket> guarded(client);
+    while (guarded && m_clients.contains(guarded) && guarded->bytesToWrite() > room) {
+        // Sending goes on in the event loop; the client has stallTimeout to
+        // take some of what waits.
+        QEventLoop loop;
+        QTimer stall;
+        stall.setSingleShot(true);
+        bool stalled = false;
+        connect(&stall, &QTimer::timeout, &loop, [&] {
+            stalled = true;
+            loop.quit();
+        });
+        connect(guarded, &QWebSocket::bytesWritten, &loop, &QEventLoop::quit);
+        connect(guarded, &QWebSocket::disconnected, &loop, &QEventLoop::quit);
+        connect(this, &WebSockets::connectedStateChanged, &loop, &QEventLoop::quit);
+        stall.start(m_stallTimeoutMs);
+        loop.exec();
+        if (stalled && guarded && m_clients.contains(guarded) && guarded->bytesToWrite() > room) {
+            drop(guarded);
+            return false;
+        }
+    }
+    return guarded && m_clients.contains(guarded);
+}
+
+void WebSockets::drop(QWebSocket *client)
+{
+    qWarning().noquote() << QStringLiteral("The WebSocket client %1 does not read its replies (%2 bytes are waiting "
+                                           "for it); it is disconnected.")
+                                .arg(addressText(m_peerAddresses.value(client)))
+                                .arg(client->bytesToWrite());
+    m_clients.removeAll(client);
+    m_peerAddresses.remove(client);
+    disconnect(client, nullptr, this, nullptr);
+    client->abort();
+    client->deleteLater();
+    emit connectedStateChanged();
 }
 
 QString WebSockets::peerAddressText() const

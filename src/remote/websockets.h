@@ -9,11 +9,19 @@
 #include <QString>
 
 class QWebSocket;
-class QWebSocketServer;
+class WebSocketGate;
 
 // A plain WebSocket server for the command protocol: any number of clients,
 // one per remote address; each text message is a chunk of command text that is
-// also relayed to the other clients, and replies go to every client.
+// also relayed to the other clients, and replies go to every client. Which
+// clients are let in is the gate's business (WebSocketGate).
+//
+// What waits to be sent to a client is bounded: a reply waits while more than
+// half of maxQueuedBytes wait for that client, and a client that takes none
+// of it for stallTimeout is dropped with a log line; a relayed message that
+// finds more than maxQueuedBytes waiting drops the client at once. So a
+// client that never reads costs a bounded amount of memory, and the others
+// keep being served.
 class WebSockets : public Transport
 {
     Q_OBJECT
@@ -21,6 +29,8 @@ class WebSockets : public Transport
 public:
     // The largest text or binary message accepted from a client, bytes.
     static constexpr qint64 maxMessageSize = 4 * 1024 * 1024;
+    static constexpr qint64 defaultMaxQueuedBytes = qint64(64) << 20;
+    static constexpr int defaultStallTimeout = 15000;
 
     explicit WebSockets(quint16 port = 1234, QObject *parent = nullptr);
     ~WebSockets() override;
@@ -42,6 +52,15 @@ public:
     // the default); takes effect at the next start.
     void setListenAll(bool all) { m_listenAll = all; }
     bool listenAll() const { return m_listenAll; }
+
+    // Lets in handshakes of web pages (an Origin of another site) too; takes
+    // effect at once.
+    void setAllowWebPages(bool allow);
+    bool allowWebPages() const { return m_allowWebPages; }
+    // The bound on what waits for one client, bytes, and how long a client may
+    // take nothing before it is dropped, milliseconds.
+    void setMaxQueuedBytes(qint64 bytes) { m_maxQueuedBytes = bytes; }
+    void setStallTimeout(int milliseconds) { m_stallTimeoutMs = milliseconds; }
 
     int clientCount() const { return m_clients.size(); }
 
@@ -65,10 +84,17 @@ private:
     void start();
     void stop();
     void forgetClient(QWebSocket *socket);
+    // Waits until at most `room` bytes wait for the client; false (and the
+    // client dropped) when it takes nothing for the stall timeout.
+    bool waitForRoom(QWebSocket *client, qint64 room);
+    void drop(QWebSocket *client);
 
-    QWebSocketServer *m_server = nullptr;
+    WebSocketGate *m_server = nullptr;
     QList<QWebSocket *> m_clients;
     QHash<const QWebSocket *, QHostAddress> m_peerAddresses;
     quint16 m_port;
     bool m_listenAll = false;
+    bool m_allowWebPages = false;
+    qint64 m_maxQueuedBytes = defaultMaxQueuedBytes;
+    int m_stallTimeoutMs = defaultStallTimeout;
 };

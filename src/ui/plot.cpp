@@ -195,9 +195,9 @@ void Plot::resetZoom()
     update();
 }
 
-bool Plot::saveReport(const QString &path, const QStringList &lines, const QVariantList &legend) const
+QImage Plot::reportImage(const QStringList &lines, const QVariantList &legend) const
 {
-    return ReportImage::render(*this, lines, legend).save(path);
+    return ReportImage::render(*this, lines, legend);
 }
 
 void Plot::setXMinPadding(int value)

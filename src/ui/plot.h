@@ -3,6 +3,7 @@
 #include "core/spectrum.h"
 #include "ui/plotmath.h"
 
+#include <QImage>
 #include <QQuickPaintedItem>
 #include <QRectF>
 #include <QString>
@@ -141,9 +142,9 @@ public:
     Q_INVOKABLE void addTopString(const QString &topString);
     // Shows the whole range between the axis limits again.
     Q_INVOKABLE void resetZoom();
-    // Writes what the plot shows as a report image of a fixed size, whatever
-    // the screen (ReportImage); false when the file cannot be written.
-    Q_INVOKABLE bool saveReport(const QString &path, const QStringList &lines, const QVariantList &legend) const;
+    // What the plot shows as a report image of a fixed size, whatever the
+    // screen (ReportImage).
+    Q_INVOKABLE QImage reportImage(const QStringList &lines, const QVariantList &legend) const;
 
     // What the plot holds and shows, for the tests and the saving side.
     int spectrumCount() const { return int(m_spectra.size()); }

@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QSettings>
 #include <QUrl>
 
 RemoteControlQml::RemoteControlQml(QObject *parent, RemoteControl *remoteControl, WebSockets *webSockets,
@@ -33,7 +34,22 @@ RemoteControlQml::RemoteControlQml(QObject *parent, RemoteControl *remoteControl
     m_communicationMode = m_remoteControl->communicationMode();
     m_broadcastManualInput = m_remoteControl->broadcastManualInput();
     m_portNumber = QString::number(m_webSockets->port());
+    m_webSockets->setAllowWebPages(QSettings().value(allowWebPagesKey(), false).toBool());
     connect(m_webSockets, &WebSockets::connectedStateChanged, this, &RemoteControlQml::setConnectedState);
+}
+
+bool RemoteControlQml::allowWebPages() const
+{
+    return m_webSockets && m_webSockets->allowWebPages();
+}
+
+void RemoteControlQml::setAllowWebPages(bool allow)
+{
+    if (!m_webSockets || allow == m_webSockets->allowWebPages())
+        return;
+    m_webSockets->setAllowWebPages(allow);
+    QSettings().setValue(allowWebPagesKey(), allow);
+    emit allowWebPagesChanged();
 }
 
 void RemoteControlQml::setCommunicationMode(int mode)

@@ -23,6 +23,7 @@ class RemoteControlQml : public QObject
     Q_PROPERTY(int selectedBluetoothDeviceIndex READ selectedBluetoothDeviceIndex WRITE setSelectedBluetoothDeviceIndex NOTIFY selectedBluetoothDeviceIndexChanged)
     Q_PROPERTY(QString connectButtonText READ connectButtonText NOTIFY connectButtonTextChanged)
     Q_PROPERTY(QString connectedString READ connectedString NOTIFY connectedStringChanged)
+    Q_PROPERTY(bool allowWebPages READ allowWebPages WRITE setAllowWebPages NOTIFY allowWebPagesChanged)
     Q_PROPERTY(QString bluetoothStatus READ bluetoothStatus NOTIFY bluetoothStatusChanged)
 
 public:
@@ -43,6 +44,11 @@ public:
     void setSelectedBluetoothDeviceIndex(int index);
     QString connectButtonText() const;
     QString connectedString() const { return m_connectedString; }
+    // Whether web pages may connect over WebSocket; kept in the program's own
+    // settings (key allowWebPagesKey()), off until the user switches it on.
+    bool allowWebPages() const;
+    void setAllowWebPages(bool allow);
+    static QString allowWebPagesKey() { return QStringLiteral("remote/allowWebPages"); }
     // What the Bluetooth link is doing, or its last problem.
     QString bluetoothStatus() const;
 
@@ -63,6 +69,7 @@ signals:
     void selectedBluetoothDeviceIndexChanged();
     void connectButtonTextChanged();
     void connectedStringChanged();
+    void allowWebPagesChanged();
     void bluetoothStatusChanged();
 
 public slots:

@@ -4,11 +4,13 @@
 #include "app/kolvexcore.h"
 #include "data/resultssaver.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QUrl>
 
 ShareResultsQml::ShareResultsQml(QObject *parent, KolvexCore *core)
@@ -136,6 +138,24 @@ void ShareResultsQml::imageWritingFailed(const QString &path)
     fail(QStringLiteral("The plot image could not be written to\n%1\nNothing more was saved.").arg(path));
 }
 
+bool ShareResultsQml::writeImage(const QVariant &image)
+{
+    ResultsSaver *saver = m_core->resultsSaver();
+    const QImage picture = qvariant_cast<QImage>(image);
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+        imageWritingFailed(saver->imageFilePath());
+        return false;
+    }
+    if (saver->writeImageFile(png))
+        return true;
+    if (m_saving)
+        fail(QStringLiteral("The plot image could not be written to\n%1\n%2\nNothing was saved.")
+                 .arg(saver->imageFilePath(), saver->writeError()));
+    return false;
+}
+
 void ShareResultsQml::imageTimerUpdate()
 {
     QCoreApplication::processEvents();
@@ -155,7 +175,8 @@ void ShareResultsQml::imageTimerUpdate()
     if (!m_saving)
         return;
     if (!saver->writeDataFile())
-        fail(QStringLiteral("The data file\n%1\ncannot be written. The image was saved.").arg(saver->dataFilePath()));
+        fail(QStringLiteral("The data file\n%1\ncannot be written (%2). The image was saved.")
+                 .arg(saver->dataFilePath(), saver->writeError()));
 }
 
 void ShareResultsQml::saveConfigForSharing(const QString &path)

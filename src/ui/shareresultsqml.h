@@ -66,6 +66,9 @@ public:
     Q_INVOKABLE void testCall() {}
     // The window could not write the image file.
     Q_INVOKABLE void imageWritingFailed(const QString &path);
+    // Writes the grabbed plot (a QImage) as PNG to the image path of the save
+    // under way, whole or not at all; a failure ends the save with a message.
+    Q_INVOKABLE bool writeImage(const QVariant &image);
 
 signals:
     void saveImageChanged();

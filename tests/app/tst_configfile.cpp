@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -310,6 +311,9 @@ void TestConfigFile::accessOptionGoesToTheDownloader()
     QCOMPARE(config.contents(), withValue(comment, "1"));
 }
 
+// A file that is not there or cannot be written is reported. A FIFO or a link
+// to /dev/zero in its place is no configuration file: the load returns at once
+// (it neither waits for a writer nor reads without end) and says so.
 void TestConfigFile::unreadableAndUnwritableFilesAreReported()
 {
     QTemporaryDir dir;
@@ -319,6 +323,16 @@ void TestConfigFile::unreadableAndUnwritableFilesAreReported()
     settings.config.setFilePath(dir.filePath(QStringLiteral("no-such-folder/config.txt")));
     QVERIFY(!settings.config.save());
     QCOMPARE(settings.messages, (QStringList{ConfigFile::readErrorMessage(), ConfigFile::writeErrorMessage()}));
+    QCOMPARE(settings.config.contents(), cleanFile);
+
+    settings.messages.clear();
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.txt"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("zero.txt"))));
+    for (const QString &name : {QStringLiteral("fifo.txt"), QStringLiteral("zero.txt")}) {
+        settings.config.setFilePath(dir.filePath(name));
+        QVERIFY(settings.config.load());
+    }
+    QCOMPARE(settings.messages, (QStringList{ConfigFile::damagedFileMessage(), ConfigFile::damagedFileMessage()}));
     QCOMPARE(settings.config.contents(), cleanFile);
 }
 

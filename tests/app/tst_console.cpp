@@ -1,9 +1,11 @@
+#include "remote/consoletransport.h"
 #include "spectrumqueries.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
@@ -27,6 +29,7 @@ private slots:
     void quietUnlessVerbose();
     void badInputNeverStopsIt();
     void servesWebSocketClients();
+    void repliesWaitingForStandardOutputStayBounded();
     void servesASerialLine();
 
 private:
@@ -193,6 +196,50 @@ void TestConsole::servesWebSocketClients()
     QCOMPARE(console.state(), QProcess::Running);
     console.terminate();
     QVERIFY(console.waitForFinished(20000));
+}
+
+// Replies that standard output does not take wait, bounded: a reader that
+// reads slowly gets every reply whole and in order; while WebSocket peers are
+// served, an output nobody reads stops being written to instead of holding
+// them up or filling the memory.
+void TestConsole::repliesWaitingForStandardOutputStayBounded()
+{
+    int output[2];
+    QCOMPARE(::pipe(output), 0);
+    FILE *stream = fdopen(output[1], "w");
+    QVERIFY(stream);
+    const QString reply(100000, QLatin1Char('7'));
+    QByteArray received;
+    {
+        ConsoleTransport console(-1, stream);
+        console.setMaxQueuedBytes(256 * 1024);
+        console.setStallTimeout(200);
+        QSocketNotifier reader(output[0], QSocketNotifier::Read);
+        connect(&reader, &QSocketNotifier::activated, this, [&] {
+            char chunk[4096];
+            const ssize_t got = ::read(output[0], chunk, sizeof chunk);
+            received.append(chunk, int(std::max<ssize_t>(0, got)));
+        });
+        for (int i = 0; i < 40; ++i) {
+            console.send(reply + QString::number(i));
+            QVERIFY(console.queuedBytes() <= 256 * 1024);
+        }
+        QTRY_COMPARE(received.count('\n'), 40);
+
+        // Nobody reads now; the replies are a copy.
+        reader.setEnabled(false);
+        console.setOutputIsCopy(true);
+        for (int i = 0; i < 40 && !console.outputStopped(); ++i)
+            console.send(reply);
+        QVERIFY(console.outputStopped());
+        QCOMPARE(console.queuedBytes(), qint64(0));
+    }
+    const QList<QByteArray> lines = received.split('\n');
+    QVERIFY(lines.size() >= 41);
+    for (int i = 0; i < 40; ++i)
+        QCOMPARE(lines.at(i), reply.toLatin1() + QByteArray::number(i));
+    fclose(stream);
+    ::close(output[0]);
 }
 
 // A whole session over a pseudo-terminal, a real serial device to the program:

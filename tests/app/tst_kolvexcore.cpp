@@ -1,8 +1,10 @@
 #include "app/kolvexcore.h"
 #include "core/linesource.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "download/hitranonlinedownloader.h"
 #include "sensors/sensors.h"
+#include "failingfilewriter.h"
 #include "hitranstandinserver.h"
 #include "offlinesettings.h"
 
@@ -12,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -60,6 +64,8 @@ private slots:
     void initTestCase();
     void startInFreshFolderInstallsShippedData();
     void startKeepsFilesAlreadyInTheDataFolder();
+    void fullDiskAtFirstStartLeavesNoFileHalfWritten();
+    void filesDamagedEarlierArePutBackAndNamed();
     void firstStartDownloadsWhatIsMissing();
     void startWithoutNetworkFinishesAndRefusesToCalculate();
     void startWithStalledServerEndsAtTheTimeLimit();
@@ -85,13 +91,12 @@ void TestKolvexCore::initTestCase()
     QVERIFY(m_core->note().contains(QStringLiteral("molparam.txt")));
     QVERIFY(m_core->note().contains(QStringLiteral("built-in tables")));
     QCOMPARE(m_core->okDialogText(), QStringLiteral("undefined"));
-    // Until the partition sums are read, nothing can be calculated.
+    // Until the partition sums are read, nothing can be calculated; the user
+    // is told that the program is still starting, not blamed on the network.
     QVERIFY(!m_core->tipsLoaded());
     m_core->calculate();
     QVERIFY(!m_core->calculationIsRunning());
-    QCOMPARE(m_core->okDialogText(),
-             QStringLiteral("TIPS files unavailable. Please restart\nkolvex when connected to internet\n"
-                            "to download TIPS from 127.0.0.1"));
+    QVERIFY(m_core->okDialogText().startsWith(QStringLiteral("Kolvex is still starting")));
     m_core->setOkDialogText(QString());
     QTRY_VERIFY(m_core->tipsLoaded());
 }
@@ -130,6 +135,67 @@ void TestKolvexCore::startKeepsFilesAlreadyInTheDataFolder()
     QCOMPARE(core.params()->molecule(0).isotopologues[0].partitionSum(296.0), 2.5);
     QCOMPARE(core.params()->tipsTemperatures().size(), std::size_t(400));
     QCOMPARE(QDir(dir.path() + "/TIPS").entryList(QDir::Files).size(), 125);
+}
+
+// A disk that fills up during the first start: no shipped file is left half
+// written (each is whole or absent), the user is told, and a later start with
+// space again installs everything and calculates.
+void TestKolvexCore::fullDiskAtFirstStartLeavesNoFileHalfWritten()
+{
+    QTemporaryDir dir;
+    KolvexCore::Settings settings = settingsFor(dir);
+    FailingFileWriter fullDisk(3000);   // globalid.txt (1900 bytes) fits, no partition-sum table does
+    settings.fileWriter = &fullDisk;
+    {
+        KolvexCore core(settings);
+        QVERIFY2(core.okDialogText().contains(QStringLiteral("could not put its shipped data")),
+                 qPrintable(core.okDialogText()));
+        QTRY_VERIFY(core.startupDone());
+        QVERIFY(!core.tipsLoaded());
+        QCOMPARE(QDir(dir.filePath("TIPS")).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QFile shipped(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/globalid.txt"));
+        QFile installed(dir.filePath("globalid.txt"));
+        QVERIFY(shipped.open(QIODevice::ReadOnly) && installed.open(QIODevice::ReadOnly));
+        QCOMPARE(installed.readAll(), shipped.readAll());
+        // Saving the settings on the full disk leaves no configuration file behind.
+        core.saveConfiguration();
+        QVERIFY(!QFile::exists(core.configFilePath()));
+    }
+    settings.fileWriter = nullptr;
+    KolvexCore again(settings);
+    QTRY_VERIFY(again.tipsLoaded());
+    QCOMPARE(QDir(dir.filePath("TIPS")).entryList(QDir::Files).size(), 125);
+}
+
+// What a full disk or another program left behind earlier: an empty
+// globalid.txt, an empty and an unreadable partition-sum table, a FIFO as
+// config.txt. Start-up neither hangs nor calculates wrongly: the shipped
+// copies are put back, the user learns which, and the FIFO counts as a
+// damaged configuration file.
+void TestKolvexCore::filesDamagedEarlierArePutBackAndNamed()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("TIPS")));
+    for (const char *name : {"globalid.txt", "TIPS/q7.txt"}) {
+        QFile empty(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("TIPS/q8.txt")));
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("config.txt")).constData(), 0600), 0);
+    KolvexCore core(settingsFor(dir));
+    QVERIFY2(core.okDialogText().contains(QStringLiteral("globalid.txt could not be read; the shipped copy was put back")),
+             qPrintable(core.okDialogText()));
+    QTRY_VERIFY(core.tipsLoaded());
+    const QString told = core.okDialogText();
+    QVERIFY2(told.contains(QStringLiteral("q7.txt (CO2): the file is empty; the shipped copy was put back")),
+             qPrintable(told));
+    QVERIFY2(told.contains(QStringLiteral("q8.txt (CO2): it is not a regular file; the shipped copy was put back")),
+             qPrintable(told));
+    QVERIFY(core.params()->molecule(0).isotopologues[0].listedInGlobalIds);
+    for (std::size_t i : {0, 1})
+        QVERIFY(core.params()->molecule(1).isotopologues[i].tipsLoaded);
+    core.params()->pathConditions().temperature = 1000.0;
+    QVERIFY(SettingRules::temperatureProblem(1000.0, *core.params()).isEmpty());
 }
 
 void TestKolvexCore::firstStartDownloadsWhatIsMissing()

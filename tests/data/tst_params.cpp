@@ -4,9 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -72,7 +75,7 @@ private slots:
     void tipsTablesKeepTheirOwnFirstTemperature();
     void tipsLookupNeverLeavesTheTable();
     void missingTipsFilesGiveConstantTables();
-    void damagedTipsFileEndsTableAtTheDamage();
+    void damagedTipsFilesArePutBackOrRefused();
     void readingTipsTwiceDoesNotDoubleTheGrid();
     void compactCopyServesUnchangedTables();
     void chainedTipsReadingReadsEveryTable();
@@ -361,26 +364,67 @@ void TestParams::missingTipsFilesGiveConstantTables()
     QVERIFY(SettingRules::temperatureProblem(5000.0, params).isEmpty());
 }
 
-void TestParams::damagedTipsFileEndsTableAtTheDamage()
+// A table with a damaged line ends there, and one cut inside its last line
+// loses that line. One that cannot be read at all (text that is no table,
+// empty, a FIFO) is put back from the shipped copy; where none ships, its
+// isotopologue keeps Q(296 K), which serves 296 K only, and the user learns
+// which table it was.
+void TestParams::damagedTipsFilesArePutBackOrRefused()
 {
     QTemporaryDir dir;
+    // Good tables first, so that the compact copy holds them: it must not
+    // serve them once their files are damaged.
+    for (const char *name : {"q8.txt", "q9.txt", "q10.txt"})
+        QVERIFY(QFile::copy(shippedTips + QLatin1Char('/') + QLatin1String(name), dir.filePath(name)));
+    {
+        Params earlier;
+        ParameterFiles files(&earlier);
+        files.setTipsFolder(dir.path());
+        files.loadAllTipsFiles();
+        QVERIFY(earlier.molecule(1).isotopologues[3].tipsLoaded);
+        QVERIFY(QFileInfo::exists(files.compactTipsFilePath()));
+    }
     QVERIFY(QFile::copy(hitranData + QStringLiteral("/damaged/q7-damaged.txt"), dir.filePath("q7.txt")));
-    // A file with nothing readable counts as missing.
     writeFile(dir.filePath("q8.txt"), "not a table\n");
     writeFile(dir.filePath("q9.txt"), QByteArray());
+    QVERIFY(QFile::remove(dir.filePath("q10.txt")));
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("q10.txt")).constData(), 0600), 0);
+    // q11.txt ends "3500          932888.76400\n"; cut after "93288", as a write that ran out of space.
+    QByteArray cut = readFile(shippedTips + QStringLiteral("/q11.txt"));
+    cut.chop(8);
+    writeFile(dir.filePath("q11.txt"), cut);
+    writeFile(dir.filePath("q999.txt"), QByteArray(300, '\0'));
     Params params;
+    Isotopologue &unshipped = params.molecule(1).isotopologues[5];
+    unshipped.globalId = 999;
     ParameterFiles files(&params);
     files.setTipsFolder(dir.path());
     files.loadAllTipsFiles();
+
     const Molecule &co2 = params.molecule(1);
     QVERIFY(co2.isotopologues[0].tipsLoaded);
     QCOMPARE(int(co2.isotopologues[0].partitionSums.size()), 300);
     QCOMPARE(co2.isotopologues[0].partitionSum(296.0), 286.09382);
-    QVERIFY(!co2.isotopologues[0].partitionSumCovers(301.0));
-    for (int i : {1, 2}) {
-        QVERIFY(!co2.isotopologues[std::size_t(i)].tipsLoaded);
-        QCOMPARE(int(co2.isotopologues[std::size_t(i)].partitionSums.size()), 2931);
+    for (int i : {1, 2, 3}) {
+        const QString name = QStringLiteral("q%1.txt").arg(8 + i - 1);
+        QVERIFY(co2.isotopologues[std::size_t(i)].tipsLoaded);
+        QCOMPARE(readFile(dir.filePath(name)), readFile(shippedTips + QLatin1Char('/') + name));
     }
+    QCOMPARE(co2.isotopologues[4].partitionSumsLastTemperature(), 3499.0);
+    QVERIFY(!unshipped.tipsLoaded);
+    QVERIFY(unshipped.partitionSumsMissing);
+
+    const QStringList problems = files.tipsProblems();
+    QCOMPARE(problems.size(), 4);
+    QVERIFY(problems.at(0).startsWith(QStringLiteral("q8.txt (CO2): it holds no partition sums; the shipped copy")));
+    QVERIFY(problems.at(1).startsWith(QStringLiteral("q9.txt (CO2): the file is empty; the shipped copy")));
+    QVERIFY(problems.at(2).startsWith(QStringLiteral("q10.txt (CO2): it is not a regular file; the shipped copy")));
+    QVERIFY(problems.at(3).startsWith(QStringLiteral("q999.txt (CO2): it holds no partition sums;")));
+    QVERIFY(problems.at(3).endsWith(QStringLiteral("CO2 can be calculated at 296 K only")));
+    // CO2 at 1000 K is refused rather than calculated with Q(296 K).
+    QVERIFY(SettingRules::temperatureProblem(1000.0, params).startsWith(
+        QStringLiteral("The partition sums of CO2 could not be read")));
+    QVERIFY(SettingRules::temperatureProblem(296.0, params).isEmpty());
 }
 
 void TestParams::readingTipsTwiceDoesNotDoubleTheGrid()

@@ -2,8 +2,11 @@
 #include "core/calculationresults.h"
 #include "core/spectrum.h"
 #include "data/resultssaver.h"
+#include "failingfilewriter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -89,12 +92,27 @@ void TestResultsSaver::dataFileFormat()
     QCOMPARE(results.dataFileText(), QStringLiteral("\n"));
 }
 
+// A folder that is not there, and a disk that fills up part-way: no file is
+// left behind, neither the data file nor the image, and the reason is given.
 void TestResultsSaver::dataFileNotWritable()
 {
     CalculationResults results;
     ResultsSaver saver(&results);
     fillColumns(results);
     QVERIFY(!saver.writeDataFile(m_folder.path() + QStringLiteral("/missing/folder/data.txt")));
+
+    QTemporaryDir folder;
+    FailingFileWriter fullDisk(40);
+    saver.setFileWriter(&fullDisk);
+    saver.setOutputFolder(folder.path());
+    saver.prepareFileNames(QDateTime(QDate(2026, 3, 7), QTime(9, 5, 1)));
+    QVERIFY(!saver.writeDataFile());
+    QVERIFY(!saver.writeImageFile(QByteArray(100, 'p')));
+    QCOMPARE(saver.writeError(), QStringLiteral("No space left on device"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    saver.setFileWriter(nullptr);
+    QVERIFY(saver.writeImageFile(QByteArray(100, 'p')));
+    QCOMPARE(QFileInfo(saver.imageFilePath()).size(), 100);
 }
 
 void TestResultsSaver::headerAndFileNames()

@@ -99,6 +99,10 @@ void TestTipsFilesDownloader::tipsRun_data()
                                         << all << true;
     QTest::newRow("every file fails") << QStringList() << QStringLiteral("/data/Q/") << int(Failure::ServerError)
                                       << all << false;
+    QTest::newRow("middle is a web page") << QStringList() << QStringLiteral("q2.txt") << int(Failure::HtmlPage)
+                                          << all << true;
+    QTest::newRow("first never ends") << QStringList() << QStringLiteral("q1.txt") << int(Failure::Endless)
+                                      << all << true;
 }
 
 void TestTipsFilesDownloader::tipsRun()
@@ -186,10 +190,14 @@ void TestTipsFilesDownloader::parameterFiles_data()
     QTest::newRow("server error") << false << false << int(Failure::ServerError) << 2;
     QTest::newRow("cut short") << false << false << int(Failure::CutShort) << 2;
     QTest::newRow("never answers") << false << false << int(Failure::NeverAnswer) << 2;
+    QTest::newRow("web pages") << false << false << int(Failure::HtmlPage) << 2;
+    QTest::newRow("a byte every 200 ms") << false << false << int(Failure::Drip) << 2;
+    QTest::newRow("endless") << false << false << int(Failure::Endless) << 2;
 }
 
 // Each download ends with its completion signal, success or not; a failed one
-// leaves no file and tells the user.
+// (a web page or a never ending reply with status 200 too) leaves no file and
+// tells the user.
 void TestTipsFilesDownloader::parameterFiles()
 {
     QFETCH(bool, molparamPresent);
@@ -198,8 +206,9 @@ void TestTipsFilesDownloader::parameterFiles()
     QFETCH(int, requests);
 
     const QString molparamSource = QStringLiteral(KOLVEX_TEST_DATA "/hitran/molparam-hitran2020.txt");
+    const QString globalIdSource = QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/globalid.txt");
     m_server->setMolparamFile(molparamSource);
-    m_server->setGlobalIdFile(molparamSource);
+    m_server->setGlobalIdFile(globalIdSource);
     if (failure != int(Failure::None)) {
         m_server->setFailure(QStringLiteral("molparam"), Failure(failure));
         m_server->setFailure(QStringLiteral("globalid"), Failure(failure));
@@ -215,6 +224,7 @@ void TestTipsFilesDownloader::parameterFiles()
     downloader.setGlobalIdUrl(m_server->baseUrl() + QStringLiteral("/exe/globalid.txt"));
     downloader.setDataFolder(dataFolder());
     downloader.setNetworkTimeout(1000);
+    downloader.setRequestTimeLimit(1500);
     QSignalSpy molparamDone(&downloader, &HitranOnlineDownloader::molparamTxtDownloadComplete);
     QSignalSpy globalIdDone(&downloader, &HitranOnlineDownloader::globalIdTxtDownloadComplete);
     // The built-in tables stand in for a missing file: a note, not a dialog.
@@ -229,11 +239,11 @@ void TestTipsFilesDownloader::parameterFiles()
     QCOMPARE(molparamDone.count(), 1);
     QCOMPARE(m_server->requests().size(), requests);
 
-    QFile source(molparamSource);
-    QVERIFY(source.open(QIODevice::ReadOnly));
-    const QByteArray expected = source.readAll();
     for (const QString &name : {QStringLiteral("molparam.txt"), QStringLiteral("globalid.txt")}) {
         const bool present = name == QLatin1String("molparam.txt") ? molparamPresent : globalIdPresent;
+        QFile source(name == QLatin1String("molparam.txt") ? molparamSource : globalIdSource);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray expected = source.readAll();
         QFile file(dataFolder() + QLatin1Char('/') + name);
         if (present) {
             QVERIFY(file.open(QIODevice::ReadOnly));

@@ -338,9 +338,18 @@ void TestRemoteControl::binarySets()
     QCOMPARE(m_remote->queryBinaryValue(QStringLiteral("SWAV_BIN"), 0), doubleBytes(10000.0 / 2210.5));
     m_xAxis->setUnits(XAxis::FrequencyHz);
     QCOMPARE(m_remote->queryBinaryValue(QStringLiteral("SWAV_BIN"), 0), doubleBytes(2000.0 * 29979245800.0));
-    // A payload shorter than its type reads as 0.
+    // A payload of the wrong length is refused like any bad value, instead of
+    // reading as 0 (a start of 0 cm-1 from one stray byte).
+    const double start = m_xAxis->minWavenumber();
+    QCOMPARE(send(QStringLiteral("#SWAV_BIN;x")),
+             QStringList{"SWAV_BIN : Parameter out of range. The value must be 8 bytes long."});
+    QCOMPARE(m_xAxis->minWavenumber(), start);
+    const int wing = m_params->lineWingHalfwidths();
     m_remote->applyBinarySetting(QStringLiteral("LWCS_BIN"), QByteArray("\x07\x01", 2), 0);
-    QCOMPARE(m_params->lineWingHalfwidths(), 0);
+    m_remote->applyBinarySetting(QStringLiteral("LWCS_BIN"), QByteArray("\x07\x01\x00\x00\x00", 5), 0);
+    QCOMPARE(m_params->lineWingHalfwidths(), wing);
+    const QString wrongLength = QStringLiteral("LWCS_BIN : Parameter out of range. The value must be 4 bytes long.");
+    QCOMPARE(m_transport->takeReplies(), (QStringList{wrongLength, wrongLength}));
     // Binary sets are checked like text ones.
     m_remote->applyBinarySetting(QStringLiteral("LPRO_BIN"), QByteArray(1, '\x09'), 0);
     QCOMPARE(m_params->lineShapeProfile(), 1);
@@ -364,6 +373,10 @@ void TestRemoteControl::binarySets()
 // needs the total display, which the command switches on and waits for.
 void TestRemoteControl::resultsComeFromTheTable()
 {
+    // Before any calculation there is nothing to answer with.
+    const QString none = QStringLiteral(" : There is no result yet: no calculation has been performed.");
+    QCOMPARE(send("#RESULT;NUMWNPTS#RESULT;TEMP#RESULT;SPEC;CO2"),
+             (QStringList{"RESULT;NUMWNPTS" + none, "", "RESULT;TEMP" + none, "", "RESULT;SPEC" + none, ""}));
     m_results->setCalculationConditions(280.0, 0.9, 12.5, {"H2O", "CO2"}, {7750.0, 412.5}, nullptr,
                                         XAxis(XAxis::Wavenumber, 2100.0, 2101.0, 3));
     m_results->addColumn({2100.0, 2100.5, 2101.0}, QStringLiteral("Wavenumber, cm-1"));

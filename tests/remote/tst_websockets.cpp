@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 #include "calc/lbl.h"
 #include "core/params.h"
+#include "hitranstandinserver.h"
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
@@ -8,14 +9,18 @@
 #include "ui/remotecontrolqml.h"
 
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWebSocket>
+#include <QtEndian>
 #include <QtTest>
 
 // The WebSocket transport with real clients over loopback: replies, relay to
 // the other clients, binary echo, one connection per address, the connected
-// test and the address texts.
+// test and the address texts; who is let in, clients that do not read, and
+// commands sent while the program starts.
 class TestWebSockets : public QObject
 {
     Q_OBJECT
@@ -36,6 +41,10 @@ private slots:
     void rangeScriptInEitherOrder();
     void randomMessagesNeverStopIt();
     void clientClosingDuringItsCalculationLeavesTheServerRunning();
+    void handshakeOrigin_data();
+    void handshakeOrigin();
+    void clientThatDoesNotReadIsDropped();
+    void commandsWaitForTheStartUp();
 
 private:
     struct Client
@@ -45,6 +54,9 @@ private:
         QList<QByteArray> binaries;
     };
     std::unique_ptr<Client> connectClient(const QString &host);
+    // A client of its own making, from `source`: the handshake with these extra
+    // header lines, and nothing read beyond what the socket's small buffer takes.
+    std::unique_ptr<QTcpSocket> rawClient(const QString &source, const QByteArray &headers, QByteArray *reply);
 
     QTemporaryDir m_folder;
     KolvexCore *m_core = nullptr;
@@ -55,6 +67,7 @@ private:
 void TestWebSockets::initTestCase()
 {
     QVERIFY(m_folder.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_folder.filePath(QStringLiteral("settings")));
     m_core = new KolvexCore(offlineSettings(m_folder.path()));
     m_remote = m_core->remoteControl();
 }
@@ -79,6 +92,29 @@ void TestWebSockets::init()
 void TestWebSockets::cleanup()
 {
     m_remote->setCommunicationMode(RemoteControl::NoCommunication);
+    m_core->webSockets()->setAllowWebPages(false);
+    m_core->webSockets()->setMaxQueuedBytes(WebSockets::defaultMaxQueuedBytes);
+    m_core->webSockets()->setStallTimeout(WebSockets::defaultStallTimeout);
+}
+
+std::unique_ptr<QTcpSocket> TestWebSockets::rawClient(const QString &source, const QByteArray &headers,
+                                                      QByteArray *reply)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    QTcpSocket *raw = socket.get();
+    connect(raw, &QTcpSocket::readyRead, this, [raw, reply] {
+        if (!reply->contains("\r\n\r\n"))
+            *reply += raw->read(4096);
+    });
+    raw->setReadBufferSize(4096);
+    if (!raw->bind(QHostAddress(source)))
+        return nullptr;
+    raw->connectToHost(QHostAddress::LocalHost, m_port);
+    raw->write("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_port)
+               + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
+               + headers + "\r\n");
+    return socket;
 }
 
 std::unique_ptr<TestWebSockets::Client> TestWebSockets::connectClient(const QString &host)
@@ -194,7 +230,11 @@ void TestWebSockets::addressText()
 void TestWebSockets::viewObjectFollowsTheServer()
 {
     m_remote->setCommunicationMode(RemoteControl::NoCommunication);
+    // The "Allow web pages" choice of an earlier run is taken up.
+    QSettings().setValue(RemoteControlQml::allowWebPagesKey(), true);
     RemoteControlQml view(nullptr, m_remote, m_core->webSockets());
+    QVERIFY(view.allowWebPages() && m_core->webSockets()->allowWebPages());
+    view.setAllowWebPages(false);
     QCOMPARE(view.communicationMode(), 0);
     QCOMPARE(view.connectButtonText(), QStringLiteral("  Connect  "));
     QCOMPARE(view.connectedString(), QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"));
@@ -290,6 +330,105 @@ void TestWebSockets::clientClosingDuringItsCalculationLeavesTheServerRunning()
     QVERIFY(b);
     b->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;1000#NUMWNPTS;?"));
     QTRY_COMPARE(b->texts, QStringList{"1000"});
+}
+
+void TestWebSockets::handshakeOrigin_data()
+{
+    QTest::addColumn<QString>("origin");
+    QTest::addColumn<bool>("webPagesAllowed");
+    QTest::addColumn<bool>("admitted");
+    QTest::newRow("no origin (a program)") << QString() << false << true;
+    QTest::newRow("this device, as client libraries send") << "http://127.0.0.1:%1" << false << true;
+    QTest::newRow("localhost") << "http://localhost:%1" << false << true;
+    QTest::newRow("a web page elsewhere") << "http://evil.example.com" << false << false;
+    QTest::newRow("this address, another port") << "http://127.0.0.1:8080" << false << false;
+    QTest::newRow("a web page, web pages allowed") << "http://evil.example.com" << true << true;
+}
+
+// Any web page the user opens could drive the device: a handshake whose
+// origin names another site is refused unless web pages are allowed, and no
+// reply echoes an origin.
+void TestWebSockets::handshakeOrigin()
+{
+    QFETCH(QString, origin);
+    QFETCH(bool, webPagesAllowed);
+    QFETCH(bool, admitted);
+    m_core->webSockets()->setAllowWebPages(webPagesAllowed);
+    origin.replace(QLatin1String("%1"), QString::number(m_port));
+    const QByteArray header = origin.isEmpty() ? QByteArray() : "Origin: " + origin.toLatin1() + "\r\n";
+    QByteArray reply;
+    if (!admitted)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Refused a WebSocket connection")));
+    auto client = rawClient(QStringLiteral("127.0.0.1"), header, &reply);
+    QVERIFY(client);
+    QTRY_VERIFY(reply.contains("\r\n\r\n"));
+    QCOMPARE(reply.startsWith("HTTP/1.1 101"), admitted);
+    QCOMPARE(reply.startsWith("HTTP/1.1 403"), !admitted);
+    QVERIFY2(!reply.contains("Access-Control-Allow-Origin: http"), reply.constData());
+    QTRY_COMPARE(m_core->webSockets()->clientCount(), admitted ? 1 : 0);
+}
+
+// A client that asks for large results and never reads them is dropped once
+// it takes nothing for the stall time; the client that reads gets every
+// reply, and what waits for one client stays bounded.
+void TestWebSockets::clientThatDoesNotReadIsDropped()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 30000);
+    WebSockets *server = m_core->webSockets();
+    server->setMaxQueuedBytes(256 * 1024);
+    server->setStallTimeout(300);
+    auto reader = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(reader);
+    reader->socket.sendTextMessage(
+        QStringLiteral("#DELIMITER;,#FORMAT;g#PREC;8#SWAVE;2000#EWAVE;2300#NUMWNPTS;50000#CALC"));
+    QTRY_COMPARE_WITH_TIMEOUT(reader->texts, QStringList{"READY"}, 60000);
+
+    QByteArray handshake;
+    auto silent = rawClient(QStringLiteral("127.0.0.2"), QByteArray(), &handshake);
+    QVERIFY(silent);
+    QTRY_COMPARE(server->clientCount(), 2);
+    // One masked text frame (a zero mask leaves the text as it is) of 30 queries
+    // of the 50 000-point grid, about 15 MB of replies.
+    const QByteArray queries = QByteArray("#RESULT;WNGRID").repeated(30);
+    QByteArray frame("\x81\xfe", 2);
+    frame += char(queries.size() >> 8);
+    frame += char(queries.size() & 0xff);
+    frame += QByteArray(4, '\0') + queries;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not read its replies")));
+    silent->write(frame);
+    QTRY_COMPARE_WITH_TIMEOUT(server->clientCount(), 1, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(reader->texts.size(), 2 + 30, 60000);   // READY, the relayed queries, the replies
+    QCOMPARE(reader->texts.at(2).count(QLatin1Char(',')), 49999);
+    reader->socket.sendTextMessage(QStringLiteral("#PATH;?"));
+    QTRY_COMPARE(reader->texts.last(), QStringLiteral("1000"));
+}
+
+// A peer may connect while the program still starts (here a partition-sum
+// table is being fetched from a server that does not answer): its CALC
+// waits until the tables are loaded and runs, instead of being refused with
+// a message that blames the network.
+void TestWebSockets::commandsWaitForTheStartUp()
+{
+    QTemporaryDir folder;
+    HitranStandInServer service;
+    QVERIFY(service.start());
+    service.setFailure(QStringLiteral("/data/Q/"), HitranStandInServer::Failure::NeverAnswer);
+    KolvexCore::Settings settings = offlineSettings(folder.path());
+    settings.serviceBaseUrl = service.baseUrl();
+    settings.networkTimeout = 3000;
+    KolvexCore core(settings);
+    // Gone before the partition-sum check runs: it is fetched, in vain, then put back.
+    QVERIFY(QFile::remove(folder.filePath(QStringLiteral("TIPS/q1.txt"))));
+    core.webSockets()->setPort(0);
+    core.remoteControl()->setCommunicationMode(RemoteControl::WebSocketMode);
+    m_port = core.webSockets()->serverPort();
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(a);
+    a->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;1001#CALC#RESULT;NUMWNPTS"));
+    QVERIFY(!core.tipsLoaded());
+    QTRY_COMPARE_WITH_TIMEOUT(a->texts, (QStringList{"READY", "1001"}), 60000);
+    QVERIFY(core.tipsLoaded());
+    QVERIFY(!core.okDialogText().contains(QStringLiteral("TIPS files unavailable")));
 }
 
 QTEST_GUILESS_MAIN(TestWebSockets)

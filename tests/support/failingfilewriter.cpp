@@ -1,10 +1,10 @@
 #include "failingfilewriter.h"
 
-bool FailingFileWriter::open(const QString &path)
+bool FailingFileWriter::open(const QString &path, Access access)
 {
     m_written = 0;
     m_failed = false;
-    return SaveFileWriter::open(path);
+    return SaveFileWriter::open(path, access);
 }
 
 bool FailingFileWriter::write(const QByteArray &bytes)

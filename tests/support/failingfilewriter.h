@@ -10,7 +10,8 @@ public:
     // Bytes written before the failure; negative for no failure.
     explicit FailingFileWriter(qint64 bytesBeforeFailure) : m_limit(bytesBeforeFailure) {}
 
-    bool open(const QString &path) override;
+    using SaveFileWriter::open;
+    bool open(const QString &path, Access access) override;
     bool write(const QByteArray &bytes) override;
     QString errorString() const override;
 

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -222,9 +223,66 @@ QByteArray HitranStandInServer::lineQuery(const QByteArray &target) const
     return out;
 }
 
+bool HitranStandInServer::replyHostile(QTcpSocket *socket, Failure failure, const QByteArray &body)
+{
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n";
+    switch (failure) {
+    case Failure::CutWithoutLength: {
+        // Without a length the client cannot tell the cut from the end.
+        const int secondLine = body.indexOf('\n') + 1;
+        socket->write(head + "\r\n" + body.left(secondLine + 80));
+        socket->disconnectFromHost();
+        return true;
+    }
+    case Failure::RecordThenHtml: {
+        const QByteArray text = body.left(body.indexOf('\n') + 1) + "<html><body>Internal error</body></html>\n";
+        socket->write(head + "Content-Length: " + QByteArray::number(text.size()) + "\r\n\r\n" + text);
+        socket->disconnectFromHost();
+        return true;
+    }
+    case Failure::WrongRange: {
+        const QByteArray text = linesBetween(0.0, 50000.0);
+        socket->write(head + "Content-Length: " + QByteArray::number(text.size()) + "\r\n\r\n" + text);
+        socket->disconnectFromHost();
+        return true;
+    }
+    case Failure::HtmlPage: {
+        const QByteArray text = "<!DOCTYPE html>\n<html><body>Please log in</body></html>\n";
+        socket->write(head + "Content-Length: " + QByteArray::number(text.size()) + "\r\n\r\n" + text);
+        socket->disconnectFromHost();
+        return true;
+    }
+    case Failure::Drip: {
+        // A length a good reply could have: only the time limit ends the drip.
+        socket->write(head + "Content-Length: 100000\r\n\r\n");
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket] { socket->write("1"); });
+        timer->start(m_dripIntervalMs);
+        return true;
+    }
+    case Failure::Endless: {
+        socket->write(head + "\r\n");
+        const QByteArray chunk(64 * 1024, '7');
+        auto more = [this, socket, chunk] {
+            if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size()) {
+                socket->write(chunk);
+                m_endlessBytes += chunk.size();
+            }
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 void HitranStandInServer::reply(QTcpSocket *socket, int status, const QByteArray &body, Failure failure,
                                 const QByteArray &extraHeaders)
 {
+    if (status == 200 && replyHostile(socket, failure, body))
+        return;
     const QByteArray reason = status == 200 ? "OK" : status == 404 ? "Not Found" : status == 403 ? "Forbidden"
                                                                                             : "Internal Server Error";
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason + "\r\n"

@@ -29,7 +29,14 @@ public:
         NotFound,       // 404 with a body
         ServerError,    // 500 with a body
         CutShort,       // 200 announcing the full length, then half of it and closed
-        NeverAnswer     // the connection is accepted and nothing is ever sent
+        NeverAnswer,    // the connection is accepted and nothing is ever sent
+        // Hostile or broken servers:
+        CutWithoutLength,   // 200 without a length, cut inside the second record and closed
+        RecordThenHtml,     // 200: the first record, then an HTML page
+        WrongRange,         // 200: records of a range far from the one asked for
+        HtmlPage,           // 200: an HTML page instead of the file
+        Drip,               // 200, then one byte every dripInterval ms, for ever
+        Endless             // 200 without a length, then bytes as fast as they go, for ever
     };
 
     struct Request
@@ -61,6 +68,10 @@ public:
     void setFailure(const QString &pathPart, Failure failure, int skip = 0);
     void clearFailures() { m_failures.clear(); }
 
+    void setDripInterval(int milliseconds) { m_dripIntervalMs = milliseconds; }
+    // Bytes sent by the endless replies so far.
+    qint64 endlessBytesSent() const { return m_endlessBytes; }
+
     QList<Request> requests() const { return m_requests; }
     int requestCount(const QString &pathPart) const;
     // The records a line query for these bounds returns (every isotopologue).
@@ -87,6 +98,8 @@ private:
                const QByteArray &extraHeaders = QByteArray());
     QByteArray lineQuery(const QByteArray &target) const;
     Failure failureFor(const QByteArray &target);
+    // Serves the replies of the hostile failures; false for any other.
+    bool replyHostile(QTcpSocket *socket, Failure failure, const QByteArray &body);
 
     QTcpServer m_server;
     QHash<QTcpSocket *, QByteArray> m_pending;
@@ -101,4 +114,6 @@ private:
     QString m_molparamFile;
     QString m_globalIdFile;
     bool m_crlf = false;
+    int m_dripIntervalMs = 200;
+    qint64 m_endlessBytes = 0;
 };

@@ -21,6 +21,7 @@
 #include <QQuickItem>
 #include <QQuickItemGrabResult>
 #include <QQuickWindow>
+#include <QSettings>
 #include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -112,6 +113,7 @@ private:
 
 void TestConnectScreen::initTestCase()
 {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     QVERIFY2(m_bluez.start(), qPrintable(m_bluez.errorString()));
     QVERIFY(!m_bluez.addAdapter(QStringLiteral("hci0"), QStringLiteral("kolvex-test")).isEmpty());
     QVERIFY(!m_bluez.addDevice(QStringLiteral("hci0"), QStringLiteral("11:22:33:44:55:66"), QStringLiteral("Lab laptop")).isEmpty());
@@ -353,6 +355,22 @@ void TestConnectScreen::modeAndBroadcastSwitch()
     // A change made elsewhere shows on the switch.
     m_remoteQml->setBroadcastManualInput(false);
     QVERIFY(!broadcast->property("checked").toBool());
+
+    // The screen says where the server listens and that anyone on the network
+    // can connect; web pages stay out until the user lets them in, and the
+    // choice is kept in the program's settings.
+    const QString listening = findControl(screen, QStringLiteral("listeningText"))->property("text").toString();
+    QVERIFY2(listening.contains(QStringLiteral("port ") + m_remoteQml->portNumber()), qPrintable(listening));
+    QVERIFY(listening.contains(QStringLiteral("Anyone on the network can connect.")));
+    QQuickItem *webPages = findControl(screen, QStringLiteral("allowWebPagesSwitch"));
+    QVERIFY(webPages && !webPages->property("checked").toBool());
+    QVERIFY(!m_core->webSockets()->allowWebPages());
+    click(webPages);
+    QVERIFY(m_core->webSockets()->allowWebPages());
+    QVERIFY(QSettings().value(RemoteControlQml::allowWebPagesKey()).toBool());
+    click(webPages);
+    QVERIFY(!m_core->webSockets()->allowWebPages());
+    QVERIFY(!QSettings().value(RemoteControlQml::allowWebPagesKey()).toBool());
 }
 
 // "Bluetooth client" serves Bluetooth and opens the client screen, which finds

@@ -23,6 +23,7 @@
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -118,6 +119,7 @@ private:
 
 void TestScreens::initTestCase()
 {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     QmlWarnings::install();
     registerQmlTypes();
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
