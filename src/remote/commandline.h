@@ -21,9 +21,9 @@ struct CommandLine
 
     bool empty() const { return name.isEmpty(); }
 
-    QString name;        // "SWAVE", "SWAV_BIN", "RESULT;SPEC"
+    QString name;        // the command as sent, binary suffix and result item included
     QString parameter;   // the value of a set
-    int index = 0;       // the molecule of MCONC, MSEL and RESULT;SPEC, RESULT;MCONC
+    int index = 0;       // the molecule a per-molecule command or result item names
     bool query = false;
     bool binary = false;   // a "_BIN" form
 };

@@ -18,7 +18,7 @@ public:
     // until the curves are assembled.
     using ShowTotal = std::function<void(bool)>;
 
-    // Whether the item names a molecule: "#RESULT;SPEC;CO2", "#RESULT;MCONC;2".
+    // Whether the item is followed by a molecule (a spectrum or a concentration).
     static bool takesMolecule(const QString &item);
 
     static QString answer(const QString &item, int molecule, const CommandTargets &targets,
