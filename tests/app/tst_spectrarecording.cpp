@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
 #include "calc/profilekernels.h"
+#include "consolescript.h"
 #include "core/calculationresults.h"
 #include "core/params.h"
 #include "offlinesettings.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -108,21 +108,10 @@ void TestSpectraRecording::consoleRepliesMatchTheRecording()
     for (int i = 0; i < lines.size(); ++i)
         input += lines.at(i) + '\n' + marker(i) + ";-1\n";
 
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QProcess console;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    console.setProcessEnvironment(environment);
-    console.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../kolvex-console"),
-                  {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                   QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
-    console.write(input);
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(280000));
-    QCOMPARE(console.exitCode(), 0);
-    const QByteArray output = console.readAllStandardOutput();
+    const ConsoleScript console = ConsoleScript::run(input, 280000);
+    QVERIFY(console.finished);
+    QCOMPARE(console.exitCode, 0);
+    const QByteArray &output = console.output;
 
     QByteArray transcript("Spectra recording: each message sent to kolvex-console (>) and its replies (<).\n");
     int position = 0;

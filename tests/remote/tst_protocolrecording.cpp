@@ -1,7 +1,7 @@
+#include "consolescript.h"
+
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // Every command and query of the remote protocol, in its text and binary forms
@@ -88,21 +88,10 @@ void TestProtocolRecording::repliesMatchTheRecording()
         input += unescaped(lines.at(i)) + '\n' + marker(i) + ";-1\n";
     QVERIFY(input.size() < 60000);
 
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QProcess console;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    console.setProcessEnvironment(environment);
-    console.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../kolvex-console"),
-                  {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                   QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
-    console.write(input);
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(240000));
-    QCOMPARE(console.exitCode(), 0);
-    const QByteArray output = console.readAllStandardOutput();
+    const ConsoleScript console = ConsoleScript::run(input, 240000);
+    QVERIFY(console.finished);
+    QCOMPARE(console.exitCode, 0);
+    const QByteArray &output = console.output;
 
     QByteArray transcript("Protocol recording: each message sent to kolvex-console (>) and its replies (<), "
                           "one per line; the replies to binary forms as the hex bytes of all their lines.\n");
