@@ -7,6 +7,7 @@
 // the start of the calculation to the assembled results.
 
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "calc/lbl.h"
 #include "calc/lineshapes.h"
 #include "calc/profilekernels.h"
@@ -16,7 +17,6 @@
 #include "core/spectraset.h"
 #include "download/hitranonlinedownloader.h"
 #include "download/linefilestore.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

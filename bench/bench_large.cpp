@@ -11,11 +11,11 @@
 // peak memory of the process (which holds one calculation at a time).
 
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "calc/lbl.h"
 #include "core/params.h"
 #include "core/spectraset.h"
 #include "download/hitranonlinedownloader.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

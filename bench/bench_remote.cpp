@@ -5,11 +5,11 @@
 //   bench_remote [--messages N] [--seconds S] [--console PATH]
 
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "core/params.h"
 #include "core/spectrum.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -13,13 +13,10 @@
 #include "core/yaxissettings.h"
 #include "download/hitranonlinedownloader.h"
 
-#include <QApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPair>
 #include <QRegularExpression>
 #include <QVector>
@@ -417,9 +414,4 @@ void ConfigFile::showMessage(const QString &text) const
         return;
     }
     qWarning().noquote() << text;
-    // A modal box needs a screen to be answered on; without one it would hang.
-    const QString platform = QGuiApplication::platformName();
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()) && platform != QLatin1String("offscreen")
-        && platform != QLatin1String("minimal"))
-        QMessageBox::warning(nullptr, QCoreApplication::applicationName(), text);
 }

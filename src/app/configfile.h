@@ -85,8 +85,7 @@ public:
     // false; true when there was nothing to refuse.
     bool checkTemperatureAgainstPartitionSums();
 
-    // Where messages for the user go; by default a message box (a log line where
-    // no screen can show one).
+    // Where messages for the user go; by default only to the log.
     void setMessageHandler(std::function<void(const QString &)> handler) { m_messageHandler = std::move(handler); }
 
     static QString writeErrorMessage() { return QStringLiteral("Error opening the configuration file for writing."); }

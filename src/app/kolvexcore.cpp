@@ -113,6 +113,8 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_configFile->setFileWriter(fileWriter());
     m_configFile->setSensors(m_sensors);
     m_configFile->setFilePath(configFilePath());
+    if (settings.showConfigMessage)
+        m_configFile->setMessageHandler(settings.showConfigMessage);
     const QFileInfo config(configFilePath());
     if (config.exists() || config.isSymLink())
         m_configFile->load();

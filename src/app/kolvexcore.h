@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class AtmosphereModelSet;
@@ -71,6 +72,9 @@ public:
         // Seam for tests: the writer every file of the data folder goes through
         // (not owned); null: the program's own.
         FileWriter *fileWriter = nullptr;
+        // Shows a problem with the configuration file to the user, also one
+        // found before any window exists; empty: the log only.
+        std::function<void(const QString &)> showConfigMessage;
     };
 
     explicit KolvexCore(QObject *parent = nullptr);

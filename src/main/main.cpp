@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 #include "app/programsettings.h"
 #include "remote/websockets.h"
+#include "ui/okdialog.h"
 #include "ui/qmltypes.h"
 #include "ui/viewobjects.h"
 #include "ui/windowplacement.h"
@@ -58,6 +59,7 @@ int main(int argc, char *argv[])
     // survive in the user's settings of the program.
     KolvexCore::Settings settings;
     settings.useProgramSettings = true;
+    settings.showConfigMessage = OkDialog::showModal;
     // A data folder of its own (for a second setup or a trial run) instead of
     // the user's, as scripts/run.sh gives the console.
     const QString dataFolder = qEnvironmentVariable("KOLVEX_DATA_DIR");

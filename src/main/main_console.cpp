@@ -1,10 +1,10 @@
 #include "app/consolesession.h"
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "core/spectrum.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
 #include "remote/websockets.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 #include "ui/viewobjects.h"
 
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "remote/bluetoothspp.h"
 #include "sensors/sensors.h"
 #include "sensors/sensortag.h"
@@ -20,7 +21,6 @@
 #include "ui/serialportqml.h"
 #include "ui/serialportslistmodel.h"
 #include "ui/shareresultsqml.h"
-#include "ui/spectraresultsqml.h"
 #include "ui/temperatureqml.h"
 #include "ui/totalpressqml.h"
 #include "ui/wavelengthqml.h"

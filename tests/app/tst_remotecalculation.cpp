@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "core/atmospheremodelset.h"
 #include "core/calculationresults.h"
 #include "core/params.h"
@@ -9,7 +10,6 @@
 #include "offlinesettings.h"
 #include "remote/remotecontrol.h"
 #include "spectrumqueries.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

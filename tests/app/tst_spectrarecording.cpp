@@ -1,11 +1,11 @@
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "calc/instrumentfunction.h"
 #include "calc/profilekernels.h"
 #include "consolescript.h"
 #include "core/calculationresults.h"
 #include "core/params.h"
 #include "offlinesettings.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

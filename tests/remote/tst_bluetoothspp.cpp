@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "bluetooth/bluetoothdiscoverdevices.h"
 #include "bluezstandin.h"
 #include "core/xaxis.h"
@@ -9,7 +10,6 @@
 #include "remote/linechannel.h"
 #include "remote/remotecontrol.h"
 #include "ui/remotecontrolqml.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QBluetoothLocalDevice>
 #include <QLocalServer>

@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "core/params.h"
 #include "data/resultssaver.h"
 #include "offlinesettings.h"
@@ -8,7 +9,6 @@
 #include "ui/qmltypes.h"
 #include "ui/reportimage.h"
 #include "ui/shareresultsqml.h"
-#include "ui/spectraresultsqml.h"
 #include "ui/viewobjects.h"
 #include "ui/windowplacement.h"
 

@@ -1,9 +1,9 @@
 #include "app/kolvexcore.h"
+#include "app/spectraresultsqml.h"
 #include "calc/instrumentfunction.h"
 #include "core/calculationresults.h"
 #include "core/params.h"
 #include "offlinesettings.h"
-#include "ui/spectraresultsqml.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

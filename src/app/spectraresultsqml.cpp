@@ -1,4 +1,4 @@
-#include "ui/spectraresultsqml.h"
+#include "app/spectraresultsqml.h"
 
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
