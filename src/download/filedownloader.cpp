@@ -11,9 +11,19 @@ const char saveProperty[] = "kolvexSaveToFile";
 
 FileDownloader::FileDownloader(QObject *parent)
     : QObject(parent)
-    , m_networkManager(new QNetworkAccessManager(this))
 {
-    connect(m_networkManager, &QNetworkAccessManager::finished, this, &FileDownloader::replyFinished);
+}
+
+QNetworkAccessManager *FileDownloader::networkManager()
+{
+    // Made at the first download: the first network manager of a process sets
+    // up Qt's network configuration, which a start with every file at hand
+    // need not wait for.
+    if (!m_networkManager) {
+        m_networkManager = new QNetworkAccessManager(this);
+        connect(m_networkManager, &QNetworkAccessManager::finished, this, &FileDownloader::replyFinished);
+    }
+    return m_networkManager;
 }
 
 void FileDownloader::download()
@@ -21,7 +31,7 @@ void FileDownloader::download()
     QNetworkRequest request(m_useUrlObject ? m_urlObject : QUrl(m_url));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = m_networkManager->get(request);
+    QNetworkReply *reply = networkManager()->get(request);
     reply->setProperty(filePathProperty, m_filePath);
     reply->setProperty(saveProperty, m_saveToFile);
     m_checks.insert(reply, m_contentCheck);

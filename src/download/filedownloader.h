@@ -66,6 +66,8 @@ private slots:
     void replyFinished(QNetworkReply *reply);
 
 private:
+    QNetworkAccessManager *networkManager();
+
     QNetworkAccessManager *m_networkManager = nullptr;
     QString m_filePath;
     QString m_url;

@@ -7,9 +7,17 @@
 
 HitranRequestData::HitranRequestData(QObject *parent)
     : QObject(parent)
-    , m_networkManager(new QNetworkAccessManager(this))
 {
-    connect(m_networkManager, &QNetworkAccessManager::finished, this, &HitranRequestData::onFinished);
+}
+
+QNetworkAccessManager *HitranRequestData::networkManager()
+{
+    // Made at the first request, as nothing needs the network before.
+    if (!m_networkManager) {
+        m_networkManager = new QNetworkAccessManager(this);
+        connect(m_networkManager, &QNetworkAccessManager::finished, this, &HitranRequestData::onFinished);
+    }
+    return m_networkManager;
 }
 
 void HitranRequestData::send()
@@ -27,7 +35,7 @@ void HitranRequestData::send()
                       QStringLiteral("application/x-www-form-urlencoded"));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    m_reply = m_networkManager->get(request);
+    m_reply = networkManager()->get(request);
     // The guard hears of new bytes first, before the events they let run.
     ReplyGuard::watch(m_reply, m_limits);
     connect(m_reply, &QNetworkReply::downloadProgress, this,

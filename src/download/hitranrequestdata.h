@@ -33,7 +33,8 @@ public:
     // Longest whole request, milliseconds.
     void setTimeLimit(int milliseconds) { m_limits.totalMs = milliseconds; }
     void setMaxReplyBytes(qint64 bytes) { m_limits.maxBytes = bytes; }
-    QNetworkAccessManager *networkManager() const { return m_networkManager; }
+    // The network manager of the requests, made when first needed.
+    QNetworkAccessManager *networkManager();
 
     void send();
     // Ends the outstanding request; it reports as failed.

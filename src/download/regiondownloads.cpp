@@ -35,7 +35,7 @@ RegionDownloads::RegionDownloads(LineFileStore *store, QObject *parent)
 {
     // The login shares the network manager of the requests, so that the session
     // cookie it receives goes with every line-data request.
-    m_login->setNetworkManager(m_request->networkManager());
+    m_login->setNetworkManagerSource([this] { return m_request->networkManager(); });
     connect(m_login, &ServerLogin::authenticationSuccessful, this, &RegionDownloads::authenticationComplete);
     connect(m_login, &ServerLogin::authenticationFailed, this, &RegionDownloads::authenticationFailed);
     connect(m_request, &HitranRequestData::hitranDataReturned, this, &RegionDownloads::processServerReturnedData);

@@ -9,8 +9,16 @@
 
 ServerLogin::ServerLogin(QObject *parent)
     : QObject(parent)
-    , m_networkManager(new QNetworkAccessManager(this))
 {
+}
+
+QNetworkAccessManager *ServerLogin::networkManager()
+{
+    if (m_networkManagerSource)
+        return m_networkManagerSource();
+    if (!m_ownNetworkManager)
+        m_ownNetworkManager = new QNetworkAccessManager(this);
+    return m_ownNetworkManager;
 }
 
 QByteArray ServerLogin::formBody(const QString &userName, const QString &password)
@@ -40,11 +48,12 @@ void ServerLogin::login()
         previous->deleteLater();
     }
     // A fresh session: cookies of an earlier login are dropped.
-    m_networkManager->setCookieJar(new QNetworkCookieJar(m_networkManager));
+    QNetworkAccessManager *manager = networkManager();
+    manager->setCookieJar(new QNetworkCookieJar(manager));
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
-    m_reply = m_networkManager->post(request, formBody(m_userName, m_password));
+    m_reply = manager->post(request, formBody(m_userName, m_password));
     QNetworkReply *reply = m_reply;
     ReplyGuard::watch(reply, m_limits);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finish(reply); });

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -28,8 +30,16 @@ public:
     void setTimeout(int milliseconds) { m_limits.inactivityMs = milliseconds; }
     // Longest whole login, milliseconds.
     void setTimeLimit(int milliseconds) { m_limits.totalMs = milliseconds; }
-    // Uses another network manager (and its cookie jar) instead of its own.
-    void setNetworkManager(QNetworkAccessManager *manager) { m_networkManager = manager; }
+    // Uses another network manager (and its cookie jar) instead of its own,
+    // given at once or by a source asked at each login.
+    void setNetworkManager(QNetworkAccessManager *manager)
+    {
+        m_networkManagerSource = [manager] { return manager; };
+    }
+    void setNetworkManagerSource(std::function<QNetworkAccessManager *()> source)
+    {
+        m_networkManagerSource = std::move(source);
+    }
 
     // "email=<user>&password=<password>", each value percent-encoded.
     static QByteArray formBody(const QString &userName, const QString &password);
@@ -44,9 +54,12 @@ signals:
 
 private:
     void finish(QNetworkReply *reply);
+    // The manager of the next login; its own is made when first needed.
+    QNetworkAccessManager *networkManager();
 
     QString m_loginUrl;
-    QNetworkAccessManager *m_networkManager = nullptr;
+    std::function<QNetworkAccessManager *()> m_networkManagerSource;
+    QNetworkAccessManager *m_ownNetworkManager = nullptr;
     QString m_userName;
     QString m_password;
     QNetworkReply *m_reply = nullptr;
