@@ -62,6 +62,9 @@ void ConsoleSession::start(int fd, bool quitAtEnd)
     // While WebSocket peers are served, the replies on standard output are a
     // copy that must not hold them up when nobody reads it.
     m_transport->setOutputIsCopy(!quitAtEnd);
+    // The end is checked at once when the input ends, and then at intervals
+    // while a calculation or a reply still runs.
+    connect(m_transport, &ConsoleTransport::inputEnded, this, &ConsoleSession::finishIfDone, Qt::QueuedConnection);
     // Replies go to standard output from now on, also those to WebSocket peers.
     m_core->remoteControl()->setConsole(m_transport);
     if (m_core->tipsLoaded()) {

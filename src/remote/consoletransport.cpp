@@ -172,4 +172,6 @@ void ConsoleTransport::deliver()
     m_delivering = false;
     if (!m_inputEnded)
         m_notifier->setEnabled(true);
+    else
+        emit inputEnded();
 }

@@ -50,6 +50,10 @@ public:
     qint64 queuedBytes() const { return m_pending.size(); }
     bool outputStopped() const { return m_outputStopped; }
 
+signals:
+    // The input has ended and its last line has been handed on.
+    void inputEnded();
+
 private:
     void readInput();
     void deliver();
