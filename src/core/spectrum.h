@@ -20,10 +20,13 @@ struct Spectrum
     double maximum = 0.0;                    // largest entry of values as last computed
     double trailingValue = 0.0;
 
-    // Sizes values to the grid, fills them with zeros and empties auxValues.
+    // Sizes values to the grid as zeros in new memory, whose pages are faulted
+    // in where they are first written, and empties auxValues.
     void resetValues(std::size_t points)
     {
-        values.assign(points, 0.0);
+        SpectrumValues zeros;
+        zeros.resize(points);
+        values.swap(zeros);
         auxValues.clear();
     }
     // Gives the memory of the values back (a spectrum without values reads as zero

@@ -26,7 +26,7 @@ namespace SpectrumMemory {
 void *allocate(std::size_t bytes)
 {
     if (bytes < hugePage) {
-        void *block = std::malloc(bytes > 0 ? bytes : 1);
+        void *block = std::calloc(bytes > 0 ? bytes : 1, 1);
         if (!block)
             throw std::bad_alloc();
         return block;
@@ -63,7 +63,7 @@ void release(void *block, std::size_t bytes) noexcept
 
 void *allocate(std::size_t bytes)
 {
-    void *block = std::malloc(bytes > 0 ? bytes : 1);
+    void *block = std::calloc(bytes > 0 ? bytes : 1, 1);
     if (!block)
         throw std::bad_alloc();
     return block;

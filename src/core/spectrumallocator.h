@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
+#include <utility>
 #include <vector>
 
 // Memory for the values of spectra and of the grid. A spectrum of a million
@@ -10,6 +12,9 @@
 // 2 MB boundary and offered for transparent huge pages (where the system allows
 // them they fault in a few large pages, and return to the system when freed);
 // smaller blocks come from the ordinary heap.
+//
+// Every block comes zeroed: a fresh mapping is, and a heap block is cleared by
+// calloc.
 namespace SpectrumMemory {
 
 void *allocate(std::size_t bytes);
@@ -30,6 +35,23 @@ struct SpectrumAllocator
 
     T *allocate(std::size_t count) { return static_cast<T *>(SpectrumMemory::allocate(count * sizeof(T))); }
     void deallocate(T *block, std::size_t count) noexcept { SpectrumMemory::release(block, count * sizeof(T)); }
+
+    // An element made without a value is left as the memory holds it, which in
+    // a new block is zero. Writing the zeros would fault every page of a large
+    // spectrum in at once on the thread that sizes it; left alone, each page is
+    // faulted in by the thread that first adds to it. So a vector sized with
+    // resize(n) or SpectrumValues(n) reads as zero only where its memory is
+    // new: a vector that held more values before keeps them, and is sized with
+    // an explicit value (resize(n, 0.0), assign(n, 0.0)) where zeros are meant.
+    template<typename U>
+    void construct(U *) noexcept
+    {
+    }
+    template<typename U, typename... Args>
+    void construct(U *element, Args &&...args)
+    {
+        ::new (static_cast<void *>(element)) U(std::forward<Args>(args)...);
+    }
 
     template<typename U>
     bool operator==(const SpectrumAllocator<U> &) const noexcept
