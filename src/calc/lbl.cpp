@@ -64,6 +64,7 @@ void Lbl::waitForThreads()
 {
     if (!m_threadsAdding)
         return;
+    addSlices();
     m_team->wait();
     m_threadsAdding = false;
 }
@@ -110,6 +111,8 @@ void Lbl::start()
     m_crossSectionValues.assign(std::size_t(moleculeCount), nullptr);
     m_reach.assign(std::size_t(moleculeCount), Reach());
     m_reached.clear();
+    m_next = PreparedBatch();
+    m_next.reach.assign(std::size_t(moleculeCount), Reach());
     m_blockMaxima.assign(std::size_t(moleculeCount), {});
     m_blockMinima.assign(std::size_t(moleculeCount), {});
 
@@ -151,9 +154,12 @@ void Lbl::calcWnSegment()
             break;
         }
         // The threads, if any, go on adding this batch while the source reads
-        // the next; before anything else runs, the batch is completed. A cancel
-        // that came with its completion leaves the batch read meanwhile alone.
+        // the next and its lines are prepared; before anything else runs, the
+        // batch is completed. A cancel that came with its completion leaves the
+        // batch read meanwhile alone.
         m_source->requestNextChunk();
+        if (m_batchPending && m_threadsAdding && !m_cancelRequested)
+            prepareBatch();
         completeBatch();
         if (m_running && m_cancelRequested) {
             m_cancelled = true;
@@ -217,36 +223,55 @@ void Lbl::processBatch()
     if (!m_running)
         return;
 
-    m_jobs.clear();
-    const LineConditions::GridWindow grid{m_gridStart, m_gridStep, m_lastIndex};
-    const std::vector<LineRecord> &records = m_source->lineRecords();
-    m_jobs.reserve(records.size());
-    for (const LineRecord &record : records) {
-        ++m_recordCounter;
-        LineJob job;
-        if (!m_conditions.prepareLine(record, grid, job))
-            continue;
-        m_jobs.push_back(job);
-        const std::size_t m = std::size_t(job.molecule);
-        if (!m_crossSectionValues[m])
-            createValues(job.molecule);
-        Reach &reach = m_reach[m];
-        if (reach.first > reach.last) {
-            reach = {job.start, job.end};
-            m_reached.push_back(job.molecule);
-        } else {
-            reach.first = std::min(reach.first, job.start);
-            reach.last = std::max(reach.last, job.end);
-        }
+    if (!m_next.ready)
+        prepareBatch();
+    // The prepared batch becomes the one in hand; the reach of the one before
+    // was emptied when its maxima were taken.
+    std::swap(m_jobs, m_next.jobs);
+    std::swap(m_reach, m_next.reach);
+    std::swap(m_reached, m_next.reached);
+    m_next.jobs.clear();
+    m_next.ready = false;
+    m_recordCounter += m_next.records;
+    for (int molecule : m_reached) {
+        if (!m_crossSectionValues[std::size_t(molecule)])
+            createValues(molecule);
     }
-    if (!records.empty()) {
+    if (m_next.records > 0) {
         m_anyLine = true;
-        m_lastLineWavenumber = records.back().wavenumber;
+        m_lastLineWavenumber = m_next.lastWavenumber;
     }
     m_batchIncomplete = true;
     addJobs();
     if (!m_threadsAdding)
         completeBatch();
+}
+
+// Turns the source's lines into jobs, and the reach of each molecule, without
+// touching what the threads may be adding meanwhile.
+void Lbl::prepareBatch()
+{
+    const LineConditions::GridWindow grid{m_gridStart, m_gridStep, m_lastIndex};
+    const std::vector<LineRecord> &records = m_source->lineRecords();
+    m_next.jobs.clear();
+    m_next.jobs.reserve(records.size());
+    for (const LineRecord &record : records) {
+        LineJob job;
+        if (!m_conditions.prepareLine(record, grid, job))
+            continue;
+        m_next.jobs.push_back(job);
+        Reach &reach = m_next.reach[std::size_t(job.molecule)];
+        if (reach.first > reach.last) {
+            reach = {job.start, job.end};
+            m_next.reached.push_back(job.molecule);
+        } else {
+            reach.first = std::min(reach.first, job.start);
+            reach.last = std::max(reach.last, job.end);
+        }
+    }
+    m_next.records = int(records.size());
+    m_next.lastWavenumber = records.empty() ? 0.0 : records.back().wavenumber;
+    m_next.ready = true;
 }
 
 void Lbl::completeBatch()
@@ -290,12 +315,33 @@ void Lbl::addJobs()
         addPart(0, points);
         return;
     }
-    if (!m_team || m_team->parts() != threads)
-        m_team = std::make_unique<WorkerTeam>(threads);
-    const std::vector<int> cuts = partCuts(m_team->parts());
+    // The team has one thread fewer than the calculation may use: this thread
+    // reads and prepares the next batch meanwhile and then adds with the team,
+    // so that the threads never outnumber the ones asked for.
+    if (!m_team || m_teamSize != threads - 1) {
+        m_team = std::make_unique<WorkerTeam>(threads - 1);
+        m_teamSize = threads - 1;
+    }
+    // The grid is cut into several slices per thread, each about the same
+    // number of point evaluations, and each thread takes the next slice when it
+    // is done with one. The estimate leaves out what differs from place to place
+    // (the first writes to a page of a new spectrum, the cost of a profile value
+    // far from or near its centre); a thread that meets more of it takes fewer
+    // slices instead of holding the others up at the end of the batch.
+    m_slices = partCuts(threads * slicesPerThread);
+    m_nextSlice.store(0, std::memory_order_relaxed);
     m_threadsAdding = true;
-    m_team->start([this, cuts](int part) { addPart(cuts[std::size_t(part)], cuts[std::size_t(part) + 1]); });
-    m_threadsUsed = m_team->parts();
+    m_team->start([this](int) { addSlices(); });
+    m_threadsUsed = m_team->members() + 1;
+}
+
+// Adds the slices of the batch that no thread has taken yet.
+void Lbl::addSlices()
+{
+    const int last = int(m_slices.size()) - 1;
+    for (int slice = m_nextSlice.fetch_add(1, std::memory_order_relaxed); slice < last;
+         slice = m_nextSlice.fetch_add(1, std::memory_order_relaxed))
+        addPart(m_slices[std::size_t(slice)], m_slices[std::size_t(slice) + 1]);
 }
 
 // Part boundaries on block boundaries, where the point evaluations of the batch

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -93,6 +94,8 @@ public slots:
 private:
     // Grid points per block of the maxima.
     static constexpr int maximumBlock = 4096;
+    // Slices of the grid per thread in a batch added by several threads.
+    static constexpr int slicesPerThread = 8;
 
     // The lines of a batch that reach one molecule: the grid indices from `first`
     // to `last`; first > last when none.
@@ -102,10 +105,24 @@ private:
         int last = -1;
     };
 
+    // The lines of the next batch as jobs, made while the threads may still
+    // add the batch before.
+    struct PreparedBatch
+    {
+        std::vector<LineJob> jobs;
+        std::vector<Reach> reach;   // per molecule
+        std::vector<int> reached;
+        int records = 0;
+        double lastWavenumber = 0.0;
+        bool ready = false;
+    };
+
     void processBatch();
+    void prepareBatch();
     void createValues(int molecule);
     void addJobs();
     void completeBatch();
+    void addSlices();
     void addPart(int from, int to);
     std::vector<int> partCuts(int parts) const;
     void updateMaxima();
@@ -134,12 +151,16 @@ private:
     std::vector<double *> m_crossSectionValues;
     std::vector<Reach> m_reach;                    // per molecule, in the batch in hand
     std::vector<int> m_reached;                    // the molecules with a reach
+    PreparedBatch m_next;
     std::vector<std::vector<double>> m_blockMaxima;   // per molecule and block, of the raw values
     std::vector<std::vector<double>> m_blockMinima;
     int m_threadCount = 0;
     int m_threadsUsed = 1;
     double m_pointEvaluations = 0.0;
     std::unique_ptr<WorkerTeam> m_team;
+    int m_teamSize = 0;                            // members asked for
+    std::vector<int> m_slices;                     // the slices' bounds in the batch in hand
+    std::atomic<int> m_nextSlice{0};
     bool m_referenceKernels = false;
     bool m_running = false;
     bool m_inBatch = false;

@@ -21,6 +21,8 @@ public:
     WorkerTeam &operator=(const WorkerTeam &) = delete;
 
     int parts() const { return m_members.empty() ? 1 : int(m_members.size()); }
+    // The threads of the team.
+    int members() const { return int(m_members.size()); }
     // Starts task(part) for every part from 0 to parts() - 1 and returns.
     void start(std::function<void(int)> task);
     // Returns when every part of the last task is done.
