@@ -217,6 +217,25 @@ bool LineFileStore::readRange(const QString &path, qint64 from, qint64 to, qint6
     }
     // One read never exceeds maxReadBytes; the caller continues from nextOffset.
     const qint64 wanted = std::min(std::min(to, size) - from, maxReadBytes);
+    // A file compiled into the program (the sample) is parsed where it lies:
+    // it cannot change while it is read, and copying it first costs as long as
+    // parsing it.
+    if (path.startsWith(QLatin1Char(':'))) {
+        const qint64 mapEnd = std::min(size, from + wanted + maxLineScan);
+        if (const uchar *mapped = file.map(from, mapEnd - from)) {
+            const char *data = reinterpret_cast<const char *>(mapped);
+            qint64 got = wanted;
+            if (from + got < size && data[got - 1] != '\n') {
+                const void *newline = std::memchr(data + got, '\n', size_t(mapEnd - from - got));
+                got = newline ? static_cast<const char *>(newline) - data + 1 : mapEnd - from;
+            }
+            parseBuffer(data, got);
+            file.unmap(const_cast<uchar *>(mapped));
+            if (nextOffset)
+                *nextOffset = from + got;
+            return from + got >= size;
+        }
+    }
     if (m_buffer.size() < wanted)
         m_buffer.resize(int(wanted));
     if (!file.seek(from))

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +49,7 @@ private slots:
     void damagedLinesDoNotShiftRecords_data();
     void damagedLinesDoNotShiftRecords();
     void readRangeAtFileEnd();
+    void programFileReadsAsItsCopyOnDisk();
     void chunkedRegionReading_data();
     void chunkedRegionReading();
     void receivedText();
@@ -287,6 +289,52 @@ void TestLineFileStore::readRangeAtFileEnd()
     QCOMPARE(int(store.batch().size()), 10);
     QVERIFY(store.readRange(dir.filePath(QStringLiteral("absent.par")), 0, 161));
     QVERIFY(store.batch().empty());
+}
+
+// The sample compiled into the program is parsed in place, a file on disk is
+// read into a buffer: the same bytes in the same chunks (ending inside lines)
+// give the same records and continue at the same offsets.
+void TestLineFileStore::programFileReadsAsItsCopyOnDisk()
+{
+    const QString program = QStringLiteral(":/sample/kolvex-sample.par");
+    const QString disk = QStringLiteral(KOLVEX_SOURCE_DIR "/resources/sample/kolvex-sample.par");
+    const qint64 size = QFileInfo(disk).size();
+    QVERIFY(size > 100 * 161);
+    QCOMPARE(QFileInfo(program).size(), size);
+
+    LineFileStore fromProgram;
+    LineFileStore fromDisk;
+    // Chunks from the start, then from the 40th record before the end up to
+    // the end of the file (records of 161 bytes).
+    QCOMPARE(size % 161, qint64(0));
+    const qint64 chunk = 7 * 161 + 50;
+    for (qint64 start : {qint64(0), size - 40 * 161}) {
+        qint64 position = start;
+        for (int k = 0; k < 6; ++k) {
+            qint64 nextProgram = -1;
+            qint64 nextDisk = -1;
+            const bool endProgram = fromProgram.readRange(program, position, position + chunk, &nextProgram);
+            const bool endDisk = fromDisk.readRange(disk, position, position + chunk, &nextDisk);
+            QCOMPARE(endProgram, endDisk);
+            QCOMPARE(nextProgram, nextDisk);
+            QCOMPARE(fromProgram.batch().size(), fromDisk.batch().size());
+            QVERIFY(!fromDisk.batch().empty() || endDisk);
+            for (std::size_t i = 0; i < fromDisk.batch().size(); ++i) {
+                const LineRecord &a = fromProgram.batch()[i];
+                const LineRecord &b = fromDisk.batch()[i];
+                QCOMPARE(a.molecule, b.molecule);
+                QCOMPARE(a.isotopologue, b.isotopologue);
+                QCOMPARE(a.wavenumber, b.wavenumber);
+                QCOMPARE(a.intensity, b.intensity);
+                QCOMPARE(a.gammaAir, b.gammaAir);
+                QCOMPARE(a.lowerStateEnergy, b.lowerStateEnergy);
+                QCOMPARE(a.deltaAir, b.deltaAir);
+            }
+            if (endDisk)
+                break;
+            position = nextDisk;
+        }
+    }
 }
 
 void TestLineFileStore::chunkedRegionReading_data()
