@@ -5,7 +5,6 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -34,22 +33,28 @@ QString resourceText(const QString &path)
     return QString::fromUtf8(file.readAll());
 }
 
-// One data row: exactly `columns` finite, non-negative numbers.
+// One data row: exactly `columns` finite, non-negative numbers separated by
+// white space.
 bool parseRow(const QString &line, int columns, std::vector<double> *row)
 {
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    const QStringList fields = line.split(blanks, Qt::SkipEmptyParts);
-    if (fields.size() != columns)
-        return false;
     row->clear();
-    for (const QString &field : fields) {
+    const int length = line.size();
+    int at = 0;
+    for (;;) {
+        while (at < length && line.at(at).isSpace())
+            ++at;
+        if (at == length)
+            break;
+        const int start = at;
+        while (at < length && !line.at(at).isSpace())
+            ++at;
         bool ok = false;
-        const double value = field.toDouble(&ok);
-        if (!ok || !std::isfinite(value) || value < 0.0)
+        const double value = line.midRef(start, at - start).toDouble(&ok);
+        if (!ok || !std::isfinite(value) || value < 0.0 || int(row->size()) == columns)
             return false;
         row->push_back(value);
     }
-    return true;
+    return int(row->size()) == columns;
 }
 
 // A table is usable when it has one row per level at the expected altitudes.
