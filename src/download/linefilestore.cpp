@@ -271,10 +271,11 @@ bool LineFileStore::readRange(const QString &path, qint64 from, qint64 to, qint6
 
 void LineFileStore::parseBuffer(const char *data, qint64 size)
 {
-    // Sized for the largest count the text can hold, filled, then cut to the
-    // records found: no allocation per record, none at all once the batch has grown.
-    m_batch.resize(size_t(size / 161 + 1));
-    size_t count = 0;
+    // Room for the largest count the text can hold: no allocation per record,
+    // none at all once the batch has grown. Every field of a record is parsed,
+    // so none is written before.
+    m_batch.clear();
+    m_batch.reserve(size_t(size / 161 + 1));
     const char *p = data;
     const char *end = data + size;
     while (p < end) {
@@ -282,16 +283,12 @@ void LineFileStore::parseBuffer(const char *data, qint64 size)
         const char *lineEnd = newline ? newline : end;
         int length = int(std::min<qint64>(lineEnd - p, keptLineLength));
         stripCarriageReturn(p, &length);
-        if (length > 0) {
-            if (count == m_batch.size())
-                m_batch.resize(count * 2 + 1);
-            // Lines that are no records (damaged, blank, a stray text) are skipped.
-            if (parseRecord(p, length, m_batch[count]))
-                ++count;
-        }
+        LineRecord record;
+        // Lines that are no records (damaged, blank, a stray text) are skipped.
+        if (length > 0 && parseRecord(p, length, record))
+            m_batch.push_back(record);
         p = lineEnd + 1;
     }
-    m_batch.resize(count);
 }
 
 void LineFileStore::takeDownloaded(const QByteArray &data)

@@ -7,7 +7,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 // A 160-character record of CO (molecule 5) at the given position.
 static QByteArray recordAt(double wavenumber, char isotopologue = '1')
@@ -50,6 +53,7 @@ private slots:
     void damagedLinesDoNotShiftRecords();
     void readRangeAtFileEnd();
     void programFileReadsAsItsCopyOnDisk();
+    void numbersAsTheFullConversionReadsThem();
     void chunkedRegionReading_data();
     void chunkedRegionReading();
     void receivedText();
@@ -334,6 +338,85 @@ void TestLineFileStore::programFileReadsAsItsCopyOnDisk()
                 break;
             position = nextDisk;
         }
+    }
+}
+
+// Short decimals are converted without the library's full conversion; every
+// field must still give the double std::from_chars gives for the same text, to
+// the last bit, and the same refusals.
+void TestLineFileStore::numbersAsTheFullConversionReadsThem()
+{
+    auto check = [](const QByteArray &text) {
+        double fast = 1.0;
+        const bool fastOk = LineRecordFields::parseDouble(text.constData(), text.size(), 0, text.size(), &fast);
+        QByteArray trimmed = text.trimmed();
+        if (trimmed.startsWith('+'))
+            trimmed.remove(0, 1);
+        double full = 0.0;
+        const auto result = std::from_chars(trimmed.constData(), trimmed.constData() + trimmed.size(), full);
+        const bool fullOk = !trimmed.isEmpty() && result.ec == std::errc()
+            && result.ptr == trimmed.constData() + trimmed.size();
+        if (fastOk != fullOk)
+            return QStringLiteral("\"%1\": accepted %2, expected %3").arg(QString::fromLatin1(text)).arg(fastOk).arg(fullOk);
+        if (fullOk && std::memcmp(&fast, &full, sizeof fast) != 0)
+            return QStringLiteral("\"%1\": %2 instead of %3")
+                .arg(QString::fromLatin1(text), QString::number(fast, 'g', 17), QString::number(full, 'g', 17));
+        if (!fullOk && fast != 0.0)
+            return QStringLiteral("\"%1\" refused but not 0").arg(QString::fromLatin1(text));
+        return QString();
+    };
+
+    // Hand-picked: halfway cases, the largest exact powers, signs, blanks and
+    // the forms that must fall to the full conversion or be refused.
+    const char *const picked[] = {"2000.123456", "   0.0000001", "0.1", "0.3", "-0.0", "-.5", "5.", "+1.25",
+                                  "9007199254740993", "123456789012345", "1234567890123456", "1.234E-20",
+                                  "9.999E+22", "1E22", "1E23", "1E-22", "4.41E-23", " 7.0E-05 ", "1e5",
+                                  "1E", "E5", ".", "-", "1.2.3", "1,5", "0x10", "inf", "nan", "1E+005",
+                                  "1.5D-03", "12 34", ""};
+    for (const char *text : picked) {
+        const QString problem = check(QByteArray(text));
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // Every field of every record of the shipped sample.
+    QFile sample(QStringLiteral(":/sample/kolvex-sample.par"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = sample.readAll().split('\n');
+    QVERIFY(lines.size() > 90000);
+    const int fields[][2] = {{3, 12}, {15, 10}, {25, 10}, {35, 5}, {40, 5}, {45, 10}, {55, 4}, {59, 8}};
+    int checked = 0;
+    for (const QByteArray &line : lines) {
+        for (const auto &field : fields) {
+            if (line.size() < field[0] + field[1])
+                continue;
+            const QString problem = check(line.mid(field[0], field[1]));
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 700000);
+
+    // Random decimals of every length, point position and exponent.
+    std::uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int k = 0; k < 200000; ++k) {
+        QByteArray text;
+        if (next() % 4 == 0)
+            text += '-';
+        const int digits = 1 + int(next() % 17);
+        const int point = int(next() % (digits + 2)) - 1;
+        for (int d = 0; d < digits; ++d) {
+            if (d == point)
+                text += '.';
+            text += char('0' + next() % 10);
+        }
+        if (next() % 2 == 0)
+            text += "E" + QByteArray(next() % 2 ? "-" : "+") + QByteArray::number(int(next() % 40));
+        const QString problem = check(text);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 }
 
