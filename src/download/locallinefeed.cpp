@@ -19,7 +19,9 @@ void LocalLineFeed::useSingleFile(const QString &path, double start, double end)
     m_singleFileRecordLength = std::max(161, LineFileStore::recordLengthOf(path));
     m_lastWavenumber = 0.0;
     m_orderProblem.clear();
-    m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk) * m_singleFileRecordLength, m_endOffset);
+    // A shorter first batch: the calculation starts adding lines, on every
+    // thread, while the rest is read.
+    m_chunkEnd = std::min(m_position + qint64(m_recordsPerChunk / 4) * m_singleFileRecordLength, m_endOffset);
 }
 
 bool LocalLineFeed::useRegionFiles(double start, double end)
