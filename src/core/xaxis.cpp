@@ -150,6 +150,13 @@ void XAxis::buildGrid()
     recomputeStep();
     const bool countable = m_numPoints >= SettingRules::minPoints && m_numPoints <= SettingRules::maxPoints;
     const std::size_t count = countable ? std::size_t(m_numPoints) : 0;
+    // The grid of the last calculation serves again when nothing changed: its
+    // values are those a new one would get, and a million points take a
+    // millisecond to write.
+    if (m_grid && m_grid->size() == count && m_gridStart == m_minWavenumber && m_gridStep == m_step)
+        return;
+    m_gridStart = m_minWavenumber;
+    m_gridStep = m_step;
     auto grid = std::make_shared<SpectrumValues>(count);
     for (std::size_t i = 0; i < count; ++i)
         (*grid)[i] = m_minWavenumber + double(i) * m_step;

@@ -52,7 +52,8 @@ public:
     // The short name of a unit in messages ("nm", "micron", "cm-1", "Hz").
     static QString unitName(quint8 unit);
 
-    // Builds the grid anew: nu_i = min + i * step. The grid stays as built,
+    // Builds the grid: nu_i = min + i * step (the last one built serves again
+    // when start, step and count are the same). The grid stays as built,
     // whatever is edited since, until the next build. Copies of the axis share
     // its values (a grid of a million points is 8 MB).
     void buildGrid();
@@ -68,4 +69,6 @@ private:
     int m_numPoints;
     quint8 m_units;
     std::shared_ptr<const SpectrumValues> m_grid;
+    double m_gridStart = 0.0;   // what m_grid was built from
+    double m_gridStep = 0.0;
 };
