@@ -312,7 +312,7 @@ void Lbl::addJobs()
     m_pointEvaluations += work;
     const int points = m_lastIndex + 1;
     if (threads == 1 || work * relativePointCost(m_conditions.profile()) < minimumThreadedWork || points < 2 * maximumBlock) {
-        addPart(0, points);
+        addPart(0, points, 0, m_jobs.size());
         return;
     }
     // The team has one thread fewer than the calculation may use: this thread
@@ -329,6 +329,7 @@ void Lbl::addJobs()
     // far from or near its centre); a thread that meets more of it takes fewer
     // slices instead of holding the others up at the end of the batch.
     m_slices = partCuts(threads * slicesPerThread);
+    findSliceJobs();
     m_nextSlice.store(0, std::memory_order_relaxed);
     m_threadsAdding = true;
     m_team->start([this](int) { addSlices(); });
@@ -341,7 +342,38 @@ void Lbl::addSlices()
     const int last = int(m_slices.size()) - 1;
     for (int slice = m_nextSlice.fetch_add(1, std::memory_order_relaxed); slice < last;
          slice = m_nextSlice.fetch_add(1, std::memory_order_relaxed))
-        addPart(m_slices[std::size_t(slice)], m_slices[std::size_t(slice) + 1]);
+        addPart(m_slices[std::size_t(slice)], m_slices[std::size_t(slice) + 1], m_sliceJobs[std::size_t(slice)].first,
+                m_sliceJobs[std::size_t(slice)].second);
+}
+
+// The jobs whose windows may meet each slice, so that a slice does not look at
+// every line of the batch. Before the first of them every window ends left of
+// the slice, from the end on every window starts right of it; the lines in
+// between are taken in their order, so the sums are those of all lines.
+void Lbl::findSliceJobs()
+{
+    const std::size_t count = m_jobs.size();
+    m_windowEndsSoFar.resize(count);
+    m_windowStartsFromHere.resize(count);
+    int end = std::numeric_limits<int>::min();
+    for (std::size_t i = 0; i < count; ++i) {
+        end = std::max(end, m_jobs[i].end);
+        m_windowEndsSoFar[i] = end;
+    }
+    int start = std::numeric_limits<int>::max();
+    for (std::size_t i = count; i-- > 0;) {
+        start = std::min(start, m_jobs[i].start);
+        m_windowStartsFromHere[i] = start;
+    }
+    m_sliceJobs.resize(m_slices.size() - 1);
+    for (std::size_t s = 0; s + 1 < m_slices.size(); ++s) {
+        const auto first = std::lower_bound(m_windowEndsSoFar.begin(), m_windowEndsSoFar.end(), m_slices[s]);
+        const auto beyond
+            = std::lower_bound(m_windowStartsFromHere.begin(), m_windowStartsFromHere.end(), m_slices[s + 1]);
+        const std::size_t firstJob = std::size_t(first - m_windowEndsSoFar.begin());
+        const std::size_t endJob = std::size_t(beyond - m_windowStartsFromHere.begin());
+        m_sliceJobs[s] = {firstJob, std::max(firstJob, endJob)};
+    }
 }
 
 // Part boundaries on block boundaries, where the point evaluations of the batch
@@ -383,12 +415,14 @@ std::vector<int> Lbl::partCuts(int parts) const
     return cuts;
 }
 
-// Adds the batch to the grid points from..to-1 and searches the blocks of the
-// maxima that lie there and that the batch reached.
-void Lbl::addPart(int from, int to)
+// Adds the jobs firstJob..endJob-1 of the batch (those that may reach them) to
+// the grid points from..to-1 and searches the blocks of the maxima that lie
+// there and that the batch reached.
+void Lbl::addPart(int from, int to, std::size_t firstJob, std::size_t endJob)
 {
     const auto kernel = m_referenceKernels ? ProfileKernels::addLinesReference : ProfileKernels::addLines;
-    kernel(m_conditions.profile(), m_jobs.data(), m_jobs.size(), m_grid->data(), m_crossSectionValues.data(), from, to);
+    kernel(m_conditions.profile(), m_jobs.data() + firstJob, endJob - firstJob, m_grid->data(),
+           m_crossSectionValues.data(), from, to);
     for (int molecule : m_reached) {
         const std::size_t m = std::size_t(molecule);
         const Reach &reach = m_reach[m];

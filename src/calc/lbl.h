@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class LineSource;
@@ -123,7 +124,8 @@ private:
     void addJobs();
     void completeBatch();
     void addSlices();
-    void addPart(int from, int to);
+    void findSliceJobs();
+    void addPart(int from, int to, std::size_t firstJob, std::size_t endJob);
     std::vector<int> partCuts(int parts) const;
     void updateMaxima();
     void announceSpectra();
@@ -160,6 +162,9 @@ private:
     std::unique_ptr<WorkerTeam> m_team;
     int m_teamSize = 0;                            // members asked for
     std::vector<int> m_slices;                     // the slices' bounds in the batch in hand
+    std::vector<std::pair<std::size_t, std::size_t>> m_sliceJobs;   // per slice, the jobs that may meet it
+    std::vector<int> m_windowEndsSoFar;            // per job, the last window end up to it
+    std::vector<int> m_windowStartsFromHere;       // per job, the first window start from it on
     std::atomic<int> m_nextSlice{0};
     bool m_referenceKernels = false;
     bool m_running = false;
