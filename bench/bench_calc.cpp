@@ -100,7 +100,7 @@ public:
         else
             QTimer::singleShot(0, this, [this] { deliver(); });
     }
-    const std::vector<LineRecord> &lineRecords() const override { return m_batch; }
+    const LineBatch &lineRecords() const override { return m_batch; }
     void clearLineRecords() override { m_batch.clear(); }
 
 private:
@@ -118,7 +118,7 @@ private:
     }
 
     std::vector<LineRecord> m_records;
-    std::vector<LineRecord> m_batch;
+    LineBatch m_batch;
     std::size_t m_next = 0;
     bool m_immediate = false;
     bool m_cancel = false;

@@ -252,7 +252,7 @@ void Lbl::processBatch()
 void Lbl::prepareBatch()
 {
     const LineConditions::GridWindow grid{m_gridStart, m_gridStep, m_lastIndex};
-    const std::vector<LineRecord> &records = m_source->lineRecords();
+    const LineBatch &records = m_source->lineRecords();
     m_next.jobs.clear();
     m_next.jobs.reserve(records.size());
     for (const LineRecord &record : records) {

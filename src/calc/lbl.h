@@ -110,7 +110,7 @@ private:
     // add the batch before.
     struct PreparedBatch
     {
-        std::vector<LineJob> jobs;
+        LineJobs jobs;
         std::vector<Reach> reach;   // per molecule
         std::vector<int> reached;
         int records = 0;
@@ -149,7 +149,7 @@ private:
     double m_gridStart = 0.0;
     double m_gridStep = 0.0;
     int m_lastIndex = -1;
-    std::vector<LineJob> m_jobs;
+    LineJobs m_jobs;
     std::vector<double *> m_crossSectionValues;
     std::vector<Reach> m_reach;                    // per molecule, in the batch in hand
     std::vector<int> m_reached;                    // the molecules with a reach

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "calc/lineshapes.h"
+#include "core/bufferallocator.h"
 
 #include <cstddef>
+#include <vector>
 
 // One line ready to be added to a spectrum: its shifted centre, the amplitude that
 // multiplies the unit-area profile, its widths and its index window on the grid.
@@ -16,6 +18,9 @@ struct LineJob
     int end = -1;         // last grid index, inclusive
     int molecule = 0;     // index of the spectrum the line adds to
 };
+
+// The jobs of one batch.
+using LineJobs = std::vector<LineJob, BufferAllocator<LineJob>>;
 
 // The per-point loops of the engine. Each adds the profiles of a list of lines,
 // in list order, to the spectra they belong to, touching only the grid indices

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "core/bufferallocator.h"
+
+#include <vector>
+
 // One HITRAN line as the calculation uses it. The parser fills the fields from
 // molecule to deltaAir; the engine may use the rest as working space.
 struct LineRecord
@@ -16,3 +20,6 @@ struct LineRecord
     double nAir = 0.0;             // temperature exponent of gammaAir
     double deltaAir = 0.0;         // air pressure shift, cm-1/atm
 };
+
+// The line records of one batch.
+using LineBatch = std::vector<LineRecord, BufferAllocator<LineRecord>>;

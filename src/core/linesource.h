@@ -36,7 +36,7 @@ public:
     virtual qint64 expectedRecordCount() const = 0;
     virtual void requestNextChunk() = 0;
     // The batch in hand after dataAvailable().
-    virtual const std::vector<LineRecord> &lineRecords() const = 0;
+    virtual const LineBatch &lineRecords() const = 0;
     // Empties the batch of line records in hand.
     virtual void clearLineRecords() = 0;
     // Where the lines of the calculation in hand come from, in words (empty

@@ -1,5 +1,6 @@
 #include "core/spectrumallocator.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr std::size_t hugePage = std::size_t(2) << 20;
+using SpectrumMemory::hugePage;
 
 std::size_t roundedUp(std::size_t bytes)
 {
@@ -23,9 +24,9 @@ namespace SpectrumMemory {
 
 #ifdef __linux__
 
-void *allocate(std::size_t bytes)
+void *allocate(std::size_t bytes, std::size_t hugePagesFrom)
 {
-    if (bytes < hugePage) {
+    if (bytes < std::max(hugePagesFrom, std::size_t(1))) {
         void *block = std::calloc(bytes > 0 ? bytes : 1, 1);
         if (!block)
             throw std::bad_alloc();
@@ -49,11 +50,11 @@ void *allocate(std::size_t bytes)
     return reinterpret_cast<void *>(aligned);
 }
 
-void release(void *block, std::size_t bytes) noexcept
+void release(void *block, std::size_t bytes, std::size_t hugePagesFrom) noexcept
 {
     if (!block)
         return;
-    if (bytes < hugePage)
+    if (bytes < std::max(hugePagesFrom, std::size_t(1)))
         std::free(block);
     else
         munmap(block, roundedUp(bytes));
@@ -61,7 +62,7 @@ void release(void *block, std::size_t bytes) noexcept
 
 #else
 
-void *allocate(std::size_t bytes)
+void *allocate(std::size_t bytes, std::size_t)
 {
     void *block = std::calloc(bytes > 0 ? bytes : 1, 1);
     if (!block)
@@ -69,7 +70,7 @@ void *allocate(std::size_t bytes)
     return block;
 }
 
-void release(void *block, std::size_t) noexcept
+void release(void *block, std::size_t, std::size_t) noexcept
 {
     std::free(block);
 }

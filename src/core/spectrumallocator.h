@@ -17,8 +17,12 @@
 // calloc.
 namespace SpectrumMemory {
 
-void *allocate(std::size_t bytes);
-void release(void *block, std::size_t bytes) noexcept;
+constexpr std::size_t hugePage = std::size_t(2) << 20;
+
+// A block of `bytes`, zeroed; from `hugePagesFrom` bytes on it is mapped as
+// whole huge pages. A block is released with the same threshold.
+void *allocate(std::size_t bytes, std::size_t hugePagesFrom = hugePage);
+void release(void *block, std::size_t bytes, std::size_t hugePagesFrom = hugePage) noexcept;
 
 } // namespace SpectrumMemory
 

@@ -49,7 +49,7 @@ public:
     void prepareLineData() override;
     qint64 expectedRecordCount() const override;
     void requestNextChunk() override;
-    const std::vector<LineRecord> &lineRecords() const override { return m_lineFileStore.batch(); }
+    const LineBatch &lineRecords() const override { return m_lineFileStore.batch(); }
     void clearLineRecords() override { m_lineFileStore.clearBatch(); }
 
     // Addresses, folders and switches set by the core at start-up.

@@ -74,8 +74,8 @@ public:
     // Replaces the batch by the records of a text received from the service.
     void takeDownloaded(const QByteArray &data);
 
-    std::vector<LineRecord> &batch() { return m_batch; }
-    const std::vector<LineRecord> &batch() const { return m_batch; }
+    LineBatch &batch() { return m_batch; }
+    const LineBatch &batch() const { return m_batch; }
     void clearBatch() { m_batch.clear(); }
 
     QString cumulativeFilePath() const { return m_cumulativeFilePath; }
@@ -93,7 +93,7 @@ private:
     void parseBuffer(const char *data, qint64 size);
     void listRegionFiles();
 
-    std::vector<LineRecord> m_batch;
+    LineBatch m_batch;
     QString m_cumulativeFilePath;
     QString m_folder;
     QVector<RegionFile> m_regionFiles;

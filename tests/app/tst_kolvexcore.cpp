@@ -35,11 +35,11 @@ public:
     qint64 expectedRecordCount() const override { return 0; }
     // No lines: every request for a batch is answered with the end of the data.
     void requestNextChunk() override { emit noMoreDataAvailable(); }
-    const std::vector<LineRecord> &lineRecords() const override { return records; }
+    const LineBatch &lineRecords() const override { return records; }
     void clearLineRecords() override { ++clears; }
 
     std::vector<Molecule> *molecules = nullptr;
-    std::vector<LineRecord> records;
+    LineBatch records;
     double start = 0.0;
     double end = 0.0;
     bool cancelled = false;

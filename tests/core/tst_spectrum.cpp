@@ -1,3 +1,4 @@
+#include "core/linerecord.h"
 #include "core/spectrum.h"
 
 #include <QtTest>
@@ -17,6 +18,7 @@ private slots:
     void resetValuesReadsAsZero_data();
     void resetValuesReadsAsZero();
     void freedValuesAreNotSeenAgain();
+    void batchBuffersKeepTheirRecords();
 };
 
 namespace {
@@ -70,6 +72,32 @@ void TestSpectrum::freedValuesAreNotSeenAgain()
         QVERIFY2(allZero(fresh), qPrintable(QStringLiteral("round %1").arg(round)));
         const SpectrumValues counted(4096);
         QVERIFY(allZero(counted));
+    }
+}
+
+// Line batches grow from heap blocks into huge-page mappings and shrink back;
+// each block goes back the way it came (a mapping freed as a heap block would
+// end the program) and the records survive every move.
+void TestSpectrum::batchBuffersKeepTheirRecords()
+{
+    LineBatch batch;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 30000; ++i) {
+            LineRecord record;
+            record.molecule = 1 + i % 49;
+            record.wavenumber = 1000.0 + 0.01 * i;
+            batch.push_back(record);
+        }
+        QVERIFY(batch.capacity() * sizeof(LineRecord) > BufferAllocator<LineRecord>::hugePagesFrom);
+        for (int i = 0; i < 30000; i += 997) {
+            QCOMPARE(batch[std::size_t(i)].molecule, 1 + i % 49);
+            QCOMPARE(batch[std::size_t(i)].wavenumber, 1000.0 + 0.01 * i);
+        }
+        batch.resize(100);
+        batch.shrink_to_fit();
+        QCOMPARE(batch.back().wavenumber, 1000.0 + 0.01 * 99);
+        batch.clear();
+        batch.shrink_to_fit();
     }
 }
 

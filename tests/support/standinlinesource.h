@@ -34,14 +34,14 @@ public:
     void prepareLineData() override { m_next = 0; }
     qint64 expectedRecordCount() const override { return qint64(m_records.size()); }
     void requestNextChunk() override;
-    const std::vector<LineRecord> &lineRecords() const override { return m_batch; }
+    const LineBatch &lineRecords() const override { return m_batch; }
     void clearLineRecords() override { m_batch.clear(); }
 
 private:
     void deliver();
 
     std::vector<LineRecord> m_records;
-    std::vector<LineRecord> m_batch;
+    LineBatch m_batch;
     std::vector<Molecule> *m_molecules = nullptr;
     double m_calcStart = 0.0;
     double m_calcEnd = 0.0;
