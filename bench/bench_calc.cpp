@@ -7,7 +7,6 @@
 // the start of the calculation to the assembled results.
 
 #include "app/kolvexcore.h"
-#include "app/spectraresultsqml.h"
 #include "calc/lbl.h"
 #include "calc/lineshapes.h"
 #include "calc/profilekernels.h"
@@ -17,12 +16,12 @@
 #include "core/spectraset.h"
 #include "download/hitranonlinedownloader.h"
 #include "download/linefilestore.h"
+#include "offlinesamplecore.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -241,9 +240,7 @@ void benchmarkEngine(const std::vector<LineRecord> &records, Params &params)
 
 int main(int argc, char *argv[])
 {
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     const QString sample = QStringLiteral(KOLVEX_SOURCE_DIR "/resources/sample/kolvex-sample.par");
 
     unsigned cores = std::thread::hardware_concurrency();
@@ -252,19 +249,9 @@ int main(int argc, char *argv[])
 
     // The default calculation first, so that the peak memory is its own: the
     // sample is the data folder's line file, read in the offline mode.
-    QTemporaryDir folder;
-    QFile::copy(sample, folder.filePath(QStringLiteral("HITRAN2012.par")));
-    KolvexCore::Settings settings;
-    settings.dataFolder = folder.path();
-    settings.serviceBaseUrl = QStringLiteral("http://127.0.0.1:9");   // no network
-    settings.productBaseUrl = settings.serviceBaseUrl;
-    KolvexCore core(settings);
-    while (!core.tipsLoaded())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    SpectraResultsQml results(nullptr, &core);
-    results.setHeightPoints(400);
+    OfflineSampleCore offline(sample, 400);
+    KolvexCore &core = offline.core();
     setUsStandard(*core.params());
-    core.downloader()->setUsage(HitranOnlineDownloader::CompleteUsage);
 
     const auto timeCalculation = [&core](int profile) {
         core.params()->setLineShapeProfile(profile);

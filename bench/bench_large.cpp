@@ -13,17 +13,14 @@
 // time).
 
 #include "app/kolvexcore.h"
-#include "app/spectraresultsqml.h"
 #include "calc/lbl.h"
 #include "core/params.h"
 #include "core/spectraset.h"
-#include "download/hitranonlinedownloader.h"
+#include "offlinesamplecore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
@@ -85,19 +82,8 @@ int main(int argc, char *argv[])
     const int repeat = std::max(1, optionValue(parser, QStringLiteral("repeat"), 3));
 
     // The sample is the data folder's own line file, read in the offline mode.
-    QTemporaryDir folder;
-    QFile::copy(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/sample/kolvex-sample.par"),
-                folder.filePath(QStringLiteral("HITRAN2012.par")));
-    KolvexCore::Settings settings;
-    settings.dataFolder = folder.path();
-    settings.serviceBaseUrl = QStringLiteral("http://127.0.0.1:9");   // no network
-    settings.productBaseUrl = settings.serviceBaseUrl;
-    KolvexCore core(settings);
-    while (!core.tipsLoaded())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    SpectraResultsQml results(nullptr, &core);
-    results.setHeightPoints(500);
-    core.downloader()->setUsage(HitranOnlineDownloader::CompleteUsage);
+    OfflineSampleCore offline(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/sample/kolvex-sample.par"), 500);
+    KolvexCore &core = offline.core();
     Params &params = *core.params();
     params.setCalcNotSelected(true);
     params.setLineShapeProfile(profile);
