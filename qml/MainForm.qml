@@ -110,8 +110,10 @@ Item {
                 numMajorYTicks: 5
                 numMinorYTicks: 5
                 enableRulers: yAxisQml.enableRulers
-                // What the curves are not (cancelled, sample lines), drawn in the plot.
+                // What the curves are not (cancelled, sample lines), drawn in the
+                // plot clear of the legend.
                 plotTitle: specResultsQml.resultMark
+                legendWidth: legendBox.visible ? legendBox.width + 6 : 0
                 Accessible.role: Accessible.Chart
                 Accessible.name: "Spectrum plot"
 

@@ -75,7 +75,7 @@ void Plot::paint(QPainter *painter)
                                  m_spectra, m_ownX, m_grid, m_colors, m_lineThickness, m_plotInverted,
                                  m_enableRulers};
         PlotPainter::paint(painter, scene);
-        PlotPainter::drawMark(painter, area, m_plotTitle);
+        PlotPainter::drawMark(painter, area, m_plotTitle, m_legendWidth);
     }
 
     m_plotInProgress = false;
@@ -243,6 +243,12 @@ void Plot::setYAxisTitle(const QString &title)
 void Plot::setPlotTitle(const QString &title)
 {
     if (store(m_plotTitle, title, [this] { emit plotTitleChanged(); }))
+        update();
+}
+
+void Plot::setLegendWidth(double width)
+{
+    if (store(m_legendWidth, std::max(0.0, width), [this] { emit legendWidthChanged(); }))
         update();
 }
 

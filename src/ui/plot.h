@@ -21,7 +21,8 @@ class QPainter;
 // `currSpecIndex` says what they are (-1 a new set begins, -2 the set is
 // complete). Pinch gestures zoom, drags pan, both inside the axis limits.
 // `plotTitle` is drawn as a mark inside the plot: what the curves are not
-// (cancelled, sample lines).
+// (cancelled, sample lines); it wraps to keep clear of the `legendWidth` pixels
+// a legend covers at the top right of the plot area.
 class Plot : public QQuickPaintedItem
 {
     Q_OBJECT
@@ -40,6 +41,7 @@ class Plot : public QQuickPaintedItem
     Q_PROPERTY(QString xAxisTitle READ xAxisTitle WRITE setXAxisTitle NOTIFY xAxisTitleChanged)
     Q_PROPERTY(QString yAxisTitle READ yAxisTitle WRITE setYAxisTitle NOTIFY yAxisTitleChanged)
     Q_PROPERTY(QString plotTitle READ plotTitle WRITE setPlotTitle NOTIFY plotTitleChanged)
+    Q_PROPERTY(double legendWidth READ legendWidth WRITE setLegendWidth NOTIFY legendWidthChanged)
     Q_PROPERTY(QString lineColor READ lineColor WRITE setLineColor NOTIFY lineColorChanged)
     Q_PROPERTY(int lineThickness READ lineThickness WRITE setLineThickness NOTIFY lineThicknessChanged)
     Q_PROPERTY(int numMinorXTicks READ numMinorXTicks WRITE setNumMinorXTicks NOTIFY numMinorXTicksChanged)
@@ -97,6 +99,8 @@ public:
     void setYAxisTitle(const QString &title);
     QString plotTitle() const { return m_plotTitle; }
     void setPlotTitle(const QString &title);
+    double legendWidth() const { return m_legendWidth; }
+    void setLegendWidth(double width);
     QString lineColor() const { return m_colors.isEmpty() ? QString() : m_colors.last(); }
     void setLineColor(const QString &color);
     int lineThickness() const { return m_lineThickness; }
@@ -177,6 +181,7 @@ signals:
     void xAxisTitleChanged();
     void yAxisTitleChanged();
     void plotTitleChanged();
+    void legendWidthChanged();
     void lineColorChanged();
     void lineThicknessChanged();
     void numMinorXTicksChanged();
@@ -222,6 +227,7 @@ private:
     QString m_xAxisTitle;
     QString m_yAxisTitle;
     QString m_plotTitle;
+    double m_legendWidth = 0.0;
     int m_lineThickness = 1;
     int m_numMinorXTicks = 5;
     int m_numMajorXTicks = 5;

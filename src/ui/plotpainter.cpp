@@ -249,16 +249,30 @@ void PlotPainter::drawRuler(QPainter *painter, const Scene &scene)
     painter->drawText(QPointF(left, area.top() + metrics.ascent() + 2.0), label);
 }
 
-void PlotPainter::drawMark(QPainter *painter, const QRectF &area, const QString &text)
+void PlotPainter::drawMark(QPainter *painter, const QRectF &area, const QString &text, double legendWidth)
 {
     if (text.isEmpty())
         return;
     const QFontMetricsF metrics(painter->font());
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    const double pad = 0.4 * metrics.height();
+    const double available = std::max(area.width() / 3.0, area.width() - legendWidth - 4.0 * pad);
+    QStringList lines;
+    for (const QString &given : text.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString &word : given.split(QLatin1Char(' '))) {
+            const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (!line.isEmpty() && metrics.horizontalAdvance(longer) > available) {
+                lines.append(line);
+                line = word;
+            } else {
+                line = longer;
+            }
+        }
+        lines.append(line);
+    }
     double width = 0.0;
     for (const QString &line : lines)
         width = std::max(width, metrics.horizontalAdvance(line));
-    const double pad = 0.4 * metrics.height();
     const QRectF box(area.left() + pad, area.top() + pad, width + 2.0 * pad, lines.size() * metrics.height() + pad);
     painter->save();
     painter->setPen(QPen(QColor(0xb7, 0x1c, 0x1c), 1.0));

@@ -47,7 +47,10 @@ public:
 
     // A warning about what the plot shows ("Cancelled at ... cm-1"), a line
     // each, in dark red on a pale box at the top left of the plot area.
-    static void drawMark(QPainter *painter, const QRectF &area, const QString &text);
+    // The mark at the top left of the area, its lines wrapped at spaces to keep
+    // clear of the legendWidth pixels at the area's top right (though never
+    // narrower than a third of the area).
+    static void drawMark(QPainter *painter, const QRectF &area, const QString &text, double legendWidth = 0.0);
     // The names of the curves, each beside a stroke of its colour, in dark text
     // on a white box at the top right of the plot area, so that pale colours
     // stay readable.

@@ -45,6 +45,12 @@ bool isPureRed(QRgb pixel)
     return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
 }
 
+// The dark red of the mark's frame and text.
+bool isMarkRed(QRgb pixel)
+{
+    return qRed(pixel) > 140 && qRed(pixel) < 215 && qGreen(pixel) < 70 && qBlue(pixel) < 70;
+}
+
 } // namespace
 
 class TestPlot : public QObject
@@ -71,6 +77,7 @@ private slots:
     void rotatedModeDrawsUpward();
     void noPointWhereAValueIsMissing();
     void colorPicker();
+    void markKeepsClearOfTheLegend();
 };
 
 void TestPlot::pixelMapping_data()
@@ -477,6 +484,45 @@ void TestPlot::colorPicker()
     QImage image(200, 145, QImage::Format_RGB32);
     QPainter painter(&image);
     picker.paint(&painter);
+}
+
+// On a narrow plot the mark wraps instead of running under the legend at the
+// top right; without a legend it takes the width it needs.
+void TestPlot::markKeepsClearOfTheLegend()
+{
+    Plot plot;
+    plot.setSize(QSizeF(340.0, 300.0));
+    plot.setXMinPadding(40);
+    plot.setXMaxPadding(10);
+    plot.setYMinPadding(20);
+    plot.setYMaxPadding(40);
+    plot.setFontPointSize(9.0);
+    plot.setMinX(0.0);
+    plot.setMaxX(10.0);
+    plot.setMinY(0.0);
+    plot.setMaxY(1.0);
+    plot.setPlotTitle(QStringLiteral("Sample lines, not the HITRAN database"));
+    const QRect area = plot.plotArea().toAlignedRect();
+    const int legendWidth = 110;
+    // Mark pixels in the top band of the area: all of them, and those in the
+    // part a legend would cover.
+    auto markPixels = [&](const QImage &image, int fromX) {
+        int count = 0;
+        for (int y = area.top(); y < area.top() + area.height() / 3; ++y) {
+            for (int x = fromX; x <= area.right(); ++x)
+                count += isMarkRed(image.pixel(x, y)) ? 1 : 0;
+        }
+        return count;
+    };
+
+    const QImage wide = render(plot);
+    QVERIFY(markPixels(wide, area.left()) > 50);
+    QVERIFY2(markPixels(wide, area.right() - legendWidth) > 0, "the mark should need the whole width here");
+
+    plot.setLegendWidth(legendWidth);
+    const QImage wrapped = render(plot);
+    QCOMPARE(markPixels(wrapped, area.right() - legendWidth), 0);
+    QVERIFY(markPixels(wrapped, area.left()) > 50);
 }
 
 QTEST_MAIN(TestPlot)
