@@ -96,7 +96,7 @@ private:
     // Grid points per block of the maxima.
     static constexpr int maximumBlock = 4096;
     // Slices of the grid per thread in a batch added by several threads.
-    static constexpr int slicesPerThread = 8;
+    static constexpr int slicesPerThread = 32;
 
     // The lines of a batch that reach one molecule: the grid indices from `first`
     // to `last`; first > last when none.
