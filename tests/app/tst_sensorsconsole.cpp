@@ -1,4 +1,5 @@
 #include "fakeiiotree.h"
+#include "spectrumqueries.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -7,17 +8,6 @@
 #include <QtTest>
 
 #include <cmath>
-
-namespace {
-
-// The peer's request for the total spectrum of the last calculation: the
-// result item for spectra, then the total in place of a molecule.
-QString totalSpectrumRequest()
-{
-    return QStringLiteral("#RESULT;") + QStringLiteral("SPEC") + QStringLiteral(";TOTAL");
-}
-
-} // namespace
 
 // kolvex-console on a machine with a Sense HAT, played by a fake Industrial
 // I/O tree: a peer switches the path to the board's barometer, thermometer
@@ -140,14 +130,14 @@ void TestSensorsConsole::spectraFromTheBoardsValues()
     QVERIFY2(std::abs(pressure.toDouble() - 0.98691747) < 1e-8, qPrintable(pressure));
     QVERIFY2(std::abs(temperature.toDouble() - 294.65123) < 1e-5, qPrintable(temperature));
     QVERIFY2(std::abs(water.toDouble() - 10259.313) < 1e-3, qPrintable(water));
-    const QString fromSensors = ask(totalSpectrumRequest());
+    const QString fromSensors = ask(spectrumQuery(QStringLiteral("TOTAL")));
     QCOMPARE(fromSensors.count(QLatin1Char(';')), 500);
 
     m_console.write(QStringLiteral("#USEBAROM;0#USETHERM;0#USEHUMID;0#TPRES;%1#TEMP;%2#MCONC;1;%3\n")
                         .arg(pressure, temperature, water)
                         .toUtf8());
     QCOMPARE(ask(QStringLiteral("#CALC")), QStringLiteral("READY"));
-    QCOMPARE(ask(totalSpectrumRequest()), fromSensors);
+    QCOMPARE(ask(spectrumQuery(QStringLiteral("TOTAL"))), fromSensors);
 }
 
 QTEST_GUILESS_MAIN(TestSensorsConsole)

@@ -9,6 +9,7 @@
 #include "remote/chatserver.h"
 #include "remote/linechannel.h"
 #include "remote/remotecontrol.h"
+#include "spectrumqueries.h"
 #include "ui/remotecontrolqml.h"
 
 #include <QBluetoothLocalDevice>
@@ -159,7 +160,7 @@ void TestBluetoothSpp::serverLinkRunsAWholeSession()
     QCOMPARE(m_core->xAxis()->maxWavenumber(), 2300.0);
 
     // A calculation, READY when it is done, then its grid and a spectrum.
-    peer->write("#CALC\n#RESULT;WNGRID\n#RESULT;SPEC;CO\n");
+    peer->write("#CALC\n#RESULT;WNGRID\n" + spectrumQuery(QStringLiteral("CO")).toLatin1() + '\n');
     const QStringList replies = readLines(peer, 3);
     QCOMPARE(replies.size(), 3);
     QCOMPARE(replies.at(0), QStringLiteral("READY"));

@@ -375,8 +375,9 @@ void TestRemoteControl::resultsComeFromTheTable()
 {
     // Before any calculation there is nothing to answer with.
     const QString none = QStringLiteral(" : There is no result yet: no calculation has been performed.");
-    QCOMPARE(send("#RESULT;NUMWNPTS#RESULT;TEMP#RESULT;SPEC;CO2"),
-             (QStringList{"RESULT;NUMWNPTS" + none, "", "RESULT;TEMP" + none, "", "RESULT;SPEC" + none, ""}));
+    QCOMPARE(send("#RESULT;NUMWNPTS#RESULT;TEMP" + spectrumQuery(QStringLiteral("CO2"))),
+             (QStringList{"RESULT;NUMWNPTS" + none, "", "RESULT;TEMP" + none, "", spectrumErrorReply(none.mid(3)),
+                          ""}));
     m_results->setCalculationConditions(280.0, 0.9, 12.5, {"H2O", "CO2"}, {7750.0, 412.5}, nullptr,
                                         XAxis(XAxis::Wavenumber, 2100.0, 2101.0, 3));
     m_results->addColumn({2100.0, 2100.5, 2101.0}, QStringLiteral("Wavenumber, cm-1"));
@@ -384,7 +385,8 @@ void TestRemoteControl::resultsComeFromTheTable()
     m_params->pathConditions().pathLength = 99.0;
     QCOMPARE(send("#RESULT;SWAVE#RESULT;EWAVE#RESULT;NUMWNPTS#RESULT;PATH#RESULT;TEMP#RESULT;TPRES#RESULT;MCONC;2"),
              (QStringList{"2100", "2101", "3", "12.5", "280", "0.9", "412.5"}));
-    QCOMPARE(send("#DELIMITER;, #RESULT;WNGRID#RESULT;SPEC;co2"), (QStringList{"2100, 2100.5, 2101", "0.5, 0.25, 0.125"}));
+    QCOMPARE(send("#DELIMITER;, #RESULT;WNGRID" + spectrumQuery(QStringLiteral("co2"))),
+             (QStringList{"2100, 2100.5, 2101", "0.5, 0.25, 0.125"}));
 
     QSignalSpy shown(m_remote.get(), &RemoteControl::showTotalChanged);
     connect(m_remote.get(), &RemoteControl::showTotalChanged, this, [this](bool show) {
@@ -393,7 +395,7 @@ void TestRemoteControl::resultsComeFromTheTable()
             m_results->addColumn({1.0, 2.0, 3.0}, QStringLiteral("Total"));
         m_remote->setReady();
     });
-    QCOMPARE(send("#RESULT;SPEC;TOTAL"), QStringList{"1, 2, 3"});
+    QCOMPARE(send(spectrumQuery(QStringLiteral("TOTAL"))), QStringList{"1, 2, 3"});
     QCOMPARE(shown.count(), 1);
     QVERIFY(m_yAxis->showTotal);
     // A molecule's spectrum switches the display back to the molecules.
