@@ -61,66 +61,30 @@ QByteArray summary(const QByteArray &text)
         + QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex() + "] " + start + "...";
 }
 
-QByteArray marker(int line)
-{
-    return "#ZMARK" + QByteArray::number(line);
-}
-
-QByteArray markerReply(int line)
-{
-    return "ZMARK" + QByteArray::number(line) + " : Parameter out of range. Parameter values have to be >= 0.\n";
-}
-
-// Writes the transcript where KOLVEX_SPECTRA_RECORD says, then compares it
-// line by line with the recording.
+// Compares the transcript with the recording of that name, after writing it
+// into the folder KOLVEX_SPECTRA_RECORD names, if any.
 void compareWithRecording(const QByteArray &transcript, const QString &name)
 {
-    const QByteArray recordTo = qgetenv("KOLVEX_SPECTRA_RECORD");
-    if (!recordTo.isEmpty()) {
-        QFile record(QString::fromLocal8Bit(recordTo) + QLatin1Char('/') + name);
-        QVERIFY(record.open(QIODevice::WriteOnly) && record.write(transcript) == transcript.size());
-    }
-    QFile recording(QStringLiteral(KOLVEX_TEST_DATA "/calc/") + name);
-    QVERIFY2(recording.open(QIODevice::ReadOnly), qPrintable(recording.fileName()));
-    const QList<QByteArray> expected = recording.readAll().split('\n');
-    const QList<QByteArray> actual = transcript.split('\n');
-    for (int i = 0; i < std::min(expected.size(), actual.size()); ++i)
-        QVERIFY2(actual.at(i) == expected.at(i),
-                 qPrintable(QStringLiteral("%1 line %2\n   actual: %3\n expected: %4")
-                                .arg(name)
-                                .arg(i + 1)
-                                .arg(QString::fromUtf8(actual.at(i)), QString::fromUtf8(expected.at(i)))));
-    QCOMPARE(actual.size(), expected.size());
+    const QString recordTo = qEnvironmentVariable("KOLVEX_SPECTRA_RECORD");
+    const QString difference = ConsoleScript::recordingDifference(
+        transcript, QStringLiteral(KOLVEX_TEST_DATA "/calc/") + name,
+        recordTo.isEmpty() ? QString() : recordTo + QLatin1Char('/') + name);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 } // namespace
 
 void TestSpectraRecording::consoleRepliesMatchTheRecording()
 {
-    QFile script(scriptPath);
-    QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(scriptPath));
-    QList<QByteArray> lines;
-    for (const QByteArray &line : script.readAll().split('\n')) {
-        if (!line.isEmpty() && !line.startsWith("--"))
-            lines.append(line);
-    }
-    QByteArray input;
-    for (int i = 0; i < lines.size(); ++i)
-        input += lines.at(i) + '\n' + marker(i) + ";-1\n";
-
-    const ConsoleScript console = ConsoleScript::run(input, 280000);
-    QVERIFY(console.finished);
-    QCOMPARE(console.exitCode, 0);
-    const QByteArray &output = console.output;
+    const QList<QByteArray> lines = ConsoleScript::scriptLines(scriptPath);
+    QVERIFY2(!lines.isEmpty(), qPrintable(scriptPath));
+    const ConsoleScript::Replies console = ConsoleScript::runMarked(lines, 280000);
+    QVERIFY2(console.problem.isEmpty(), qPrintable(console.problem));
 
     QByteArray transcript("Spectra recording: each message sent to kolvex-console (>) and its replies (<).\n");
-    int position = 0;
     for (int i = 0; i < lines.size(); ++i) {
-        const int end = output.indexOf(markerReply(i), position);
-        QVERIFY2(end >= 0, qPrintable(QStringLiteral("no marker after line %1").arg(i)));
-        QList<QByteArray> replies = output.mid(position, end - position).split('\n');
+        QList<QByteArray> replies = console.replies.at(i).split('\n');
         replies.removeLast();   // the text after the last line end, always empty
-        position = end + markerReply(i).size();
         transcript += "> " + lines.at(i) + '\n';
         for (const QByteArray &reply : qAsConst(replies))
             transcript += "< " + summary(reply) + '\n';

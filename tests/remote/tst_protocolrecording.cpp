@@ -60,47 +60,19 @@ QByteArray escaped(const QByteArray &bytes)
     return text;
 }
 
-// A command that no script line sends and whose reply names it: the console
-// answers each in turn, so the replies between two of them belong to one line.
-QByteArray marker(int line)
-{
-    return "#ZMARK" + QByteArray::number(line);
-}
-
-QByteArray markerReply(int line)
-{
-    return "ZMARK" + QByteArray::number(line) + " : Parameter out of range. Parameter values have to be >= 0.\n";
-}
-
 } // namespace
 
 void TestProtocolRecording::repliesMatchTheRecording()
 {
-    QFile script(scriptPath);
-    QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(scriptPath));
-    QList<QByteArray> lines;
-    for (const QByteArray &line : script.readAll().split('\n')) {
-        if (!line.isEmpty() && !line.startsWith("--"))
-            lines.append(line);
-    }
-    QByteArray input;
-    for (int i = 0; i < lines.size(); ++i)
-        input += unescaped(lines.at(i)) + '\n' + marker(i) + ";-1\n";
-    QVERIFY(input.size() < 60000);
-
-    const ConsoleScript console = ConsoleScript::run(input, 240000);
-    QVERIFY(console.finished);
-    QCOMPARE(console.exitCode, 0);
-    const QByteArray &output = console.output;
+    const QList<QByteArray> lines = ConsoleScript::scriptLines(scriptPath);
+    QVERIFY2(!lines.isEmpty(), qPrintable(scriptPath));
+    const ConsoleScript::Replies console = ConsoleScript::runMarked(lines, 240000, unescaped);
+    QVERIFY2(console.problem.isEmpty(), qPrintable(console.problem));
 
     QByteArray transcript("Protocol recording: each message sent to kolvex-console (>) and its replies (<), "
                           "one per line; the replies to binary forms as the hex bytes of all their lines.\n");
-    int position = 0;
     for (int i = 0; i < lines.size(); ++i) {
-        const int end = output.indexOf(markerReply(i), position);
-        QVERIFY2(end >= 0, qPrintable(QStringLiteral("no marker after line %1: %2").arg(i).arg(QString::fromLatin1(lines.at(i)))));
-        const QByteArray replies = output.mid(position, end - position);
-        position = end + markerReply(i).size();
+        const QByteArray &replies = console.replies.at(i);
         transcript += "> " + lines.at(i) + '\n';
         if (lines.at(i).toUpper().contains("_BIN")) {
             if (!replies.isEmpty())
@@ -112,23 +84,11 @@ void TestProtocolRecording::repliesMatchTheRecording()
         for (const QByteArray &reply : qAsConst(replyLines))
             transcript += reply.isEmpty() ? QByteArray("<\n") : "< " + escaped(reply) + '\n';
     }
-    QCOMPARE(output.mid(position), QByteArray());
+    QCOMPARE(console.rest, QByteArray());
 
-    const QByteArray recordTo = qgetenv("KOLVEX_PROTOCOL_RECORD");
-    if (!recordTo.isEmpty()) {
-        QFile record(QString::fromLocal8Bit(recordTo));
-        QVERIFY(record.open(QIODevice::WriteOnly) && record.write(transcript) == transcript.size());
-    }
-    QFile recording(recordingPath);
-    QVERIFY2(recording.open(QIODevice::ReadOnly), qPrintable(recordingPath));
-    const QList<QByteArray> expected = recording.readAll().split('\n');
-    const QList<QByteArray> actual = transcript.split('\n');
-    for (int i = 0; i < std::min(expected.size(), actual.size()); ++i)
-        QVERIFY2(actual.at(i) == expected.at(i),
-                 qPrintable(QStringLiteral("recording line %1\n   actual: %2\n expected: %3")
-                                .arg(i + 1)
-                                .arg(QString::fromUtf8(actual.at(i)), QString::fromUtf8(expected.at(i)))));
-    QCOMPARE(actual.size(), expected.size());
+    const QString difference = ConsoleScript::recordingDifference(transcript, recordingPath,
+                                                                  qEnvironmentVariable("KOLVEX_PROTOCOL_RECORD"));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 QTEST_GUILESS_MAIN(TestProtocolRecording)
