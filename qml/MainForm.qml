@@ -117,17 +117,14 @@ Item {
                 Accessible.role: Accessible.Chart
                 Accessible.name: "Spectrum plot"
 
-                wnGrid: specResultsQml.wnGrid
                 minX: specResultsQml.minX
                 maxX: specResultsQml.maxX
                 minY: specResultsQml.minY
                 maxY: specResultsQml.maxY
                 xAxisTitle: specResultsQml.xAxisTitle
                 yAxisTitle: specResultsQml.yAxisTitle
-                // Curve hand-over: index, then colour, then the curve itself.
-                currSpecIndex: specResultsQml.currSpecIndex
-                lineColor: specResultsQml.lineColor
-                spectrum: specResultsQml.spectrum
+                // Each complete set of curves, shared with the results model.
+                curveSource: specResultsQml
 
                 onXHeightChanged: specResultsQml.heightPoints = Math.max(1, height - yMinPadding - yMaxPadding)
                 onPlotInProgressChanged: coreObj.updatePlotInProgress(plotInProgress)

@@ -37,7 +37,7 @@ ConsoleSession::ConsoleSession(KolvexCore *core, QObject *parent)
     });
     connect(m_core, &KolvexCore::notify, this, [this](const QString &message, double value, bool visible, bool) {
         if (m_verbose && visible && !message.isEmpty())
-            writeLine(stderr, value > 0.0 ? QStringLiteral("%1 (%2 %)").arg(message).arg(value, 0, 'f', 0) : message);
+            writeLine(stderr, value > 0.0 ? QStringLiteral("%1 (%2 %)").arg(message).arg(value * 100.0, 0, 'f', 0) : message);
     });
     connect(m_core, &KolvexCore::okDialogTextChanged, this, [this] { writeLine(stderr, m_core->okDialogText()); });
     connect(m_core, &KolvexCore::noteChanged, this, [this] {

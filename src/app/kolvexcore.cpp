@@ -84,7 +84,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_instrumentFunction = new InstrumentFunction(this);
     m_lbl = new Lbl(this, m_lineSource);
     m_lbl->setParams(m_params);
-    m_lbl->setXAxis(&m_xAxis);
+    m_lbl->setXAxis(&m_calculationAxis);
     m_lbl->setSpectra(&m_spectra);
     m_resultsSaver = new ResultsSaver(&m_results, this);
     m_resultsSaver->setOutputFolder(m_resultsFolder);
@@ -99,8 +99,8 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     connect(m_remoteControl, &RemoteControl::updateSpectra, this, &KolvexCore::updateSpectra);
     connect(m_remoteControl, &RemoteControl::applyCurrentAtmModel, this, &KolvexCore::applyCurrentAtmModel);
     connect(m_lbl, &Lbl::notify, this, &KolvexCore::notify);
-    connect(m_lbl, &Lbl::updateSpectra, this, &KolvexCore::updateSpectra);
     connect(m_lbl, &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
+    connect(m_lbl, &Lbl::openOkDialog, this, &KolvexCore::displayOkDialog);
     connect(m_instrumentFunction, &InstrumentFunction::openOkDialog, this, &KolvexCore::displayOkDialog);
     m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params, m_atmosphereModels.get(), m_downloader,
                                                 &m_temperatureUnit, &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
@@ -227,13 +227,7 @@ void KolvexCore::connectLineSource()
         return;
     connect(m_lineSource, &LineSource::hitranDownloadComplete, this, &KolvexCore::calculateLineByLine,
             Qt::UniqueConnection);
-    // A banner update lets events run, and they may read the spectra: the
-    // engine's threads finish the batch in hand first.
-    connect(m_lineSource, &LineSource::notify, this,
-            [this](const QString &message, double value, bool visible, bool cancelButtonVisible) {
-                m_lbl->waitForThreads();
-                emit notify(message, value, visible, cancelButtonVisible);
-            });
+    connect(m_lineSource, &LineSource::notify, this, &KolvexCore::notify, Qt::UniqueConnection);
     connect(m_lineSource, &LineSource::hitranDownloadUnsuccessful, this, &KolvexCore::postCalculation,
             Qt::UniqueConnection);
     connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
@@ -293,29 +287,32 @@ void KolvexCore::calculate()
     m_lblRequested = true;
     m_lblStarted = false;
     m_cancelRequested = false;
-    // The marks of the last results go with them.
-    m_results.setCancelledAt(std::numeric_limits<double>::quiet_NaN());
-    m_results.setSampleLines(false);
-    // Cleared once the calculation counts as running: clearing lets pending
-    // events run, and a second request among them must be refused.
     m_lbl->setCancel(false);
-
+    // The results of the last calculation stay, with their marks, until those
+    // of this one take their place.
+    m_calculationAxis = m_xAxis;
     m_lineSource->setMolecules(&m_params->molecules());
-    m_lineSource->setCalcStart(m_xAxis.minWavenumber());
-    m_lineSource->setCalcEnd(m_xAxis.maxWavenumber());
+    m_lineSource->setCalcStart(m_calculationAxis.minWavenumber());
+    m_lineSource->setCalcEnd(m_calculationAxis.maxWavenumber());
     // Lines centred outside the range whose wings reach into it are read too;
     // one grid step more takes in a line lying exactly at the reach, whose
     // window may still be rounded onto the first or last point.
-    m_lineSource->setLineReach(Lbl::lineReach(*m_params) + std::fabs(m_xAxis.step()));
+    m_lineSource->setLineReach(Lbl::lineReach(*m_params) + std::fabs(m_calculationAxis.step()));
     m_lineSource->fetchForCalculation();
 }
 
 void KolvexCore::calculateLineByLine()
 {
-    if (!m_lblRequested)
+    if (!m_lblRequested || m_lblStarted)
         return;
     m_lineSource->prepareLineData();
     m_lblStarted = true;
+    // The engine takes the conditions as they stand now; so do the results.
+    m_runConditions = m_params->pathConditions();
+    m_runMoleculeNames.clear();
+    for (const Molecule &molecule : m_params->molecules())
+        m_runMoleculeNames.append(molecule.name);
+    m_runDescription = ResultDescription::lines(*this);
     m_lbl->start();
 }
 
@@ -324,23 +321,25 @@ void KolvexCore::postCalculation()
     // A calculation ends once, however many of its sources report the end.
     if (!m_calculationRunning)
         return;
-    QStringList moleculeNames;
-    for (const Molecule &molecule : m_params->molecules())
-        moleculeNames.append(molecule.name);
-    const PathConditions &conditions = m_params->pathConditions();
-    m_results.setCalculationConditions(conditions.temperature, conditions.totalPressure, conditions.pathLength,
-                                       moleculeNames, conditions.concentrations, &m_spectra, m_xAxis);
-    // A cancelled calculation is marked as such, however far it got.
-    const bool cancelled = m_lblStarted ? m_lbl->cancelled() : m_cancelRequested;
-    m_results.setCancelledAt(cancelled ? (m_lblStarted ? m_lbl->cancelledAt() : m_xAxis.minWavenumber())
-                                       : std::numeric_limits<double>::quiet_NaN());
-    m_results.setSampleLines(m_lblStarted && m_lineSource->usesSampleLines());
-    m_results.setDescription(ResultDescription::lines(*this));
+    // The engine's results take the place of the last ones; a calculation that
+    // never reached the engine (its lines could not be had, or it was
+    // cancelled before) leaves the last results as they were.
+    if (m_lblStarted) {
+        const PathConditions &conditions = m_runConditions;
+        m_results.setCalculationConditions(conditions.temperature, conditions.totalPressure, conditions.pathLength,
+                                           m_runMoleculeNames, conditions.concentrations, &m_spectra,
+                                           m_lbl->calculatedAxis());
+        // A cancelled calculation is marked as such, however far it got.
+        m_results.setCancelledAt(m_lbl->cancelled() ? m_lbl->cancelledAt() : std::numeric_limits<double>::quiet_NaN());
+        m_results.setSampleLines(m_lineSource->usesSampleLines());
+        // Where the lines came from is known at the end: the service may have
+        // failed halfway and local lines served the rest.
+        ResultDescription::setLineOrigin(m_runDescription, m_lineSource->lineDataOrigin());
+        m_results.setDescription(m_runDescription);
+    }
     m_lineSource->clearLineRecords();
     emit notify(QString(), 0.0, false, true);
-    QCoreApplication::processEvents();
     emit updateSpectra(true, true);
-    QCoreApplication::processEvents();
     m_sensors->startSampling();
     m_calculationRunning = false;
     m_lblRequested = false;
@@ -353,7 +352,6 @@ void KolvexCore::cancelCalculation()
         m_cancelRequested = true;
     m_lbl->setCancel(true);
     m_lineSource->setCancelRequested(true);
-    QCoreApplication::processEvents();
 }
 
 void KolvexCore::saveConfiguration()

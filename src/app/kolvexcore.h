@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/calculationresults.h"
+#include "core/pathconditions.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
 #include "core/savefilewriter.h"
@@ -90,6 +91,8 @@ public:
     TemperatureUnit *temperatureUnit() { return &m_temperatureUnit; }
     PathLengthUnit *pathLengthUnit() { return &m_pathLengthUnit; }
     XAxis *xAxis() { return &m_xAxis; }
+    // The range and grid of the calculation asked for last, as they were then.
+    const XAxis &calculationAxis() const { return m_calculationAxis; }
     YAxisSettings *yAxis() { return &m_yAxis; }
     Lbl *lbl() const { return m_lbl; }
     SpectraSet *spectra() { return &m_spectra; }
@@ -200,6 +203,9 @@ private:
     TemperatureUnit m_temperatureUnit;
     PathLengthUnit m_pathLengthUnit;
     XAxis m_xAxis;
+    // The range and grid of the calculation asked for last, as they were then:
+    // its lines are fetched for it, and the engine calculates on it.
+    XAxis m_calculationAxis;
     YAxisSettings m_yAxis;
     std::unique_ptr<ConfigFile> m_configFile;
     SpectraSet m_spectra;
@@ -219,6 +225,12 @@ private:
     QString m_downloadsFolder;
     QString m_resultsFolder;
     QString m_lineFileName;
+
+    // What the calculation in hand was started with: the conditions, the
+    // molecules' names and the description of its results.
+    PathConditions m_runConditions;
+    QStringList m_runMoleculeNames;
+    QStringList m_runDescription;
 
     bool m_lblRequested = false;
     bool m_lblStarted = false;

@@ -66,6 +66,13 @@ QString concentrations(KolvexCore &core)
     return QStringLiteral("Concentrations, %1: %2").arg(units.concentrationLabel(), entries.join(QLatin1String(", ")));
 }
 
+const QString lineOriginPrefix = QStringLiteral("Lines from ");
+
+QString lineOriginLine(const QString &origin)
+{
+    return lineOriginPrefix + (origin.isEmpty() ? QStringLiteral("a line source that does not say") : origin);
+}
+
 QString partitionSums(KolvexCore &core)
 {
     int tables = 0;
@@ -81,7 +88,7 @@ QStringList ResultDescription::lines(KolvexCore &core)
 {
     const Params &params = *core.params();
     const PathConditions &path = params.pathConditions();
-    const XAxis &x = *core.xAxis();
+    const XAxis &x = core.calculationAxis();
     const quint8 pathUnit = core.pathLengthUnit()->unit;
     const quint8 temperatureUnit = core.temperatureUnit()->unit;
     const quint8 pressureUnit = core.pressureUnits()->pressureUnit;
@@ -111,12 +118,19 @@ QStringList ResultDescription::lines(KolvexCore &core)
         lines << QStringLiteral("Instrument function %1, resolution %2 cm-1, wing %3 cm-1")
                      .arg(instrumentName(instrument.type()), number(instrument.resolution()), number(instrument.wing()));
     }
-    const QString origin = core.lineSource() ? core.lineSource()->lineDataOrigin() : QString();
-    lines << QStringLiteral("Lines from %1").arg(origin.isEmpty() ? QStringLiteral("a line source that does not say") : origin);
+    lines << lineOriginLine(core.lineSource() ? core.lineSource()->lineDataOrigin() : QString());
     lines << partitionSums(core);
     const QString molparam = core.dataFolder() + QLatin1String("/molparam.txt");
     lines << (QFileInfo::exists(molparam)
                   ? QStringLiteral("Isotopologue parameters from %1").arg(molparam)
                   : QStringLiteral("Isotopologue parameters from the built-in table (HITRAN2020 values)"));
     return lines;
+}
+
+void ResultDescription::setLineOrigin(QStringList &lines, const QString &origin)
+{
+    for (QString &line : lines) {
+        if (line.startsWith(lineOriginPrefix))
+            line = lineOriginLine(origin);
+    }
 }

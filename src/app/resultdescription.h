@@ -13,4 +13,6 @@ class ResultDescription
 {
 public:
     static QStringList lines(KolvexCore &core);
+    // Replaces the line that says where the lines came from.
+    static void setLineOrigin(QStringList &lines, const QString &origin);
 };

@@ -9,8 +9,10 @@
 #include "remote/remotecontrol.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <utility>
 
 SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
@@ -35,9 +37,8 @@ namespace {
 // the spectra in hand were calculated on: a range edited since (not necessarily
 // one that can be calculated) shows with the next calculation. Before any
 // calculation the edited range serves.
-double shownEnd(const XAxis &axis, bool start)
+double shownEnd(const XAxis &axis, const SpectrumValues &grid, bool start)
 {
-    const SpectrumValues &grid = axis.grid();
     if (grid.empty())
         return start ? axis.displayStart() : axis.displayEnd();
     // For wavelengths the start is the wavelength of the highest wavenumber.
@@ -72,12 +73,23 @@ QVector<double> SpectraResultsQml::wnGrid() const
 
 double SpectraResultsQml::minX() const
 {
-    return m_core ? shownEnd(*m_core->xAxis(), true) : 0.0;
+    return m_core ? shownEnd(*m_core->xAxis(), calculatedAxis().grid(), true) : 0.0;
 }
 
 double SpectraResultsQml::maxX() const
 {
-    return m_core ? shownEnd(*m_core->xAxis(), false) : 0.0;
+    return m_core ? shownEnd(*m_core->xAxis(), calculatedAxis().grid(), false) : 0.0;
+}
+
+const XAxis &SpectraResultsQml::calculatedAxis() const
+{
+    const CalculationResults *results = m_core->results();
+    return results->hasResults() ? results->xAxis() : *m_core->xAxis();
+}
+
+std::shared_ptr<const SpectrumValues> SpectraResultsQml::calculatedGrid() const
+{
+    return calculatedAxis().sharedGrid();
 }
 
 double SpectraResultsQml::minY() const
@@ -234,6 +246,7 @@ bool SpectraResultsQml::passesFallingTest(double value) const
 void SpectraResultsQml::handOver(std::size_t rows, ValueAt valueAt, double maximum, const QString &color,
                                  int index)
 {
+    m_setCurves.push_back({rows, valueAt, color});
     m_curveRows = rows;
     m_curve = std::move(valueAt);
     m_spectrumFilled = false;
@@ -275,7 +288,8 @@ void SpectraResultsQml::startSet()
 {
     CalculationResults *saver = m_core->results();
     saver->clearColumns();
-    const std::shared_ptr<const SpectrumValues> grid = m_core->xAxis()->sharedGrid();
+    m_setCurves.clear();
+    const std::shared_ptr<const SpectrumValues> grid = calculatedGrid();
     const std::size_t rows = grid ? grid->size() : 0;
     const quint8 unit = m_core->xAxis()->units();
     saver->addColumn(rows, [grid](std::size_t i) { return (*grid)[i]; }, XAxis::title(XAxis::Wavenumber));
@@ -288,7 +302,7 @@ void SpectraResultsQml::startSet()
 
 std::size_t SpectraResultsQml::gridSize() const
 {
-    return m_core->xAxis()->grid().size();
+    return calculatedAxis().grid().size();
 }
 
 CalculationResults::ValueAt SpectraResultsQml::crossSectionOf(std::size_t molecule) const
@@ -315,8 +329,10 @@ CalculationResults::ValueAt SpectraResultsQml::opticalDepthShownOf(std::size_t m
 CalculationResults::ValueAt SpectraResultsQml::radianceOf(std::size_t molecule) const
 {
     const SpectraSet *spectra = m_core->spectra();
-    const std::shared_ptr<const SpectrumValues> grid = m_core->xAxis()->sharedGrid();
-    const double temperature = m_core->params()->pathConditions().temperature;
+    const std::shared_ptr<const SpectrumValues> grid = calculatedGrid();
+    // At the temperature the spectra were calculated for.
+    const double temperature = m_core->results()->hasResults() ? m_core->results()->temperature()
+                                                               : m_core->params()->pathConditions().temperature;
     return [spectra, molecule, grid, temperature](std::size_t i) {
         const double tau = molecule < spectra->molecules.size() ? spectra->molecules[molecule].opticalDepth(i) : 0.0;
         const double wavenumber = grid && i < grid->size() ? (*grid)[i] : 0.0;
@@ -336,16 +352,15 @@ CalculationResults::ValueAt SpectraResultsQml::valuesOf(const Spectrum *spectrum
 void SpectraResultsQml::sumCrossSectionTotal()
 {
     SpectraSet *spectra = m_core->spectra();
-    TotalSpectra::sumShown(spectra->crossSectionTotal, *spectra, *m_core->params(), m_core->xAxis()->grid().size(),
-                           true);
+    TotalSpectra::sumShown(spectra->crossSectionTotal, *spectra, *m_core->params(), gridSize(), true);
     if (m_core->yAxis()->crossSectionAutoRecalc)
         autoScale(spectra->crossSectionTotal.maximum);
 }
 
 void SpectraResultsQml::sumOpticalDepthTotal()
 {
-    TotalSpectra::sumShown(m_core->spectra()->opticalDepthTotal, *m_core->spectra(), *m_core->params(),
-                           m_core->xAxis()->grid().size(), false);
+    TotalSpectra::sumShown(m_core->spectra()->opticalDepthTotal, *m_core->spectra(), *m_core->params(), gridSize(),
+                           false);
 }
 
 void SpectraResultsQml::autoScale(double extreme)
@@ -360,8 +375,6 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
 {
     if (!m_core)
         return;
-    // Nothing reads the spectra while the engine's threads add to them.
-    m_core->lbl()->waitForThreads();
     XAxis *xAxis = m_core->xAxis();
     YAxisSettings *yAxis = m_core->yAxis();
     if (updateScale) {
@@ -374,7 +387,7 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
     m_xAxisTitle = xAxis->title();
 
     // The grid in the displayed unit is announced when it or its unit changed.
-    const std::shared_ptr<const SpectrumValues> grid = xAxis->sharedGrid();
+    const std::shared_ptr<const SpectrumValues> grid = calculatedGrid();
     const bool gridChanged = grid != m_wnGridSource || xAxis->units() != m_wnGridUnit || !grid;
     if (gridChanged) {
         m_wnGridSource = grid ? grid : std::make_shared<const SpectrumValues>();
@@ -402,6 +415,66 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
 
     if (m_curveRows > 3)
         handOverMarker(setComplete);
+    completeSet();
+}
+
+// The set handed over becomes the one a plot draws; its values are read when
+// the plot asks for them.
+void SpectraResultsQml::completeSet()
+{
+    m_completeCurves = m_setCurves;
+    m_curves.reset();
+    emit curvesChanged();
+}
+
+std::shared_ptr<const PlotCurves> SpectraResultsQml::curves() const
+{
+    if (m_curves || !m_core)
+        return m_curves;
+    auto curves = std::make_shared<PlotCurves>();
+    // The x values in the unit shown, shared by every set on the same grid.
+    const std::shared_ptr<const SpectrumValues> grid = calculatedGrid();
+    const quint8 unit = m_core->xAxis()->units();
+    if (!m_curvesX || grid != m_curvesXSource || unit != m_curvesXUnit) {
+        auto x = std::make_shared<std::vector<double>>(grid ? grid->size() : 0);
+        for (std::size_t i = 0; i < x->size(); ++i)
+            (*x)[i] = XAxis::fromWavenumber((*grid)[i], unit);
+        m_curvesX = std::move(x);
+        m_curvesXSource = grid;
+        m_curvesXUnit = unit;
+    }
+    curves->x = m_curvesX;
+    // Each curve's values are read (and converted into the quantity shown) on
+    // the threads the machine has: the readers only read the results.
+    std::vector<SpectrumValues> values(m_completeCurves.size());
+    std::atomic<std::size_t> next{0};
+    const auto fill = [this, &values, &next] {
+        for (std::size_t k = next.fetch_add(1); k < m_completeCurves.size(); k = next.fetch_add(1)) {
+            const CurveSource &source = m_completeCurves[k];
+            SpectrumValues &y = values[k];
+            y.resize(source.rows);
+            for (std::size_t i = 0; i < source.rows; ++i)
+                y[i] = source.valueAt(i);
+        }
+    };
+    const int helpers = std::min(int(m_completeCurves.size()) - 1,
+                                 int(std::max(1u, std::thread::hardware_concurrency())) - 1);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < helpers; ++t) {
+        try {
+            threads.emplace_back(fill);
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    fill();
+    for (std::thread &thread : threads)
+        thread.join();
+    for (std::size_t k = 0; k < m_completeCurves.size(); ++k)
+        curves->curves.push_back({std::make_shared<const SpectrumValues>(std::move(values[k])),
+                                  m_completeCurves[k].color});
+    m_curves = std::move(curves);
+    return m_curves;
 }
 
 void SpectraResultsQml::showMolecules()
@@ -451,8 +524,9 @@ void SpectraResultsQml::showMolecules()
         return;
     }
 
-    const double temperature = params->pathConditions().temperature;
-    const SpectrumValues &grid = m_core->xAxis()->grid();
+    const double temperature = m_core->results()->hasResults() ? m_core->results()->temperature()
+                                                               : params->pathConditions().temperature;
+    const SpectrumValues &grid = calculatedAxis().grid();
     for (std::size_t i = 0; i < spectra->molecules.size(); ++i) {
         if (!TotalSpectra::moleculeShown(*m_core->params(), i))
             continue;
@@ -484,8 +558,9 @@ void SpectraResultsQml::showTotals()
     SpectraSet *spectra = m_core->spectra();
     const bool radiance = yAxis->displayedValue == YAxisSettings::Radiance;
     const bool crossSection = !radiance && yAxis->yUnits == YAxisSettings::CrossSection;
+    m_shownAxis = calculatedAxis();
     TotalSpectra::compute(*spectra, {crossSection, radiance, m_showPlainTotal, m_showInstrTotal}, *m_core->params(),
-                          m_core->xAxis(), *m_core->instrumentFunction());
+                          &m_shownAxis, *m_core->instrumentFunction());
     // The automatic scale fits the plain total, or the instrument-function one
     // when it is shown alone.
     if ((m_showPlainTotal || m_showInstrTotal) && yAxis->currentAutoRecalc()) {

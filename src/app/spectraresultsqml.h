@@ -2,7 +2,9 @@
 
 #include "calc/radiancecalculator.h"
 #include "core/calculationresults.h"
+#include "core/plotcurves.h"
 #include "core/spectrum.h"
+#include "core/xaxis.h"
 #include "core/yaxissettings.h"
 
 #include <QObject>
@@ -22,10 +24,15 @@ class KolvexCore;
 // plot, and the same columns into the results table.
 //
 // The curves of the molecules are views of the calculation's arrays: a column
-// of the table and a curve handed to the plot read each value (converted into
-// the quantity shown) when it is asked for. `spectrum` is filled only when it is
-// read, and `wnGrid` only when it is read after the grid or its unit changed,
-// so an assembly that nobody draws (kolvex-console) copies no spectrum.
+// of the table and a curve handed over read each value (converted into the
+// quantity shown) when it is asked for. `spectrum` is filled only when it is
+// read, `wnGrid` only when it is read after the grid or its unit changed, and
+// the curves of a complete set for a plot (curves()) only when they are asked
+// for, so an assembly that nobody draws (kolvex-console) copies no spectrum.
+//
+// The results are those the core holds (the last finished calculation, on the
+// grid it was calculated on); a calculation that runs meanwhile changes none
+// of them.
 class SpectraResultsQml : public QObject
 {
     Q_OBJECT
@@ -83,6 +90,11 @@ public:
     // m, or half of it when m lies below that half.
     static double autoScaleMaximum(double maximum);
 
+    // The curves of the set last completed, in the quantity and x unit shown,
+    // for a plot: made when first asked for after curvesChanged(), then shared
+    // and never changed.
+    std::shared_ptr<const PlotCurves> curves() const;
+
     // The visibility tests of per-molecule curves (two plot points above the
     // bottom, or below the top, of the axis).
     bool passesRisingTest(double value) const;
@@ -105,6 +117,8 @@ signals:
     void showInstrTotalChanged();
     void legendChanged();
     void resultMarkChanged();
+    // A set of curves is complete: curves() gives it.
+    void curvesChanged();
 
 public slots:
     void setUpdateSpectra(bool updateScale, bool updateTotal);
@@ -143,6 +157,11 @@ private:
     ValueAt radianceOf(std::size_t molecule) const;
     ValueAt valuesOf(const Spectrum *spectrum, bool converted) const;
     std::size_t gridSize() const;
+    // The axis of the results shown: the last calculation's, or before any
+    // calculation the axis being edited, in the unit shown.
+    const XAxis &calculatedAxis() const;
+    std::shared_ptr<const SpectrumValues> calculatedGrid() const;
+    void completeSet();
 
     KolvexCore *m_core = nullptr;
     int m_currSpecIndex = setComplete;
@@ -169,5 +188,21 @@ private:
     bool m_showInstrTotal = true;
     RadianceCalculator m_radianceCalculator;
     QStringList m_shownColors;   // of the curves handed over since the set began
+    // The curves handed over since the set began, and the set last completed
+    // as a plot draws it (made when asked for).
+    struct CurveSource
+    {
+        std::size_t rows = 0;
+        ValueAt valueAt;
+        QString color;
+    };
+    std::vector<CurveSource> m_setCurves;
+    std::vector<CurveSource> m_completeCurves;
+    mutable std::shared_ptr<const PlotCurves> m_curves;
+    mutable std::shared_ptr<const std::vector<double>> m_curvesX;
+    mutable std::shared_ptr<const SpectrumValues> m_curvesXSource;
+    mutable quint8 m_curvesXUnit = 0;
+    // The calculated axis in the unit shown, for the instrument function.
+    XAxis m_shownAxis;
     QVariantList m_legend;
 };

@@ -1,19 +1,25 @@
 #pragma once
 
+#include "core/linefeed.h"
 #include "core/linerecord.h"
 #include "core/molecule.h"
 
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 // Where the line records of a calculation come from. The core starts it with
 // fetchForCalculation(); it answers hitranDownloadComplete() when its records are
-// ready or hitranDownloadUnsuccessful() when they cannot be had. The engine then
-// asks for batches with requestNextChunk() and is answered with dataAvailable()
-// or noMoreDataAvailable(). The HITRANonline downloader is the program's source;
-// tests put stand-ins in its place.
+// ready or hitranDownloadUnsuccessful() when they cannot be had. After
+// prepareLineData() the engine takes the records in one of two ways: a source
+// whose lines lie in files hands out a feed (takeLineFeed()) that the engine's
+// own thread reads; any other source is asked for batches with
+// requestNextChunk() on its own thread and answers with dataAvailable() or
+// noMoreDataAvailable(), or with lineFeedReady() when the rest of its lines
+// come from a feed after all. The HITRANonline downloader is the program's
+// source; tests put stand-ins in its place.
 class LineSource : public QObject
 {
     Q_OBJECT
@@ -33,6 +39,10 @@ public:
 
     virtual void fetchForCalculation() = 0;
     virtual void prepareLineData() = 0;
+    // The feed of the lines prepared (once; null when the lines come through
+    // requestNextChunk() instead).
+    virtual std::unique_ptr<LineFeed> takeLineFeed() { return nullptr; }
+    // Records the calculation reads in all; 0 while unknown.
     virtual qint64 expectedRecordCount() const = 0;
     virtual void requestNextChunk() = 0;
     // The batch in hand after dataAvailable().
@@ -50,6 +60,8 @@ signals:
     void hitranDownloadComplete();
     void dataAvailable();
     void noMoreDataAvailable();
+    // Answers requestNextChunk(): the rest of the lines come from takeLineFeed().
+    void lineFeedReady();
     void hitranDownloadUnsuccessful();
     void openOkDialog(const QString &text);
     // A message that needs no answer; `key` names its kind, so that it can be

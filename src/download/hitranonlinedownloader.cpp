@@ -29,7 +29,6 @@ const char downloadErrorText[] = "Error downloading HITRAN data.";
 
 HitranOnlineDownloader::HitranOnlineDownloader(QObject *parent)
     : LineSource(parent)
-    , m_feed(&m_lineFileStore)
     , m_sample(BundledData::sampleLineFile())
     , m_regions(new RegionDownloads(&m_lineFileStore, this))
     , m_parameters(new ParameterDownloads(this))
@@ -130,7 +129,6 @@ bool HitranOnlineDownloader::setUsage(int usage)
 void HitranOnlineDownloader::setRecordsPerChunk(int records)
 {
     m_recordsPerChunk = std::max(1, records);
-    m_feed.setRecordsPerChunk(m_recordsPerChunk);
 }
 
 void HitranOnlineDownloader::setNetworkTimeout(int milliseconds)
@@ -262,12 +260,14 @@ void HitranOnlineDownloader::regionsFailed(const QString &reason)
 
 void HitranOnlineDownloader::runRegionFailed(const QString &reason, double from)
 {
-    // The rest of the range comes from local lines.
+    // The rest of the range comes from local lines, which the engine's thread
+    // reads itself.
     const QString downloaded = m_lineDataOrigin;
     useFallbackLines(reason, from, lineRangeEnd());
     m_lineDataOrigin = downloaded + QStringLiteral(" up to %1 cm-1, and beyond from ").arg(general(from))
         + m_lineDataOrigin;
-    readNextFromFiles();
+    m_lineFileStore.clearBatch();
+    emit lineFeedReady();
 }
 
 void HitranOnlineDownloader::hideBanner()
@@ -300,19 +300,21 @@ void HitranOnlineDownloader::useFallbackLines(const QString &reason, double star
     }
     QString origin;
     QString kind;
+    newFeed();
     if (cumulative) {
-        m_feed.useSingleFile(cumulativeFilePath(), start, end);
+        m_feed->useSingleFile(cumulativeFilePath(), start, end, m_cumulativeFileName);
         origin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
         kind = QStringLiteral("line file");
-    } else if (m_feed.useRegionFiles(start, end)) {
+    } else if (m_feed->useRegionFiles(downloadsFolder(), start, end)) {
         origin = QStringLiteral("the HITRAN regions stored earlier on this device; they may not cover "
                                 "the whole range");
         kind = QStringLiteral("stored regions");
     } else {
-        m_feed.useSingleFile(m_sample.filePath(), start, end);
+        m_feed->useSingleFile(m_sample.filePath(), start, end);
         m_usesSample = true;
         origin = m_sample.description(m_molecules);
-        if (m_feed.singleFileEmpty())
+        // The sample lies in the program's memory: searching it reads no file.
+        if (m_feed->singleFileEmpty())
             origin += QStringLiteral(". Your range holds none of its lines, so the spectrum is empty");
         kind = QStringLiteral("sample");
     }
@@ -336,7 +338,7 @@ void HitranOnlineDownloader::prepareLineData()
     m_lineFileStore.clearBatch();
     m_source = Source::None;
     m_usesSample = false;
-    m_feed.stop();
+    m_feed.reset();
     m_regions->forgetRunRegion();
     if (m_fallbackPending) {
         m_fallbackPending = false;
@@ -353,11 +355,13 @@ void HitranOnlineDownloader::prepareLineData()
         useFallbackLines(cumulativeFileProblem(), lineRangeStart(), lineRangeEnd());
     } else if (m_usage == CompleteUsage && status >= 10) {
         m_source = Source::Files;
-        m_feed.useSingleFile(cumulativeFilePath(), lineRangeStart(), lineRangeEnd());
+        newFeed();
+        m_feed->useSingleFile(cumulativeFilePath(), lineRangeStart(), lineRangeEnd(), m_cumulativeFileName);
         m_lineDataOrigin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
     } else if (m_usage == SegmentedUsage || status == 1 || status == 2) {
         m_source = Source::Files;
-        m_feed.useRegionFiles(lineRangeStart(), lineRangeEnd());
+        newFeed();
+        m_feed->useRegionFiles(downloadsFolder(), lineRangeStart(), lineRangeEnd());
         m_lineDataOrigin = QStringLiteral("the HITRAN regions stored on this device");
     } else {
         useFallbackLines(QStringLiteral("No HITRAN line data are stored on this device for offline use."),
@@ -365,26 +369,36 @@ void HitranOnlineDownloader::prepareLineData()
     }
 }
 
-qint64 HitranOnlineDownloader::expectedRecordCount() const
+void HitranOnlineDownloader::newFeed()
 {
-    if (m_source == Source::RegionDownloads)
-        return qint64(m_lineFileStore.batch().size());
-    return m_feed.expectedRecordCount();
+    m_feed = std::make_unique<LocalLineFeed>(m_recordsPerChunk);
 }
 
+std::unique_ptr<LineFeed> HitranOnlineDownloader::takeLineFeed()
+{
+    return std::move(m_feed);
+}
+
+qint64 HitranOnlineDownloader::expectedRecordCount() const
+{
+    // Lines downloaded during the calculation are not counted before they arrive.
+    if (m_source == Source::RegionDownloads || !m_feed)
+        return 0;
+    return m_feed->expectedRecordCount();
+}
+
+// The lines of the files read on the caller's thread, for a caller that asks
+// for them batch by batch instead of taking the feed.
 void HitranOnlineDownloader::readNextFromFiles()
 {
-    if (m_feed.readNext()) {
+    if (m_feed && m_feed->next(m_lineFileStore.batch())) {
         emit dataAvailable();
         return;
     }
     m_lineFileStore.clearBatch();
     hideBanner();
-    if (!m_feed.orderProblem().isEmpty()) {
-        emit openOkDialog(QStringLiteral("Your line file %1 is not sorted by wavenumber: %2. Lines may be missing "
-                                         "from the spectrum; sort the file by wavenumber, as HITRAN files are.")
-                              .arg(m_cumulativeFileName, m_feed.orderProblem()));
-    }
+    if (m_feed && !m_feed->problem().isEmpty())
+        emit openOkDialog(m_feed->problem());
     emit noMoreDataAvailable();
 }
 

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class FileWriter;
 class ParameterDownloads;
 class RegionDownloads;
@@ -47,6 +49,7 @@ public:
     bool cancelRequested() const override;
     void fetchForCalculation() override;
     void prepareLineData() override;
+    std::unique_ptr<LineFeed> takeLineFeed() override;
     qint64 expectedRecordCount() const override;
     void requestNextChunk() override;
     const LineBatch &lineRecords() const override { return m_lineFileStore.batch(); }
@@ -136,9 +139,11 @@ private:
     // Chooses the local lines of [start, end] when the service cannot deliver them.
     void useFallbackLines(const QString &reason, double start, double end);
     void readNextFromFiles();
+    // A new feed of the local files, with the chunk size of this source.
+    void newFeed();
 
     LineFileStore m_lineFileStore;
-    LocalLineFeed m_feed;
+    std::unique_ptr<LocalLineFeed> m_feed;
     SampleLines m_sample;
     RegionDownloads *m_regions;
     ParameterDownloads *m_parameters;

@@ -3,7 +3,6 @@
 #include "core/regularfile.h"
 #include "download/normalizeddownloadregionsfinder.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -177,8 +176,6 @@ qint64 LineFileStore::recordOffsetAtOrAbove(const QString &path, double wavenumb
             lo = next;
         else
             hi = valid ? lineStart : start;
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents();
     }
     // Damaged lines just before the record found are stepped over, so that the
     // offset is that of a record (or the end of the file).
@@ -315,14 +312,19 @@ QString LineFileStore::regionFilePath(int listPosition) const
     return m_regionFiles.at(listPosition).path;
 }
 
-bool LineFileStore::locateInRegionFiles(double start, double end, int *firstFile, int *lastFile,
-                                        qint64 *startOffset, qint64 *endOffset)
+bool LineFileStore::regionFilesOverlap(double start, double end)
+{
+    int firstFile = 0;
+    int lastFile = -1;
+    findOverlappingRegionFiles(start, end, &firstFile, &lastFile);
+    return lastFile >= 0;
+}
+
+void LineFileStore::findOverlappingRegionFiles(double start, double end, int *firstFile, int *lastFile)
 {
     listRegionFiles();
     *firstFile = 0;
     *lastFile = -1;
-    *startOffset = 0;
-    *endOffset = 0;
     // A region counts when it overlaps the range with more than a point, so that a
     // range starting on a shared boundary begins in the upper region.
     for (int i = 0; i < m_regionFiles.size(); ++i) {
@@ -335,6 +337,14 @@ bool LineFileStore::locateInRegionFiles(double start, double end, int *firstFile
             *lastFile = i;
         }
     }
+}
+
+bool LineFileStore::locateInRegionFiles(double start, double end, int *firstFile, int *lastFile,
+                                        qint64 *startOffset, qint64 *endOffset)
+{
+    findOverlappingRegionFiles(start, end, firstFile, lastFile);
+    *startOffset = 0;
+    *endOffset = 0;
     if (*lastFile < 0)
         return false;
     *startOffset = std::max<qint64>(0, recordOffsetAtOrAbove(m_regionFiles.at(*firstFile).path, start));

@@ -44,7 +44,7 @@ public:
 
     // Byte offset of the first record whose wavenumber is not below wavenumber
     // (0 when the first record qualifies, the file size when none does, -1 when
-    // the file cannot be opened). Processes pending events after every probe.
+    // the file cannot be opened).
     qint64 recordOffsetAtOrAbove(const QString &path, double wavenumber);
 
     void locateInCumulative(double start, double end, qint64 *startOffset, qint64 *endOffset);
@@ -61,6 +61,9 @@ public:
     // the last. Returns false when no stored region overlaps the range.
     bool locateInRegionFiles(double start, double end, int *firstFile, int *lastFile,
                              qint64 *startOffset, qint64 *endOffset);
+    // Whether a stored region overlaps [start, end], from the names of the
+    // region files alone.
+    bool regionFilesOverlap(double start, double end);
     // Reads up to recordCount records onward from (currentFile, position), never
     // past endOffset in lastFile; moves to the next file when a file ends.
     void readNextRegionChunk(qint64 *position, int *currentFile, int recordCount, int lastFile,
@@ -92,6 +95,7 @@ private:
 
     void parseBuffer(const char *data, qint64 size);
     void listRegionFiles();
+    void findOverlappingRegionFiles(double start, double end, int *firstFile, int *lastFile);
 
     LineBatch m_batch;
     QString m_cumulativeFilePath;

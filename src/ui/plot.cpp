@@ -1,5 +1,6 @@
 #include "ui/plot.h"
 
+#include "app/spectraresultsqml.h"
 #include "ui/plotpainter.h"
 #include "ui/reportimage.h"
 
@@ -70,9 +71,16 @@ void Plot::paint(QPainter *painter)
     }
 
     if (area.width() > 0.0 && area.height() > 0.0) {
+        std::vector<const SpectrumValues *> spectra;
+        std::vector<const std::vector<double> *> ownX;
+        for (int i = 0; i < spectrumCount(); ++i) {
+            spectra.push_back(&spectrumValues(i));
+            ownX.push_back(!m_curves && !m_ownX[std::size_t(i)].empty() ? &m_ownX[std::size_t(i)] : nullptr);
+        }
+        const QStringList colors = lineColors();
         PlotPainter::Scene scene{area, width(), m_xAxisTitle, m_yAxisTitle, m_numMajorXTicks, m_numMinorXTicks,
                                  m_numMajorYTicks, m_numMinorYTicks, m_visibleX, m_visibleY, m_limitX,
-                                 m_spectra, m_ownX, m_grid, m_colors, m_lineThickness, m_plotInverted,
+                                 spectra, ownX, gridValues(), colors, m_lineThickness, m_plotInverted,
                                  m_enableRulers};
         PlotPainter::paint(painter, scene);
         PlotPainter::drawMark(painter, area, m_plotTitle, m_legendWidth);
@@ -124,6 +132,67 @@ void Plot::addTopString(const QString &topString)
     m_topStringPending = true;
     emit topStringChanged();
     update();
+}
+
+QObject *Plot::curveSource() const
+{
+    return m_curveSource.data();
+}
+
+void Plot::setCurveSource(QObject *source)
+{
+    auto *results = qobject_cast<SpectraResultsQml *>(source);
+    if (results == m_curveSource)
+        return;
+    if (m_curveSource)
+        disconnect(m_curveSource, nullptr, this, nullptr);
+    m_curveSource = results;
+    if (results)
+        connect(results, &SpectraResultsQml::curvesChanged, this, &Plot::takeCurves);
+    emit curveSourceChanged();
+    takeCurves();
+}
+
+// The set just completed replaces the one drawn; the one drawn before goes
+// unless something else still holds it.
+void Plot::takeCurves()
+{
+    m_curves = m_curveSource ? m_curveSource->curves() : nullptr;
+    m_curveColors.clear();
+    if (m_curves) {
+        for (const PlotCurves::Curve &curve : m_curves->curves)
+            m_curveColors.append(curve.color);
+    }
+    update();
+}
+
+int Plot::spectrumCount() const
+{
+    return m_curves ? int(m_curves->curves.size()) : int(m_spectra.size());
+}
+
+const SpectrumValues &Plot::spectrumValues(int index) const
+{
+    return m_curves ? *m_curves->curves[std::size_t(index)].y : m_spectra[std::size_t(index)];
+}
+
+QStringList Plot::lineColors() const
+{
+    return m_curves ? m_curveColors : m_colors;
+}
+
+const std::vector<double> &Plot::gridValues() const
+{
+    static const std::vector<double> none;
+    if (m_curves)
+        return m_curves->x ? *m_curves->x : none;
+    return m_grid;
+}
+
+QVector<double> Plot::wnGrid() const
+{
+    const std::vector<double> &grid = gridValues();
+    return QVector<double>(grid.begin(), grid.end());
 }
 
 Spectrum Plot::spectrum() const

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/plotcurves.h"
 #include "core/spectrum.h"
 #include "ui/plotmath.h"
 
 #include <QImage>
+#include <QPointer>
 #include <QQuickPaintedItem>
 #include <QRectF>
 #include <QString>
@@ -11,9 +13,11 @@
 #include <QVariantList>
 #include <QVector>
 
+#include <memory>
 #include <vector>
 
 class QPainter;
+class SpectraResultsQml;
 
 // The spectrum plot: a framed plot area with ticked and labelled axes, titles,
 // an optional line of text above it and one polyline per spectrum in its own
@@ -23,12 +27,17 @@ class QPainter;
 // `plotTitle` is drawn as a mark inside the plot: what the curves are not
 // (cancelled, sample lines); it wraps to keep clear of the `legendWidth` pixels
 // a legend covers at the top right of the plot area.
+//
+// A plot of the results takes its curves from `curveSource` (the results
+// model) instead: each complete set as one shared, unchanging snapshot, which
+// it draws from without copying a value and keeps until the next set.
 class Plot : public QQuickPaintedItem
 {
     Q_OBJECT
     Q_PROPERTY(QString saveImage READ saveImage WRITE setSaveImage NOTIFY saveImageChanged)
     Q_PROPERTY(QString topString READ topString WRITE setTopString NOTIFY topStringChanged)
     Q_PROPERTY(Spectrum spectrum READ spectrum WRITE setSpectrum NOTIFY spectrumChanged)
+    Q_PROPERTY(QObject *curveSource READ curveSource WRITE setCurveSource NOTIFY curveSourceChanged)
     Q_PROPERTY(QVector<double> wnGrid READ wnGrid WRITE setWnGrid NOTIFY wnGridChanged)
     Q_PROPERTY(double minX READ minX WRITE setMinX NOTIFY minXChanged)
     Q_PROPERTY(double maxX READ maxX WRITE setMaxX NOTIFY maxXChanged)
@@ -75,7 +84,9 @@ public:
     void setTopString(const QString &text);
     Spectrum spectrum() const;
     void setSpectrum(const Spectrum &spectrum);
-    QVector<double> wnGrid() const { return QVector<double>(m_grid.begin(), m_grid.end()); }
+    QVector<double> wnGrid() const;
+    QObject *curveSource() const;
+    void setCurveSource(QObject *source);
     void setWnGrid(const QVector<double> &grid);
     double minX() const { return m_limitX.from; }
     void setMinX(double value);
@@ -151,9 +162,11 @@ public:
     Q_INVOKABLE QImage reportImage(const QStringList &lines, const QVariantList &legend) const;
 
     // What the plot holds and shows, for the tests and the saving side.
-    int spectrumCount() const { return int(m_spectra.size()); }
-    const SpectrumValues &spectrumValues(int index) const { return m_spectra[std::size_t(index)]; }
-    QStringList lineColors() const { return m_colors; }
+    int spectrumCount() const;
+    const SpectrumValues &spectrumValues(int index) const;
+    QStringList lineColors() const;
+    // The x value of every point of the curves that lie on the grid.
+    const std::vector<double> &gridValues() const;
     PlotMath::Range visibleX() const { return m_visibleX; }
     PlotMath::Range visibleY() const { return m_visibleY; }
     // The plot area of the current size (the one the next paint uses).
@@ -161,6 +174,7 @@ public:
 
 signals:
     void spectrumChanged();
+    void curveSourceChanged();
     void wnGridChanged();
     void minXChanged();
     void maxXChanged();
@@ -203,6 +217,7 @@ protected:
 
 private:
     void announcePaint();
+    void takeCurves();
     void panX();
     void panY();
 
@@ -211,6 +226,9 @@ private:
     bool m_topStringPending = false;
     std::vector<SpectrumValues> m_spectra;
     std::vector<std::vector<double>> m_ownX;   // per curve; empty: the curve lies on wnGrid
+    QPointer<SpectraResultsQml> m_curveSource;
+    std::shared_ptr<const PlotCurves> m_curves;   // from the curve source
+    QStringList m_curveColors;
     double m_lastMaximum = 0.0;
     QStringList m_colors;
     std::vector<double> m_grid;

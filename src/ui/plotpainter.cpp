@@ -161,8 +161,9 @@ void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
     painter->save();
     painter->setClipRect(QRectF(area.left(), area.top(), area.width() + 1.0, area.height() + 1.0));
     for (std::size_t s = 0; s < scene.spectra.size(); ++s) {
-        const SpectrumValues &values = scene.spectra[s];
-        const std::vector<double> &xs = scene.ownX[s].empty() ? scene.grid : scene.ownX[s];
+        const SpectrumValues &values = *scene.spectra[s];
+        const std::vector<double> *own = s < scene.ownX.size() ? scene.ownX[s] : nullptr;
+        const std::vector<double> &xs = own ? *own : scene.grid;
         const auto indices = PlotMath::visibleIndices(xs, scene.visibleX);
         if (indices.first > indices.second)
             continue;

@@ -34,8 +34,8 @@ public:
         PlotMath::Range visibleX;
         PlotMath::Range visibleY;
         PlotMath::Range limitX;
-        const std::vector<SpectrumValues> &spectra;
-        const std::vector<std::vector<double>> &ownX;   // per curve; empty: the curve lies on grid
+        const std::vector<const SpectrumValues *> &spectra;
+        const std::vector<const std::vector<double> *> &ownX;   // per curve; null: the curve lies on grid
         const std::vector<double> &grid;
         const QStringList &colors;
         int lineThickness;

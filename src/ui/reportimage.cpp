@@ -35,12 +35,12 @@ QImage ReportImage::render(const Plot &plot, const QStringList &lines, const QVa
     top += line;
 
     const QRectF area(7.0 * line, top, width - 7.0 * line - 2.0 * margin, height - top - 4.0 * line);
-    std::vector<SpectrumValues> spectra;
+    // The plot's own curves, read where they lie.
+    std::vector<const SpectrumValues *> spectra;
     for (int i = 0; i < plot.spectrumCount(); ++i)
-        spectra.push_back(plot.spectrumValues(i));
-    const std::vector<std::vector<double>> ownX(spectra.size());
-    const QVector<double> gridValues = plot.wnGrid();
-    const std::vector<double> grid(gridValues.begin(), gridValues.end());
+        spectra.push_back(&plot.spectrumValues(i));
+    const std::vector<const std::vector<double> *> ownX(spectra.size(), nullptr);
+    const std::vector<double> &grid = plot.gridValues();
     const QStringList colors = plot.lineColors();
     const QString xTitle = plot.xAxisTitle();
     const QString yTitle = plot.yAxisTitle();

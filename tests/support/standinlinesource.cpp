@@ -45,6 +45,9 @@ void StandInLineSource::requestNextChunk()
 
 void StandInLineSource::deliver()
 {
+    if (m_stallAfter >= 0 && m_delivered >= m_stallAfter)
+        return;
+    ++m_delivered;
     if (m_next >= m_records.size()) {
         m_batch.clear();
         emit noMoreDataAvailable();

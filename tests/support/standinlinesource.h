@@ -23,6 +23,9 @@ public:
     void setRecords(std::vector<LineRecord> records) { m_records = std::move(records); }
     void setBatchSize(int size) { m_batchSize = size; }
     void setImmediate(bool immediate) { m_immediate = immediate; }
+    // After this many batches further requests go unanswered, as by a download
+    // that stalls; negative: never.
+    void setStallAfter(int batches) { m_stallAfter = batches; }
     int requestCount() const { return m_requestCount; }
 
     void setMolecules(std::vector<Molecule> *molecules) override { m_molecules = molecules; }
@@ -31,7 +34,11 @@ public:
     void setCancelRequested(bool cancel) override { m_cancel = cancel; }
     bool cancelRequested() const override { return m_cancel; }
     void fetchForCalculation() override;
-    void prepareLineData() override { m_next = 0; }
+    void prepareLineData() override
+    {
+        m_next = 0;
+        m_delivered = 0;
+    }
     qint64 expectedRecordCount() const override { return qint64(m_records.size()); }
     void requestNextChunk() override;
     const LineBatch &lineRecords() const override { return m_batch; }
@@ -48,6 +55,8 @@ private:
     std::size_t m_next = 0;
     int m_batchSize = 20000;
     int m_requestCount = 0;
+    int m_delivered = 0;
+    int m_stallAfter = -1;
     bool m_immediate = false;
     bool m_cancel = false;
 };
