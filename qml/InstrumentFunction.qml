@@ -11,7 +11,7 @@ ScreenBase {
     readonly property var meanings: ["", "g - slit width or the instrument resolution",
         "g - line width == half base of the triangle", "g/2 - Gaussian half-width at half-maximum",
         "g/2 - Lorentzian half-width at half-maximum", "g - the width of the diffraction slit function",
-        "1/g - the maximum optical path difference", "g - the width of the cosine function"]
+        "1/g - the maximum optical path difference", "g - width at half maximum (zero beyond ±g)"]
 
     OptionList {
         objectName: "functionList"

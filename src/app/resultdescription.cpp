@@ -34,7 +34,7 @@ QString broadeningName(int type)
 QString instrumentName(int type)
 {
     static const char *const names[] = {"none", "rectangular (boxcar)", "triangular", "Gaussian",
-                                        "dispersion (Lorentz)", "diffraction", "Michelson", "cosine"};
+                                        "dispersion (Lorentz)", "diffraction", "Michelson", "raised cosine"};
     return type >= 0 && type < 8 ? QLatin1String(names[type]) : QStringLiteral("type %1").arg(type);
 }
 

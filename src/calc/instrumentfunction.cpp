@@ -57,34 +57,30 @@ std::vector<double> InstrumentFunction::kernel(double gridStep, QString *problem
         return refuse(QString());
     if (!(r > gridStep) || !std::isfinite(r))
         return refuse(resolutionTooFineText());
-    // Offsets u_k = k step - W from -W until the first one beyond W + step.
-    const double expected = (2.0 * w + gridStep) / gridStep + 2.0;
-    if (!std::isfinite(w) || !(expected < double(SettingRules::maxPoints) + 3.0))
+    // The kernel is sampled at u = k step for k = -h ... h, h the whole steps in
+    // W: symmetric about 0, so that the convolution centres it on each point and
+    // no line moves. A wing that ends on a grid point within rounding reaches it.
+    const double stepsInWing = w / gridStep;
+    if (!std::isfinite(w) || !(2.0 * stepsInWing + 1.0 <= double(SettingRules::maxPoints)))
         return refuse(QStringLiteral("The instrument function wing is wider\nthan any spectral range.\n\n"
                                      "Instrument function calculation\nwill not be performed."));
-    std::vector<double> offsets;
-    for (int k = 0;; ++k) {
-        const double u = double(k) * gridStep - w;
-        offsets.push_back(u);
-        if (!(u <= w + gridStep))
-            break;
-    }
+    const std::size_t h = stepsInWing > 0.0 ? std::size_t(std::floor(stepsInWing + 1e-9)) : 0;
 
-    std::vector<double> values(offsets.size(), 0.0);
+    std::vector<double> values(2 * h + 1, 0.0);
     const double a = r * 0.5;
-    // Offsets are sums of rounded steps: a support edge that falls on a grid
-    // point counts as inside, whichever way the rounding went.
+    // Offsets are products of a rounded step: a support edge that falls on a
+    // grid point counts as inside, whichever way the rounding went.
     const double edgeTolerance = 1e-9 * gridStep;
     const double ln2 = std::log(2.0);
-    for (std::size_t k = 0; k < offsets.size(); ++k) {
-        const double u = offsets[k];
+    for (std::size_t k = 0; k <= h; ++k) {
+        const double u = double(k) * gridStep;
         double value = 0.0;
         switch (m_type) {
         case Rectangular:
-            value = std::fabs(u) <= a + edgeTolerance ? 1.0 / r : 0.0;
+            value = u <= a + edgeTolerance ? 1.0 / r : 0.0;
             break;
         case Triangular:
-            value = std::fabs(u) <= r + edgeTolerance ? std::max(0.0, 1.0 - std::fabs(u) / r) * (1.0 / r) : 0.0;
+            value = u <= r + edgeTolerance ? std::max(0.0, 1.0 - u / r) * (1.0 / r) : 0.0;
             break;
         case Gaussian:
             value = std::sqrt(ln2) / (a * std::sqrt(pi)) * std::exp(-(u / a) * ln2 * (u / a));
@@ -95,25 +91,26 @@ std::vector<double> InstrumentFunction::kernel(double gridStep, QString *problem
         case Diffraction: {
             // sin^2(z) / z^2 / R, which is 1 / R at z = 0.
             const double z = u * (pi / r);
-            value = std::fabs(z) < smallArgument ? 1.0 / r : std::sin(z) * std::sin(z) / (z * z) / r;
+            value = z < smallArgument ? 1.0 / r : std::sin(z) * std::sin(z) / (z * z) / r;
             break;
         }
         case Michelson: {
             // sin(z) (2 / R) / z, which is 2 / R at z = 0.
             const double z = u * (2.0 * pi / r);
-            value = std::fabs(z) < smallArgument ? 2.0 / r : std::sin(z) * (2.0 / r) / z;
+            value = z < smallArgument ? 2.0 / r : std::sin(z) * (2.0 / r) / z;
             break;
         }
         case Cosine:
-            // cos(pi / (u R)) oscillates without limit as u -> 0; the centre takes
-            // the mean of that oscillation, giving 1 / (2R).
-            value = u == 0.0 ? 1.0 / (2.0 * r) : (std::cos(pi / (u * r)) + 1.0) / (2.0 * r);
+            // The raised cosine: 1 / R at the centre, half that at R / 2, 0 from R
+            // on; its full width at half maximum is R, as for the other shapes.
+            value = u <= r + edgeTolerance ? (1.0 + std::cos(pi * u / r)) / (2.0 * r) : 0.0;
             break;
         default:
             value = 0.0;
             break;
         }
-        values[k] = value;
+        values[h + k] = value;
+        values[h - k] = value;
     }
     double sum = 0.0;
     for (double value : values)
@@ -137,6 +134,14 @@ void InstrumentFunction::convolve(const Spectrum &source, Spectrum &target)
     }
     if (m_xAxis->numPoints() <= 2)
         return;
+    // Nothing calculated yet (totals shown before the first calculation): there
+    // is nothing to smooth, and no setting to complain about.
+    if (source.values.empty()) {
+        target.values.clear();
+        target.windowStart = 0;
+        target.windowEnd = -1;
+        return;
+    }
     // The grid's own step rather than the difference of two rounded grid values,
     // so that a resolution of exactly one step is recognised as such.
     const double step = m_xAxis->step();
@@ -159,6 +164,8 @@ void InstrumentFunction::convolve(const Spectrum &source, Spectrum &target)
         return;
     }
 
+    // The kernel has an odd length with its centre at h: out[j] weighs
+    // in[j - h] ... in[j + h], and a spike at m stays centred at m.
     const std::size_t h = k / 2;
     target.values.assign(n, 0.0);
     target.windowStart = int(h);

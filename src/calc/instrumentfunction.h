@@ -31,7 +31,9 @@ public:
     static QString typeLabel(int type);
 
     // The normalised kernel for a grid step, or an empty vector (with the reason
-    // in `problem`) when no kernel can be built.
+    // in `problem`) when no kernel can be built. It holds 2h + 1 values at the
+    // offsets -h ... h grid steps, h the whole steps within the wing: the value
+    // at offset 0 is at index h, and kernel[h - k] == kernel[h + k].
     std::vector<double> kernel(double gridStep, QString *problem = nullptr) const;
 
     // Convolves source.values into target.values; the caller sets the maximum.

@@ -46,18 +46,14 @@ struct Isotopologue
             && t <= partitionSumsLastTemperature();
     }
 
-    // Q(T) at the nearest whole kelvin, without interpolation. Outside the table the
-    // nearest end value serves, so that no lookup ever reads out of bounds; callers
-    // refuse such temperatures beforehand (partitionSumCovers).
+    // Q(T), interpolated between the table's whole kelvins (see
+    // PartitionSumTable::interpolated). The temperatures partitionSumCovers admits
+    // reach half a kelvin beyond the table's ends; farther out the value half a
+    // kelvin beyond the end serves, so that no lookup ever reads out of bounds.
     double partitionSum(double temperature) const
     {
         if (partitionSums.empty())
             return q296;
-        const double offset = std::round(temperature) - partitionSumsFirstTemperature;
-        if (!(offset > 0.0))
-            return partitionSums.front();
-        if (offset >= double(partitionSums.size() - 1))
-            return partitionSums.back();
-        return partitionSums[std::size_t(offset)];
+        return partitionSums.interpolated(temperature - partitionSumsFirstTemperature);
     }
 };

@@ -26,6 +26,15 @@ public:
     double front() const { return m_values[0]; }
     double back() const { return m_values[m_count - 1]; }
     const double *data() const { return m_values; }
+
+    // The value `offset` steps (kelvin) after the first: the entry itself at a
+    // whole step; between entries the 4-point Lagrange polynomial through the two
+    // entries on each side, or in the first and the last interval, where one side
+    // has a single entry, the 3-point one through the three end entries (the
+    // scheme the tables are published with). Within half a step beyond either end
+    // the end polynomial goes on; farther out the value at that half step serves.
+    // Not for an empty table.
+    double interpolated(double offset) const;
     const double *begin() const { return m_values; }
     const double *end() const { return m_values + m_count; }
 

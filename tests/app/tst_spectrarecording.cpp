@@ -27,8 +27,11 @@
 // Each kind of build therefore has its own recording, "-fused" for the former.
 //
 // The recordings were made before the engine and the results table were
-// reworked for large grids. To record anew after a deliberate change of the
-// results, set KOLVEX_SPECTRA_RECORD to a folder the new recordings go to.
+// reworked for large grids; their instrument-function totals were made anew
+// when the kernels were centred on each point (they had sat one step high) and
+// the cosine kernel became the raised cosine. To record anew after a
+// deliberate change of the results, set KOLVEX_SPECTRA_RECORD to a folder the
+// new recordings go to.
 class TestSpectraRecording : public QObject
 {
     Q_OBJECT

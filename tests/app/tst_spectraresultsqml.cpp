@@ -263,8 +263,8 @@ void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
     QFETCH(int, units);
     QFETCH(int, displayed);
     QFETCH(double, uncomputed);
-    // Step 0.125 cm-1 and a wing of 1 cm-1: offsets -1 ... 1.25 (the first beyond
-    // W + step), 19 of them, so the first and last 9 points are not computed.
+    // Step 0.125 cm-1 and a wing of 1 cm-1: the kernel spans 8 steps on each side
+    // of its centre, so the first and last 8 points are not computed.
     XAxis *xAxis = m_core->xAxis();
     xAxis->setMaxWavenumber(2025.0);
     xAxis->buildGrid();
@@ -280,7 +280,7 @@ void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
     const std::vector<double> &shown = m_handOvers.at(2).values;
     QCOMPARE(int(shown.size()), points);
     for (int i = 0; i < points; ++i)
-        QVERIFY2(std::isfinite(shown[std::size_t(i)]) == (i >= 9 && i <= 191), qPrintable(QString::number(i)));
+        QVERIFY2(std::isfinite(shown[std::size_t(i)]) == (i >= 8 && i <= 192), qPrintable(QString::number(i)));
     QVERIFY(std::isfinite(m_handOvers.at(2).maximum));
     // The plain total is drawn everywhere.
     for (double value : m_handOvers.at(1).values)
@@ -291,9 +291,9 @@ void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
     const std::vector<double> kept = saver->columnValues(column);
     QCOMPARE(kept.front(), uncomputed);
     QCOMPARE(kept.back(), uncomputed);
-    for (int i = 9; i <= 191; ++i)
+    for (int i = 8; i <= 192; ++i)
         QCOMPARE(kept[std::size_t(i)], shown[std::size_t(i)]);
-    // 2000 + 9 * 0.125 and 2000 + 191 * 0.125.
+    // 2000 + 8 * 0.125 and 2000 + 192 * 0.125.
     // The title line follows the lines beginning with "#" that describe the results.
     QString header;
     for (const QString &line : saver->dataFileText().split(QLatin1Char('\n'))) {
@@ -302,7 +302,7 @@ void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
             break;
         }
     }
-    const QString note = QStringLiteral(" (valid from 2001.125 to 2023.875 cm-1 only)");
+    const QString note = QStringLiteral(" (valid from 2001 to 2024 cm-1 only)");
     QVERIFY2(header.endsWith(saver->columnTitles().at(column) + note), qPrintable(header));
     QVERIFY(header.startsWith(QStringLiteral("Wavenumber, cm-1\tWavenumber, cm-1\t")));
 }

@@ -38,8 +38,7 @@ double closedForm(int type, double u, double r)
     case InstrumentFunction::Dispersion: return 1.0 / (1.0 + 4.0 * x * x);                   // full width at half maximum R
     case InstrumentFunction::Diffraction: return x == 0.0 ? 1.0 : std::pow(std::sin(M_PI * x) / (M_PI * x), 2);
     case InstrumentFunction::Michelson: return x == 0.0 ? 1.0 : std::sin(2.0 * M_PI * x) / (2.0 * M_PI * x);
-    // At u = 0 the cosine oscillates without limit; the program takes its mean.
-    case InstrumentFunction::Cosine: return u == 0.0 ? 1.0 : 1.0 + std::cos(M_PI / (u * r));
+    case InstrumentFunction::Cosine: return std::fabs(x) <= 1.0 ? 1.0 + std::cos(M_PI * x) : 0.0;   // raised cosine, base 2R
     default: return 0.0;
     }
 }
@@ -63,7 +62,10 @@ private slots:
     void refusedResolution();
     void kernelLongerThanSpectrum();
     void noneCopiesTheSource();
+    void nothingCalculatedYet();
     void kernelOffsets();
+    void cosineIsTheRaisedCosine_data();
+    void cosineIsTheRaisedCosine();
 
 private:
     XAxis m_grid{XAxis::Wavenumber, 2000.0, 2010.0, 1001};   // step 0.01
@@ -83,15 +85,16 @@ void TestInstrumentFunction::deltaThroughEveryKernel_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<double>("wing");
     for (int type = 1; type < InstrumentFunction::TypeCount; ++type) {
+        // A wing of a whole number of steps, and one that ends between two grid
+        // points (the kernel reaches the last whole step within it).
         QTest::newRow(qPrintable(InstrumentFunction::typeLabel(type))) << type << 0.5;
-        // A wing of a whole number of steps puts an offset at exactly 0: the
-        // Cosine kernel divides by it, the sin(z)/z kernels take their limit.
-        QTest::newRow(qPrintable(InstrumentFunction::typeLabel(type) + QStringLiteral(", offset 0"))) << type << 0.3;
+        QTest::newRow(qPrintable(InstrumentFunction::typeLabel(type) + QStringLiteral(", wing 0.305"))) << type << 0.305;
     }
 }
 
-// A single non-zero point comes out as the kernel, reversed around the point,
-// with the point's value as its sum.
+// A single non-zero point comes out as a curve symmetric about that point, with
+// its peak there and the point's value as its sum: a kernel that is sampled off
+// centre or placed a step aside moves every line.
 void TestInstrumentFunction::deltaThroughEveryKernel()
 {
     QFETCH(int, type);
@@ -103,9 +106,10 @@ void TestInstrumentFunction::deltaThroughEveryKernel()
     QVERIFY(allFinite(kernel));
     QVERIFY(std::fabs(sum(kernel) - 1.0) < 1e-12);
 
+    const std::size_t m = 437;
     Spectrum source;
     source.values.assign(1001, 0.0);
-    source.values[500] = 3.0;
+    source.values[m] = 3.0;
     Spectrum target;
     QSignalSpy dialogs(&m_function, &InstrumentFunction::openOkDialog);
     m_function.convolve(source, target);
@@ -114,10 +118,16 @@ void TestInstrumentFunction::deltaThroughEveryKernel()
     QVERIFY(allFinite(target.values));
     QVERIFY(std::fabs(sum(target.values) - 3.0) < 1e-12);
 
-    // target[j] = kernel[500 - j + h] * 3: the kernel reversed around the point.
-    const std::size_t h = kernel.size() / 2;
-    for (std::size_t k = 0; k < kernel.size(); ++k)
-        QVERIFY(std::fabs(target.values[500 + h - k] - 3.0 * kernel[k]) < 1e-15);
+    // Both wings reach the whole steps within the wing: 50, or 30 of the 30.5.
+    const std::size_t reach = wing < 0.4 ? 30 : 50;
+    QCOMPARE(kernel.size(), 2 * reach + 1);
+    const double peak = target.values[m];
+    QCOMPARE(peak, *std::max_element(target.values.begin(), target.values.end()));   // (the boxcar's top is flat)
+    for (std::size_t d = 1; d <= reach + 1; ++d)
+        QVERIFY2(std::fabs(target.values[m + d] - target.values[m - d]) <= 1e-15 * peak,
+                 qPrintable(QStringLiteral("%1 steps: %2 and %3").arg(d).arg(target.values[m - d]).arg(target.values[m + d])));
+    QCOMPARE(target.values[m + reach + 1], 0.0);
+    QCOMPARE(target.values[m - reach - 1], 0.0);
 }
 
 void TestInstrumentFunction::kernelsMatchClosedForms_data()
@@ -125,18 +135,15 @@ void TestInstrumentFunction::kernelsMatchClosedForms_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<double>("resolution");
     QTest::addColumn<int>("at");       // an offset in grid steps of 0.01
-    QTest::addColumn<double>("ratio");  // the kernel there over its peak (Cosine: over u = 0.5)
+    QTest::addColumn<double>("ratio");  // the kernel there over its peak
     QTest::addColumn<int>("at2");
     QTest::addColumn<double>("ratio2");
     using F = InstrumentFunction;
     // Worked by hand from the shapes: |u| <= R/2 inside the slit; the triangle
     // halves at R/2 and ends at R; Gaussian and Lorentzian halve at R/2, and at
     // R the Gaussian is 2^-4 and the Lorentzian 1/(1 + 4); sinc^2 is (2/pi)^2 at
-    // R/2 and 0 at R; the Michelson sinc is 0 at R/2 and 2/pi at R/4; the cosine
-    // 1 + cos(pi/(uR)) is 0 where pi/(uR) is an odd multiple of pi (R 0.1: 25 pi
-    // at u = 0.4; R 0.2: 25 pi at u = 0.2), 1/2, a quarter of its top of 2, where
-    // it is 33 1/3 pi (R 0.1, u = 0.3) or 16 2/3 pi (R 0.2, u = 0.3), and at the
-    // top at u = 0.5 (20 pi and 10 pi).
+    // R/2 and 0 at R; the Michelson sinc is 0 at R/2 and 2/pi at R/4; the raised
+    // cosine (1 + cos(pi u/R)) / 2 halves at R/2 and is 0 at R.
     QTest::newRow("boxcar R 0.1") << int(F::Rectangular) << 0.1 << 5 << 1.0 << 6 << 0.0;
     QTest::newRow("boxcar R 0.2") << int(F::Rectangular) << 0.2 << -10 << 1.0 << -11 << 0.0;
     QTest::newRow("triangle R 0.1") << int(F::Triangular) << 0.1 << 5 << 0.5 << 10 << 0.0;
@@ -149,8 +156,8 @@ void TestInstrumentFunction::kernelsMatchClosedForms_data()
     QTest::newRow("diffraction R 0.2") << int(F::Diffraction) << 0.2 << -10 << 4.0 / (M_PI * M_PI) << 20 << 0.0;
     QTest::newRow("Michelson R 0.1") << int(F::Michelson) << 0.1 << 5 << 0.0 << 10 << 0.0;
     QTest::newRow("Michelson R 0.2") << int(F::Michelson) << 0.2 << -10 << 0.0 << 5 << 2.0 / M_PI;
-    QTest::newRow("cosine R 0.1") << int(F::Cosine) << 0.1 << 40 << 0.0 << -30 << 0.25;
-    QTest::newRow("cosine R 0.2") << int(F::Cosine) << 0.2 << 20 << 0.0 << 30 << 0.25;
+    QTest::newRow("cosine R 0.1") << int(F::Cosine) << 0.1 << -5 << 0.5 << 10 << 0.0;
+    QTest::newRow("cosine R 0.2") << int(F::Cosine) << 0.2 << 10 << 0.5 << -20 << 0.0;
 }
 
 // Each kernel point by point against its closed form, at two resolutions, and
@@ -166,11 +173,11 @@ void TestInstrumentFunction::kernelsMatchClosedForms()
     QFETCH(double, ratio2);
     m_function.setType(quint8(type));
     m_function.setResolution(resolution);
-    // Step 0.01 and wing 0.5: offsets u = (k - 50) 0.01 for k = 0 ... 102.
+    // Step 0.01 and wing 0.5: offsets u = (k - 50) 0.01 for k = 0 ... 100.
     const std::vector<double> kernel = m_function.kernel(0.01);
-    QCOMPARE(kernel.size(), std::size_t(103));
+    QCOMPARE(kernel.size(), std::size_t(101));
     std::vector<double> expected;
-    for (int k = 0; k < 103; ++k)
+    for (int k = 0; k < 101; ++k)
         expected.push_back(closedForm(type, (k - 50) * 0.01, resolution));
     const double expectedSum = sum(expected);
     const double peak = *std::max_element(kernel.begin(), kernel.end());
@@ -178,7 +185,7 @@ void TestInstrumentFunction::kernelsMatchClosedForms()
         QVERIFY2(std::fabs(kernel[k] - expected[k] / expectedSum) < 1e-9 * peak,
                  qPrintable(QStringLiteral("offset %1: %2 instead of %3").arg(int(k) - 50).arg(kernel[k]).arg(expected[k] / expectedSum)));
 
-    const double top = kernel[type == InstrumentFunction::Cosine ? 100 : 50];
+    const double top = kernel[50];
     QVERIFY(std::fabs(kernel[std::size_t(50 + at)] / top - ratio) < 1e-9);
     QVERIFY(std::fabs(kernel[std::size_t(50 + at2)] / top - ratio2) < 1e-9);
 }
@@ -193,9 +200,7 @@ void TestInstrumentFunction::knownLinesThroughTheGaussian_data()
 // A line of unit area at 2005 cm-1 through the Gaussian kernel of R = 0.08
 // (half-width 0.04): a Gaussian line of half-width 0.03 becomes the Gaussian of
 // half-width sqrt(0.03^2 + 0.04^2) = 0.05, a Lorentz line of half-width 0.05 the
-// Voigt profile of the two half-widths. The kernel's zero offset is its index
-// W / step = 50, the sum centres index h = 103 / 2 = 51 on each point, so the
-// result lies one grid step above the line.
+// Voigt profile of the two half-widths, centred where the line is.
 void TestInstrumentFunction::knownLinesThroughTheGaussian()
 {
     QFETCH(bool, lorentzLine);
@@ -212,8 +217,10 @@ void TestInstrumentFunction::knownLinesThroughTheGaussian()
     m_function.setResolution(0.08);
     Spectrum target;
     m_function.convolve(source, target);
-    for (int j = 51; j < 1001 - 51; ++j) {
-        const double delta = (j - 501) * 0.01;
+    QCOMPARE(target.windowStart, 50);
+    QCOMPARE(target.windowEnd, 950);
+    for (int j = 50; j <= 950; ++j) {
+        const double delta = (j - 500) * 0.01;
         const double expected = lorentzLine ? FaddeevaReference::voigtProfile(delta, 0.04, 0.05) : gaussian(delta, 0.05);
         QVERIFY2(std::fabs(target.values[std::size_t(j)] - expected) < 1e-8,   // the peaks are 4 to 10
                  qPrintable(QStringLiteral("point %1: %2 instead of %3").arg(j).arg(target.values[std::size_t(j)]).arg(expected)));
@@ -240,20 +247,20 @@ void TestInstrumentFunction::edgesAreZero()
     QCOMPARE(target.windowStart, int(h));
     QCOMPARE(target.windowEnd, int(1000 - h));
 
-    // W = 0.5 and step 0.125: offsets -0.5 ... 0.75 (the first beyond W + step),
-    // 11 of them, so 5 points at each end cannot be computed.
+    // W = 0.5 and step 0.125: offsets -0.5 ... 0.5, 4 steps on each side, so 4
+    // points at each end cannot be computed.
     XAxis coarse(XAxis::Wavenumber, 0.0, 12.5, 101);
     coarse.buildGrid();
     m_function.setXAxis(&coarse);
     m_function.setResolution(0.3);
     source.values.assign(101, 1.0);
     m_function.convolve(source, target);
-    QCOMPARE(target.windowStart, 5);
-    QCOMPARE(target.windowEnd, 95);
-    QCOMPARE(target.values[4], 0.0);
-    QVERIFY(std::fabs(target.values[5] - 1.0) < 1e-12);
-    QVERIFY(std::fabs(target.values[95] - 1.0) < 1e-12);
-    QCOMPARE(target.values[96], 0.0);
+    QCOMPARE(target.windowStart, 4);
+    QCOMPARE(target.windowEnd, 96);
+    QCOMPARE(target.values[3], 0.0);
+    QVERIFY(std::fabs(target.values[4] - 1.0) < 1e-12);
+    QVERIFY(std::fabs(target.values[96] - 1.0) < 1e-12);
+    QCOMPARE(target.values[97], 0.0);
 }
 
 void TestInstrumentFunction::refusedResolution_data()
@@ -289,7 +296,7 @@ void TestInstrumentFunction::refusedResolution()
 void TestInstrumentFunction::kernelLongerThanSpectrum()
 {
     m_function.setType(InstrumentFunction::Triangular);
-    m_function.setWing(6.0);   // 1202 offsets for 1001 points
+    m_function.setWing(6.0);   // 1201 offsets for 1001 points
     Spectrum source;
     source.values.assign(1001, 1.0);
     Spectrum target;
@@ -326,12 +333,82 @@ void TestInstrumentFunction::noneCopiesTheSource()
     QCOMPARE(target.windowEnd, 7);
 }
 
-// The offsets run from -W in grid steps up to the first beyond W + step.
+// Before the first calculation the totals are empty: nothing to smooth, and no
+// message about the wing (which the empty spectrum is always "shorter" than).
+void TestInstrumentFunction::nothingCalculatedYet()
+{
+    m_function.setType(InstrumentFunction::Gaussian);
+    Spectrum source;
+    Spectrum target;
+    target.values.assign(1001, 5.0);
+    QSignalSpy dialogs(&m_function, &InstrumentFunction::openOkDialog);
+    m_function.convolve(source, target);
+    QCOMPARE(dialogs.count(), 0);
+    QVERIFY(target.values.empty());
+    QVERIFY(target.windowEnd < target.windowStart);
+}
+
+// The offsets run over the whole grid steps within the wing on each side of 0.
 void TestInstrumentFunction::kernelOffsets()
 {
-    m_function.setType(InstrumentFunction::Dispersion);   // (wing 0.5: 103 offsets, checked above)
+    m_function.setType(InstrumentFunction::Dispersion);   // (wing 0.5: 101 offsets, checked above)
     m_function.setWing(0.505);
-    QCOMPARE(m_function.kernel(0.01).size(), std::size_t(104));   // -0.505 ... 0.525
+    QCOMPARE(m_function.kernel(0.01).size(), std::size_t(101));   // -0.5 ... 0.5
+    m_function.setWing(0.3);   // 30 steps, though 0.3 / 0.01 rounds below 30
+    QCOMPARE(m_function.kernel(0.01).size(), std::size_t(61));
+
+    // A wing within one step leaves the centre alone: the spectrum passes unchanged.
+    m_function.setWing(0.005);
+    QCOMPARE(m_function.kernel(0.01), std::vector<double>({1.0}));
+    Spectrum source;
+    for (int i = 0; i < 1001; ++i)
+        source.values.push_back(std::sin(i * 0.1));
+    Spectrum target;
+    m_function.convolve(source, target);
+    QCOMPARE(target.values, source.values);
+    QCOMPARE(target.windowStart, 0);
+    QCOMPARE(target.windowEnd, 1000);
+}
+
+void TestInstrumentFunction::cosineIsTheRaisedCosine_data()
+{
+    QTest::addColumn<double>("resolution");
+    QTest::addColumn<double>("wing");
+    QTest::newRow("R 0.1") << 0.1 << 0.5;
+    QTest::newRow("R 0.1, wing 2") << 0.1 << 2.0;
+    QTest::newRow("R 0.3") << 0.3 << 0.5;
+    QTest::newRow("R 0.3, wing 2") << 0.3 << 2.0;
+}
+
+// The cosine kernel is (1 + cos(pi u / R)) / (2R) for |u| <= R and 0 beyond,
+// whatever the wing: zeros at |u| = R, half its top at |u| = R/2, and unit area.
+// On a grid whose step divides R the sampled area is exactly 1 (the cosines of a
+// whole period sum to 0, the end point adds cos(pi) = -1 to the 2M + 1 ones), so
+// the normalised kernel keeps its top value 1/R times the step.
+void TestInstrumentFunction::cosineIsTheRaisedCosine()
+{
+    QFETCH(double, resolution);
+    QFETCH(double, wing);
+    const double step = 0.01;
+    m_function.setType(InstrumentFunction::Cosine);
+    m_function.setResolution(resolution);
+    m_function.setWing(wing);
+    const std::vector<double> kernel = m_function.kernel(step);
+    const int h = int(kernel.size() / 2);
+    QCOMPARE(h, int(std::lround(wing / step)));
+    const int edge = int(std::lround(resolution / step));   // |u| = R
+    QVERIFY(std::fabs(kernel[std::size_t(h)] - step / resolution) < 1e-12);
+    for (int k = -h; k <= h; ++k) {
+        const double u = k * step;
+        const double expected = std::abs(k) <= edge ? (1.0 + std::cos(M_PI * u / resolution)) / (2.0 * resolution) * step : 0.0;
+        QVERIFY2(std::fabs(kernel[std::size_t(h + k)] - expected) < 1e-12,
+                 qPrintable(QStringLiteral("u %1: %2 instead of %3").arg(u).arg(kernel[std::size_t(h + k)]).arg(expected)));
+    }
+    QVERIFY(std::fabs(kernel[std::size_t(h + edge)]) < 1e-15);
+    QVERIFY(std::fabs(kernel[std::size_t(h - edge)]) < 1e-15);
+    QVERIFY(std::fabs(kernel[std::size_t(h + edge / 2)] - kernel[std::size_t(h)] / 2.0) < 1e-12);
+    QVERIFY(std::fabs(kernel[std::size_t(h - edge / 2)] - kernel[std::size_t(h)] / 2.0) < 1e-12);
+    QVERIFY(std::fabs(sum(kernel) - 1.0) < 1e-12);
 }
 
 QTEST_GUILESS_MAIN(TestInstrumentFunction)

@@ -304,7 +304,9 @@ void TestParams::tipsTablesKeepTheirOwnFirstTemperature()
     QVERIFY(h2o.tipsLoaded);
     QCOMPARE(h2o.partitionSumsFirstTemperature, 1.0);
     QCOMPARE(h2o.partitionSum(296.0), 174.5813);
-    QCOMPARE(h2o.partitionSum(295.6), 174.5813);
+    // Between whole kelvins the table is interpolated: CO at 250.5 K, (-Q(249) +
+    // 9 Q(250) + 9 Q(251) - Q(252)) / 16 from q26.txt.
+    QCOMPARE(params.molecule(4).isotopologues[0].partitionSum(250.5), 90.94726);
     // CF4's table (global number 96) starts at 70 K: 296 K is its 227th line.
     const Isotopologue &cf4 = params.molecule(41).isotopologues[0];
     QCOMPARE(cf4.globalId, 96);
@@ -335,11 +337,12 @@ void TestParams::tipsLookupNeverLeavesTheTable()
     iso.partitionSumsFirstTemperature = 70.0;
     iso.partitionSums = {1.0, 2.0, 3.0};
     QCOMPARE(iso.partitionSum(71.0), 2.0);
-    QCOMPARE(iso.partitionSum(0.0), 1.0);
-    QCOMPARE(iso.partitionSum(-1e300), 1.0);
-    QCOMPARE(iso.partitionSum(1e300), 3.0);
-    QCOMPARE(iso.partitionSum(std::nan("")), 1.0);
-    QCOMPARE(iso.partitionSum(std::numeric_limits<double>::infinity()), 3.0);
+    // Beyond the ends the values half a kelvin out (69.5 K and 72.5 K) serve.
+    QCOMPARE(iso.partitionSum(0.0), 0.5);
+    QCOMPARE(iso.partitionSum(-1e300), 0.5);
+    QCOMPARE(iso.partitionSum(1e300), 3.5);
+    QCOMPARE(iso.partitionSum(std::nan("")), 0.5);
+    QCOMPARE(iso.partitionSum(std::numeric_limits<double>::infinity()), 3.5);
     QVERIFY(!iso.partitionSumCovers(std::nan("")));
     QVERIFY(!iso.partitionSumCovers(73.0));
     QVERIFY(iso.partitionSumCovers(72.4));
