@@ -2,9 +2,11 @@
 
 #include "calc/workerteam.h"
 #include "core/linefeed.h"
+#include "core/params.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -12,9 +14,8 @@ namespace {
 // Below this many Voigt-point evaluations (about 1 ms on one core) a part is
 // not worth waking the other threads for.
 constexpr double minimumThreadedWork = 500000.0;
-// The most Voigt-point evaluations of one part per thread: about 15 ms at
-// 1.5 ns each, so that a cancel is seen within a few tens of milliseconds
-// however many lines a batch holds and however wide their wings are.
+// The most Voigt-point evaluations of one part per thread unless the setup
+// says: about 15 ms at 1.5 ns each.
 constexpr double partWorkPerThread = 1e7;
 // Slices of the grid per thread in a part added by several threads.
 constexpr int slicesPerThread = 32;
@@ -59,6 +60,8 @@ void LineByLineRun::run(LineFeed &feed, const std::atomic<bool> &cancel)
         molecule.columnDensity = m_setup.conditions.columnFactor(std::size_t(m));
     }
     m_crossSectionValues.assign(std::size_t(moleculeCount), nullptr);
+    m_granuleMaxima.assign(std::size_t(moleculeCount), {});
+    m_granuleMinima.assign(std::size_t(moleculeCount), {});
     if (m_lastIndex < 1 || cancel.load()) {
         m_cancelled = cancel.load();
         return;
@@ -73,13 +76,15 @@ void LineByLineRun::run(LineFeed &feed, const std::atomic<bool> &cancel)
         prepare(current, m_batch);
     qint64 doneBefore = 0;
     while (more) {
-        for (int molecule : m_batch.reached) {
-            if (!m_crossSectionValues[std::size_t(molecule)])
-                createValues(molecule);
-        }
         const std::vector<std::size_t> bounds = partBounds(m_batch.jobs);
         bool moreAhead = false;
         for (std::size_t part = 0; part + 1 < bounds.size(); ++part) {
+            // A molecule gets its values when its first line is added.
+            for (std::size_t job = bounds[part]; job < bounds[part + 1]; ++job) {
+                const int molecule = m_batch.jobs[job].molecule;
+                if (!m_crossSectionValues[std::size_t(molecule)])
+                    createValues(molecule);
+            }
             const bool teamAdds = startPart(bounds[part], bounds[part + 1]);
             // The next batch is read and prepared while the team adds the
             // first part of this one.
@@ -127,19 +132,12 @@ void LineByLineRun::prepare(const LineBatch &records, PreparedBatch &prepared) c
     prepared.jobs.reserve(records.size());
     prepared.recordOfJob.clear();
     prepared.recordOfJob.reserve(records.size());
-    prepared.reached.clear();
-    prepared.reachedMark.assign(m_spectra.size(), 0);
     for (std::size_t i = 0; i < records.size(); ++i) {
         LineJob job;
         if (!m_setup.conditions.prepareLine(records[i], grid, job))
             continue;
         prepared.jobs.push_back(job);
         prepared.recordOfJob.push_back(int(i));
-        char &mark = prepared.reachedMark[std::size_t(job.molecule)];
-        if (!mark) {
-            mark = 1;
-            prepared.reached.push_back(job.molecule);
-        }
     }
 }
 
@@ -148,12 +146,15 @@ void LineByLineRun::createValues(int molecule)
     Spectrum &crossSection = m_spectra[std::size_t(molecule)].crossSection;
     crossSection.resetValues(m_setup.grid->size());
     m_crossSectionValues[std::size_t(molecule)] = crossSection.values.data();
+    const std::size_t granules = (m_setup.grid->size() + sliceGranule - 1) / sliceGranule;
+    m_granuleMaxima[std::size_t(molecule)].assign(granules, 0.0);
+    m_granuleMinima[std::size_t(molecule)].assign(granules, 0.0);
 }
 
 std::vector<std::size_t> LineByLineRun::partBounds(const LineJobs &jobs) const
 {
-    const double limit = partWorkPerThread * m_setup.threads
-        / relativePointCost(m_setup.conditions.profile());
+    const double perThread = m_setup.partWork > 0.0 ? m_setup.partWork : partWorkPerThread;
+    const double limit = perThread * m_setup.threads / relativePointCost(m_setup.conditions.profile());
     std::vector<std::size_t> bounds{0};
     double work = 0.0;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -286,56 +287,82 @@ std::vector<int> LineByLineRun::sliceCuts(int slices, std::size_t first, std::si
 }
 
 // Adds the jobs firstJob..endJob-1 (those that may reach them) to the grid
-// points from..to-1.
+// points from..to-1 (from a multiple of sliceGranule), and searches the
+// granules they reached for the maxima.
 void LineByLineRun::addRange(int from, int to, std::size_t firstJob, std::size_t endJob)
 {
+    if (firstJob >= endJob)
+        return;
     const auto kernel = m_setup.referenceKernels ? ProfileKernels::addLinesReference : ProfileKernels::addLines;
     kernel(m_setup.conditions.profile(), m_batch.jobs.data() + firstJob, endJob - firstJob, m_setup.grid->data(),
            m_crossSectionValues.data(), from, to);
-}
-
-// The maxima of every molecule with values. They equal a search of every value
-// from the smallest positive normal double that passes over not-a-number
-// values; the optical depth is the column density times the cross-section, so
-// its largest value comes from the largest cross-section (the smallest for a
-// negative column density). The molecules are shared out among the threads.
-void LineByLineRun::updateMaxima()
-{
-    std::vector<int> withValues;
-    for (std::size_t m = 0; m < m_spectra.size(); ++m) {
-        if (m_spectra[m].hasValues())
-            withValues.push_back(int(m));
+    // Where the lines of each molecule reached (there are fewer than 64).
+    static_assert(Params::maxMoleculeCount <= 64, "a place per molecule");
+    constexpr int most = 64;
+    int reachedFrom[most];
+    int reachedTo[most];
+    std::uint64_t touched = 0;
+    for (std::size_t i = firstJob; i < endJob; ++i) {
+        const LineJob &job = m_batch.jobs[i];
+        const int m = job.molecule;
+        const std::uint64_t bit = std::uint64_t(1) << m;
+        if (!(touched & bit)) {
+            touched |= bit;
+            reachedFrom[m] = job.start;
+            reachedTo[m] = job.end;
+        } else {
+            reachedFrom[m] = std::min(reachedFrom[m], job.start);
+            reachedTo[m] = std::max(reachedTo[m], job.end);
+        }
     }
-    std::atomic<std::size_t> nextMolecule{0};
-    const auto search = [this, &withValues, &nextMolecule](int) {
-        const double tiny = std::numeric_limits<double>::min();
-        for (std::size_t k = nextMolecule.fetch_add(1); k < withValues.size(); k = nextMolecule.fetch_add(1)) {
-            MoleculeSpectra &spectra = m_spectra[std::size_t(withValues[k])];
-            const SpectrumValues &values = spectra.crossSection.values;
+    for (int m = 0; m < most && m < int(m_spectra.size()); ++m) {
+        if (!(touched >> m & 1))
+            continue;
+        const int first = std::max(reachedFrom[m], from);
+        const int last = std::min(reachedTo[m], to - 1);
+        const double *values = m_crossSectionValues[std::size_t(m)];
+        for (int granule = first / sliceGranule; first <= last && granule <= last / sliceGranule; ++granule) {
+            const int begin = granule * sliceGranule;
+            const int end = std::min(begin + sliceGranule, m_lastIndex + 1);
             double largest = -std::numeric_limits<double>::infinity();
             double smallest = std::numeric_limits<double>::infinity();
-            for (double value : values) {
-                largest = value > largest ? value : largest;
-                smallest = value < smallest ? value : smallest;
+            for (int i = begin; i < end; ++i) {
+                largest = values[i] > largest ? values[i] : largest;
+                smallest = values[i] < smallest ? values[i] : smallest;
             }
-            spectra.crossSection.maximum = largest > tiny ? largest : tiny;
-            const double density = spectra.columnDensity;
-            double opticalDepth = tiny;
-            if (std::isfinite(density)) {
-                opticalDepth = density >= 0.0 ? density * largest : density * smallest;
-            } else {
-                for (double value : values)
-                    opticalDepth = density * value > opticalDepth ? density * value : opticalDepth;
-            }
-            spectra.opticalDepthMaximum = opticalDepth > tiny ? opticalDepth : tiny;
+            m_granuleMaxima[std::size_t(m)][std::size_t(granule)] = largest;
+            m_granuleMinima[std::size_t(m)][std::size_t(granule)] = smallest;
         }
-    };
-    WorkerTeam *team = m_setup.team;
-    if (team && team->members() > 0 && m_setup.threads > 1 && withValues.size() > 1) {
-        team->start(search);
-        search(0);
-        team->wait();
-    } else {
-        search(0);
+    }
+}
+
+// The maxima of every molecule with values, from its granules. They equal a
+// search of every value from the smallest positive normal double that passes
+// over not-a-number values; the optical depth is the column density times the
+// cross-section, so its largest value comes from the largest cross-section
+// (the smallest for a negative column density).
+void LineByLineRun::updateMaxima()
+{
+    const double tiny = std::numeric_limits<double>::min();
+    for (std::size_t m = 0; m < m_spectra.size(); ++m) {
+        MoleculeSpectra &spectra = m_spectra[m];
+        if (!spectra.hasValues())
+            continue;
+        double largest = -std::numeric_limits<double>::infinity();
+        double smallest = std::numeric_limits<double>::infinity();
+        for (double value : m_granuleMaxima[m])
+            largest = value > largest ? value : largest;
+        for (double value : m_granuleMinima[m])
+            smallest = value < smallest ? value : smallest;
+        spectra.crossSection.maximum = largest > tiny ? largest : tiny;
+        const double density = spectra.columnDensity;
+        double opticalDepth = tiny;
+        if (std::isfinite(density)) {
+            opticalDepth = density >= 0.0 ? density * largest : density * smallest;
+        } else {
+            for (double value : spectra.crossSection.values)
+                opticalDepth = density * value > opticalDepth ? density * value : opticalDepth;
+        }
+        spectra.opticalDepthMaximum = opticalDepth > tiny ? opticalDepth : tiny;
     }
 }

@@ -196,6 +196,8 @@ void BluetoothSpp::clientConnected(const QString &name)
 void BluetoothSpp::clientDisconnected(const QString &name)
 {
     emit disconnectedFromServer(name);
+    // After any command the device sent before it went.
+    QMetaObject::invokeMethod(this, [this, name] { emit peerLeft(peerOf(name)); }, Qt::QueuedConnection);
     emit connectedStateChanged();
 }
 
@@ -204,6 +206,8 @@ void BluetoothSpp::clientDisconnected()
     auto *client = qobject_cast<ChatClient *>(sender());
     if (!client || !m_clients.removeOne(client))
         return;
+    const quint64 peer = peerOf(client->peerName());
+    QMetaObject::invokeMethod(this, [this, peer] { emit peerLeft(peer); }, Qt::QueuedConnection);
     if (client->wasConnected()) {
         const QString message = QStringLiteral("The link to %1 was lost.").arg(client->peerName());
         qWarning().noquote() << message;
@@ -216,10 +220,16 @@ void BluetoothSpp::clientDisconnected()
 
 void BluetoothSpp::showMessage(const QString &sender, const QString &message)
 {
-    Q_UNUSED(sender)
-    // A command may run a whole calculation with its own event loop; it runs
-    // from the event loop, after the socket's own signal has returned.
-    QMetaObject::invokeMethod(this, [this, message] { emit commandReceived(message); }, Qt::QueuedConnection);
+    // The command runs from the event loop, after the socket's own signal has
+    // returned (a reply to a slow reader may wait there).
+    const quint64 peer = peerOf(sender);
+    QMetaObject::invokeMethod(this, [this, message, peer] { emit commandReceived(message, peer); },
+                              Qt::QueuedConnection);
+}
+
+quint64 BluetoothSpp::peerOf(const QString &name)
+{
+    return quint64(qHash(name)) + 1;
 }
 
 void BluetoothSpp::setStatusText(const QString &text)

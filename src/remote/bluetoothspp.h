@@ -82,6 +82,10 @@ private:
     void startClient(ChatClient *client);
     void setStatusText(const QString &text);
 
+    // The number of the peer of this name (a device connected to the server,
+    // or the device this one connected to).
+    static quint64 peerOf(const QString &name);
+
     QBluetoothLocalDevice *m_localDevice = nullptr;
     QBluetoothServiceDiscoveryAgent *m_serviceDiscovery = nullptr;
     BluetoothDiscoverDevices *m_discovery;

@@ -168,7 +168,7 @@ void ConsoleTransport::deliver()
     m_delivering = true;
     m_notifier->setEnabled(false);
     while (!m_lines.isEmpty())
-        emit commandReceived(m_lines.takeFirst());
+        emit commandReceived(m_lines.takeFirst(), 0);
     m_delivering = false;
     if (!m_inputEnded)
         m_notifier->setEnabled(true);

@@ -12,6 +12,7 @@
 #include "remote/resultqueries.h"
 #include "remote/transport.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -54,7 +55,9 @@ void RemoteControl::setConsole(Transport *console)
 
 void RemoteControl::listenTo(Transport *transport)
 {
-    connect(transport, &Transport::commandReceived, this, &RemoteControl::bufferAndProcessCommands);
+    connect(transport, &Transport::commandReceived, this,
+            [this, transport](const QString &message, quint64 peer) { receive(transport, peer, message); });
+    connect(transport, &Transport::peerLeft, this, [this, transport](quint64 peer) { forgetPeer(transport, peer); });
 }
 
 void RemoteControl::setCommunicationMode(int mode)
@@ -104,6 +107,8 @@ void RemoteControl::broadcastValue(const QString &command, int index)
 
 void RemoteControl::emitReadyMessage()
 {
+    // Commands that waited for the calculation's end go on.
+    scheduleProcessing();
     if (!isConnected())
         return;
     sendReply(QStringLiteral("READY"));
@@ -117,66 +122,191 @@ void RemoteControl::setReady()
 
 // ---------------------------------------------------------------- framing
 
-// Commands run one after the other in the order received. While one waits for
-// a calculation or a redraw, newly received text only joins the buffer; the
-// running loop takes it up afterwards, so replies keep the order of the
-// queries and waits never nest.
 void RemoteControl::bufferAndProcessCommands(const QString &message)
+{
+    receive(nullptr, 0, message);
+}
+
+QString RemoteControl::bufferedText() const
+{
+    QString text;
+    for (const Pending &pending : m_queue)
+        text += pending.text.mid(pending.position);
+    return text;
+}
+
+bool RemoteControl::peerHasWaiting(const PeerKey &peer) const
+{
+    return std::any_of(m_queue.begin(), m_queue.end(), [&peer](const Pending &pending) { return pending.peer == peer; });
+}
+
+void RemoteControl::receive(const Transport *transport, quint64 peer, const QString &message)
 {
     if (!isConnected())
         return;
-    // Commands already run while others wait make room for new text.
-    if (m_bufferPosition > 0) {
-        m_buffer.remove(0, m_bufferPosition);
-        m_bufferPosition = 0;
-    }
-    if (m_buffer.size() + message.size() > maxBufferLength) {
+    if (m_queuedCharacters + message.size() > maxBufferLength) {
         sendReply(QStringLiteral("The receive buffer is full; the message was dropped."));
         return;
     }
-    m_buffer += message;
-    if (m_processing || m_held)
+    // Text in front of the first command is never run, so nothing of it is kept.
+    const int first = message.indexOf(QLatin1Char('#'));
+    if (first < 0)
         return;
-    processBuffer();
+    Pending pending{PeerKey(transport, peer), message, first, int(message.count(QLatin1Char('#')))};
+    const bool blocked = m_processing || m_held || m_readyWait->waiting() || !m_queue.empty()
+        || m_readyWait->calculating();
+    if (blocked && !m_held && !peerHasWaiting(pending.peer)) {
+        // Queries about settings are answered from the settings as they are now,
+        // whatever runs or waits.
+        bool onlySettingQueries = true;
+        for (int at = first; at >= 0 && onlySettingQueries;) {
+            const int next = message.indexOf(QLatin1Char('#'), at + 1);
+            onlySettingQueries = isSettingQuery(message.mid(at, next < 0 ? -1 : next - at));
+            at = next;
+        }
+        if (onlySettingQueries) {
+            for (int at = first; at >= 0;) {
+                const int next = message.indexOf(QLatin1Char('#'), at + 1);
+                processCommandString(message.mid(at, next < 0 ? -1 : next - at));
+                at = next;
+            }
+            return;
+        }
+    }
+    if (blocked) {
+        int &waiting = m_waitingCommands[pending.peer];
+        if (waiting + pending.commands > maxWaitingCommands) {
+            if (!m_refusedPeers.contains(pending.peer)) {
+                m_refusedPeers.insert(pending.peer);
+                sendReply(QStringLiteral("The message was dropped: at most %1 commands of one peer can wait while "
+                                         "a calculation runs.")
+                              .arg(maxWaitingCommands));
+            }
+            return;
+        }
+        waiting += pending.commands;
+    }
+    m_queuedCharacters += message.size() - first;
+    m_queue.push_back(std::move(pending));
+    if (!blocked)
+        processQueue();
+}
+
+void RemoteControl::forgetPeer(const Transport *transport, quint64 peer)
+{
+    const PeerKey key(transport, peer);
+    m_waitingCommands.remove(key);
+    m_refusedPeers.remove(key);
+    // A command of the peer's that is running finishes (its results are
+    // shared); the rest of what it sent goes.
+    const bool frontRunning = m_processing || m_readyWait->waiting();
+    for (auto it = m_queue.begin(); it != m_queue.end();) {
+        if (it->peer != key || (frontRunning && it == m_queue.begin())) {
+            ++it;
+            continue;
+        }
+        m_queuedCharacters -= it->text.size() - it->position;
+        it = m_queue.erase(it);
+    }
+    if (frontRunning && !m_queue.empty() && m_queue.front().peer == key) {
+        Pending &front = m_queue.front();
+        m_queuedCharacters -= front.text.size() - front.position;
+        front.position = front.text.size();
+        front.commands = 0;
+    }
 }
 
 void RemoteControl::setHeld(bool held)
 {
     m_held = held;
-    if (!held && !m_processing && !m_buffer.isEmpty() && isConnected())
-        processBuffer();
+    if (!held)
+        scheduleProcessing();
 }
 
-void RemoteControl::processBuffer()
+void RemoteControl::scheduleProcessing()
 {
+    if (m_processingScheduled)
+        return;
+    m_processingScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_processingScheduled = false;
+            processQueue();
+        },
+        Qt::QueuedConnection);
+}
+
+bool RemoteControl::isSettingQuery(const QString &command) const
+{
+    const CommandLine line = CommandLine::parse(command, m_targets.params, m_locale);
+    if (line.empty() || !line.query)
+        return false;
+    const Command *known = line.binary
+        ? CommandTable::findBinary(line.name.left(line.name.indexOf(QLatin1String("_BIN"), 0, Qt::CaseInsensitive)))
+        : CommandTable::find(line.name);
+    // Results belong to the calculation, and the query form of CALC starts one.
+    return known && known->kind != Command::Kind::Action;
+}
+
+bool RemoteControl::waitsForCalculation(const QString &command) const
+{
+    if (isSettingQuery(command))
+        return false;
+    // CALC itself waits for the end of the calculation that runs, as for its own.
+    const CommandLine line = CommandLine::parse(command, m_targets.params, m_locale);
+    const Command *known = line.binary ? nullptr : CommandTable::find(line.name);
+    return !line.empty() && !(known && known->kind == Command::Kind::Action && !line.query);
+}
+
+// Runs the commands received, one after the other, until one waits (for a
+// calculation's end or the redrawn plot) or none is left; a wait that ends
+// goes on from there.
+void RemoteControl::processQueue()
+{
+    if (m_processing || m_held || m_readyWait->waiting())
+        return;
     m_processing = true;
     QPointer<RemoteControl> alive(this);
-    // A cursor walks the buffer instead of cutting each command off its front,
-    // so that a message of a million commands costs a million steps, not a
-    // million copies of the rest. Text received meanwhile joins the end.
-    m_bufferPosition = 0;
-    for (;;) {
-        const int first = m_buffer.indexOf(QLatin1Char('#'), m_bufferPosition);
-        if (first < 0) {
-            // Text in front of a command is never run, so nothing of it is kept.
-            m_buffer.clear();
-            m_bufferPosition = 0;
+    while (!m_queue.empty()) {
+        // Every peer is gone (a peer that did not read its replies is dropped):
+        // what was sent is not run for nobody.
+        if (!isConnected()) {
+            m_queue.clear();
+            m_queuedCharacters = 0;
+            m_waitingCommands.clear();
             break;
         }
-        const int next = m_buffer.indexOf(QLatin1Char('#'), first + 1);
-        const int end = next < 0 ? m_buffer.size() : next;
-        const QString command = m_buffer.mid(first, end - first);
-        m_bufferPosition = end;
+        Pending &pending = m_queue.front();
+        const int first = pending.text.indexOf(QLatin1Char('#'), pending.position);
+        if (first < 0) {
+            m_queuedCharacters -= pending.text.size() - pending.position;
+            const PeerKey peer = pending.peer;
+            m_queue.pop_front();
+            if (!peerHasWaiting(peer)) {
+                m_waitingCommands.remove(peer);
+                m_refusedPeers.remove(peer);
+            }
+            continue;
+        }
+        const int next = pending.text.indexOf(QLatin1Char('#'), first + 1);
+        const int end = next < 0 ? pending.text.size() : next;
+        const QString command = pending.text.mid(first, end - first);
+        // Set commands and CALC wait while a calculation runs; its end
+        // (emitReadyMessage) lets them go on.
+        if (m_readyWait->calculating() && waitsForCalculation(command))
+            break;
+        m_queuedCharacters -= end - pending.position;
+        pending.position = end;
+        pending.commands = std::max(0, pending.commands - 1);
+        auto waiting = m_waitingCommands.find(pending.peer);
+        if (waiting != m_waitingCommands.end())
+            waiting.value() = std::max(0, waiting.value() - 1);
         processCommandString(command);
         if (!alive)
             return;
-        // Every peer is gone (a peer that did not read its replies is dropped):
-        // what it sent is not run for nobody.
-        if (!isConnected()) {
-            m_buffer.clear();
-            m_bufferPosition = 0;
+        if (m_readyWait->waiting())
             break;
-        }
     }
     m_processing = false;
 }
@@ -337,9 +467,11 @@ void RemoteControl::applyCalc()
         return;
     }
     const bool alreadyRunning = m_readyWait->calculating();
-    const bool started = m_readyWait->run([this] { emit calculate(); }, true);
-    if (!started && !alreadyRunning)
-        sendReply(QStringLiteral("CALC : The calculation could not be started."));
+    m_readyWait->run([this] { emit calculate(); }, true, [this, alreadyRunning](bool started) {
+        if (!started && !alreadyRunning)
+            sendReply(QStringLiteral("CALC : The calculation could not be started."));
+        scheduleProcessing();
+    });
 }
 
 void RemoteControl::applyTotal(bool show)
@@ -352,10 +484,10 @@ void RemoteControl::applyTotal(bool show)
             }
             emit showTotalChanged(show);
             // The display changes only with a new assembly of the curves; the
-            // wait below ends when the redrawn plot reports ready.
+            // wait ends when the redrawn plot reports ready.
             emit updateSpectra(false, true);
         },
-        false);
+        false, [this](bool) { scheduleProcessing(); });
 }
 
 // ---------------------------------------------------------------- queries

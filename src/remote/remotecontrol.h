@@ -5,12 +5,16 @@
 #include "remote/transport.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QLocale>
 #include <QMap>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
+#include <deque>
 #include <functional>
 
 struct Command;
@@ -23,6 +27,14 @@ struct Command;
 // queries and replies, and waits where a command waits. The text arrives from
 // the transport of the communication mode, and the replies go back the same
 // way; the processor knows no transport beyond its interface.
+//
+// Commands run in the order they arrive. A command that waits (CALC for the
+// end of its calculation, TOTAL for the redrawn plot) does not hold the
+// program up: the event loop goes on, and what arrives meanwhile waits behind
+// it, as do set commands and CALC while any calculation runs. A message of
+// queries about settings alone, from a peer with nothing waiting, is answered
+// at once instead. What a peer sent and is not yet running goes when the peer
+// goes, and no peer has more than maxWaitingCommands commands waiting.
 class RemoteControl : public QObject
 {
     Q_OBJECT
@@ -33,6 +45,9 @@ public:
     // Text waiting to be processed never grows beyond this many characters; a
     // message that would overflow it is refused with a reply.
     static constexpr int maxBufferLength = 4 * 1024 * 1024;
+    // The most commands one peer may have waiting; a message that would pass
+    // it is refused (with one reply until the peer's queue has room again).
+    static constexpr int maxWaitingCommands = 1000;
     explicit RemoteControl(QObject *parent = nullptr);
     ~RemoteControl() override;
 
@@ -76,10 +91,11 @@ public:
     void applyBinarySetting(const QString &name, const QByteArray &payload, int index);
     QByteArray queryBinaryValue(const QString &name, int index) const;
 
-    QString bufferedText() const { return m_buffer; }
+    // The text received and not yet run.
+    QString bufferedText() const;
     bool waiting() const { return m_readyWait->waiting(); }
-    // True while commands are being run (a wait included).
-    bool busy() const { return m_processing; }
+    // True while commands are being run or wait to be run (a wait included).
+    bool busy() const { return m_processing || m_readyWait->waiting() || !m_queue.empty(); }
 
 signals:
     void calculate();
@@ -92,13 +108,35 @@ signals:
     void ready();
 
 public slots:
+    // Text from no particular peer (a test, a benchmark).
     void bufferAndProcessCommands(const QString &message);
     void processCommandString(const QString &message);
+    // A calculation has ended: READY to the peers, and the waiting commands go on.
     void emitReadyMessage();
     void setReady();
 
 private:
-    void processBuffer();
+    // Who sent a piece of text: a transport and its peer.
+    using PeerKey = QPair<const Transport *, quint64>;
+    // A message received and not yet run to its end.
+    struct Pending
+    {
+        PeerKey peer;
+        QString text;
+        int position = 0;   // start of the text not yet run
+        int commands = 0;   // commands left in it
+    };
+
+    void receive(const Transport *transport, quint64 peer, const QString &message);
+    void forgetPeer(const Transport *transport, quint64 peer);
+    void processQueue();
+    void scheduleProcessing();
+    // A query about a setting (not a result, not the query form of CALC).
+    bool isSettingQuery(const QString &command) const;
+    // Whether the command waits while a calculation runs: every command but a
+    // query about a setting and CALC.
+    bool waitsForCalculation(const QString &command) const;
+    bool peerHasWaiting(const PeerKey &peer) const;
     void listenTo(Transport *transport);
     void refuse(const QString &name, const QString &problem);
     // Checks one value against the command's rules and applies it; replyName is
@@ -116,8 +154,11 @@ private:
 
     int m_communicationMode = NoCommunication;
     bool m_broadcastManualInput = false;
-    QString m_buffer;
-    int m_bufferPosition = 0;   // start of the text not yet run
+    std::deque<Pending> m_queue;
+    qint64 m_queuedCharacters = 0;
+    QHash<PeerKey, int> m_waitingCommands;
+    QSet<PeerKey> m_refusedPeers;   // told that their queue was full
+    bool m_processingScheduled = false;
     bool m_processing = false;
     bool m_held = false;
     QLocale m_locale;

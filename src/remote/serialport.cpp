@@ -202,7 +202,7 @@ void SerialPort::open()
     // from the event loop, after the port's own signal has returned.
     connect(m_channel, &LineChannel::lineReceived, this,
             [this](const QString &line) {
-                QMetaObject::invokeMethod(this, [this, line] { emit commandReceived(line); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this, [this, line] { emit commandReceived(line, 0); }, Qt::QueuedConnection);
             });
     connect(m_channel, &LineChannel::closed, this, &SerialPort::linkClosed, Qt::QueuedConnection);
     qDebug().noquote() << "Serial port open:" << description();

@@ -27,8 +27,12 @@ public:
     virtual void setEnabled(bool enabled) = 0;
 
 signals:
-    // A piece of command text as it arrived; one piece may hold several
-    // commands or part of one.
-    void commandReceived(const QString &message);
+    // A piece of command text as it arrived from one peer (a number the
+    // transport gives each of its peers; 0 where there is only one); one piece
+    // may hold several commands or part of one.
+    void commandReceived(const QString &message, quint64 peer);
+    // A peer has gone (hung up, or was dropped): what it sent and is not yet
+    // running is not run for nobody.
+    void peerLeft(quint64 peer);
     void connectedStateChanged();
 };

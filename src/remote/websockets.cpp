@@ -70,6 +70,10 @@ void WebSockets::stop()
     const QList<QWebSocket *> clients = m_clients;
     m_clients.clear();
     m_peerAddresses.clear();
+    const QList<quint64> peers = m_peerIds.values();
+    m_peerIds.clear();
+    for (quint64 peer : peers)
+        emit peerLeft(peer);
     for (QWebSocket *client : clients) {
         disconnect(client, nullptr, this, nullptr);
         client->abort();
@@ -108,6 +112,7 @@ void WebSockets::onNewConnection()
         connect(socket, &QWebSocket::disconnected, this,
                 [this, guarded = QPointer<QWebSocket>(socket)] { forgetClient(guarded); }, Qt::QueuedConnection);
         m_clients.append(socket);
+        m_peerIds.insert(socket, ++m_lastPeerId);
         // A closed socket no longer knows its peer, but the peer counts as
         // connected until its hang-up has been handled.
         m_peerAddresses.insert(socket, socket->peerAddress());
@@ -129,10 +134,13 @@ void WebSockets::processTextMessage(const QString &message)
         else
             client->sendTextMessage(message);
     }
-    // A command may run a whole calculation with its own event loop; running it
-    // inside the socket's signal would let the peer's hang-up delete the socket
-    // under the WebSocket library's feet. It runs from the event loop instead.
-    QMetaObject::invokeMethod(this, [this, message] { emit commandReceived(message); }, Qt::QueuedConnection);
+    // A reply may wait for a slow reader in an event loop of its own; running
+    // the command inside the socket's signal would let the peer's hang-up
+    // delete the socket under the WebSocket library's feet. It runs from the
+    // event loop instead.
+    const quint64 peer = m_peerIds.value(sender);
+    QMetaObject::invokeMethod(this, [this, message, peer] { emit commandReceived(message, peer); },
+                              Qt::QueuedConnection);
 }
 
 void WebSockets::processBinaryMessage(const QByteArray &message)
@@ -151,6 +159,7 @@ void WebSockets::forgetClient(QWebSocket *socket)
 {
     if (socket && m_clients.removeAll(socket) > 0) {
         m_peerAddresses.remove(socket);
+        emit peerLeft(m_peerIds.take(socket));
         socket->deleteLater();
     }
     emit connectedStateChanged();
@@ -200,6 +209,9 @@ void WebSockets::drop(QWebSocket *client)
                                 .arg(client->bytesToWrite());
     m_clients.removeAll(client);
     m_peerAddresses.remove(client);
+    // What it sent and is not yet running goes with it.
+    const quint64 peer = m_peerIds.take(client);
+    QMetaObject::invokeMethod(this, [this, peer] { emit peerLeft(peer); }, Qt::QueuedConnection);
     disconnect(client, nullptr, this, nullptr);
     client->abort();
     client->deleteLater();

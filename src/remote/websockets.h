@@ -92,6 +92,8 @@ private:
     WebSocketGate *m_server = nullptr;
     QList<QWebSocket *> m_clients;
     QHash<const QWebSocket *, QHostAddress> m_peerAddresses;
+    QHash<const QWebSocket *, quint64> m_peerIds;   // numbers from 1, never reused
+    quint64 m_lastPeerId = 0;
     quint16 m_port;
     bool m_listenAll = false;
     bool m_allowWebPages = false;

@@ -336,7 +336,8 @@ void TestKolvexCore::calculateFinishesWhenLineDataRunsOut()
     m_core->calculate();
     emit source.hitranDownloadComplete();
     QCOMPARE(source.preparations, 1);
-    QVERIFY(!m_core->calculationIsRunning());
+    // The engine asks for lines on its own thread; the end comes by the event loop.
+    QTRY_VERIFY(!m_core->calculationIsRunning());
     QVERIFY(!spectra.isEmpty());
     QCOMPARE(spectra.last().at(0).toBool(), true);
     QCOMPARE(spectra.last().at(1).toBool(), true);

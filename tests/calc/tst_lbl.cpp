@@ -1,5 +1,7 @@
 #include "calc/lbl.h"
+#include "calc/linebylinerun.h"
 #include "calc/lineshapes.h"
+#include "core/linefeed.h"
 #include "core/params.h"
 #include "core/spectraset.h"
 #include "core/xaxis.h"
@@ -107,6 +109,57 @@ double relativeError(double value, double reference)
     return std::fabs(value - reference) / std::fabs(reference);
 }
 
+// A feed of one batch that, asked for the next (which the calculation does
+// while it adds the first part of a batch), sets the cancel flag instead:
+// a cancel that comes in the middle of a batch.
+class CancellingFeed : public LineFeed
+{
+public:
+    CancellingFeed(LineBatch batch, std::atomic<bool> *cancel)
+        : m_batch(std::move(batch))
+        , m_cancel(cancel)
+    {
+    }
+    bool next(LineBatch &batch) override
+    {
+        ++calls;
+        batch.clear();
+        if (calls == 1) {
+            batch = m_batch;
+            return true;
+        }
+        m_cancel->store(true);
+        return false;
+    }
+    qint64 expectedRecordCount() const override { return qint64(m_batch.size()); }
+
+    int calls = 0;
+
+private:
+    LineBatch m_batch;
+    std::atomic<bool> *m_cancel;
+};
+
+// Every record of a batch, once.
+class OneBatch : public LineFeed
+{
+public:
+    explicit OneBatch(LineBatch batch)
+        : m_batch(std::move(batch))
+    {
+    }
+    bool next(LineBatch &batch) override
+    {
+        batch.swap(m_batch);
+        m_batch.clear();
+        return !batch.empty();
+    }
+    qint64 expectedRecordCount() const override { return 0; }
+
+private:
+    LineBatch m_batch;
+};
+
 } // namespace
 
 class TestLbl : public QObject
@@ -130,6 +183,7 @@ private slots:
     void batchesAndProgress();
     void immediateSourceAndThreadsGiveSameSums();
     void cancelKeepsPartialResults();
+    void cancelInsideABatchStopsAtALine();
 
 private:
     struct Run
@@ -139,7 +193,7 @@ private:
         StandInLineSource source;
         Lbl lbl;
         QStringList notes;
-        int updates = 0;
+        QList<double> fractions;
         int completions = 0;
     };
     std::unique_ptr<Run> newRun(double minWavenumber, double maxWavenumber, int points);
@@ -205,8 +259,10 @@ std::unique_ptr<TestLbl::Run> TestLbl::newRun(double minWavenumber, double maxWa
     run->lbl.setSpectra(&run->spectra);
     run->lbl.setThreadCount(1);
     Run *r = run.get();
-    connect(&run->lbl, &Lbl::notify, &run->lbl, [r](const QString &text) { r->notes.append(text); });
-    connect(&run->lbl, &Lbl::updateSpectra, &run->lbl, [r] { ++r->updates; });
+    connect(&run->lbl, &Lbl::notify, &run->lbl, [r](const QString &text, double fraction) {
+        r->notes.append(text);
+        r->fractions.append(fraction);
+    });
     connect(&run->lbl, &Lbl::calculationComplete, &run->lbl, [r] { ++r->completions; });
     return run;
 }
@@ -289,8 +345,8 @@ void TestLbl::realLinesMatchIndependentCalculation()
     calculate(*run, fixtureLines());
     const std::vector<ReferenceLine> lines = referenceLines();
 
-    const SpectrumValues &grid = run->xAxis.grid();
-    const double step = run->xAxis.step();
+    const SpectrumValues &grid = run->lbl.calculatedAxis().grid();
+    const double step = run->lbl.calculatedAxis().step();
     const PathConditions &c = m_params->pathConditions();
     int compared = 0;
     for (int m : {0, 1, 3, 4}) {
@@ -402,8 +458,8 @@ void TestLbl::lorentzAreaIsConserved()
     calculate(*run, {fixtureLines().at(Co1)});
 
     const SpectrumValues &values = run->spectra.molecules.at(4).crossSection.values;
-    const SpectrumValues &grid = run->xAxis.grid();
-    const double step = run->xAxis.step();
+    const SpectrumValues &grid = run->lbl.calculatedAxis().grid();
+    const double step = run->lbl.calculatedAxis().step();
     double area = 0.0;
     int first = -1;
     int last = -1;
@@ -550,8 +606,9 @@ void TestLbl::neverNaN()
         QVERIFY(ph3.crossSection.maximum > tinyMaximum);
 }
 
-// Batches of 20000: the progress text numbers the records of each, every batch
-// ends with updateSpectra, and the result equals one big batch.
+// Batches of 20000, each asked for while the one before is added: the
+// banner hears of the records added and how far they reach, its fraction only
+// grows and ends at 1, and the result equals one big batch.
 void TestLbl::batchesAndProgress()
 {
     std::vector<LineRecord> lines(25000, fixtureLines().at(Co1));
@@ -561,14 +618,25 @@ void TestLbl::batchesAndProgress()
     m_params->setLineWingAbsolute(0.05);
     m_params->setLineWingHalfwidths(1);
     auto run = newRun(2000.0, 2300.0, 3001);
+    // Every event loop pass reports, and the second batch comes a while after
+    // it is asked for: the progress between the batches is seen.
+    run->lbl.setProgressInterval(0);
+    QObject delay;
+    int requests = 0;
+    connect(&run->source, &LineSource::dataAvailable, &delay, [&] { ++requests; });
     calculate(*run, lines, 20000);
-    QCOMPARE(run->updates, 2);
     QCOMPARE(run->lbl.recordCounter(), 25000);
+    // Two batches and the end: each asked for once.
     QCOMPARE(run->source.requestCount(), 3);
-    QCOMPARE(run->notes.size(), 2);
-    QCOMPARE(run->notes.at(0), QStringLiteral("Found 25000 HITRAN records.\nRunning the line-by-line calculation.\n"
-                                              "Processing segment 1-20001."));
-    QVERIFY(run->notes.at(1).endsWith(QStringLiteral("Processing segment 20001-25001.")));
+    QCOMPARE(requests, 2);
+    QVERIFY(run->notes.size() >= 2);
+    QCOMPARE(run->notes.first(), QStringLiteral("Running the line-by-line calculation.\nReading the lines."));
+    QCOMPARE(run->notes.last(), QStringLiteral("Found 25000 HITRAN records.\nRunning the line-by-line calculation.\n"
+                                               "25000 records added, up to 2250.99 cm-1."));
+    QCOMPARE(run->fractions.last(), 1.0);
+    for (int i = 1; i < run->fractions.size(); ++i)
+        QVERIFY2(run->fractions.at(i) >= run->fractions.at(i - 1), qPrintable(run->notes.at(i)));
+    QVERIFY(run->fractions.at(run->fractions.size() - 2) < 1.0);
 
     auto single = newRun(2000.0, 2300.0, 3001);
     calculate(*single, lines, 30000);
@@ -595,7 +663,7 @@ void TestLbl::immediateSourceAndThreadsGiveSameSums()
     auto immediate = newRun(2000.0, 2300.0, 120001);
     immediate->source.setImmediate(true);
     calculate(*immediate, lines, 7);
-    QCOMPARE(immediate->updates, int(lines.size() + 6) / 7);
+    QCOMPARE(immediate->source.requestCount(), int(lines.size() + 6) / 7 + 1);
 
     auto threaded = newRun(2000.0, 2300.0, 120001);
     threaded->lbl.setThreadCount(2);
@@ -608,7 +676,6 @@ void TestLbl::immediateSourceAndThreadsGiveSameSums()
     overlapped->lbl.setThreadCount(2);
     calculate(*overlapped, lines, 500);
     QCOMPARE(overlapped->lbl.threadsUsed(), 2);
-    QCOMPARE(overlapped->updates, 2);
 
     auto reference = newRun(2000.0, 2300.0, 120001);
     reference->lbl.setReferenceKernels(true);
@@ -629,17 +696,29 @@ void TestLbl::immediateSourceAndThreadsGiveSameSums()
     }
 }
 
-// A cancel during a batch ends the calculation after it: the spectra keep that
-// batch's lines, no further batch is requested, the end is announced once.
+// A cancel while the next batch is awaited (a download that stalls) ends the
+// calculation at once: the spectra keep the lines added, the end is announced
+// once, and the spectra set held the last results until then.
 void TestLbl::cancelKeepsPartialResults()
 {
     const std::vector<LineRecord> lines = fixtureLines();
     auto run = newRun(2000.0, 2300.0, 3001);
-    connect(&run->lbl, &Lbl::updateSpectra, &run->lbl, [&run] { run->lbl.setCancel(true); });
-    calculate(*run, lines, 2);
-    QCOMPARE(run->updates, 1);
+    run->spectra.molecules.resize(std::size_t(m_params->moleculeCount()));
+    run->spectra.molecules.at(4).crossSection.resetValues(17);
+    run->source.setStallAfter(1);
+    run->source.setRecords(lines);
+    run->source.setBatchSize(2);
+    run->source.prepareLineData();
+    run->lbl.start();
+    QTRY_COMPARE(run->source.requestCount(), 2);
+    QVERIFY(run->lbl.isRunning());
+    // Nothing of the calculation reaches the spectra set while it runs.
+    QCOMPARE(run->spectra.molecules.at(4).crossSection.values.size(), std::size_t(17));
+    run->lbl.setCancel(true);
+    QTRY_COMPARE(run->completions, 1);
+    QVERIFY(run->lbl.cancelled());
     QCOMPARE(run->lbl.recordCounter(), 2);
-    QCOMPARE(run->source.requestCount(), 1);
+    QCOMPARE(run->lbl.cancelledAt(), lines.at(1).wavenumber);
 
     auto firstTwo = newRun(2000.0, 2300.0, 3001);
     calculate(*firstTwo, {lines.at(0), lines.at(1)});
@@ -653,6 +732,60 @@ void TestLbl::cancelKeepsPartialResults()
     QCOMPARE(early->source.requestCount(), 0);
     QVERIFY(!early->spectra.molecules.at(4).hasValues());
     QCOMPARE(early->spectra.molecules.at(4).crossSection.maximum, tinyMaximum);
+}
+
+// A cancel that comes while the lines of a batch are added stops at the end of
+// the part in hand, before the next batch is read: the spectra hold exactly the
+// lines up to the one reached and none after it.
+void TestLbl::cancelInsideABatchStopsAtALine()
+{
+    LineBatch lines;
+    for (int k = 0; k < 40; ++k) {
+        for (const LineRecord &line : fixtureLines()) {
+            LineRecord copy = line;
+            copy.wavenumber += 0.5 * k;
+            lines.push_back(copy);
+        }
+    }
+    std::sort(lines.begin(), lines.end(),
+              [](const LineRecord &a, const LineRecord &b) { return a.wavenumber < b.wavenumber; });
+    XAxis axis(XAxis::Wavenumber, 2000.0, 2300.0, 30001);
+    axis.buildGrid();
+    const auto setup = [&] {
+        LineByLineRun::Setup setup;
+        setup.conditions.prepare(*m_params);
+        setup.grid = axis.sharedGrid();
+        setup.gridStep = axis.step();
+        setup.moleculeCount = m_params->moleculeCount();
+        // Parts of about 20 lines of some 200 points each.
+        setup.partWork = 4000.0;
+        return setup;
+    };
+    std::atomic<bool> cancel{false};
+    CancellingFeed feed(lines, &cancel);
+    LineByLineRun run(setup());
+    run.run(feed, cancel);
+    QVERIFY(run.cancelled());
+    // The next batch was asked for once (while the first part was added), then never again.
+    QCOMPARE(feed.calls, 2);
+    const qint64 done = run.progress().recordsDone.load();
+    QVERIFY2(done > 0 && done < qint64(lines.size()), qPrintable(QString::number(done)));
+    QCOMPARE(run.progress().wavenumberReached.load(), lines[std::size_t(done - 1)].wavenumber);
+
+    std::atomic<bool> never{false};
+    OneBatch firstLines(LineBatch(lines.begin(), lines.begin() + done));
+    LineByLineRun reference(setup());
+    reference.run(firstLines, never);
+    QVERIFY(!reference.cancelled());
+    const std::vector<MoleculeSpectra> cut = run.takeSpectra();
+    const std::vector<MoleculeSpectra> expected = reference.takeSpectra();
+    int compared = 0;
+    for (std::size_t m = 0; m < expected.size(); ++m) {
+        QCOMPARE(cut[m].crossSection.values, expected[m].crossSection.values);
+        QCOMPARE(cut[m].crossSection.maximum, expected[m].crossSection.maximum);
+        compared += expected[m].hasValues() ? 1 : 0;
+    }
+    QVERIFY(compared >= 1);
 }
 
 QTEST_GUILESS_MAIN(TestLbl)

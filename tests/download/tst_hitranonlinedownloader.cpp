@@ -33,6 +33,10 @@ struct Run
     bool unsuccessful = false;
     QVector<double> positions;
     int chunks = 0;
+    // Of the feed of local lines: the records it counted, and what it found
+    // wrong with them.
+    qint64 expected = 0;
+    QString feedProblem;
 };
 
 template<typename Predicate>
@@ -59,6 +63,22 @@ Run runCalculation(HitranOnlineDownloader &downloader, double start, double end,
     if (!run.completed)
         return run;
     downloader.prepareLineData();
+    // Lines in files come as a feed, read here; downloaded ones batch by batch,
+    // until the source says that a feed reads the rest.
+    LineBatch batch;
+    const auto readFeed = [&](std::unique_ptr<LineFeed> feed) {
+        while (feed->next(batch)) {
+            ++run.chunks;
+            for (const LineRecord &r : batch)
+                run.positions << r.wavenumber;
+        }
+        run.expected = feed->expectedRecordCount();
+        run.feedProblem = feed->problem();
+    };
+    if (std::unique_ptr<LineFeed> feed = downloader.takeLineFeed()) {
+        readFeed(std::move(feed));
+        return run;
+    }
     bool finished = false;
     QObject context;
     QObject::connect(&downloader, &LineSource::dataAvailable, &context, [&] {
@@ -67,6 +87,10 @@ Run runCalculation(HitranOnlineDownloader &downloader, double start, double end,
             run.positions << r.wavenumber;
     });
     QObject::connect(&downloader, &LineSource::noMoreDataAvailable, &context, [&] { finished = true; });
+    QObject::connect(&downloader, &LineSource::lineFeedReady, &context, [&] {
+        readFeed(downloader.takeLineFeed());
+        finished = true;
+    });
     int guard = 0;
     while (!finished && ++guard < 10000) {
         const int before = run.chunks;
@@ -323,7 +347,7 @@ void TestHitranOnlineDownloader::completeUsageReadsCumulativeFile()
             expected << r.wavenumber;
     }
     QCOMPARE(run.positions, expected);
-    QCOMPARE(m_downloader->expectedRecordCount(), qint64(expected.size()));
+    QCOMPARE(run.expected, qint64(expected.size()));
     QVERIFY(m_dialogs.isEmpty());
 }
 
@@ -626,11 +650,14 @@ void TestHitranOnlineDownloader::damagedLineFileOfTheUser()
     QVERIFY(m_downloader->setUsage(HitranOnlineDownloader::CompleteUsage));
     const Run run = runCalculation(*m_downloader, 2000.0, 2300.0);
     QVERIFY(run.completed);
-    QCOMPARE(m_dialogs.size(), 1);
-    QVERIFY2(m_dialogs.first().contains(QStringLiteral("Your line file HITRAN2012.par")), qPrintable(m_dialogs.first()));
-    QVERIFY2(m_dialogs.first().contains(problem), qPrintable(m_dialogs.first()));
+    // A disorder the probes miss is found by the feed as it reads; the engine
+    // shows what the feed found once the calculation ends.
+    const QStringList said = run.feedProblem.isEmpty() ? m_dialogs : m_dialogs + QStringList{run.feedProblem};
+    QCOMPARE(said.size(), 1);
+    QVERIFY2(said.first().contains(QStringLiteral("Your line file HITRAN2012.par")), qPrintable(said.first()));
+    QVERIFY2(said.first().contains(problem), qPrintable(said.first()));
     if (kind != QLatin1String("swapped"))
-        QVERIFY(m_dialogs.first().contains(QStringLiteral("sample line list")));
+        QVERIFY(said.first().contains(QStringLiteral("sample line list")));
 }
 
 QTEST_GUILESS_MAIN(TestHitranOnlineDownloader)

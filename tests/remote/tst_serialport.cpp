@@ -210,7 +210,7 @@ void TestSerialPort::missingPort()
     QVERIFY(!m_port->isConnected());
     QCOMPARE(m_port->statusText(), QStringLiteral("The serial port %1 does not exist.").arg(missing));
     QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
-    emit m_port->commandReceived(QStringLiteral("#PATH;2"));
+    emit m_port->commandReceived(QStringLiteral("#PATH;2"), 0);
     QCOMPARE(updated.count(), 0);
 }
 

@@ -369,8 +369,9 @@ void TestWebSockets::handshakeOrigin()
 }
 
 // A client that asks for large results and never reads them is dropped once
-// it takes nothing for the stall time; the client that reads gets every
-// reply, and what waits for one client stays bounded.
+// it takes nothing for the stall time; what it asked for and is not yet
+// answered is not run for the others, the client that reads is answered at
+// once, and what waits for one client stays bounded.
 void TestWebSockets::clientThatDoesNotReadIsDropped()
 {
     QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 30000);
@@ -397,10 +398,12 @@ void TestWebSockets::clientThatDoesNotReadIsDropped()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not read its replies")));
     silent->write(frame);
     QTRY_COMPARE_WITH_TIMEOUT(server->clientCount(), 1, 60000);
-    QTRY_COMPARE_WITH_TIMEOUT(reader->texts.size(), 2 + 30, 60000);   // READY, the relayed queries, the replies
+    // READY, the relayed queries, and the replies sent before the drop.
+    QTRY_VERIFY_WITH_TIMEOUT(reader->texts.size() >= 3, 60000);
     QCOMPARE(reader->texts.at(2).count(QLatin1Char(',')), 49999);
     reader->socket.sendTextMessage(QStringLiteral("#PATH;?"));
     QTRY_COMPARE(reader->texts.last(), QStringLiteral("1000"));
+    QVERIFY2(reader->texts.size() < 2 + 30 + 1, qPrintable(QString::number(reader->texts.size())));
 }
 
 // A peer may connect while the program still starts (here a partition-sum

@@ -18,7 +18,8 @@ public:
     void send(const QString &text) override { m_replies.append(text); }
     void setEnabled(bool enabled) override { m_enabled = enabled; }
 
-    void receive(const QString &text) { emit commandReceived(text); }
+    void receive(const QString &text, quint64 peer = 0) { emit commandReceived(text, peer); }
+    void leave(quint64 peer) { emit peerLeft(peer); }
     void setConnected(bool connected) { m_connected = connected; }
     bool enabled() const { return m_enabled; }
     // The replies so far, which are then forgotten.

@@ -1,5 +1,6 @@
 #include "app/kolvexcore.h"
 #include "app/spectraresultsqml.h"
+#include "calc/lbl.h"
 #include "core/params.h"
 #include "data/resultssaver.h"
 #include "offlinesettings.h"
@@ -715,19 +716,22 @@ void TestScreens::inputOnAScreenNeverReachesThePlot()
 // A cancelled calculation is drawn and saved as such until the next one.
 void TestScreens::cancelledCalculationIsMarked()
 {
-    // Cancelled once the lines are being added, as the banner's Cancel would be,
-    // so that there are curves to draw and save.
-    bool cancelSent = false;
+    // Cancelled once lines have been added, as the banner's Cancel would be,
+    // so that there are curves to draw and save; the banner hears of the
+    // progress at every pass of the event loop.
+    m_core->lbl()->setProgressInterval(0);
+    auto cancelSent = std::make_shared<bool>(false);
     const QMetaObject::Connection cancelOnProgress = connect(
-        m_core.get(), &KolvexCore::notify, this, [this, &cancelSent](const QString &message) {
-            if (cancelSent || !message.contains(QLatin1String("Processing segment")))
+        m_core.get(), &KolvexCore::notify, this, [this, cancelSent](const QString &message, double fraction) {
+            if (*cancelSent || !message.contains(QLatin1String("records added")) || fraction >= 1.0)
                 return;
-            cancelSent = true;
+            *cancelSent = true;
             QMetaObject::invokeMethod(m_core.get(), "cancelCalculation", Qt::QueuedConnection);
         });
     m_core->calculate();
-    QTRY_VERIFY_WITH_TIMEOUT(cancelSent && !m_core->calculationIsRunning(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(*cancelSent && !m_core->calculationIsRunning(), 60000);
     disconnect(cancelOnProgress);
+    m_core->lbl()->setProgressInterval(200);
     const QString mark = m_views->results()->resultMark();
     QVERIFY2(mark.startsWith(QStringLiteral("Cancelled at ")), qPrintable(mark));
     QCOMPARE(m_plot->plotTitle(), mark);
