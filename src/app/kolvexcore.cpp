@@ -77,7 +77,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
 
-    m_sensors = new Sensors(this, &m_params->pathConditions());
+    m_sensors = new Sensors(this, m_params);
     m_sensors->setSamplingPeriod(200);
     m_sensors->setNumSamplesToAverage(5);
 
