@@ -28,6 +28,7 @@ private slots:
     void rangeScriptInEitherOrder();
     void quietUnlessVerbose();
     void badInputNeverStopsIt();
+    void nulBytesEndNoLine();
     void servesWebSocketClients();
     void repliesWaitingForStandardOutputStayBounded();
     void servesASerialLine();
@@ -158,6 +159,27 @@ void TestConsole::badInputNeverStopsIt()
     QVERIFY(lines.size() >= 2);
     QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("1000"));
     QVERIFY(console.readAllStandardError().contains("was dropped"));
+}
+
+// A NUL byte does not cut a line short: the binary forms carry NUL bytes in
+// their values, and the whole line reaches the commands as a WebSocket
+// message would; standard error names the line.
+void TestConsole::nulBytesEndNoLine()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    // 260.0 as a little-endian double: 00 00 00 00 00 40 70 40.
+    console.write(QByteArrayLiteral("#SWAVE;2000\n#SWAV_BIN;\x00\x00\x00\x00\x00\x40\x70\x40\n#SWAVE;?\n"));
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitCode(), 0);
+    QCOMPARE(console.readAllStandardOutput(), QByteArray("260\n"));
+    const QByteArray errors = console.readAllStandardError();
+    QVERIFY2(errors.contains("Input line 2 holds a NUL byte; the whole line is run"), errors.constData());
 }
 
 void TestConsole::servesWebSocketClients()

@@ -31,6 +31,7 @@ private slots:
 
     void defaultsAndViews();
     void commandsInRepliesOut();
+    void nulBytesEndNoLine();
     void settingsReachTheDevice();
     void badSettingsAreRefused();
     void missingPort();
@@ -144,6 +145,19 @@ void TestSerialPort::commandsInRepliesOut()
     QCOMPARE(readFromPeer(2), QByteArray("2100\nPATH : Parameter out of range. Parameter values have to be >= 0.\n"));
     QTest::qWait(50);
     QCOMPARE(readFromPeer(0), QByteArray());
+}
+
+// A NUL byte on the line cuts nothing: the binary form's value (260.0 as a
+// little-endian double, 00 00 00 00 00 40 70 40) arrives whole, and the log
+// says that the line held a NUL byte.
+void TestSerialPort::nulBytesEndNoLine()
+{
+    m_port->setPortName(m_slavePath);
+    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
+    QVERIFY2(m_port->isConnected(), qPrintable(m_port->statusText()));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^A line from .* holds a NUL byte")));
+    writeFromPeer(QByteArrayLiteral("#SWAVE;2000\n#SWAV_BIN;\x00\x00\x00\x00\x00\x40\x70\x40\n#SWAVE;?\n"));
+    QCOMPARE(readFromPeer(1), QByteArray("260\n"));
 }
 
 void TestSerialPort::settingsReachTheDevice()
