@@ -5,6 +5,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -83,10 +84,21 @@ bool SaveFileWriter::write(const QByteArray &bytes)
 {
     if (!m_file)
         return false;
+    errno = 0;
     if (m_file->write(bytes) == bytes.size())
         return true;
-    m_error = m_file->errorString();
+    m_error = deviceError(errno);
     return false;
+}
+
+QString SaveFileWriter::deviceError(int error) const
+{
+    // Qt reports some failures of the system (a file beyond the size limit)
+    // as "Unknown error"; the system's own words say more.
+    const QString text = m_file->errorString();
+    if (error != 0 && (text.isEmpty() || text == QLatin1String("Unknown error")))
+        return QString::fromLocal8Bit(std::strerror(error));
+    return text;
 }
 
 bool SaveFileWriter::commit()
@@ -96,8 +108,9 @@ bool SaveFileWriter::commit()
     // Written bytes wait in a buffer, and a full disk only shows when it is
     // flushed; QSaveFile's commit() would put a file cut short in place then,
     // so the flush and the device's error are checked first.
+    errno = 0;
     if (!m_file->flush() || m_file->error() != QFileDevice::NoError) {
-        m_error = m_file->errorString();
+        m_error = deviceError(errno);
         cancel();
         return false;
     }

@@ -34,6 +34,9 @@ public:
     QString errorString() const override;
 
 private:
+    // What went wrong with the file, given the system's error number.
+    QString deviceError(int error) const;
+
     std::unique_ptr<QSaveFile> m_file;
     QString m_path;
     QString m_error;

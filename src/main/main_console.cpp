@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -44,6 +45,10 @@ bool parseSerialLine(const QString &text, QString *device, int *baudRate)
 
 int main(int argc, char *argv[])
 {
+    // A write beyond the file-size limit (ulimit -f) fails with EFBIG
+    // instead of ending the program; the writer keeps the old file and
+    // standard error says which one could not be written.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kolvex"));
     qRegisterMetaType<Spectrum>("Spectrum");

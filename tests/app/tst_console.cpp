@@ -10,6 +10,7 @@
 #include <QWebSocket>
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -29,6 +30,7 @@ private slots:
     void quietUnlessVerbose();
     void badInputNeverStopsIt();
     void nulBytesEndNoLine();
+    void fileSizeLimitEndsNothing();
     void servesWebSocketClients();
     void repliesWaitingForStandardOutputStayBounded();
     void servesASerialLine();
@@ -180,6 +182,36 @@ void TestConsole::nulBytesEndNoLine()
     QCOMPARE(console.readAllStandardOutput(), QByteArray("260\n"));
     const QByteArray errors = console.readAllStandardError();
     QVERIFY2(errors.contains("Input line 2 holds a NUL byte; the whole line is run"), errors.constData());
+}
+
+// Under a file-size limit (ulimit -f) smaller than the partition-sum tables
+// the first start cannot install them: the writes fail and standard error
+// names a file that could not be written, but the program is not killed by
+// SIGXFSZ, answers and ends normally.
+void TestConsole::fileSizeLimitEndsNothing()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    // The limit must end the program unless it takes care: the signal's
+    // default action, whatever this test inherited.
+    std::signal(SIGXFSZ, SIG_DFL);
+    QProcess console;
+    // 100 blocks of 1 KiB: globalid.txt (about 2 KB) fits, no table of 5000 kelvins does.
+    console.start(QStringLiteral("/bin/bash"),
+                  {QStringLiteral("-c"), QStringLiteral("ulimit -f 100 && exec \"$0\" \"$@\""), m_program,
+                   QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                   QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    console.write("#PATH;?\n");
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    const QByteArray errors = console.readAllStandardError();
+    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(console.exitCode(), 0);
+    QCOMPARE(console.readAllStandardOutput(), QByteArray("1000\n"));
+    QVERIFY2(errors.contains("could not put its shipped data"), errors.constData());
+    QVERIFY2(errors.contains(QFile::encodeName(folder.path()) + "/TIPS/q"), errors.constData());
+    QVERIFY2(errors.contains("File too large"), errors.constData());
 }
 
 void TestConsole::servesWebSocketClients()
