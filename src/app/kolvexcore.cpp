@@ -202,7 +202,13 @@ QString KolvexCore::chooseLineFileName(const QString &folder)
 {
     const QStringList lineFiles = QDir(folder).entryList({QStringLiteral("*.par")},
                                                          QDir::Files, QDir::Name);
-    return lineFiles.isEmpty() ? QStringLiteral("HITRAN2012.par") : lineFiles.first();
+    if (!lineFiles.isEmpty())
+        return lineFiles.first();
+    // Without a regular one, the first entry of another kind (a FIFO, a
+    // folder) is taken, so that the user learns why it cannot serve.
+    const QStringList others = QDir(folder).entryList(
+        {QStringLiteral("*.par")}, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return others.isEmpty() ? QStringLiteral("HITRAN2012.par") : others.first();
 }
 
 void KolvexCore::setLineSource(LineSource *source)

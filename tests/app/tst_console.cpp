@@ -2,6 +2,7 @@
 #include "spectrumqueries.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +33,8 @@ private slots:
     void badInputNeverStopsIt();
     void nulBytesEndNoLine();
     void fileSizeLimitEndsNothing();
+    void lineFileThatIsNoFileIsNamed_data();
+    void lineFileThatIsNoFileIsNamed();
     void servesWebSocketClients();
     void repliesWaitingForStandardOutputStayBounded();
     void servesASerialLine();
@@ -212,6 +216,41 @@ void TestConsole::fileSizeLimitEndsNothing()
     QVERIFY2(errors.contains("could not put its shipped data"), errors.constData());
     QVERIFY2(errors.contains(QFile::encodeName(folder.path()) + "/TIPS/q"), errors.constData());
     QVERIFY2(errors.contains("File too large"), errors.constData());
+}
+
+void TestConsole::lineFileThatIsNoFileIsNamed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("folder") << "folder";
+}
+
+// A ".par" in the data folder that is a FIFO or a folder cannot serve as the
+// user's line file; a calculation says so by its name instead of passing it
+// over in silence, and the sample lines serve.
+void TestConsole::lineFileThatIsNoFileIsNamed()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("mine.par"));
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        QVERIFY(QDir().mkpath(path));
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    console.write("#SWAVE;2100\n#EWAVE;2110\n#NUMWNPTS;101\n#CALC\n");
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitCode(), 0);
+    QCOMPARE(console.readAllStandardOutput(), QByteArray("READY\n"));
+    const QByteArray errors = console.readAllStandardError();
+    QVERIFY2(errors.contains("Your line file mine.par cannot be used: it cannot be read (it is not a regular file)."),
+             errors.constData());
+    QVERIFY2(errors.contains("sample line list"), errors.constData());
 }
 
 void TestConsole::servesWebSocketClients()

@@ -364,6 +364,15 @@ void TestKolvexCore::lineFileIsFirstParFileByName()
     }
     QVERIFY(QDir().mkpath(dir.filePath("a.par")));   // a folder, not a line file
     QCOMPARE(KolvexCore::chooseLineFileName(dir.path()), QStringLiteral("HITRAN2020.par"));
+
+    // Without a regular one, what is there is taken, so that the user is told
+    // why it cannot serve instead of nothing.
+    QTemporaryDir others;
+    QVERIFY(QDir().mkpath(others.filePath("b.par")));
+    QCOMPARE(mkfifo(QFile::encodeName(others.filePath("a.par")).constData(), 0600), 0);
+    QCOMPARE(KolvexCore::chooseLineFileName(others.path()), QStringLiteral("a.par"));
+    QVERIFY(QFile::remove(others.filePath("a.par")));
+    QCOMPARE(KolvexCore::chooseLineFileName(others.path()), QStringLiteral("b.par"));
 }
 
 void TestKolvexCore::calculateRunsOnceAndFinishesOnUnsuccessfulDownload()
