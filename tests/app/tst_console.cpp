@@ -38,6 +38,8 @@ private slots:
     void servesWebSocketClients();
     void repliesWaitingForStandardOutputStayBounded();
     void servesASerialLine();
+    void serialOptionNamesWhatIsWrong_data();
+    void serialOptionNamesWhatIsWrong();
 
 private:
     QString m_program;
@@ -391,6 +393,56 @@ void TestConsole::servesASerialLine()
     QVERIFY(missing.waitForFinished(60000));
     QCOMPARE(missing.exitCode(), 1);
     QVERIFY(missing.readAllStandardError().contains("does not exist"));
+}
+
+void TestConsole::serialOptionNamesWhatIsWrong_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("letters") << ":abc" << "the baud rate \"abc\" is not a positive whole number";
+    QTest::newRow("zero") << ":0" << "the baud rate \"0\" is not a positive whole number";
+    QTest::newRow("negative") << ":-9600" << "the baud rate \"-9600\" is not a positive whole number";
+    QTest::newRow("empty") << ":" << "the baud rate \"\" is not a positive whole number";
+}
+
+// --serial DEVICE:BAUD with a baud rate that is none blames the baud rate, not
+// the port, and starts nothing; a device whose own name holds colons (as
+// /dev/serial/by-path names do) is served whole at the default rate.
+void TestConsole::serialOptionNamesWhatIsWrong()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, problem);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+    const QString device = folder.filePath(QStringLiteral("pci-0000:00:14.0-usb-0:1:1.0-port0"));
+    QVERIFY(QFile::link(QString::fromLocal8Bit(name), device));
+    const QStringList common{QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                             QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--serial")};
+
+    QProcess wrong;
+    wrong.start(m_program, common + QStringList{device + suffix});
+    QVERIFY(wrong.waitForFinished(60000));
+    QCOMPARE(wrong.exitCode(), 2);
+    const QByteArray errors = wrong.readAllStandardError();
+    QVERIFY2(errors.contains(problem.toUtf8()), errors.constData());
+    QVERIFY2(!errors.contains("does not exist"), errors.constData());
+
+    QProcess whole;
+    whole.start(m_program, common + QStringList{device});
+    QVERIFY(whole.waitForStarted());
+    whole.closeWriteChannel();
+    QByteArray served;
+    QTRY_VERIFY_WITH_TIMEOUT((served += whole.readAllStandardError()).contains("Serving the serial line"), 60000);
+    QVERIFY2(served.contains("Serving the serial line " + QFile::encodeName(device) + " at 115200 baud."),
+             served.constData());
+    whole.terminate();
+    QVERIFY(whole.waitForFinished(20000));
+    ::close(master);
+    ::close(slave);
 }
 
 QTEST_GUILESS_MAIN(TestConsole)
