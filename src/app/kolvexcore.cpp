@@ -365,8 +365,9 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
-    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings()))
-        qWarning() << "Cannot write the serial settings to" << serialSettingsPath();
+    QString problem;
+    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings(), *fileWriter(), &problem))
+        qWarning().noquote() << "Cannot write the serial settings to" << serialSettingsPath() << ":" << problem;
     // The program is about to end: the user's own values come back where
     // sensor readings had replaced them.
     for (SensorSettings::Quantity quantity : {SensorSettings::Quantity::Humidity, SensorSettings::Quantity::Pressure,
