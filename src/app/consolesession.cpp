@@ -39,6 +39,11 @@ ConsoleSession::ConsoleSession(KolvexCore *core, QObject *parent)
         if (m_verbose && visible && !message.isEmpty())
             writeLine(stderr, value > 0.0 ? QStringLiteral("%1 (%2 %)").arg(message).arg(value * 100.0, 0, 'f', 0) : message);
     });
+    // What the core had to say while it was made (a first start that could
+    // not install its files, say) is said first.
+    const QString pending = m_core->okDialogText();
+    if (!pending.isEmpty() && pending != QLatin1String("undefined"))
+        writeLine(stderr, pending);
     connect(m_core, &KolvexCore::okDialogTextChanged, this, [this] { writeLine(stderr, m_core->okDialogText()); });
     connect(m_core, &KolvexCore::noteChanged, this, [this] {
         if (!m_core->note().isEmpty())

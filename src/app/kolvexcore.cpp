@@ -77,7 +77,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
     m_params->setCrossSectionOnly(true);
 
-    m_sensors = new Sensors(this, &m_params->pathConditions());
+    m_sensors = new Sensors(this, m_params);
     m_sensors->setSamplingPeriod(200);
     m_sensors->setNumSamplesToAverage(5);
 
@@ -202,7 +202,13 @@ QString KolvexCore::chooseLineFileName(const QString &folder)
 {
     const QStringList lineFiles = QDir(folder).entryList({QStringLiteral("*.par")},
                                                          QDir::Files, QDir::Name);
-    return lineFiles.isEmpty() ? QStringLiteral("HITRAN2012.par") : lineFiles.first();
+    if (!lineFiles.isEmpty())
+        return lineFiles.first();
+    // Without a regular one, the first entry of another kind (a FIFO, a
+    // folder) is taken, so that the user learns why it cannot serve.
+    const QStringList others = QDir(folder).entryList(
+        {QStringLiteral("*.par")}, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return others.isEmpty() ? QStringLiteral("HITRAN2012.par") : others.first();
 }
 
 void KolvexCore::setLineSource(LineSource *source)
@@ -357,8 +363,9 @@ void KolvexCore::cancelCalculation()
 void KolvexCore::saveConfiguration()
 {
     m_configFile->save();
-    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings()))
-        qWarning() << "Cannot write the serial settings to" << serialSettingsPath();
+    QString problem;
+    if (!SerialSettingsFile::write(serialSettingsPath(), m_serialPort->settings(), *fileWriter(), &problem))
+        qWarning().noquote() << "Cannot write the serial settings to" << serialSettingsPath() << ":" << problem;
     // The program is about to end: the user's own values come back where
     // sensor readings had replaced them.
     for (SensorSettings::Quantity quantity : {SensorSettings::Quantity::Humidity, SensorSettings::Quantity::Pressure,

@@ -143,7 +143,9 @@ public:
     QString note() const { return m_note; }
 
     // Chooses the line file among the files of a folder: the first ".par" file in
-    // name order, "HITRAN2012.par" when there is none.
+    // name order; without a regular one, the first ".par" entry of any kind (a
+    // FIFO, a folder, which the user is then told cannot serve);
+    // "HITRAN2012.par" when there is none.
     static QString chooseLineFileName(const QString &folder);
 
 signals:

@@ -98,14 +98,17 @@ void StartupData::readParameterFiles()
     m_files->readGlobalIds(globalIds);
     if (m_files->globalIdsApplied() > 0)
         return;
-    // Without its numbers no partition-sum table would be found or fetched.
+    // Without its numbers no partition-sum table would be found or fetched,
+    // and with one number for two isotopologues one of them would be
+    // calculated with the other's partition sums.
+    const QString problem = m_files->globalIdsProblem();
     QString why = QStringLiteral("the shipped copies are not installed");
     if (m_useShipped && BundledFiles::reinstall(globalIds, QStringLiteral("globalid.txt"), *m_writer, &why)) {
         m_files->readGlobalIds(globalIds);
-        m_tell(QStringLiteral("globalid.txt could not be read; the shipped copy was put back."));
+        m_tell(QStringLiteral("globalid.txt could not be used: %1. The shipped copy was put back.").arg(problem));
     } else {
-        m_tell(QStringLiteral("globalid.txt could not be read, and the shipped copy could not be put back:\n%1")
-                   .arg(why));
+        m_tell(QStringLiteral("globalid.txt could not be used: %1. The shipped copy could not be put back:\n%2")
+                   .arg(problem, why));
     }
 }
 

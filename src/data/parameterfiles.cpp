@@ -1,15 +1,16 @@
 #include "data/parameterfiles.h"
 
+#include "core/contenthash.h"
 #include "core/params.h"
 #include "core/regularfile.h"
 #include "data/bundledfiles.h"
-#include "data/compactpartitionsums.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QPair>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -45,15 +46,18 @@ bool isPositiveFinite(double value)
     return std::isfinite(value) && value > 0.0;
 }
 
-// One partition-sum file: one line per kelvin, temperature then Q(T). Reading
-// stops at the first line that is not the next whole kelvin with a positive
-// finite Q, so that a damaged file never shifts the temperatures of the lines
-// that follow it. Numbers are read with from_chars, which ignores the user's locale.
+// One partition-sum file: one line per kelvin, temperature then Q(T). Every
+// line that is not blank must be the next whole kelvin with a positive finite
+// Q. A table with a damaged line is not used at all: a table cut at the damage
+// would quietly narrow the temperatures that can be calculated, and what
+// follows a damaged line cannot be trusted either. Numbers are read with
+// from_chars, which ignores the user's locale.
 struct TipsTable
 {
     double firstTemperature = 0.0;
     std::vector<double> temperatures;
     std::vector<double> partitionSums;
+    QString problem;   // why the text is no table; empty when it is one
 };
 
 const char *skipBlanks(const char *p, const char *end)
@@ -95,9 +99,18 @@ bool readNumber(const char *&p, const char *end, double *value)
     return true;
 }
 
-TipsTable parseTipsText(QByteArray text)
+QString quotedLine(const QByteArray &line)
+{
+    return QStringLiteral("\"%1\"").arg(QString::fromLatin1(line.trimmed().left(40)));
+}
+
+TipsTable parseTipsText(const QByteArray &text)
 {
     TipsTable table;
+    if (text.trimmed().isEmpty()) {
+        table.problem = QStringLiteral("the file is empty");
+        return table;
+    }
     // A last line without its line end that is shorter than the line before
     // it was cut (a write that ran out of space): its number would be wrong.
     // The lines of a table are all of one width.
@@ -107,12 +120,13 @@ TipsTable parseTipsText(QByteArray text)
         const int previousBreak = text.lastIndexOf('\n', lastBreak - 1);
         const QByteArray last = text.mid(lastBreak + 1);
         if (width(last) < width(text.mid(previousBreak + 1, lastBreak - previousBreak - 1))) {
-            qWarning() << "Partition-sum table ends in a line cut short:" << last.trimmed().left(40);
-            text.truncate(lastBreak + 1);
+            table.problem = QStringLiteral("its last line is cut short (%1)").arg(quotedLine(last));
+            return table;
         }
     }
     const char *p = text.constData();
     const char *const end = p + text.size();
+    int lineNumber = 0;
     while (p < end) {
         const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
         if (!lineEnd)
@@ -121,6 +135,7 @@ TipsTable parseTipsText(QByteArray text)
         const char *field = p;
         const bool blank = skipBlanks(p, lineEnd) == lineEnd;
         p = lineEnd + 1;
+        ++lineNumber;
         if (blank)
             continue;
         double temperature = 0.0;
@@ -130,16 +145,19 @@ TipsTable parseTipsText(QByteArray text)
             && (table.temperatures.empty() ? temperature >= 0.0 && temperature == std::floor(temperature)
                                            : temperature == table.temperatures.back() + 1.0);
         if (!nextKelvin || !isPositiveFinite(sum)) {
-            if (!table.temperatures.empty())
-                qWarning() << "Partition-sum table ends early at damaged line:"
-                           << QByteArray(lineStart, int(std::min<std::ptrdiff_t>(lineEnd - lineStart, 40))).trimmed();
-            break;
+            table.problem = table.temperatures.empty()
+                ? QStringLiteral("it holds no partition sums")
+                : QStringLiteral("line %1 is damaged (%2)")
+                      .arg(lineNumber)
+                      .arg(quotedLine(QByteArray(lineStart, int(lineEnd - lineStart))));
+            table.temperatures.clear();
+            table.partitionSums.clear();
+            return table;
         }
         table.temperatures.push_back(temperature);
         table.partitionSums.push_back(sum);
     }
-    if (!table.temperatures.empty())
-        table.firstTemperature = table.temperatures.front();
+    table.firstTemperature = table.temperatures.front();
     return table;
 }
 
@@ -248,13 +266,27 @@ bool ParameterFiles::readMolParams(const QString &fileName)
 int ParameterFiles::readGlobalIds(const QString &fileName)
 {
     m_globalIdsApplied = 0;
+    m_globalIdsProblem.clear();
     bool opened = false;
-    const QByteArray bytes = bytesOfFile(fileName, &opened);
+    const QByteArray bytes = bytesOfFile(fileName, &opened, &m_globalIdsProblem);
     if (!opened)
         return 0;
     const int header = bytes.indexOf('\n');
     const QString text = header < 0 ? QString() : QString::fromLatin1(bytes.mid(header + 1));
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    struct Assignment
+    {
+        int globalId;
+        int molecule;
+        int isotopologue;
+        bool listed;
+    };
+    std::vector<Assignment> assignments;
+    QHash<int, int> assignmentOfGlobalId;
+    QHash<QPair<int, int>, int> assignmentOfIsotopologue;
+    const auto isotopologueName = [this](const Assignment &a) {
+        return QStringLiteral("isotopologue %1 of %2").arg(a.isotopologue + 1).arg(m_params->molecule(a.molecule).name);
+    };
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -273,15 +305,46 @@ int ParameterFiles::readGlobalIds(const QString &fileName)
         if (!globalOk || !moleculeOk || !isotopologueOk || globalId <= 0
             || !m_params->isValidIsotopologue(molecule, isotopologue))
             continue;
-        Isotopologue &entry = m_params->molecule(molecule).isotopologues[std::size_t(isotopologue)];
-        entry.globalId = globalId;
-        entry.listedInGlobalIds = fields.value(3).trimmed() == QLatin1String("yes");
+        const Assignment assignment{globalId, molecule, isotopologue,
+                                    fields.value(3).trimmed() == QLatin1String("yes")};
+        // One number names one table: two isotopologues with one number would
+        // both be calculated with the partition sums of either, and one
+        // isotopologue with two numbers with those of whichever came last.
+        const auto sameNumber = assignmentOfGlobalId.constFind(globalId);
+        if (sameNumber != assignmentOfGlobalId.constEnd()) {
+            const Assignment &earlier = assignments[std::size_t(*sameNumber)];
+            if (earlier.molecule != molecule || earlier.isotopologue != isotopologue) {
+                m_globalIdsProblem = QStringLiteral("it gives the global number %1 to both %2 and %3")
+                                         .arg(globalId)
+                                         .arg(isotopologueName(earlier), isotopologueName(assignment));
+                return lines.size();
+            }
+        }
+        const auto sameIsotopologue = assignmentOfIsotopologue.constFind(qMakePair(molecule, isotopologue));
+        if (sameIsotopologue != assignmentOfIsotopologue.constEnd()
+            && assignments[std::size_t(*sameIsotopologue)].globalId != globalId) {
+            m_globalIdsProblem = QStringLiteral("it gives %1 both the global numbers %2 and %3")
+                                     .arg(isotopologueName(assignment))
+                                     .arg(assignments[std::size_t(*sameIsotopologue)].globalId)
+                                     .arg(globalId);
+            return lines.size();
+        }
+        assignmentOfGlobalId.insert(globalId, int(assignments.size()));
+        assignmentOfIsotopologue.insert(qMakePair(molecule, isotopologue), int(assignments.size()));
+        assignments.push_back(assignment);
+    }
+    for (const Assignment &assignment : assignments) {
+        Isotopologue &entry = m_params->molecule(assignment.molecule).isotopologues[std::size_t(assignment.isotopologue)];
+        entry.globalId = assignment.globalId;
+        entry.listedInGlobalIds = assignment.listed;
         ++m_globalIdsApplied;
     }
+    if (m_globalIdsApplied == 0)
+        m_globalIdsProblem = QStringLiteral("it assigns no global number to an isotopologue Kolvex knows");
     return lines.size();
 }
 
-QString ParameterFiles::readTipsFile(Isotopologue &isotopologue)
+QString ParameterFiles::readTipsFile(Isotopologue &isotopologue, TipsSource *source)
 {
     isotopologue.partitionSums.clear();
     isotopologue.partitionSumsMissing = false;
@@ -298,26 +361,44 @@ QString ParameterFiles::readTipsFile(Isotopologue &isotopologue)
     bool opened = false;
     QString problem;
     const QByteArray text = bytesOfFile(path, &opened, &problem);
-    TipsTable table;
-    if (opened) {
-        table = parseTipsText(text);
-        if (table.partitionSums.empty())
-            problem = text.trimmed().isEmpty() ? QStringLiteral("the file is empty")
-                                               : QStringLiteral("it holds no partition sums");
-    }
-    if (!problem.isEmpty()) {
+    if (!opened) {
         m_params->fillConstantPartitionSums(isotopologue);
         return problem;
+    }
+    // The compact copy serves a table only for the very text it was read from.
+    const quint64 hash = ContentHash::of(text);
+    CompactPartitionSums::Table kept;
+    if (source && source->compact && source->compact->find(isotopologue.globalId, text.size(), hash, &kept)) {
+        isotopologue.tipsLoaded = true;
+        isotopologue.partitionSumsFirstTemperature = kept.firstTemperature;
+        isotopologue.partitionSums = kept.values;
+        source->table = kept;
+        source->parsed = false;
+        return QString();
+    }
+    if (source && source->compact) {
+        emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ") + path, 0.0, true, false);
+        QCoreApplication::processEvents();
+    }
+    TipsTable table = parseTipsText(text);
+    if (!table.problem.isEmpty()) {
+        m_params->fillConstantPartitionSums(isotopologue);
+        return table.problem;
     }
     isotopologue.tipsLoaded = true;
     isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
     isotopologue.partitionSums = PartitionSumTable(std::move(table.partitionSums));
+    if (source) {
+        source->table = {isotopologue.globalId, text.size(), hash, isotopologue.partitionSumsFirstTemperature,
+                         isotopologue.partitionSums};
+        source->parsed = true;
+    }
     return QString();
 }
 
-void ParameterFiles::loadTipsTable(const Molecule &molecule, Isotopologue &isotopologue)
+void ParameterFiles::loadTipsTable(const Molecule &molecule, Isotopologue &isotopologue, TipsSource *source)
 {
-    const QString problem = readTipsFile(isotopologue);
+    const QString problem = readTipsFile(isotopologue, source);
     if (problem.isEmpty())
         return;
     const QString name = QFileInfo(tipsFilePath(isotopologue)).fileName();
@@ -325,7 +406,7 @@ void ParameterFiles::loadTipsTable(const Molecule &molecule, Isotopologue &isoto
     QString outcome;
     QString why = QStringLiteral("the shipped copies are not installed");
     if (m_reinstallShipped && BundledFiles::reinstall(tipsFilePath(isotopologue), shipped, *m_writer, &why)
-        && readTipsFile(isotopologue).isEmpty()) {
+        && readTipsFile(isotopologue, source).isEmpty()) {
         outcome = QStringLiteral("the shipped copy was put back");
     } else {
         isotopologue.partitionSumsMissing = true;
@@ -343,47 +424,32 @@ QString ParameterFiles::compactTipsFilePath() const
 void ParameterFiles::loadAllTipsFiles()
 {
     m_tipsProblems.clear();
-    // A table whose text file is as it was when the compact file was written
-    // comes from there; the others are read as text, and the compact file is
-    // then written anew with every table.
+    // A table whose text is byte for byte the one the compact file was
+    // written from comes from there; the others are read as text (and put
+    // back from the shipped copies where they cannot be), and the compact
+    // file is then written anew with every table.
     const CompactPartitionSums compact(compactTipsFilePath());
+    if (!compact.problem().isEmpty())
+        qDebug().noquote() << "The compact copy of the partition sums" << compactTipsFilePath()
+                           << "is not used:" << compact.problem();
     std::vector<CompactPartitionSums::Table> tables;
     bool textRead = false;
     for (Molecule &molecule : m_params->molecules()) {
         for (Isotopologue &isotopologue : molecule.isotopologues) {
-            const QFileInfo file(tipsFilePath(isotopologue));
-            // Only a regular file can have its table in the compact copy; any
-            // other entry, or a missing file that should be there, is judged
-            // (and put back where it can be) as text below.
-            if (isotopologue.globalId > 0 && file.isFile()) {
-                CompactPartitionSums::Table table;
-                const qint64 modified = file.lastModified().toMSecsSinceEpoch();
-                if (compact.find(isotopologue.globalId, file.size(), modified, &table)) {
-                    isotopologue.tipsLoaded = true;
-                    isotopologue.partitionSumsMissing = false;
-                    isotopologue.partitionSumsFirstTemperature = table.firstTemperature;
-                    isotopologue.partitionSums = table.values;
-                    tables.push_back(table);
-                    continue;
-                }
-                emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ") + file.filePath(), 0.0,
-                            true, false);
-                QCoreApplication::processEvents();
-            }
-            // Only a table that was read whole goes into the compact copy, keyed
-            // by its file as it is now (a shipped copy put back has its own size
-            // and time).
-            loadTipsTable(molecule, isotopologue);
+            TipsSource source;
+            source.compact = &compact;
+            loadTipsTable(molecule, isotopologue, &source);
+            // Only a table that was read whole goes into the compact copy.
             if (!isotopologue.tipsLoaded)
                 continue;
-            textRead = true;
-            const QFileInfo read(tipsFilePath(isotopologue));
-            tables.push_back({isotopologue.globalId, read.size(), read.lastModified().toMSecsSinceEpoch(),
-                              isotopologue.partitionSumsFirstTemperature, isotopologue.partitionSums});
+            tables.push_back(source.table);
+            textRead = textRead || source.parsed;
         }
     }
-    if (textRead && !CompactPartitionSums::write(compactTipsFilePath(), tables))
-        qWarning() << "Cannot write" << compactTipsFilePath() << "- the partition sums are read as text next time.";
+    QString why;
+    if (textRead && !CompactPartitionSums::write(compactTipsFilePath(), tables, *m_writer, &why))
+        qWarning().noquote() << QStringLiteral("Cannot write %1: %2 The partition sums are read as text next time.")
+                                    .arg(compactTipsFilePath(), why);
 
     // The temperature grid is that of the first table: one value per kelvin.
     std::vector<double> temperatures;
@@ -434,5 +500,6 @@ void ParameterFiles::readTempTipsValues()
         return;
     bool opened = false;
     const TipsTable table = parseTipsText(bytesOfFile(tipsFilePath(first), &opened));
-    m_params->setTipsTemperatures(table.temperatures);
+    if (opened)
+        m_params->setTipsTemperatures(table.temperatures);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/savefilewriter.h"
+#include "data/compactpartitionsums.h"
 
 #include <QObject>
 #include <QString>
@@ -15,11 +16,12 @@ struct Molecule;
 // and the partition-sum tables (TIPS/q<global number>.txt). Only regular files
 // are read, each of at most maxFileBytes.
 //
-// A partition-sum table that should be there but cannot be read (missing,
-// empty, binary, not a regular file) is put back from the shipped copy where
-// one ships; where none does, its isotopologue keeps the constant Q(296 K) and
-// is marked, so that only 296 K is calculated with it. The last load says
-// which tables were concerned (tipsProblems()).
+// A partition-sum table that should be there but cannot be read whole
+// (missing, empty, binary, not a regular file, a single damaged line) is put
+// back from the shipped copy where one ships; where none does, its
+// isotopologue keeps the constant Q(296 K) and is marked, so that only 296 K
+// is calculated with it. The last load says which tables were concerned
+// (tipsProblems()).
 class ParameterFiles : public QObject
 {
     Q_OBJECT
@@ -41,10 +43,14 @@ public:
     // names no molecule the program knows.
     bool readMolParams(const QString &fileName);
     // Applies a global isotopologue number file; returns the number of lines after
-    // the header (0 when the file does not open).
+    // the header (0 when the file does not open). A file that gives one global
+    // number to two isotopologues is refused whole: their partition sums would
+    // be read from one table. Nothing is applied then, and globalIdsProblem()
+    // says why.
     int readGlobalIds(const QString &fileName);
     // How many isotopologues the last readGlobalIds() set.
     int globalIdsApplied() const { return m_globalIdsApplied; }
+    QString globalIdsProblem() const { return m_globalIdsProblem; }
     // Reads the partition-sum file of every isotopologue (from the compact copy
     // where it is up to date), then the temperature grid.
     void loadAllTipsFiles();
@@ -72,17 +78,28 @@ public slots:
     void readTempTipsValues();
 
 private:
+    // Where a load takes a table from: the compact copy, when it holds a table
+    // of the very same text, else the text; `table` receives the table as the
+    // compact copy is to keep it, and `parsed` whether the text was parsed.
+    struct TipsSource
+    {
+        const CompactPartitionSums *compact = nullptr;
+        CompactPartitionSums::Table table;
+        bool parsed = false;
+    };
+
     // Reads one table; returns why a table that should be there cannot be used,
     // empty when it was read or none is expected.
-    QString readTipsFile(Isotopologue &isotopologue);
+    QString readTipsFile(Isotopologue &isotopologue, TipsSource *source = nullptr);
     // Reads one table and, when it cannot be used, puts back the shipped copy
     // or marks the isotopologue; the outcome joins tipsProblems().
-    void loadTipsTable(const Molecule &molecule, Isotopologue &isotopologue);
+    void loadTipsTable(const Molecule &molecule, Isotopologue &isotopologue, TipsSource *source = nullptr);
 
     Params *m_params;
     QString m_tipsFolder;
     QStringList m_tipsProblems;
     int m_globalIdsApplied = 0;
+    QString m_globalIdsProblem;
     bool m_reinstallShipped = true;
     SaveFileWriter m_ownWriter;
     FileWriter *m_writer = &m_ownWriter;

@@ -29,8 +29,9 @@ QNetworkAccessManager *FileDownloader::networkManager()
 void FileDownloader::download()
 {
     QNetworkRequest request(m_useUrlObject ? m_urlObject : QUrl(m_url));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    // The session cookie goes with every request: a redirect is followed
+    // only to the same host over HTTPS.
+    ReplyGuard::restrictRedirects(request);
     QNetworkReply *reply = networkManager()->get(request);
     reply->setProperty(filePathProperty, m_filePath);
     reply->setProperty(saveProperty, m_saveToFile);

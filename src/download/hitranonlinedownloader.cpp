@@ -166,10 +166,10 @@ void HitranOnlineDownloader::setFileWriter(FileWriter *writer)
 int HitranOnlineDownloader::localDataStatus() const
 {
     const QString cumulative = cumulativeFilePath();
-    // Anything by that name counts, a FIFO or a device too: whether it can
-    // serve is judged when it is used, and the user is told why not.
+    // Anything by that name counts, a FIFO, a device or a folder too: whether
+    // it can serve is judged when it is used, and the user is told why not.
     const QFileInfo file(cumulative);
-    const int base = !cumulative.isEmpty() && file.exists() && !file.isDir() ? 10 : 0;
+    const int base = !cumulative.isEmpty() && (file.exists() || file.isSymLink()) ? 10 : 0;
     const int present = NormalizedDownloadRegionsFinder::presentRegions(downloadsFolder()).size();
     if (present >= NormalizedDownloadRegionsFinder::regionCount)
         return base + 1;

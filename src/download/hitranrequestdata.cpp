@@ -33,8 +33,9 @@ void HitranRequestData::send()
     QNetworkRequest request{QUrl(m_url)};
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    // The session cookie goes with every request: a redirect is followed
+    // only to the same host over HTTPS.
+    ReplyGuard::restrictRedirects(request);
     m_reply = networkManager()->get(request);
     // The guard hears of new bytes first, before the events they let run.
     ReplyGuard::watch(m_reply, m_limits);

@@ -23,7 +23,9 @@ ReplyGuard::ReplyGuard(QNetworkReply *reply, const Limits &limits)
     m_total.setSingleShot(true);
     connect(&m_inactivity, &QTimer::timeout, this, [this] { stop(Stop::Inactive); });
     connect(&m_total, &QTimer::timeout, this, [this] { stop(Stop::TimeLimit); });
+    m_origin = reply->request().url();
     connect(reply, &QNetworkReply::downloadProgress, this, &ReplyGuard::progress);
+    connect(reply, &QNetworkReply::redirected, this, &ReplyGuard::redirected);
     connect(reply, &QNetworkReply::finished, this, [this] {
         m_inactivity.stop();
         m_total.stop();
@@ -48,6 +50,34 @@ void ReplyGuard::progress(qint64 received, qint64 total)
     m_inactivity.start(std::max(1, m_limits.inactivityMs));
 }
 
+void ReplyGuard::restrictRedirects(QNetworkRequest &request)
+{
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+}
+
+QString ReplyGuard::redirectProblem(const QUrl &from, const QUrl &to)
+{
+    const QString host = from.host();
+    if (to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 && !host.isEmpty()
+        && to.host().compare(host, Qt::CaseInsensitive) == 0)
+        return QString();
+    return QStringLiteral("The server sent the request on to %1; only a redirect to the same host (%2) over "
+                          "HTTPS is followed, so that the login is never sent elsewhere or in clear.")
+        .arg(to.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery), host);
+}
+
+void ReplyGuard::redirected(const QUrl &target)
+{
+    // Asked for every redirect of a request made with restrictRedirects();
+    // the redirects of one request are all judged against where it began.
+    if (redirectProblem(m_origin, target).isEmpty()) {
+        emit m_reply->redirectAllowed();
+        return;
+    }
+    m_refusedRedirect = target;
+    stop(Stop::Redirected);
+}
+
 void ReplyGuard::stop(Stop why)
 {
     if (m_stop != Stop::None || m_reply->isFinished())
@@ -69,6 +99,8 @@ QString ReplyGuard::limitProblem(const QNetworkReply *reply)
     case Stop::TooLarge:
         return QStringLiteral("The reply was larger than %1 MB, more than a good one can be.")
             .arg(QString::number(double(guard->m_limits.maxBytes) / (1 << 20), 'g', 4));
+    case Stop::Redirected:
+        return redirectProblem(guard->m_origin, guard->m_refusedRedirect);
     case Stop::None:
         break;
     }

@@ -53,6 +53,8 @@ void ServerLogin::login()
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
+    // The form is never sent on: a redirect is the login's answer.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     m_reply = manager->post(request, formBody(m_userName, m_password));
     QNetworkReply *reply = m_reply;
     ReplyGuard::watch(reply, m_limits);

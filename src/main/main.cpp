@@ -49,6 +49,10 @@ int main(int argc, char *argv[])
 {
     // First of all, so that a signal that comes early waits in the pipe.
     catchTerminationSignals();
+    // A write beyond the file-size limit (ulimit -f) fails with EFBIG
+    // instead of ending the program; the writer keeps the old file and the
+    // user is told which one could not be written.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
     registerQmlTypes();

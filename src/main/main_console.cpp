@@ -8,7 +8,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -23,27 +25,43 @@ void warningsOnly(QtMsgType type, const QMessageLogContext &context, const QStri
     qtHandler(type, context, message);
 }
 
-// "DEVICE" or "DEVICE:BAUD"; the baud rate is whatever follows the last colon
-// when that is a number.
-bool parseSerialLine(const QString &text, QString *device, int *baudRate)
+// "DEVICE" or "DEVICE:BAUD". A device name may hold colons of its own
+// (/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0): a text that names
+// an existing file is the device whole; otherwise what follows the last colon
+// is the baud rate, and must be one. On failure problem says what is wrong.
+bool parseSerialLine(const QString &text, QString *device, int *baudRate, QString *problem)
 {
-    *device = text;
     const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon < 0)
+    if (colon < 0 || QFileInfo::exists(text)) {
+        *device = text;
+        if (text.isEmpty())
+            *problem = QStringLiteral("no device is named");
         return !text.isEmpty();
-    bool ok = false;
-    const int rate = text.mid(colon + 1).toInt(&ok);
-    if (!ok)
-        return !text.isEmpty();
+    }
     *device = text.left(colon);
-    *baudRate = rate;
-    return !device->isEmpty() && rate > 0;
+    const QString rate = text.mid(colon + 1);
+    bool ok = false;
+    const int value = rate.toInt(&ok);
+    if (!ok || value <= 0) {
+        *problem = QStringLiteral("the baud rate \"%1\" is not a positive whole number").arg(rate);
+        return false;
+    }
+    if (device->isEmpty()) {
+        *problem = QStringLiteral("no device is named before the baud rate");
+        return false;
+    }
+    *baudRate = value;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // A write beyond the file-size limit (ulimit -f) fails with EFBIG
+    // instead of ending the program; the writer keeps the old file and
+    // standard error says which one could not be written.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kolvex"));
     qRegisterMetaType<Spectrum>("Spectrum");
@@ -103,8 +121,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(serial)) {
         QString device;
         int baudRate = SerialSettings().baudRate;
-        if (!parseSerialLine(parser.value(serial), &device, &baudRate)) {
-            std::fprintf(stderr, "Invalid serial line: %s (DEVICE or DEVICE:BAUD)\n", qPrintable(parser.value(serial)));
+        QString problem;
+        if (!parseSerialLine(parser.value(serial), &device, &baudRate, &problem)) {
+            std::fprintf(stderr, "Invalid serial line %s: %s (DEVICE or DEVICE:BAUD).\n",
+                         qPrintable(parser.value(serial)), qPrintable(problem));
             return 2;
         }
         // The line opens when commands are taken, as standard input is read:

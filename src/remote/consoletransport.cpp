@@ -133,16 +133,17 @@ void ConsoleTransport::readInput()
         m_notifier->setEnabled(false);
         m_inputEnded = true;
         if (!m_partialLine.isEmpty() && !m_discardingLine)
-            m_lines.append(QString::fromUtf8(m_partialLine));
+            takeLine(m_partialLine);
         m_partialLine.clear();
     } else {
         for (ssize_t i = 0; i < count; ++i) {
             const char c = chunk[i];
             if (c == '\n') {
+                ++m_lineNumber;
                 if (!m_discardingLine) {
                     if (m_partialLine.endsWith('\r'))
                         m_partialLine.chop(1);
-                    m_lines.append(QString::fromUtf8(m_partialLine));
+                    takeLine(m_partialLine);
                 }
                 m_partialLine.clear();
                 m_discardingLine = false;
@@ -157,6 +158,17 @@ void ConsoleTransport::readInput()
         }
     }
     deliver();
+}
+
+void ConsoleTransport::takeLine(const QByteArray &line)
+{
+    // A NUL byte ends no line: the line goes on whole, as a WebSocket message
+    // does (the binary forms carry NUL bytes in their values), and the user
+    // learns of it, since text commands hold none.
+    if (line.contains('\0'))
+        writeLine(stderr, QStringLiteral("Input line %1 holds a NUL byte; the whole line is run, NUL bytes included.")
+                              .arg(m_lineNumber + (m_inputEnded ? 1 : 0)));
+    m_lines.append(QString::fromUtf8(line.constData(), line.size()));
 }
 
 // Hands the lines on one by one. A line may run a whole calculation with its

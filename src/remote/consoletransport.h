@@ -56,6 +56,8 @@ signals:
 
 private:
     void readInput();
+    // Queues one line read, without its line end.
+    void takeLine(const QByteArray &line);
     void deliver();
     // Writes what the output takes now without blocking; true when something went.
     bool writePending();
@@ -68,6 +70,7 @@ private:
     bool m_delivering = false;
     QByteArray m_partialLine;
     bool m_discardingLine = false;
+    int m_lineNumber = 0;   // line ends read so far
     QStringList m_lines;
     QByteArray m_pending;
     QSocketNotifier *m_outputNotifier = nullptr;

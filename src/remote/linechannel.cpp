@@ -95,7 +95,14 @@ void LineChannel::endLine()
         line = line.trimmed();
     if (line.isEmpty() && m_options.testFlag(CarriageReturnEndsLine))
         return;
-    emit lineReceived(QString::fromUtf8(line));
+    // A NUL byte ends no line: the line goes on whole, as a WebSocket message
+    // does (the binary forms carry NUL bytes in their values), with a word in
+    // the log, since text commands hold none.
+    if (line.contains('\0'))
+        qWarning().noquote() << QStringLiteral("A line from %1 holds a NUL byte; the whole line is run, NUL bytes "
+                                               "included.")
+                                    .arg(m_peerName);
+    emit lineReceived(QString::fromUtf8(line.constData(), line.size()));
 }
 
 void LineChannel::deviceClosed()

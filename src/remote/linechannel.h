@@ -9,7 +9,8 @@ class QIODevice;
 
 // One peer's end of a text link framed in lines, on any QIODevice: an RFCOMM
 // socket, a serial port, a local socket in the tests. Every line received is
-// handed on as UTF-8 text without its line end; every text sent goes out as
+// handed on as UTF-8 text without its line end (NUL bytes included, with a
+// log line); every text sent goes out as
 // UTF-8 followed by one line feed. The device's bytes are taken as they come,
 // so a peer that sends no line end cannot make the program hold more than
 // maxLineLength bytes of it: the rest of such a line is dropped, with a log

@@ -9,6 +9,8 @@
 SerialPort::SerialPort(QObject *parent)
     : Transport(parent)
 {
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &SerialPort::retry);
 }
 
 SerialPort::~SerialPort()
@@ -31,6 +33,8 @@ void SerialPort::send(const QString &text)
 void SerialPort::setEnabled(bool enabled)
 {
     m_enabled = enabled;
+    m_retry.stop();
+    m_lost = false;
     if (enabled)
         open();
     else
@@ -205,7 +209,12 @@ void SerialPort::open()
                 QMetaObject::invokeMethod(this, [this, line] { emit commandReceived(line, 0); }, Qt::QueuedConnection);
             });
     connect(m_channel, &LineChannel::closed, this, &SerialPort::linkClosed, Qt::QueuedConnection);
-    qDebug().noquote() << "Serial port open:" << description();
+    if (m_lost)
+        qWarning().noquote() << "The serial port" << m_settings.portName << "is back:" << description();
+    else
+        qDebug().noquote() << "Serial port open:" << description();
+    m_lost = false;
+    m_retry.stop();
     setStatusText(description());
     emit connectedStateChanged();
 }
@@ -255,20 +264,56 @@ void SerialPort::portError()
     const QSerialPort::SerialPortError error = m_port->error();
     const bool fatal = !m_port->isOpen() || error == QSerialPort::ResourceError || error == QSerialPort::ReadError
         || error == QSerialPort::WriteError || error == QSerialPort::UnknownError;
-    qWarning().noquote() << message;
-    if (fatal) {
-        close();
-    } else {
+    if (!fatal) {
+        qWarning().noquote() << message;
         m_port->clearError();
+        setStatusText(message);
+        return;
     }
+    const QString previous = m_statusText;
+    close();
+    // A port that is missing or gone may come back (an adapter plugged in
+    // again): it is tried again while the line is to be served. Each try
+    // that fails the same way is not logged again.
+    if (m_enabled && !m_settings.portName.isEmpty())
+        message += retryText();
+    if (message != previous)
+        qWarning().noquote() << message;
+    m_lost = true;
     setStatusText(message);
+    scheduleRetry();
 }
 
 void SerialPort::linkClosed()
 {
     // The port closed under the channel (a vanished device reports an error first).
-    if (m_channel && !(m_port && m_port->isOpen()))
+    if (m_channel && !(m_port && m_port->isOpen())) {
         close();
+        if (m_enabled && !m_settings.portName.isEmpty()) {
+            const QString message = QStringLiteral("The serial port %1 was closed.").arg(m_settings.portName) + retryText();
+            qWarning().noquote() << message;
+            m_lost = true;
+            setStatusText(message);
+            scheduleRetry();
+        }
+    }
+}
+
+QString SerialPort::retryText() const
+{
+    return QStringLiteral(" Trying again every %1 s.").arg(m_retryIntervalMs / 1000.0, 0, 'g', 3);
+}
+
+void SerialPort::scheduleRetry()
+{
+    if (m_enabled && !m_settings.portName.isEmpty() && !isConnected())
+        m_retry.start(m_retryIntervalMs);
+}
+
+void SerialPort::retry()
+{
+    if (m_enabled && !isConnected())
+        open();
 }
 
 QString SerialPort::description() const

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class LineChannel;
 class QSerialPort;
@@ -16,7 +17,9 @@ class QSerialPort;
 // Enter does) and every reply goes out as one line ending in a line feed. The
 // line counts as connected while the port is open. Problems (no such port, no
 // permission, the port gone, a setting the port refuses) are logged and
-// kept in statusText() for the screen.
+// kept in statusText() for the screen. While the mode is serial, a port that
+// is missing or has gone (an adapter unplugged) is tried again every few
+// seconds, and is served again as soon as it is back.
 class SerialPort : public Transport
 {
     Q_OBJECT
@@ -58,6 +61,11 @@ public:
 
     QString statusText() const { return m_statusText; }
 
+    static constexpr int defaultRetryInterval = 3000;
+    // How long to wait before trying a missing port again, milliseconds.
+    void setRetryInterval(int milliseconds) { m_retryIntervalMs = milliseconds; }
+    bool isRetrying() const { return m_retry.isActive(); }
+
 signals:
     void settingsChanged();
     void statusTextChanged();
@@ -71,6 +79,9 @@ private:
     void close();
     void portError();
     void linkClosed();
+    void scheduleRetry();
+    void retry();
+    QString retryText() const;
     QString description() const;
     void setStatusText(const QString &text);
 
@@ -80,4 +91,7 @@ private:
     LineChannel *m_channel = nullptr;
     QString m_statusText;
     bool m_applying = false;   // a setting is being applied; its own error is handled there
+    QTimer m_retry;
+    int m_retryIntervalMs = defaultRetryInterval;
+    bool m_lost = false;       // the port failed while it was to be served
 };

@@ -1,5 +1,7 @@
 #include "remote/websocketgate.h"
 
+#include "remote/lingeringclose.h"
+
 #include <QDebug>
 #include <QHostInfo>
 #include <QList>
@@ -94,7 +96,10 @@ void WebSocketGate::screen(QTcpSocket *socket)
     kept += "\r\n";
     for (int i = kept.size() - 1; i >= 0; --i)
         socket->ungetChar(kept.at(i));
-    // The WebSocket server owns the socket from here on.
+    // The WebSocket server owns the socket from here on. When it closes the
+    // connection, a client still sending (a message too large, say) hears the
+    // close frame and its reason instead of a reset.
+    LingeringClose::watch(socket);
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     socket->setParent(nullptr);
     m_server->handleConnection(socket);

@@ -74,6 +74,8 @@ void WebSockets::stop()
     m_peerIds.clear();
     for (quint64 peer : peers)
         emit peerLeft(peer);
+    m_messageBytes.clear();
+    m_oversized.clear();
     for (QWebSocket *client : clients) {
         disconnect(client, nullptr, this, nullptr);
         client->abort();
@@ -103,8 +105,12 @@ void WebSockets::onNewConnection()
             socket->deleteLater();
             continue;
         }
-        socket->setMaxAllowedIncomingMessageSize(quint64(maxMessageSize));
-        socket->setMaxAllowedIncomingFrameSize(quint64(maxMessageSize));
+        socket->setMaxAllowedIncomingMessageSize(quint64(hardMessageSize));
+        socket->setMaxAllowedIncomingFrameSize(quint64(hardMessageSize));
+        connect(socket, &QWebSocket::textFrameReceived, this,
+                [this, socket](const QString &frame, bool last) { countMessage(socket, frame.toUtf8().size(), last); });
+        connect(socket, &QWebSocket::binaryFrameReceived, this,
+                [this, socket](const QByteArray &frame, bool last) { countMessage(socket, frame.size(), last); });
         connect(socket, &QWebSocket::textMessageReceived, this, &WebSockets::processTextMessage);
         connect(socket, &QWebSocket::binaryMessageReceived, this, &WebSockets::processBinaryMessage);
         // The hang-up is handled from the event loop, after any command the peer
@@ -120,12 +126,43 @@ void WebSockets::onNewConnection()
     }
 }
 
+void WebSockets::countMessage(QWebSocket *socket, qint64 bytes, bool lastFrame)
+{
+    if (!isServed(socket))
+        return;
+    qint64 &size = m_messageBytes[socket];
+    size += bytes;
+    if (size > maxMessageSize)
+        refuseOversized(socket);
+    else if (lastFrame)
+        size = 0;
+}
+
+void WebSockets::refuseOversized(QWebSocket *socket)
+{
+    m_oversized.insert(socket);
+    m_messageBytes.remove(socket);
+    qWarning().noquote() << QStringLiteral("The WebSocket client %1 sent a message of more than %2 bytes; it is "
+                                           "disconnected.")
+                                .arg(addressText(m_peerAddresses.value(socket)))
+                                .arg(maxMessageSize);
+    // Closed from the event loop, after the library has handed on the frame
+    // it is reading; nothing more of the message is run or relayed, and no
+    // reply goes to the client meanwhile.
+    const QString reason = QStringLiteral("Messages are limited to %1 bytes.").arg(maxMessageSize);
+    QMetaObject::invokeMethod(
+        socket, [socket, reason] { socket->close(QWebSocketProtocol::CloseCodeTooMuchData, reason); },
+        Qt::QueuedConnection);
+}
+
 void WebSockets::processTextMessage(const QString &message)
 {
     auto *sender = qobject_cast<QWebSocket *>(QObject::sender());
+    if (!isServed(sender))
+        return;
     const QList<QWebSocket *> clients = m_clients;
     for (QWebSocket *client : clients) {
-        if (client == sender)
+        if (client == sender || !isServed(client))
             continue;
         // Nothing waits here for a slow reader: one with more than the bound
         // waiting does not read.
@@ -145,9 +182,11 @@ void WebSockets::processTextMessage(const QString &message)
 
 void WebSockets::processBinaryMessage(const QByteArray &message)
 {
+    auto *sender = qobject_cast<QWebSocket *>(QObject::sender());
+    if (!sender || !isServed(sender))
+        return;
     qDebug() << "Binary message received: " << message.left(64).toHex() << (message.size() > 64 ? "..." : "");
-    if (auto *sender = qobject_cast<QWebSocket *>(QObject::sender()))
-        sender->sendBinaryMessage(message);
+    sender->sendBinaryMessage(message);
 }
 
 void WebSockets::socketDisconnected()
@@ -158,8 +197,18 @@ void WebSockets::socketDisconnected()
 void WebSockets::forgetClient(QWebSocket *socket)
 {
     if (socket && m_clients.removeAll(socket) > 0) {
+        // A message beyond even what the library holds: it closed the client
+        // itself, and the log says so as for one just too large.
+        if (socket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData && isServed(socket))
+            qWarning().noquote() << QStringLiteral("The WebSocket client %1 sent a message of more than %2 bytes; it "
+                                                   "is disconnected (%3).")
+                                        .arg(addressText(m_peerAddresses.value(socket)))
+                                        .arg(hardMessageSize)
+                                        .arg(socket->closeReason());
         m_peerAddresses.remove(socket);
         emit peerLeft(m_peerIds.take(socket));
+        m_messageBytes.remove(socket);
+        m_oversized.remove(socket);
         socket->deleteLater();
     }
     emit connectedStateChanged();
@@ -169,7 +218,7 @@ void WebSockets::send(const QString &text)
 {
     const QList<QPointer<QWebSocket>> clients(m_clients.cbegin(), m_clients.cend());
     for (const QPointer<QWebSocket> &client : clients) {
-        if (client && m_clients.contains(client) && waitForRoom(client, m_maxQueuedBytes / 2))
+        if (client && m_clients.contains(client) && isServed(client) && waitForRoom(client, m_maxQueuedBytes / 2))
             client->sendTextMessage(text);
     }
 }
@@ -212,6 +261,8 @@ void WebSockets::drop(QWebSocket *client)
     // What it sent and is not yet running goes with it.
     const quint64 peer = m_peerIds.take(client);
     QMetaObject::invokeMethod(this, [this, peer] { emit peerLeft(peer); }, Qt::QueuedConnection);
+    m_messageBytes.remove(client);
+    m_oversized.remove(client);
     disconnect(client, nullptr, this, nullptr);
     client->abort();
     client->deleteLater();

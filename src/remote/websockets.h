@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 class QWebSocket;
@@ -22,6 +23,12 @@ class WebSocketGate;
 // finds more than maxQueuedBytes waiting drops the client at once. So a
 // client that never reads costs a bounded amount of memory, and the others
 // keep being served.
+//
+// A message larger than maxMessageSize is not run: the client is told why
+// (close code 1009, "message too big", with the bound in the reason), the log
+// says which client it was, and the other clients go on being served. The
+// WebSocket library holds at most hardMessageSize of a message in memory
+// while it arrives.
 class WebSockets : public Transport
 {
     Q_OBJECT
@@ -29,6 +36,10 @@ class WebSockets : public Transport
 public:
     // The largest text or binary message accepted from a client, bytes.
     static constexpr qint64 maxMessageSize = 4 * 1024 * 1024;
+    // What the WebSocket library may hold of one message or frame before it
+    // drops the client itself; above maxMessageSize, so that a message just
+    // too large is read to its end and its client hears why it is closed.
+    static constexpr qint64 hardMessageSize = 4 * maxMessageSize;
     static constexpr qint64 defaultMaxQueuedBytes = qint64(64) << 20;
     static constexpr int defaultStallTimeout = 15000;
 
@@ -84,6 +95,10 @@ private:
     void start();
     void stop();
     void forgetClient(QWebSocket *socket);
+    // Counts the bytes of a client's message as its frames arrive.
+    void countMessage(QWebSocket *socket, qint64 bytes, bool lastFrame);
+    void refuseOversized(QWebSocket *socket);
+    bool isServed(const QWebSocket *socket) const { return !m_oversized.contains(socket); }
     // Waits until at most `room` bytes wait for the client; false (and the
     // client dropped) when it takes nothing for the stall timeout.
     bool waitForRoom(QWebSocket *client, qint64 room);
@@ -94,6 +109,8 @@ private:
     QHash<const QWebSocket *, QHostAddress> m_peerAddresses;
     QHash<const QWebSocket *, quint64> m_peerIds;   // numbers from 1, never reused
     quint64 m_lastPeerId = 0;
+    QHash<const QWebSocket *, qint64> m_messageBytes;   // of the message arriving
+    QSet<const QWebSocket *> m_oversized;               // closing for a message too large
     quint16 m_port;
     bool m_listenAll = false;
     bool m_allowWebPages = false;

@@ -23,7 +23,8 @@ public:
     QString valuePath() const { return m_valuePath; }
 
     // The current value; none when a file cannot be read or does not hold a
-    // finite number.
+    // finite number. Blocks as long as the driver takes to answer (for ever on
+    // a FIFO nothing writes), so it is called off the main thread (IioReader).
     std::optional<double> read() const;
 
 private:

@@ -1,5 +1,7 @@
 #include "sensors/sensehat.h"
 
+#include "sensors/iioreader.h"
+
 #include <QDir>
 
 #include <algorithm>
@@ -12,11 +14,6 @@ int deviceNumber(const QString &folderName)
     return folderName.mid(int(sizeof("iio:device")) - 1).toInt();
 }
 
-std::optional<double> scaled(const std::optional<double> &value, double factor)
-{
-    return value ? std::optional<double>(*value * factor) : std::nullopt;
-}
-
 } // namespace
 
 SenseHat::SenseHat(QObject *parent, const QString &iioRoot)
@@ -25,6 +22,8 @@ SenseHat::SenseHat(QObject *parent, const QString &iioRoot)
 {
     findSensors();
 }
+
+SenseHat::~SenseHat() = default;
 
 QString SenseHat::defaultIioRoot()
 {
@@ -62,19 +61,96 @@ void SenseHat::findSensors()
     }
     if (!m_temperature.isValid())
         m_temperature = pressureChipTemperature;
+    makeReaders();
+}
+
+void SenseHat::makeReaders()
+{
+    const struct {
+        const IioChannel &channel;
+        std::unique_ptr<IioReader> &reader;
+    } channels[] = {{m_pressure, m_pressureReader},
+                    {m_temperature, m_temperatureReader},
+                    {m_humidity, m_humidityReader}};
+    for (const auto &c : channels) {
+        c.reader.reset();
+        if (!c.channel.isValid())
+            continue;
+        c.reader = std::make_unique<IioReader>(c.channel, m_periodMs);
+        connect(c.reader.get(), &IioReader::readingArrived, this, &SenseHat::readingArrived);
+        connect(c.reader.get(), &IioReader::answeringChanged, this, &SenseHat::answeringChanged);
+        if (m_reading)
+            c.reader->start();
+    }
+}
+
+IioReader *SenseHat::reader(Quantity quantity) const
+{
+    switch (quantity) {
+    case Quantity::Pressure: return m_pressureReader.get();
+    case Quantity::Temperature: return m_temperatureReader.get();
+    case Quantity::Humidity: break;
+    }
+    return m_humidityReader.get();
+}
+
+bool SenseHat::has(Quantity quantity) const
+{
+    return reader(quantity) != nullptr;
+}
+
+bool SenseHat::answers(Quantity quantity) const
+{
+    const IioReader *channel = reader(quantity);
+    return channel && channel->answering();
+}
+
+void SenseHat::setPeriod(int milliseconds)
+{
+    m_periodMs = std::max(1, milliseconds);
+    for (Quantity quantity : {Quantity::Pressure, Quantity::Temperature, Quantity::Humidity}) {
+        if (IioReader *channel = reader(quantity))
+            channel->setPeriod(m_periodMs);
+    }
+}
+
+void SenseHat::startReading()
+{
+    m_reading = true;
+    for (Quantity quantity : {Quantity::Pressure, Quantity::Temperature, Quantity::Humidity}) {
+        if (IioReader *channel = reader(quantity))
+            channel->start();
+    }
+}
+
+void SenseHat::stopReading()
+{
+    m_reading = false;
+    for (Quantity quantity : {Quantity::Pressure, Quantity::Temperature, Quantity::Humidity}) {
+        if (IioReader *channel = reader(quantity))
+            channel->stop();
+    }
+}
+
+std::optional<double> SenseHat::lastValue(Quantity quantity, double factor) const
+{
+    const IioReader *channel = reader(quantity);
+    if (!channel || !channel->answering() || !channel->value())
+        return std::nullopt;
+    return *channel->value() * factor;
 }
 
 std::optional<double> SenseHat::pressure() const
 {
-    return scaled(m_pressure.read(), 10.0);   // kPa to hPa
+    return lastValue(Quantity::Pressure, 10.0);   // kPa to hPa
 }
 
 std::optional<double> SenseHat::temperature() const
 {
-    return scaled(m_temperature.read(), 0.001);   // milli-degrees to degrees Celsius
+    return lastValue(Quantity::Temperature, 0.001);   // milli-degrees to degrees Celsius
 }
 
 std::optional<double> SenseHat::humidity() const
 {
-    return scaled(m_humidity.read(), 0.001);   // milli-percent to percent
+    return lastValue(Quantity::Humidity, 0.001);   // milli-percent to percent
 }

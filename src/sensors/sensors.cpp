@@ -1,7 +1,9 @@
 #include "sensors/sensors.h"
 
 #include "core/humidityconverter.h"
+#include "core/params.h"
 #include "core/pathconditions.h"
+#include "core/settingrules.h"
 #include "sensors/sensehat.h"
 #include "sensors/sensorscellphone.h"
 #include "sensors/sensortag.h"
@@ -20,14 +22,18 @@ constexpr SensorSettings::Quantity quantities[] = {SensorSettings::Quantity::Pre
 
 } // namespace
 
-Sensors::Sensors(QObject *parent, PathConditions *conditions)
+Sensors::Sensors(QObject *parent, Params *params)
     : QObject(parent)
     , m_timer(new QTimer(this))
-    , m_conditions(conditions)
+    , m_params(params)
+    , m_conditions(&params->pathConditions())
     , m_sensorTag(new SensorTag(this))
     , m_cellPhone(new SensorsCellPhone(this))
     , m_senseHat(new SenseHat(this))
 {
+    // A board's sensor that stops answering is as good as absent, and one
+    // that answers again is back.
+    connect(m_senseHat, &SenseHat::answeringChanged, this, &Sensors::presenceChanged);
     emit useSensorTagStateChanged();
     // Until the core sets its own period.
     m_timer->setInterval(200);
@@ -79,17 +85,17 @@ bool Sensors::builtInPresent(Quantity quantity) const
 
 bool Sensors::senseHatHas(Quantity quantity) const
 {
-    switch (quantity) {
-    case Quantity::Pressure: return m_senseHat->hasBarometer();
-    case Quantity::Temperature: return m_senseHat->hasThermometer();
-    case Quantity::Humidity: break;
-    }
-    return m_senseHat->hasHygrometer();
+    return m_senseHat->has(quantity);
+}
+
+bool Sensors::senseHatServes(Quantity quantity) const
+{
+    return m_senseHat->answers(quantity);
 }
 
 bool Sensors::sensorPresent(Quantity quantity) const
 {
-    return sensorTagConnected() || senseHatHas(quantity) || builtInPresent(quantity);
+    return sensorTagConnected() || senseHatServes(quantity) || builtInPresent(quantity);
 }
 
 void Sensors::setBuiltInActive(Quantity quantity, bool active)
@@ -149,6 +155,7 @@ void Sensors::setSensorEnabled(Quantity quantity, bool on)
     if (!on && c.enabled) {
         setPathValue(quantity, c.manual);
         c.enabled = false;
+        setRefusal(quantity, QString());
     } else if (on && !c.enabled) {
         c.manual = pathValue(quantity);
         c.enabled = true;
@@ -167,7 +174,7 @@ void Sensors::setUseSensorTag(bool on)
             // What only the tag could supply goes back to the user's value.
             for (Quantity quantity : quantities) {
                 Channel &c = channel(quantity);
-                if (c.enabled && !builtInPresent(quantity) && !senseHatHas(quantity)) {
+                if (c.enabled && !builtInPresent(quantity) && !senseHatServes(quantity)) {
                     setPathValue(quantity, c.manual);
                     c.enabled = false;
                 }
@@ -192,16 +199,19 @@ void Sensors::setSamplingPeriod(int milliseconds)
     milliseconds = std::max(1, milliseconds);
     m_timer->setInterval(milliseconds);
     m_sensorTag->setPeriod(milliseconds);
+    m_senseHat->setPeriod(milliseconds);
 }
 
 void Sensors::startSampling()
 {
     m_timer->start();
+    m_senseHat->startReading();
 }
 
 void Sensors::stopSampling()
 {
     m_timer->stop();
+    m_senseHat->stopReading();
 }
 
 bool Sensors::isSampling() const
@@ -211,6 +221,18 @@ bool Sensors::isSampling() const
 
 QString Sensors::presenceText(Quantity quantity) const
 {
+    const Channel &c = channel(quantity);
+    const bool tagServes = sensorTagConnected() && m_useSensorTag;
+    if (senseHatHas(quantity) && !senseHatServes(quantity) && !tagServes) {
+        static const char *const names[] = {"barometer", "thermometer", "hygrometer"};
+        const QString what = builtInPresent(quantity) ? QStringLiteral("device's own sensor used")
+            : c.enabled                              ? QStringLiteral("last value kept")
+                                                     : QStringLiteral("manual value used");
+        return QStringLiteral(" The Sense HAT's %1 does not answer\n (%2)")
+            .arg(QLatin1String(names[int(quantity)]), what);
+    }
+    if (!c.refusal.isEmpty())
+        return QStringLiteral(" Reading refused: %1\n (last value kept)").arg(c.refusal);
     if (senseHatHas(quantity) || builtInPresent(quantity))
         return QString();
     if (!sensorTagConnected())
@@ -237,6 +259,30 @@ std::optional<double> Sensors::plausible(Quantity quantity, double reading)
     return std::clamp(reading, 0.0, 100.0);
 }
 
+QString Sensors::refusal(Quantity quantity) const
+{
+    return channel(quantity).refusal;
+}
+
+void Sensors::setRefusal(Quantity quantity, const QString &problem)
+{
+    Channel &c = channel(quantity);
+    if (c.refusal == problem)
+        return;
+    c.refusal = problem;
+    emit presenceChanged();
+}
+
+QString Sensors::ruleProblem(Quantity quantity, double value) const
+{
+    switch (quantity) {
+    case Quantity::Pressure: return SettingRules::totalPressureProblem(value);
+    case Quantity::Temperature: return SettingRules::temperatureProblem(value, *m_params);
+    case Quantity::Humidity: break;
+    }
+    return SettingRules::concentrationProblem(value);
+}
+
 std::optional<double> Sensors::reading(Quantity quantity) const
 {
     std::optional<double> value;
@@ -246,7 +292,7 @@ std::optional<double> Sensors::reading(Quantity quantity) const
         case Quantity::Temperature: value = m_sensorTag->temperatureReading(); break;
         case Quantity::Humidity: value = m_sensorTag->humidityReading(); break;
         }
-    } else if (senseHatHas(quantity)) {
+    } else if (senseHatServes(quantity)) {
         switch (quantity) {
         case Quantity::Pressure:
             value = m_senseHat->pressure();
@@ -284,9 +330,18 @@ void Sensors::publish(Quantity quantity)
     // or implausible reading, or that a smaller window size cut short, is
     // still averaged right.
     if (c.samples > 0) {
-        c.average = c.sum / c.samples;
-        setPathValue(quantity, c.average);
-        emitUpdated(quantity);
+        const double average = c.sum / c.samples;
+        // Each sample passed the rule, and the rules' ranges hold every mean
+        // of their values; the mean is checked all the same, as it is what
+        // reaches the path.
+        const QString problem = ruleProblem(quantity, average);
+        if (problem.isEmpty()) {
+            c.average = average;
+            setPathValue(quantity, c.average);
+            emitUpdated(quantity);
+        } else {
+            setRefusal(quantity, problem);
+        }
     }
     c.sum = 0.0;
     c.samples = 0;
@@ -302,8 +357,14 @@ void Sensors::getUpdatedReadings()
         anyEnabled = true;
         if (m_sampleCounter < m_numSamplesToAverage) {
             if (const std::optional<double> value = reading(quantity)) {
-                c.sum += converted(quantity, *value);
-                ++c.samples;
+                // A value the screens would refuse is refused here too.
+                const double pathUnits = converted(quantity, *value);
+                const QString problem = ruleProblem(quantity, pathUnits);
+                setRefusal(quantity, problem);
+                if (problem.isEmpty()) {
+                    c.sum += pathUnits;
+                    ++c.samples;
+                }
             }
         } else {
             publish(quantity);

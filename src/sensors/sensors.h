@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class Params;
 class QTimer;
 class SenseHat;
 class SensorTag;
@@ -22,11 +23,15 @@ struct PathConditions;
 //
 // With a window of N samples a new average is published every N + 1 ticks:
 // N ticks take samples, the next one publishes. A sample is only taken from a
-// source that is there and has measured, and only when the reading is
-// possible (finite, pressure above 0, temperature above absolute zero,
-// relative humidity within 0-100 % give or take the sensors' tolerance); a
-// window without a single such sample publishes nothing, so the path keeps
-// the last average instead of taking 0 Pa or 0 degrees from a lost source.
+// source that is there, answers and has measured, and only when the reading
+// is possible (finite, pressure above 0, temperature above absolute zero,
+// relative humidity within 0-100 % give or take the sensors' tolerance) and
+// its value in the path's units passes the rule a typed value passes
+// (SettingRules: a temperature the partition sums cover, a concentration of
+// at most the whole mixture). A window without a single such sample
+// publishes nothing, so the path keeps the last average instead of taking
+// 0 Pa from a lost source or 1.6e206 ppmv of H2O from a barometer gone wrong;
+// the presence text says why a reading was refused.
 class Sensors : public QObject, public SensorSettings
 {
     Q_OBJECT
@@ -40,7 +45,9 @@ public:
     static constexpr double atmPerPa = 9.8692e-6;
     static constexpr double paPerAtm = 101325.33539;
 
-    Sensors(QObject *parent, PathConditions *conditions);
+    // The path conditions of `params` receive the averages; its partition
+    // sums decide which temperatures can be taken.
+    Sensors(QObject *parent, Params *params);
     ~Sensors() override;
 
     // SensorSettings
@@ -79,15 +86,19 @@ public:
     bool isSampling() const;
 
     // What the sensor screen says about a quantity's source: empty when one
-    // is there, otherwise why the typed value is used (untranslated).
+    // is there and its readings are taken, otherwise why the typed value or
+    // the last average stays (untranslated).
     QString presenceText(Quantity quantity) const;
     static QString sensorTagNotEnabledText() { return QStringLiteral(" SensorTag is connected\n but not enabled"); }
+    // Why the last reading of the quantity was refused (a sentence of the
+    // setting's rule); empty when it was taken.
+    QString refusal(Quantity quantity) const;
 
     // Whether a reading in the source's units (Pa, degrees Celsius, percent)
     // can be averaged, and the value to average; none for an impossible one.
     static std::optional<double> plausible(Quantity quantity, double reading);
 
-    bool senseHatHasHygrometer() const { return senseHatHas(Quantity::Humidity); }
+    bool senseHatHasHygrometer() const { return senseHatServes(Quantity::Humidity); }
 
     SensorTag *sensorTag() const { return m_sensorTag; }
     SensorsCellPhone *cellPhone() const { return m_cellPhone; }
@@ -102,6 +113,8 @@ signals:
     void thermometerActiveChanged();
     void humiditySensorActiveChanged();
     void sensorActiveChanged();
+    // What presenceText() says may have changed.
+    void presenceChanged();
 
 public slots:
     void getUpdatedReadings();
@@ -116,23 +129,30 @@ private:
         double sum = 0.0;
         int samples = 0;
         double average = 0.0;
+        QString refusal;   // why the last reading was refused
     };
 
     Channel &channel(Quantity quantity);
     const Channel &channel(Quantity quantity) const;
     bool builtInPresent(Quantity quantity) const;
     bool senseHatHas(Quantity quantity) const;
+    // The board has the sensor and it answers within the sampling period.
+    bool senseHatServes(Quantity quantity) const;
     void setBuiltInActive(Quantity quantity, bool active);
     // The chosen source's reading, in its units, if it has one.
     std::optional<double> reading(Quantity quantity) const;
     // The reading in the path's units: atm, K, ppmv of H2O.
     double converted(Quantity quantity, double reading) const;
+    // Why a value in the path's units cannot be taken; empty when it can.
+    QString ruleProblem(Quantity quantity, double value) const;
+    void setRefusal(Quantity quantity, const QString &problem);
     double pathValue(Quantity quantity) const;
     void setPathValue(Quantity quantity, double value);
     void publish(Quantity quantity);
     void emitUpdated(Quantity quantity);
 
     QTimer *m_timer;
+    Params *m_params;
     PathConditions *m_conditions;
     Channel m_pressure;
     Channel m_temperature;

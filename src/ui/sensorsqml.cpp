@@ -57,6 +57,13 @@ SensorsQml::SensorsQml(QObject *parent, KolvexCore *core)
         emitPresenceTexts();
         emit useSensorTagChanged();
     });
+    // A board's sensor stopped or started answering, or a reading was refused.
+    connect(m_sensors, &Sensors::presenceChanged, this, [this] {
+        emitPresenceTexts();
+        emit totalPressureSensorIsPresentChanged();
+        emit temperatureSensorIsPresentChanged();
+        emit humidityBuiltInSensorIsPresentChanged();
+    });
     // Values of the path and sampling settings changed by a remote peer or
     // the configuration file.
     connect(m_core, &KolvexCore::valuesUpdated, this, [this] {

@@ -9,6 +9,7 @@
 #include "download/hitranonlinedownloader.h"
 #include "failingfilewriter.h"
 #include "fakeiiotree.h"
+#include "sensors/sensehat.h"
 #include "sensors/sensors.h"
 
 #include <QDir>
@@ -369,12 +370,15 @@ void TestConfigFile::sensorSwitchesKeepTheTypedValues()
     const QByteArray iioRoot = qgetenv("KOLVEX_IIO_ROOT");
     qputenv("KOLVEX_IIO_ROOT", iio.path().toUtf8());
     Settings before;
-    auto hub = std::make_unique<Sensors>(nullptr, &before.params.pathConditions());
+    auto hub = std::make_unique<Sensors>(nullptr, &before.params);
     hub->stopSampling();
     hub->setNumSamplesToAverage(1);
     before.config.setSensors(hub.get());
     before.params.pathConditions().totalPressure = 0.75;
     hub->setPressureSensorEnabled(true);
+    // The board is read off the main thread; its first reading comes soon.
+    hub->senseHat()->startReading();
+    QTRY_VERIFY(hub->senseHat()->pressure());
     hub->getUpdatedReadings();
     hub->getUpdatedReadings();
     QCOMPARE(before.params.pathConditions().totalPressure, 101324.740608 * 9.8692e-6);
@@ -390,7 +394,7 @@ void TestConfigFile::sensorSwitchesKeepTheTypedValues()
 
     // Read back: the pressure follows the board again, the typed value waits.
     Settings after;
-    auto hubAfter = std::make_unique<Sensors>(nullptr, &after.params.pathConditions());
+    auto hubAfter = std::make_unique<Sensors>(nullptr, &after.params);
     hubAfter->stopSampling();
     after.config.setSensors(hubAfter.get());
     QVERIFY(after.loadText(saved));
@@ -402,7 +406,7 @@ void TestConfigFile::sensorSwitchesKeepTheTypedValues()
     // Without any barometer the switch cannot hold: the typed value stays.
     qputenv("KOLVEX_IIO_ROOT", dir.path().toUtf8());
     Settings bare;
-    auto hubBare = std::make_unique<Sensors>(nullptr, &bare.params.pathConditions());
+    auto hubBare = std::make_unique<Sensors>(nullptr, &bare.params);
     bare.config.setSensors(hubBare.get());
     QVERIFY(bare.loadText(saved));
     QVERIFY(!hubBare->pressureSensorEnabled());

@@ -2,6 +2,7 @@
 #include "spectrumqueries.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -10,8 +11,10 @@
 #include <QWebSocket>
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,9 +31,15 @@ private slots:
     void rangeScriptInEitherOrder();
     void quietUnlessVerbose();
     void badInputNeverStopsIt();
+    void nulBytesEndNoLine();
+    void fileSizeLimitEndsNothing();
+    void lineFileThatIsNoFileIsNamed_data();
+    void lineFileThatIsNoFileIsNamed();
     void servesWebSocketClients();
     void repliesWaitingForStandardOutputStayBounded();
     void servesASerialLine();
+    void serialOptionNamesWhatIsWrong_data();
+    void serialOptionNamesWhatIsWrong();
 
 private:
     QString m_program;
@@ -158,6 +167,92 @@ void TestConsole::badInputNeverStopsIt()
     QVERIFY(lines.size() >= 2);
     QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("1000"));
     QVERIFY(console.readAllStandardError().contains("was dropped"));
+}
+
+// A NUL byte does not cut a line short: the binary forms carry NUL bytes in
+// their values, and the whole line reaches the commands as a WebSocket
+// message would; standard error names the line.
+void TestConsole::nulBytesEndNoLine()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    // 260.0 as a little-endian double: 00 00 00 00 00 40 70 40.
+    console.write(QByteArrayLiteral("#SWAVE;2000\n#SWAV_BIN;\x00\x00\x00\x00\x00\x40\x70\x40\n#SWAVE;?\n"));
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitCode(), 0);
+    QCOMPARE(console.readAllStandardOutput(), QByteArray("260\n"));
+    const QByteArray errors = console.readAllStandardError();
+    QVERIFY2(errors.contains("Input line 2 holds a NUL byte; the whole line is run"), errors.constData());
+}
+
+// Under a file-size limit (ulimit -f) smaller than the partition-sum tables
+// the first start cannot install them: the writes fail and standard error
+// names a file that could not be written, but the program is not killed by
+// SIGXFSZ, answers and ends normally.
+void TestConsole::fileSizeLimitEndsNothing()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    // The limit must end the program unless it takes care: the signal's
+    // default action, whatever this test inherited.
+    std::signal(SIGXFSZ, SIG_DFL);
+    QProcess console;
+    // 100 blocks of 1 KiB: globalid.txt (about 2 KB) fits, no table of 5000 kelvins does.
+    console.start(QStringLiteral("/bin/bash"),
+                  {QStringLiteral("-c"), QStringLiteral("ulimit -f 100 && exec \"$0\" \"$@\""), m_program,
+                   QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                   QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    console.write("#PATH;?\n");
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    const QByteArray errors = console.readAllStandardError();
+    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(console.exitCode(), 0);
+    QCOMPARE(console.readAllStandardOutput(), QByteArray("1000\n"));
+    QVERIFY2(errors.contains("could not put its shipped data"), errors.constData());
+    QVERIFY2(errors.contains(QFile::encodeName(folder.path()) + "/TIPS/q"), errors.constData());
+    QVERIFY2(errors.contains("File too large"), errors.constData());
+}
+
+void TestConsole::lineFileThatIsNoFileIsNamed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("folder") << "folder";
+}
+
+// A ".par" in the data folder that is a FIFO or a folder cannot serve as the
+// user's line file; a calculation says so by its name instead of passing it
+// over in silence, and the sample lines serve.
+void TestConsole::lineFileThatIsNoFileIsNamed()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("mine.par"));
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        QVERIFY(QDir().mkpath(path));
+    QProcess console;
+    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                              QStringLiteral("http://127.0.0.1:9")});
+    QVERIFY(console.waitForStarted());
+    console.write("#SWAVE;2100\n#EWAVE;2110\n#NUMWNPTS;101\n#CALC\n");
+    console.closeWriteChannel();
+    QVERIFY(console.waitForFinished(120000));
+    QCOMPARE(console.exitCode(), 0);
+    QCOMPARE(console.readAllStandardOutput(), QByteArray("READY\n"));
+    const QByteArray errors = console.readAllStandardError();
+    QVERIFY2(errors.contains("Your line file mine.par cannot be used: it cannot be read (it is not a regular file)."),
+             errors.constData());
+    QVERIFY2(errors.contains("sample line list"), errors.constData());
 }
 
 void TestConsole::servesWebSocketClients()
@@ -298,6 +393,56 @@ void TestConsole::servesASerialLine()
     QVERIFY(missing.waitForFinished(60000));
     QCOMPARE(missing.exitCode(), 1);
     QVERIFY(missing.readAllStandardError().contains("does not exist"));
+}
+
+void TestConsole::serialOptionNamesWhatIsWrong_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("letters") << ":abc" << "the baud rate \"abc\" is not a positive whole number";
+    QTest::newRow("zero") << ":0" << "the baud rate \"0\" is not a positive whole number";
+    QTest::newRow("negative") << ":-9600" << "the baud rate \"-9600\" is not a positive whole number";
+    QTest::newRow("empty") << ":" << "the baud rate \"\" is not a positive whole number";
+}
+
+// --serial DEVICE:BAUD with a baud rate that is none blames the baud rate, not
+// the port, and starts nothing; a device whose own name holds colons (as
+// /dev/serial/by-path names do) is served whole at the default rate.
+void TestConsole::serialOptionNamesWhatIsWrong()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, problem);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+    const QString device = folder.filePath(QStringLiteral("pci-0000:00:14.0-usb-0:1:1.0-port0"));
+    QVERIFY(QFile::link(QString::fromLocal8Bit(name), device));
+    const QStringList common{QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
+                             QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--serial")};
+
+    QProcess wrong;
+    wrong.start(m_program, common + QStringList{device + suffix});
+    QVERIFY(wrong.waitForFinished(60000));
+    QCOMPARE(wrong.exitCode(), 2);
+    const QByteArray errors = wrong.readAllStandardError();
+    QVERIFY2(errors.contains(problem.toUtf8()), errors.constData());
+    QVERIFY2(!errors.contains("does not exist"), errors.constData());
+
+    QProcess whole;
+    whole.start(m_program, common + QStringList{device});
+    QVERIFY(whole.waitForStarted());
+    whole.closeWriteChannel();
+    QByteArray served;
+    QTRY_VERIFY_WITH_TIMEOUT((served += whole.readAllStandardError()).contains("Serving the serial line"), 60000);
+    QVERIFY2(served.contains("Serving the serial line " + QFile::encodeName(device) + " at 115200 baud."),
+             served.constData());
+    whole.terminate();
+    QVERIFY(whole.waitForFinished(20000));
+    ::close(master);
+    ::close(slave);
 }
 
 QTEST_GUILESS_MAIN(TestConsole)

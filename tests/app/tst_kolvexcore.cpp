@@ -16,6 +16,8 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +68,9 @@ private slots:
     void startKeepsFilesAlreadyInTheDataFolder();
     void fullDiskAtFirstStartLeavesNoFileHalfWritten();
     void filesDamagedEarlierArePutBackAndNamed();
+    void globalIdsNamingOneTableTwiceArePutBack();
+    void compactPartitionSumsThatAreNoFile_data();
+    void compactPartitionSumsThatAreNoFile();
     void firstStartDownloadsWhatIsMissing();
     void startWithoutNetworkFinishesAndRefusesToCalculate();
     void startWithStalledServerEndsAtTheTimeLimit();
@@ -183,7 +188,8 @@ void TestKolvexCore::filesDamagedEarlierArePutBackAndNamed()
     QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("TIPS/q8.txt")));
     QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("config.txt")).constData(), 0600), 0);
     KolvexCore core(settingsFor(dir));
-    QVERIFY2(core.okDialogText().contains(QStringLiteral("globalid.txt could not be read; the shipped copy was put back")),
+    QVERIFY2(core.okDialogText().contains(QStringLiteral("globalid.txt could not be used: it assigns no global number "
+                                                         "to an isotopologue Kolvex knows. The shipped copy was put back")),
              qPrintable(core.okDialogText()));
     QTRY_VERIFY(core.tipsLoaded());
     const QString told = core.okDialogText();
@@ -196,6 +202,76 @@ void TestKolvexCore::filesDamagedEarlierArePutBackAndNamed()
         QVERIFY(core.params()->molecule(1).isotopologues[i].tipsLoaded);
     core.params()->pathConditions().temperature = 1000.0;
     QVERIFY(SettingRules::temperatureProblem(1000.0, *core.params()).isEmpty());
+}
+
+// A globalid.txt that gives CO2 628's number (9) to CO2 627 too would have
+// one of them calculated with the other's partition sums: the shipped copy
+// is put back, the user learns why, and each isotopologue has its own table.
+void TestKolvexCore::globalIdsNamingOneTableTwiceArePutBack()
+{
+    QTemporaryDir dir;
+    QFile shipped(QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/globalid.txt"));
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QByteArray original = shipped.readAll();
+    QByteArray twice = original;
+    QVERIFY(twice.contains("\n8\t2\t2\tyes\n"));
+    twice.replace("\n8\t2\t2\tyes\n", "\n9\t2\t2\tyes\n");
+    {
+        QFile file(dir.filePath("globalid.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(twice);
+    }
+    KolvexCore core(settingsFor(dir));
+    QVERIFY2(core.okDialogText().contains(QStringLiteral(
+                 "globalid.txt could not be used: it gives the global number 9 to both isotopologue 2 of CO2 and "
+                 "isotopologue 3 of CO2. The shipped copy was put back.")),
+             qPrintable(core.okDialogText()));
+    QFile installed(dir.filePath("globalid.txt"));
+    QVERIFY(installed.open(QIODevice::ReadOnly));
+    QCOMPARE(installed.readAll(), original);
+    QTRY_VERIFY(core.tipsLoaded());
+    // Q(296 K) of CO2 627 and 628 from their own tables (the 296 K lines of the
+    // shipped q8.txt and q9.txt).
+    QCOMPARE(core.params()->molecule(1).isotopologues[1].globalId, 8);
+    QCOMPARE(core.params()->molecule(1).isotopologues[1].partitionSum(296.0), 576.64381);
+    QCOMPARE(core.params()->molecule(1).isotopologues[2].partitionSum(296.0), 607.80771);
+}
+
+void TestKolvexCore::compactPartitionSumsThatAreNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a device node") << "device";
+}
+
+// The compact partition-sum file replaced by a FIFO (which nothing writes)
+// or by a link to a device node: start-up neither waits for the FIFO nor
+// turns the device into a file, and the tables come from their texts.
+void TestKolvexCore::compactPartitionSumsThatAreNoFile()
+{
+    QFETCH(QString, kind);
+    if (kind == QLatin1String("device") && ::geteuid() != 0)
+        QSKIP("Making a device node (mknod) needs root; the FIFO row covers start-up.");
+    QTemporaryDir dir;
+    QTemporaryDir nodes;
+    QVERIFY(QDir().mkpath(dir.filePath("TIPS")));
+    const QString compact = dir.filePath("TIPS/.partition-sums.bin");
+    const QString node = kind == QLatin1String("fifo") ? compact : nodes.filePath("null");
+    const QByteArray name = QFile::encodeName(node);
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else {
+        QCOMPARE(::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+        QVERIFY(QFile::link(node, compact));
+    }
+    KolvexCore core(settingsFor(dir));
+    QTRY_VERIFY(core.tipsLoaded());
+    QCOMPARE(core.params()->molecule(1).isotopologues[0].partitionSum(296.0), 286.09382);
+    struct stat entry;
+    QCOMPARE(::lstat(name.constData(), &entry), 0);
+    QCOMPARE(entry.st_mode & S_IFMT, kind == QLatin1String("fifo") ? mode_t(S_IFIFO) : mode_t(S_IFCHR));
+    QCOMPARE(::lstat(QFile::encodeName(compact).constData(), &entry), 0);
+    QCOMPARE(entry.st_mode & S_IFMT, kind == QLatin1String("fifo") ? mode_t(S_IFIFO) : mode_t(S_IFLNK));
 }
 
 void TestKolvexCore::firstStartDownloadsWhatIsMissing()
@@ -288,6 +364,15 @@ void TestKolvexCore::lineFileIsFirstParFileByName()
     }
     QVERIFY(QDir().mkpath(dir.filePath("a.par")));   // a folder, not a line file
     QCOMPARE(KolvexCore::chooseLineFileName(dir.path()), QStringLiteral("HITRAN2020.par"));
+
+    // Without a regular one, what is there is taken, so that the user is told
+    // why it cannot serve instead of nothing.
+    QTemporaryDir others;
+    QVERIFY(QDir().mkpath(others.filePath("b.par")));
+    QCOMPARE(mkfifo(QFile::encodeName(others.filePath("a.par")).constData(), 0600), 0);
+    QCOMPARE(KolvexCore::chooseLineFileName(others.path()), QStringLiteral("a.par"));
+    QVERIFY(QFile::remove(others.filePath("a.par")));
+    QCOMPARE(KolvexCore::chooseLineFileName(others.path()), QStringLiteral("b.par"));
 }
 
 void TestKolvexCore::calculateRunsOnceAndFinishesOnUnsuccessfulDownload()

@@ -12,6 +12,9 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +42,9 @@ private slots:
     void damagedConfigurationStillStarts();
     void reversedRangeLoadsAndCalcExplains();
     void selectionAndModelSurviveARestart();
+    void serialSettingsFileOfAnEarlierVersion();
+    void serialSettingsInThePlaceOfNoFile_data();
+    void serialSettingsInThePlaceOfNoFile();
 };
 
 void TestSettingsPersistence::settingsSurviveARestart()
@@ -191,6 +197,68 @@ void TestSettingsPersistence::selectionAndModelSurviveARestart()
             QCOMPARE(core.params()->molecule(m).selected, bool(defaults[std::size_t(m)]));
         QCOMPARE(int(core.atmosphereModels()->currentIndex()), defaultModel);
     }
+}
+
+// serial-port.ini as QSettings wrote it before the file went through the
+// program's writer: it is read as it was.
+void TestSettingsPersistence::serialSettingsFileOfAnEarlierVersion()
+{
+    QTemporaryDir dir;
+    {
+        QFile file(dir.filePath(QStringLiteral("serial-port.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[SerialPort]\nbaudRate=57600\ndataBits=7\nparity=3\nport=/dev/ttyACM1\nstopBits=2\n");
+    }
+    std::unique_ptr<KolvexCore> core = startCore(dir);
+    const SerialPort *serial = core->serialPort();
+    QCOMPARE(serial->portName(), QStringLiteral("/dev/ttyACM1"));
+    QCOMPARE(serial->baudRate(), 57600);
+    QCOMPARE(serial->dataBits(), 7);
+    QCOMPARE(serial->parity(), 3);
+    QCOMPARE(serial->stopBits(), 2);
+}
+
+void TestSettingsPersistence::serialSettingsInThePlaceOfNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a device node") << "device";
+}
+
+// serial-port.ini replaced by a FIFO that nothing writes, or by a link to a
+// device node: the start neither waits for the FIFO nor reads the device (the
+// defaults serve), and saving the settings replaces neither; the warning
+// names the file.
+void TestSettingsPersistence::serialSettingsInThePlaceOfNoFile()
+{
+    QFETCH(QString, kind);
+    if (kind == QLatin1String("device") && ::geteuid() != 0)
+        QSKIP("Making a device node (mknod) needs root; the FIFO row covers the rule.");
+    QTemporaryDir dir;
+    QTemporaryDir nodes;
+    const QString path = dir.filePath(QStringLiteral("serial-port.ini"));
+    const QString node = kind == QLatin1String("fifo") ? path : nodes.filePath(QStringLiteral("null"));
+    const QByteArray name = QFile::encodeName(node);
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else {
+        QCOMPARE(::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+        QVERIFY(QFile::link(node, path));
+    }
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot read .*serial-port.ini")));
+    std::unique_ptr<KolvexCore> core = startCore(dir);
+    QCOMPARE(core->serialPort()->baudRate(), 115200);
+    QTRY_VERIFY(core->tipsLoaded());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                           "^Cannot write the serial settings to .*serial-port.ini.*not a regular file")));
+    core->saveConfiguration();
+    struct stat entry;
+    QCOMPARE(::lstat(name.constData(), &entry), 0);
+    QCOMPARE(entry.st_mode & S_IFMT, kind == QLatin1String("fifo") ? mode_t(S_IFIFO) : mode_t(S_IFCHR));
+    QCOMPARE(::lstat(QFile::encodeName(path).constData(), &entry), 0);
+    QCOMPARE(entry.st_mode & S_IFMT, kind == QLatin1String("fifo") ? mode_t(S_IFIFO) : mode_t(S_IFLNK));
+    // config.txt, a regular file, was written all the same.
+    QVERIFY(QFile::exists(core->configFilePath()));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsPersistence)

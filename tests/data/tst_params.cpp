@@ -1,7 +1,10 @@
 #include "core/params.h"
 #include "core/settingrules.h"
+#include "core/savefilewriter.h"
+#include "data/compactpartitionsums.h"
 #include "data/parameterfiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +12,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +58,47 @@ bool copyShippedTips(const QTemporaryDir &folder)
     return names.size() >= 124;
 }
 
+// Sets the modification time of a file back to what it was, as cp -p and
+// rsync -t do.
+bool setModified(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
+// Replaces `from` by `to` (of the same length) in the file at path, keeping
+// its size and modification time.
+bool replaceKeepingTime(const QString &path, const QByteArray &from, const QByteArray &to)
+{
+    const QDateTime modified = QFileInfo(path).lastModified();
+    QByteArray content = readFile(path);
+    const int at = content.indexOf(from);
+    if (at < 0 || from.size() != to.size())
+        return false;
+    content.replace(at, to.size(), to);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.write(content) != content.size())
+        return false;
+    file.close();
+    return setModified(path, modified) && QFileInfo(path).lastModified() == modified;
+}
+
+QByteArray bytesOf(double value)
+{
+    return QByteArray(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
+// Loads the tables of a folder the way a start does; the number of progress
+// reports tells how many texts were parsed (one each, and one for the grid).
+int loadTables(const QString &folder, Params *params)
+{
+    ParameterFiles files(params);
+    files.setTipsFolder(folder);
+    QSignalSpy progress(&files, &ParameterFiles::notify);
+    files.loadAllTipsFiles();
+    return progress.count();
+}
+
 } // namespace
 
 // The parameter store's table, its readers of the downloaded parameter files and
@@ -71,6 +120,8 @@ private slots:
 
     void globalIdsApplyAndSkipUnknownPositions();
     void globalIdsOfMissingFile();
+    void globalIdsThatNameOneTableTwiceAreRefused_data();
+    void globalIdsThatNameOneTableTwiceAreRefused();
 
     void tipsTablesKeepTheirOwnFirstTemperature();
     void tipsLookupNeverLeavesTheTable();
@@ -78,6 +129,11 @@ private slots:
     void damagedTipsFilesArePutBackOrRefused();
     void readingTipsTwiceDoesNotDoubleTheGrid();
     void compactCopyServesUnchangedTables();
+    void compactCopyIsNeverServedStaleOrDamaged();
+    void compactCopyWithImpossibleNumbersIsRefused_data();
+    void compactCopyWithImpossibleNumbersIsRefused();
+    void compactCopyThatIsNoFileIsLeftAlone_data();
+    void compactCopyThatIsNoFileIsLeftAlone();
     void chainedTipsReadingReadsEveryTable();
     void temperatureProblemNamesTheServedRange();
 };
@@ -289,6 +345,50 @@ void TestParams::globalIdsOfMissingFile()
     QCOMPARE(params.molecule(1).isotopologues[0].globalId, 7);
 }
 
+void TestParams::globalIdsThatNameOneTableTwiceAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("one number, two isotopologues")
+        << QByteArray("1\t1\t1\tyes\n7\t2\t1\tyes\n8\t2\t2\tyes\n7\t2\t3\tyes\n")
+        << "it gives the global number 7 to both isotopologue 1 of CO2 and isotopologue 3 of CO2";
+    QTest::newRow("one isotopologue, two numbers")
+        << QByteArray("7\t2\t1\tyes\n8\t2\t2\tyes\n250\t2\t1\tyes\n")
+        << "it gives isotopologue 1 of CO2 both the global numbers 7 and 250";
+}
+
+// Two isotopologues with one global number would be calculated with one
+// table: the file is refused whole, nothing of it is applied, and the reason
+// names the number and both isotopologues. A line repeated word for word is
+// no contradiction.
+void TestParams::globalIdsThatNameOneTableTwiceAreRefused()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("globalid.txt"));
+    writeFile(path, "global_id\tmolecule\tisotopologue\tpartition_sums_available\n" + lines);
+    Params params;
+    const std::vector<Molecule> before = params.molecules();
+    ParameterFiles files(&params);
+    files.readGlobalIds(path);
+    QCOMPARE(files.globalIdsApplied(), 0);
+    QCOMPARE(files.globalIdsProblem(), problem);
+    for (int m = 0; m < params.moleculeCount(); ++m) {
+        for (std::size_t i = 0; i < before[std::size_t(m)].isotopologues.size(); ++i) {
+            QCOMPARE(params.molecule(m).isotopologues[i].globalId, before[std::size_t(m)].isotopologues[i].globalId);
+            QCOMPARE(params.molecule(m).isotopologues[i].listedInGlobalIds,
+                     before[std::size_t(m)].isotopologues[i].listedInGlobalIds);
+        }
+    }
+
+    writeFile(path, "header\n7\t2\t1\tyes\n7\t2\t1\tyes\n");
+    files.readGlobalIds(path);
+    QCOMPARE(files.globalIdsApplied(), 2);
+    QVERIFY(files.globalIdsProblem().isEmpty());
+    QVERIFY(params.molecule(1).isotopologues[0].listedInGlobalIds);
+}
+
 void TestParams::tipsTablesKeepTheirOwnFirstTemperature()
 {
     QTemporaryDir tips;
@@ -367,17 +467,17 @@ void TestParams::missingTipsFilesGiveConstantTables()
     QVERIFY(SettingRules::temperatureProblem(5000.0, params).isEmpty());
 }
 
-// A table with a damaged line ends there, and one cut inside its last line
-// loses that line. One that cannot be read at all (text that is no table,
-// empty, a FIFO) is put back from the shipped copy; where none ships, its
-// isotopologue keeps Q(296 K), which serves 296 K only, and the user learns
-// which table it was.
+// A table that cannot be read whole (one damaged line in the middle, a last
+// line cut short, text that is no table, empty, a FIFO) is put back from the
+// shipped copy, never cut at the damage; where none ships, its isotopologue
+// keeps Q(296 K), which serves 296 K only, and the user learns which table it
+// was and what is wrong with it.
 void TestParams::damagedTipsFilesArePutBackOrRefused()
 {
     QTemporaryDir dir;
     // Good tables first, so that the compact copy holds them: it must not
     // serve them once their files are damaged.
-    for (const char *name : {"q8.txt", "q9.txt", "q10.txt"})
+    for (const char *name : {"q7.txt", "q8.txt", "q9.txt", "q10.txt", "q11.txt"})
         QVERIFY(QFile::copy(shippedTips + QLatin1Char('/') + QLatin1String(name), dir.filePath(name)));
     {
         Params earlier;
@@ -387,6 +487,8 @@ void TestParams::damagedTipsFilesArePutBackOrRefused()
         QVERIFY(earlier.molecule(1).isotopologues[3].tipsLoaded);
         QVERIFY(QFileInfo::exists(files.compactTipsFilePath()));
     }
+    // q7.txt: line 301 reads "301   garbage", and the table ends at 400 K.
+    QVERIFY(QFile::remove(dir.filePath("q7.txt")));
     QVERIFY(QFile::copy(hitranData + QStringLiteral("/damaged/q7-damaged.txt"), dir.filePath("q7.txt")));
     writeFile(dir.filePath("q8.txt"), "not a table\n");
     writeFile(dir.filePath("q9.txt"), QByteArray());
@@ -404,30 +506,50 @@ void TestParams::damagedTipsFilesArePutBackOrRefused()
     files.setTipsFolder(dir.path());
     files.loadAllTipsFiles();
 
+    // Every shipped table is whole again: CO2 626 runs to 5000 K with its own
+    // Q(301 K) (292.28561 in the shipped q7.txt), not cut at 300 K.
     const Molecule &co2 = params.molecule(1);
-    QVERIFY(co2.isotopologues[0].tipsLoaded);
-    QCOMPARE(int(co2.isotopologues[0].partitionSums.size()), 300);
-    QCOMPARE(co2.isotopologues[0].partitionSum(296.0), 286.09382);
-    for (int i : {1, 2, 3}) {
-        const QString name = QStringLiteral("q%1.txt").arg(8 + i - 1);
+    for (int i : {0, 1, 2, 3, 4}) {
+        const QString name = QStringLiteral("q%1.txt").arg(7 + i);
         QVERIFY(co2.isotopologues[std::size_t(i)].tipsLoaded);
+        QVERIFY(!co2.isotopologues[std::size_t(i)].partitionSumsMissing);
         QCOMPARE(readFile(dir.filePath(name)), readFile(shippedTips + QLatin1Char('/') + name));
     }
-    QCOMPARE(co2.isotopologues[4].partitionSumsLastTemperature(), 3499.0);
+    QCOMPARE(int(co2.isotopologues[0].partitionSums.size()), 5000);
+    QCOMPARE(co2.isotopologues[0].partitionSum(301.0), 292.28561);
+    QCOMPARE(co2.isotopologues[4].partitionSumsLastTemperature(), 3500.0);
     QVERIFY(!unshipped.tipsLoaded);
     QVERIFY(unshipped.partitionSumsMissing);
 
     const QStringList problems = files.tipsProblems();
-    QCOMPARE(problems.size(), 4);
-    QVERIFY(problems.at(0).startsWith(QStringLiteral("q8.txt (CO2): it holds no partition sums; the shipped copy")));
-    QVERIFY(problems.at(1).startsWith(QStringLiteral("q9.txt (CO2): the file is empty; the shipped copy")));
-    QVERIFY(problems.at(2).startsWith(QStringLiteral("q10.txt (CO2): it is not a regular file; the shipped copy")));
-    QVERIFY(problems.at(3).startsWith(QStringLiteral("q999.txt (CO2): it holds no partition sums;")));
-    QVERIFY(problems.at(3).endsWith(QStringLiteral("CO2 can be calculated at 296 K only")));
+    QCOMPARE(problems.size(), 6);
+    QVERIFY2(problems.at(0).startsWith(QStringLiteral("q7.txt (CO2): line 301 is damaged (\"301   garbage\"); "
+                                                      "the shipped copy was put back")),
+             qPrintable(problems.at(0)));
+    QVERIFY(problems.at(1).startsWith(QStringLiteral("q8.txt (CO2): it holds no partition sums; the shipped copy")));
+    QVERIFY(problems.at(2).startsWith(QStringLiteral("q9.txt (CO2): the file is empty; the shipped copy")));
+    QVERIFY(problems.at(3).startsWith(QStringLiteral("q10.txt (CO2): it is not a regular file; the shipped copy")));
+    QVERIFY2(problems.at(4).startsWith(QStringLiteral("q11.txt (CO2): its last line is cut short (\"3500          93288\"); "
+                                                      "the shipped copy was put back")),
+             qPrintable(problems.at(4)));
+    QVERIFY(problems.at(5).startsWith(QStringLiteral("q999.txt (CO2): it holds no partition sums;")));
+    QVERIFY(problems.at(5).endsWith(QStringLiteral("CO2 can be calculated at 296 K only")));
     // CO2 at 1000 K is refused rather than calculated with Q(296 K).
     QVERIFY(SettingRules::temperatureProblem(1000.0, params).startsWith(
         QStringLiteral("The partition sums of CO2 could not be read")));
     QVERIFY(SettingRules::temperatureProblem(296.0, params).isEmpty());
+
+    // Where no copy ships, a damaged line leaves nothing of the table either.
+    writeFile(dir.filePath("q999.txt"), "1 1.5\n2 2.5\n3 -1\n4 4.5\n");
+    Params again;
+    again.molecule(1).isotopologues[5].globalId = 999;
+    ParameterFiles againFiles(&again);
+    againFiles.setTipsFolder(dir.path());
+    againFiles.loadAllTipsFiles();
+    QVERIFY(again.molecule(1).isotopologues[5].partitionSumsMissing);
+    QCOMPARE(againFiles.tipsProblems().size(), 1);
+    QVERIFY2(againFiles.tipsProblems().first().startsWith(QStringLiteral("q999.txt (CO2): line 3 is damaged (\"3 -1\")")),
+             qPrintable(againFiles.tipsProblems().first()));
 }
 
 void TestParams::readingTipsTwiceDoesNotDoubleTheGrid()
@@ -506,6 +628,131 @@ void TestParams::compactCopyServesUnchangedTables()
     fromTextFiles.loadAllTipsFiles();
     QVERIFY(textProgress.count() >= 124);
     QVERIFY(sameTables(changed, fromText));
+}
+
+// A start must never calculate with numbers that are not those of the texts.
+// A text replaced by another of the same size and modification time (cp -p,
+// rsync -t) is read again; a compact copy with a changed number, of the same
+// size and time, is not used and is written anew from the texts.
+void TestParams::compactCopyIsNeverServedStaleOrDamaged()
+{
+    QTemporaryDir tips;
+    QVERIFY(copyShippedTips(tips));
+    Params first;
+    QVERIFY(loadTables(tips.path(), &first) >= 124);
+    const QString compactPath = tips.filePath(QStringLiteral(".partition-sums.bin"));
+    QVERIFY(QFileInfo::exists(compactPath));
+
+    // CO2 626 at 296 K doubled in the text: 2 x 286.09382 = 572.18764, a
+    // number of the same width.
+    const QString q7 = tips.filePath(QStringLiteral("q7.txt"));
+    QVERIFY(replaceKeepingTime(q7, " 296             286.09382\n", " 296             572.18764\n"));
+    Params stale;
+    QCOMPARE(loadTables(tips.path(), &stale), 2);   // q7.txt and the grid
+    QCOMPARE(stale.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
+    QCOMPARE(stale.molecule(1).isotopologues[0].partitionSum(297.0), 287.32541);
+    QCOMPARE(stale.molecule(1).isotopologues[1].partitionSum(296.0), first.molecule(1).isotopologues[1].partitionSum(296.0));
+    // The copy now follows the changed text.
+    Params followed;
+    QCOMPARE(loadTables(tips.path(), &followed), 1);
+    QCOMPARE(followed.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
+
+    // One number of the copy changed in place (Q(296 K) of CO2 626 doubled
+    // again), size and time kept: the copy is not used, the texts serve.
+    QVERIFY(replaceKeepingTime(compactPath, bytesOf(572.18764), bytesOf(1144.37528)));
+    Params damaged;
+    QVERIFY(loadTables(tips.path(), &damaged) >= 124);
+    QCOMPARE(damaged.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
+    // ... and was written anew.
+    QVERIFY(!readFile(compactPath).contains(bytesOf(1144.37528)));
+    Params rebuilt;
+    QCOMPARE(loadTables(tips.path(), &rebuilt), 1);
+    QCOMPARE(rebuilt.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
+}
+
+void TestParams::compactCopyWithImpossibleNumbersIsRefused_data()
+{
+    QTest::addColumn<double>("number");
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("zero") << 0.0;
+    QTest::newRow("negative") << -5.0;
+    QTest::newRow("infinite") << std::numeric_limits<double>::infinity();
+}
+
+// Numbers that no partition-sum text can hold are refused when the copy is
+// read, whatever its checksum says: they would take a molecule out of the
+// spectrum without a word.
+void TestParams::compactCopyWithImpossibleNumbersIsRefused()
+{
+    QFETCH(double, number);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral(".partition-sums.bin"));
+    SaveFileWriter writer;
+    const std::vector<CompactPartitionSums::Table> good{{7, 30, 0x1234, 1.0, PartitionSumTable{1.5, 2.5, 3.5}}};
+    QVERIFY(CompactPartitionSums::write(path, good, writer));
+    CompactPartitionSums::Table found;
+    QVERIFY(CompactPartitionSums(path).find(7, 30, 0x1234, &found));
+    QCOMPARE(found.values[2], 3.5);
+    QVERIFY(!CompactPartitionSums(path).find(7, 30, 0x1235, &found));
+
+    const std::vector<CompactPartitionSums::Table> bad{{7, 30, 0x1234, 1.0, PartitionSumTable{1.5, number, 3.5}}};
+    QVERIFY(CompactPartitionSums::write(path, bad, writer));
+    const CompactPartitionSums copy(path);
+    QVERIFY(!copy.find(7, 30, 0x1234, &found));
+    QVERIFY2(copy.problem().contains(QLatin1String("not a positive number")), qPrintable(copy.problem()));
+}
+
+void TestParams::compactCopyThatIsNoFileIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a FIFO") << "link to fifo";
+    QTest::newRow("link to a device node") << "link to device";
+    QTest::newRow("folder") << "folder";
+}
+
+// The compact copy's place taken by what is no file: reading neither blocks
+// (a FIFO without a writer) nor reads a device, the tables come from the
+// texts, and writing the copy afterwards replaces nothing: the node and the
+// link stay as they were, and a warning names the file.
+void TestParams::compactCopyThatIsNoFileIsLeftAlone()
+{
+    QFETCH(QString, kind);
+    if (kind == QLatin1String("link to device") && ::geteuid() != 0)
+        QSKIP("Making a device node (mknod) needs root; the FIFO rows cover the rule.");
+    QTemporaryDir tips;
+    QTemporaryDir elsewhere;
+    QVERIFY(copyShippedTips(tips));
+    const QString compactPath = tips.filePath(QStringLiteral(".partition-sums.bin"));
+    QString node = compactPath;
+    if (kind.startsWith(QLatin1String("link"))) {
+        node = elsewhere.filePath(QStringLiteral("node"));
+        QVERIFY(QFile::link(node, compactPath));
+    }
+    const QByteArray name = QFile::encodeName(node);
+    mode_t type = S_IFIFO;
+    if (kind == QLatin1String("link to device")) {
+        type = S_IFCHR;
+        QCOMPARE(::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    } else if (kind == QLatin1String("folder")) {
+        type = S_IFDIR;
+        QVERIFY(QDir().mkdir(node));
+    } else {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    }
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^Cannot write %1: .*not a regular file.*")
+                                                .arg(QRegularExpression::escape(compactPath))));
+    Params params;
+    QVERIFY(loadTables(tips.path(), &params) >= 124);
+    QCOMPARE(params.molecule(1).isotopologues[0].partitionSum(296.0), 286.09382);
+    struct stat entry;
+    QCOMPARE(::lstat(name.constData(), &entry), 0);
+    QCOMPARE(entry.st_mode & S_IFMT, type);
+    if (node != compactPath) {
+        QCOMPARE(::lstat(QFile::encodeName(compactPath).constData(), &entry), 0);
+        QCOMPARE(entry.st_mode & S_IFMT, mode_t(S_IFLNK));
+    }
 }
 
 void TestParams::chainedTipsReadingReadsEveryTable()

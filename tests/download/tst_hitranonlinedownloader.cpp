@@ -606,12 +606,13 @@ void TestHitranOnlineDownloader::damagedLineFileOfTheUser_data()
     QTest::newRow("binary") << "binary" << "it is not a text file";
     QTest::newRow("no line end in 1 MB") << "one line" << "its first line is longer than";
     QTest::newRow("FIFO") << "fifo" << "it cannot be read (it is not a regular file)";
+    QTest::newRow("folder") << "folder" << "it cannot be read (it is not a regular file)";
     QTest::newRow("records reversed") << "reversed" << "it is not sorted by wavenumber";
     QTest::newRow("two records swapped") << "swapped" << "is not sorted by wavenumber: a line at";
 }
 
 // The user's own line file serves offline use only when its records can be
-// found: an empty, binary or endless-line file, a FIFO, or records out of
+// found: an empty, binary or endless-line file, a FIFO, a folder, or records out of
 // wavenumber order are named, and the spectrum comes from other lines. A
 // swap the probes of the whole file miss is found while the range is read.
 void TestHitranOnlineDownloader::damagedLineFileOfTheUser()
@@ -641,6 +642,8 @@ void TestHitranOnlineDownloader::damagedLineFileOfTheUser()
     }
     if (kind == QLatin1String("fifo")) {
         QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
     } else {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));

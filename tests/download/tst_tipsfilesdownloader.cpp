@@ -1,4 +1,7 @@
+#include "download/filedownloader.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/hitranrequestdata.h"
+#include "download/replyguard.h"
 #include "download/tipsfilesdownloader.h"
 
 #include "hitranstandinserver.h"
@@ -26,6 +29,9 @@ private slots:
     void tipsRunAlwaysAnnouncesItsEnd();
     void parameterFiles_data();
     void parameterFiles();
+    void redirectRule_data();
+    void redirectRule();
+    void redirectsElsewhereAreNotFollowed();
 
 private:
     QString serverFolder() const { return m_dir->filePath(QStringLiteral("server")); }
@@ -265,6 +271,81 @@ void TestTipsFilesDownloader::parameterFiles()
         QVERIFY(note.at(1).at(1).toString().startsWith(
             QStringLiteral("Error downloading the globalid.txt\nfile from the Kolvex website (127.0.0.1)")));
     }
+}
+
+void TestTipsFilesDownloader::redirectRule_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("same host, HTTPS") << "https://hitran.org/lbl/api" << "https://hitran.org/lbl/api?x=1" << true;
+    QTest::newRow("HTTP to HTTPS, same host") << "http://hitran.org/data/Q/q1.txt" << "https://hitran.org/data/Q/q1.txt"
+                                              << true;
+    QTest::newRow("host in capitals") << "https://hitran.org/a" << "https://HITRAN.org/b" << true;
+    QTest::newRow("another port, same host") << "https://hitran.org/a" << "https://hitran.org:8443/a" << true;
+    QTest::newRow("another host") << "https://hitran.org/lbl/api" << "https://example.com/lbl/api" << false;
+    QTest::newRow("a host that only begins alike") << "https://hitran.org/a" << "https://hitran.org.example.com/a"
+                                                  << false;
+    QTest::newRow("HTTPS to HTTP") << "https://hitran.org/lbl/5" << "http://hitran.org/lbl/5" << false;
+    QTest::newRow("another scheme") << "https://hitran.org/a" << "ftp://hitran.org/a" << false;
+}
+
+// A redirect is followed only to the same host over HTTPS.
+void TestTipsFilesDownloader::redirectRule()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(bool, followed);
+    const QString problem = ReplyGuard::redirectProblem(QUrl(from), QUrl(to));
+    QCOMPARE(problem.isEmpty(), followed);
+    if (!followed)
+        QVERIFY2(problem.contains(QUrl(to).host()), qPrintable(problem));
+}
+
+// The service sends a request on to another host (here 127.0.0.2, another
+// address of this machine) or to itself in clear: the redirect is not
+// followed, so the other host never hears of the request (nor of the session
+// cookie that goes with the line queries), and the failure names where it led.
+void TestTipsFilesDownloader::redirectsElsewhereAreNotFollowed()
+{
+    HitranStandInServer elsewhere;
+    if (!elsewhere.start(QHostAddress(QStringLiteral("127.0.0.2"))))
+        QSKIP("No second loopback address (127.0.0.2) to stand for another host.");
+    elsewhere.setTipsFolder(serverFolder());
+    m_server->setRedirect(QStringLiteral("/data/Q/q1.txt"), elsewhere.baseUrl() + QStringLiteral("/data/Q/q1.txt"));
+    m_server->setRedirect(QStringLiteral("/data/Q/q2.txt"), m_server->baseUrl() + QStringLiteral("/data/Q/q7.txt"));
+    m_server->setRedirect(QStringLiteral("/lbl/api"), elsewhere.baseUrl() + QStringLiteral("/lbl/api?numin=1"));
+
+    FileDownloader files;
+    files.setSaveToFile(true);
+    QSignalSpy done(&files, &FileDownloader::dataDownloaded);
+    const QString target = tipsFolder() + QStringLiteral("/q1.txt");
+    files.setUrl(m_server->baseUrl() + QStringLiteral("/data/Q/q1.txt"));
+    files.setFilePath(target);
+    files.download();
+    QVERIFY(done.wait(20000));
+    QVERIFY(!done.last().at(1).toBool());
+    QVERIFY2(files.errorString().contains(QLatin1String("127.0.0.2")), qPrintable(files.errorString()));
+    QVERIFY(!QFile::exists(target));
+
+    // The same host, but in clear: not followed either (q7.txt is never asked for).
+    files.setUrl(m_server->baseUrl() + QStringLiteral("/data/Q/q2.txt"));
+    files.setFilePath(tipsFolder() + QStringLiteral("/q2.txt"));
+    files.download();
+    QVERIFY(done.wait(20000));
+    QVERIFY(!done.last().at(1).toBool());
+    QVERIFY2(files.errorString().contains(QLatin1String("HTTPS")), qPrintable(files.errorString()));
+    QCOMPARE(m_server->requestCount(QStringLiteral("q7.txt")), 0);
+
+    HitranRequestData lines;
+    QSignalSpy returned(&lines, &HitranRequestData::hitranDataReturned);
+    lines.setUrl(m_server->baseUrl() + QStringLiteral("/lbl/api?numin=2000&numax=2001"));
+    lines.send();
+    QVERIFY(returned.wait(20000));
+    QVERIFY(!returned.last().at(1).toBool());
+    QVERIFY2(lines.errorString().contains(QLatin1String("127.0.0.2")), qPrintable(lines.errorString()));
+
+    QCOMPARE(elsewhere.requests().size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTipsFilesDownloader)

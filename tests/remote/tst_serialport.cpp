@@ -31,10 +31,12 @@ private slots:
 
     void defaultsAndViews();
     void commandsInRepliesOut();
+    void nulBytesEndNoLine();
     void settingsReachTheDevice();
     void badSettingsAreRefused();
     void missingPort();
     void vanishedPort();
+    void vanishedPortIsServedAgain();
 
 private:
     QByteArray readFromPeer(int lines);
@@ -146,6 +148,19 @@ void TestSerialPort::commandsInRepliesOut()
     QCOMPARE(readFromPeer(0), QByteArray());
 }
 
+// A NUL byte on the line cuts nothing: the binary form's value (260.0 as a
+// little-endian double, 00 00 00 00 00 40 70 40) arrives whole, and the log
+// says that the line held a NUL byte.
+void TestSerialPort::nulBytesEndNoLine()
+{
+    m_port->setPortName(m_slavePath);
+    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
+    QVERIFY2(m_port->isConnected(), qPrintable(m_port->statusText()));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^A line from .* holds a NUL byte")));
+    writeFromPeer(QByteArrayLiteral("#SWAVE;2000\n#SWAV_BIN;\x00\x00\x00\x00\x00\x40\x70\x40\n#SWAVE;?\n"));
+    QCOMPARE(readFromPeer(1), QByteArray("260\n"));
+}
+
 void TestSerialPort::settingsReachTheDevice()
 {
     m_port->setPortName(m_slavePath);
@@ -208,7 +223,9 @@ void TestSerialPort::missingPort()
     m_port->setPortName(missing);
     m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
     QVERIFY(!m_port->isConnected());
-    QCOMPARE(m_port->statusText(), QStringLiteral("The serial port %1 does not exist.").arg(missing));
+    QCOMPARE(m_port->statusText(),
+             QStringLiteral("The serial port %1 does not exist. Trying again every 3 s.").arg(missing));
+    QVERIFY(m_port->isRetrying());
     QSignalSpy updated(m_remote, &RemoteControl::valuesUpdated);
     emit m_port->commandReceived(QStringLiteral("#PATH;2"), 0);
     QCOMPARE(updated.count(), 0);
@@ -228,6 +245,51 @@ void TestSerialPort::vanishedPort()
     QVERIFY2(m_port->statusText().startsWith(QStringLiteral("The serial port %1 is gone").arg(m_slavePath)),
              qPrintable(m_port->statusText()));
     QVERIFY(!m_remote->isConnected());
+}
+
+// An adapter unplugged and plugged in again: the port (named by a link, as
+// udev names adapters) is tried again every few seconds, the screen says so,
+// and once the port is back the commands are served again. Switching the
+// serial mode off ends the tries.
+void TestSerialPort::vanishedPortIsServedAgain()
+{
+    const QString port = m_folder.filePath(QStringLiteral("ttyKolvex"));
+    QFile::remove(port);
+    QVERIFY(QFile::link(m_slavePath, port));
+    m_port->setRetryInterval(50);
+    m_port->setPortName(port);
+    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
+    QVERIFY2(m_port->isConnected(), qPrintable(m_port->statusText()));
+
+    // Unplugged: the old device is gone for good and the link leads nowhere.
+    ::close(m_master);
+    m_master = -1;
+    QVERIFY(QFile::remove(port));
+    QTRY_VERIFY(!m_port->isConnected());
+    QTRY_VERIFY2(m_port->statusText().endsWith(QStringLiteral(" Trying again every 0.05 s.")),
+                 qPrintable(m_port->statusText()));
+    QVERIFY(m_port->isRetrying());
+
+    // Plugged in again, as another device behind the same name.
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::close(m_slave);
+    m_master = master;
+    m_slave = slave;
+    QVERIFY(QFile::link(QString::fromLocal8Bit(name), port));
+    QTRY_VERIFY(m_port->isConnected());
+    QCOMPARE(m_port->statusText(), port + QStringLiteral(" open: 115200 baud, 8 data bits, no parity, 1 stop bit."));
+    QVERIFY(m_remote->isConnected());
+    writeFromPeer("#PATH;?\n");
+    QCOMPARE(readFromPeer(1), QByteArray("1000\n"));
+
+    // The serial mode off: no more tries.
+    m_remote->setCommunicationMode(RemoteControl::NoCommunication);
+    QVERIFY(!m_port->isRetrying());
+    m_port->setRetryInterval(SerialPort::defaultRetryInterval);
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

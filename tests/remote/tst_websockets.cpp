@@ -17,6 +17,13 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
 // The WebSocket transport with real clients over loopback: replies, relay to
 // the other clients, binary echo, one connection per address, the connected
 // test and the address texts; who is let in, clients that do not read, and
@@ -44,6 +51,8 @@ private slots:
     void handshakeOrigin_data();
     void handshakeOrigin();
     void clientThatDoesNotReadIsDropped();
+    void messageBeyondTheBoundIsRefusedWithAReason();
+    void frameBeyondWhatIsHeldStillHearsWhy();
     void commandsWaitForTheStartUp();
 
 private:
@@ -404,6 +413,105 @@ void TestWebSockets::clientThatDoesNotReadIsDropped()
     reader->socket.sendTextMessage(QStringLiteral("#PATH;?"));
     QTRY_COMPARE(reader->texts.last(), QStringLiteral("1000"));
     QVERIFY2(reader->texts.size() < 2 + 30 + 1, qPrintable(QString::number(reader->texts.size())));
+}
+
+// A message larger than the bound (4 MiB) is not run: its client is closed
+// with code 1009 and a reason that names the bound, the log says which client
+// it was, and the other clients go on being served.
+void TestWebSockets::messageBeyondTheBoundIsRefusedWithAReason()
+{
+    auto a = connectClient(QStringLiteral("127.0.0.1"));
+    auto b = connectClient(QStringLiteral("[::1]"));
+    QVERIFY(a && b);
+    QTRY_COMPARE(m_core->webSockets()->clientCount(), 2);
+    QSignalSpy closed(&a->socket, &QWebSocket::disconnected);
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^The WebSocket client 127.0.0.1 sent a message of more "
+                                                           "than 4194304 bytes; it is disconnected.")));
+    // A valid command followed by blanks: 5 MiB in all.
+    a->socket.sendTextMessage(QStringLiteral("#PATH;2") + QString(5 * 1024 * 1024, QLatin1Char(' ')));
+    QVERIFY(closed.wait(30000));
+    QCOMPARE(a->socket.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
+    QVERIFY2(a->socket.closeReason().contains(QLatin1String("4194304 bytes")), qPrintable(a->socket.closeReason()));
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 1000.0);
+    // Neither run nor relayed; the other client is served.
+    b->socket.sendTextMessage(QStringLiteral("#PATH;?"));
+    QTRY_COMPARE(b->texts, QStringList{"1000"});
+    QTRY_COMPARE(m_core->webSockets()->clientCount(), 1);
+}
+
+// A client that sends one frame of 20 MiB, more than the WebSocket library
+// holds, is closed as soon as the frame's length is read. It is still sending
+// then; the connection is kept open and what it sends is read and dropped,
+// so that the close frame (1009) reaches it instead of a reset.
+void TestWebSockets::frameBeyondWhatIsHeldStillHearsWhy()
+{
+    const quint16 port = m_port;
+    std::atomic<bool> done{false};
+    QByteArray received;
+    QString failure;
+    // A plain blocking client on a thread of its own: it sends the whole
+    // frame before it reads, as simple clients do.
+    std::thread client([&] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const auto sendAll = [fd](const QByteArray &bytes) {
+            for (int sent = 0; sent < bytes.size();) {
+                const ssize_t count = ::send(fd, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+                if (count <= 0)
+                    return false;
+                sent += int(count);
+            }
+            return true;
+        };
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+            failure = QStringLiteral("no connection");
+        } else {
+            const QByteArray handshake = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port)
+                + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                  "Sec-WebSocket-Version: 13\r\n\r\n";
+            QByteArray reply;
+            char chunk[65536];
+            sendAll(handshake);
+            while (!reply.contains("\r\n\r\n")) {
+                const ssize_t count = ::recv(fd, chunk, sizeof chunk, 0);
+                if (count <= 0)
+                    break;
+                reply.append(chunk, int(count));
+            }
+            // A masked text frame (a zero mask) announcing 20 MiB, then the bytes.
+            const quint64 length = quint64(20) << 20;
+            QByteArray frame("\x81\xff", 2);
+            for (int shift = 56; shift >= 0; shift -= 8)
+                frame += char((length >> shift) & 0xff);
+            frame += QByteArray(4, '\0');
+            bool sent = sendAll(frame);
+            const QByteArray block(1 << 20, ' ');
+            for (quint64 i = 0; sent && i < (length >> 20); ++i)
+                sent = sendAll(block);
+            if (!sent)
+                failure = QStringLiteral("the connection was reset while the frame was sent");
+            for (;;) {
+                const ssize_t count = ::recv(fd, chunk, sizeof chunk, 0);
+                if (count <= 0)
+                    break;
+                received.append(chunk, int(count));
+            }
+        }
+        ::close(fd);
+        done = true;
+    });
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("sent a message of more than 16777216 bytes")));
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 60000);
+    client.join();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    // The close frame: 0x88, its length, then the code 1009 (0x03f1) and the reason.
+    QVERIFY2(received.size() >= 4, received.toHex().constData());
+    QCOMPARE(quint8(received.at(0)), quint8(0x88));
+    QCOMPARE(quint16(quint8(received.at(2)) << 8 | quint8(received.at(3))), quint16(1009));
 }
 
 // A peer may connect while the program still starts (here a partition-sum

@@ -1,5 +1,6 @@
 #include "bluetooth/bluetoothdiscoverdevices.h"
 #include "bluezstandin.h"
+#include "core/params.h"
 #include "core/pathconditions.h"
 #include "sensors/bluetoothlowenergy.h"
 #include "sensors/sensors.h"
@@ -28,7 +29,8 @@ private slots:
 private:
     BluezStandIn m_bluez;
     std::unique_ptr<SensorTagStandIn> m_tag;
-    PathConditions m_path;
+    Params m_params;
+    PathConditions &m_path = m_params.pathConditions();
     std::unique_ptr<Sensors> m_hub;
 };
 
@@ -46,7 +48,7 @@ void TestSensorTagLink::initTestCase()
              qPrintable(m_tag->errorString()));
     m_path.totalPressure = 0.9;
     m_path.concentrations.assign(49, 0.0);
-    m_hub = std::make_unique<Sensors>(nullptr, &m_path);
+    m_hub = std::make_unique<Sensors>(nullptr, &m_params);
     m_hub->stopSampling();
 }
 

@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
+
+#include <sys/stat.h>
 
 FakeIioTree::FakeIioTree() = default;
 
@@ -10,8 +13,22 @@ bool FakeIioTree::set(int device, const QString &attribute, const QString &value
     const QString folder = m_folder.filePath(QStringLiteral("iio:device%1").arg(device));
     if (!QDir().mkpath(folder))
         return false;
-    QFile file(folder + QLatin1Char('/') + attribute);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write((value + QLatin1Char('\n')).toLatin1()) > 0;
+    // Put in place whole, as a driver's attribute is read whole: the channels
+    // are read on threads of their own while a test changes them.
+    QSaveFile file(folder + QLatin1Char('/') + attribute);
+    return file.open(QIODevice::WriteOnly) && file.write((value + QLatin1Char('\n')).toLatin1()) > 0 && file.commit();
+}
+
+QString FakeIioTree::filePath(int device, const QString &attribute) const
+{
+    return m_folder.filePath(QStringLiteral("iio:device%1/%2").arg(device).arg(attribute));
+}
+
+bool FakeIioTree::makeFifo(int device, const QString &attribute)
+{
+    const QString path = filePath(device, attribute);
+    QFile::remove(path);
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }
 
 bool FakeIioTree::remove(int device, const QString &attribute)

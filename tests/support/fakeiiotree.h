@@ -18,6 +18,10 @@ public:
     // Writes one attribute file, creating the device folder as needed.
     bool set(int device, const QString &attribute, const QString &value);
     bool remove(int device, const QString &attribute);
+    QString filePath(int device, const QString &attribute) const;
+    // Puts a FIFO in the place of an attribute: reading it blocks until
+    // something writes to it, as a read from a hung driver does.
+    bool makeFifo(int device, const QString &attribute);
 
     // The LPS25H barometer as the st_pressure driver publishes it: pressure
     // raw counts of 1/40.96 Pa (scale 0.000024414 kPa), temperature raw with

@@ -28,14 +28,14 @@ HitranStandInServer::~HitranStandInServer()
         socket->abort();
 }
 
-bool HitranStandInServer::start()
+bool HitranStandInServer::start(const QHostAddress &address)
 {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return m_server.listen(address, 0);
 }
 
 QString HitranStandInServer::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    return QStringLiteral("http://%1:%2").arg(m_server.serverAddress().toString()).arg(m_server.serverPort());
 }
 
 void HitranStandInServer::setLineFile(const QString &path)
@@ -159,6 +159,12 @@ HitranStandInServer::Failure HitranStandInServer::failureFor(const QByteArray &t
 
 void HitranStandInServer::handle(QTcpSocket *socket, const Request &request)
 {
+    for (auto it = m_redirects.constBegin(); it != m_redirects.constEnd(); ++it) {
+        if (QString::fromLatin1(request.target).contains(it.key())) {
+            reply(socket, 302, "<html>Moved</html>", Failure::None, "Location: " + it.value().toLatin1() + "\r\n");
+            return;
+        }
+    }
     const Failure failure = failureFor(request.target);
     if (failure == Failure::NeverAnswer) {
         m_stalled.append(socket);
@@ -283,8 +289,9 @@ void HitranStandInServer::reply(QTcpSocket *socket, int status, const QByteArray
 {
     if (status == 200 && replyHostile(socket, failure, body))
         return;
-    const QByteArray reason = status == 200 ? "OK" : status == 404 ? "Not Found" : status == 403 ? "Forbidden"
-                                                                                            : "Internal Server Error";
+    const QByteArray reason = status == 200 ? "OK" : status == 302 ? "Found" : status == 404 ? "Not Found"
+        : status == 403                                                      ? "Forbidden"
+                                                                             : "Internal Server Error";
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason + "\r\n"
         + "Content-Type: text/plain\r\n" + "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
         + extraHeaders + "Connection: close\r\n\r\n";

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -51,7 +52,9 @@ public:
     explicit HitranStandInServer(QObject *parent = nullptr);
     ~HitranStandInServer() override;
 
-    bool start();
+    // Listens on address (127.0.0.1 unless told otherwise; 127.0.0.2 makes
+    // another host on the same machine).
+    bool start(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
     QString baseUrl() const;
 
     void setLineFile(const QString &path);
@@ -67,6 +70,9 @@ public:
     // have been answered normally.
     void setFailure(const QString &pathPart, Failure failure, int skip = 0);
     void clearFailures() { m_failures.clear(); }
+    // Requests whose target contains pathPart are answered "302 Found" with
+    // the given Location.
+    void setRedirect(const QString &pathPart, const QString &location) { m_redirects.insert(pathPart, location); }
 
     void setDripInterval(int milliseconds) { m_dripIntervalMs = milliseconds; }
     // Bytes sent by the endless replies so far.
@@ -106,6 +112,7 @@ private:
     QList<QTcpSocket *> m_stalled;
     QList<Request> m_requests;
     QList<FailureRule> m_failures;
+    QHash<QString, QString> m_redirects;
     QHash<QString, int> m_matchCounts;
     std::vector<LineEntry> m_lines;
     QHash<int, int> m_globalIds;   // molecule * 100 + isotopologue -> global number

@@ -2,6 +2,7 @@
 #include "core/params.h"
 #include "fakeiiotree.h"
 #include "offlinesettings.h"
+#include "sensors/sensehat.h"
 #include "sensors/sensors.h"
 #include "sensors/sensortag.h"
 #include "ui/sensorsqml.h"
@@ -46,6 +47,10 @@ void TestSensorsQml::initTestCase()
     qputenv("KOLVEX_IIO_ROOT", m_iio.path().toUtf8());
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
     m_core->sensors()->stopSampling();
+    // The test ticks the hub itself; the board goes on being read (off the
+    // main thread), and its first reading is awaited.
+    m_core->sensors()->senseHat()->startReading();
+    QTRY_VERIFY(m_core->sensors()->senseHat()->pressure());
     m_view = std::make_unique<SensorsQml>(nullptr, m_core.get());
 }
 
