@@ -95,7 +95,8 @@ QStringList TestRemoteCalculation::send(const QString &message)
     m_console.takeReplies();
     m_console.receive(message);
     // CALC and TOTAL wait in the event loop, as the program goes on.
-    QTest::qWaitFor([this] { return !m_remote->busy() && !m_core->calculationIsRunning(); }, 60000);
+    if (!QTest::qWaitFor([this] { return !m_remote->busy() && !m_core->calculationIsRunning(); }, 60000))
+        qWarning("The commands did not end within a minute.");
     return m_console.takeReplies();
 }
 

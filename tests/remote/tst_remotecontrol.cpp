@@ -129,7 +129,8 @@ QStringList TestRemoteControl::send(const QString &message)
     m_transport->takeReplies();
     m_transport->receive(message);
     // A wait (TOTAL for the redrawn plot) goes on in the event loop.
-    QTest::qWaitFor([this] { return !m_remote->busy(); }, 20000);
+    if (!QTest::qWaitFor([this] { return !m_remote->busy(); }, 20000))
+        qWarning("The commands did not end within 20 s.");
     return m_transport->takeReplies();
 }
 
