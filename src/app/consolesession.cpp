@@ -72,14 +72,13 @@ void ConsoleSession::start(int fd, bool quitAtEnd)
     connect(m_transport, &ConsoleTransport::inputEnded, this, &ConsoleSession::finishIfDone, Qt::QueuedConnection);
     // Replies go to standard output from now on, also those to WebSocket peers.
     m_core->remoteControl()->setConsole(m_transport);
-    if (m_core->tipsLoaded()) {
+    if (m_core->startupDone()) {
         beginReading();
         return;
     }
     // Commands wait for the partition sums, so that a first CALC can run; the
     // check ends with this signal whether or not the tables could be loaded.
-    connect(m_core->downloader(), &HitranOnlineDownloader::tipsDownloadComplete, this,
-            &ConsoleSession::beginReading, Qt::QueuedConnection);
+    connect(m_core, &KolvexCore::startupFinished, this, &ConsoleSession::beginReading, Qt::QueuedConnection);
 }
 
 void ConsoleSession::beginReading()

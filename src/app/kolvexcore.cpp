@@ -21,6 +21,7 @@
 #include "sensors/sensors.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +30,8 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <system_error>
 
 KolvexCore::KolvexCore(QObject *parent)
     : KolvexCore(Settings(), parent)
@@ -128,7 +131,12 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     m_constructing = false;
 }
 
-KolvexCore::~KolvexCore() = default;
+KolvexCore::~KolvexCore()
+{
+    // The tables being read at start-up are not waited for by anyone now.
+    if (m_tipsLoading.joinable())
+        m_tipsLoading.join();
+}
 
 void KolvexCore::setUpFolders(const Settings &settings)
 {
@@ -244,10 +252,51 @@ void KolvexCore::connectLineSource()
 
 void KolvexCore::loadTips()
 {
-    StartupData startup(m_dataFolder, m_parameterFiles, m_downloader, fileWriter(),
-                        [this](const QString &text) { tell(text); });
+    if (m_tipsLoading.joinable())
+        return;
+    // Without a single partition-sum file nothing can be calculated; the
+    // downloader has said why.
+    if (!m_downloader->lastTipsDownloadSucceeded()) {
+        finishStartup(false);
+        return;
+    }
     emit notify(QStringLiteral("Loading downloaded TIPS data."), 0.0, true, false);
-    m_tipsLoaded = startup.loadPartitionSums();
+    // The tables are read and checked on a thread of their own (125 files, or
+    // their compact copy); the window and the peers are served meanwhile, and
+    // the commands of peers wait for the tables. The thread writes through a
+    // writer of its own unless a test gave one.
+    const QPointer<KolvexCore> self(this);
+    auto read = [self, molecules = m_params->molecules(), folder = m_tipsFolder, writer = m_settings.fileWriter,
+                       reinstall = m_settings.useBundledData]() mutable {
+        const auto relay = [self](const QString &message) {
+            QMetaObject::invokeMethod(self, [self, message] {
+                if (self)
+                    emit self->notify(message, 0.0, true, false);
+            }, Qt::QueuedConnection);
+        };
+        auto sums = std::make_shared<StartupData::PartitionSums>(
+            StartupData::PartitionSums::read(std::move(molecules), folder, writer, reinstall, relay));
+        QMetaObject::invokeMethod(self, [self, sums] {
+            if (!self)
+                return;
+            self->m_tipsLoading.join();
+            sums->applyTo(*self->m_params);
+            if (!sums->problems.isEmpty())
+                self->tell(QStringLiteral("Some partition-sum tables could not be read:\n")
+                           + sums->problems.join(QLatin1Char('\n')));
+            self->finishStartup(true);
+        }, Qt::QueuedConnection);
+    };
+    try {
+        m_tipsLoading = std::thread(read);
+    } catch (const std::system_error &) {
+        read();
+    }
+}
+
+void KolvexCore::finishStartup(bool tipsLoaded)
+{
+    m_tipsLoaded = tipsLoaded;
     emit notify(QString(), 0.0, false, false);
     m_startupDone = true;
     // The saved temperature could only be checked against the tables now; one
@@ -255,6 +304,7 @@ void KolvexCore::loadTips()
     if (m_tipsLoaded && !m_configFile->checkTemperatureAgainstPartitionSums())
         emit valuesUpdated();
     m_remoteControl->setHeld(false);
+    emit startupFinished();
 }
 
 QString KolvexCore::calculationProblem() const

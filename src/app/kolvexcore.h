@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 class AtmosphereModelSet;
 class BluetoothSpp;
@@ -160,6 +161,9 @@ signals:
     void fontScalingRatioChanged();
     void okDialogTextChanged();
     void noteChanged();
+    // The start-up is over: the partition sums are loaded or known to be
+    // missing, and commands are taken.
+    void startupFinished();
 
 public slots:
     void invokeCalculate() { calculate(); }
@@ -193,6 +197,7 @@ private:
     // show one, messages are collected.
     void tell(const QString &text);
     QString calculationProblem() const;
+    void finishStartup(bool tipsLoaded);
 
     Settings m_settings;
     SaveFileWriter m_ownWriter;
@@ -250,4 +255,5 @@ private:
     QString m_okDialogText;
     QString m_note;
     QStringList m_notedKeys;
+    std::thread m_tipsLoading;
 };

@@ -1,5 +1,6 @@
 #include "app/startupdata.h"
 
+#include "core/params.h"
 #include "data/bundledfiles.h"
 #include "data/parameterfiles.h"
 #include "download/hitranonlinedownloader.h"
@@ -112,16 +113,37 @@ void StartupData::readParameterFiles()
     }
 }
 
-bool StartupData::loadPartitionSums()
+StartupData::PartitionSums StartupData::PartitionSums::read(std::vector<Molecule> molecules, const QString &tipsFolder,
+                                                           FileWriter *writer, bool reinstallShipped,
+                                                           const Notify &notify)
 {
-    // Without a single partition-sum file nothing can be calculated; the
-    // downloader has said why.
-    if (!m_downloader->lastTipsDownloadSucceeded())
-        return false;
-    m_files->setFileWriter(m_writer);
-    m_files->loadAllTipsFiles();
-    const QStringList problems = m_files->tipsProblems();
-    if (!problems.isEmpty())
-        m_tell(QStringLiteral("Some partition-sum tables could not be read:\n") + problems.join(QLatin1Char('\n')));
-    return true;
+    Params params;
+    params.molecules() = std::move(molecules);
+    ParameterFiles files(&params);
+    files.setTipsFolder(tipsFolder);
+    files.setReinstallShipped(reinstallShipped);
+    files.setFileWriter(writer);
+    QObject::connect(&files, &ParameterFiles::notify, [&notify](const QString &message) { notify(message); });
+    files.loadAllTipsFiles();
+    PartitionSums sums;
+    sums.molecules = std::move(params.molecules());
+    sums.temperatures = params.tipsTemperatures();
+    sums.problems = files.tipsProblems();
+    return sums;
+}
+
+void StartupData::PartitionSums::applyTo(Params &params)
+{
+    std::vector<Molecule> &target = params.molecules();
+    for (std::size_t m = 0; m < target.size() && m < molecules.size(); ++m) {
+        std::vector<Isotopologue> &to = target[m].isotopologues;
+        std::vector<Isotopologue> &from = molecules[m].isotopologues;
+        for (std::size_t i = 0; i < to.size() && i < from.size(); ++i) {
+            to[i].partitionSums = std::move(from[i].partitionSums);
+            to[i].partitionSumsFirstTemperature = from[i].partitionSumsFirstTemperature;
+            to[i].tipsLoaded = from[i].tipsLoaded;
+            to[i].partitionSumsMissing = from[i].partitionSumsMissing;
+        }
+    }
+    params.setTipsTemperatures(std::move(temperatures));
 }

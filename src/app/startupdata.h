@@ -1,10 +1,15 @@
 #pragma once
 
+#include "core/molecule.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class FileWriter;
+class Params;
 class HitranOnlineDownloader;
 class ParameterFiles;
 
@@ -32,9 +37,25 @@ public:
     void fetchParameterFiles(int timeLimitMs);
     // Reads molparam.txt and globalid.txt into the parameter store.
     void readParameterFiles();
-    // Reads the partition-sum tables once their download has ended; false when
-    // none could be had.
-    bool loadPartitionSums();
+    // The partition-sum tables of the isotopologues of `molecules` read from
+    // the files of `tipsFolder` (a damaged one put back from the shipped copy
+    // where reinstallShipped allows), and what went wrong. read() touches
+    // nothing but the files, its arguments and a parameter store of its own,
+    // so it runs on a thread of its own; `notify` hears of each file read as
+    // text (from that thread). A null writer: the program's own.
+    struct PartitionSums
+    {
+        std::vector<Molecule> molecules;
+        std::vector<double> temperatures;
+        QStringList problems;
+
+        using Notify = std::function<void(const QString &)>;
+        static PartitionSums read(std::vector<Molecule> molecules, const QString &tipsFolder, FileWriter *writer,
+                                  bool reinstallShipped, const Notify &notify);
+        // Puts the tables into the parameter store, isotopologue by isotopologue
+        // (nothing else of the molecules, which may have changed meanwhile).
+        void applyTo(Params &params);
+    };
 
 private:
     QString path(const char *name) const;

@@ -378,7 +378,6 @@ QString ParameterFiles::readTipsFile(Isotopologue &isotopologue, TipsSource *sou
     }
     if (source && source->compact) {
         emit notify(QStringLiteral("Loading downloaded TIPS data.\nLoading file: ") + path, 0.0, true, false);
-        QCoreApplication::processEvents();
     }
     TipsTable table = parseTipsText(text);
     if (!table.problem.isEmpty()) {
