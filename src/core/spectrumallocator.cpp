@@ -1,6 +1,7 @@
 #include "core/spectrumallocator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -13,6 +14,9 @@ namespace {
 
 using SpectrumMemory::hugePage;
 
+std::atomic<long long> liveBlockCount{0};
+std::atomic<long long> liveByteCount{0};
+
 std::size_t roundedUp(std::size_t bytes)
 {
     return (bytes + hugePage - 1) & ~(hugePage - 1);
@@ -20,11 +24,11 @@ std::size_t roundedUp(std::size_t bytes)
 
 } // namespace
 
-namespace SpectrumMemory {
+namespace {
 
 #ifdef __linux__
 
-void *allocate(std::size_t bytes, std::size_t hugePagesFrom)
+void *allocateBlock(std::size_t bytes, std::size_t hugePagesFrom)
 {
     if (bytes < std::max(hugePagesFrom, std::size_t(1))) {
         void *block = std::calloc(bytes > 0 ? bytes : 1, 1);
@@ -50,10 +54,8 @@ void *allocate(std::size_t bytes, std::size_t hugePagesFrom)
     return reinterpret_cast<void *>(aligned);
 }
 
-void release(void *block, std::size_t bytes, std::size_t hugePagesFrom) noexcept
+void releaseBlock(void *block, std::size_t bytes, std::size_t hugePagesFrom) noexcept
 {
-    if (!block)
-        return;
     if (bytes < std::max(hugePagesFrom, std::size_t(1)))
         std::free(block);
     else
@@ -62,7 +64,7 @@ void release(void *block, std::size_t bytes, std::size_t hugePagesFrom) noexcept
 
 #else
 
-void *allocate(std::size_t bytes, std::size_t)
+void *allocateBlock(std::size_t bytes, std::size_t)
 {
     void *block = std::calloc(bytes > 0 ? bytes : 1, 1);
     if (!block)
@@ -70,11 +72,42 @@ void *allocate(std::size_t bytes, std::size_t)
     return block;
 }
 
-void release(void *block, std::size_t, std::size_t) noexcept
+void releaseBlock(void *block, std::size_t, std::size_t) noexcept
 {
     std::free(block);
 }
 
 #endif
+
+} // namespace
+
+namespace SpectrumMemory {
+
+void *allocate(std::size_t bytes, std::size_t hugePagesFrom)
+{
+    void *block = allocateBlock(bytes, hugePagesFrom);
+    liveBlockCount.fetch_add(1, std::memory_order_relaxed);
+    liveByteCount.fetch_add((long long)bytes, std::memory_order_relaxed);
+    return block;
+}
+
+void release(void *block, std::size_t bytes, std::size_t hugePagesFrom) noexcept
+{
+    if (!block)
+        return;
+    releaseBlock(block, bytes, hugePagesFrom);
+    liveBlockCount.fetch_sub(1, std::memory_order_relaxed);
+    liveByteCount.fetch_sub((long long)bytes, std::memory_order_relaxed);
+}
+
+long long liveBlocks()
+{
+    return liveBlockCount.load(std::memory_order_relaxed);
+}
+
+long long liveBytes()
+{
+    return liveByteCount.load(std::memory_order_relaxed);
+}
 
 } // namespace SpectrumMemory

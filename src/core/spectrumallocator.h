@@ -23,6 +23,10 @@ constexpr std::size_t hugePage = std::size_t(2) << 20;
 // whole huge pages. A block is released with the same threshold.
 void *allocate(std::size_t bytes, std::size_t hugePagesFrom = hugePage);
 void release(void *block, std::size_t bytes, std::size_t hugePagesFrom = hugePage) noexcept;
+// The blocks taken and not yet given back, and their bytes, in the whole
+// program: what the spectra, grids and line buffers hold now.
+long long liveBlocks();
+long long liveBytes();
 
 } // namespace SpectrumMemory
 
