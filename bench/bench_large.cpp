@@ -2,10 +2,11 @@
 // over the whole sample, from the data folder's line file to the assembled
 // results, as kolvex-console runs it.
 //
-//   bench_large [--points N] [--from CM-1] [--to CM-1] [--profile 0-3] [--threads N] [--repeat R]
+//   bench_large [--points N] [--from CM-1] [--to CM-1] [--profile 0-3] [--wing HALF-WIDTHS]
+//               [--wing-abs CM-1] [--threads N] [--repeat R]
 //
-// Defaults: 1 000 000 points, 1000-3500 cm-1, Voigt (2), 296 K, 1 atm, every
-// molecule calculated. Prints, for 1 thread and for each count up to --threads
+// Defaults: 1 000 000 points, 1000-3500 cm-1, Voigt (2), line wings 50
+// half-widths and 1 cm-1, 296 K, 1 atm, every molecule calculated. Prints, for 1 thread and for each count up to --threads
 // (default: the cores), the best wall time of R runs, lines per second, grid
 // points and profile values per second, the speed-up over one thread, the
 // processor time of that run (all threads) and how many cores it kept busy on
@@ -70,6 +71,8 @@ int main(int argc, char *argv[])
                        {QStringLiteral("from"), QStringLiteral("Start, cm-1 (1000)."), QStringLiteral("CM-1")},
                        {QStringLiteral("to"), QStringLiteral("End, cm-1 (3500)."), QStringLiteral("CM-1")},
                        {QStringLiteral("profile"), QStringLiteral("Line shape 0-3 (2, Voigt)."), QStringLiteral("P")},
+                       {QStringLiteral("wing"), QStringLiteral("Line wing, half-widths (50)."), QStringLiteral("HALF-WIDTHS")},
+                       {QStringLiteral("wing-abs"), QStringLiteral("Line wing at least, cm-1 (1)."), QStringLiteral("CM-1")},
                        {QStringLiteral("threads"), QStringLiteral("Most threads (the cores)."), QStringLiteral("N")},
                        {QStringLiteral("repeat"), QStringLiteral("Runs per thread count (3)."), QStringLiteral("R")}});
     parser.process(app);
@@ -77,6 +80,8 @@ int main(int argc, char *argv[])
     const double from = optionValue(parser, QStringLiteral("from"), 1000.0);
     const double to = optionValue(parser, QStringLiteral("to"), 3500.0);
     const int profile = optionValue(parser, QStringLiteral("profile"), 2);
+    const int wing = optionValue(parser, QStringLiteral("wing"), 50);
+    const double wingAbsolute = optionValue(parser, QStringLiteral("wing-abs"), 1.0);
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     const int maxThreads = std::max(1, optionValue(parser, QStringLiteral("threads"), cores));
     const int repeat = std::max(1, optionValue(parser, QStringLiteral("repeat"), 3));
@@ -87,6 +92,8 @@ int main(int argc, char *argv[])
     Params &params = *core.params();
     params.setCalcNotSelected(true);
     params.setLineShapeProfile(profile);
+    params.setLineWingHalfwidths(wing);
+    params.setLineWingAbsolute(wingAbsolute);
     params.pathConditions().temperature = 296.0;
     params.pathConditions().totalPressure = 1.0;
     core.xAxis()->setMinWavenumber(from);
@@ -97,9 +104,9 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    std::printf("Large calculation: %d points, %g-%g cm-1, profile %d, every molecule of the sample,\n"
-                "296 K, 1 atm, local line file -> assembled results; best of %d, %d cores\n",
-                points, from, to, profile, repeat, cores);
+    std::printf("Large calculation: %d points, %g-%g cm-1, profile %d, wings %d half-widths and %g cm-1,\n"
+                "every molecule of the sample, 296 K, 1 atm, local line file -> assembled results; best of %d, %d cores\n",
+                points, from, to, profile, wing, wingAbsolute, repeat, cores);
     std::printf("  %7s %10s %12s %14s %16s %9s %8s %6s\n", "threads", "wall ms", "lines/s", "grid points/s",
                 "profile values/s", "speed-up", "cpu ms", "cores");
     double oneThread = 0.0;

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <system_error>
 
 namespace {
 
@@ -92,8 +91,8 @@ void Lbl::setCancel(bool cancel)
 
 void Lbl::joinWorker()
 {
-    if (m_worker.joinable())
-        m_worker.join();
+    if (m_worker)
+        m_worker->wait();
 }
 
 void Lbl::start()
@@ -113,7 +112,9 @@ void Lbl::start()
         return;
     }
 
+    // The grid of the last calculation serves again when nothing of it changed.
     m_runAxis = *m_xAxis;
+    m_runAxis.takeGridOf(m_calculatedAxis);
     m_runAxis.buildGrid();
     LineByLineRun::Setup setup;
     setup.conditions.prepare(*m_params);
@@ -160,21 +161,19 @@ void Lbl::start()
 
     reportProgress();
     m_progressTimer.start();
-    const auto work = [this, run = m_run.get(), feed = m_feed] {
-        run->run(*feed, m_cancelRequested);
-        QMetaObject::invokeMethod(this, &Lbl::complete, Qt::QueuedConnection);
-    };
-    try {
-        m_worker = std::thread(work);
-    } catch (const std::system_error &error) {
+    // The calculation's own thread is kept from one calculation to the next.
+    if (!m_worker)
+        m_worker = std::make_unique<WorkerTeam>(1);
+    if (m_worker->members() == 0) {
         // Without a thread of its own the calculation cannot wait for lines
         // that this thread would have to fetch: it ends without them.
         m_feed->interrupt();
-        emit openOkDialog(QStringLiteral("The calculation could not start a thread of its own (%1); "
-                                         "no lines were added.")
-                              .arg(QString::fromLocal8Bit(error.what())));
-        work();
+        emit openOkDialog(QStringLiteral("The calculation could not start a thread of its own; no lines were added."));
     }
+    m_worker->start([this, run = m_run.get(), feed = m_feed](int) {
+        run->run(*feed, m_cancelRequested);
+        QMetaObject::invokeMethod(this, &Lbl::complete, Qt::QueuedConnection);
+    });
 }
 
 void Lbl::askSource()

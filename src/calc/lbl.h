@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <memory>
-#include <thread>
 
 class LineFeed;
 class LineSource;
@@ -118,7 +117,7 @@ private:
     std::unique_ptr<LineByLineRun> m_run;
     std::shared_ptr<LineFeed> m_feed;
     QueuedLineFeed *m_bridge = nullptr;   // m_feed when the source hands batches in
-    std::thread m_worker;
+    std::unique_ptr<WorkerTeam> m_worker;   // the calculation's own thread
     QTimer m_progressTimer;
     double m_lastFraction = 0.0;
     bool m_sampleLines = false;

@@ -44,7 +44,7 @@ public:
         WorkerTeam *team = nullptr;
         bool referenceKernels = false;
         // The most Voigt-point evaluations of one part per thread; 0: about
-        // 15 ms of work, so that a cancel is seen within a few tens of
+        // 30 ms of work, so that a cancel is seen within a few tens of
         // milliseconds however many lines a batch holds and however wide their wings.
         double partWork = 0.0;
     };
@@ -77,9 +77,10 @@ public:
     // run().
     std::vector<MoleculeSpectra> takeSpectra() { return std::move(m_spectra); }
 
-    // Grid points a slice boundary falls on a multiple of; the fast loops
-    // compute the points in groups of eight.
-    static constexpr int sliceGranule = 256;
+    // Grid points a slice boundary falls on a multiple of (the fast loops
+    // compute the points in groups of eight); every line crossing a boundary
+    // costs its set-up once more, so slices are not made narrower.
+    static constexpr int sliceGranule = 4096;
 
 private:
     // The lines of a batch as jobs, with the record each came from.

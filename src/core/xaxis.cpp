@@ -163,6 +163,13 @@ void XAxis::buildGrid()
     m_grid = std::move(grid);
 }
 
+void XAxis::takeGridOf(const XAxis &other)
+{
+    m_grid = other.m_grid;
+    m_gridStart = other.m_gridStart;
+    m_gridStep = other.m_gridStep;
+}
+
 const SpectrumValues &XAxis::grid() const
 {
     static const SpectrumValues none;

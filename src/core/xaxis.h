@@ -57,6 +57,9 @@ public:
     // whatever is edited since, until the next build. Copies of the axis share
     // its values (a grid of a million points is 8 MB).
     void buildGrid();
+    // Takes the grid another axis built, so that the next buildGrid() serves
+    // it again when start, step and count are those it was built for.
+    void takeGridOf(const XAxis &other);
     const SpectrumValues &grid() const;
     std::shared_ptr<const SpectrumValues> sharedGrid() const { return m_grid; }
 
