@@ -16,7 +16,7 @@ namespace {
 constexpr double minimumThreadedWork = 500000.0;
 // The most Voigt-point evaluations of one part per thread unless the setup
 // says: about 15 ms at 1.5 ns each.
-constexpr double partWorkPerThread = 4e7;
+constexpr double partWorkPerThread = 2e7;
 // Slices of the grid per thread in a part added by several threads.
 constexpr int slicesPerThread = 32;
 
