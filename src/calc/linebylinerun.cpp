@@ -15,7 +15,8 @@ namespace {
 // not worth waking the other threads for.
 constexpr double minimumThreadedWork = 500000.0;
 // The most Voigt-point evaluations of one part per thread unless the setup
-// says: about 15 ms at 1.5 ns each.
+// says: about 30 ms at 1.5 ns each. Smaller parts would cover too few slices of
+// the grid to keep the threads equally busy when the lines have wide wings.
 constexpr double partWorkPerThread = 2e7;
 // Slices of the grid per thread in a part added by several threads.
 constexpr int slicesPerThread = 32;

@@ -2,8 +2,6 @@
 
 #include "app/kolvexcore.h"
 
-#include <QCoreApplication>
-
 #include <cmath>
 
 NotifierQml::NotifierQml(KolvexCore *source)
@@ -13,8 +11,6 @@ NotifierQml::NotifierQml(KolvexCore *source)
 {
     connect(m_source, &KolvexCore::notify, this, &NotifierQml::updateNotifications);
     emitAll();
-    // Paint the banner before the rest of start-up goes on.
-    QCoreApplication::processEvents();
 }
 
 // A progress value that is not a number would leave the bar undefined; it shows
@@ -70,8 +66,10 @@ void NotifierQml::updateNotifications(const QString &message, double value, bool
     m_visible = visible;
     m_indeterminate = m_value == 0.0;
     m_cancelButtonVisible = cancelButtonVisible;
+    // The banner is drawn with the next frame: no work holds the window's
+    // thread up, and running other events from inside a report would let them
+    // meet their sender half way.
     emitAll();
-    QCoreApplication::processEvents();
 }
 
 void NotifierQml::emitAll()

@@ -38,12 +38,7 @@ void TestNotifier::initTestCase()
 
 void TestNotifier::startUpState()
 {
-    // The constructor lets pending events run once, so that the banner is
-    // painted before start-up goes on.
-    bool pendingCallRan = false;
-    QMetaObject::invokeMethod(this, [&] { pendingCallRan = true; }, Qt::QueuedConnection);
     NotifierQml notifier(m_core.get());
-    QVERIFY(pendingCallRan);
     QCOMPARE(notifier.parent(), m_core.get());
     QCOMPARE(notifier.notification(), QStringLiteral("Initializing Kolvex"));
     QVERIFY(notifier.visible());
@@ -84,8 +79,8 @@ void TestNotifier::reports()
     QCOMPARE(notifier.property("indeterminate").toBool(), shownValue == 0.0);
 }
 
-// The same report again is announced again, in the banner's order, and again
-// lets pending events (a press of Cancel) run.
+// The same report again is announced again, in the banner's order; a report
+// runs no other event from inside it (its sender may be in the middle of its work).
 void TestNotifier::repeatedReportAnnouncesEverything()
 {
     NotifierQml notifier(m_core.get());
@@ -101,9 +96,10 @@ void TestNotifier::repeatedReportAnnouncesEverything()
     for (int report = 1; report <= 2; ++report) {
         QMetaObject::invokeMethod(this, [&] { ++pendingCalls; }, Qt::QueuedConnection);
         emit m_core->notify(QStringLiteral("Processing segment 1-20001."), 0.0, true, true);
-        QCOMPARE(pendingCalls, report);
+        QCOMPARE(pendingCalls, 0);
     }
     QCOMPARE(order, once + once);
+    QTRY_COMPARE(pendingCalls, 2);
 }
 
 void TestNotifier::settersCompareFirst()
