@@ -54,6 +54,8 @@ private slots:
     void messageBeyondTheBoundIsRefusedWithAReason();
     void frameBeyondWhatIsHeldStillHearsWhy();
     void commandsWaitForTheStartUp();
+    void peersAreServedWhileACalculationRuns();
+    void workOfPeersThatLeftIsNotRun();
 
 private:
     struct Client
@@ -540,6 +542,67 @@ void TestWebSockets::commandsWaitForTheStartUp()
     QTRY_COMPARE_WITH_TIMEOUT(a->texts, (QStringList{"READY", "1001"}), 60000);
     QVERIFY(core.tipsLoaded());
     QVERIFY(!core.okDialogText().contains(QStringLiteral("TIPS files unavailable")));
+}
+
+// A long calculation runs on its own threads: a client that connects
+// meanwhile finishes its handshake and its query about a setting is answered
+// at once, before the calculation's READY; its set command waits for the end.
+void TestWebSockets::peersAreServedWhileACalculationRuns()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 30000);
+    auto first = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(first);
+    first->socket.sendTextMessage(QStringLiteral("#SWAVE;1500#EWAVE;3000#NUMWNPTS;300000#LWINGABS;20#LWINGSAT;2000#CALC"));
+    QTRY_VERIFY(m_core->calculationIsRunning());
+    auto second = connectClient(QStringLiteral("[::1]"));
+    QVERIFY(second);
+    QVERIFY(m_core->calculationIsRunning());
+    bool answeredWhileRunning = false;
+    connect(&second->socket, &QWebSocket::textMessageReceived, this, [&](const QString &text) {
+        if (text == QLatin1String("1000"))
+            answeredWhileRunning = m_core->calculationIsRunning() && !first->texts.contains(QStringLiteral("READY"));
+    });
+    second->socket.sendTextMessage(QStringLiteral("#PATH;?"));
+    QTRY_VERIFY_WITH_TIMEOUT(second->texts.contains(QStringLiteral("1000")), 30000);
+    QVERIFY(answeredWhileRunning);
+    // A set command during the calculation takes effect once it has ended.
+    second->socket.sendTextMessage(QStringLiteral("#PATH;500#PATH;?"));
+    QTest::qWait(50);
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 1000.0);
+    QTRY_VERIFY_WITH_TIMEOUT(first->texts.contains(QStringLiteral("READY")), 120000);
+    QTRY_VERIFY(second->texts.contains(QStringLiteral("500")));
+    QCOMPARE(m_core->params()->pathConditions().pathLength, 500.0);
+    first->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;10000#LWINGABS;1#LWINGSAT;50#SWAVE;2000#EWAVE;2300"));
+    QTRY_VERIFY(!m_remote->busy());
+}
+
+// Clients that each ask for a calculation and leave at once: the calculation
+// that has started finishes (its results are shared), the others are never
+// run, and a client that stays is served.
+void TestWebSockets::workOfPeersThatLeftIsNotRun()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 30000);
+    QSignalSpy calculations(m_core->lbl(), &Lbl::calculationComplete);
+    auto stays = connectClient(QStringLiteral("127.0.0.1"));
+    QVERIFY(stays);
+    stays->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;200000#LWINGABS;10#LWINGSAT;1000"));
+    QTRY_VERIFY(!m_remote->busy());
+    for (int i = 0; i < 8; ++i) {
+        auto leaves = connectClient(QStringLiteral("[::1]"));
+        QVERIFY(leaves);
+        leaves->socket.sendTextMessage(QStringLiteral("#CALC"));
+        QTRY_VERIFY(m_core->calculationIsRunning());
+        leaves->socket.close();
+        QTRY_COMPARE(m_core->webSockets()->clientCount(), 1);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(stays->texts.contains(QStringLiteral("READY")), 120000);
+    stays->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;?"));
+    QTRY_VERIFY(stays->texts.contains(QStringLiteral("200000")));
+    QVERIFY(!m_core->calculationIsRunning());
+    QCOMPARE(calculations.count(), 1);
+    QCOMPARE(stays->texts.count(QStringLiteral("READY")), 1);
+    stays->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;10000#LWINGABS;1#LWINGSAT;50"));
+    QTRY_VERIFY(!m_remote->busy());
 }
 
 QTEST_GUILESS_MAIN(TestWebSockets)
