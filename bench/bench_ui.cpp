@@ -11,6 +11,8 @@
 //   message) waits while the lines are added;
 // - the time from Calc to the first progress shown in the banner, and the
 //   longest time the banner's text and fraction stayed unchanged;
+// - how long the window takes to draw itself again after a resize and a zoom,
+//   with the curves of the heavy case;
 // - how long a Cancel takes to end a run, pressed after --cancel-after ms;
 // - the resident memory after the first and after the last of --runs runs,
 //   and after one more run of the default case (10 000 points, 2000-2300 cm-1).
@@ -222,6 +224,30 @@ int main(int argc, char *argv[])
     const double before = residentMegabytes();
     const RunFigures first = measureRun(core, -1);
     const double afterFirst = residentMegabytes();
+    // A resize and a zoom redraw the window with the curves of a million points.
+    double resizeMs = 0.0;
+    double zoomMs = 0.0;
+    if (window) {
+        QElapsedTimer paint;
+        paint.start();
+        window->resize(1000, 700);
+        QCoreApplication::processEvents();
+        window->grabWindow();
+        resizeMs = double(paint.nsecsElapsed()) / 1e6;
+        QObject *plot = window->findChild<QObject *>(QStringLiteral("spectrumPlot"));
+        if (plot) {
+            plot->setProperty("isHorizontalPinch", true);
+            plot->setProperty("touchCenterX", 500.0);
+            plot->setProperty("scale", 1.0);
+            plot->setProperty("scale", 1.25);
+        }
+        paint.start();
+        QCoreApplication::processEvents();
+        window->grabWindow();
+        zoomMs = double(paint.nsecsElapsed()) / 1e6;
+        window->resize(1280, 800);
+        window->grabWindow();
+    }
     std::printf("  run 1: %.2f s\n", first.seconds);
     std::printf("  main-thread event lateness (10 ms timer): p50 %.1f ms, p99 %.1f ms, largest %.1f ms (%zu ticks)\n",
                 percentile(first.lateness, 0.5), percentile(first.lateness, 0.99),
@@ -229,6 +255,7 @@ int main(int argc, char *argv[])
                 first.lateness.size());
     std::printf("  first progress in the banner after %.1f ms; banner unchanged for at most %.0f ms\n",
                 first.firstProgress, first.longestUnchanged);
+    std::printf("  the window drawn again after a resize in %.1f ms, after a zoom in %.1f ms\n", resizeMs, zoomMs);
     for (int run = 2; run <= runs; ++run)
         measureRun(core, -1);
     const double afterRuns = residentMegabytes();

@@ -447,14 +447,16 @@ std::shared_ptr<const PlotCurves> SpectraResultsQml::curves() const
     // Each curve's values are read (and converted into the quantity shown) on
     // the threads the machine has: the readers only read the results.
     std::vector<SpectrumValues> values(m_completeCurves.size());
+    std::vector<std::shared_ptr<const CurveEnvelope>> envelopes(m_completeCurves.size());
     std::atomic<std::size_t> next{0};
-    const auto fill = [this, &values, &next] {
+    const auto fill = [this, &values, &envelopes, &next] {
         for (std::size_t k = next.fetch_add(1); k < m_completeCurves.size(); k = next.fetch_add(1)) {
             const CurveSource &source = m_completeCurves[k];
             SpectrumValues &y = values[k];
             y.resize(source.rows);
             for (std::size_t i = 0; i < source.rows; ++i)
                 y[i] = source.valueAt(i);
+            envelopes[k] = std::make_shared<const CurveEnvelope>(y);
         }
     };
     const int helpers = std::min(int(m_completeCurves.size()) - 1,
@@ -471,7 +473,7 @@ std::shared_ptr<const PlotCurves> SpectraResultsQml::curves() const
     for (std::thread &thread : threads)
         thread.join();
     for (std::size_t k = 0; k < m_completeCurves.size(); ++k)
-        curves->curves.push_back({std::make_shared<const SpectrumValues>(std::move(values[k])),
+        curves->curves.push_back({std::make_shared<const SpectrumValues>(std::move(values[k])), envelopes[k],
                                   m_completeCurves[k].color});
     m_curves = std::move(curves);
     return m_curves;

@@ -73,14 +73,16 @@ void Plot::paint(QPainter *painter)
     if (area.width() > 0.0 && area.height() > 0.0) {
         std::vector<const SpectrumValues *> spectra;
         std::vector<const std::vector<double> *> ownX;
+        std::vector<const CurveEnvelope *> envelopes;
         for (int i = 0; i < spectrumCount(); ++i) {
             spectra.push_back(&spectrumValues(i));
             ownX.push_back(!m_curves && !m_ownX[std::size_t(i)].empty() ? &m_ownX[std::size_t(i)] : nullptr);
+            envelopes.push_back(curveEnvelope(i));
         }
         const QStringList colors = lineColors();
         PlotPainter::Scene scene{area, width(), m_xAxisTitle, m_yAxisTitle, m_numMajorXTicks, m_numMinorXTicks,
                                  m_numMajorYTicks, m_numMinorYTicks, m_visibleX, m_visibleY, m_limitX,
-                                 spectra, ownX, gridValues(), colors, m_lineThickness, m_plotInverted,
+                                 spectra, ownX, envelopes, gridValues(), colors, m_lineThickness, m_plotInverted,
                                  m_enableRulers};
         PlotPainter::paint(painter, scene);
         PlotPainter::drawMark(painter, area, m_plotTitle, m_legendWidth);
@@ -174,6 +176,11 @@ int Plot::spectrumCount() const
 const SpectrumValues &Plot::spectrumValues(int index) const
 {
     return m_curves ? *m_curves->curves[std::size_t(index)].y : m_spectra[std::size_t(index)];
+}
+
+const CurveEnvelope *Plot::curveEnvelope(int index) const
+{
+    return m_curves ? m_curves->curves[std::size_t(index)].envelope.get() : nullptr;
 }
 
 QStringList Plot::lineColors() const

@@ -164,6 +164,8 @@ public:
     // What the plot holds and shows, for the tests and the saving side.
     int spectrumCount() const;
     const SpectrumValues &spectrumValues(int index) const;
+    // The envelope of a curve of the curve source; null for a curve handed over.
+    const CurveEnvelope *curveEnvelope(int index) const;
     QStringList lineColors() const;
     // The x value of every point of the curves that lie on the grid.
     const std::vector<double> &gridValues() const;

@@ -1,6 +1,7 @@
 #include "ui/plotmath.h"
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 namespace {
@@ -129,19 +130,20 @@ std::pair<int, int> PlotMath::visibleIndices(const std::vector<double> &grid, co
     const bool ascending = size < 2 || grid.front() <= grid.back();
     const double low = ascending ? x.from : x.to;
     const double high = ascending ? x.to : x.from;
+    // Bisection: a grid of a million points is searched on every paint.
+    const auto begin = grid.begin();
+    const auto end = grid.end();
     int first = 0;
     int last = size - 1;
     if (ascending) {
-        while (first < size && grid[std::size_t(first)] < low)
-            ++first;
-        while (last >= 0 && grid[std::size_t(last)] > high)
-            --last;
+        first = int(std::lower_bound(begin, end, low) - begin);
+        last = int(std::upper_bound(begin, end, high) - begin) - 1;
     } else {
         // Descending: the first index with x <= the upper end, the last with x >= the lower end.
-        while (first < size && grid[std::size_t(first)] > std::max(low, high))
-            ++first;
-        while (last >= 0 && grid[std::size_t(last)] < std::min(low, high))
-            --last;
+        const double upper = std::max(low, high);
+        const double lower = std::min(low, high);
+        first = int(std::lower_bound(begin, end, upper, std::greater<double>()) - begin);
+        last = int(std::upper_bound(begin, end, lower, std::greater<double>()) - begin) - 1;
     }
     return {first, last};
 }

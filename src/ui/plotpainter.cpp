@@ -164,6 +164,7 @@ void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
         const SpectrumValues &values = *scene.spectra[s];
         const std::vector<double> *own = s < scene.ownX.size() ? scene.ownX[s] : nullptr;
         const std::vector<double> &xs = own ? *own : scene.grid;
+        const CurveEnvelope *envelope = s < scene.envelopes.size() && !own ? scene.envelopes[s] : nullptr;
         const auto indices = PlotMath::visibleIndices(xs, scene.visibleX);
         if (indices.first > indices.second)
             continue;
@@ -188,6 +189,9 @@ void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
         const bool inverted = scene.inverted;
         const auto along = [inverted](const QPointF &point) { return inverted ? point.y() : point.x(); };
         const auto across = [inverted](const QPointF &point) { return inverted ? point.x() : point.y(); };
+        const auto map = [&](int i, double value) {
+            return PlotMath::mapPoint(xs[std::size_t(i)], value, area, scene.visibleX, scene.visibleY, inverted);
+        };
         bool runOpen = false;
         QPointF first;
         QPointF lowest;
@@ -202,26 +206,70 @@ void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
             }
             runOpen = false;
         };
+        // Adds a stretch of points that share one pixel line, whose first and
+        // last are given and whose extremes across are low and high.
+        const auto addStretch = [&](const QPointF &start, const QPointF &low, const QPointF &high,
+                                    const QPointF &end) {
+            if (runOpen && along(start) == along(first)) {
+                lowest = across(low) < across(lowest) ? low : lowest;
+                highest = across(high) > across(highest) ? high : highest;
+                latest = end;
+                return;
+            }
+            closeRun();
+            runOpen = true;
+            first = start;
+            lowest = across(low) < across(start) ? low : start;
+            highest = across(high) > across(start) ? high : start;
+            latest = end;
+        };
         // A value that is not a finite number (a point an instrument function
         // could not compute) is no data: the curve has a gap there.
-        for (int i = indices.first; i <= last; ++i) {
+        const auto addPoint = [&](int i) {
             const double value = values[std::size_t(i)];
             if (!std::isfinite(value)) {
                 closeRun();
                 drawPoints();
-                continue;
+                return;
             }
-            const QPointF point = PlotMath::mapPoint(xs[std::size_t(i)], value, area, scene.visibleX, scene.visibleY,
-                                                     scene.inverted);
-            if (runOpen && along(point) == along(first)) {
-                lowest = across(point) < across(lowest) ? point : lowest;
-                highest = across(point) > across(highest) ? point : highest;
-                latest = point;
-                continue;
+            const QPointF point = map(i, value);
+            addStretch(point, point, point, point);
+        };
+        if (!envelope) {
+            for (int i = indices.first; i <= last; ++i)
+                addPoint(i);
+        } else {
+            // The pixel line of a point depends on its x alone, and the grid is
+            // monotone: the points of one line are found by bisection.
+            const auto line = [&](int i) { return along(map(i, 0.0)); };
+            int i = indices.first;
+            while (i <= last) {
+                const double here = line(i);
+                int step = 1;
+                int end = i;
+                while (end + step <= last && line(end + step) == here) {
+                    end += step;
+                    step *= 2;
+                }
+                for (step /= 2; step >= 1; step /= 2) {
+                    if (end + step <= last && line(end + step) == here)
+                        end += step;
+                }
+                if (envelope->hasGap(values, std::size_t(i), std::size_t(end))) {
+                    for (int k = i; k <= end; ++k)
+                        addPoint(k);
+                } else {
+                    double smallest = 0.0;
+                    double largest = 0.0;
+                    envelope->extremes(values, std::size_t(i), std::size_t(end), &smallest, &largest);
+                    const QPointF a = map(i, smallest);
+                    const QPointF b = map(i, largest);
+                    const bool aLower = across(a) < across(b);
+                    addStretch(map(i, values[std::size_t(i)]), aLower ? a : b, aLower ? b : a,
+                               map(end, values[std::size_t(end)]));
+                }
+                i = end + 1;
             }
-            closeRun();
-            runOpen = true;
-            first = lowest = highest = latest = point;
         }
         closeRun();
         drawPoints();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/curveenvelope.h"
 #include "core/spectrumallocator.h"
 #include "ui/plotmath.h"
 
@@ -16,7 +17,9 @@ class QPainter;
 // along the bottom when the plot is turned round), the curves, with a gap
 // where a value is no number, and the ruler of a zoomed plot. The points of a
 // curve that fall on one pixel line across the grid's axis are drawn as the
-// first, lowest, highest and last of them.
+// first, lowest, highest and last of them; a curve with an envelope finds the
+// lowest and highest from its blocks, so that a paint costs a few operations
+// per pixel line rather than per point.
 class PlotPainter
 {
 public:
@@ -36,6 +39,7 @@ public:
         PlotMath::Range limitX;
         const std::vector<const SpectrumValues *> &spectra;
         const std::vector<const std::vector<double> *> &ownX;   // per curve; null: the curve lies on grid
+        const std::vector<const CurveEnvelope *> &envelopes;      // per curve; null: none
         const std::vector<double> &grid;
         const QStringList &colors;
         int lineThickness;

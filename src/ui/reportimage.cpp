@@ -37,15 +37,18 @@ QImage ReportImage::render(const Plot &plot, const QStringList &lines, const QVa
     const QRectF area(7.0 * line, top, width - 7.0 * line - 2.0 * margin, height - top - 4.0 * line);
     // The plot's own curves, read where they lie.
     std::vector<const SpectrumValues *> spectra;
-    for (int i = 0; i < plot.spectrumCount(); ++i)
+    std::vector<const CurveEnvelope *> envelopes;
+    for (int i = 0; i < plot.spectrumCount(); ++i) {
         spectra.push_back(&plot.spectrumValues(i));
+        envelopes.push_back(plot.curveEnvelope(i));
+    }
     const std::vector<const std::vector<double> *> ownX(spectra.size(), nullptr);
     const std::vector<double> &grid = plot.gridValues();
     const QStringList colors = plot.lineColors();
     const QString xTitle = plot.xAxisTitle();
     const QString yTitle = plot.yAxisTitle();
     const PlotPainter::Scene scene{area, double(width), xTitle, yTitle, 6, 5, 5, 5, plot.visibleX(), plot.visibleY(),
-                                   PlotMath::Range{plot.minX(), plot.maxX()}, spectra, ownX, grid, colors, 2,
+                                   PlotMath::Range{plot.minX(), plot.maxX()}, spectra, ownX, envelopes, grid, colors, 2,
                                    false, false};
     PlotPainter::paint(&painter, scene);
 

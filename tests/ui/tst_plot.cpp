@@ -1,11 +1,14 @@
 #include "core/spectrum.h"
 #include "ui/colorplot.h"
 #include "ui/plot.h"
+#include "ui/plotpainter.h"
 #include "ui/plotmath.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QtTest>
+
+#include <random>
 
 #include <cmath>
 #include <limits>
@@ -76,6 +79,8 @@ private slots:
     void curvesStayInsideThePlotArea();
     void rotatedModeDrawsUpward();
     void noPointWhereAValueIsMissing();
+    void envelopeDrawsWhatEveryPointDraws_data();
+    void envelopeDrawsWhatEveryPointDraws();
     void colorPicker();
     void markKeepsClearOfTheLegend();
 };
@@ -439,6 +444,67 @@ void TestPlot::noPointWhereAValueIsMissing()
         }
     }
     QVERIFY(drawn > 100);
+}
+
+void TestPlot::envelopeDrawsWhatEveryPointDraws_data()
+{
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<bool>("rotated");
+    QTest::addColumn<Range>("visibleX");
+    QTest::newRow("whole curve") << false << false << Range{0.0, 1000.0};
+    QTest::newRow("zoomed") << false << false << Range{310.0, 335.5};
+    QTest::newRow("wavelengths, descending x") << true << false << Range{0.0, 1000.0};
+    QTest::newRow("rotated") << false << true << Range{120.0, 880.0};
+    QTest::newRow("a few points per column") << false << false << Range{500.0, 503.0};
+}
+
+// The fast way of drawing a long curve (extremes from blocks of points) gives
+// the picture of the plain way (every point), pixel for pixel: with noise,
+// single missing values and runs of them, in every direction.
+void TestPlot::envelopeDrawsWhatEveryPointDraws()
+{
+    QFETCH(bool, descending);
+    QFETCH(bool, rotated);
+    QFETCH(Range, visibleX);
+    const int points = 200001;
+    std::vector<double> grid(points);
+    SpectrumValues values(points);
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0.0, 0.05);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int i = 0; i < points; ++i) {
+        const double x = 1000.0 * i / (points - 1);
+        grid[std::size_t(i)] = descending ? 1000.0 - x : x;
+        values[std::size_t(i)] = 0.5 + 0.4 * std::sin(x / 37.0) * std::exp(-std::fmod(x, 53.0) / 9.0) + noise(random);
+        if (i % 7919 == 0 || (i > 60000 && i < 60500) || (i > 100003 && i < 100011))
+            values[std::size_t(i)] = nan;
+    }
+    const CurveEnvelope envelope(values);
+    const auto draw = [&](const CurveEnvelope *withEnvelope) {
+        QImage image(640, 480, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const QString xTitle = QStringLiteral("x");
+        const QString yTitle = QStringLiteral("y");
+        const std::vector<const SpectrumValues *> spectra{&values};
+        const std::vector<const std::vector<double> *> ownX{nullptr};
+        const std::vector<const CurveEnvelope *> envelopes{withEnvelope};
+        const QStringList colors{QStringLiteral("blue")};
+        const PlotPainter::Scene scene{QRectF(60.0, 20.0, 560.0, 400.0), 640.0, xTitle, yTitle, 5, 5, 5, 5,
+                                       visibleX, Range{-0.2, 1.2}, Range{0.0, 1000.0}, spectra, ownX, envelopes,
+                                       grid, colors, 1, rotated, false};
+        PlotPainter::paint(&painter, scene);
+        return image;
+    };
+    const QImage plain = draw(nullptr);
+    const QImage fast = draw(&envelope);
+    int blue = 0;
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x)
+            blue += qBlue(plain.pixel(x, y)) > 200 && qRed(plain.pixel(x, y)) < 60 ? 1 : 0;
+    }
+    QVERIFY(blue > 500);
+    QCOMPARE(fast, plain);
 }
 
 void TestPlot::colorPicker()
