@@ -20,6 +20,10 @@ constexpr double minimumThreadedWork = 500000.0;
 constexpr double partWorkPerThread = 2e7;
 // Slices of the grid per thread in a part added by several threads.
 constexpr int slicesPerThread = 32;
+// The narrowest and widest granule of the slice boundaries, grid points: the
+// fast loops compute the points in groups of eight.
+constexpr int smallestGranule = 256;
+constexpr int largestGranule = 4096;
 
 // Cost of one point of each profile relative to the standard Voigt profile.
 double relativePointCost(LineShape::Profile profile)
@@ -43,6 +47,13 @@ LineByLineRun::LineByLineRun(Setup setup)
 {
     m_lastIndex = m_setup.grid ? int(m_setup.grid->size()) - 1 : -1;
     m_setup.threads = std::max(1, m_setup.threads);
+    // Slices as narrow as the grid needs for every thread to get several, but
+    // no narrower than a granule of smallestGranule points, and on a large grid
+    // of largestGranule: each line that crosses a slice boundary costs its
+    // set-up once more, and lines with wide wings cross many.
+    const int wanted = (m_lastIndex + 1) / (m_setup.threads * slicesPerThread);
+    m_granule = std::max(smallestGranule, std::min(largestGranule, (wanted + smallestGranule - 1) / smallestGranule
+                                                                       * smallestGranule));
 }
 
 LineByLineRun::~LineByLineRun()
@@ -147,7 +158,7 @@ void LineByLineRun::createValues(int molecule)
     Spectrum &crossSection = m_spectra[std::size_t(molecule)].crossSection;
     crossSection.resetValues(m_setup.grid->size());
     m_crossSectionValues[std::size_t(molecule)] = crossSection.values.data();
-    const std::size_t granules = (m_setup.grid->size() + sliceGranule - 1) / sliceGranule;
+    const std::size_t granules = (m_setup.grid->size() + m_granule - 1) / m_granule;
     m_granuleMaxima[std::size_t(molecule)].assign(granules, 0.0);
     m_granuleMinima[std::size_t(molecule)].assign(granules, 0.0);
 }
@@ -182,7 +193,7 @@ bool LineByLineRun::startPart(std::size_t first, std::size_t end)
     const int points = m_lastIndex + 1;
     WorkerTeam *team = m_setup.team;
     if (m_setup.threads == 1 || !team || team->members() == 0
-        || work * relativePointCost(m_setup.conditions.profile()) < minimumThreadedWork || points < 2 * sliceGranule) {
+        || work * relativePointCost(m_setup.conditions.profile()) < minimumThreadedWork || points < 2 * m_granule) {
         addRange(0, points, first, end);
         return false;
     }
@@ -247,26 +258,26 @@ void LineByLineRun::findSliceJobs(std::size_t first, std::size_t end)
     }
 }
 
-// Slice boundaries on multiples of sliceGranule, where the point evaluations of
+// Slice boundaries on multiples of m_granule, where the point evaluations of
 // the part divide evenly.
 std::vector<int> LineByLineRun::sliceCuts(int slices, std::size_t first, std::size_t end) const
 {
     const int points = m_lastIndex + 1;
-    const int granules = (points + sliceGranule - 1) / sliceGranule;
+    const int granules = (points + m_granule - 1) / m_granule;
     std::vector<double> granuleWork(std::size_t(granules) + 1, 0.0);
     std::vector<double> wholeGranules(std::size_t(granules) + 1, 0.0);   // differences
     double work = 0.0;
     for (std::size_t i = first; i < end; ++i) {
         const LineJob &job = m_batch.jobs[i];
-        const int firstGranule = job.start / sliceGranule;
-        const int lastGranule = job.end / sliceGranule;
+        const int firstGranule = job.start / m_granule;
+        const int lastGranule = job.end / m_granule;
         work += jobWork(job);
         if (firstGranule == lastGranule) {
             granuleWork[std::size_t(firstGranule)] += jobWork(job);
             continue;
         }
-        granuleWork[std::size_t(firstGranule)] += double((firstGranule + 1) * sliceGranule - job.start);
-        granuleWork[std::size_t(lastGranule)] += double(job.end - lastGranule * sliceGranule + 1);
+        granuleWork[std::size_t(firstGranule)] += double((firstGranule + 1) * m_granule - job.start);
+        granuleWork[std::size_t(lastGranule)] += double(job.end - lastGranule * m_granule + 1);
         wholeGranules[std::size_t(firstGranule) + 1] += 1.0;
         wholeGranules[std::size_t(lastGranule)] -= 1.0;
     }
@@ -275,9 +286,9 @@ std::vector<int> LineByLineRun::sliceCuts(int slices, std::size_t first, std::si
     double done = 0.0;
     for (int g = 0; g < granules && int(cuts.size()) < slices; ++g) {
         whole += wholeGranules[std::size_t(g)];
-        done += granuleWork[std::size_t(g)] + whole * sliceGranule;
+        done += granuleWork[std::size_t(g)] + whole * m_granule;
         if (done >= work * double(cuts.size()) / double(slices))
-            cuts.push_back((g + 1) * sliceGranule);
+            cuts.push_back((g + 1) * m_granule);
     }
     while (int(cuts.size()) < slices)
         cuts.push_back(points);
@@ -288,7 +299,7 @@ std::vector<int> LineByLineRun::sliceCuts(int slices, std::size_t first, std::si
 }
 
 // Adds the jobs firstJob..endJob-1 (those that may reach them) to the grid
-// points from..to-1 (from a multiple of sliceGranule), and searches the
+// points from..to-1 (from a multiple of m_granule), and searches the
 // granules they reached for the maxima.
 void LineByLineRun::addRange(int from, int to, std::size_t firstJob, std::size_t endJob)
 {
@@ -322,9 +333,9 @@ void LineByLineRun::addRange(int from, int to, std::size_t firstJob, std::size_t
         const int first = std::max(reachedFrom[m], from);
         const int last = std::min(reachedTo[m], to - 1);
         const double *values = m_crossSectionValues[std::size_t(m)];
-        for (int granule = first / sliceGranule; first <= last && granule <= last / sliceGranule; ++granule) {
-            const int begin = granule * sliceGranule;
-            const int end = std::min(begin + sliceGranule, m_lastIndex + 1);
+        for (int granule = first / m_granule; first <= last && granule <= last / m_granule; ++granule) {
+            const int begin = granule * m_granule;
+            const int end = std::min(begin + m_granule, m_lastIndex + 1);
             double largest = -std::numeric_limits<double>::infinity();
             double smallest = std::numeric_limits<double>::infinity();
             for (int i = begin; i < end; ++i) {

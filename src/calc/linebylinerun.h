@@ -77,10 +77,6 @@ public:
     // run().
     std::vector<MoleculeSpectra> takeSpectra() { return std::move(m_spectra); }
 
-    // Grid points a slice boundary falls on a multiple of (the fast loops
-    // compute the points in groups of eight); every line crossing a boundary
-    // costs its set-up once more, so slices are not made narrower.
-    static constexpr int sliceGranule = 4096;
 
 private:
     // The lines of a batch as jobs, with the record each came from.
@@ -106,6 +102,7 @@ private:
 
     Setup m_setup;
     int m_lastIndex = -1;
+    int m_granule = 4096;   // grid points a slice boundary falls on a multiple of
     std::vector<MoleculeSpectra> m_spectra;
     std::vector<double *> m_crossSectionValues;
     // Per molecule with values, the largest and smallest value of each granule
