@@ -11,6 +11,11 @@ Item {
     property bool landscape: width > height
     property alias plot: spectrumPlot
     property alias plotArea: plotAndList
+    // The strip the buttons take at the bottom (portrait) or the right
+    // (landscape), which the progress banner leaves free: Menu and the other
+    // buttons stay within reach while a calculation runs.
+    readonly property real buttonStripHeight: landscape ? 0 : buttons.height + 8
+    readonly property real buttonStripWidth: landscape ? buttons.width + 8 : 0
     readonly property real fontSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize : 11
 
     function calculate() {

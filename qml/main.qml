@@ -149,6 +149,8 @@ ApplicationWindow {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
+        anchors.rightMargin: mainForm.buttonStripWidth
+        anchors.bottomMargin: mainForm.buttonStripHeight
         z: 100
     }
 
