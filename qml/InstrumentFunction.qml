@@ -6,12 +6,8 @@ ScreenBase {
     objectName: "instrumentFunctionScreen"
     title: "Smooth spectrum with an instrument function"
 
-    readonly property var names: ["None", "Rectangular (Boxcar)", "Triangular", "Gaussian",
-        "Dispersion (Lorentz)", "Diffraction", "Michelson", "Cosine"]
-    readonly property var meanings: ["", "g - slit width or the instrument resolution",
-        "g - line width == half base of the triangle", "g/2 - Gaussian half-width at half-maximum",
-        "g/2 - Lorentzian half-width at half-maximum", "g - the width of the diffraction slit function",
-        "1/g - the maximum optical path difference", "g - width at half maximum (zero beyond ±g)"]
+    readonly property var names: optionLists.instrumentFunctions
+    readonly property var meanings: optionLists.instrumentFunctionNotes
 
     OptionList {
         objectName: "functionList"
@@ -48,7 +44,7 @@ ScreenBase {
         }
         CustomSmallerFontText {
             Layout.fillWidth: true
-            text: meanings[Math.max(0, Math.min(7, instrFunctQml.instrFunctIndex))]
+            text: meanings[Math.max(0, Math.min(meanings.length - 1, instrFunctQml.instrFunctIndex))]
         }
     }
 }

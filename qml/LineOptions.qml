@@ -9,8 +9,7 @@ ScreenBase {
     OptionList {
         objectName: "profileList"
         title: "Lineshape"
-        options: ["Doppler lineshape profile", "Lorentz lineshape profile",
-                  "Voigt lineshape / Standard precision", "Voigt lineshape / Higher precision"]
+        options: optionLists.lineShapes
         currentIndex: lineOptQml.lineshapeProfile
         onChosen: {
             lineOptQml.lineshapeProfile = index
@@ -48,7 +47,7 @@ ScreenBase {
             CustomComboBox {
                 objectName: "broadeningChoice"
                 label: "Lineshape broadening"
-                model: ["Air", "Self", "Air and Self"]
+                model: optionLists.broadenings
                 currentIndex: lineOptQml.lineBroadening
                 onActivated: {
                     lineOptQml.lineBroadening = index

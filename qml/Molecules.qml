@@ -102,8 +102,7 @@ ScreenBase {
         Layout.alignment: Qt.AlignTop
         OptionList {
             title: "Concentration units"
-            options: ["Concentration, (%)", "Parts per million,\n(ppmv)", "Atmospheres, (atm)", "Millibar, (mbar)",
-                      "Torr, (Torr)", "Pascal, (Pa)", "Pounds per square\ninch, (psi)"]
+            options: optionLists.concentrationUnits
             currentIndex: molListViewModel.units
             onChosen: molListViewModel.units = index
         }

@@ -16,7 +16,7 @@ ScreenBase {
     }
     OptionList {
         title: "Units"
-        options: ["Kilometers, km", "Meters, m", "Centimeters, cm", "Miles, mi", "Feet, ft", "Inches, in"]
+        options: optionLists.pathLengthUnits
         currentIndex: pathlengthQml.units
         onChosen: pathlengthQml.units = index
     }

@@ -31,7 +31,7 @@ ScreenBase {
     }
     OptionList {
         title: "Units"
-        options: ["Kelvin, K", "Celsius, °C", "Fahrenheit, °F"]
+        options: optionLists.temperatureUnits
         currentIndex: tempQml.units
         onChosen: tempQml.units = index
     }

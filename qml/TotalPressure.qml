@@ -35,7 +35,7 @@ ScreenBase {
     }
     OptionList {
         title: "Units"
-        options: ["Atmospheres, atm", "Millibar, mbar", "Torr, Torr", "Pascal, Pa", "Pounds per square inch, psi"]
+        options: optionLists.pressureUnits
         currentIndex: totalPressQml.units
         onChosen: totalPressQml.units = index
     }

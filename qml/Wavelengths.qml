@@ -47,7 +47,7 @@ ScreenBase {
     OptionList {
         objectName: "unitList"
         title: "Units"
-        options: ["Wavelength, nm", "Wavelength, micron", "Wavenumber, cm-1", "Frequency, Hz"]
+        options: optionLists.xUnits
         currentIndex: wlQml.units
         onChosen: {
             wlQml.units = index

@@ -42,7 +42,7 @@ ScreenBase {
     OptionList {
         objectName: "unitList"
         title: "Units"
-        options: ["Cross-section, cm^2 / molecule", "Optical depth", "Absorption, %", "Transmission, %"]
+        options: optionLists.yUnits
         currentIndex: yAxisQml.units
         onChosen: {
             yAxisQml.units = index
