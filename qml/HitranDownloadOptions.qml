@@ -13,10 +13,7 @@ ScreenBase {
         objectName: "accessList"
         options: optionLists.accessOptions
         currentIndex: hitranDownloadOptionsQml.hitranFileUsage
-        onChosen: {
-            hitranDownloadOptionsQml.hitranFileUsage = index
-            remoteControlQml.broadcastCommand("HITOPT", 0)
-        }
+        onChosen: hitranDownloadOptionsQml.hitranFileUsage = index
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop

@@ -14,11 +14,7 @@ ScreenBase {
         title: "Instrument function"
         options: names
         currentIndex: instrFunctQml.instrFunctIndex
-        onChosen: {
-            instrFunctQml.instrFunctIndex = index
-            specResultsQml.updatePlotAllPreserveScale()
-            remoteControlQml.broadcastCommand("INSTRFUNCT", 0)
-        }
+        onChosen: instrFunctQml.instrFunctIndex = index
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
@@ -27,20 +23,12 @@ ScreenBase {
             label: "Instrument\n resolution, g, (cm-1):"
             value: instrFunctQml.instrResol
             apply: function(text) { return instrFunctQml.enterInstrResol(text) }
-            onApplied: {
-                specResultsQml.updatePlotAllPreserveScale()
-                remoteControlQml.broadcastCommand("INSTRRES", 0)
-            }
         }
         NumberField {
             objectName: "wingField"
             label: "Instrument function\nwing, (cm-1):"
             value: instrFunctQml.instrFunctWing
             apply: function(text) { return instrFunctQml.enterInstrFunctWing(text) }
-            onApplied: {
-                specResultsQml.updatePlotAllPreserveScale()
-                remoteControlQml.broadcastCommand("INSTRWING", 0)
-            }
         }
         CustomSmallerFontText {
             Layout.fillWidth: true

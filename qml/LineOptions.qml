@@ -11,10 +11,7 @@ ScreenBase {
         title: "Lineshape"
         options: optionLists.lineShapes
         currentIndex: lineOptQml.lineshapeProfile
-        onChosen: {
-            lineOptQml.lineshapeProfile = index
-            remoteControlQml.broadcastCommand("LSHAPE", 0)
-        }
+        onChosen: lineOptQml.lineshapeProfile = index
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
@@ -23,21 +20,18 @@ ScreenBase {
             label: "Intensity threshold:\n(cm * molec * 1E-25)"
             value: lineOptQml.intensThresh
             apply: function(text) { return lineOptQml.enterIntensThresh(text) }
-            onApplied: remoteControlQml.broadcastCommand("LTHRESH", 0)
         }
         NumberField {
             objectName: "wingSatField"
             label: "Line wing contribution:\n(saturated halfwidths)"
             value: lineOptQml.wingContribSatHw
             apply: function(text) { return lineOptQml.enterWingContribSatHw(text) }
-            onApplied: remoteControlQml.broadcastCommand("LWINGSAT", 0)
         }
         NumberField {
             objectName: "wingAbsField"
             label: "Line wing contribution:\n(absolute, in cm-1)"
             value: lineOptQml.wingContribAbs
             apply: function(text) { return lineOptQml.enterWingContribAbs(text) }
-            onApplied: remoteControlQml.broadcastCommand("LWINGABS", 0)
         }
         RowLayout {
             CustomLabel {
@@ -49,20 +43,14 @@ ScreenBase {
                 label: "Lineshape broadening"
                 model: optionLists.broadenings
                 currentIndex: lineOptQml.lineBroadening
-                onActivated: {
-                    lineOptQml.lineBroadening = index
-                    remoteControlQml.broadcastCommand("LBROAD", 0)
-                }
+                onActivated: lineOptQml.lineBroadening = index
             }
         }
         CustomCheckBox {
             objectName: "lineShiftBox"
             text: "Use line shift"
             checked: lineOptQml.useLineShift
-            onClicked: {
-                lineOptQml.useLineShift = checked
-                remoteControlQml.broadcastCommand("LSHIFTUSE", 0)
-            }
+            onClicked: lineOptQml.useLineShift = checked
         }
     }
 }

@@ -12,7 +12,6 @@ ScreenBase {
         label: "Pathlength:"
         value: pathlengthQml.pathlength
         apply: function(text) { return pathlengthQml.enter(text) }
-        onApplied: remoteControlQml.broadcastCommand("PATH", 0)
     }
     OptionList {
         title: "Units"

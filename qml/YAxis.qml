@@ -13,24 +13,18 @@ ScreenBase {
             label: "Minimum:"
             value: yAxisQml.minimum
             apply: function(text) { return yAxisQml.enterMinimum(text) }
-            onApplied: specResultsQml.updateYAxis()
         }
         NumberField {
             objectName: "maximumField"
             label: "Maximum:"
             value: yAxisQml.maximum
             apply: function(text) { return yAxisQml.enterMaximum(text) }
-            onApplied: specResultsQml.updateYAxis()
         }
         CustomCheckBox {
             objectName: "autoRecalcBox"
             text: " Automatically recalculate max scale "
             checked: yAxisQml.autoRecalc
-            onClicked: {
-                yAxisQml.autoRecalc = checked
-                if (checked)
-                    specResultsQml.updatePlot()
-            }
+            onClicked: yAxisQml.autoRecalc = checked
         }
         CustomCheckBox {
             objectName: "rulersBox"
@@ -47,8 +41,6 @@ ScreenBase {
         onChosen: {
             yAxisQml.units = index
             yAxisQml.updateScaleValues()
-            specResultsQml.updatePlot()
-            remoteControlQml.broadcastCommand("YUNITS", 0)
         }
     }
 }

@@ -101,6 +101,7 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     connect(m_remoteControl, &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
     connect(m_remoteControl, &RemoteControl::updateSpectra, this, &KolvexCore::updateSpectra);
     connect(m_remoteControl, &RemoteControl::applyCurrentAtmModel, this, &KolvexCore::applyCurrentAtmModel);
+    connect(this, &KolvexCore::settingChanged, m_remoteControl, &RemoteControl::announceChange);
     connect(m_lbl, &Lbl::notify, this, &KolvexCore::notify);
     connect(m_lbl, &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
     connect(m_lbl, &Lbl::openOkDialog, this, &KolvexCore::displayOkDialog);
@@ -355,6 +356,12 @@ void KolvexCore::calculate()
     // window may still be rounded onto the first or last point.
     m_lineSource->setLineReach(Lbl::lineReach(*m_params) + std::fabs(m_calculationAxis.step()));
     m_lineSource->fetchForCalculation();
+}
+
+void KolvexCore::calculateFromWindow()
+{
+    calculate();
+    announce(Setting::Calculation);
 }
 
 void KolvexCore::calculateLineByLine()

@@ -4,6 +4,7 @@
 #include "core/pathconditions.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
+#include "core/setting.h"
 #include "core/savefilewriter.h"
 #include "core/spectraset.h"
 #include "core/temperatureunit.h"
@@ -161,6 +162,8 @@ signals:
     void fontScalingRatioChanged();
     void okDialogTextChanged();
     void noteChanged();
+    // A setting was changed on the screens (see announce()).
+    void settingChanged(Setting setting, int index);
     // The start-up is over: the partition sums are loaded or known to be
     // missing, and commands are taken.
     void startupFinished();
@@ -177,6 +180,12 @@ public slots:
 
 public:
     Q_INVOKABLE void calculate();
+    // Calc on the window: calculates, and tells the peers to calculate too.
+    Q_INVOKABLE void calculateFromWindow();
+    // A setting was changed on the screens: the peers (when broadcasting manual
+    // input) and whatever shows it follow. `index` is the molecule, from 1,
+    // for settings kept per molecule.
+    void announce(Setting setting, int index = 0) { emit settingChanged(setting, index); }
     Q_INVOKABLE bool calculationIsRunning() const { return m_calculationRunning; }
     Q_INVOKABLE void saveConfiguration();
     // Ends the program: a running calculation is cancelled, the configuration

@@ -24,6 +24,7 @@ SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
         return;
     m_showTotal = m_core->yAxis()->showTotal;
     connect(m_core, &KolvexCore::updateSpectra, this, &SpectraResultsQml::setUpdateSpectra);
+    connect(m_core, &KolvexCore::settingChanged, this, &SpectraResultsQml::followSetting);
     if (RemoteControl *remote = m_core->remoteControl()) {
         connect(remote, &RemoteControl::showTotalChanged, this, &SpectraResultsQml::updateShowTotal);
         connect(remote, &RemoteControl::showPlainTotalChanged, this, &SpectraResultsQml::updateShowPlainTotal);
@@ -129,6 +130,8 @@ void SpectraResultsQml::setShowTotal(bool show)
         m_core->yAxis()->showTotal = show;
     emit showTotalChanged();
     setUpdateSpectra(false, true);
+    if (m_core)
+        m_core->announce(Setting::ShowTotal);
 }
 
 void SpectraResultsQml::setHeightPoints(int points)
@@ -197,6 +200,31 @@ void SpectraResultsQml::updateYAxis()
     emit maxYChanged();
     emit yAxisTitleChanged();
     handOverMarker(setComplete);
+}
+
+void SpectraResultsQml::followSetting(Setting setting)
+{
+    switch (setting) {
+    case Setting::XUnits:
+    case Setting::YUnits:
+    case Setting::YQuantity:
+        updatePlot();
+        break;
+    case Setting::YScale:
+        // A scale of its own stays; an automatic one is fitted anew.
+        if (m_core->yAxis()->currentAutoRecalc())
+            updatePlot();
+        else
+            updateYAxis();
+        break;
+    case Setting::InstrumentFunction:
+    case Setting::InstrumentResolution:
+    case Setting::InstrumentWing:
+        updatePlotAllPreserveScale();
+        break;
+    default:
+        break;
+    }
 }
 
 double SpectraResultsQml::autoScaleMaximum(double maximum)

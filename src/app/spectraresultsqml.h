@@ -3,6 +3,7 @@
 #include "calc/radiancecalculator.h"
 #include "core/calculationresults.h"
 #include "core/plotcurves.h"
+#include "core/setting.h"
 #include "core/spectrum.h"
 #include "core/xaxis.h"
 #include "core/yaxissettings.h"
@@ -130,6 +131,8 @@ public slots:
     void updatePlotAllPreserveScale() { setUpdateSpectra(false, true); }
     void updateXAxis();
     void updateYAxis();
+    // A setting changed on the screens: the display follows those it shows.
+    void followSetting(Setting setting);
 
 private:
     using ValueAt = CalculationResults::ValueAt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/setting.h"
 #include "core/settingrules.h"
 
 #include <QString>
@@ -67,6 +68,9 @@ struct Command
     Rule problem = nullptr;
     SettingRules::Option option = SettingRules::Option::AccessOption;
     Effect effect = Effect::None;
+    // The setting the command sets: a change of it made on this device's
+    // screens goes to the peers as this command.
+    Setting setting = Setting::None;
     // Text commands.
     QString (*getText)(const CommandTargets &) = nullptr;
     void (*setText)(CommandTargets &, const QString &) = nullptr;
@@ -83,6 +87,7 @@ struct Command
     Command &checkedBy(Rule rule) { problem = rule; return *this; }
     Command &among(SettingRules::Option o) { kind = Kind::Option; option = o; reply = Reply::Integer; return *this; }
     Command &then(Effect e) { effect = e; return *this; }
+    Command &sets(Setting s) { setting = s; return *this; }
     Command &forEachMolecule() { perMolecule = true; return *this; }
     Command &withRestOfText() { takesRestOfText = true; return *this; }
     Command &binary(const char *code, Bytes replyBytes, Bytes payloadBytes)

@@ -17,6 +17,8 @@ public:
     static const Command *find(const QString &name);
     // The command of a binary code ("SWAV" of "SWAV_BIN"), or null.
     static const Command *findBinary(const QString &code);
+    // The command that sets `setting`, or null.
+    static const Command *find(Setting setting);
     // Whether the object the command reads and writes is there.
     static bool hasTarget(const Command &command, const CommandTargets &targets);
 

@@ -105,6 +105,12 @@ void RemoteControl::broadcastValue(const QString &command, int index)
         sendReply(QLatin1Char('#') + command + QLatin1Char(';') + value);
 }
 
+void RemoteControl::announceChange(Setting setting, int index)
+{
+    if (const Command *command = CommandTable::find(setting))
+        broadcastValue(QString::fromLatin1(command->name), index);
+}
+
 void RemoteControl::emitReadyMessage()
 {
     // Commands that waited for the calculation's end go on.

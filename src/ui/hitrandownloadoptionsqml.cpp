@@ -42,6 +42,8 @@ void HitranDownloadOptionsQml::setHitranFileUsage(int usage)
         return;
     m_hitranFileUsage = usage;
     emit hitranFileUsageChanged();
+    if (m_core)
+        m_core->announce(Setting::AccessOption);
 }
 
 bool HitranDownloadOptionsQml::cumulativeHitranExists() const
