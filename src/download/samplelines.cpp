@@ -67,12 +67,11 @@ QString SampleLines::description(const std::vector<Molecule> *molecules)
         int length = int(std::min<std::ptrdiff_t>(lineEnd - line, 256));
         if (length > 0 && line[length - 1] == '\r')
             --length;
-        // A line is a record as LineFileStore::parseRecord() takes it: a molecule,
-        // an isotopologue and a position.
-        double wavenumber = 0.0;
-        const int molecule = LineRecordFields::parseInt(line, length, 0, 2);
-        const int isotopologue = length > 2 ? LineRecordFields::parseIsotopologue(line[2]) : 0;
-        if (molecule > 0 && isotopologue > 0 && LineRecordFields::parseDouble(line, length, 3, 12, &wavenumber)) {
+        // A line counts when it is a record as a calculation reads it.
+        LineRecord record;
+        if (LineFileStore::parseRecord(line, length, record)) {
+            const int molecule = record.molecule;
+            const double wavenumber = record.wavenumber;
             auto found = ranges.find(molecule);
             if (found == ranges.end()) {
                 ranges.emplace(molecule, std::make_pair(wavenumber, wavenumber));
