@@ -61,6 +61,8 @@ struct Command
     bool perMolecule = false;
     // The parameter is all the text after the first ";", semicolons included.
     bool takesRestOfText = false;
+    // The value can be asked for but not set.
+    bool readOnly = false;
     Getter get = nullptr;
     Setter set = nullptr;
     // A value must pass this besides the protocol's own checks (not negative,
@@ -90,6 +92,7 @@ struct Command
     Command &sets(Setting s) { setting = s; return *this; }
     Command &forEachMolecule() { perMolecule = true; return *this; }
     Command &withRestOfText() { takesRestOfText = true; return *this; }
+    Command &onlyAsked() { readOnly = true; return *this; }
     Command &binary(const char *code, Bytes replyBytes, Bytes payloadBytes)
     {
         binaryCode = code;

@@ -260,8 +260,58 @@ std::vector<Command> buildRows()
 
 const std::vector<Command> &CommandTable::rows()
 {
-    static const std::vector<Command> table = buildRows();
+    static const std::vector<Command> table = [] {
+        std::vector<Command> built = buildRows();
+        const QStringList wrong = problems(built);
+        if (!wrong.isEmpty())
+            qFatal("The command table is not sound:\n%s", qPrintable(wrong.join(QLatin1Char('\n'))));
+        return built;
+    }();
     return table;
+}
+
+QStringList CommandTable::problems(const std::vector<Command> &table)
+{
+    QStringList found;
+    QStringList names;
+    QStringList codes;
+    QList<Setting> settings;
+    for (const Command &command : table) {
+        const QString name = QString::fromLatin1(command.name);
+        if (name.isEmpty())
+            found << QStringLiteral("a row without a name");
+        if (names.contains(name))
+            found << QStringLiteral("%1: named twice").arg(name);
+        names << name;
+        if (command.binaryCode) {
+            const QString code = QString::fromLatin1(command.binaryCode);
+            if (codes.contains(code))
+                found << QStringLiteral("%1: binary code %2 given twice").arg(name, code);
+            codes << code;
+        }
+        if (command.setting != Setting::None) {
+            if (settings.contains(command.setting))
+                found << QStringLiteral("%1: its setting is set by another command too").arg(name);
+            settings << command.setting;
+        }
+        if (command.kind == Command::Kind::Action)
+            continue;
+        const bool settable = !command.readOnly;
+        if (command.kind == Command::Kind::Text) {
+            if (!command.getText)
+                found << QStringLiteral("%1: a text that cannot be asked for").arg(name);
+            if (settable && (!command.setText || !command.textProblem))
+                found << QStringLiteral("%1: a text that can be set without a setter and a rule").arg(name);
+            continue;
+        }
+        if (!command.get && !command.binaryGet)
+            found << QStringLiteral("%1: a value that cannot be asked for").arg(name);
+        if (settable && !command.set)
+            found << QStringLiteral("%1: a value that can be set without a setter").arg(name);
+        if (!settable && command.binaryPayload != Command::Bytes::None)
+            found << QStringLiteral("%1: a read-only value with a binary form that sets it").arg(name);
+    }
+    return found;
 }
 
 const Command *CommandTable::find(const QString &name)

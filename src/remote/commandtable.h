@@ -3,6 +3,7 @@
 #include "remote/command.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -23,4 +24,9 @@ public:
     static bool hasTarget(const Command &command, const CommandTargets &targets);
 
     static const std::vector<Command> &rows();
+    // What is wrong with a table: a name, binary code or setting given twice,
+    // a value that can be set without a setter (or without the rule of a text),
+    // one that can be asked for without a getter. The program's table is
+    // checked when it is first used, and a fault stops the program there.
+    static QStringList problems(const std::vector<Command> &table);
 };

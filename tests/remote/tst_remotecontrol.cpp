@@ -7,6 +7,7 @@
 #include "core/yaxissettings.h"
 #include "download/hitranonlinedownloader.h"
 #include "faketransport.h"
+#include "remote/commandtable.h"
 #include "remote/remotecontrol.h"
 #include "spectrumqueries.h"
 
@@ -70,6 +71,7 @@ private slots:
     void repliesGoToTheTransportOfTheMode();
     void broadcastSendsSetCommands();
     void receiveBufferIsBounded();
+    void tablesAreCheckedWhenBuilt();
     void eachEndIsJudgedAlone();
     void waitsEndWithoutRedrawAndKeepOrder();
 
@@ -461,6 +463,40 @@ void TestRemoteControl::broadcastSendsSetCommands()
     m_remote->broadcastValue(QStringLiteral("MSEL"), 3);
     m_remote->broadcastValue(QStringLiteral("RESULT;PATH"), 0);
     QCOMPARE(m_transport->takeReplies(), (QStringList{"#PATH;1000", "#MCONC;2;415", "#MSEL;3;1"}));
+}
+
+// The program's table is sound; the faults a new row could bring are found
+// when a table is built, before any peer meets them.
+void TestRemoteControl::tablesAreCheckedWhenBuilt()
+{
+    QCOMPARE(CommandTable::problems(CommandTable::rows()), QStringList());
+    const auto getter = [](const CommandTargets &, int) { return 1.0; };
+    const auto setter = [](CommandTargets &, int, double) {};
+    Command sound;
+    sound.name = "SOUND";
+    sound.get = getter;
+    sound.set = setter;
+    Command twice = sound;
+    Command noSetter;
+    noSetter.name = "NOSET";
+    noSetter.get = getter;
+    Command askedOnly = noSetter;
+    askedOnly.name = "ASKED";
+    askedOnly.onlyAsked();
+    Command textWithoutRule;
+    textWithoutRule.name = "TEXT";
+    textWithoutRule.readAs(Command::Kind::Text);
+    textWithoutRule.getText = [](const CommandTargets &) { return QString(); };
+    textWithoutRule.setText = [](CommandTargets &, const QString &) {};
+    Command sameSetting = askedOnly;
+    sameSetting.name = "OTHER";
+    askedOnly.sets(Setting::PathLength);
+    sameSetting.sets(Setting::PathLength);
+    const QStringList found = CommandTable::problems({sound, twice, noSetter, askedOnly, textWithoutRule, sameSetting});
+    QCOMPARE(found, (QStringList{QStringLiteral("SOUND: named twice"),
+                                 QStringLiteral("NOSET: a value that can be set without a setter"),
+                                 QStringLiteral("TEXT: a text that can be set without a setter and a rule"),
+                                 QStringLiteral("OTHER: its setting is set by another command too")}));
 }
 
 void TestRemoteControl::receiveBufferIsBounded()
