@@ -41,11 +41,9 @@ KolvexCore::KolvexCore(QObject *parent)
 KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_pathLengthUnit{PathLengthUnit::Metre}
-    , m_xAxis(XAxis::WavelengthMicron, 2000.0, 2300.0, 10000)
+    , m_xAxis(XAxis::WavelengthMicron)
     , m_okDialogText(QStringLiteral("undefined"))
 {
-    m_calculationRunning = true;
     emit externalStorageAccessGrantedChanged();
 
     setUpFolders(settings);
@@ -70,19 +68,14 @@ KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     // banner listens: missing files are downloaded with progress, and
     // tipsDownloadComplete() then reads them all.
     QMetaObject::invokeMethod(m_downloader, &HitranOnlineDownloader::downloadTips, Qt::QueuedConnection);
-    m_downloader->setUsage(HitranOnlineDownloader::SegmentedUsage);
-    m_downloader->setRecordsPerChunk(20000);
 
     m_atmosphereModels = std::make_unique<AtmosphereModelSet>();
     m_atmosphereModels->setMoleculeCount(m_params->moleculeCount());
     m_atmosphereModels->buildModels();
     m_atmosphereModels->setCurrentIndex(AtmosphereModelSet::usStandardIndex);
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
-    m_params->setCrossSectionOnly(true);
 
     m_sensors = new Sensors(this, m_params);
-    m_sensors->setSamplingPeriod(200);
-    m_sensors->setNumSamplesToAverage(5);
 
     m_instrumentFunction = new InstrumentFunction(this);
     m_lbl = new Lbl(this, m_lineSource);
@@ -180,7 +173,6 @@ void KolvexCore::setUpDownloader()
     m_downloader = new HitranOnlineDownloader(this);
     m_downloader->setServiceBaseUrl(service);
     m_downloader->setLoginUrl(service + QLatin1String("/login/"));
-    m_downloader->setLoginFirst(false);
     m_downloader->setMolparamUrl(service + QLatin1String("/media/molparam.txt"));
     m_downloader->setGlobalIdUrl(m_settings.productBaseUrl + QLatin1String("/exe/globalid.txt"));
     m_downloader->setDataFolder(m_dataFolder);
