@@ -123,7 +123,7 @@ QStringList ResultDescription::lines(KolvexCore &core)
         lines << QStringLiteral("Instrument function %1, resolution %2 cm-1, wing %3 cm-1")
                      .arg(instrumentName(instrument.type()), number(instrument.resolution()), number(instrument.wing()));
     }
-    lines << lineOriginLine(core.lineSource() ? core.lineSource()->lineDataOrigin() : QString());
+    lines << lineOriginLine(core.lineSource() ? core.lineSource()->origin() : QString());
     lines << partitionSums(core);
     const QString molparam = core.dataFolder() + QLatin1String("/molparam.txt");
     lines << (QFileInfo::exists(molparam)

@@ -48,7 +48,9 @@ public:
     // the file cannot be opened).
     qint64 recordOffsetAtOrAbove(const QString &path, double wavenumber);
 
-    void locateInCumulative(double start, double end, qint64 *startOffset, qint64 *endOffset);
+    // The byte offsets of the records from `start` up to (not including) `end`
+    // in a line file sorted by wavenumber.
+    void locateInFile(const QString &path, double start, double end, qint64 *startOffset, qint64 *endOffset);
 
     // Replaces the batch by the records between the two offsets of a file. A range
     // whose end falls inside a line is extended to that line's end. nextOffset
@@ -82,8 +84,6 @@ public:
     const LineBatch &batch() const { return m_batch; }
     void clearBatch() { m_batch.clear(); }
 
-    QString cumulativeFilePath() const { return m_cumulativeFilePath; }
-    void setCumulativeFilePath(const QString &path) { m_cumulativeFilePath = path; }
     QString folder() const { return m_folder; }
     void setFolder(const QString &folder) { m_folder = folder; }
 
@@ -99,7 +99,6 @@ private:
     void findOverlappingRegionFiles(double start, double end, int *firstFile, int *lastFile);
 
     LineBatch m_batch;
-    QString m_cumulativeFilePath;
     QString m_folder;
     QVector<RegionFile> m_regionFiles;
     QByteArray m_buffer;   // reused for every read, so reading allocates only when it grows

@@ -793,20 +793,31 @@ void TestScreens::everyControlHasAName()
                              "HitranDownloadOptions.qml", "Authenticate.qml", "ShareResultsChoice.qml", "About.qml",
                              "PortNumber.qml", ""}) {
         QPointer<QObject> screen = *file ? openScreen(QString::fromLatin1(file)) : m_window->contentItem();
-        QTest::qWait(60);
-        QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(screen.data())};
-        while (!pending.isEmpty()) {
-            QQuickItem *item = pending.takeFirst();
-            pending.append(item->childItems());
-            if (!item->isVisible() || !item->inherits("QQuickControl") || item->inherits("QQuickScrollBar")
-                || item->inherits("QQuickProgressBar") || item->inherits("QQuickLabel"))
-                continue;
-            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(item);
-            if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
-                unnamed << QStringLiteral("%1: %2 %3").arg(QLatin1String(*file ? file : "main"),
-                                                            QLatin1String(item->metaObject()->className()),
-                                                            item->objectName());
+        // Rows of a list are made in the background: a row still being made
+        // has no name yet, so the screen is looked at again until it is complete.
+        const auto unnamedOn = [&] {
+            QStringList found;
+            QList<QQuickItem *> pending{qobject_cast<QQuickItem *>(screen.data())};
+            while (!pending.isEmpty()) {
+                QQuickItem *item = pending.takeFirst();
+                pending.append(item->childItems());
+                if (!item->isVisible() || !item->inherits("QQuickControl") || item->inherits("QQuickScrollBar")
+                    || item->inherits("QQuickProgressBar") || item->inherits("QQuickLabel"))
+                    continue;
+                QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(item);
+                if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+                    found << QStringLiteral("%1: %2 %3").arg(QLatin1String(*file ? file : "main"),
+                                                              QLatin1String(item->metaObject()->className()),
+                                                              item->objectName());
+            }
+            return found;
+        };
+        QStringList found = unnamedOn();
+        for (int attempt = 0; attempt < 50 && !found.isEmpty(); ++attempt) {
+            QTest::qWait(60);
+            found = unnamedOn();
         }
+        unnamed << found;
         if (*file) {
             QMetaObject::invokeMethod(screen, "close");
             QTRY_VERIFY(screen.isNull());
