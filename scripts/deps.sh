@@ -7,6 +7,8 @@ kolvex_packages=(
     qtconnectivity5-dev libqt5sensors5-dev libqt5serialport5-dev
     qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
     qml-module-qtquick-controls2 qml-module-qtquick-templates2 qml-module-qtqml-models2
+    # Eigen: the least-squares solver of the fit of measured spectra (headers only).
+    libeigen3-dev
     xvfb xauth
     desktop-file-utils appstream
     # The tests' stand-in for the Bluetooth service: a private bus and BlueZ mocked on it.
