@@ -93,8 +93,13 @@ void ConsoleSession::beginReading()
 
 void ConsoleSession::finishIfDone()
 {
+    if (m_exiting)
+        return;
     if (!m_transport->atEnd() || !m_quitAtEnd || m_core->remoteControl()->busy() || m_core->calculationIsRunning())
         return;
     m_finisher->stop();
-    QCoreApplication::exit(0);
+    // The final work waits in event loops of its own, where this check may
+    // come again: it runs once.
+    m_exiting = true;
+    QCoreApplication::exit(m_finalWork ? m_finalWork() : 0);
 }

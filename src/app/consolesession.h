@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class ConsoleTransport;
 class KolvexCore;
 class QTimer;
@@ -27,6 +29,9 @@ public:
     // Progress (file by file at start-up, region by region, batch by batch) goes
     // to standard error only when verbose; warnings and errors always do.
     void setVerbose(bool verbose) { m_verbose = verbose; }
+    // Work done once the input has ended and what it started is done (a fit),
+    // instead of ending at once; its result is the program's exit status.
+    void setFinalWork(std::function<int()> work) { m_finalWork = std::move(work); }
     bool verbose() const { return m_verbose; }
 
 signals:
@@ -44,4 +49,6 @@ private:
     bool m_quitAtEnd = true;
     bool m_verbose = false;
     bool m_readingStarted = false;
+    std::function<int()> m_finalWork;
+    bool m_exiting = false;
 };

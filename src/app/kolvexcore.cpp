@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 
 #include "app/configfile.h"
+#include "app/measuredfit.h"
 #include "app/programsettings.h"
 #include "app/resultdescription.h"
 #include "app/startupdata.h"
@@ -173,6 +174,8 @@ void KolvexCore::setUpRemoteControl()
     targets.atmosphereModels = m_atmosphereModels.get();
     targets.downloader = m_downloader;
     targets.results = &m_results;
+    m_measuredFit = std::make_unique<MeasuredFit>(this);
+    targets.fitting = m_measuredFit.get();
     m_remoteControl->setTargets(targets);
     m_webSockets = std::make_unique<WebSockets>(1234);
     m_serialPort = std::make_unique<SerialPort>();
@@ -334,6 +337,12 @@ void KolvexCore::calculate()
     }
     if (m_calculationRunning)
         return;
+    // The fit reads the lines through the same sources.
+    if (m_measuredFit && m_measuredFit->isRunning()) {
+        setOkDialogText(QStringLiteral("A fit to a measured spectrum is running.\nPlease calculate again when it "
+                                       "has ended."));
+        return;
+    }
     const QString problem = calculationProblem();
     if (!problem.isEmpty()) {
         setOkDialogText(problem);

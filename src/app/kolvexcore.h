@@ -30,6 +30,7 @@ class LineSourceChain;
 class ParameterFiles;
 class Params;
 class ProgramSettings;
+class MeasuredFit;
 class RemoteControl;
 class ResultsSaver;
 class Sensors;
@@ -105,6 +106,8 @@ public:
     CalculationResults *results() { return &m_results; }
     ResultsSaver *resultsSaver() const { return m_resultsSaver.get(); }
     RemoteControl *remoteControl() const { return m_remoteControl.get(); }
+    // The measured spectrum and the fit of the calculation to it.
+    MeasuredFit *measuredFit() const { return m_measuredFit.get(); }
     // The transports of the remote control: WebSocket (port 1234), serial line
     // and Bluetooth serial link.
     WebSockets *webSockets() const { return m_webSockets.get(); }
@@ -242,6 +245,9 @@ private:
     std::unique_ptr<RemoteControl> m_remoteControl;
     std::unique_ptr<ConfigFile> m_configFile;
     std::unique_ptr<ProgramSettings> m_programSettings;
+    // Calculates with the parameters and reads the lines of the sources
+    // above: it goes first.
+    std::unique_ptr<MeasuredFit> m_measuredFit;
 
     QString m_dataFolder;
     QString m_tipsFolder;

@@ -1,5 +1,6 @@
 #include "app/consolesession.h"
 #include "app/kolvexcore.h"
+#include "app/measuredfit.h"
 #include "app/spectraresultsqml.h"
 #include "core/programinfo.h"
 #include "core/spectrum.h"
@@ -95,7 +96,16 @@ int main(int argc, char *argv[])
                                      QStringLiteral("Also report progress on standard error: every file read at "
                                                     "start-up, every download and every batch of lines. Without it "
                                                     "standard error carries only warnings and errors."));
-    parser.addOptions({dataDir, webSocket, listenAll, serial, serviceUrl, verbose});
+    const QCommandLineOption fit(QStringLiteral("fit"),
+                                 QStringLiteral("After the commands from standard input, fit the calculation to the "
+                                                "measured spectrum in FILE (a path, or a name in the data folder) "
+                                                "and print the fitted values."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption vary(QStringLiteral("vary"),
+                                  QStringLiteral("What the fit varies: molecules by formula, T, P, shift, "
+                                                 "baseline=N (order 0 to 2), separated by commas."),
+                                  QStringLiteral("LIST"));
+    parser.addOptions({dataDir, webSocket, listenAll, serial, serviceUrl, verbose, fit, vary});
     parser.process(app);
     if (!parser.isSet(verbose))
         qtHandler = qInstallMessageHandler(warningsOnly);
@@ -119,6 +129,36 @@ int main(int argc, char *argv[])
     if (parser.isSet(webSocket) && parser.isSet(serial)) {
         std::fprintf(stderr, "--websocket and --serial cannot be used together: one transport serves at a time.\n");
         return 2;
+    }
+    if (parser.isSet(fit) != parser.isSet(vary)) {
+        std::fprintf(stderr, "--fit FILE and --vary LIST go together: the fit needs both.\n");
+        return 2;
+    }
+    if (parser.isSet(fit) && (parser.isSet(webSocket) || parser.isSet(serial))) {
+        std::fprintf(stderr, "--fit ends the program when it is done; it cannot serve --websocket or --serial.\n");
+        return 2;
+    }
+    MeasuredFit &measuredFit = *core.measuredFit();
+    if (parser.isSet(fit)) {
+        QString problem;
+        if (!measuredFit.setVaried(parser.value(vary), &problem) || !measuredFit.load(parser.value(fit), &problem)) {
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            return 1;
+        }
+        session.setFinalWork([&measuredFit] {
+            QString problem;
+            std::fflush(stdout);
+            if (!measuredFit.run(&problem)) {
+                std::fprintf(stderr, "%s\n", qPrintable(problem));
+                return 1;
+            }
+            for (const QString &line : measuredFit.resultLines())
+                std::printf("%s\n", qPrintable(line));
+            std::printf("iterations %d\n", measuredFit.result().iterations);
+            std::printf("outside %zu\n", measuredFit.leftOut());
+            std::fflush(stdout);
+            return 0;
+        });
     }
     bool serving = false;
     if (parser.isSet(serial)) {

@@ -36,6 +36,7 @@ struct Command
         Redraw,            // the displayed spectra are assembled anew
         ShowTotal,         // the display shows the totals or the molecules; waits for the redrawn plot
         Calculate,         // a calculation runs; the text form waits for it, the binary form does not
+        Fit,               // the calculation is fitted to the measured spectrum; the reply is the result
     };
     // Binary values, little-endian.
     enum class Bytes {
@@ -47,7 +48,7 @@ struct Command
         Flag,            // 1 byte, 0 or 1
     };
     // The object of CommandTargets that the command needs.
-    enum class Target { None, Params, XAxis, YAxis, Sensors, InstrumentFunction, Atmosphere, Downloader };
+    enum class Target { None, Params, XAxis, YAxis, Sensors, InstrumentFunction, Atmosphere, Downloader, Fitting };
 
     using Getter = double (*)(const CommandTargets &, int molecule);
     using Setter = void (*)(CommandTargets &, int molecule, double value);
@@ -77,6 +78,9 @@ struct Command
     QString (*getText)(const CommandTargets &) = nullptr;
     void (*setText)(CommandTargets &, const QString &) = nullptr;
     QString (*textProblem)(const QString &) = nullptr;
+    // A text whose setting can fail on more than its form (a file that is
+    // read): sets it, or returns why not.
+    QString (*setTextOrRefuse)(CommandTargets &, const QString &) = nullptr;
     // The binary form; the query reads binaryGet where there is one, else get.
     const char *binaryCode = nullptr;
     Bytes binaryReply = Bytes::None;

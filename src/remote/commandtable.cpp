@@ -2,6 +2,7 @@
 
 #include "calc/instrumentfunction.h"
 #include "core/atmospheremodelset.h"
+#include "core/measuredfitting.h"
 #include "core/params.h"
 #include "core/sensorsettings.h"
 #include "core/xaxis.h"
@@ -50,6 +51,15 @@ Command text(const char *name, QString (*get)(const T &), void (*set)(T &, const
     command.getText = get;
     command.setText = set;
     command.textProblem = problem;
+    return command;
+}
+
+// A text of the measured spectrum's fit, set by reading or checking it.
+Command fittingText(const char *name, QString (*get)(const T &), QString (*set)(T &, const QString &))
+{
+    Command command = number(name, Target::Fitting, nullptr, nullptr).readAs(Kind::Text).repliedAs(Reply::Text);
+    command.getText = get;
+    command.setTextOrRefuse = set;
     return command;
 }
 
@@ -247,6 +257,21 @@ std::vector<Command> buildRows()
              SettingRules::replySeparatorProblem)
             .withRestOfText(),
 
+        fittingText("MEASFILE", [](const T &t) { return t.fitting->measuredName(); },
+                    [](T &t, const QString &file) {
+                        QString problem;
+                        t.fitting->loadMeasured(file.trimmed(), &problem);
+                        return problem;
+                    }),
+        fittingText("FITVARY", [](const T &t) { return t.fitting->variedList(); },
+                    [](T &t, const QString &list) {
+                        QString problem;
+                        t.fitting->setVariedList(list, &problem);
+                        return problem;
+                    })
+            .withRestOfText(),
+        number("FIT", Target::Fitting, nullptr, nullptr).readAs(Kind::Action).repliedAs(Reply::Empty).then(Effect::Fit),
+
         number("CALC", Target::None, nullptr, nullptr)
             .readAs(Kind::Action)
             .repliedAs(Reply::Empty)
@@ -300,7 +325,7 @@ QStringList CommandTable::problems(const std::vector<Command> &table)
         if (command.kind == Command::Kind::Text) {
             if (!command.getText)
                 found << QStringLiteral("%1: a text that cannot be asked for").arg(name);
-            if (settable && (!command.setText || !command.textProblem))
+            if (settable && !command.setTextOrRefuse && (!command.setText || !command.textProblem))
                 found << QStringLiteral("%1: a text that can be set without a setter and a rule").arg(name);
             continue;
         }
@@ -352,6 +377,7 @@ bool CommandTable::hasTarget(const Command &command, const CommandTargets &targe
     case Target::InstrumentFunction: return targets.instrumentFunction;
     case Target::Atmosphere: return targets.atmosphereModels;
     case Target::Downloader: return targets.downloader;
+    case Target::Fitting: return targets.fitting;
     }
     return false;
 }

@@ -1,5 +1,6 @@
 #include "remote/remotecontrol.h"
 
+#include "core/measuredfitting.h"
 #include "core/params.h"
 #include "core/settingrules.h"
 #include "core/xaxis.h"
@@ -349,7 +350,9 @@ void RemoteControl::applySetting(const QString &name, const QString &parameter, 
     } else if (command && command->readOnly) {
         refuse(name, QStringLiteral("This value can only be asked for."));
     } else if (text) {
-        const QString problem = command->textProblem ? command->textProblem(parameter) : QString();
+        QString problem = command->textProblem ? command->textProblem(parameter) : QString();
+        if (problem.isEmpty() && command->setTextOrRefuse && CommandTable::hasTarget(*command, m_targets))
+            problem = command->setTextOrRefuse(m_targets, parameter);
         if (!problem.isEmpty())
             refuse(name, problem);
         else if (command->setText && CommandTable::hasTarget(*command, m_targets))
@@ -437,7 +440,25 @@ void RemoteControl::runEffect(const Command &command, double value)
     case Command::Effect::Calculate:
         applyCalc();
         break;
+    case Command::Effect::Fit:
+        applyFit();
+        break;
     }
+}
+
+void RemoteControl::applyFit()
+{
+    if (!m_targets.fitting)
+        return;
+    // The fit waits for its lines and calculations in event loops of its own;
+    // the commands that arrive meanwhile wait in the queue.
+    QString problem;
+    if (!m_targets.fitting->fitMeasured(&problem)) {
+        sendReply(QStringLiteral("FIT : ") + problem.simplified());
+        return;
+    }
+    sendReply(m_targets.fitting->fitLines().join(m_targets.params ? m_targets.params->replySeparator()
+                                                                   : QStringLiteral(";")));
 }
 
 void RemoteControl::refuse(const QString &name, const QString &problem)

@@ -148,6 +148,8 @@ private:
     void applyValue(const Command *command, const QString &replyName, double value, int index);
     void runEffect(const Command &command, double value);
     void applyCalc();
+    // Fits the calculation to the measured spectrum and replies with the result.
+    void applyFit();
     void applyTotal(bool show);
     int moleculeCount() const;
 

@@ -1,6 +1,7 @@
 #include "remote/resultqueries.h"
 
 #include "core/calculationresults.h"
+#include "core/measuredfitting.h"
 #include "core/params.h"
 #include "core/yaxissettings.h"
 #include "remote/commandline.h"
@@ -32,6 +33,20 @@ bool ResultQueries::takesMolecule(const QString &item)
 QString ResultQueries::answer(const QString &item, int molecule, const CommandTargets &targets,
                               const ReplyFormat &format, const Reply &reply, const ShowTotal &showTotal)
 {
+    if (item == QLatin1String("FIT") || item == QLatin1String("RESIDUALS")) {
+        const QStringList lines = targets.fitting ? targets.fitting->fitLines() : QStringList();
+        if (lines.isEmpty()) {
+            reply(QLatin1String("RESULT;") + item + QLatin1String(" : There is no fit yet: no fit to a measured "
+                                                                  "spectrum has succeeded."));
+            return QString();
+        }
+        if (item == QLatin1String("FIT"))
+            return lines.join(format.separator());
+        QStringList values;
+        for (double residual : targets.fitting->fitResiduals())
+            values << format.real(residual);
+        return values.join(format.separator());
+    }
     const CalculationResults *results = targets.results;
     if (!results)
         return QString();
