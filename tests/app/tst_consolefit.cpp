@@ -23,6 +23,7 @@ private slots:
     void refusals_data();
     void refusals();
     void protocolRows();
+    void temperatureLeavesTheSettings();
 
 private:
     struct Run
@@ -287,6 +288,48 @@ void TestConsoleFit::protocolRows()
     const double rms = fields[2].split(' ').value(1).toDouble();
     QVERIFY(std::fabs(std::sqrt(sum / residuals.size()) - rms) < 1e-3 * rms);
     QVERIFY(std::fabs(rms - sigma) < 0.1 * sigma);
+}
+
+void TestConsoleFit::temperatureLeavesTheSettings()
+{
+    // Made at 260 K, fitted from 296 K: each trial temperature is calculated
+    // on the fit's own engine, and the settings stay as they were.
+    QTemporaryDir folder;
+    const Run made = console(folder.path(), {}, madeAt + "#TEMP;260\n#YUNITS;1\n#CALC\n#RESULT;WNGRID\n#RESULT;SPEC;INSTR\n");
+    QCOMPARE(made.exitCode, 0);
+    QList<QByteArray> lines = made.output.split('\n');
+    lines.removeAll(QByteArray());
+    QVERIFY(lines.size() >= 3);
+    const QList<QByteArray> grid = lines[1].split(';');
+    const QList<QByteArray> tau = lines[2].split(';');
+    QFile file(folder.filePath("m.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("# y: absorbance\n");
+    std::mt19937 generator(260);
+    std::normal_distribution<double> noise(0.0, 0.002);
+    for (int i = 0; i < grid.size() && i < tau.size(); ++i) {
+        bool ok = false;
+        const double value = tau[i].toDouble(&ok);
+        if (ok && std::isfinite(value) && value != 0.0)
+            file.write(grid[i] + ' ' + QByteArray::number(value + noise(generator), 'g', 9) + '\n');
+    }
+    file.close();
+
+    const Run run = console(folder.path(), {},
+                            madeAt + "#TEMP;296\n#MEASFILE;m.txt\n#FITVARY;CO2,T\n#FIT\n#TEMP;?\n#MCONC;2;?\n");
+    QCOMPARE(run.exitCode, 0);
+    QList<QByteArray> replies = run.output.split('\n');
+    replies.removeAll(QByteArray());
+    QVERIFY2(replies.size() == 3, run.output.left(500).constData());
+    const QList<QByteArray> fields = replies[0].split(';');
+    QVERIFY2(fields.size() == 4, replies[0].constData());
+    const QList<QByteArray> t = fields[1].split(' ');
+    QVERIFY2(t.size() == 4 && t[0] == "T" && t[3] == "K", fields[1].constData());
+    QVERIFY2(std::fabs(t[1].toDouble() - 260.0) < 3.0 * t[2].toDouble(), fields[1].constData());
+    const QList<QByteArray> c = fields[0].split(' ');
+    QVERIFY2(std::fabs(c[1].toDouble() - co2) < 3.0 * c[2].toDouble(), fields[0].constData());
+    QCOMPARE(replies[1].toDouble(), 296.0);
+    QCOMPARE(replies[2].toDouble(), co2);
 }
 
 QTEST_GUILESS_MAIN(TestConsoleFit)
