@@ -94,6 +94,22 @@ bool MeasuredFit::load(const QString &file, QString *problem)
     return true;
 }
 
+bool MeasuredFit::loadFromDataFolder(const QString &name, QString *problem)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
+        || name.startsWith(QLatin1Char('.'))) {
+        *problem = QStringLiteral("\"%1\" is not the name of a file in the data folder (a name without a path is "
+                                  "needed).")
+                       .arg(name);
+        return false;
+    }
+    MeasuredSpectrum measured;
+    if (!measured.read(QDir(m_core->dataFolder()).filePath(name), problem))
+        return false;
+    m_measured = std::move(measured);
+    return true;
+}
+
 bool MeasuredFit::setVaried(const QString &list, QString *problem)
 {
     std::vector<Choice> choices;

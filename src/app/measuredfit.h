@@ -37,6 +37,9 @@ public:
     // Reads a measured spectrum: a path, or the name of a file in the data
     // folder. On failure the spectrum loaded before stays.
     bool load(const QString &file, QString *problem);
+    // A peer names a file of the data folder only: no path, so that no other
+    // file of the device is read (or quoted in a message) for it.
+    bool loadFromDataFolder(const QString &name, QString *problem);
     bool isLoaded() const { return !m_measured.isEmpty(); }
     const MeasuredSpectrum &measured() const { return m_measured; }
 
@@ -63,7 +66,7 @@ public:
     const std::vector<SpectrumFit::Parameter> &parameters() const { return m_parameters; }
 
     // The remote peer's view.
-    bool loadMeasured(const QString &file, QString *problem) override { return load(file, problem); }
+    bool loadMeasured(const QString &file, QString *problem) override { return loadFromDataFolder(file, problem); }
     QString measuredName() const override { return m_measured.name(); }
     bool setVariedList(const QString &list, QString *problem) override { return setVaried(list, problem); }
     QString variedList() const override { return m_variedText; }

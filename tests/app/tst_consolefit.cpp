@@ -255,17 +255,23 @@ void TestConsoleFit::protocolRows()
     bad.close();
 
     const Run run = console(folder.path(), {},
-                            co2From300
-                                + "#RESULT;FIT\n#MEASFILE;m.txt\n#MEASFILE;bad.txt\n#MEASFILE;?\n"
+                            co2From300 + "#RESULT;FIT\n#MEASFILE;m.txt\n#MEASFILE;bad.txt\n#MEASFILE;"
+                                + QFile::encodeName(file.fileName())
+                                + "\n#MEASFILE;../m.txt\n#MEASFILE;?\n"
                                   "#FITVARY;CO2,baseline=5\n#FITVARY;CO2,baseline=0\n#FITVARY;?\n#FIT\n"
                                   "#RESULT;FIT\n#RESULT;RESIDUALS\n");
     QCOMPARE(run.exitCode, 0);
     QList<QByteArray> replies = run.output.split('\n');
     replies.removeAll(QByteArray());
-    QVERIFY2(replies.size() == 8, run.output.left(2000).constData());
+    QVERIFY2(replies.size() == 10, run.output.left(2000).constData());
     QVERIFY2(replies[0].startsWith("RESULT;FIT : There is no fit yet"), replies[0].constData());
     QVERIFY2(replies[1].startsWith("MEASFILE : ") && replies[1].contains("bad.txt, line 2: 3 numbers"),
              replies[1].constData());
+    // A peer reads files of the data folder only, not any path of the device.
+    for (int i : {2, 3})
+        QVERIFY2(replies[i].startsWith("MEASFILE : ") && replies[i].contains("not the name of a file in the data"),
+                 replies[i].constData());
+    replies.erase(replies.begin() + 2, replies.begin() + 4);
     // The file that failed left the one before loaded.
     QCOMPARE(replies[2], QByteArray("m.txt"));
     QVERIFY2(replies[3].startsWith("FITVARY : ") && replies[3].contains("order 0, 1 or 2"), replies[3].constData());
