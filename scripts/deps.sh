@@ -9,6 +9,10 @@ kolvex_packages=(
     qml-module-qtquick-controls2 qml-module-qtquick-templates2 qml-module-qtqml-models2
     xvfb xauth
     desktop-file-utils appstream
+    # The package and its checks (scripts/package.sh, tst_package).
+    dpkg-dev lintian
+    # The Python client and its tests (numpy arrays where numpy is present).
+    python3 python3-numpy
     # The tests' stand-in for the Bluetooth service: a private bus and BlueZ mocked on it.
     dbus-daemon python3-dbusmock
 )
