@@ -182,6 +182,12 @@ class RefusalTest(ConsoleTestCase):
         with self.assertRaises(KolvexError) as caught:
             kolvex.spectrum("XYZ")
         self.assertIn("RESULT;SPEC : String parameter unknown", str(caught.exception))
+        # Formulas with small letters and signs: the sample has no HOCl or NO+
+        # lines here, so neither has a spectrum to give.
+        with self.assertRaises(KolvexError) as caught:
+            kolvex.results("HOCl", "NO+")
+        self.assertEqual([reply.split(" : ")[0] for reply in caught.exception.replies], ["HOCl", "NO+"])
+        self.assertIn("The requested molecular spectrum was either not selected", str(caught.exception))
         # The connection goes on in step after refusals.
         self.assertEqual(len(kolvex.grid()), 201)
 
