@@ -7,12 +7,14 @@
 #
 # The root is kept for the next run (build-arm64/debian-root, or the folder
 # KOLVEX_ARM64_ROOT names); KOLVEX_DEBIAN_MIRROR names another Debian mirror.
+# The tests see pages of 16 KiB, as on a Raspberry Pi 5 (KOLVEX_ARM64_PAGE_SIZE
+# sets another size: 4096 as on a Pi 4, 65536 as on some arm64 servers).
 # Needs root (for debootstrap, chroot and the emulator's registration), and
 # asks for it through sudo otherwise.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 if [ "$(id -u)" -ne 0 ]; then
-    exec sudo --preserve-env=KOLVEX_ARM64_ROOT,KOLVEX_DEBIAN_MIRROR "$0" "$@"
+    exec sudo --preserve-env=KOLVEX_ARM64_ROOT,KOLVEX_DEBIAN_MIRROR,KOLVEX_ARM64_PAGE_SIZE "$0" "$@"
 fi
 started=$(date +%s)
 source "$root/scripts/deps.sh"
@@ -20,6 +22,7 @@ source "$root/scripts/deps.sh"
 arm64_root="${KOLVEX_ARM64_ROOT:-$root/build-arm64/debian-root}"
 build="$root/build-arm64/build"
 mirror="${KOLVEX_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
+page_size="${KOLVEX_ARM64_PAGE_SIZE:-16384}"
 
 # The build machine: the cross compiler, the emulator, debootstrap, and the
 # packages of an ordinary build (cmake, ninja and Qt's code generators).
@@ -120,10 +123,11 @@ mount_into_root /dev/shm -t tmpfs tmpfs
 mount_into_root /tmp -t tmpfs tmpfs
 mount_into_root "$root" --bind "$root"
 status=0
-in_root LD_PRELOAD="$build/no-pidfd.so" /bin/sh -c "cd '$build' && nice ctest --output-on-failure --parallel $(nproc)" \
+in_root LD_PRELOAD="$build/no-pidfd.so" QEMU_PAGESIZE="$page_size" /bin/sh -c "cd '$build' && nice ctest --output-on-failure --parallel $(nproc)" \
     || status=$?
 unmount_all
 
 finished=$(date +%s)
-echo "arm64: built in $((built - started)) s, tests ran in $((finished - built)) s, $((finished - started)) s in all."
+echo "arm64: built in $((built - started)) s, tests ran in $((finished - built)) s with $page_size-byte pages," \
+    "$((finished - started)) s in all."
 exit "$status"
