@@ -73,12 +73,13 @@ foreach(file ${files} usr/share/applications/org.kolvex.Kolvex.desktop
     endif()
 endforeach()
 
-# lintian: its whole report is shown; an error fails the test.
-execute_process(COMMAND ${LINTIAN} --tag-display-limit 0 "${package}"
+# lintian: its whole report is shown; an error fails the test, and so does a
+# lintian that could not check the package (exit status 2).
+execute_process(COMMAND ${LINTIAN} --tag-display-limit 0 --fail-on error "${package}"
                 OUTPUT_VARIABLE report ERROR_VARIABLE lintianErrors RESULT_VARIABLE result)
 message("lintian ${package}:\n${report}${lintianErrors}")
-if(report MATCHES "(^|\n)E: " OR NOT (result EQUAL 0 OR result EQUAL 1 OR result EQUAL 2))
-    message(FATAL_ERROR "lintian reports errors (exit status ${result})")
+if(report MATCHES "(^|\n)E: " OR NOT result EQUAL 0)
+    message(FATAL_ERROR "lintian reports errors or could not check the package (exit status ${result})")
 endif()
 
 # Unpacked into a scratch root, the programs run from there with the layer
