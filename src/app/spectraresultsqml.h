@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/plotcurveset.h"
 #include "calc/radiancecalculator.h"
 #include "core/calculationresults.h"
 #include "core/plotcurves.h"
@@ -191,20 +192,8 @@ private:
     bool m_showInstrTotal = true;
     RadianceCalculator m_radianceCalculator;
     QStringList m_shownColors;   // of the curves handed over since the set began
-    // The curves handed over since the set began, and the set last completed
-    // as a plot draws it (made when asked for).
-    struct CurveSource
-    {
-        std::size_t rows = 0;
-        ValueAt valueAt;
-        QString color;
-    };
-    std::vector<CurveSource> m_setCurves;
-    std::vector<CurveSource> m_completeCurves;
-    mutable std::shared_ptr<const PlotCurves> m_curves;
-    mutable std::shared_ptr<const std::vector<double>> m_curvesX;
-    mutable std::shared_ptr<const SpectrumValues> m_curvesXSource;
-    mutable quint8 m_curvesXUnit = 0;
+    // The curves handed over since the set began, and the set last completed.
+    PlotCurveSet m_plotCurves;
     // The calculated axis in the unit shown, for the instrument function.
     XAxis m_shownAxis;
     QVariantList m_legend;

@@ -17,12 +17,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <memory>
 
 namespace {
-
-const double tinyMaximum = std::numeric_limits<double>::min();
 
 // The same lines for the expected values, read here by their fixed columns, so
 // that a fault of the program's parser cannot cancel out.
@@ -92,11 +89,6 @@ bool allFinite(const SpectrumValues &values)
             return false;
     }
     return true;
-}
-
-double relativeError(double value, double reference)
-{
-    return std::fabs(value - reference) / std::fabs(reference);
 }
 
 } // namespace

@@ -11,17 +11,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <limits>
 #include <memory>
 
 namespace {
-
-const double tinyMaximum = std::numeric_limits<double>::min();
-
-double relativeError(double value, double reference)
-{
-    return std::fabs(value - reference) / std::fabs(reference);
-}
 
 // A feed of one batch that, asked for the next (which the calculation does
 // while it adds the first part of a batch), sets the cancel flag instead:

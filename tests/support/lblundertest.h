@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -60,4 +62,14 @@ private:
 inline std::vector<LineRecord> fixtureLines()
 {
     return LblUnderTest::fixtureLines();
+}
+
+// The maximum a spectrum starts from, and keeps while no line adds to it: the
+// smallest positive double, so that any line's value is larger.
+constexpr double tinyMaximum = std::numeric_limits<double>::min();
+
+// |value - reference| / |reference|.
+inline double relativeError(double value, double reference)
+{
+    return std::fabs(value - reference) / std::fabs(reference);
 }
