@@ -72,55 +72,46 @@ std::vector<LineRecord> readLines(const QString &path, double from, double to)
     return records;
 }
 
-// Hands the records out in batches of 20000 from the event loop.
+// Hands the records out in batches of 20000, read from memory on the
+// calculation's thread.
+class MemoryFeed : public LineFeed
+{
+public:
+    explicit MemoryFeed(const std::vector<LineRecord> &records)
+        : m_records(records)
+    {
+    }
+    bool next(LineBatch &batch) override
+    {
+        const std::size_t count = std::min<std::size_t>(20000, m_records.size() - m_next);
+        batch.assign(m_records.begin() + std::ptrdiff_t(m_next), m_records.begin() + std::ptrdiff_t(m_next + count));
+        m_next += count;
+        return count > 0;
+    }
+    qint64 expectedRecordCount() const override { return qint64(m_records.size()); }
+
+private:
+    const std::vector<LineRecord> &m_records;
+    std::size_t m_next = 0;
+};
+
+// The records held in memory as the program's line source.
 class MemoryLineSource : public LineSource
 {
 public:
-    explicit MemoryLineSource(std::vector<LineRecord> records, bool immediate)
+    explicit MemoryLineSource(std::vector<LineRecord> records)
         : m_records(std::move(records))
-        , m_immediate(immediate)
     {
     }
-    void setMolecules(std::vector<Molecule> *) override {}
-    void setCalcStart(double) override {}
-    void setCalcEnd(double) override {}
-    void setCancelRequested(bool cancel) override { m_cancel = cancel; }
-    bool cancelRequested() const override { return m_cancel; }
-    void fetchForCalculation() override
+    void prepare(const LineRequest &) override
     {
-        QTimer::singleShot(0, this, [this] { emit hitranDownloadComplete(); });
+        QTimer::singleShot(0, this, [this] { emit ready(); });
     }
-    void prepareLineData() override { m_next = 0; }
-    qint64 expectedRecordCount() const override { return qint64(m_records.size()); }
-    void requestNextChunk() override
-    {
-        if (m_immediate)
-            deliver();
-        else
-            QTimer::singleShot(0, this, [this] { deliver(); });
-    }
-    const LineBatch &lineRecords() const override { return m_batch; }
-    void clearLineRecords() override { m_batch.clear(); }
+    std::unique_ptr<LineFeed> takeFeed() override { return std::make_unique<MemoryFeed>(m_records); }
+    QString origin() const override { return QStringLiteral("memory"); }
 
 private:
-    void deliver()
-    {
-        if (m_next >= m_records.size()) {
-            m_batch.clear();
-            emit noMoreDataAvailable();
-            return;
-        }
-        const std::size_t count = std::min<std::size_t>(20000, m_records.size() - m_next);
-        m_batch.assign(m_records.begin() + std::ptrdiff_t(m_next), m_records.begin() + std::ptrdiff_t(m_next + count));
-        m_next += count;
-        emit dataAvailable();
-    }
-
     std::vector<LineRecord> m_records;
-    LineBatch m_batch;
-    std::size_t m_next = 0;
-    bool m_immediate = false;
-    bool m_cancel = false;
 };
 
 double seconds(const std::chrono::steady_clock::time_point &start)
@@ -216,17 +207,19 @@ void benchmarkEngine(const std::vector<LineRecord> &records, Params &params)
         // keep their memory from one calculation to the next.
         XAxis xAxis(XAxis::Wavenumber, rangeStart, rangeEnd, gridPoints);
         SpectraSet spectra;
-        MemoryLineSource source(records, true);
-        Lbl lbl(nullptr, &source);
+        Lbl lbl;
         lbl.setParams(&params);
         lbl.setXAxis(&xAxis);
         lbl.setSpectra(&spectra);
         for (int threads = 1; threads <= 2; ++threads) {
             lbl.setThreadCount(threads);
             for (int repeat = 0; repeat < 5; ++repeat) {
-                source.prepareLineData();
+                QEventLoop loop;
+                QObject::connect(&lbl, &Lbl::calculationComplete, &loop, &QEventLoop::quit);
                 const auto start = std::chrono::steady_clock::now();
-                lbl.start();
+                lbl.start(std::make_unique<MemoryFeed>(records));
+                if (lbl.isRunning())
+                    loop.exec();
                 best[threads - 1] = std::min(best[threads - 1], seconds(start));
             }
         }
@@ -277,7 +270,7 @@ int main(int argc, char *argv[])
     loading.start();
     const std::vector<LineRecord> records = readLines(sample, rangeStart, rangeEnd);
     const double loadingSeconds = loading.nsecsElapsed() * 1e-9;
-    MemoryLineSource source(records, false);
+    MemoryLineSource source(records);
     core.setLineSource(&source);
     std::printf("  the same %zu lines held in memory (read by a simple loader in %.1f ms):\n", records.size(),
                 loadingSeconds * 1e3);

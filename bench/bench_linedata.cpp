@@ -95,12 +95,11 @@ int main(int argc, char **argv)
 
     // 3. Reading a 300 cm-1 range of the sample in chunks of 20000 records; the
     // first pass finds the file cold and the batch not yet grown.
-    store.setCumulativeFilePath(samplePath());
     for (int pass = 1; pass <= 3; ++pass) {
         clock.restart();
         qint64 from = 0;
         qint64 to = 0;
-        store.locateInCumulative(2000.0, 2300.0, &from, &to);
+        store.locateInFile(samplePath(), 2000.0, 2300.0, &from, &to);
         qint64 count = 0;
         qint64 position = from;
         while (position < to) {
@@ -116,11 +115,10 @@ int main(int argc, char **argv)
     }
 
     // The same range in the big file.
-    store.setCumulativeFilePath(bigPath);
     clock.restart();
     qint64 from = 0;
     qint64 to = 0;
-    store.locateInCumulative(2000.0, 2300.0, &from, &to);
+    store.locateInFile(bigPath, 2000.0, 2300.0, &from, &to);
     qint64 count = 0;
     qint64 position = from;
     while (position < to) {

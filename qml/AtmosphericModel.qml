@@ -13,8 +13,7 @@ ScreenBase {
         Layout.alignment: Qt.AlignTop
         OptionList {
             // In the order of the model numbers.
-            options: ["Tropical", "Midlatitude\nsummer", "Midlatitude\nwinter", "Subarctic\nsummer",
-                      "Subarctic\nwinter", "US Standard\n(default)"]
+            options: optionLists.atmosphereModels
             currentIndex: atmListViewModel.modelNum
             onChosen: atmListViewModel.modelNum = index
         }

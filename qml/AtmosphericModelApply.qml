@@ -23,9 +23,6 @@ ScreenBase {
                 text: "Yes"
                 onClicked: {
                     atmListViewModel.assignNewValues()
-                    molListViewModel.updatePartPress()
-                    // The peer applies the same model to its own path settings.
-                    remoteControlQml.broadcastCommand("ATMMODEL", 0)
                     close()
                 }
             }

@@ -11,14 +11,9 @@ ScreenBase {
 
     OptionList {
         objectName: "accessList"
-        options: ["Segmented download as new regions\nare requested and saving for later reuse",
-                  "Complete download once (auto or\nmanual) and offline reuse later",
-                  "Download every time\n(no saving of downloaded data ever)"]
+        options: optionLists.accessOptions
         currentIndex: hitranDownloadOptionsQml.hitranFileUsage
-        onChosen: {
-            hitranDownloadOptionsQml.hitranFileUsage = index
-            remoteControlQml.broadcastCommand("HITOPT", 0)
-        }
+        onChosen: hitranDownloadOptionsQml.hitranFileUsage = index
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop

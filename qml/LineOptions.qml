@@ -9,13 +9,9 @@ ScreenBase {
     OptionList {
         objectName: "profileList"
         title: "Lineshape"
-        options: ["Doppler lineshape profile", "Lorentz lineshape profile",
-                  "Voigt lineshape / Standard precision", "Voigt lineshape / Higher precision"]
+        options: optionLists.lineShapes
         currentIndex: lineOptQml.lineshapeProfile
-        onChosen: {
-            lineOptQml.lineshapeProfile = index
-            remoteControlQml.broadcastCommand("LSHAPE", 0)
-        }
+        onChosen: lineOptQml.lineshapeProfile = index
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
@@ -24,21 +20,18 @@ ScreenBase {
             label: "Intensity threshold:\n(cm * molec * 1E-25)"
             value: lineOptQml.intensThresh
             apply: function(text) { return lineOptQml.enterIntensThresh(text) }
-            onApplied: remoteControlQml.broadcastCommand("LTHRESH", 0)
         }
         NumberField {
             objectName: "wingSatField"
             label: "Line wing contribution:\n(saturated halfwidths)"
             value: lineOptQml.wingContribSatHw
             apply: function(text) { return lineOptQml.enterWingContribSatHw(text) }
-            onApplied: remoteControlQml.broadcastCommand("LWINGSAT", 0)
         }
         NumberField {
             objectName: "wingAbsField"
             label: "Line wing contribution:\n(absolute, in cm-1)"
             value: lineOptQml.wingContribAbs
             apply: function(text) { return lineOptQml.enterWingContribAbs(text) }
-            onApplied: remoteControlQml.broadcastCommand("LWINGABS", 0)
         }
         RowLayout {
             CustomLabel {
@@ -48,22 +41,16 @@ ScreenBase {
             CustomComboBox {
                 objectName: "broadeningChoice"
                 label: "Lineshape broadening"
-                model: ["Air", "Self", "Air and Self"]
+                model: optionLists.broadenings
                 currentIndex: lineOptQml.lineBroadening
-                onActivated: {
-                    lineOptQml.lineBroadening = index
-                    remoteControlQml.broadcastCommand("LBROAD", 0)
-                }
+                onActivated: lineOptQml.lineBroadening = index
             }
         }
         CustomCheckBox {
             objectName: "lineShiftBox"
             text: "Use line shift"
             checked: lineOptQml.useLineShift
-            onClicked: {
-                lineOptQml.useLineShift = checked
-                remoteControlQml.broadcastCommand("LSHIFTUSE", 0)
-            }
+            onClicked: lineOptQml.useLineShift = checked
         }
     }
 }

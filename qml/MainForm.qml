@@ -19,8 +19,7 @@ Item {
     readonly property real fontSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize : 11
 
     function calculate() {
-        coreObj.calculate()
-        remoteControlQml.broadcastCommand("CALC", 0)
+        coreObj.calculateFromWindow()
     }
 
     // Zooms x around the middle of the view, as a pinch there would.
@@ -252,10 +251,7 @@ Item {
                 text: "Total"
                 Layout.fillWidth: true
                 backgroundColor: specResultsQml.showTotal ? "#b8860b" : "#3a6ea5"
-                onClicked: {
-                    specResultsQml.showTotal = !specResultsQml.showTotal
-                    remoteControlQml.broadcastCommand("TOTAL", 0)
-                }
+                onClicked: specResultsQml.showTotal = !specResultsQml.showTotal
             }
             // The total options: radiance, the plain total and the instrument-function total.
             GridLayout {
@@ -268,11 +264,7 @@ Item {
                     text: "R"
                     Layout.fillWidth: true
                     backgroundColor: yAxisQml.displayedValue === 1 ? "#b8860b" : "#3a6ea5"
-                    onClicked: {
-                        yAxisQml.displayedValue = yAxisQml.displayedValue === 1 ? 0 : 1
-                        specResultsQml.updatePlot()
-                        remoteControlQml.broadcastCommand("YPARAM", 0)
-                    }
+                    onClicked: yAxisQml.displayedValue = yAxisQml.displayedValue === 1 ? 0 : 1
                 }
                 CustomCheckBox {
                     objectName: "plainTotalBox"

@@ -22,20 +22,13 @@ ScreenBase {
                 objectName: "selectAllBox"
                 text: "Select All"
                 checked: molListViewModel.allSelected
-                onClicked: {
-                    molListViewModel.selectAll(checked)
-                    for (var m = 1; m <= list.count; ++m)
-                        remoteControlQml.broadcastCommand("MSEL", m)
-                }
+                onClicked: molListViewModel.selectAll(checked)
             }
             CustomComboBox {
                 label: "Molecules calculated"
                 model: ["Calculate for all", "for selected only"]
                 currentIndex: molListViewModel.calcNotSelectedMols ? 0 : 1
-                onActivated: {
-                    molListViewModel.calcNotSelectedMols = (index === 0)
-                    remoteControlQml.broadcastCommand("ALLCALC", 0)
-                }
+                onActivated: molListViewModel.calcNotSelectedMols = (index === 0)
             }
         }
         ListView {
@@ -59,10 +52,7 @@ ScreenBase {
                     objectName: "moleculeCheck" + row.moleculeNumber
                     Accessible.name: model.molName
                     checked: model.checked
-                    onClicked: {
-                        model.checked = checked
-                        remoteControlQml.broadcastCommand("MSEL", row.moleculeNumber)
-                    }
+                    onClicked: model.checked = checked
                 }
                 CustomLabel {
                     text: model.index + "  " + model.molName
@@ -75,7 +65,6 @@ ScreenBase {
                     value: model.pressValue
                     accessibleName: model.molName + " concentration"
                     apply: function(text) { return molListViewModel.enterConcentration(row.moleculeNumber, text) }
-                    onApplied: remoteControlQml.broadcastCommand("MCONC", row.moleculeNumber)
                 }
                 Rectangle {
                     objectName: "moleculeColor" + row.moleculeNumber
@@ -102,8 +91,7 @@ ScreenBase {
         Layout.alignment: Qt.AlignTop
         OptionList {
             title: "Concentration units"
-            options: ["Concentration, (%)", "Parts per million,\n(ppmv)", "Atmospheres, (atm)", "Millibar, (mbar)",
-                      "Torr, (Torr)", "Pascal, (Pa)", "Pounds per square\ninch, (psi)"]
+            options: optionLists.concentrationUnits
             currentIndex: molListViewModel.units
             onChosen: molListViewModel.units = index
         }
@@ -113,10 +101,7 @@ ScreenBase {
             options: ["Manual\nentry", "Sensor\nvalue"]
             currentIndex: sensorsQml.humiditySensorEnabled ? 1 : 0
             disabledOptions: sensorsQml.humidityBuiltInSensorIsPresent || sensorsQml.sensorTagConnected ? [] : [1]
-            onChosen: {
-                sensorsQml.humiditySensorEnabled = (index === 1)
-                remoteControlQml.broadcastCommand("USEHUMID", 0)
-            }
+            onChosen: sensorsQml.humiditySensorEnabled = (index === 1)
         }
     }
 }

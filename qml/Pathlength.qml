@@ -12,11 +12,10 @@ ScreenBase {
         label: "Pathlength:"
         value: pathlengthQml.pathlength
         apply: function(text) { return pathlengthQml.enter(text) }
-        onApplied: remoteControlQml.broadcastCommand("PATH", 0)
     }
     OptionList {
         title: "Units"
-        options: ["Kilometers, km", "Meters, m", "Centimeters, cm", "Miles, mi", "Feet, ft", "Inches, in"]
+        options: optionLists.pathLengthUnits
         currentIndex: pathlengthQml.units
         onChosen: pathlengthQml.units = index
     }

@@ -12,7 +12,8 @@ ScreenBase {
     component QuantityGroup: ColumnLayout {
         id: group
         property string name: ""
-        property string command: ""
+        // Names the group's items (for the tests and for accessibility tools).
+        property string key: ""
         property string sensorLabel: ""
         property string presenceText: ""
         property string valueLabel: ""
@@ -24,23 +25,20 @@ ScreenBase {
         Layout.alignment: Qt.AlignTop
 
         OptionList {
-            objectName: group.command + "Source"
+            objectName: group.key + "Source"
             title: group.name
             options: ["Manual\nentry", "Use\nsensor"]
             currentIndex: group.sensorEnabled ? 1 : 0
             disabledOptions: group.sensorPresent ? [] : [1]
-            onChosen: {
-                group.sourceChosen(index === 1)
-                remoteControlQml.broadcastCommand(group.command, 0)
-            }
+            onChosen: group.sourceChosen(index === 1)
         }
         CustomText {
-            objectName: group.command + "Presence"
+            objectName: group.key + "Presence"
             Layout.fillWidth: true
             text: group.sensorLabel + (group.presenceText !== "" ? group.presenceText : " available")
         }
         CustomText {
-            objectName: group.command + "Value"
+            objectName: group.key + "Value"
             Layout.fillWidth: true
             text: group.valueLabel + " " + group.value
             font.bold: true
@@ -53,7 +51,7 @@ ScreenBase {
         spacing: 12
         QuantityGroup {
             name: "Total pressure"
-            command: "USEBAROM"
+            key: "pressure"
             sensorLabel: "Barometer:\n"
             presenceText: sensorsQml.totalPressSensorLabelText
             valueLabel: "Total pressure:\n"
@@ -64,7 +62,7 @@ ScreenBase {
         }
         QuantityGroup {
             name: "Temperature"
-            command: "USETHERM"
+            key: "temperature"
             sensorLabel: "Thermometer:\n"
             presenceText: sensorsQml.temperatureSensorLabelText
             valueLabel: "Temperature:\n"
@@ -75,7 +73,7 @@ ScreenBase {
         }
         QuantityGroup {
             name: "Water vapor"
-            command: "USEHUMID"
+            key: "humidity"
             sensorLabel: "Hygrometer:\n"
             presenceText: sensorsQml.humiditySensorLabelText
             valueLabel: "Water vapor:\n"
@@ -102,7 +100,6 @@ ScreenBase {
                 onEditingFinished: {
                     sensorsQml.samplingPeriod = parseInt(text)
                     text = Qt.binding(function() { return sensorsQml.samplingPeriod })
-                    remoteControlQml.broadcastCommand("SMPLPERIOD", 0)
                 }
             }
             CustomLabel { text: "Samples to\naverage:" }
@@ -115,7 +112,6 @@ ScreenBase {
                 onEditingFinished: {
                     sensorsQml.numSamplesToAverage = parseInt(text)
                     text = Qt.binding(function() { return sensorsQml.numSamplesToAverage })
-                    remoteControlQml.broadcastCommand("SMPLSTOAVG", 0)
                 }
             }
             CustomLabel { text: "Averaging time:" }
@@ -133,7 +129,6 @@ ScreenBase {
                 onToggled: {
                     sensorsQml.useSensorTag = checked
                     checked = Qt.binding(function() { return sensorsQml.useSensorTag })
-                    remoteControlQml.broadcastCommand("USESENSTAG", 0)
                 }
             }
         }

@@ -14,10 +14,7 @@ ScreenBase {
             options: ["Manual\nentry", "Sensor\nvalue"]
             currentIndex: sensorsQml.temperatureSensorEnabled ? 1 : 0
             disabledOptions: sensorsQml.temperatureSensorIsPresent ? [] : [1]
-            onChosen: {
-                sensorsQml.temperatureSensorEnabled = (index === 1)
-                remoteControlQml.broadcastCommand("USETHERM", 0)
-            }
+            onChosen: sensorsQml.temperatureSensorEnabled = (index === 1)
         }
         NumberField {
             objectName: "temperatureField"
@@ -26,12 +23,11 @@ ScreenBase {
             label: "Temperature:"
             value: tempQml.temperature
             apply: function(text) { return tempQml.enter(text) }
-            onApplied: remoteControlQml.broadcastCommand("TEMP", 0)
         }
     }
     OptionList {
         title: "Units"
-        options: ["Kelvin, K", "Celsius, °C", "Fahrenheit, °F"]
+        options: optionLists.temperatureUnits
         currentIndex: tempQml.units
         onChosen: tempQml.units = index
     }

@@ -15,10 +15,7 @@ ScreenBase {
             options: ["Manual\nentry", "Sensor\nvalue"]
             currentIndex: sensorsQml.totalPressureSensorEnabled ? 1 : 0
             disabledOptions: sensorsQml.totalPressureSensorIsPresent ? [] : [1]
-            onChosen: {
-                sensorsQml.totalPressureSensorEnabled = (index === 1)
-                remoteControlQml.broadcastCommand("USEBAROM", 0)
-            }
+            onChosen: sensorsQml.totalPressureSensorEnabled = (index === 1)
         }
         NumberField {
             objectName: "pressureField"
@@ -27,15 +24,11 @@ ScreenBase {
             label: "Total pressure:"
             value: totalPressQml.totalPressure
             apply: function(text) { return totalPressQml.enter(text) }
-            onApplied: {
-                molListViewModel.updateAllPartPressValues()
-                remoteControlQml.broadcastCommand("TPRES", 0)
-            }
         }
     }
     OptionList {
         title: "Units"
-        options: ["Atmospheres, atm", "Millibar, mbar", "Torr, Torr", "Pascal, Pa", "Pounds per square inch, psi"]
+        options: optionLists.pressureUnits
         currentIndex: totalPressQml.units
         onChosen: totalPressQml.units = index
     }

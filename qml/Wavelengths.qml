@@ -6,13 +6,6 @@ ScreenBase {
     objectName: "wavelengthsScreen"
     title: "The wavelength spectral range and units"
 
-    // In wavelength units the start field holds the end of the wavenumber
-    // range, so both ends go to the peer after either field changes.
-    function broadcastRange() {
-        remoteControlQml.broadcastCommand("SWAVE", 0)
-        remoteControlQml.broadcastCommand("EWAVE", 0)
-    }
-
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         Layout.fillWidth: true
@@ -21,14 +14,12 @@ ScreenBase {
             label: "Start:"
             value: wlQml.startWavelength
             apply: function(text) { return wlQml.enterStart(text) }
-            onApplied: broadcastRange()
         }
         NumberField {
             objectName: "endField"
             label: "End:"
             value: wlQml.endWavelength
             apply: function(text) { return wlQml.enterEnd(text) }
-            onApplied: broadcastRange()
         }
         NumberField {
             objectName: "resolutionField"
@@ -41,17 +32,13 @@ ScreenBase {
             label: "Number of points:"
             value: wlQml.numPoints
             apply: function(text) { return wlQml.enterNumPoints(text) }
-            onApplied: remoteControlQml.broadcastCommand("NUMWNPTS", 0)
         }
     }
     OptionList {
         objectName: "unitList"
         title: "Units"
-        options: ["Wavelength, nm", "Wavelength, micron", "Wavenumber, cm-1", "Frequency, Hz"]
+        options: optionLists.xUnits
         currentIndex: wlQml.units
-        onChosen: {
-            wlQml.units = index
-            specResultsQml.updatePlot()
-        }
+        onChosen: wlQml.units = index
     }
 }

@@ -13,24 +13,18 @@ ScreenBase {
             label: "Minimum:"
             value: yAxisQml.minimum
             apply: function(text) { return yAxisQml.enterMinimum(text) }
-            onApplied: specResultsQml.updateYAxis()
         }
         NumberField {
             objectName: "maximumField"
             label: "Maximum:"
             value: yAxisQml.maximum
             apply: function(text) { return yAxisQml.enterMaximum(text) }
-            onApplied: specResultsQml.updateYAxis()
         }
         CustomCheckBox {
             objectName: "autoRecalcBox"
             text: " Automatically recalculate max scale "
             checked: yAxisQml.autoRecalc
-            onClicked: {
-                yAxisQml.autoRecalc = checked
-                if (checked)
-                    specResultsQml.updatePlot()
-            }
+            onClicked: yAxisQml.autoRecalc = checked
         }
         CustomCheckBox {
             objectName: "rulersBox"
@@ -42,13 +36,11 @@ ScreenBase {
     OptionList {
         objectName: "unitList"
         title: "Units"
-        options: ["Cross-section, cm^2 / molecule", "Optical depth", "Absorption, %", "Transmission, %"]
+        options: optionLists.yUnits
         currentIndex: yAxisQml.units
         onChosen: {
             yAxisQml.units = index
             yAxisQml.updateScaleValues()
-            specResultsQml.updatePlot()
-            remoteControlQml.broadcastCommand("YUNITS", 0)
         }
     }
 }

@@ -26,6 +26,15 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH "${PREFI
 if(NOT result EQUAL 0 OR NOT output MATCHES "--data-dir")
     message(FATAL_ERROR "The installed kolvex-console does not run (${result}): ${output} ${errors}")
 endif()
+# One version everywhere: what the program says is what its AppStream description says.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH "${PREFIX}/bin/kolvex-console" --version
+                OUTPUT_VARIABLE versionOutput)
+file(READ "${PREFIX}/share/metainfo/org.kolvex.Kolvex.metainfo.xml" metainfo)
+string(REGEX MATCH "<release version=\"([^\"]+)\"" release "${metainfo}")
+set(releaseVersion "${CMAKE_MATCH_1}")
+if(NOT releaseVersion MATCHES "^[0-9]+\\.[0-9]+" OR NOT versionOutput MATCHES "kolvex ${releaseVersion}")
+    message(FATAL_ERROR "Versions differ: the program says \"${versionOutput}\", the metadata \"${releaseVersion}\"")
+endif()
 file(GLOB_RECURSE installedLibraries "${PREFIX}/*/libkolvex_core.so*")
 if(NOT installedLibraries)
     message(FATAL_ERROR "The layer libraries are not installed")

@@ -26,43 +26,7 @@
 
 namespace {
 
-// Comments that name each setting in the file, in file order.
-const char pathLengthComment[] = "Horizontal path length, meters";
-const char pathLengthUnitComment[] = "Pathlength units";
-const char totalPressureComment[] = "Total pressure, Atm";
-const char pressureUnitComment[] = "Total pressure units";
-const char concentrationCodeComment[] = "Concentration/pressure units to display molecular concentrations";
 const char temperatureComment[] = "Horizontal path temperature, Kelvin";
-const char temperatureUnitComment[] = "Temperature units";
-const char absMinComment[] = "Vertical axis minimum scale value as absorption in %";
-const char absMaxComment[] = "Vertical axis maximum scale value as absorption in %";
-const char yUnitsComment[] = "Vertical axis units (0 - Absorption cross-section, 1 - Optical depth, "
-                             "2 - Absorption, 3 - Transmission)";
-const char rulersComment[] = "Enable / Disable rulers on zoom";
-const char crossSectionMinComment[] = "Cross-section minimum scale value";
-const char crossSectionMaxComment[] = "Cross-section maximum scale value";
-const char crossSectionAutoComment[] = "Enable / Disable cross-section maximum scale value auto-recalculation";
-const char radianceMinComment[] = "Radiance minimum scale value";
-const char radianceMaxComment[] = "Radiance maximum scale value";
-const char radianceAutoComment[] = "Enable / Disable radiance maximum scale value auto-recalculation";
-const char minWavenumberComment[] = "Minimum wavenumber, cm-1";
-const char maxWavenumberComment[] = "Maximum wavenumber, cm-1";
-const char numPointsComment[] = "Number of calculation points (resolution)";
-const char xUnitsComment[] = "Wavelength units";
-const char accessOptionComment[] = "HITRAN database access option";
-const char lineShapeComment[] = "Lineshape profile";
-const char intensityThresholdComment[] = "Intensity threshold";
-const char wingHalfwidthsComment[] = "Line wing contribution (in saturated halfwidths)";
-const char wingAbsoluteComment[] = "Line wing contribution (absolute, in cm-1)";
-const char broadeningComment[] = "Broadening type";
-const char lineShiftComment[] = "Line shift usage";
-const char instrumentTypeComment[] = "Instrument function type";
-const char instrumentResolutionComment[] = "Instrument resolution, cm-1";
-const char instrumentWingComment[] = "Instrument function wing contribution, cm-1";
-const char humiditySensorComment[] = "Humidity sensor enabled/disabled";
-const char pressureSensorComment[] = "Total pressure sensor enabled/disabled";
-const char temperatureSensorComment[] = "Temperature sensor enabled/disabled";
-const char calcNotSelectedComment[] = "Calculate for not selected molecules enabled/disabled";
 
 bool partitionSumsLoaded(const Params &params)
 {
@@ -73,11 +37,6 @@ bool partitionSumsLoaded(const Params &params)
         }
     }
     return false;
-}
-
-QString entry(const QString &value, const char *comment)
-{
-    return value + QLatin1Char('\t') + QLatin1String(comment);
 }
 
 bool isColour(const QString &text)
@@ -105,67 +64,23 @@ ConfigFile::ConfigFile(XAxis *xAxis, Params *params, AtmosphereModelSet *atmosph
 QByteArray ConfigFile::contents() const
 {
     const QLocale locale = ConfigFileReader::fileLocale();
-    const auto real = [&locale](double value) { return locale.toString(value, 'e', 6); };
-    const auto integer = [](int value) { return QString::number(value); };
-    const auto flag = [](bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); };
     const PathConditions &path = m_params->pathConditions();
-    using Quantity = SensorSettings::Quantity;
-    const auto sensorOn = [this](Quantity quantity, bool kept) {
-        return m_sensors ? m_sensors->sensorEnabled(quantity) : kept;
-    };
-    const auto userValue = [this](Quantity quantity, double pathValue) {
-        return m_sensors && m_sensors->sensorEnabled(quantity) ? m_sensors->manualValue(quantity) : pathValue;
-    };
-
     QStringList lines;
-    lines << entry(real(path.pathLength), pathLengthComment)
-          << entry(integer(m_pathLengthUnit->unit), pathLengthUnitComment) << QString();
-    lines << entry(real(userValue(Quantity::Pressure, path.totalPressure)), totalPressureComment)
-          << entry(integer(m_pressureUnits->pressureUnit), pressureUnitComment)
-          << entry(integer(m_pressureUnits->concentrationCode()), concentrationCodeComment) << QString();
-    lines << entry(real(userValue(Quantity::Temperature, path.temperature)), temperatureComment)
-          << entry(integer(m_temperatureUnit->unit), temperatureUnitComment) << QString();
-    lines << entry(real(m_yAxis->absMin), absMinComment) << entry(real(m_yAxis->absMax), absMaxComment)
-          << entry(integer(m_yAxis->yUnits), yUnitsComment) << entry(flag(m_yAxis->enableRulers), rulersComment)
-          << entry(real(m_yAxis->crossSectionMin), crossSectionMinComment)
-          << entry(real(m_yAxis->crossSectionMax), crossSectionMaxComment)
-          << entry(flag(m_yAxis->crossSectionAutoRecalc), crossSectionAutoComment)
-          << entry(real(m_yAxis->radianceMin), radianceMinComment)
-          << entry(real(m_yAxis->radianceMax), radianceMaxComment)
-          << entry(flag(m_yAxis->radianceAutoRecalc), radianceAutoComment) << QString();
-    lines << entry(real(m_xAxis->minWavenumber()), minWavenumberComment)
-          << entry(real(m_xAxis->maxWavenumber()), maxWavenumberComment)
-          << entry(integer(m_xAxis->numPoints()), numPointsComment)
-          << entry(integer(m_xAxis->units()), xUnitsComment) << QString();
-    const int accessOption = m_downloader ? m_downloader->usage() : m_external.accessOption;
-    lines << entry(integer(accessOption), accessOptionComment) << QString();
-    lines << entry(integer(m_params->lineShapeProfile()), lineShapeComment)
-          << entry(real(m_params->intensityThreshold()), intensityThresholdComment)
-          << entry(integer(m_params->lineWingHalfwidths()), wingHalfwidthsComment)
-          << entry(real(m_params->lineWingAbsolute()), wingAbsoluteComment)
-          << entry(integer(m_params->broadeningType()), broadeningComment)
-          << entry(integer(m_params->lineShiftUsage()), lineShiftComment) << QString();
-    const InstrumentFunction *instrument = m_instrumentFunction;
-    lines << entry(integer(instrument ? instrument->type() : m_external.instrumentFunctionType),
-                   instrumentTypeComment)
-          << entry(real(instrument ? instrument->resolution() : m_external.instrumentResolution),
-                   instrumentResolutionComment)
-          << entry(real(instrument ? instrument->wing() : m_external.instrumentWing), instrumentWingComment)
-          << QString();
-    lines << entry(flag(sensorOn(Quantity::Humidity, m_external.humiditySensorEnabled)), humiditySensorComment)
-          << entry(flag(sensorOn(Quantity::Pressure, m_external.pressureSensorEnabled)), pressureSensorComment)
-          << entry(flag(sensorOn(Quantity::Temperature, m_external.temperatureSensorEnabled)),
-                   temperatureSensorComment)
-          << QString();
-    lines << entry(flag(m_params->calcNotSelected()), calcNotSelectedComment) << QString();
+    for (const Entry &entry : entries()) {
+        const QStringList values = entry.write(*this);
+        for (int i = 0; i < values.size() && i < int(entry.comments.size()); ++i)
+            lines << values.at(i) + QLatin1Char('\t') + QLatin1String(entry.comments[std::size_t(i)]);
+        if (entry.endsGroup)
+            lines << QString();
+    }
 
     lines << ConfigFileReader::concentrationHeader();
     for (int i = 0; i < m_params->moleculeCount(); ++i) {
         double concentration = std::size_t(i) < path.concentrations.size()
             ? path.concentrations[std::size_t(i)] : 0.0;
         if (i == 0)
-            concentration = userValue(Quantity::Humidity, concentration);
-        lines << real(concentration) + QLatin1Char('\t') + m_params->molecule(i).name;
+            concentration = userValue(SensorSettings::Quantity::Humidity, concentration);
+        lines << locale.toString(concentration, 'e', 6) + QLatin1Char('\t') + m_params->molecule(i).name;
     }
     lines << QString() << ConfigFileReader::colourHeader();
     for (const Molecule &molecule : m_params->molecules())
@@ -176,6 +91,17 @@ QByteArray ConfigFile::contents() const
     for (const QString &line : qAsConst(lines))
         text += line.toUtf8() + '\n';
     return text;
+}
+
+double ConfigFile::userValue(SensorSettings::Quantity quantity, double pathValue) const
+{
+    // While a sensor supplies the value, the file keeps the user's own.
+    return m_sensors && m_sensors->sensorEnabled(quantity) ? m_sensors->manualValue(quantity) : pathValue;
+}
+
+bool ConfigFile::sensorOn(SensorSettings::Quantity quantity, bool kept) const
+{
+    return m_sensors ? m_sensors->sensorEnabled(quantity) : kept;
 }
 
 bool ConfigFile::save()
@@ -227,126 +153,10 @@ void ConfigFile::applyText(const QString &text)
 {
     ConfigFileReader read(text);
     PathConditions &path = m_params->pathConditions();
-    double real = 0.0;
-    double second = 0.0;
-    int code = 0;
-    bool on = false;
-
-    if (read.checked(pathLengthComment, &real, SettingRules::pathLengthProblem))
-        path.pathLength = real;
-    if (read.code(pathLengthUnitComment, &code, PathLengthUnit::isValid))
-        m_pathLengthUnit->unit = quint8(code);
-
-    if (read.checked(totalPressureComment, &real, SettingRules::totalPressureProblem))
-        path.totalPressure = real;
-    if (read.code(pressureUnitComment, &code, PressureUnits::isValidPressureUnit))
-        m_pressureUnits->pressureUnit = quint8(code);
-    if (read.code(concentrationCodeComment, &code, PressureUnits::isValidConcentrationCode))
-        m_pressureUnits->setConcentrationCode(quint8(code));
-
     m_temperatureUnchecked = false;
-    if (read.number(temperatureComment, &real)) {
-        const QString problem = SettingRules::temperatureProblem(real, *m_params);
-        if (problem.isEmpty()) {
-            m_temperatureUnchecked = !partitionSumsLoaded(*m_params);
-            m_temperatureBefore = path.temperature;
-            m_temperatureRead = real;
-            path.temperature = real;
-        } else {
-            read.reject(temperatureComment, problem);
-        }
-    }
-    if (read.code(temperatureUnitComment, &code, TemperatureUnit::isValid))
-        m_temperatureUnit->unit = quint8(code);
-
-    if (read.range(absMinComment, absMaxComment, &real, &second)) {
-        m_yAxis->absMin = real;
-        m_yAxis->absMax = second;
-    }
-    if (read.option(yUnitsComment, &code, SettingRules::Option::YUnits))
-        m_yAxis->yUnits = quint8(code);
-    if (read.flag(rulersComment, &on))
-        m_yAxis->enableRulers = on;
-    if (read.range(crossSectionMinComment, crossSectionMaxComment, &real, &second)) {
-        m_yAxis->crossSectionMin = real;
-        m_yAxis->crossSectionMax = second;
-    }
-    if (read.flag(crossSectionAutoComment, &on))
-        m_yAxis->crossSectionAutoRecalc = on;
-    if (read.range(radianceMinComment, radianceMaxComment, &real, &second)) {
-        m_yAxis->radianceMin = real;
-        m_yAxis->radianceMax = second;
-    }
-    if (read.flag(radianceAutoComment, &on))
-        m_yAxis->radianceAutoRecalc = on;
-
-    // Each grid number is taken on its own merits; whether the range they make
-    // can be calculated is judged when a calculation starts, which explains a
-    // start above the end.
-    if (read.checked(minWavenumberComment, &real, SettingRules::wavenumberProblem))
-        m_xAxis->setMinWavenumber(real);
-    if (read.checked(maxWavenumberComment, &real, SettingRules::wavenumberProblem))
-        m_xAxis->setMaxWavenumber(real);
-    if (read.code(numPointsComment, &code, [](int points) { return SettingRules::pointsProblem(points).isEmpty(); }))
-        m_xAxis->setNumPoints(code);
-    if (read.codeBelow(xUnitsComment, &code, XAxis::UnitCount))
-        m_xAxis->setUnits(quint8(code));
-
-    if (read.option(accessOptionComment, &code, SettingRules::Option::AccessOption)) {
-        if (m_downloader)
-            m_downloader->setUsage(code);
-        else
-            m_external.accessOption = quint8(code);
-    }
-
-    if (read.option(lineShapeComment, &code, SettingRules::Option::LineShapeProfile))
-        m_params->setLineShapeProfile(code);
-    if (read.checked(intensityThresholdComment, &real, SettingRules::intensityThresholdProblem))
-        m_params->setIntensityThreshold(real);
-    if (read.checked(wingHalfwidthsComment, &real, SettingRules::wingHalfwidthsProblem))
-        m_params->setLineWingHalfwidths(int(real));
-    if (read.checked(wingAbsoluteComment, &real, SettingRules::wingAbsoluteProblem))
-        m_params->setLineWingAbsolute(real);
-    if (read.option(broadeningComment, &code, SettingRules::Option::BroadeningType))
-        m_params->setBroadeningType(code);
-    if (read.number(lineShiftComment, &real))
-        m_params->setLineShiftUsage(real != 0.0 ? 1 : 0);
-
-    if (read.option(instrumentTypeComment, &code, SettingRules::Option::InstrumentFunction)) {
-        m_external.instrumentFunctionType = quint8(code);
-        if (m_instrumentFunction)
-            m_instrumentFunction->setType(quint8(code));
-    }
-    if (read.checked(instrumentResolutionComment, &real, SettingRules::instrumentResolutionProblem)) {
-        m_external.instrumentResolution = real;
-        if (m_instrumentFunction)
-            m_instrumentFunction->setResolution(real);
-    }
-    if (read.checked(instrumentWingComment, &real, SettingRules::instrumentWingProblem)) {
-        m_external.instrumentWing = real;
-        if (m_instrumentFunction)
-            m_instrumentFunction->setWing(real);
-    }
-
-    // The switches act once every value is in place: switching a sensor on
-    // keeps the value read as the user's own.
-    using Quantity = SensorSettings::Quantity;
-    QVector<QPair<Quantity, bool>> sensorSwitches;
-    if (read.flag(humiditySensorComment, &on)) {
-        m_external.humiditySensorEnabled = on;
-        sensorSwitches.append({Quantity::Humidity, on});
-    }
-    if (read.flag(pressureSensorComment, &on)) {
-        m_external.pressureSensorEnabled = on;
-        sensorSwitches.append({Quantity::Pressure, on});
-    }
-    if (read.flag(temperatureSensorComment, &on)) {
-        m_external.temperatureSensorEnabled = on;
-        sensorSwitches.append({Quantity::Temperature, on});
-    }
-
-    if (read.flag(calcNotSelectedComment, &on))
-        m_params->setCalcNotSelected(on);
+    m_sensorSwitches.clear();
+    for (const Entry &entry : entries())
+        entry.read(*this, read);
 
     // The tables are read for the molecules both this program and the file know.
     const int molecules = m_params->moleculeCount();
@@ -379,8 +189,10 @@ void ConfigFile::applyText(const QString &text)
         }
     }
     m_lastLoadProblems = read.problems();
+    // The switches act once every value is in place: switching a sensor on
+    // keeps the value read as the user's own.
     if (m_sensors) {
-        for (const auto &sensorSwitch : qAsConst(sensorSwitches))
+        for (const auto &sensorSwitch : qAsConst(m_sensorSwitches))
             m_sensors->setSensorEnabled(sensorSwitch.first, sensorSwitch.second);
     }
 }
@@ -414,4 +226,257 @@ void ConfigFile::showMessage(const QString &text) const
         return;
     }
     qWarning().noquote() << text;
+}
+
+// ---------------------------------------------------------------- the settings of the file
+
+namespace {
+
+using Quantity = SensorSettings::Quantity;
+
+QString real(double value)
+{
+    return ConfigFileReader::fileLocale().toString(value, 'e', 6);
+}
+
+QString whole(int value)
+{
+    return QString::number(value);
+}
+
+QString flagText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+// Each setting of the file, in file order: its comment (a scale's two), how
+// its value is written and how it is read and applied. A value that is
+// missing, unreadable or refused by its rule is noted by the reader and
+// changes nothing.
+const std::vector<ConfigFile::Entry> &ConfigFile::entries()
+{
+    using Rule = QString (*)(double);
+    const auto realEntry = [](const char *comment, double (*get)(const ConfigFile &), void (*set)(ConfigFile &, double),
+                              Rule rule) {
+        return Entry{{comment}, [get](const ConfigFile &f) { return QStringList{real(get(f))}; },
+                     [comment, set, rule](ConfigFile &f, ConfigFileReader &read) {
+                         double value = 0.0;
+                         if (read.checked(comment, &value, rule))
+                             set(f, value);
+                     }};
+    };
+    const auto codeEntry = [](const char *comment, int (*get)(const ConfigFile &), void (*set)(ConfigFile &, int),
+                              bool (*valid)(int)) {
+        return Entry{{comment}, [get](const ConfigFile &f) { return QStringList{whole(get(f))}; },
+                     [comment, set, valid](ConfigFile &f, ConfigFileReader &read) {
+                         int value = 0;
+                         if (read.code(comment, &value, valid))
+                             set(f, value);
+                     }};
+    };
+    const auto optionEntry = [](const char *comment, SettingRules::Option option, int (*get)(const ConfigFile &),
+                                void (*set)(ConfigFile &, int)) {
+        return Entry{{comment}, [get](const ConfigFile &f) { return QStringList{whole(get(f))}; },
+                     [comment, option, set](ConfigFile &f, ConfigFileReader &read) {
+                         int value = 0;
+                         if (read.option(comment, &value, option))
+                             set(f, value);
+                     }};
+    };
+    const auto flagEntry = [](const char *comment, bool (*get)(const ConfigFile &), void (*set)(ConfigFile &, bool)) {
+        return Entry{{comment}, [get](const ConfigFile &f) { return QStringList{flagText(get(f))}; },
+                     [comment, set](ConfigFile &f, ConfigFileReader &read) {
+                         bool value = false;
+                         if (read.flag(comment, &value))
+                             set(f, value);
+                     }};
+    };
+    // A scale: its minimum and maximum, taken together only when the minimum
+    // lies below the maximum.
+    const auto scaleEntry = [](const char *minComment, const char *maxComment, double YAxisSettings::*minimum,
+                               double YAxisSettings::*maximum) {
+        return Entry{{minComment, maxComment},
+                     [minimum, maximum](const ConfigFile &f) {
+                         return QStringList{real(f.m_yAxis->*minimum), real(f.m_yAxis->*maximum)};
+                     },
+                     [minComment, maxComment, minimum, maximum](ConfigFile &f, ConfigFileReader &read) {
+                         double low = 0.0;
+                         double high = 0.0;
+                         if (read.range(minComment, maxComment, &low, &high)) {
+                             f.m_yAxis->*minimum = low;
+                             f.m_yAxis->*maximum = high;
+                         }
+                     }};
+    };
+    // A sensor switch acts once every value is in place (applyText()).
+    const auto sensorEntry = [](const char *comment, Quantity quantity, bool ExternalSettings::*kept) {
+        return Entry{{comment},
+                     [quantity, kept](const ConfigFile &f) {
+                         return QStringList{flagText(f.sensorOn(quantity, f.m_external.*kept))};
+                     },
+                     [comment, quantity, kept](ConfigFile &f, ConfigFileReader &read) {
+                         bool on = false;
+                         if (!read.flag(comment, &on))
+                             return;
+                         f.m_external.*kept = on;
+                         f.m_sensorSwitches.append({quantity, on});
+                     }};
+    };
+    const auto ends = [](Entry entry) {
+        entry.endsGroup = true;
+        return entry;
+    };
+
+    static const std::vector<Entry> table = {
+        realEntry("Horizontal path length, meters", [](const ConfigFile &f) { return f.m_params->pathConditions().pathLength; },
+                  [](ConfigFile &f, double v) { f.m_params->pathConditions().pathLength = v; }, SettingRules::pathLengthProblem),
+        ends(codeEntry("Pathlength units", [](const ConfigFile &f) { return int(f.m_pathLengthUnit->unit); },
+                       [](ConfigFile &f, int v) { f.m_pathLengthUnit->unit = quint8(v); }, PathLengthUnit::isValid)),
+
+        realEntry("Total pressure, Atm",
+                  [](const ConfigFile &f) { return f.userValue(Quantity::Pressure, f.m_params->pathConditions().totalPressure); },
+                  [](ConfigFile &f, double v) { f.m_params->pathConditions().totalPressure = v; },
+                  SettingRules::totalPressureProblem),
+        codeEntry("Total pressure units", [](const ConfigFile &f) { return int(f.m_pressureUnits->pressureUnit); },
+                  [](ConfigFile &f, int v) { f.m_pressureUnits->pressureUnit = quint8(v); },
+                  PressureUnits::isValidPressureUnit),
+        ends(codeEntry("Concentration/pressure units to display molecular concentrations",
+                       [](const ConfigFile &f) { return int(f.m_pressureUnits->concentrationCode()); },
+                       [](ConfigFile &f, int v) { f.m_pressureUnits->setConcentrationCode(quint8(v)); },
+                       PressureUnits::isValidConcentrationCode)),
+
+        // A temperature is checked against the partition-sum tables; before
+        // they are loaded it is checked once they are.
+        Entry{{temperatureComment},
+              [](const ConfigFile &f) {
+                  return QStringList{real(f.userValue(Quantity::Temperature, f.m_params->pathConditions().temperature))};
+              },
+              [](ConfigFile &f, ConfigFileReader &read) {
+                  double value = 0.0;
+                  if (!read.number(temperatureComment, &value))
+                      return;
+                  const QString problem = SettingRules::temperatureProblem(value, *f.m_params);
+                  if (!problem.isEmpty()) {
+                      read.reject(temperatureComment, problem);
+                      return;
+                  }
+                  double &temperature = f.m_params->pathConditions().temperature;
+                  f.m_temperatureUnchecked = !partitionSumsLoaded(*f.m_params);
+                  f.m_temperatureBefore = temperature;
+                  f.m_temperatureRead = value;
+                  temperature = value;
+              }},
+        ends(codeEntry("Temperature units", [](const ConfigFile &f) { return int(f.m_temperatureUnit->unit); },
+                       [](ConfigFile &f, int v) { f.m_temperatureUnit->unit = quint8(v); }, TemperatureUnit::isValid)),
+
+        scaleEntry("Vertical axis minimum scale value as absorption in %", "Vertical axis maximum scale value as absorption in %",
+                   &YAxisSettings::absMin, &YAxisSettings::absMax),
+        optionEntry("Vertical axis units (0 - Absorption cross-section, 1 - Optical depth, 2 - Absorption, 3 - Transmission)",
+                    SettingRules::Option::YUnits, [](const ConfigFile &f) { return int(f.m_yAxis->yUnits); },
+                    [](ConfigFile &f, int v) { f.m_yAxis->yUnits = quint8(v); }),
+        flagEntry("Enable / Disable rulers on zoom", [](const ConfigFile &f) { return f.m_yAxis->enableRulers; },
+                  [](ConfigFile &f, bool v) { f.m_yAxis->enableRulers = v; }),
+        scaleEntry("Cross-section minimum scale value", "Cross-section maximum scale value",
+                   &YAxisSettings::crossSectionMin, &YAxisSettings::crossSectionMax),
+        flagEntry("Enable / Disable cross-section maximum scale value auto-recalculation",
+                  [](const ConfigFile &f) { return f.m_yAxis->crossSectionAutoRecalc; },
+                  [](ConfigFile &f, bool v) { f.m_yAxis->crossSectionAutoRecalc = v; }),
+        scaleEntry("Radiance minimum scale value", "Radiance maximum scale value", &YAxisSettings::radianceMin,
+                   &YAxisSettings::radianceMax),
+        ends(flagEntry("Enable / Disable radiance maximum scale value auto-recalculation",
+                       [](const ConfigFile &f) { return f.m_yAxis->radianceAutoRecalc; },
+                       [](ConfigFile &f, bool v) { f.m_yAxis->radianceAutoRecalc = v; })),
+
+        // Each grid number is taken on its own merits; whether the range they
+        // make can be calculated is judged when a calculation starts, which
+        // explains a start above the end.
+        realEntry("Minimum wavenumber, cm-1", [](const ConfigFile &f) { return f.m_xAxis->minWavenumber(); },
+                  [](ConfigFile &f, double v) { f.m_xAxis->setMinWavenumber(v); }, SettingRules::wavenumberProblem),
+        realEntry("Maximum wavenumber, cm-1", [](const ConfigFile &f) { return f.m_xAxis->maxWavenumber(); },
+                  [](ConfigFile &f, double v) { f.m_xAxis->setMaxWavenumber(v); }, SettingRules::wavenumberProblem),
+        codeEntry("Number of calculation points (resolution)", [](const ConfigFile &f) { return f.m_xAxis->numPoints(); },
+                  [](ConfigFile &f, int v) { f.m_xAxis->setNumPoints(v); },
+                  [](int points) { return SettingRules::pointsProblem(points).isEmpty(); }),
+        ends(codeEntry("Wavelength units", [](const ConfigFile &f) { return int(f.m_xAxis->units()); },
+                       [](ConfigFile &f, int v) { f.m_xAxis->setUnits(quint8(v)); },
+                       [](int code) { return code >= 0 && code < XAxis::UnitCount; })),
+
+        ends(optionEntry("HITRAN database access option", SettingRules::Option::AccessOption,
+                         [](const ConfigFile &f) { return f.m_downloader ? f.m_downloader->usage() : int(f.m_external.accessOption); },
+                         [](ConfigFile &f, int v) {
+                             if (f.m_downloader)
+                                 f.m_downloader->setUsage(v);
+                             else
+                                 f.m_external.accessOption = quint8(v);
+                         })),
+
+        optionEntry("Lineshape profile", SettingRules::Option::LineShapeProfile,
+                    [](const ConfigFile &f) { return f.m_params->lineShapeProfile(); },
+                    [](ConfigFile &f, int v) { f.m_params->setLineShapeProfile(v); }),
+        realEntry("Intensity threshold", [](const ConfigFile &f) { return f.m_params->intensityThreshold(); },
+                  [](ConfigFile &f, double v) { f.m_params->setIntensityThreshold(v); },
+                  SettingRules::intensityThresholdProblem),
+        Entry{{"Line wing contribution (in saturated halfwidths)"},
+              [](const ConfigFile &f) { return QStringList{whole(f.m_params->lineWingHalfwidths())}; },
+              [](ConfigFile &f, ConfigFileReader &read) {
+                  double value = 0.0;
+                  if (read.checked("Line wing contribution (in saturated halfwidths)", &value,
+                                   SettingRules::wingHalfwidthsProblem))
+                      f.m_params->setLineWingHalfwidths(int(value));
+              }},
+        realEntry("Line wing contribution (absolute, in cm-1)", [](const ConfigFile &f) { return f.m_params->lineWingAbsolute(); },
+                  [](ConfigFile &f, double v) { f.m_params->setLineWingAbsolute(v); }, SettingRules::wingAbsoluteProblem),
+        optionEntry("Broadening type", SettingRules::Option::BroadeningType,
+                    [](const ConfigFile &f) { return f.m_params->broadeningType(); },
+                    [](ConfigFile &f, int v) { f.m_params->setBroadeningType(v); }),
+        // Any number: not zero uses the shift.
+        ends(Entry{{"Line shift usage"}, [](const ConfigFile &f) { return QStringList{whole(f.m_params->lineShiftUsage())}; },
+                   [](ConfigFile &f, ConfigFileReader &read) {
+                       double value = 0.0;
+                       if (read.number("Line shift usage", &value))
+                           f.m_params->setLineShiftUsage(value != 0.0 ? 1 : 0);
+                   }}),
+
+        optionEntry("Instrument function type", SettingRules::Option::InstrumentFunction,
+                    [](const ConfigFile &f) {
+                        return int(f.m_instrumentFunction ? f.m_instrumentFunction->type() : f.m_external.instrumentFunctionType);
+                    },
+                    [](ConfigFile &f, int v) {
+                        f.m_external.instrumentFunctionType = quint8(v);
+                        if (f.m_instrumentFunction)
+                            f.m_instrumentFunction->setType(quint8(v));
+                    }),
+        realEntry("Instrument resolution, cm-1",
+                  [](const ConfigFile &f) {
+                      return f.m_instrumentFunction ? f.m_instrumentFunction->resolution() : f.m_external.instrumentResolution;
+                  },
+                  [](ConfigFile &f, double v) {
+                      f.m_external.instrumentResolution = v;
+                      if (f.m_instrumentFunction)
+                          f.m_instrumentFunction->setResolution(v);
+                  },
+                  SettingRules::instrumentResolutionProblem),
+        ends(realEntry("Instrument function wing contribution, cm-1",
+                       [](const ConfigFile &f) {
+                           return f.m_instrumentFunction ? f.m_instrumentFunction->wing() : f.m_external.instrumentWing;
+                       },
+                       [](ConfigFile &f, double v) {
+                           f.m_external.instrumentWing = v;
+                           if (f.m_instrumentFunction)
+                               f.m_instrumentFunction->setWing(v);
+                       },
+                       SettingRules::instrumentWingProblem)),
+
+        sensorEntry("Humidity sensor enabled/disabled", Quantity::Humidity, &ExternalSettings::humiditySensorEnabled),
+        sensorEntry("Total pressure sensor enabled/disabled", Quantity::Pressure, &ExternalSettings::pressureSensorEnabled),
+        ends(sensorEntry("Temperature sensor enabled/disabled", Quantity::Temperature,
+                         &ExternalSettings::temperatureSensorEnabled)),
+
+        ends(flagEntry("Calculate for not selected molecules enabled/disabled",
+                       [](const ConfigFile &f) { return f.m_params->calcNotSelected(); },
+                       [](ConfigFile &f, bool v) { f.m_params->setCalcNotSelected(v); })),
+    };
+    return table;
 }

@@ -1,19 +1,24 @@
 #pragma once
 
 #include "core/savefilewriter.h"
+#include "core/sensorsettings.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
+#include <QPair>
+#include <QVector>
+
 #include <functional>
+#include <vector>
 
 class AtmosphereModelSet;
 class HitranOnlineDownloader;
 class InstrumentFunction;
+class ConfigFileReader;
 class Params;
-class SensorSettings;
 class XAxis;
 struct PathLengthUnit;
 struct PressureUnits;
@@ -105,9 +110,22 @@ public:
     void setFileWriter(FileWriter *writer) { m_writer = writer; }
 
 private:
+    // One setting of the file, or the two lines of a scale: its comments, its
+    // values as written (one per comment), how it is read and applied, and
+    // whether an empty line ends its group.
+    struct Entry
+    {
+        std::vector<const char *> comments;
+        std::function<QStringList(const ConfigFile &)> write;
+        std::function<void(ConfigFile &, ConfigFileReader &)> read;
+        bool endsGroup = false;
+    };
+    static const std::vector<Entry> &entries();
 
     void showMessage(const QString &text) const;
     void applyText(const QString &text);
+    double userValue(SensorSettings::Quantity quantity, double pathValue) const;
+    bool sensorOn(SensorSettings::Quantity quantity, bool kept) const;
 
     XAxis *m_xAxis;
     Params *m_params;
@@ -127,6 +145,8 @@ private:
     bool m_temperatureUnchecked = false;
     double m_temperatureRead = 0.0;
     double m_temperatureBefore = 0.0;
+    // The sensor switches the last load() read, set once every value is in place.
+    QVector<QPair<SensorSettings::Quantity, bool>> m_sensorSwitches;
     std::function<void(const QString &)> m_messageHandler;
     SaveFileWriter m_ownWriter;
     FileWriter *m_writer = nullptr;

@@ -14,6 +14,7 @@
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/linesourcechain.h"
 #include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
@@ -29,6 +30,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <system_error>
@@ -41,92 +43,29 @@ KolvexCore::KolvexCore(QObject *parent)
 KolvexCore::KolvexCore(const Settings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_pathLengthUnit{PathLengthUnit::Metre}
-    , m_xAxis(XAxis::WavelengthMicron, 2000.0, 2300.0, 10000)
+    , m_xAxis(XAxis::WavelengthMicron)
     , m_okDialogText(QStringLiteral("undefined"))
 {
-    m_calculationRunning = true;
     emit externalStorageAccessGrantedChanged();
-
     setUpFolders(settings);
-    m_params = new Params(this);
-    m_parameterFiles = new ParameterFiles(m_params, this);
+    m_params = std::make_unique<Params>();
+    m_parameterFiles = std::make_unique<ParameterFiles>(m_params.get());
     m_parameterFiles->setTipsFolder(m_tipsFolder);
     m_parameterFiles->setReinstallShipped(settings.useBundledData);
-    connect(m_parameterFiles, &ParameterFiles::notify, this, &KolvexCore::notify);
-
+    connect(m_parameterFiles.get(), &ParameterFiles::notify, this, &KolvexCore::notify);
     setUpDownloader();
-    StartupData startup(m_dataFolder, m_parameterFiles, m_downloader, fileWriter(),
-                        [this](const QString &text) { tell(text); });
-    startup.setUseShippedFiles(settings.useBundledData);
-    startup.installShippedFiles();
-    startup.fetchParameterFiles(m_settings.startupNetworkTimeout);
-    m_downloader->setNetworkTimeout(m_settings.networkTimeout);
-    m_downloader->setRequestTimeLimit(m_settings.requestTimeLimit);
-    startup.readParameterFiles();
-    m_downloader->setMolecules(&m_params->molecules());
-    emit notify(QString(), 0.0, false, false);
-    // The partition-sum check starts once events are processed, by when the
-    // banner listens: missing files are downloaded with progress, and
-    // tipsDownloadComplete() then reads them all.
-    QMetaObject::invokeMethod(m_downloader, &HitranOnlineDownloader::downloadTips, Qt::QueuedConnection);
-    m_downloader->setUsage(HitranOnlineDownloader::SegmentedUsage);
-    m_downloader->setRecordsPerChunk(20000);
+    readStartupData();
 
     m_atmosphereModels = std::make_unique<AtmosphereModelSet>();
     m_atmosphereModels->setMoleculeCount(m_params->moleculeCount());
     m_atmosphereModels->buildModels();
     m_atmosphereModels->setCurrentIndex(AtmosphereModelSet::usStandardIndex);
     m_params->applyAtmosphereModelToParams(m_atmosphereModels->currentModel());
-    m_params->setCrossSectionOnly(true);
+    m_sensors = std::make_unique<Sensors>(nullptr, m_params.get());
 
-    m_sensors = new Sensors(this, m_params);
-    m_sensors->setSamplingPeriod(200);
-    m_sensors->setNumSamplesToAverage(5);
-
-    m_instrumentFunction = new InstrumentFunction(this);
-    m_lbl = new Lbl(this, m_lineSource);
-    m_lbl->setParams(m_params);
-    m_lbl->setXAxis(&m_calculationAxis);
-    m_lbl->setSpectra(&m_spectra);
-    m_resultsSaver = new ResultsSaver(&m_results, this);
-    m_resultsSaver->setOutputFolder(m_resultsFolder);
-    m_resultsSaver->setFileWriter(fileWriter());
+    setUpCalculation();
     setUpRemoteControl();
-    // Peers may connect at once; what they send waits until the partition sums
-    // are loaded, so that an early CALC runs instead of failing.
-    m_remoteControl->setHeld(true);
-    m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
-    connect(m_remoteControl, &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
-    connect(m_remoteControl, &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
-    connect(m_remoteControl, &RemoteControl::updateSpectra, this, &KolvexCore::updateSpectra);
-    connect(m_remoteControl, &RemoteControl::applyCurrentAtmModel, this, &KolvexCore::applyCurrentAtmModel);
-    connect(m_lbl, &Lbl::notify, this, &KolvexCore::notify);
-    connect(m_lbl, &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
-    connect(m_lbl, &Lbl::openOkDialog, this, &KolvexCore::displayOkDialog);
-    connect(m_instrumentFunction, &InstrumentFunction::openOkDialog, this, &KolvexCore::displayOkDialog);
-    m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params, m_atmosphereModels.get(), m_downloader,
-                                                &m_temperatureUnit, &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
-    m_lineFileName = chooseLineFileName(m_dataFolder);
-    m_downloader->setMainDataFolder(m_dataFolder);
-    m_downloader->setDownloadsFolder(m_downloadsFolder);
-    m_downloader->setCumulativeFileName(m_lineFileName);
-    setLineSource(nullptr);
-    m_configFile->setInstrumentFunction(m_instrumentFunction);
-    m_configFile->setFileWriter(fileWriter());
-    m_configFile->setSensors(m_sensors);
-    m_configFile->setFilePath(configFilePath());
-    if (settings.showConfigMessage)
-        m_configFile->setMessageHandler(settings.showConfigMessage);
-    const QFileInfo config(configFilePath());
-    if (config.exists() || config.isSymLink())
-        m_configFile->load();
-    if (QFileInfo::exists(serialSettingsPath()))
-        m_serialPort->setSettings(SerialSettingsFile::read(serialSettingsPath()));
-    if (settings.useProgramSettings) {
-        m_programSettings = std::make_unique<ProgramSettings>(settings.programSettingsFile);
-        m_programSettings->restoreSelection(*m_params, *m_atmosphereModels);
-    }
+    loadConfiguration();
     m_calculationRunning = false;
     m_constructing = false;
 }
@@ -136,6 +75,15 @@ KolvexCore::~KolvexCore()
     // The tables being read at start-up are not waited for by anyone now.
     if (m_tipsLoading.joinable())
         m_tipsLoading.join();
+    // The parts go in the reverse order of their making; none of them reaches
+    // the core, half gone, on its way.
+    for (QObject *part : std::initializer_list<QObject *>{
+             m_params.get(), m_parameterFiles.get(), m_lineSources.get(), m_downloader, m_sensors.get(),
+             m_instrumentFunction.get(), m_lbl.get(), m_resultsSaver.get(), m_webSockets.get(), m_serialPort.get(),
+             m_bluetooth.get(), m_remoteControl.get()}) {
+        if (part)
+            part->disconnect(this);
+    }
 }
 
 void KolvexCore::setUpFolders(const Settings &settings)
@@ -152,48 +100,116 @@ void KolvexCore::setUpFolders(const Settings &settings)
     }
 }
 
-void KolvexCore::setUpRemoteControl()
-{
-    m_remoteControl = new RemoteControl(this);
-    CommandTargets targets;
-    targets.params = m_params;
-    targets.xAxis = &m_xAxis;
-    targets.yAxis = &m_yAxis;
-    targets.sensors = m_sensors;
-    targets.instrumentFunction = m_instrumentFunction;
-    targets.atmosphereModels = m_atmosphereModels.get();
-    targets.downloader = m_downloader;
-    targets.results = &m_results;
-    m_remoteControl->setTargets(targets);
-    m_webSockets = new WebSockets(1234, this);
-    m_serialPort = new SerialPort(this);
-    m_bluetooth = new BluetoothSpp(this);
-    m_remoteControl->setTransport(RemoteControl::WebSocketMode, m_webSockets);
-    m_remoteControl->setTransport(RemoteControl::SerialPortMode, m_serialPort);
-    m_remoteControl->setTransport(RemoteControl::BluetoothMode, m_bluetooth);
-}
-
 void KolvexCore::setUpDownloader()
 {
     const QString service = m_settings.serviceBaseUrl;
-    m_downloader = new HitranOnlineDownloader(this);
+    m_lineSources = std::make_unique<LineSourceChain>(BundledData::sampleLineFile());
+    m_downloader = m_lineSources->downloader();
     m_downloader->setServiceBaseUrl(service);
     m_downloader->setLoginUrl(service + QLatin1String("/login/"));
-    m_downloader->setLoginFirst(false);
     m_downloader->setMolparamUrl(service + QLatin1String("/media/molparam.txt"));
     m_downloader->setGlobalIdUrl(m_settings.productBaseUrl + QLatin1String("/exe/globalid.txt"));
     m_downloader->setDataFolder(m_dataFolder);
     m_downloader->setTipsBaseUrl(service + QLatin1String("/data/Q/"));
     m_downloader->setTipsFolder(m_tipsFolder);
-    m_downloader->setNetworkTimeout(m_settings.networkTimeout);
-    m_downloader->setRequestTimeLimit(m_settings.requestTimeLimit);
     m_downloader->setTipsRunTimeLimit(m_settings.tipsDownloadTimeLimit);
     m_downloader->setFileWriter(fileWriter());
-    m_downloader->setSampleLineFile(BundledData::sampleLineFile());
-    // Start-up downloads report their failures before any line source is chosen.
-    connect(m_downloader, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
-            Qt::UniqueConnection);
-    connect(m_downloader, &LineSource::note, this, &KolvexCore::showNote, Qt::UniqueConnection);
+    m_lineFileName = chooseLineFileName(m_dataFolder);
+    m_lineSources->setUserLineFilePath(m_dataFolder + QLatin1Char('/') + m_lineFileName);
+    m_lineSources->setDownloadsFolder(m_downloadsFolder);
+    // What the line sources and the downloads report, whichever source a
+    // calculation uses; start-up downloads report their failures here too.
+    connect(m_lineSources.get(), &LineSource::problem, this, &KolvexCore::displayOkDialog);
+    connect(m_lineSources.get(), &LineSource::note, this, &KolvexCore::showNote);
+    connect(m_downloader, &HitranOnlineDownloader::tipsDownloadComplete, this, &KolvexCore::loadTips);
+    setLineSource(nullptr);
+}
+
+void KolvexCore::readStartupData()
+{
+    StartupData startup(m_dataFolder, m_parameterFiles.get(), m_downloader, fileWriter(),
+                        [this](const QString &text) { tell(text); });
+    startup.setUseShippedFiles(m_settings.useBundledData);
+    startup.installShippedFiles();
+    startup.fetchParameterFiles(m_settings.startupNetworkTimeout);
+    // The start-up fetch has a short time limit of its own; later downloads
+    // have the usual ones.
+    m_downloader->setNetworkTimeout(m_settings.networkTimeout);
+    m_downloader->setRequestTimeLimit(m_settings.requestTimeLimit);
+    startup.readParameterFiles();
+    m_downloader->setMolecules(&m_params->molecules());
+    emit notify(QString(), 0.0, false, false);
+    // The partition-sum check starts once events are processed, by when the
+    // banner listens: missing files are downloaded with progress, and
+    // tipsDownloadComplete() then reads them all.
+    QMetaObject::invokeMethod(m_downloader, &HitranOnlineDownloader::downloadTips, Qt::QueuedConnection);
+}
+
+void KolvexCore::setUpCalculation()
+{
+    m_instrumentFunction = std::make_unique<InstrumentFunction>();
+    m_lbl = std::make_unique<Lbl>();
+    m_lbl->setParams(m_params.get());
+    m_lbl->setXAxis(&m_calculationAxis);
+    m_lbl->setSpectra(&m_spectra);
+    m_resultsSaver = std::make_unique<ResultsSaver>(&m_results);
+    m_resultsSaver->setOutputFolder(m_resultsFolder);
+    m_resultsSaver->setFileWriter(fileWriter());
+    connect(m_lbl.get(), &Lbl::notify, this, &KolvexCore::notify);
+    connect(m_lbl.get(), &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
+    connect(m_lbl.get(), &Lbl::openOkDialog, this, &KolvexCore::displayOkDialog);
+    connect(m_instrumentFunction.get(), &InstrumentFunction::openOkDialog, this, &KolvexCore::displayOkDialog);
+}
+
+void KolvexCore::setUpRemoteControl()
+{
+    m_remoteControl = std::make_unique<RemoteControl>();
+    CommandTargets targets;
+    targets.params = m_params.get();
+    targets.xAxis = &m_xAxis;
+    targets.yAxis = &m_yAxis;
+    targets.sensors = m_sensors.get();
+    targets.instrumentFunction = m_instrumentFunction.get();
+    targets.atmosphereModels = m_atmosphereModels.get();
+    targets.downloader = m_downloader;
+    targets.results = &m_results;
+    m_remoteControl->setTargets(targets);
+    m_webSockets = std::make_unique<WebSockets>(1234);
+    m_serialPort = std::make_unique<SerialPort>();
+    m_bluetooth = std::make_unique<BluetoothSpp>();
+    m_remoteControl->setTransport(RemoteControl::WebSocketMode, m_webSockets.get());
+    m_remoteControl->setTransport(RemoteControl::SerialPortMode, m_serialPort.get());
+    m_remoteControl->setTransport(RemoteControl::BluetoothMode, m_bluetooth.get());
+    // Peers may connect at once; what they send waits until the partition sums
+    // are loaded, so that an early CALC runs instead of failing.
+    m_remoteControl->setHeld(true);
+    m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
+    connect(m_remoteControl.get(), &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
+    connect(m_remoteControl.get(), &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
+    connect(m_remoteControl.get(), &RemoteControl::updateSpectra, this, &KolvexCore::updateSpectra);
+    connect(m_remoteControl.get(), &RemoteControl::applyCurrentAtmModel, this, &KolvexCore::applyCurrentAtmModel);
+    connect(this, &KolvexCore::settingChanged, m_remoteControl.get(), &RemoteControl::announceChange);
+}
+
+void KolvexCore::loadConfiguration()
+{
+    m_configFile = std::make_unique<ConfigFile>(&m_xAxis, m_params.get(), m_atmosphereModels.get(), m_downloader,
+                                                &m_temperatureUnit, &m_pathLengthUnit, &m_pressureUnits, &m_yAxis);
+    m_configFile->setInstrumentFunction(m_instrumentFunction.get());
+    m_configFile->setFileWriter(fileWriter());
+    m_configFile->setSensors(m_sensors.get());
+    m_configFile->setFilePath(configFilePath());
+    if (m_settings.showConfigMessage)
+        m_configFile->setMessageHandler(m_settings.showConfigMessage);
+    const QFileInfo config(configFilePath());
+    if (config.exists() || config.isSymLink())
+        m_configFile->load();
+    if (QFileInfo::exists(serialSettingsPath()))
+        m_serialPort->setSettings(SerialSettingsFile::read(serialSettingsPath()));
+    if (m_settings.useProgramSettings) {
+        m_programSettings = std::make_unique<ProgramSettings>(m_settings.programSettingsFile);
+        m_programSettings->restoreSelection(*m_params, *m_atmosphereModels);
+    }
 }
 
 QString KolvexCore::configFilePath() const
@@ -223,31 +239,18 @@ void KolvexCore::setLineSource(LineSource *source)
 {
     if (m_lineSource)
         disconnect(m_lineSource, nullptr, this, nullptr);
-    m_lineSource = source ? source : m_downloader;
-    m_lbl->setSource(m_lineSource);
-    connectLineSource();
-    // The partition-sum and parameter downloads stay the downloader's whatever
-    // feeds the lines.
-    connect(m_downloader, &HitranOnlineDownloader::tipsDownloadComplete, this, &KolvexCore::loadTips,
-            Qt::UniqueConnection);
-    connect(m_downloader, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
-            Qt::UniqueConnection);
-    connect(m_downloader, &LineSource::note, this, &KolvexCore::showNote, Qt::UniqueConnection);
-}
-
-void KolvexCore::connectLineSource()
-{
-    if (!m_lineSource)
-        return;
-    connect(m_lineSource, &LineSource::hitranDownloadComplete, this, &KolvexCore::calculateLineByLine,
-            Qt::UniqueConnection);
-    connect(m_lineSource, &LineSource::notify, this, &KolvexCore::notify, Qt::UniqueConnection);
-    connect(m_lineSource, &LineSource::hitranDownloadUnsuccessful, this, &KolvexCore::postCalculation,
-            Qt::UniqueConnection);
-    connect(m_lineSource, &LineSource::openOkDialog, this, &KolvexCore::displayOkDialog,
-            Qt::UniqueConnection);
-    connect(m_lineSource, &LineSource::note, this, &KolvexCore::showNote, Qt::UniqueConnection);
-    m_lineSource->setMolecules(&m_params->molecules());
+    m_lineSource = source ? source : m_lineSources.get();
+    connect(m_lineSource, &LineSource::ready, this, &KolvexCore::calculateLineByLine);
+    connect(m_lineSource, &LineSource::failed, this, &KolvexCore::postCalculation);
+    connect(m_lineSource, &LineSource::message, this, [this](const QString &text, double progress) {
+        emit notify(text, progress, !text.isEmpty(), true);
+    });
+    // The program's chain is heard whatever source serves (the downloads of
+    // the start-up report through it).
+    if (m_lineSource != m_lineSources.get()) {
+        connect(m_lineSource, &LineSource::problem, this, &KolvexCore::displayOkDialog);
+        connect(m_lineSource, &LineSource::note, this, &KolvexCore::showNote);
+    }
 }
 
 void KolvexCore::loadTips()
@@ -338,7 +341,6 @@ void KolvexCore::calculate()
     }
     // The path conditions stay as they are until the calculation has ended.
     m_sensors->stopSampling();
-    m_lineSource->setCancelRequested(false);
     m_calculationRunning = true;
     m_lblRequested = true;
     m_lblStarted = false;
@@ -347,21 +349,24 @@ void KolvexCore::calculate()
     // The results of the last calculation stay, with their marks, until those
     // of this one take their place.
     m_calculationAxis = m_xAxis;
-    m_lineSource->setMolecules(&m_params->molecules());
-    m_lineSource->setCalcStart(m_calculationAxis.minWavenumber());
-    m_lineSource->setCalcEnd(m_calculationAxis.maxWavenumber());
     // Lines centred outside the range whose wings reach into it are read too;
     // one grid step more takes in a line lying exactly at the reach, whose
     // window may still be rounded onto the first or last point.
-    m_lineSource->setLineReach(Lbl::lineReach(*m_params) + std::fabs(m_calculationAxis.step()));
-    m_lineSource->fetchForCalculation();
+    const double reach = Lbl::lineReach(*m_params) + std::fabs(m_calculationAxis.step());
+    m_lineSource->prepare(LineRequest::of(m_calculationAxis.minWavenumber(), m_calculationAxis.maxWavenumber(), reach,
+                                          &m_params->molecules()));
+}
+
+void KolvexCore::calculateFromWindow()
+{
+    calculate();
+    announce(Setting::Calculation);
 }
 
 void KolvexCore::calculateLineByLine()
 {
     if (!m_lblRequested || m_lblStarted)
         return;
-    m_lineSource->prepareLineData();
     m_lblStarted = true;
     // The engine takes the conditions as they stand now; so do the results.
     m_runConditions = m_params->pathConditions();
@@ -369,7 +374,7 @@ void KolvexCore::calculateLineByLine()
     for (const Molecule &molecule : m_params->molecules())
         m_runMoleculeNames.append(molecule.name);
     m_runDescription = ResultDescription::lines(*this);
-    m_lbl->start();
+    m_lbl->start(m_lineSource->takeFeed(), m_lineSource->isSample());
 }
 
 void KolvexCore::postCalculation()
@@ -387,13 +392,12 @@ void KolvexCore::postCalculation()
                                            m_lbl->calculatedAxis());
         // A cancelled calculation is marked as such, however far it got.
         m_results.setCancelledAt(m_lbl->cancelled() ? m_lbl->cancelledAt() : std::numeric_limits<double>::quiet_NaN());
-        m_results.setSampleLines(m_lineSource->usesSampleLines());
+        m_results.setSampleLines(m_lineSource->isSample());
         // Where the lines came from is known at the end: the service may have
         // failed halfway and local lines served the rest.
-        ResultDescription::setLineOrigin(m_runDescription, m_lineSource->lineDataOrigin());
+        ResultDescription::setLineOrigin(m_runDescription, m_lineSource->origin());
         m_results.setDescription(m_runDescription);
     }
-    m_lineSource->clearLineRecords();
     emit notify(QString(), 0.0, false, true);
     emit updateSpectra(true, true);
     m_sensors->startSampling();
@@ -407,7 +411,7 @@ void KolvexCore::cancelCalculation()
     if (m_calculationRunning)
         m_cancelRequested = true;
     m_lbl->setCancel(true);
-    m_lineSource->setCancelRequested(true);
+    m_lineSource->cancel();
 }
 
 void KolvexCore::saveConfiguration()

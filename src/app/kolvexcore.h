@@ -4,6 +4,7 @@
 #include "core/pathconditions.h"
 #include "core/pathlengthunit.h"
 #include "core/pressureunits.h"
+#include "core/setting.h"
 #include "core/savefilewriter.h"
 #include "core/spectraset.h"
 #include "core/temperatureunit.h"
@@ -25,6 +26,7 @@ class HitranOnlineDownloader;
 class InstrumentFunction;
 class Lbl;
 class LineSource;
+class LineSourceChain;
 class ParameterFiles;
 class Params;
 class ProgramSettings;
@@ -83,11 +85,13 @@ public:
     explicit KolvexCore(const Settings &settings, QObject *parent = nullptr);
     ~KolvexCore() override;
 
-    Params *params() const { return m_params; }
+    Params *params() const { return m_params.get(); }
     AtmosphereModelSet *atmosphereModels() const { return m_atmosphereModels.get(); }
     ConfigFile *configFile() const { return m_configFile.get(); }
     LineSource *lineSource() const { return m_lineSource; }
     HitranOnlineDownloader *downloader() const { return m_downloader; }
+    // Where the lines of a calculation come from, in the order of the usage mode.
+    LineSourceChain *lineSources() const { return m_lineSources.get(); }
     PressureUnits *pressureUnits() { return &m_pressureUnits; }
     TemperatureUnit *temperatureUnit() { return &m_temperatureUnit; }
     PathLengthUnit *pathLengthUnit() { return &m_pathLengthUnit; }
@@ -95,19 +99,19 @@ public:
     // The range and grid of the calculation asked for last, as they were then.
     const XAxis &calculationAxis() const { return m_calculationAxis; }
     YAxisSettings *yAxis() { return &m_yAxis; }
-    Lbl *lbl() const { return m_lbl; }
+    Lbl *lbl() const { return m_lbl.get(); }
     SpectraSet *spectra() { return &m_spectra; }
-    InstrumentFunction *instrumentFunction() const { return m_instrumentFunction; }
+    InstrumentFunction *instrumentFunction() const { return m_instrumentFunction.get(); }
     CalculationResults *results() { return &m_results; }
-    ResultsSaver *resultsSaver() const { return m_resultsSaver; }
-    RemoteControl *remoteControl() const { return m_remoteControl; }
+    ResultsSaver *resultsSaver() const { return m_resultsSaver.get(); }
+    RemoteControl *remoteControl() const { return m_remoteControl.get(); }
     // The transports of the remote control: WebSocket (port 1234), serial line
     // and Bluetooth serial link.
-    WebSockets *webSockets() const { return m_webSockets; }
-    SerialPort *serialPort() const { return m_serialPort; }
-    BluetoothSpp *bluetooth() const { return m_bluetooth; }
+    WebSockets *webSockets() const { return m_webSockets.get(); }
+    SerialPort *serialPort() const { return m_serialPort.get(); }
+    BluetoothSpp *bluetooth() const { return m_bluetooth.get(); }
     // The sensor hub: pressure, temperature and water vapour from sensors.
-    Sensors *sensors() const { return m_sensors; }
+    Sensors *sensors() const { return m_sensors.get(); }
     // Null unless the settings asked for them.
     ProgramSettings *programSettings() const { return m_programSettings.get(); }
 
@@ -161,6 +165,8 @@ signals:
     void fontScalingRatioChanged();
     void okDialogTextChanged();
     void noteChanged();
+    // A setting was changed on the screens (see announce()).
+    void settingChanged(Setting setting, int index);
     // The start-up is over: the partition sums are loaded or known to be
     // missing, and commands are taken.
     void startupFinished();
@@ -177,6 +183,12 @@ public slots:
 
 public:
     Q_INVOKABLE void calculate();
+    // Calc on the window: calculates, and tells the peers to calculate too.
+    Q_INVOKABLE void calculateFromWindow();
+    // A setting was changed on the screens: the peers (when broadcasting manual
+    // input) and whatever shows it follow. `index` is the molecule, from 1,
+    // for settings kept per molecule.
+    void announce(Setting setting, int index = 0) { emit settingChanged(setting, index); }
     Q_INVOKABLE bool calculationIsRunning() const { return m_calculationRunning; }
     Q_INVOKABLE void saveConfiguration();
     // Ends the program: a running calculation is cancelled, the configuration
@@ -191,8 +203,10 @@ public:
 private:
     void setUpFolders(const Settings &settings);
     void setUpDownloader();
+    void readStartupData();
+    void setUpCalculation();
     void setUpRemoteControl();
-    void connectLineSource();
+    void loadConfiguration();
     // A message for the user; during the constructor, before any window can
     // show one, messages are collected.
     void tell(const QString &text);
@@ -201,11 +215,13 @@ private:
 
     Settings m_settings;
     SaveFileWriter m_ownWriter;
-    Params *m_params = nullptr;
-    ParameterFiles *m_parameterFiles = nullptr;
-    HitranOnlineDownloader *m_downloader = nullptr;
+    // The parts the core owns, each made after (and gone before) those it uses.
+    std::unique_ptr<Params> m_params;
+    std::unique_ptr<ParameterFiles> m_parameterFiles;
+    std::unique_ptr<LineSourceChain> m_lineSources;
+    HitranOnlineDownloader *m_downloader = nullptr;   // one of the line sources
+    LineSource *m_lineSource = nullptr;               // the one a calculation asks: the chain, or a test's
     std::unique_ptr<AtmosphereModelSet> m_atmosphereModels;
-    LineSource *m_lineSource = nullptr;
     PressureUnits m_pressureUnits;
     TemperatureUnit m_temperatureUnit;
     PathLengthUnit m_pathLengthUnit;
@@ -214,17 +230,17 @@ private:
     // its lines are fetched for it, and the engine calculates on it.
     XAxis m_calculationAxis;
     YAxisSettings m_yAxis;
-    std::unique_ptr<ConfigFile> m_configFile;
     SpectraSet m_spectra;
     CalculationResults m_results;
-    Lbl *m_lbl = nullptr;
-    InstrumentFunction *m_instrumentFunction = nullptr;
-    ResultsSaver *m_resultsSaver = nullptr;
-    RemoteControl *m_remoteControl = nullptr;
-    WebSockets *m_webSockets = nullptr;
-    SerialPort *m_serialPort = nullptr;
-    BluetoothSpp *m_bluetooth = nullptr;
-    Sensors *m_sensors = nullptr;
+    std::unique_ptr<Sensors> m_sensors;
+    std::unique_ptr<InstrumentFunction> m_instrumentFunction;
+    std::unique_ptr<Lbl> m_lbl;
+    std::unique_ptr<ResultsSaver> m_resultsSaver;
+    std::unique_ptr<WebSockets> m_webSockets;
+    std::unique_ptr<SerialPort> m_serialPort;
+    std::unique_ptr<BluetoothSpp> m_bluetooth;
+    std::unique_ptr<RemoteControl> m_remoteControl;
+    std::unique_ptr<ConfigFile> m_configFile;
     std::unique_ptr<ProgramSettings> m_programSettings;
 
     QString m_dataFolder;

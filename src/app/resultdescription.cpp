@@ -3,6 +3,7 @@
 #include "app/kolvexcore.h"
 #include "calc/instrumentfunction.h"
 #include "core/linesource.h"
+#include "core/optionlists.h"
 #include "core/params.h"
 
 #include <QFileInfo>
@@ -19,23 +20,27 @@ QString number(double value)
     return locale.toString(value, 'g', 6);
 }
 
+// The words of an option, or its number where it has none.
+template <std::size_t N>
+QString optionWords(const OptionLists::Choice (&list)[N], int index, const char *kind)
+{
+    return index >= 0 && index < int(N) ? OptionLists::words(list, index)
+                                        : QStringLiteral("%1 %2").arg(QLatin1String(kind)).arg(index);
+}
+
 QString lineShapeName(int profile)
 {
-    static const char *const names[] = {"Doppler", "Lorentz", "Voigt, standard precision", "Voigt, higher precision"};
-    return profile >= 0 && profile < 4 ? QLatin1String(names[profile]) : QStringLiteral("profile %1").arg(profile);
+    return optionWords(OptionLists::lineShapes, profile, "profile");
 }
 
 QString broadeningName(int type)
 {
-    static const char *const names[] = {"air", "self", "air and self"};
-    return type >= 0 && type < 3 ? QLatin1String(names[type]) : QStringLiteral("type %1").arg(type);
+    return optionWords(OptionLists::broadenings, type, "type");
 }
 
 QString instrumentName(int type)
 {
-    static const char *const names[] = {"none", "rectangular (boxcar)", "triangular", "Gaussian",
-                                        "dispersion (Lorentz)", "diffraction", "Michelson", "raised cosine"};
-    return type >= 0 && type < 8 ? QLatin1String(names[type]) : QStringLiteral("type %1").arg(type);
+    return optionWords(OptionLists::instrumentFunctions, type, "type");
 }
 
 QString concentrations(KolvexCore &core)
@@ -118,7 +123,7 @@ QStringList ResultDescription::lines(KolvexCore &core)
         lines << QStringLiteral("Instrument function %1, resolution %2 cm-1, wing %3 cm-1")
                      .arg(instrumentName(instrument.type()), number(instrument.resolution()), number(instrument.wing()));
     }
-    lines << lineOriginLine(core.lineSource() ? core.lineSource()->lineDataOrigin() : QString());
+    lines << lineOriginLine(core.lineSource() ? core.lineSource()->origin() : QString());
     lines << partitionSums(core);
     const QString molparam = core.dataFolder() + QLatin1String("/molparam.txt");
     lines << (QFileInfo::exists(molparam)

@@ -9,10 +9,8 @@
 #include "remote/remotecontrol.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
-#include <thread>
 #include <utility>
 
 SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
@@ -24,6 +22,7 @@ SpectraResultsQml::SpectraResultsQml(QObject *parent, KolvexCore *core)
         return;
     m_showTotal = m_core->yAxis()->showTotal;
     connect(m_core, &KolvexCore::updateSpectra, this, &SpectraResultsQml::setUpdateSpectra);
+    connect(m_core, &KolvexCore::settingChanged, this, &SpectraResultsQml::followSetting);
     if (RemoteControl *remote = m_core->remoteControl()) {
         connect(remote, &RemoteControl::showTotalChanged, this, &SpectraResultsQml::updateShowTotal);
         connect(remote, &RemoteControl::showPlainTotalChanged, this, &SpectraResultsQml::updateShowPlainTotal);
@@ -129,6 +128,8 @@ void SpectraResultsQml::setShowTotal(bool show)
         m_core->yAxis()->showTotal = show;
     emit showTotalChanged();
     setUpdateSpectra(false, true);
+    if (m_core)
+        m_core->announce(Setting::ShowTotal);
 }
 
 void SpectraResultsQml::setHeightPoints(int points)
@@ -199,6 +200,31 @@ void SpectraResultsQml::updateYAxis()
     handOverMarker(setComplete);
 }
 
+void SpectraResultsQml::followSetting(Setting setting)
+{
+    switch (setting) {
+    case Setting::XUnits:
+    case Setting::YUnits:
+    case Setting::YQuantity:
+        updatePlot();
+        break;
+    case Setting::YScale:
+        // A scale of its own stays; an automatic one is fitted anew.
+        if (m_core->yAxis()->currentAutoRecalc())
+            updatePlot();
+        else
+            updateYAxis();
+        break;
+    case Setting::InstrumentFunction:
+    case Setting::InstrumentResolution:
+    case Setting::InstrumentWing:
+        updatePlotAllPreserveScale();
+        break;
+    default:
+        break;
+    }
+}
+
 double SpectraResultsQml::autoScaleMaximum(double maximum)
 {
     return YAxisSettings::autoScaleMaximum(maximum);
@@ -246,7 +272,7 @@ bool SpectraResultsQml::passesFallingTest(double value) const
 void SpectraResultsQml::handOver(std::size_t rows, ValueAt valueAt, double maximum, const QString &color,
                                  int index)
 {
-    m_setCurves.push_back({rows, valueAt, color});
+    m_plotCurves.add(rows, valueAt, color);
     m_curveRows = rows;
     m_curve = std::move(valueAt);
     m_spectrumFilled = false;
@@ -288,7 +314,7 @@ void SpectraResultsQml::startSet()
 {
     CalculationResults *saver = m_core->results();
     saver->clearColumns();
-    m_setCurves.clear();
+    m_plotCurves.begin();
     const std::shared_ptr<const SpectrumValues> grid = calculatedGrid();
     const std::size_t rows = grid ? grid->size() : 0;
     const quint8 unit = m_core->xAxis()->units();
@@ -422,61 +448,15 @@ void SpectraResultsQml::setUpdateSpectra(bool updateScale, bool updateTotal)
 // the plot asks for them.
 void SpectraResultsQml::completeSet()
 {
-    m_completeCurves = m_setCurves;
-    m_curves.reset();
+    m_plotCurves.complete();
     emit curvesChanged();
 }
 
 std::shared_ptr<const PlotCurves> SpectraResultsQml::curves() const
 {
-    if (m_curves || !m_core)
-        return m_curves;
-    auto curves = std::make_shared<PlotCurves>();
-    // The x values in the unit shown, shared by every set on the same grid.
-    const std::shared_ptr<const SpectrumValues> grid = calculatedGrid();
-    const quint8 unit = m_core->xAxis()->units();
-    if (!m_curvesX || grid != m_curvesXSource || unit != m_curvesXUnit) {
-        auto x = std::make_shared<std::vector<double>>(grid ? grid->size() : 0);
-        for (std::size_t i = 0; i < x->size(); ++i)
-            (*x)[i] = XAxis::fromWavenumber((*grid)[i], unit);
-        m_curvesX = std::move(x);
-        m_curvesXSource = grid;
-        m_curvesXUnit = unit;
-    }
-    curves->x = m_curvesX;
-    // Each curve's values are read (and converted into the quantity shown) on
-    // the threads the machine has: the readers only read the results.
-    std::vector<SpectrumValues> values(m_completeCurves.size());
-    std::vector<std::shared_ptr<const CurveEnvelope>> envelopes(m_completeCurves.size());
-    std::atomic<std::size_t> next{0};
-    const auto fill = [this, &values, &envelopes, &next] {
-        for (std::size_t k = next.fetch_add(1); k < m_completeCurves.size(); k = next.fetch_add(1)) {
-            const CurveSource &source = m_completeCurves[k];
-            SpectrumValues &y = values[k];
-            y.resize(source.rows);
-            for (std::size_t i = 0; i < source.rows; ++i)
-                y[i] = source.valueAt(i);
-            envelopes[k] = std::make_shared<const CurveEnvelope>(y);
-        }
-    };
-    const int helpers = std::min(int(m_completeCurves.size()) - 1,
-                                 int(std::max(1u, std::thread::hardware_concurrency())) - 1);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < helpers; ++t) {
-        try {
-            threads.emplace_back(fill);
-        } catch (const std::system_error &) {
-            break;
-        }
-    }
-    fill();
-    for (std::thread &thread : threads)
-        thread.join();
-    for (std::size_t k = 0; k < m_completeCurves.size(); ++k)
-        curves->curves.push_back({std::make_shared<const SpectrumValues>(std::move(values[k])), envelopes[k],
-                                  m_completeCurves[k].color});
-    m_curves = std::move(curves);
-    return m_curves;
+    if (!m_core)
+        return nullptr;
+    return m_plotCurves.curves(calculatedGrid(), m_core->xAxis()->units());
 }
 
 void SpectraResultsQml::showMolecules()

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/plotcurveset.h"
 #include "calc/radiancecalculator.h"
 #include "core/calculationresults.h"
 #include "core/plotcurves.h"
+#include "core/setting.h"
 #include "core/spectrum.h"
 #include "core/xaxis.h"
 #include "core/yaxissettings.h"
@@ -130,6 +132,8 @@ public slots:
     void updatePlotAllPreserveScale() { setUpdateSpectra(false, true); }
     void updateXAxis();
     void updateYAxis();
+    // A setting changed on the screens: the display follows those it shows.
+    void followSetting(Setting setting);
 
 private:
     using ValueAt = CalculationResults::ValueAt;
@@ -188,20 +192,8 @@ private:
     bool m_showInstrTotal = true;
     RadianceCalculator m_radianceCalculator;
     QStringList m_shownColors;   // of the curves handed over since the set began
-    // The curves handed over since the set began, and the set last completed
-    // as a plot draws it (made when asked for).
-    struct CurveSource
-    {
-        std::size_t rows = 0;
-        ValueAt valueAt;
-        QString color;
-    };
-    std::vector<CurveSource> m_setCurves;
-    std::vector<CurveSource> m_completeCurves;
-    mutable std::shared_ptr<const PlotCurves> m_curves;
-    mutable std::shared_ptr<const std::vector<double>> m_curvesX;
-    mutable std::shared_ptr<const SpectrumValues> m_curvesXSource;
-    mutable quint8 m_curvesXUnit = 0;
+    // The curves handed over since the set began, and the set last completed.
+    PlotCurveSet m_plotCurves;
     // The calculated axis in the unit shown, for the instrument function.
     XAxis m_shownAxis;
     QVariantList m_legend;

@@ -26,16 +26,8 @@ InstrumentFunction::InstrumentFunction(QObject *parent)
 
 QString InstrumentFunction::typeLabel(int type)
 {
-    switch (type) {
-    case Rectangular: return QStringLiteral("Rectangular (Boxcar)");
-    case Triangular: return QStringLiteral("Triangular");
-    case Gaussian: return QStringLiteral("Gaussian");
-    case Dispersion: return QStringLiteral("Dispersion (Lorentz)");
-    case Diffraction: return QStringLiteral("Diffraction");
-    case Michelson: return QStringLiteral("Michelson");
-    case Cosine: return QStringLiteral("Cosine");
-    default: return QStringLiteral("None");
-    }
+    const int code = type >= 0 && type < TypeCount ? type : None;
+    return QString::fromUtf8(OptionLists::instrumentFunctions[code].label);
 }
 
 QString InstrumentFunction::resolutionTooFineText()

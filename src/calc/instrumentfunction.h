@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/optionlists.h"
+
 #include <QObject>
 #include <QString>
 
@@ -16,6 +18,7 @@ class InstrumentFunction : public QObject
 
 public:
     enum Type : quint8 { None, Rectangular, Triangular, Gaussian, Dispersion, Diffraction, Michelson, Cosine, TypeCount };
+    static_assert(TypeCount == OptionLists::count(OptionLists::instrumentFunctions), "a type per listed function");
 
     explicit InstrumentFunction(QObject *parent = nullptr);
 

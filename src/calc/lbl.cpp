@@ -3,9 +3,8 @@
 #include "calc/lineconditions.h"
 #include "calc/linebylinerun.h"
 #include "calc/workerteam.h"
-#include "core/linesource.h"
+#include "core/linefeed.h"
 #include "core/params.h"
-#include "core/queuedlinefeed.h"
 #include "core/spectraset.h"
 
 #include <QLocale>
@@ -48,12 +47,11 @@ QString wavenumber(double value)
 
 } // namespace
 
-Lbl::Lbl(QObject *parent, LineSource *source)
+Lbl::Lbl(QObject *parent)
     : QObject(parent)
 {
     m_progressTimer.setInterval(defaultProgressInterval);
     connect(&m_progressTimer, &QTimer::timeout, this, &Lbl::reportProgress);
-    setSource(source);
 }
 
 Lbl::~Lbl()
@@ -70,18 +68,6 @@ double Lbl::lineReach(const Params &params)
     return LineConditions::lineReach(params);
 }
 
-void Lbl::setSource(LineSource *source)
-{
-    if (m_source)
-        disconnect(m_source, nullptr, this, nullptr);
-    m_source = source;
-    if (!m_source)
-        return;
-    connect(m_source, &LineSource::dataAvailable, this, &Lbl::takeSourceBatch);
-    connect(m_source, &LineSource::noMoreDataAvailable, this, &Lbl::endSourceBatches);
-    connect(m_source, &LineSource::lineFeedReady, this, &Lbl::takeSourceFeed);
-}
-
 void Lbl::setCancel(bool cancel)
 {
     m_cancelRequested.store(cancel);
@@ -95,7 +81,7 @@ void Lbl::joinWorker()
         m_worker->wait();
 }
 
-void Lbl::start()
+void Lbl::start(std::unique_ptr<LineFeed> feed, bool sampleLines)
 {
     if (m_running)
         return;
@@ -106,7 +92,7 @@ void Lbl::start()
     m_anyLine = false;
     m_pointEvaluations = 0.0;
     m_lastFraction = 0.0;
-    if (!m_spectra || !m_params || !m_xAxis || !m_source) {
+    if (!m_spectra || !m_params || !m_xAxis) {
         m_running = false;
         emit calculationComplete();
         return;
@@ -141,22 +127,13 @@ void Lbl::start()
     const bool usable = m_runAxis.grid().size() >= 2 && setup.gridStep > 0.0
         && std::isfinite(conditions.temperature) && conditions.temperature > 0.0
         && std::isfinite(conditions.totalPressure) && std::isfinite(conditions.pathLength);
-    m_bridge = nullptr;
-    if (!usable) {
-        m_feed = std::make_shared<NoLines>();
-    } else if (std::unique_ptr<LineFeed> feed = m_source->takeLineFeed()) {
+    if (usable && feed)
         m_feed = std::move(feed);
-    } else {
-        // The source hands its batches in on this thread; the calculation's
-        // thread asks for the next one when it takes one.
-        auto bridge = std::make_shared<QueuedLineFeed>(
-            [this] { QMetaObject::invokeMethod(this, &Lbl::askSource, Qt::QueuedConnection); });
-        m_bridge = bridge.get();
-        m_feed = std::move(bridge);
-    }
+    else
+        m_feed = std::make_shared<NoLines>();
     if (m_cancelRequested.load())
         m_feed->interrupt();
-    m_sampleLines = m_source->usesSampleLines();
+    m_sampleLines = sampleLines;
     m_run = std::make_unique<LineByLineRun>(std::move(setup));
 
     reportProgress();
@@ -174,30 +151,6 @@ void Lbl::start()
         run->run(*feed, m_cancelRequested);
         QMetaObject::invokeMethod(this, &Lbl::complete, Qt::QueuedConnection);
     });
-}
-
-void Lbl::askSource()
-{
-    if (m_running && m_bridge)
-        m_source->requestNextChunk();
-}
-
-void Lbl::takeSourceBatch()
-{
-    if (m_running && m_bridge)
-        m_bridge->push(LineBatch(m_source->lineRecords()), m_source->expectedRecordCount());
-}
-
-void Lbl::endSourceBatches()
-{
-    if (m_running && m_bridge)
-        m_bridge->finish();
-}
-
-void Lbl::takeSourceFeed()
-{
-    if (m_running && m_bridge)
-        m_bridge->continueWith(m_source->takeLineFeed());
 }
 
 // The banner's text and fraction: the records added out of those to add when
@@ -265,7 +218,6 @@ void Lbl::complete()
     m_calculatedAxis = m_runAxis;
     m_run.reset();
     m_feed.reset();
-    m_bridge = nullptr;
     m_running = false;
     if (!problem.isEmpty())
         emit openOkDialog(problem);

@@ -11,9 +11,7 @@
 #include <memory>
 
 class LineFeed;
-class LineSource;
 class Params;
-class QueuedLineFeed;
 class WorkerTeam;
 struct SpectraSet;
 
@@ -27,24 +25,22 @@ struct SpectraSet;
 // is copied) and calculationComplete() follows. Until then the spectra set
 // keeps the last results, untouched, for whatever shows or saves them.
 //
-// The lines come from the line source: from a feed that the calculation's
-// thread reads itself (line files), or else batch by batch through the
-// source's requestNextChunk() on this thread (downloads during the calculation,
-// stand-ins), which this object relays. A cancel ends the work within one part
-// of a batch; the spectra then hold every line up to cancelledAt().
+// The lines come from a feed that the calculation's thread reads (line files
+// read there, or batches a download hands in). A cancel ends the work within
+// one part of a batch, or the wait for the next batch; the spectra then hold
+// every line up to cancelledAt().
 class Lbl : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit Lbl(QObject *parent = nullptr, LineSource *source = nullptr);
+    explicit Lbl(QObject *parent = nullptr);
     ~Lbl() override;
 
     void setSpectra(SpectraSet *spectra) { m_spectra = spectra; }
     void setParams(Params *params) { m_params = params; }
     // The axis whose grid the next start() calculates on (copied at the start).
     void setXAxis(const XAxis *xAxis) { m_xAxis = xAxis; }
-    void setSource(LineSource *source);
 
     // A set flag ends the calculation after the part of a batch in hand,
     // keeping what was added so far; a cleared one lets the next start run.
@@ -67,7 +63,9 @@ public:
     // point of its window), for the benchmarks.
     double pointEvaluations() const { return m_pointEvaluations; }
 
-    void start();
+    // Calculates from the lines of `feed` (null: none); `sampleLines` says
+    // that they are the sample, not the HITRAN database.
+    void start(std::unique_ptr<LineFeed> feed, bool sampleLines = false);
     bool isRunning() const { return m_running; }
 
     // How far from its tabulated position a line can add to the spectrum.
@@ -92,10 +90,6 @@ signals:
     void openOkDialog(const QString &text);
 
 private:
-    void askSource();
-    void takeSourceBatch();
-    void endSourceBatches();
-    void takeSourceFeed();
     void reportProgress();
     void reportProgressOf(const LineByLineRun::Progress &progress, bool complete);
     void complete();
@@ -104,7 +98,6 @@ private:
     SpectraSet *m_spectra = nullptr;
     Params *m_params = nullptr;
     const XAxis *m_xAxis = nullptr;
-    LineSource *m_source = nullptr;
     int m_threadCount = 0;
     bool m_referenceKernels = false;
     std::unique_ptr<WorkerTeam> m_team;
@@ -116,7 +109,6 @@ private:
     XAxis m_runAxis;
     std::unique_ptr<LineByLineRun> m_run;
     std::shared_ptr<LineFeed> m_feed;
-    QueuedLineFeed *m_bridge = nullptr;   // m_feed when the source hands batches in
     std::unique_ptr<WorkerTeam> m_worker;   // the calculation's own thread
     QTimer m_progressTimer;
     double m_lastFraction = 0.0;

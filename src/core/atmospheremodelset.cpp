@@ -198,15 +198,9 @@ bool AtmosphereModelSet::setCurrentIndex(int index)
 
 QString AtmosphereModelSet::modelName(int index)
 {
-    switch (index) {
-    case 0: return QStringLiteral("Tropical");
-    case 1: return QStringLiteral("Midlatitude summer");
-    case 2: return QStringLiteral("Midlatitude winter");
-    case 3: return QStringLiteral("Subarctic summer");
-    case 4: return QStringLiteral("Subarctic winter");
-    case 5: return QStringLiteral("US Standard");
-    default: return QString();
-    }
+    if (index < 0 || index >= OptionLists::count(OptionLists::atmosphereModels))
+        return QString();
+    return OptionLists::words(OptionLists::atmosphereModels, index);
 }
 
 std::vector<double> AtmosphereModelSet::altitudeGrid()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/atmospheremodel.h"
+#include "core/optionlists.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -14,7 +15,7 @@
 class AtmosphereModelSet
 {
 public:
-    static constexpr int modelCount = 6;
+    static constexpr int modelCount = OptionLists::count(OptionLists::atmosphereModels);
     static constexpr int levelCount = 50;
     static constexpr int usStandardIndex = 5;
     // Molecules 1 to 28 (H2O to PH3) have profiles; every other molecule is zero.

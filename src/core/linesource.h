@@ -1,25 +1,50 @@
 #pragma once
 
 #include "core/linefeed.h"
-#include "core/linerecord.h"
 #include "core/molecule.h"
+#include "core/settingrules.h"
 
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
-// Where the line records of a calculation come from. The core starts it with
-// fetchForCalculation(); it answers hitranDownloadComplete() when its records are
-// ready or hitranDownloadUnsuccessful() when they cannot be had. After
-// prepareLineData() the engine takes the records in one of two ways: a source
-// whose lines lie in files hands out a feed (takeLineFeed()) that the engine's
-// own thread reads; any other source is asked for batches with
-// requestNextChunk() on its own thread and answers with dataAvailable() or
-// noMoreDataAvailable(), or with lineFeedReady() when the rest of its lines
-// come from a feed after all. The HITRANonline downloader is the program's
-// source; tests put stand-ins in its place.
+// The lines a calculation asks for: the calculation's range, and the range
+// of the lines to read, which is wider by the reach of a line's wings.
+struct LineRequest
+{
+    double start = 0.0;   // of the calculation, cm-1
+    double end = 0.0;
+    double lineStart = 0.0;   // of the lines to read, cm-1
+    double lineEnd = 0.0;
+    const std::vector<Molecule> *molecules = nullptr;
+
+    // The request of a calculation of [start, end] whose lines reach `reach`
+    // beyond their positions, within the wavenumbers a line can have.
+    static LineRequest of(double start, double end, double reach, const std::vector<Molecule> *molecules)
+    {
+        return {start, end, std::max(SettingRules::lowestWavenumber, start - reach),
+                std::min(SettingRules::highestWavenumber, end + reach), molecules};
+    }
+};
+
+// One place the line records of a calculation can come from: a line file of
+// the user's, the regions stored on the device, the service, the sample
+// shipped with the program. prepare() starts getting the lines of a request;
+// the source answers ready(), after which takeFeed() gives them to the
+// calculation's thread, or failed(reason) when it cannot serve (an empty
+// reason: it has nothing for the request at all).
+//
+// A source whose feed is read while it still fetches (a download during the
+// calculation) may fail after ready(): its feed then waits at resumeFrom()
+// for the rest, which continueWith() hands it from elsewhere.
+//
+// message() tells what the source is doing (a progress banner; empty text: it
+// is done), note() a circumstance the user should know without answering it
+// (`key` names its kind, so that it is told once), problem() one that needs the
+// user's attention.
 class LineSource : public QObject
 {
     Q_OBJECT
@@ -27,47 +52,25 @@ class LineSource : public QObject
 public:
     using QObject::QObject;
 
-    virtual void setMolecules(std::vector<Molecule> *molecules) = 0;
-    virtual void setCalcStart(double wavenumber) = 0;
-    virtual void setCalcEnd(double wavenumber) = 0;
-    // Lines centred up to this far (cm-1) outside [start, end] can reach into
-    // the range; the source delivers them too. Not negative; 0 until set.
-    void setLineReach(double wavenumbers) { m_lineReach = wavenumbers > 0.0 ? wavenumbers : 0.0; }
-    double lineReach() const { return m_lineReach; }
-    virtual void setCancelRequested(bool cancel) = 0;
-    virtual bool cancelRequested() const = 0;
+    virtual void prepare(const LineRequest &request) = 0;
+    // The lines prepared, once; null before ready().
+    virtual std::unique_ptr<LineFeed> takeFeed() = 0;
+    // Where the lines come from, in words for the user.
+    virtual QString origin() const = 0;
+    // The lines are the small sample shipped with the program, not the HITRAN database.
+    virtual bool isSample() const { return false; }
+    // Gives up what is under way; a source that is fetching then fails.
+    virtual void cancel() {}
 
-    virtual void fetchForCalculation() = 0;
-    virtual void prepareLineData() = 0;
-    // The feed of the lines prepared (once; null when the lines come through
-    // requestNextChunk() instead).
-    virtual std::unique_ptr<LineFeed> takeLineFeed() { return nullptr; }
-    // Records the calculation reads in all; 0 while unknown.
-    virtual qint64 expectedRecordCount() const = 0;
-    virtual void requestNextChunk() = 0;
-    // The batch in hand after dataAvailable().
-    virtual const LineBatch &lineRecords() const = 0;
-    // Empties the batch of line records in hand.
-    virtual void clearLineRecords() = 0;
-    // Where the lines of the calculation in hand come from, in words (empty
-    // when the source does not say), and whether they are only the small
-    // sample shipped with the program rather than the HITRAN database.
-    virtual QString lineDataOrigin() const { return QString(); }
-    virtual bool usesSampleLines() const { return false; }
+    // After a failure that follows ready(): where the lines still missing begin,
+    // and their feed.
+    virtual double resumeFrom() const { return 0.0; }
+    virtual void continueWith(std::unique_ptr<LineFeed> rest) { Q_UNUSED(rest) }
 
 signals:
-    void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);
-    void hitranDownloadComplete();
-    void dataAvailable();
-    void noMoreDataAvailable();
-    // Answers requestNextChunk(): the rest of the lines come from takeLineFeed().
-    void lineFeedReady();
-    void hitranDownloadUnsuccessful();
-    void openOkDialog(const QString &text);
-    // A message that needs no answer; `key` names its kind, so that it can be
-    // shown once and later ones only logged.
+    void ready();
+    void failed(const QString &reason);
+    void message(const QString &text, double progress);
     void note(const QString &key, const QString &text);
-
-private:
-    double m_lineReach = 0.0;
+    void problem(const QString &text);
 };

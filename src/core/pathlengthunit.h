@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/optionlists.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -9,14 +11,11 @@ struct PathLengthUnit
     enum Code : quint8 { Kilometre, Metre, Centimetre, Mile, Foot, Inch, CodeCount };
 
     quint8 unit = Metre;
+    static_assert(CodeCount == OptionLists::count(OptionLists::pathLengthUnits), "a code per listed unit");
 
     static bool isValid(int code) { return code >= 0 && code < CodeCount; }
 
-    static QString label(quint8 code)
-    {
-        static const char *const labels[CodeCount] = {"km", "m", "cm", "mi", "ft", "in"};
-        return QLatin1String(code < CodeCount ? labels[code] : "m");
-    }
+    static QString label(quint8 code) { return OptionLists::words(OptionLists::pathLengthUnits, code, Metre); }
 
     static double toMetres(double value, quint8 code)
     {

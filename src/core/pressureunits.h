@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/optionlists.h"
+
 #include <QString>
 
 // The unit of the total pressure and the way concentrations are shown; stored
@@ -8,6 +10,10 @@ struct PressureUnits
 {
     enum PressureCode : quint8 { Atm, Mbar, Torr, Pa, Psi, TorrAlternative, InchHg, PressureCodeCount };
     enum ConcentrationMode : quint8 { Percent, Ppmv, PartialPressure, ConcentrationModeCount };
+
+    static_assert(PressureCodeCount == OptionLists::count(OptionLists::pressureUnits), "a code per listed unit");
+    static_assert(2 + PressureCodeCount == OptionLists::count(OptionLists::concentrationUnits),
+                  "percent, ppmv and a partial pressure per pressure unit");
 
     quint8 pressureUnit = Atm;
     quint8 concentrationMode = Percent;
@@ -32,16 +38,7 @@ struct PressureUnits
         return code < PressureCodeCount ? atm * factors[code] : atm;
     }
 
-    static QString pressureLabel(quint8 code)
-    {
-        switch (code) {
-        case Mbar: return QStringLiteral("mbar");
-        case Torr: return QStringLiteral("Torr");
-        case Pa: return QStringLiteral("Pa");
-        case Psi: return QStringLiteral("psi");
-        default: return QStringLiteral("atm");
-        }
-    }
+    static QString pressureLabel(quint8 code) { return OptionLists::words(OptionLists::pressureUnits, code); }
 
     QString pressureLabel() const { return pressureLabel(pressureUnit); }
 
@@ -61,7 +58,10 @@ struct PressureUnits
         return concentrationMode == PartialPressure ? quint8(2 + pressureUnit) : concentrationMode;
     }
 
-    static bool isValidConcentrationCode(int code) { return code >= 0 && code < 2 + PressureCodeCount; }
+    static bool isValidConcentrationCode(int code)
+    {
+        return code >= 0 && code < OptionLists::count(OptionLists::concentrationUnits);
+    }
 
     void setConcentrationCode(quint8 code)
     {

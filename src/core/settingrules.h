@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/optionlists.h"
+
 #include <QString>
 
 class Params;
@@ -26,13 +28,13 @@ public:
     static constexpr int optionCount(Option option)
     {
         switch (option) {
-        case Option::AccessOption: return 3;
-        case Option::LineShapeProfile: return 4;
-        case Option::BroadeningType: return 3;
-        case Option::InstrumentFunction: return 8;
-        case Option::AtmosphereModel: return 6;
-        case Option::YQuantity: return 2;
-        case Option::YUnits: return 4;
+        case Option::AccessOption: return OptionLists::count(OptionLists::accessOptions);
+        case Option::LineShapeProfile: return OptionLists::count(OptionLists::lineShapes);
+        case Option::BroadeningType: return OptionLists::count(OptionLists::broadenings);
+        case Option::InstrumentFunction: return OptionLists::count(OptionLists::instrumentFunctions);
+        case Option::AtmosphereModel: return OptionLists::count(OptionLists::atmosphereModels);
+        case Option::YQuantity: return OptionLists::count(OptionLists::yQuantities);
+        case Option::YUnits: return OptionLists::count(OptionLists::yUnits);
         case Option::ReplyPrecision: return 256;
         }
         return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/optionlists.h"
+
 #include <QString>
 
 // The unit in which temperatures are shown and entered; stored temperatures are kelvin.
@@ -8,17 +10,11 @@ struct TemperatureUnit
     enum Code : quint8 { Kelvin, Celsius, Fahrenheit, CodeCount };
 
     quint8 unit = Kelvin;
+    static_assert(CodeCount == OptionLists::count(OptionLists::temperatureUnits), "a code per listed unit");
 
     static bool isValid(int code) { return code >= 0 && code < CodeCount; }
 
-    static QString label(quint8 code)
-    {
-        switch (code) {
-        case Celsius: return QStringLiteral("°C");
-        case Fahrenheit: return QStringLiteral("°F");
-        default: return QStringLiteral("K");
-        }
-    }
+    static QString label(quint8 code) { return OptionLists::words(OptionLists::temperatureUnits, code); }
 
     static double toKelvin(double value, quint8 code)
     {

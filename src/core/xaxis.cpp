@@ -100,22 +100,13 @@ double XAxis::displayResolution() const
 
 QString XAxis::title(quint8 unit)
 {
-    switch (unit) {
-    case WavelengthNm: return QStringLiteral("Wavelength, nm");
-    case WavelengthMicron: return QStringLiteral("Wavelength, micron");
-    case FrequencyHz: return QStringLiteral("Frequency, Hz");
-    default: return QStringLiteral("Wavenumber, cm-1");
-    }
+    const int code = unit < UnitCount ? int(unit) : int(Wavenumber);
+    return QString::fromUtf8(OptionLists::xUnits[code].label);
 }
 
 QString XAxis::unitName(quint8 unit)
 {
-    switch (unit) {
-    case WavelengthNm: return QStringLiteral("nm");
-    case WavelengthMicron: return QStringLiteral("micron");
-    case FrequencyHz: return QStringLiteral("Hz");
-    default: return QStringLiteral("cm-1");
-    }
+    return OptionLists::words(OptionLists::xUnits, unit, Wavenumber);
 }
 
 QString XAxis::validationProblem(quint8 unit) const

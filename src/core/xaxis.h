@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/optionlists.h"
 #include "core/spectrumallocator.h"
 
 #include <QString>
@@ -13,6 +14,7 @@ class XAxis
 {
 public:
     enum Unit : quint8 { WavelengthNm, WavelengthMicron, Wavenumber, FrequencyHz, UnitCount };
+    static_assert(UnitCount == OptionLists::count(OptionLists::xUnits), "a code per listed unit");
 
     XAxis(quint8 unit = Wavenumber, double minWavenumber = 2000.0, double maxWavenumber = 2300.0,
           int numPoints = 10000);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/optionlists.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -14,6 +16,8 @@ struct YAxisSettings
 {
     enum DisplayedValue : quint8 { AbsorptionQuantities, Radiance };
     enum Unit : quint8 { CrossSection, OpticalDepth, Absorption, Transmission, UnitCount };
+    static_assert(UnitCount == OptionLists::count(OptionLists::yUnits), "a code per listed unit");
+    static_assert(Radiance + 1 == OptionLists::count(OptionLists::yQuantities), "a code per listed quantity");
 
     quint8 displayedValue = AbsorptionQuantities;
     double absMin = 0.0;

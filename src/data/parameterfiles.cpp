@@ -1,6 +1,7 @@
 #include "data/parameterfiles.h"
 
 #include "core/contenthash.h"
+#include "core/exactdecimal.h"
 #include "core/params.h"
 #include "core/regularfile.h"
 #include "data/bundledfiles.h"
@@ -72,24 +73,11 @@ bool readNumber(const char *&p, const char *end, double *value)
     p = skipBlanks(p, end);
     if (p < end && *p == '+')
         ++p;
-    // The tables' own form, digits with a decimal point, is read here: up to 15
-    // digits make an exact integer, and one division by an exact power of ten
-    // rounds it as from_chars would. Anything else goes to from_chars.
-    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
-                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const char *q = p;
-    std::uint64_t digits = 0;
-    int count = 0;
-    int decimals = 0;
-    for (; q < end && *q >= '0' && *q <= '9'; ++q, ++count)
-        digits = digits * 10 + std::uint64_t(*q - '0');
-    if (count > 0 && q < end && *q == '.') {
-        for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++count, ++decimals)
-            digits = digits * 10 + std::uint64_t(*q - '0');
-    }
-    if (count > 0 && count <= 15 && (q == end || std::isspace(static_cast<unsigned char>(*q)))) {
-        *value = double(digits) / powersOfTen[decimals];
-        p = q;
+    const char *token = p;
+    while (token < end && !std::isspace(static_cast<unsigned char>(*token)))
+        ++token;
+    if (token > p && ExactDecimal::parse(p, token, value)) {
+        p = token;
         return true;
     }
     const std::from_chars_result result = std::from_chars(p, end, *value);

@@ -1,16 +1,16 @@
 #include "download/hitranonlinedownloader.h"
 
 #include "core/bundleddata.h"
+#include "core/queuedlinefeed.h"
 #include "core/settingrules.h"
+#include "download/locallinefeed.h"
 #include "download/normalizeddownloadregionsfinder.h"
 #include "download/parameterdownloads.h"
 #include "download/regiondownloads.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include <QPointer>
 
 #include <algorithm>
-#include <cmath>
 
 static_assert(HitranOnlineDownloader::EveryTimeUsage + 1
                   == SettingRules::optionCount(SettingRules::Option::AccessOption),
@@ -18,29 +18,41 @@ static_assert(HitranOnlineDownloader::EveryTimeUsage + 1
 
 namespace {
 
-QString general(double value)
-{
-    return QString::number(value, 'g', 6);
-}
-
 const char downloadErrorText[] = "Error downloading HITRAN data.";
+
+// The calculation's end of the regions downloaded while it runs: the
+// downloader keeps the queue to put them in.
+class StreamFeed : public LineFeed
+{
+public:
+    explicit StreamFeed(std::shared_ptr<QueuedLineFeed> queue)
+        : m_queue(std::move(queue))
+    {
+    }
+    bool next(LineBatch &batch) override { return m_queue->next(batch); }
+    qint64 expectedRecordCount() const override { return m_queue->expectedRecordCount(); }
+    QString problem() const override { return m_queue->problem(); }
+    void interrupt() override { m_queue->interrupt(); }
+
+private:
+    std::shared_ptr<QueuedLineFeed> m_queue;
+};
 
 } // namespace
 
 HitranOnlineDownloader::HitranOnlineDownloader(QObject *parent)
     : LineSource(parent)
-    , m_sample(BundledData::sampleLineFile())
     , m_regions(new RegionDownloads(&m_lineFileStore, this))
     , m_parameters(new ParameterDownloads(this))
 {
     BundledData::initialize();
-    connect(m_regions, &RegionDownloads::notify, this, &LineSource::notify);
-    connect(m_regions, &RegionDownloads::regionsStored, this, &LineSource::hitranDownloadComplete);
+    connect(m_regions, &RegionDownloads::notify, this, &HitranOnlineDownloader::relayNotify);
+    connect(m_regions, &RegionDownloads::regionsStored, this, &HitranOnlineDownloader::regionsStored);
     connect(m_regions, &RegionDownloads::storingFailed, this, &HitranOnlineDownloader::regionsFailed);
-    connect(m_regions, &RegionDownloads::runRegionArrived, this, &LineSource::dataAvailable);
+    connect(m_regions, &RegionDownloads::runRegionArrived, this, &HitranOnlineDownloader::runRegionArrived);
     connect(m_regions, &RegionDownloads::runRegionFailed, this, &HitranOnlineDownloader::runRegionFailed);
-    connect(m_parameters, &ParameterDownloads::notify, this, &LineSource::notify);
-    connect(m_parameters, &ParameterDownloads::openOkDialog, this, &LineSource::openOkDialog);
+    connect(m_parameters, &ParameterDownloads::notify, this, &HitranOnlineDownloader::relayNotify);
+    connect(m_parameters, &ParameterDownloads::openOkDialog, this, &LineSource::problem);
     connect(m_parameters, &ParameterDownloads::note, this, &LineSource::note);
     connect(m_parameters, &ParameterDownloads::molparamTxtDownloadComplete, this,
             &HitranOnlineDownloader::molparamTxtDownloadComplete);
@@ -50,24 +62,19 @@ HitranOnlineDownloader::HitranOnlineDownloader(QObject *parent)
             &HitranOnlineDownloader::tipsDownloadComplete);
 }
 
-HitranOnlineDownloader::~HitranOnlineDownloader() = default;
+HitranOnlineDownloader::~HitranOnlineDownloader()
+{
+    if (m_stream)
+        m_stream->finish();
+}
 
 // ---------------------------------------------------------------- settings
 
-void HitranOnlineDownloader::setMolecules(std::vector<Molecule> *molecules)
+void HitranOnlineDownloader::setMolecules(const std::vector<Molecule> *molecules)
 {
-    m_molecules = molecules;
     m_regions->setMolecules(molecules);
     m_parameters->setMolecules(molecules);
 }
-
-void HitranOnlineDownloader::setCancelRequested(bool cancel)
-{
-    m_regions->setCancelRequested(cancel);
-    QCoreApplication::processEvents();
-}
-
-bool HitranOnlineDownloader::cancelRequested() const { return m_regions->cancelRequested(); }
 
 void HitranOnlineDownloader::setServiceBaseUrl(const QString &url)
 {
@@ -76,6 +83,7 @@ void HitranOnlineDownloader::setServiceBaseUrl(const QString &url)
 }
 
 QString HitranOnlineDownloader::serviceBaseUrl() const { return m_regions->serviceBaseUrl(); }
+QString HitranOnlineDownloader::serviceHost() const { return m_regions->serviceHost(); }
 void HitranOnlineDownloader::setLoginUrl(const QString &url) { m_regions->setLoginUrl(url); }
 void HitranOnlineDownloader::setLoginUserName(const QString &userName) { m_regions->setLoginUserName(userName); }
 void HitranOnlineDownloader::setLoginPassword(const QString &password) { m_regions->setLoginPassword(password); }
@@ -98,31 +106,11 @@ QString HitranOnlineDownloader::lineQueryUrl(double start, double end) const
     return m_regions->lineQueryUrl(start, end);
 }
 
-void HitranOnlineDownloader::setMainDataFolder(const QString &folder)
-{
-    m_mainDataFolder = folder;
-    m_lineFileStore.setCumulativeFilePath(cumulativeFilePath());
-}
-
-void HitranOnlineDownloader::setCumulativeFileName(const QString &name)
-{
-    m_cumulativeFileName = name;
-    m_lineFileStore.setCumulativeFilePath(cumulativeFilePath());
-}
-
-QString HitranOnlineDownloader::cumulativeFilePath() const
-{
-    if (m_mainDataFolder.isEmpty() || m_cumulativeFileName.isEmpty())
-        return QString();
-    return m_mainDataFolder + QLatin1Char('/') + m_cumulativeFileName;
-}
-
 bool HitranOnlineDownloader::setUsage(int usage)
 {
     if (usage < SegmentedUsage || usage > EveryTimeUsage)
         return false;
     m_usage = quint8(usage);
-    m_lineFileStore.setCumulativeFilePath(cumulativeFilePath());
     return true;
 }
 
@@ -161,256 +149,133 @@ void HitranOnlineDownloader::setFileWriter(FileWriter *writer)
     m_parameters->setFileWriter(writer);
 }
 
-// ---------------------------------------------------------------- status and queries
-
-int HitranOnlineDownloader::localDataStatus() const
+void HitranOnlineDownloader::relayNotify(const QString &text, double value, bool visible)
 {
-    const QString cumulative = cumulativeFilePath();
-    // Anything by that name counts, a FIFO, a device or a folder too: whether
-    // it can serve is judged when it is used, and the user is told why not.
-    const QFileInfo file(cumulative);
-    const int base = !cumulative.isEmpty() && (file.exists() || file.isSymLink()) ? 10 : 0;
-    const int present = NormalizedDownloadRegionsFinder::presentRegions(downloadsFolder()).size();
-    if (present >= NormalizedDownloadRegionsFinder::regionCount)
-        return base + 1;
-    return base + (present > 0 ? 2 : 0);
+    emit message(visible ? text : QString(), value);
 }
 
-QString HitranOnlineDownloader::rangeProblem(double start, double end)
-{
-    const double lowest = NormalizedDownloadRegionsFinder::lowestWavenumber;
-    const double highest = NormalizedDownloadRegionsFinder::highestWavenumber;
-    if (std::isfinite(start) && std::isfinite(end) && start >= lowest && end <= highest && end > start)
-        return QString();
-    return QStringLiteral("The spectral range %1 - %2 cm-1 cannot be calculated: HITRAN line data "
-                          "cover %3 - %4 cm-1, and the end of the range must lie above its start.")
-        .arg(general(start), general(end), general(lowest), general(highest));
-}
+// ---------------------------------------------------------------- lines of a calculation
 
-double HitranOnlineDownloader::lineRangeStart() const
+void HitranOnlineDownloader::prepare(const LineRequest &request)
 {
-    return std::max(NormalizedDownloadRegionsFinder::lowestWavenumber, m_calcStart - lineReach());
-}
-
-double HitranOnlineDownloader::lineRangeEnd() const
-{
-    return std::min(NormalizedDownloadRegionsFinder::highestWavenumber, m_calcEnd + lineReach());
-}
-
-// ---------------------------------------------------------------- region downloads
-
-void HitranOnlineDownloader::fetchForCalculation()
-{
-    m_forCalculation = true;
-    m_fallbackPending = false;
-    m_fallbackReason.clear();
-    // The range itself is judged before it is widened: widening would hide a
-    // start below zero.
-    const QString problem = rangeProblem(m_calcStart, m_calcEnd);
-    if (!problem.isEmpty()) {
-        emit openOkDialog(problem);
-        emit hitranDownloadUnsuccessful();
+    m_request = request;
+    m_feed.reset();
+    m_resumeFrom = request.lineStart;
+    m_regions->setCancelRequested(false);
+    m_regions->forgetRunRegion();
+    if (m_usage == EveryTimeUsage) {
+        // The calculation reads the regions as they arrive; it asks for the
+        // next one when it takes one.
+        m_job = Job::Stream;
+        m_regions->formRunRegions(request.lineStart, request.lineEnd);
+        const QPointer<HitranOnlineDownloader> self(this);
+        m_stream = std::make_shared<QueuedLineFeed>([self] {
+            QMetaObject::invokeMethod(self, [self] {
+                if (self)
+                    self->askForRunRegion();
+            }, Qt::QueuedConnection);
+        });
+        m_feed = std::make_unique<StreamFeed>(m_stream);
+        emit ready();
         return;
     }
-    // Lines just outside the range reach into it with their wings: their
-    // regions are fetched too.
-    fetchMissingRegions(loginFirst(), lineRangeStart(), lineRangeEnd());
+    m_job = Job::Calculation;
+    m_regions->fetchMissing(request.lineStart, request.lineEnd);
+}
+
+std::unique_ptr<LineFeed> HitranOnlineDownloader::takeFeed()
+{
+    return std::move(m_feed);
+}
+
+QString HitranOnlineDownloader::origin() const
+{
+    if (m_usage == EveryTimeUsage)
+        return QStringLiteral("HITRANonline (%1), downloaded for this calculation").arg(m_regions->serviceHost());
+    return QStringLiteral("the HITRAN regions stored on this device");
+}
+
+void HitranOnlineDownloader::cancel()
+{
+    m_regions->setCancelRequested(true);
+}
+
+void HitranOnlineDownloader::continueWith(std::unique_ptr<LineFeed> rest)
+{
+    if (m_stream)
+        m_stream->continueWith(std::move(rest));
+    m_stream.reset();
+    m_job = Job::None;
 }
 
 void HitranOnlineDownloader::downloadCompleteHitran()
 {
     if (m_regions->isBusy())
         return;
-    m_forCalculation = false;
-    fetchMissingRegions(loginFirst(), NormalizedDownloadRegionsFinder::lowestWavenumber,
-                        NormalizedDownloadRegionsFinder::highestWavenumber);
+    m_job = Job::CompleteDownload;
+    m_regions->setCancelRequested(false);
+    m_regions->fetchMissing(NormalizedDownloadRegionsFinder::lowestWavenumber,
+                            NormalizedDownloadRegionsFinder::highestWavenumber);
 }
 
-void HitranOnlineDownloader::fetchMissingRegions(bool loginFirst, double start, double end)
+void HitranOnlineDownloader::regionsStored()
 {
-    const QString problem = rangeProblem(start, end);
-    if (!problem.isEmpty()) {
-        emit openOkDialog(problem);
-        emit hitranDownloadUnsuccessful();
+    const Job job = m_job;
+    m_job = Job::None;
+    if (job == Job::CompleteDownload) {
+        emit completeDownloadEnded();
         return;
     }
-    m_regions->setLoginFirst(loginFirst);
-    const int status = localDataStatus();
-    if ((m_usage == CompleteUsage && (status == 1 || status >= 10)) || m_usage == EveryTimeUsage) {
-        emit hitranDownloadComplete();
+    if (job != Job::Calculation)
         return;
-    }
-    m_regions->fetchMissing(start, end);
+    auto feed = std::make_unique<LocalLineFeed>(m_recordsPerChunk);
+    feed->useRegionFiles(downloadsFolder(), m_request.lineStart, m_request.lineEnd);
+    m_feed = std::move(feed);
+    emit ready();
 }
 
 void HitranOnlineDownloader::regionsFailed(const QString &reason)
 {
+    const Job job = m_job;
+    m_job = Job::None;
     const QString text = QLatin1String(downloadErrorText) + QLatin1Char('\n') + reason;
-    if (!m_forCalculation) {
-        emit openOkDialog(text);
-        emit hitranDownloadUnsuccessful();
+    if (job == Job::CompleteDownload) {
+        emit problem(text);
+        emit completeDownloadEnded();
         return;
     }
-    // The calculation still runs, from local lines; prepareLineData() chooses them
-    // and tells the user.
-    m_fallbackPending = true;
-    m_fallbackReason = text;
-    emit hitranDownloadComplete();
+    if (job == Job::Calculation)
+        emit failed(text);
+}
+
+void HitranOnlineDownloader::askForRunRegion()
+{
+    if (m_job != Job::Stream || !m_stream)
+        return;
+    if (!m_regions->requestNextRunRegion()) {
+        emit message(QString(), 0.0);
+        m_stream->finish();
+        m_stream.reset();
+        m_job = Job::None;
+    }
+}
+
+void HitranOnlineDownloader::runRegionArrived()
+{
+    if (m_job != Job::Stream || !m_stream)
+        return;
+    LineBatch batch;
+    batch.swap(m_lineFileStore.batch());
+    // Lines downloaded during the calculation are not counted before they arrive.
+    m_stream->push(std::move(batch), 0);
 }
 
 void HitranOnlineDownloader::runRegionFailed(const QString &reason, double from)
 {
-    // The rest of the range comes from local lines, which the engine's thread
-    // reads itself.
-    const QString downloaded = m_lineDataOrigin;
-    useFallbackLines(reason, from, lineRangeEnd());
-    m_lineDataOrigin = downloaded + QStringLiteral(" up to %1 cm-1, and beyond from ").arg(general(from))
-        + m_lineDataOrigin;
-    m_lineFileStore.clearBatch();
-    emit lineFeedReady();
-}
-
-void HitranOnlineDownloader::hideBanner()
-{
-    emit notify(QString(), 0.0, false, true);
-}
-
-// ---------------------------------------------------------------- feeding the engine
-
-QString HitranOnlineDownloader::cumulativeFileProblem() const
-{
-    const QString problem = LineFileStore::lineFileProblem(cumulativeFilePath());
-    if (problem.isEmpty())
-        return QString();
-    return QStringLiteral("Your line file %1 cannot be used: %2.").arg(m_cumulativeFileName, problem);
-}
-
-void HitranOnlineDownloader::useFallbackLines(const QString &reason, double start, double end)
-{
-    m_source = Source::Files;
-    QString why = reason;
-    bool cumulative = localDataStatus() >= 10;
-    bool ownFileUnusable = false;
-    if (cumulative) {
-        const QString problem = cumulativeFileProblem();
-        cumulative = problem.isEmpty();
-        ownFileUnusable = !cumulative;
-        if (!cumulative && !why.contains(problem))
-            why += QLatin1Char('\n') + problem;
-    }
-    QString origin;
-    QString kind;
-    newFeed();
-    if (cumulative) {
-        m_feed->useSingleFile(cumulativeFilePath(), start, end, m_cumulativeFileName);
-        origin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
-        kind = QStringLiteral("line file");
-    } else if (m_feed->useRegionFiles(downloadsFolder(), start, end)) {
-        origin = QStringLiteral("the HITRAN regions stored earlier on this device; they may not cover "
-                                "the whole range");
-        kind = QStringLiteral("stored regions");
-    } else {
-        m_feed->useSingleFile(m_sample.filePath(), start, end);
-        m_usesSample = true;
-        origin = m_sample.description(m_molecules);
-        // The sample lies in the program's memory: searching it reads no file.
-        if (m_feed->singleFileEmpty())
-            origin += QStringLiteral(". Your range holds none of its lines, so the spectrum is empty");
-        kind = QStringLiteral("sample");
-    }
-    m_lineDataOrigin = origin;
-    // The part of the spectrum concerned, not the wider range of its lines.
-    const QString range = general(std::max(start, m_calcStart)) + QStringLiteral(" - ")
-        + general(std::min(end, m_calcEnd)) + QStringLiteral(" cm-1");
-    const QString text
-        = why + QStringLiteral("\n\nThe spectrum (") + range + QStringLiteral(") was calculated from ") + origin + QLatin1Char('.');
-    // The user's own line file that cannot serve needs their attention;
-    // otherwise nothing to answer: the calculation goes on, and the user is
-    // told once for each kind of replacement.
-    if (ownFileUnusable)
-        emit openOkDialog(text);
-    else
-        emit note(QStringLiteral("line data from ") + kind, text);
-}
-
-void HitranOnlineDownloader::prepareLineData()
-{
-    m_lineFileStore.clearBatch();
-    m_source = Source::None;
-    m_usesSample = false;
-    m_feed.reset();
-    m_regions->forgetRunRegion();
-    if (m_fallbackPending) {
-        m_fallbackPending = false;
-        useFallbackLines(m_fallbackReason, lineRangeStart(), lineRangeEnd());
+    if (m_job != Job::Stream)
         return;
-    }
-    const int status = localDataStatus();
-    if (m_usage == EveryTimeUsage) {
-        m_regions->formRunRegions(lineRangeStart(), lineRangeEnd());
-        m_source = Source::RegionDownloads;
-        m_lineDataOrigin
-            = QStringLiteral("HITRANonline (%1), downloaded for this calculation").arg(m_regions->serviceHost());
-    } else if (m_usage == CompleteUsage && status >= 10 && !cumulativeFileProblem().isEmpty()) {
-        useFallbackLines(cumulativeFileProblem(), lineRangeStart(), lineRangeEnd());
-    } else if (m_usage == CompleteUsage && status >= 10) {
-        m_source = Source::Files;
-        newFeed();
-        m_feed->useSingleFile(cumulativeFilePath(), lineRangeStart(), lineRangeEnd(), m_cumulativeFileName);
-        m_lineDataOrigin = QStringLiteral("the line file %1 on this device").arg(m_cumulativeFileName);
-    } else if (m_usage == SegmentedUsage || status == 1 || status == 2) {
-        m_source = Source::Files;
-        newFeed();
-        m_feed->useRegionFiles(downloadsFolder(), lineRangeStart(), lineRangeEnd());
-        m_lineDataOrigin = QStringLiteral("the HITRAN regions stored on this device");
-    } else {
-        useFallbackLines(QStringLiteral("No HITRAN line data are stored on this device for offline use."),
-                         lineRangeStart(), lineRangeEnd());
-    }
-}
-
-void HitranOnlineDownloader::newFeed()
-{
-    m_feed = std::make_unique<LocalLineFeed>(m_recordsPerChunk);
-}
-
-std::unique_ptr<LineFeed> HitranOnlineDownloader::takeLineFeed()
-{
-    return std::move(m_feed);
-}
-
-qint64 HitranOnlineDownloader::expectedRecordCount() const
-{
-    // Lines downloaded during the calculation are not counted before they arrive.
-    if (m_source == Source::RegionDownloads || !m_feed)
-        return 0;
-    return m_feed->expectedRecordCount();
-}
-
-// The lines of the files read on the caller's thread, for a caller that asks
-// for them batch by batch instead of taking the feed.
-void HitranOnlineDownloader::readNextFromFiles()
-{
-    if (m_feed && m_feed->next(m_lineFileStore.batch())) {
-        emit dataAvailable();
-        return;
-    }
-    m_lineFileStore.clearBatch();
-    hideBanner();
-    if (m_feed && !m_feed->problem().isEmpty())
-        emit openOkDialog(m_feed->problem());
-    emit noMoreDataAvailable();
-}
-
-void HitranOnlineDownloader::requestNextChunk()
-{
-    if (m_source == Source::RegionDownloads) {
-        if (m_regions->requestNextRunRegion())
-            return;
-        m_lineFileStore.clearBatch();
-        hideBanner();
-        emit noMoreDataAvailable();
-        return;
-    }
-    readNextFromFiles();
+    // The rest of the range must come from elsewhere: the chain of line
+    // sources hands it on through continueWith().
+    m_resumeFrom = from;
+    emit failed(reason);
 }

@@ -190,11 +190,11 @@ qint64 LineFileStore::recordOffsetAtOrAbove(const QString &path, double wavenumb
     return lo;
 }
 
-void LineFileStore::locateInCumulative(double start, double end, qint64 *startOffset,
-                                       qint64 *endOffset)
+void LineFileStore::locateInFile(const QString &path, double start, double end, qint64 *startOffset,
+                                 qint64 *endOffset)
 {
-    *startOffset = std::max<qint64>(0, recordOffsetAtOrAbove(m_cumulativeFilePath, start));
-    *endOffset = std::max<qint64>(*startOffset, recordOffsetAtOrAbove(m_cumulativeFilePath, end));
+    *startOffset = std::max<qint64>(0, recordOffsetAtOrAbove(path, start));
+    *endOffset = std::max<qint64>(*startOffset, recordOffsetAtOrAbove(path, end));
 }
 
 bool LineFileStore::readRange(const QString &path, qint64 from, qint64 to, qint64 *nextOffset)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/exactdecimal.h"
 #include "core/linerecord.h"
 
 #include <QByteArray>
@@ -47,7 +48,9 @@ public:
     // the file cannot be opened).
     qint64 recordOffsetAtOrAbove(const QString &path, double wavenumber);
 
-    void locateInCumulative(double start, double end, qint64 *startOffset, qint64 *endOffset);
+    // The byte offsets of the records from `start` up to (not including) `end`
+    // in a line file sorted by wavenumber.
+    void locateInFile(const QString &path, double start, double end, qint64 *startOffset, qint64 *endOffset);
 
     // Replaces the batch by the records between the two offsets of a file. A range
     // whose end falls inside a line is extended to that line's end. nextOffset
@@ -81,8 +84,6 @@ public:
     const LineBatch &batch() const { return m_batch; }
     void clearBatch() { m_batch.clear(); }
 
-    QString cumulativeFilePath() const { return m_cumulativeFilePath; }
-    void setCumulativeFilePath(const QString &path) { m_cumulativeFilePath = path; }
     QString folder() const { return m_folder; }
     void setFolder(const QString &folder) { m_folder = folder; }
 
@@ -98,71 +99,12 @@ private:
     void findOverlappingRegionFiles(double start, double end, int *firstFile, int *lastFile);
 
     LineBatch m_batch;
-    QString m_cumulativeFilePath;
     QString m_folder;
     QVector<RegionFile> m_regionFiles;
     QByteArray m_buffer;   // reused for every read, so reading allocates only when it grows
 };
 
 namespace LineRecordFields {
-
-// The decimal number of [begin, end) when it is plain ([-]digits[.digits][E[+-]digits])
-// and its digits and exponent are few enough to be converted exactly: an integer
-// below 2^53 times or divided by a power of ten up to 10^22 are both exact
-// doubles, so the one multiplication or division rounds correctly and gives the
-// double the text names, as a full conversion would. False for anything else,
-// which is left to that full conversion.
-inline bool parseShortDecimal(const char *begin, const char *end, double *value)
-{
-    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const bool negative = begin < end && *begin == '-';
-    const char *p = negative ? begin + 1 : begin;
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    int scale = 0;   // digits after the decimal point
-    bool point = false;
-    for (; p < end; ++p) {
-        const char c = *p;
-        if (c >= '0' && c <= '9') {
-            if (++digits > 15)
-                return false;
-            mantissa = mantissa * 10 + std::uint64_t(c - '0');
-            scale += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0)
-        return false;
-    int exponent = 0;
-    if (p < end && (*p == 'E' || *p == 'e')) {
-        ++p;
-        const bool negativeExponent = p < end && *p == '-';
-        if (p < end && (*p == '-' || *p == '+'))
-            ++p;
-        if (p == end || end - p > 3)
-            return false;
-        for (; p < end; ++p) {
-            if (*p < '0' || *p > '9')
-                return false;
-            exponent = exponent * 10 + (*p - '0');
-        }
-        exponent = negativeExponent ? -exponent : exponent;
-    }
-    if (p != end)
-        return false;
-    const int power = exponent - scale;
-    if (power < -22 || power > 22)
-        return false;
-    const double magnitude
-        = power < 0 ? double(mantissa) / powersOfTen[-power] : double(mantissa) * powersOfTen[power];
-    *value = negative ? -magnitude : magnitude;
-    return true;
-}
 
 // A fixed-width number: blanks around it allowed, anything else makes it 0.
 inline bool parseDouble(const char *line, int length, int position, int width, double *value)
@@ -180,7 +122,7 @@ inline bool parseDouble(const char *line, int length, int position, int width, d
         ++begin;
     if (begin == end)
         return false;
-    if (parseShortDecimal(begin, end, value))
+    if (ExactDecimal::parse(begin, end, value))
         return true;
     double parsed = 0.0;
     const auto result = std::from_chars(begin, end, parsed);

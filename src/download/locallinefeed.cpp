@@ -42,8 +42,7 @@ void LocalLineFeed::open()
     m_orderProblem.clear();
     switch (m_source) {
     case Source::SingleFile:
-        m_startOffset = std::max<qint64>(0, m_store.recordOffsetAtOrAbove(m_singleFilePath, m_start));
-        m_endOffset = std::max(m_startOffset, m_store.recordOffsetAtOrAbove(m_singleFilePath, m_end));
+        m_store.locateInFile(m_singleFilePath, m_start, m_end, &m_startOffset, &m_endOffset);
         m_position = m_startOffset;
         m_singleFileRecordLength = std::max(161, LineFileStore::recordLengthOf(m_singleFilePath));
         m_expected = (m_endOffset - m_startOffset) / m_singleFileRecordLength;

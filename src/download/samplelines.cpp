@@ -1,6 +1,7 @@
 #include "download/samplelines.h"
 
 #include "download/linefilestore.h"
+#include "download/locallinefeed.h"
 
 #include <QFile>
 #include <QResource>
@@ -12,10 +13,13 @@
 #include <map>
 #include <utility>
 
-SampleLines::SampleLines(const QString &file)
-    : m_file(file)
+SampleLines::SampleLines(const QString &file, QObject *parent)
+    : LineSource(parent)
+    , m_file(file)
 {
 }
+
+SampleLines::~SampleLines() = default;
 
 void SampleLines::setFile(const QString &file)
 {
@@ -67,12 +71,11 @@ QString SampleLines::description(const std::vector<Molecule> *molecules)
         int length = int(std::min<std::ptrdiff_t>(lineEnd - line, 256));
         if (length > 0 && line[length - 1] == '\r')
             --length;
-        // A line is a record as LineFileStore::parseRecord() takes it: a molecule,
-        // an isotopologue and a position.
-        double wavenumber = 0.0;
-        const int molecule = LineRecordFields::parseInt(line, length, 0, 2);
-        const int isotopologue = length > 2 ? LineRecordFields::parseIsotopologue(line[2]) : 0;
-        if (molecule > 0 && isotopologue > 0 && LineRecordFields::parseDouble(line, length, 3, 12, &wavenumber)) {
+        // A line counts when it is a record as a calculation reads it.
+        LineRecord record;
+        if (LineFileStore::parseRecord(line, length, record)) {
+            const int molecule = record.molecule;
+            const double wavenumber = record.wavenumber;
             auto found = ranges.find(molecule);
             if (found == ranges.end()) {
                 ranges.emplace(molecule, std::make_pair(wavenumber, wavenumber));
@@ -100,4 +103,20 @@ QString SampleLines::description(const std::vector<Molecule> *molecules)
                                    "isotopologues and every other molecule and range")
                         .arg(covered.join(QLatin1String(", ")));
     return m_description;
+}
+
+void SampleLines::prepare(const LineRequest &request)
+{
+    m_feed = std::make_unique<LocalLineFeed>(m_recordsPerChunk);
+    m_feed->useSingleFile(filePath(), request.lineStart, request.lineEnd);
+    m_origin = description(request.molecules);
+    // The sample lies in the program's memory: searching it reads no file.
+    if (m_feed->singleFileEmpty())
+        m_origin += QStringLiteral(". Your range holds none of its lines, so the spectrum is empty");
+    emit ready();
+}
+
+std::unique_ptr<LineFeed> SampleLines::takeFeed()
+{
+    return std::move(m_feed);
 }

@@ -1,5 +1,6 @@
 #include "app/kolvexcore.h"
 #include "app/programsettings.h"
+#include "core/programinfo.h"
 #include "remote/websockets.h"
 #include "ui/okdialog.h"
 #include "ui/qmltypes.h"
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     registerQmlTypes();
     QApplication::setApplicationName(QStringLiteral("kolvex"));
+    QApplication::setApplicationVersion(ProgramInfo::version());
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kolvex.Kolvex"));
 
     // The molecule selection, the model atmosphere and the window's place

@@ -1,6 +1,7 @@
 #include "app/consolesession.h"
 #include "app/kolvexcore.h"
 #include "app/spectraresultsqml.h"
+#include "core/programinfo.h"
 #include "core/spectrum.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
@@ -64,6 +65,7 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kolvex"));
+    QCoreApplication::setApplicationVersion(ProgramInfo::version());
     qRegisterMetaType<Spectrum>("Spectrum");
 
     QCommandLineParser parser;
@@ -71,6 +73,7 @@ int main(int argc, char *argv[])
         "Kolvex without a display: reads remote-control commands, one message per line, from standard input "
         "and writes every reply on its own line to standard output."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data folder."),
                                      QStringLiteral("DIR"));
     const QCommandLineOption webSocket(QStringLiteral("websocket"),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/setting.h"
 #include "core/settingrules.h"
 
 #include <QString>
@@ -60,6 +61,8 @@ struct Command
     bool perMolecule = false;
     // The parameter is all the text after the first ";", semicolons included.
     bool takesRestOfText = false;
+    // The value can be asked for but not set.
+    bool readOnly = false;
     Getter get = nullptr;
     Setter set = nullptr;
     // A value must pass this besides the protocol's own checks (not negative,
@@ -67,6 +70,9 @@ struct Command
     Rule problem = nullptr;
     SettingRules::Option option = SettingRules::Option::AccessOption;
     Effect effect = Effect::None;
+    // The setting the command sets: a change of it made on this device's
+    // screens goes to the peers as this command.
+    Setting setting = Setting::None;
     // Text commands.
     QString (*getText)(const CommandTargets &) = nullptr;
     void (*setText)(CommandTargets &, const QString &) = nullptr;
@@ -83,8 +89,10 @@ struct Command
     Command &checkedBy(Rule rule) { problem = rule; return *this; }
     Command &among(SettingRules::Option o) { kind = Kind::Option; option = o; reply = Reply::Integer; return *this; }
     Command &then(Effect e) { effect = e; return *this; }
+    Command &sets(Setting s) { setting = s; return *this; }
     Command &forEachMolecule() { perMolecule = true; return *this; }
     Command &withRestOfText() { takesRestOfText = true; return *this; }
+    Command &onlyAsked() { readOnly = true; return *this; }
     Command &binary(const char *code, Bytes replyBytes, Bytes payloadBytes)
     {
         binaryCode = code;

@@ -105,6 +105,12 @@ void RemoteControl::broadcastValue(const QString &command, int index)
         sendReply(QLatin1Char('#') + command + QLatin1Char(';') + value);
 }
 
+void RemoteControl::announceChange(Setting setting, int index)
+{
+    if (const Command *command = CommandTable::find(setting))
+        broadcastValue(QString::fromLatin1(command->name), index);
+}
+
 void RemoteControl::emitReadyMessage()
 {
     // Commands that waited for the calculation's end go on.
@@ -340,11 +346,13 @@ void RemoteControl::applySetting(const QString &name, const QString &parameter, 
     const bool text = command && command->kind == Command::Kind::Text;
     if (command && command->kind == Command::Kind::Action) {
         runEffect(*command, 0.0);
+    } else if (command && command->readOnly) {
+        refuse(name, QStringLiteral("This value can only be asked for."));
     } else if (text) {
-        const QString problem = command->textProblem(parameter);
+        const QString problem = command->textProblem ? command->textProblem(parameter) : QString();
         if (!problem.isEmpty())
             refuse(name, problem);
-        else if (CommandTable::hasTarget(*command, m_targets))
+        else if (command->setText && CommandTable::hasTarget(*command, m_targets))
             command->setText(m_targets, parameter);
     } else {
         // A parameter that is not a number reads as 0.
@@ -363,6 +371,10 @@ void RemoteControl::applySetting(const QString &name, const QString &parameter, 
 
 void RemoteControl::applyValue(const Command *command, const QString &replyName, double value, int index)
 {
+    if (command && (command->readOnly || !command->set)) {
+        refuse(replyName, QStringLiteral("This value can only be asked for."));
+        return;
+    }
     if (command && command->perMolecule) {
         if (index < 1) {
             refuse(replyName, QStringLiteral("The molecule index has to be >= 1."));

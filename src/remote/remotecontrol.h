@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/setting.h"
 #include "remote/commandtargets.h"
 #include "remote/readywait.h"
 #include "remote/transport.h"
@@ -85,6 +86,9 @@ public:
     void sendReply(const QString &text);
     // Sends a value changed by hand on this device as the set command a peer applies.
     void broadcastValue(const QString &command, int index);
+    // A setting changed on this device's screens: the peers hear of it as the
+    // command that sets it (when broadcasting manual input is on).
+    void announceChange(Setting setting, int index);
 
     void applySetting(const QString &name, const QString &parameter, int index);
     QString queryValue(const QString &name, int index, bool broadcast);

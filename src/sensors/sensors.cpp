@@ -36,7 +36,7 @@ Sensors::Sensors(QObject *parent, Params *params)
     connect(m_senseHat, &SenseHat::answeringChanged, this, &Sensors::presenceChanged);
     emit useSensorTagStateChanged();
     // Until the core sets its own period.
-    m_timer->setInterval(200);
+    m_timer->setInterval(defaultSamplingPeriod);
     connect(m_timer, &QTimer::timeout, this, &Sensors::getUpdatedReadings);
     m_timer->start();
 }

@@ -37,6 +37,10 @@ class Sensors : public QObject, public SensorSettings
     Q_OBJECT
 
 public:
+    // A sample every 200 ms, the mean of 5 published: a new value a second.
+    static constexpr int defaultSamplingPeriod = 200;
+    static constexpr int defaultSamplesToAverage = 5;
+
     // How far a hygrometer may read outside 0-100 % and still be believed
     // (the HDC1000 and HTS221 promise +-3 to 4.5 %); such readings are
     // clamped to 0 or 100 %.
@@ -157,7 +161,7 @@ private:
     Channel m_pressure;
     Channel m_temperature;
     Channel m_humidity;
-    int m_numSamplesToAverage = 0;
+    int m_numSamplesToAverage = defaultSamplesToAverage;
     int m_sampleCounter = 0;
     bool m_useSensorTag = false;
     SensorTag *m_sensorTag;

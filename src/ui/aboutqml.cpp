@@ -1,6 +1,6 @@
 #include "ui/aboutqml.h"
 
-#include <QCoreApplication>
+#include "core/programinfo.h"
 
 AboutQml::AboutQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
@@ -10,8 +10,7 @@ AboutQml::AboutQml(QObject *parent, KolvexCore *core)
 
 QString AboutQml::version() const
 {
-    const QString version = QCoreApplication::applicationVersion();
-    return version.isEmpty() ? QStringLiteral("1.0") : version;
+    return ProgramInfo::version();
 }
 
 QString AboutQml::licence() const

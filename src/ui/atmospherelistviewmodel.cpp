@@ -130,8 +130,10 @@ void AtmosphereListViewModel::setUpdatedValues()
 void AtmosphereListViewModel::assignNewValues()
 {
     m_core->params()->applyAtmosphereModelToParams(m_core->atmosphereModels()->currentModel());
-    // Every setting holder re-reads the path conditions it shows.
+    // Every setting holder re-reads the path conditions it shows; the peers
+    // apply the same model to their own.
     emit m_core->valuesUpdated();
+    m_core->announce(Setting::AtmosphereModel);
 }
 
 void AtmosphereListViewModel::plotSpectrum()

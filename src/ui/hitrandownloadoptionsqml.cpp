@@ -2,21 +2,22 @@
 
 #include "app/kolvexcore.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/linesourcechain.h"
 #include "download/normalizeddownloadregionsfinder.h"
 
 #include <algorithm>
 #include <cmath>
 
-HitranDownloadOptionsQml::HitranDownloadOptionsQml(KolvexCore *core, HitranOnlineDownloader *downloader,
-                                                   QObject *parent)
+HitranDownloadOptionsQml::HitranDownloadOptionsQml(KolvexCore *core, LineSourceChain *sources, QObject *parent)
     : QObject(parent)
     , m_core(core)
-    , m_downloader(downloader)
+    , m_sources(sources)
+    , m_downloader(sources ? sources->downloader() : nullptr)
 {
     if (m_downloader) {
         m_hitranFileUsage = m_downloader->usage();
         // The complete download changes what is stored; the screen re-reads it.
-        connect(m_downloader, &LineSource::hitranDownloadComplete, this,
+        connect(m_downloader, &HitranOnlineDownloader::completeDownloadEnded, this,
                 &HitranDownloadOptionsQml::cumulativeHitranExistsChanged);
     }
     if (m_core) {
@@ -42,13 +43,15 @@ void HitranDownloadOptionsQml::setHitranFileUsage(int usage)
         return;
     m_hitranFileUsage = usage;
     emit hitranFileUsageChanged();
+    if (m_core)
+        m_core->announce(Setting::AccessOption);
 }
 
 bool HitranDownloadOptionsQml::cumulativeHitranExists() const
 {
-    if (!m_downloader)
+    if (!m_sources)
         return false;
-    const int status = m_downloader->localDataStatus();
+    const int status = m_sources->localDataStatus();
     return status == 1 || status == 10 || status == 11 || status == 12;
 }
 

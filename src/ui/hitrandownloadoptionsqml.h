@@ -4,6 +4,7 @@
 
 class HitranOnlineDownloader;
 class KolvexCore;
+class LineSourceChain;
 
 // View object of the "HITRAN options" screen: how line data are obtained (the
 // downloader's usage mode), whether a complete local copy is present, and the
@@ -15,9 +16,8 @@ class HitranDownloadOptionsQml : public QObject
     Q_PROPERTY(bool cumulativeHitranExists READ cumulativeHitranExists NOTIFY cumulativeHitranExistsChanged)
 
 public:
-    // The core relays valuesUpdated(); the downloader is the core's.
-    HitranDownloadOptionsQml(KolvexCore *core, HitranOnlineDownloader *downloader,
-                             QObject *parent = nullptr);
+    // The core relays valuesUpdated(); the line sources are the core's.
+    HitranDownloadOptionsQml(KolvexCore *core, LineSourceChain *sources, QObject *parent = nullptr);
 
     int hitranFileUsage() const;
     void setHitranFileUsage(int usage);
@@ -37,6 +37,7 @@ signals:
 
 private:
     KolvexCore *m_core = nullptr;
+    LineSourceChain *m_sources = nullptr;
     HitranOnlineDownloader *m_downloader = nullptr;
     int m_hitranFileUsage = 0;
 };

@@ -27,6 +27,7 @@ void InstrumentFunctionQml::setInstrFunctIndex(int index)
     m_instrFunctIndex = index;
     m_core->instrumentFunction()->setType(quint8(index));
     emit instrFunctIndexChanged();
+    m_core->announce(Setting::InstrumentFunction);
 }
 
 QString InstrumentFunctionQml::instrResol() const
@@ -52,6 +53,7 @@ QString InstrumentFunctionQml::enterInstrResol(const QString &text)
         return problem;
     m_core->instrumentFunction()->setResolution(resolution);
     emit instrResolChanged();
+    m_core->announce(Setting::InstrumentResolution);
     return QString();
 }
 
@@ -78,6 +80,7 @@ QString InstrumentFunctionQml::enterInstrFunctWing(const QString &text)
         return problem;
     m_core->instrumentFunction()->setWing(wing);
     emit instrFunctWingChanged();
+    m_core->announce(Setting::InstrumentWing);
     return QString();
 }
 

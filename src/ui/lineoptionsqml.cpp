@@ -51,6 +51,7 @@ void LineOptionsQml::setLineshapeProfile(int profile)
     m_lineshapeProfile = profile;
     m_core->params()->setLineShapeProfile(profile);
     emit lineshapeProfileChanged();
+    m_core->announce(Setting::LineShape);
 }
 
 QString LineOptionsQml::intensThresh() const
@@ -74,6 +75,7 @@ QString LineOptionsQml::enterIntensThresh(const QString &text)
         return problem;
     m_core->params()->setIntensityThreshold(threshold);
     emit intensThreshChanged();
+    m_core->announce(Setting::IntensityThreshold);
     return QString();
 }
 
@@ -98,6 +100,7 @@ QString LineOptionsQml::enterWingContribSatHw(const QString &text)
         return problem;
     m_core->params()->setLineWingHalfwidths(int(std::trunc(halfwidths)));
     emit wingContribSatHwChanged();
+    m_core->announce(Setting::WingHalfwidths);
     return QString();
 }
 
@@ -122,6 +125,7 @@ QString LineOptionsQml::enterWingContribAbs(const QString &text)
         return problem;
     m_core->params()->setLineWingAbsolute(wing);
     emit wingContribAbsChanged();
+    m_core->announce(Setting::WingAbsolute);
     return QString();
 }
 
@@ -138,6 +142,7 @@ void LineOptionsQml::setLineBroadening(int broadening)
     m_lineBroadening = broadening;
     m_core->params()->setBroadeningType(broadening);
     emit lineBroadeningChanged();
+    m_core->announce(Setting::Broadening);
 }
 
 bool LineOptionsQml::useLineShift() const
@@ -152,6 +157,7 @@ void LineOptionsQml::setUseLineShift(bool use)
     m_useLineShift = use;
     m_core->params()->setLineShiftUsage(use ? 1 : 0);
     emit useLineShiftChanged();
+    m_core->announce(Setting::LineShift);
 }
 
 void LineOptionsQml::setUpdatedValues()

@@ -31,6 +31,13 @@ MolListViewModel::MolListViewModel(QObject *parent, KolvexCore *core)
     connect(m_core, &KolvexCore::valuesUpdated, this, &MolListViewModel::updateAllCheckedStates);
     connect(m_core, &KolvexCore::valuesUpdated, this, &MolListViewModel::calcNotSelectedMolsChanged);
     connect(this, &MolListViewModel::updateSpectra, m_core, &KolvexCore::updateSpectra);
+    // Partial pressures follow the total pressure and the model atmosphere.
+    connect(m_core, &KolvexCore::settingChanged, this, [this](Setting setting) {
+        if (setting == Setting::TotalPressure)
+            updateAllPartPressValues();
+        else if (setting == Setting::AtmosphereModel)
+            updatePartPress();
+    });
 }
 
 MolListViewModel::~MolListViewModel() = default;
@@ -88,7 +95,9 @@ bool MolListViewModel::setData(const QModelIndex &index, const QVariant &value, 
         row.checked = value.toBool();
         if (params->isValidMolecule(molecule))
             params->molecule(molecule).selected = row.checked;
-        break;
+        emit dataChanged(index, index);
+        m_core->announce(Setting::MoleculeSelected, molecule + 1);
+        return true;
     case PressValueRole:
         // A number still being typed ("1.", "1e", "-") is not applied; a
         // refusal leaves the row showing the concentration in use.
@@ -129,6 +138,7 @@ QString MolListViewModel::enterConcentration(int number, const QString &text)
     row.pressValue = text.trimmed();
     const QModelIndex changed = this->index(molecule);
     emit dataChanged(changed, changed);
+    m_core->announce(Setting::Concentration, number);
     return QString();
 }
 
@@ -190,6 +200,7 @@ void MolListViewModel::setCalcNotSelectedMols(bool calculate)
         return;
     m_core->params()->setCalcNotSelected(calculate);
     emit calcNotSelectedMolsChanged();
+    m_core->announce(Setting::CalculateAll);
 }
 
 QString MolListViewModel::displayText(double ppmv) const
@@ -264,6 +275,8 @@ void MolListViewModel::selectAll(bool selected)
     for (Row &row : m_rows)
         row.checked = selected;
     emitAllRowsChanged();
+    for (int molecule = 1; molecule <= params->moleculeCount(); ++molecule)
+        m_core->announce(Setting::MoleculeSelected, molecule);
 }
 
 void MolListViewModel::updateAllCheckedStates()

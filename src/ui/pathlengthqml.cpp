@@ -6,7 +6,7 @@
 
 PathlengthQml::PathlengthQml(QObject *parent, KolvexCore *core)
     : UnitValueQml(parent, core, {"path length", PathLengthUnit::toMetres, PathLengthUnit::fromMetres,
-                                  PathLengthUnit::isValid})
+                                  PathLengthUnit::isValid, Setting::PathLength})
 {
 }
 

@@ -176,12 +176,6 @@ void RemoteControlQml::connectBluetooth()
         m_bluetooth->connectToSelectedDevice();
 }
 
-void RemoteControlQml::broadcastCommand(const QString &command, int index)
-{
-    if (m_remoteControl)
-        m_remoteControl->broadcastValue(command, index);
-}
-
 void RemoteControlQml::sendMessage(const QString &message)
 {
     if (m_remoteControl)

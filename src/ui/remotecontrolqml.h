@@ -55,7 +55,7 @@ public:
     Q_INVOKABLE void openUrl(const QString &webAddress);
     Q_INVOKABLE void discoverDevices();
     Q_INVOKABLE void connectBluetooth();
-    Q_INVOKABLE void broadcastCommand(const QString &command, int index);
+
     Q_INVOKABLE void sendMessage(const QString &message);
     // Sets the port of a committed text, or returns why it cannot be used.
     Q_INVOKABLE QString enterPortNumber(const QString &text);

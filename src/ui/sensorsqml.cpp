@@ -139,6 +139,7 @@ void SensorsQml::setSamplingPeriod(int milliseconds)
     m_sensors->setSamplingPeriod(milliseconds);
     emit samplingPeriodChanged();
     emit averagingTimeChanged();
+    m_core->announce(Setting::SamplingPeriod);
 }
 
 int SensorsQml::numSamplesToAverage() const
@@ -155,6 +156,7 @@ void SensorsQml::setNumSamplesToAverage(int samples)
     m_sensors->setNumSamplesToAverage(samples);
     emit numSamplesToAverageChanged();
     emit averagingTimeChanged();
+    m_core->announce(Setting::SamplesToAverage);
 }
 
 bool SensorsQml::totalPressureSensorEnabled() const
@@ -168,6 +170,7 @@ void SensorsQml::setTotalPressureSensorEnabled(bool on)
     if (on != totalPressureSensorEnabled())
         m_sensors->setPressureSensorEnabled(on);
     emit totalPressureSensorEnabledChanged();
+    m_core->announce(Setting::PressureSensor);
 }
 
 bool SensorsQml::temperatureSensorEnabled() const
@@ -180,6 +183,7 @@ void SensorsQml::setTemperatureSensorEnabled(bool on)
     if (on != temperatureSensorEnabled())
         m_sensors->setTemperatureSensorEnabled(on);
     emit temperatureSensorEnabledChanged();
+    m_core->announce(Setting::TemperatureSensor);
 }
 
 bool SensorsQml::humiditySensorEnabled() const
@@ -192,6 +196,7 @@ void SensorsQml::setHumiditySensorEnabled(bool on)
     if (on != humiditySensorEnabled())
         m_sensors->setHumiditySensorEnabled(on);
     emit humiditySensorEnabledChanged();
+    m_core->announce(Setting::HumiditySensor);
 }
 
 bool SensorsQml::totalPressureSensorIsPresent() const
@@ -236,6 +241,7 @@ void SensorsQml::setUseSensorTag(bool on)
         m_sensors->setUseSensorTag(on);
     // Also after a refusal, so that the switch shows the state in use.
     emit useSensorTagChanged();
+    m_core->announce(Setting::SensorTag);
 }
 
 bool SensorsQml::sensorTagConnected() const

@@ -7,7 +7,7 @@
 
 TemperatureQml::TemperatureQml(QObject *parent, KolvexCore *core)
     : UnitValueQml(parent, core, {"temperature", TemperatureUnit::toKelvin, TemperatureUnit::fromKelvin,
-                                  TemperatureUnit::isValid})
+                                  TemperatureUnit::isValid, Setting::Temperature})
 {
     // A sensor average has replaced the value.
     connect(core->sensors(), &Sensors::temperatureUpdated, this, &UnitValueQml::setUpdatedValues);

@@ -7,7 +7,7 @@
 
 TotalPressQml::TotalPressQml(QObject *parent, KolvexCore *core)
     : UnitValueQml(parent, core, {"pressure", PressureUnits::toAtm, PressureUnits::fromAtm,
-                                  PressureUnits::isValidPressureUnit})
+                                  PressureUnits::isValidPressureUnit, Setting::TotalPressure})
 {
     // A sensor average has replaced the value.
     connect(core->sensors(), &Sensors::totalPressureUpdated, this, &UnitValueQml::setUpdatedValues);

@@ -30,6 +30,7 @@ QString UnitValueQml::enter(const QString &text)
         return why;
     store(base);
     emitValueChanged();
+    m_core->announce(m_quantity.setting);
     return QString();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/setting.h"
+
 #include <QObject>
 #include <QString>
 
@@ -24,6 +26,7 @@ public:
         double (*toBase)(double value, quint8 unit);
         double (*fromBase)(double value, quint8 unit);
         bool (*isValidUnit)(int code);
+        Setting setting;   // announced when a value is entered
     };
 
     quint8 units() const { return unitField(); }

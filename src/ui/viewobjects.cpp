@@ -15,6 +15,7 @@
 #include "ui/mollistviewmodel.h"
 #include "ui/mollistviewreducedmodel.h"
 #include "ui/notifierqml.h"
+#include "ui/optionlistsqml.h"
 #include "ui/pathlengthqml.h"
 #include "ui/remotecontrolqml.h"
 #include "ui/sensorsqml.h"
@@ -31,8 +32,9 @@
 ViewObjects::ViewObjects(KolvexCore *core)
     : m_core(core)
     , m_about(std::make_unique<AboutQml>(nullptr, core))
+    , m_optionLists(std::make_unique<OptionListsQml>())
     , m_atmospheres(std::make_unique<AtmosphereListViewModel>(nullptr, core))
-    , m_downloadOptions(std::make_unique<HitranDownloadOptionsQml>(core, core->downloader()))
+    , m_downloadOptions(std::make_unique<HitranDownloadOptionsQml>(core, core->lineSources()))
     , m_instrumentFunction(std::make_unique<InstrumentFunctionQml>(nullptr, core))
     , m_lineOptions(std::make_unique<LineOptionsQml>(nullptr, core))
     , m_molecules(std::make_unique<MolListViewModel>(nullptr, core))
@@ -62,6 +64,7 @@ void ViewObjects::publish(QQmlContext *context) const
 {
     context->setContextProperty(QStringLiteral("coreObj"), m_core);
     context->setContextProperty(QStringLiteral("aboutQml"), m_about.get());
+    context->setContextProperty(QStringLiteral("optionLists"), m_optionLists.get());
     context->setContextProperty(QStringLiteral("atmListViewModel"), m_atmospheres.get());
     context->setContextProperty(QStringLiteral("hitranDownloadOptionsQml"), m_downloadOptions.get());
     context->setContextProperty(QStringLiteral("instrFunctQml"), m_instrumentFunction.get());

@@ -13,6 +13,7 @@ class KolvexCore;
 class LineOptionsQml;
 class MolListViewModel;
 class MolListViewReducedModel;
+class OptionListsQml;
 class NotifierQml;
 class PathlengthQml;
 class QQmlContext;
@@ -52,6 +53,7 @@ public:
 private:
     KolvexCore *m_core;
     std::unique_ptr<AboutQml> m_about;
+    std::unique_ptr<OptionListsQml> m_optionLists;
     std::unique_ptr<AtmosphereListViewModel> m_atmospheres;
     std::unique_ptr<HitranDownloadOptionsQml> m_downloadOptions;
     std::unique_ptr<InstrumentFunctionQml> m_instrumentFunction;

@@ -72,6 +72,10 @@ QString WavelengthQml::storeEnd(const QString &text, End end)
     else
         emit endWavelengthChanged();
     emit resolWavelengthChanged();
+    // In wavelength units the start field holds the end of the wavenumber
+    // range: both ends go to the peers.
+    m_core->announce(Setting::SpectralStart);
+    m_core->announce(Setting::SpectralEnd);
     return QString();
 }
 
@@ -99,6 +103,7 @@ void WavelengthQml::setUnits(quint8 code)
     emit startWavelengthChanged();
     emit endWavelengthChanged();
     emit resolWavelengthChanged();
+    m_core->announce(Setting::XUnits);
 }
 
 int WavelengthQml::numPoints() const
@@ -113,6 +118,7 @@ void WavelengthQml::setNumPoints(int points)
     m_core->xAxis()->setNumPoints(points);
     emit numPointsChanged();
     emit resolWavelengthChanged();
+    m_core->announce(Setting::Points);
 }
 
 QString WavelengthQml::enterNumPoints(const QString &text)

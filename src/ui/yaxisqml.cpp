@@ -32,6 +32,7 @@ void YAxisQml::setDisplayedValue(quint8 value)
     emit minimumChanged();
     emit maximumChanged();
     emit autoRecalcChanged();
+    m_core->announce(Setting::YQuantity);
 }
 
 QString YAxisQml::minimum() const
@@ -84,6 +85,7 @@ QString YAxisQml::enterLimit(const QString &text, Limit limit)
         axis->setCurrentMaximum(value);
         emit maximumChanged();
     }
+    m_core->announce(Setting::YScale);
     return QString();
 }
 
@@ -107,6 +109,7 @@ void YAxisQml::setUnits(quint8 code)
     emit maximumChanged();
     emit unitsChanged();
     emit autoRecalcChanged();
+    m_core->announce(Setting::YUnits);
 }
 
 bool YAxisQml::crossSectionAutoRecalc() const
@@ -153,6 +156,7 @@ void YAxisQml::setAutoRecalc(bool on)
         emit radianceAutoRecalcChanged();
     else if (axis->yUnits == YAxisSettings::CrossSection)
         emit crossSectionAutoRecalcChanged();
+    m_core->announce(Setting::YScale);
 }
 
 bool YAxisQml::enableRulers() const

@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "calc/lbl.h"
 #include "core/linesource.h"
 #include "core/params.h"
 #include "core/settingrules.h"
@@ -21,33 +22,42 @@
 
 namespace {
 
-// A line source that records what the core asks of it and answers on request.
+// A feed without lines.
+class EmptyFeed : public LineFeed
+{
+public:
+    bool next(LineBatch &batch) override
+    {
+        batch.clear();
+        return false;
+    }
+    qint64 expectedRecordCount() const override { return 0; }
+};
+
+// A line source that records what the core asks of it and answers when the
+// test says so.
 class ScriptedLineSource : public LineSource
 {
 public:
     using LineSource::LineSource;
 
-    void setMolecules(std::vector<Molecule> *list) override { molecules = list; }
-    void setCalcStart(double wavenumber) override { start = wavenumber; }
-    void setCalcEnd(double wavenumber) override { end = wavenumber; }
-    void setCancelRequested(bool cancel) override { cancelled = cancel; }
-    bool cancelRequested() const override { return cancelled; }
-    void fetchForCalculation() override { ++fetches; }
-    void prepareLineData() override { ++preparations; }
-    qint64 expectedRecordCount() const override { return 0; }
-    // No lines: every request for a batch is answered with the end of the data.
-    void requestNextChunk() override { emit noMoreDataAvailable(); }
-    const LineBatch &lineRecords() const override { return records; }
-    void clearLineRecords() override { ++clears; }
+    void prepare(const LineRequest &asked) override
+    {
+        request = asked;
+        ++preparations;
+    }
+    std::unique_ptr<LineFeed> takeFeed() override
+    {
+        ++feedsTaken;
+        return std::make_unique<EmptyFeed>();
+    }
+    QString origin() const override { return QStringLiteral("the scripted lines"); }
+    void cancel() override { ++cancels; }
 
-    std::vector<Molecule> *molecules = nullptr;
-    LineBatch records;
-    double start = 0.0;
-    double end = 0.0;
-    bool cancelled = false;
-    int fetches = 0;
+    LineRequest request;
     int preparations = 0;
-    int clears = 0;
+    int feedsTaken = 0;
+    int cancels = 0;
 };
 
 KolvexCore::Settings settingsFor(const QTemporaryDir &dir)
@@ -388,27 +398,28 @@ void TestKolvexCore::calculateRunsOnceAndFinishesOnUnsuccessfulDownload()
     QVERIFY(m_core->lblRequested());
     // The path conditions hold still while a calculation runs.
     QVERIFY(!m_core->sensors()->isSampling());
-    QCOMPARE(source.fetches, 1);
-    QCOMPARE(source.start, 2000.0);
-    QCOMPARE(source.end, 2300.0);
-    QCOMPARE(source.molecules, &m_core->params()->molecules());
+    QCOMPARE(source.preparations, 1);
+    QCOMPARE(source.request.start, 2000.0);
+    QCOMPARE(source.request.end, 2300.0);
+    // The lines just outside the range whose wings reach into it are asked for too.
+    QVERIFY(source.request.lineStart < 2000.0);
+    QVERIFY(source.request.lineEnd > 2300.0);
+    QCOMPARE(source.request.molecules, &m_core->params()->molecules());
 
     m_core->calculate();   // ignored while running
-    QCOMPARE(source.fetches, 1);
+    QCOMPARE(source.preparations, 1);
 
-    emit source.hitranDownloadUnsuccessful();
+    emit source.failed(QStringLiteral("no lines"));
     QVERIFY(!m_core->calculationIsRunning());
     QVERIFY(!m_core->lblRequested());
     QVERIFY(m_core->sensors()->isSampling());
-    QCOMPARE(source.preparations, 0);
-    QCOMPARE(source.clears, 1);
+    QCOMPARE(source.feedsTaken, 0);
     QCOMPARE(spectra.count(), 1);
     QVERIFY(!banner.isEmpty());
     QCOMPARE(banner.last().at(2).toBool(), false);
 
     // A late second report of the same end changes nothing.
-    emit source.hitranDownloadUnsuccessful();
-    QCOMPARE(source.clears, 1);
+    emit source.failed(QStringLiteral("no lines"));
     QCOMPARE(spectra.count(), 1);
     m_core->setLineSource(nullptr);
 }
@@ -419,8 +430,8 @@ void TestKolvexCore::calculateFinishesWhenLineDataRunsOut()
     m_core->setLineSource(&source);
     QSignalSpy spectra(m_core, &KolvexCore::updateSpectra);
     m_core->calculate();
-    emit source.hitranDownloadComplete();
-    QCOMPARE(source.preparations, 1);
+    emit source.ready();
+    QCOMPARE(source.feedsTaken, 1);
     // The engine asks for lines on its own thread; the end comes by the event loop.
     QTRY_VERIFY(!m_core->calculationIsRunning());
     QVERIFY(!spectra.isEmpty());
@@ -429,8 +440,8 @@ void TestKolvexCore::calculateFinishesWhenLineDataRunsOut()
 
     // The next calculation starts again.
     m_core->calculate();
-    QCOMPARE(source.fetches, 2);
-    emit source.hitranDownloadUnsuccessful();
+    QCOMPARE(source.preparations, 2);
+    emit source.failed(QString());
     QVERIFY(!m_core->calculationIsRunning());
     m_core->setLineSource(nullptr);
 }
@@ -439,9 +450,9 @@ void TestKolvexCore::lineByLineWithoutRequestDoesNothing()
 {
     ScriptedLineSource source;
     m_core->setLineSource(&source);
-    emit source.hitranDownloadComplete();
+    emit source.ready();
     m_core->calculateLineByLine();
-    QCOMPARE(source.preparations, 0);
+    QCOMPARE(source.feedsTaken, 0);
     QVERIFY(!m_core->calculationIsRunning());
     m_core->setLineSource(nullptr);
 }
@@ -452,14 +463,16 @@ void TestKolvexCore::cancelReachesTheLineSource()
     m_core->setLineSource(&source);
     m_core->calculate();
     m_core->cancelCalculation();
-    QVERIFY(source.cancelled);
-    emit source.hitranDownloadUnsuccessful();
+    QCOMPARE(source.cancels, 1);
+    emit source.failed(QString());
     QVERIFY(!m_core->calculationIsRunning());
     QVERIFY(m_core->sensors()->isSampling());
-    // A new calculation clears the cancel request.
+    // A new calculation runs: the cancel was for the last one.
     m_core->calculate();
-    QVERIFY(!source.cancelled);
-    emit source.hitranDownloadUnsuccessful();
+    QCOMPARE(source.preparations, 2);
+    emit source.ready();
+    QTRY_VERIFY(!m_core->calculationIsRunning());
+    QVERIFY(!m_core->lbl()->cancelled());
     m_core->setLineSource(nullptr);
 }
 
@@ -500,7 +513,7 @@ void TestKolvexCore::calculateRefusesWhatCannotBeCalculated()
     m_core->calculate();
     QVERIFY(!m_core->calculationIsRunning());
     QVERIFY(m_core->sensors()->isSampling());
-    QCOMPARE(source.fetches, 0);
+    QCOMPARE(source.preparations, 0);
     QVERIFY2(m_core->okDialogText().contains(message), qPrintable(m_core->okDialogText()));
 
     path = saved;

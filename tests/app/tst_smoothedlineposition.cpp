@@ -5,6 +5,8 @@
 #include "core/spectraset.h"
 #include "core/yaxissettings.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/linesourcechain.h"
+#include "download/userlinefile.h"
 #include "offlinesettings.h"
 
 #include <QFile>
@@ -70,7 +72,7 @@ void TestSmoothedLinePosition::initTestCase()
     QVERIFY(QFile::copy(QStringLiteral(KOLVEX_TEST_DATA "/calc/edge-lines.par"), lineFile));
     m_core = std::make_unique<KolvexCore>(offlineSettings(m_folder.path()));
     QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 60000);
-    QCOMPARE(m_core->downloader()->cumulativeFilePath(), lineFile);
+    QCOMPARE(m_core->lineSources()->userLineFile()->path(), lineFile);
     m_core->downloader()->setUsage(HitranOnlineDownloader::CompleteUsage);
     m_results = std::make_unique<SpectraResultsQml>(nullptr, m_core.get());
     m_core->setOkDialogText(QString());

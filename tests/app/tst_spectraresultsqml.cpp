@@ -47,6 +47,7 @@ private slots:
     void autoScale();
     void radiance();
     void axisUpdatesAndShowWriters();
+    void displayFollowsTheSettingsItShows();
 
 private:
     void fill(int molecule, const std::vector<std::pair<int, double>> &crossSectionPeaks, double columnFactor);
@@ -425,6 +426,38 @@ void TestSpectraResultsQml::axisUpdatesAndShowWriters()
     QCOMPARE(m_results->minX(), 10000.0 / 2020.0);
     QCOMPARE(m_results->maxX(), 5.0);
     QCOMPARE(m_results->wnGrid().first(), 5.0);
+}
+
+// A change announced from the screens redraws what depends on it, and only that.
+void TestSpectraResultsQml::displayFollowsTheSettingsItShows()
+{
+    fill(1, {{100, 6e-21}}, 1e19);
+    m_results->updatePlot();
+    QSignalSpy curves(m_results.get(), &SpectraResultsQml::curvesChanged);
+    QSignalSpy maximum(m_results.get(), &SpectraResultsQml::maxYChanged);
+    m_core->yAxis()->yUnits = YAxisSettings::Transmission;
+    m_core->announce(Setting::YUnits);
+    QCOMPARE(curves.count(), 1);
+    // CO2's curve, in its colour: the transmission of tau = 0.06 at the line
+    // centre, in per cent.
+    const auto shown = m_results->curves();
+    const auto co2 = std::find_if(shown->curves.begin(), shown->curves.end(), [this](const PlotCurves::Curve &c) {
+        return c.color == m_core->params()->molecule(1).color;
+    });
+    QVERIFY(co2 != shown->curves.end());
+    QCOMPARE((*co2->y)[100], 100.0 * std::exp(-0.06));
+    m_core->announce(Setting::InstrumentWing);
+    QCOMPARE(curves.count(), 2);
+    // A scale of its own is drawn again without the curves being assembled anew.
+    m_core->yAxis()->setCurrentAutoRecalc(false);
+    maximum.clear();
+    m_core->announce(Setting::YScale);
+    QCOMPARE(curves.count(), 2);
+    QCOMPARE(maximum.count(), 1);
+    // Settings the display does not show change nothing in it.
+    m_core->announce(Setting::PathLength);
+    m_core->announce(Setting::SamplingPeriod);
+    QCOMPARE(curves.count(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestSpectraResultsQml)

@@ -7,7 +7,7 @@
 #include "core/xaxis.h"
 #include "data/parameterfiles.h"
 #include "faddeevareference.h"
-#include "standinlinesource.h"
+#include "lblundertest.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,22 +17,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <memory>
 
 namespace {
-
-const double tinyMaximum = std::numeric_limits<double>::min();
-
-enum Fixture { Co1, CoSecond, Co13, H2oOutside, N2o, Ph3a, Ph3b, Co2, H2o, No };
-
-const char *const fixturePath = KOLVEX_TEST_DATA "/calc/lines.par";
-
-// The lines as the engine gets them: through the program's record parser.
-std::vector<LineRecord> fixtureLines()
-{
-    return StandInLineSource::readFile(QString::fromLatin1(fixturePath));
-}
 
 // The same lines for the expected values, read here by their fixed columns, so
 // that a fault of the program's parser cannot cancel out.
@@ -44,7 +31,7 @@ struct ReferenceLine
 
 std::vector<ReferenceLine> referenceLines()
 {
-    QFile file(QString::fromLatin1(fixturePath));
+    QFile file(QString::fromLatin1(LblUnderTest::fixturePath()));
     file.open(QIODevice::ReadOnly);
     std::vector<ReferenceLine> lines;
     for (const QByteArray &text : file.readAll().split('\n')) {
@@ -104,62 +91,6 @@ bool allFinite(const SpectrumValues &values)
     return true;
 }
 
-double relativeError(double value, double reference)
-{
-    return std::fabs(value - reference) / std::fabs(reference);
-}
-
-// A feed of one batch that, asked for the next (which the calculation does
-// while it adds the first part of a batch), sets the cancel flag instead:
-// a cancel that comes in the middle of a batch.
-class CancellingFeed : public LineFeed
-{
-public:
-    CancellingFeed(LineBatch batch, std::atomic<bool> *cancel)
-        : m_batch(std::move(batch))
-        , m_cancel(cancel)
-    {
-    }
-    bool next(LineBatch &batch) override
-    {
-        ++calls;
-        batch.clear();
-        if (calls == 1) {
-            batch = m_batch;
-            return true;
-        }
-        m_cancel->store(true);
-        return false;
-    }
-    qint64 expectedRecordCount() const override { return qint64(m_batch.size()); }
-
-    int calls = 0;
-
-private:
-    LineBatch m_batch;
-    std::atomic<bool> *m_cancel;
-};
-
-// Every record of a batch, once.
-class OneBatch : public LineFeed
-{
-public:
-    explicit OneBatch(LineBatch batch)
-        : m_batch(std::move(batch))
-    {
-    }
-    bool next(LineBatch &batch) override
-    {
-        batch.swap(m_batch);
-        m_batch.clear();
-        return !batch.empty();
-    }
-    qint64 expectedRecordCount() const override { return 0; }
-
-private:
-    LineBatch m_batch;
-};
-
 } // namespace
 
 class TestLbl : public QObject
@@ -180,102 +111,25 @@ private slots:
     void enrichedIsotopologue();
     void neverNaN_data();
     void neverNaN();
-    void batchesAndProgress();
-    void immediateSourceAndThreadsGiveSameSums();
-    void cancelKeepsPartialResults();
-    void cancelInsideABatchStopsAtALine();
 
 private:
-    struct Run
-    {
-        SpectraSet spectra;
-        XAxis xAxis{XAxis::Wavenumber, 2000.0, 2300.0, 10000};
-        StandInLineSource source;
-        Lbl lbl;
-        QStringList notes;
-        QList<double> fractions;
-        int completions = 0;
-    };
-    std::unique_ptr<Run> newRun(double minWavenumber, double maxWavenumber, int points);
-    void calculate(Run &run, std::vector<LineRecord> records, int batchSize = 20000);
     // The cross-section at nu of the given lines, computed here from first principles.
     double expectedCrossSection(const std::vector<ReferenceLine> &lines, double nu, int profile);
 
-    QTemporaryDir m_tips;
-    std::unique_ptr<Params> m_params;
+    LblUnderTest m_engine;
+    Params *m_params = &m_engine.params();
 };
 
 void TestLbl::initTestCase()
 {
-    // The shipped tables, read from a copy (reading leaves a compact copy beside them).
-    QVERIFY(m_tips.isValid());
-    const QString shipped = QStringLiteral(KOLVEX_SOURCE_DIR "/resources/hitran/TIPS");
-    for (const QString &name : QDir(shipped).entryList({QStringLiteral("q*.txt")}, QDir::Files))
-        QVERIFY(QFile::copy(shipped + QLatin1Char('/') + name, m_tips.filePath(name)));
-    m_params = std::make_unique<Params>();
-    ParameterFiles files(m_params.get());
-    files.setTipsFolder(m_tips.path());
-    files.loadAllTipsFiles();
-    QVERIFY(m_params->molecule(4).isotopologues.at(0).tipsLoaded);
+    QVERIFY(m_engine.loadShippedPartitionSums());
     QCOMPARE(fixtureLines().size(), std::size_t(10));
     QCOMPARE(referenceLines().size(), std::size_t(10));
 }
 
 void TestLbl::init()
 {
-    Params &p = *m_params;
-    p.setLineShapeProfile(2);
-    p.setLineWingHalfwidths(50);
-    p.setLineWingAbsolute(1.0);
-    p.setBroadeningType(2);
-    p.setIntensityThreshold(0.0);
-    p.setLineShiftUsage(1);
-    p.setCalcNotSelected(true);
-    p.setCrossSectionOnly(true);
-    PathConditions &c = p.pathConditions();
-    c.temperature = 296.0;
-    c.totalPressure = 1.0;
-    c.pathLength = 1000.0;
-    c.concentrations.assign(std::size_t(p.moleculeCount()), 0.0);
-    c.concentrations[0] = 7750.0;   // H2O
-    c.concentrations[1] = 330.0;    // CO2
-    c.concentrations[3] = 0.32;     // N2O
-    c.concentrations[4] = 0.15;     // CO
-    c.concentrations[7] = 3e-4;     // NO
-    for (Molecule &molecule : p.molecules()) {
-        molecule.selected = true;
-        for (Isotopologue &isotopologue : molecule.isotopologues)
-            isotopologue.abundance = isotopologue.naturalAbundance;
-    }
-}
-
-std::unique_ptr<TestLbl::Run> TestLbl::newRun(double minWavenumber, double maxWavenumber, int points)
-{
-    auto run = std::make_unique<Run>();
-    run->xAxis = XAxis(XAxis::Wavenumber, minWavenumber, maxWavenumber, points);
-    run->lbl.setSource(&run->source);
-    run->lbl.setParams(m_params.get());
-    run->lbl.setXAxis(&run->xAxis);
-    run->lbl.setSpectra(&run->spectra);
-    run->lbl.setThreadCount(1);
-    Run *r = run.get();
-    connect(&run->lbl, &Lbl::notify, &run->lbl, [r](const QString &text, double fraction) {
-        r->notes.append(text);
-        r->fractions.append(fraction);
-    });
-    connect(&run->lbl, &Lbl::calculationComplete, &run->lbl, [r] { ++r->completions; });
-    return run;
-}
-
-void TestLbl::calculate(Run &run, std::vector<LineRecord> records, int batchSize)
-{
-    run.source.setRecords(std::move(records));
-    run.source.setBatchSize(batchSize);
-    run.source.prepareLineData();
-    run.lbl.start();
-    QTRY_VERIFY_WITH_TIMEOUT(run.completions > 0, 20000);
-    QCOMPARE(run.completions, 1);
-    QVERIFY(!run.lbl.isRunning());
+    m_engine.setStandardConditions();
 }
 
 double TestLbl::expectedCrossSection(const std::vector<ReferenceLine> &lines, double nu, int profile)
@@ -341,8 +195,8 @@ void TestLbl::realLinesMatchIndependentCalculation()
     m_params->pathConditions().temperature = temperature;
     m_params->pathConditions().totalPressure = pressure;
 
-    auto run = newRun(2010.0, 2310.0, 60001);
-    calculate(*run, fixtureLines());
+    auto run = m_engine.newRun(2010.0, 2310.0, 60001);
+    QVERIFY(m_engine.calculate(*run, fixtureLines()));
     const std::vector<ReferenceLine> lines = referenceLines();
 
     const SpectrumValues &grid = run->lbl.calculatedAxis().grid();
@@ -433,8 +287,8 @@ void TestLbl::intensityAt296ReproducesTable()
     QVERIFY(std::fabs(tabulatedQ(no.globalId, 296.0) / no.q296 - 1.0) > 5e-4);
 
     const ReferenceLine line = referenceLines().at(No);
-    auto run = newRun(line.wavenumber - 1.0, line.wavenumber + 1.0, 2001);
-    calculate(*run, {fixtureLines().at(No)});
+    auto run = m_engine.newRun(line.wavenumber - 1.0, line.wavenumber + 1.0, 2001);
+    QVERIFY(m_engine.calculate(*run, {fixtureLines().at(No)}));
     no = saved;
 
     const double fraction = 3e-4 * 1e-6;
@@ -454,8 +308,8 @@ void TestLbl::lorentzAreaIsConserved()
     m_params->setLineWingAbsolute(0.0);
     m_params->setLineWingHalfwidths(40);
     const ReferenceLine line = referenceLines().at(Co1);
-    auto run = newRun(2160.0, 2180.0, 400001);
-    calculate(*run, {fixtureLines().at(Co1)});
+    auto run = m_engine.newRun(2160.0, 2180.0, 400001);
+    QVERIFY(m_engine.calculate(*run, {fixtureLines().at(Co1)}));
 
     const SpectrumValues &values = run->spectra.molecules.at(4).crossSection.values;
     const SpectrumValues &grid = run->lbl.calculatedAxis().grid();
@@ -487,8 +341,8 @@ void TestLbl::selectionRules()
     const std::vector<LineRecord> lines = fixtureLines();
     m_params->molecule(4).selected = false;
     m_params->setCalcNotSelected(false);
-    auto run = newRun(2000.0, 2300.0, 3001);
-    calculate(*run, lines);
+    auto run = m_engine.newRun(2000.0, 2300.0, 3001);
+    QVERIFY(m_engine.calculate(*run, lines));
     const MoleculeSpectra &co = run->spectra.molecules.at(4);
     QCOMPARE(co.crossSection.maximum, tinyMaximum);
     QCOMPARE(co.opticalDepthMaximum, tinyMaximum);
@@ -497,8 +351,8 @@ void TestLbl::selectionRules()
 
     // Unselected molecules are still calculated when calcNotSelected says so.
     m_params->setCalcNotSelected(true);
-    auto included = newRun(2000.0, 2300.0, 3001);
-    calculate(*included, lines);
+    auto included = m_engine.newRun(2000.0, 2300.0, 3001);
+    QVERIFY(m_engine.calculate(*included, lines));
     QVERIFY(included->spectra.molecules.at(4).crossSection.maximum > 1e-20);
 
     // An isotopologue of zero natural abundance, and records naming no known
@@ -507,8 +361,8 @@ void TestLbl::selectionRules()
     std::vector<LineRecord> odd = {lines.at(Co1), lines.at(Co1), lines.at(Co1)};
     odd[1].molecule = 77;
     odd[2].isotopologue = 13;
-    auto skipped = newRun(2000.0, 2300.0, 3001);
-    calculate(*skipped, odd);
+    auto skipped = m_engine.newRun(2000.0, 2300.0, 3001);
+    QVERIFY(m_engine.calculate(*skipped, odd));
     m_params->molecule(4).isotopologues[0].naturalAbundance = m_params->molecule(4).isotopologues[0].abundance;
     QCOMPARE(skipped->spectra.molecules.at(4).crossSection.maximum, tinyMaximum);
     QCOMPARE(skipped->lbl.recordCounter(), 3);
@@ -519,15 +373,15 @@ void TestLbl::intensityThreshold()
     const std::vector<LineRecord> lines = fixtureLines();
     const std::vector<LineRecord> pair = {lines.at(Co1), lines.at(Co13)};   // 4.4e-19 and 1.9e-21
     m_params->setIntensityThreshold(1e-20);
-    auto run = newRun(2090.0, 2180.0, 9001);
-    calculate(*run, pair);
-    auto strongOnly = newRun(2090.0, 2180.0, 9001);
+    auto run = m_engine.newRun(2090.0, 2180.0, 9001);
+    QVERIFY(m_engine.calculate(*run, pair));
+    auto strongOnly = m_engine.newRun(2090.0, 2180.0, 9001);
     m_params->setIntensityThreshold(0.0);
-    calculate(*strongOnly, {lines.at(Co1)});
+    QVERIFY(m_engine.calculate(*strongOnly, {lines.at(Co1)}));
     QCOMPARE(run->spectra.molecules.at(4).crossSection.values, strongOnly->spectra.molecules.at(4).crossSection.values);
 
-    auto both = newRun(2090.0, 2180.0, 9001);
-    calculate(*both, pair);
+    auto both = m_engine.newRun(2090.0, 2180.0, 9001);
+    QVERIFY(m_engine.calculate(*both, pair));
     QVERIFY(both->spectra.molecules.at(4).crossSection.values != strongOnly->spectra.molecules.at(4).crossSection.values);
 }
 
@@ -542,8 +396,8 @@ void TestLbl::pressureShift()
     const double step = 0.0001;
     for (int usage : {0, 1}) {
         m_params->setLineShiftUsage(usage);
-        auto run = newRun(start, start + 20000 * step, 20001);
-        calculate(*run, {fixtureLines().at(Co1)});
+        auto run = m_engine.newRun(start, start + 20000 * step, 20001);
+        QVERIFY(m_engine.calculate(*run, {fixtureLines().at(Co1)}));
         const SpectrumValues &values = run->spectra.molecules.at(4).crossSection.values;
         const auto peak = std::max_element(values.begin(), values.end()) - values.begin();
         const double expectedCentre = line.wavenumber + (usage ? 2.0 * line.deltaAir : 0.0);
@@ -557,11 +411,11 @@ void TestLbl::enrichedIsotopologue()
 {
     Isotopologue &main = m_params->molecule(4).isotopologues[0];
     main.abundance = 2.0 * main.naturalAbundance;
-    auto enriched = newRun(2090.0, 2180.0, 9001);
-    calculate(*enriched, {fixtureLines().at(Co1)});
-    auto natural = newRun(2090.0, 2180.0, 9001);
+    auto enriched = m_engine.newRun(2090.0, 2180.0, 9001);
+    QVERIFY(m_engine.calculate(*enriched, {fixtureLines().at(Co1)}));
+    auto natural = m_engine.newRun(2090.0, 2180.0, 9001);
     main.abundance = main.naturalAbundance;
-    calculate(*natural, {fixtureLines().at(Co1)});
+    QVERIFY(m_engine.calculate(*natural, {fixtureLines().at(Co1)}));
     const SpectrumValues &a = enriched->spectra.molecules.at(4).crossSection.values;
     const SpectrumValues &b = natural->spectra.molecules.at(4).crossSection.values;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -591,8 +445,8 @@ void TestLbl::neverNaN()
     std::vector<LineRecord> lines = {fixtureLines().at(Ph3a), fixtureLines().at(Ph3b), fixtureLines().at(Ph3b)};
     lines[2].wavenumber = 0.0;
     lines[2].intensity = 1e-30;
-    auto run = newRun(0.0, 0.01, 101);
-    calculate(*run, lines);
+    auto run = m_engine.newRun(0.0, 0.01, 101);
+    QVERIFY(m_engine.calculate(*run, lines));
     const MoleculeSpectra &ph3 = run->spectra.molecules.at(27);
     QVERIFY(allFinite(ph3.crossSection.values));
     for (std::size_t i = 0; i < ph3.crossSection.values.size(); ++i)
@@ -604,188 +458,6 @@ void TestLbl::neverNaN()
         QCOMPARE(ph3.crossSection.maximum, tinyMaximum);
     else
         QVERIFY(ph3.crossSection.maximum > tinyMaximum);
-}
-
-// Batches of 20000, each asked for while the one before is added: the
-// banner hears of the records added and how far they reach, its fraction only
-// grows and ends at 1, and the result equals one big batch.
-void TestLbl::batchesAndProgress()
-{
-    std::vector<LineRecord> lines(25000, fixtureLines().at(Co1));
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        lines[i].wavenumber = 2001.0 + double(i) * 0.01;
-    m_params->setLineShapeProfile(1);
-    m_params->setLineWingAbsolute(0.05);
-    m_params->setLineWingHalfwidths(1);
-    auto run = newRun(2000.0, 2300.0, 3001);
-    // Every event loop pass reports, and the second batch comes a while after
-    // it is asked for: the progress between the batches is seen.
-    run->lbl.setProgressInterval(0);
-    QObject delay;
-    int requests = 0;
-    connect(&run->source, &LineSource::dataAvailable, &delay, [&] { ++requests; });
-    calculate(*run, lines, 20000);
-    QCOMPARE(run->lbl.recordCounter(), 25000);
-    // Two batches and the end: each asked for once.
-    QCOMPARE(run->source.requestCount(), 3);
-    QCOMPARE(requests, 2);
-    QVERIFY(run->notes.size() >= 2);
-    QCOMPARE(run->notes.first(), QStringLiteral("Running the line-by-line calculation.\nReading the lines."));
-    QCOMPARE(run->notes.last(), QStringLiteral("Found 25000 HITRAN records.\nRunning the line-by-line calculation.\n"
-                                               "25000 records added, up to 2250.99 cm-1."));
-    QCOMPARE(run->fractions.last(), 1.0);
-    for (int i = 1; i < run->fractions.size(); ++i)
-        QVERIFY2(run->fractions.at(i) >= run->fractions.at(i - 1), qPrintable(run->notes.at(i)));
-    QVERIFY(run->fractions.at(run->fractions.size() - 2) < 1.0);
-
-    auto single = newRun(2000.0, 2300.0, 3001);
-    calculate(*single, lines, 30000);
-    QCOMPARE(single->spectra.molecules.at(4).crossSection.values, run->spectra.molecules.at(4).crossSection.values);
-    QCOMPARE(single->spectra.molecules.at(4).opticalDepthMaximum, run->spectra.molecules.at(4).opticalDepthMaximum);
-}
-
-// A source that answers inside requestNextChunk() is served batch after batch
-// (not nested), and two threads give the very same sums as one; the fast loops
-// agree with the plain ones.
-void TestLbl::immediateSourceAndThreadsGiveSameSums()
-{
-    std::vector<LineRecord> lines;
-    for (int k = 0; k < 100; ++k) {
-        for (const LineRecord &line : fixtureLines()) {
-            LineRecord copy = line;
-            copy.wavenumber += 0.15 * k;
-            lines.push_back(copy);
-        }
-    }
-    auto queued = newRun(2000.0, 2300.0, 120001);
-    calculate(*queued, lines, 20000);
-
-    auto immediate = newRun(2000.0, 2300.0, 120001);
-    immediate->source.setImmediate(true);
-    calculate(*immediate, lines, 7);
-    QCOMPARE(immediate->source.requestCount(), int(lines.size() + 6) / 7 + 1);
-
-    auto threaded = newRun(2000.0, 2300.0, 120001);
-    threaded->lbl.setThreadCount(2);
-    calculate(*threaded, lines, 20000);
-    QCOMPARE(threaded->lbl.threadsUsed(), 2);
-
-    // Threads with a source that reads the next batch while they add one.
-    auto overlapped = newRun(2000.0, 2300.0, 120001);
-    overlapped->source.setImmediate(true);
-    overlapped->lbl.setThreadCount(2);
-    calculate(*overlapped, lines, 500);
-    QCOMPARE(overlapped->lbl.threadsUsed(), 2);
-
-    auto reference = newRun(2000.0, 2300.0, 120001);
-    reference->lbl.setReferenceKernels(true);
-    calculate(*reference, lines);
-
-    for (int m : {0, 1, 3, 4, 7}) {
-        const SpectrumValues &a = queued->spectra.molecules.at(std::size_t(m)).crossSection.values;
-        QCOMPARE(immediate->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
-        QCOMPARE(threaded->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
-        QCOMPARE(overlapped->spectra.molecules.at(std::size_t(m)).crossSection.values, a);
-        QCOMPARE(threaded->spectra.molecules.at(std::size_t(m)).crossSection.maximum,
-                 queued->spectra.molecules.at(std::size_t(m)).crossSection.maximum);
-        QCOMPARE(threaded->spectra.molecules.at(std::size_t(m)).opticalDepthMaximum,
-                 queued->spectra.molecules.at(std::size_t(m)).opticalDepthMaximum);
-        const SpectrumValues &r = reference->spectra.molecules.at(std::size_t(m)).crossSection.values;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            QVERIFY(r[i] == 0.0 ? a[i] == 0.0 : relativeError(a[i], r[i]) < 1e-11);
-    }
-}
-
-// A cancel while the next batch is awaited (a download that stalls) ends the
-// calculation at once: the spectra keep the lines added, the end is announced
-// once, and the spectra set held the last results until then.
-void TestLbl::cancelKeepsPartialResults()
-{
-    const std::vector<LineRecord> lines = fixtureLines();
-    auto run = newRun(2000.0, 2300.0, 3001);
-    run->spectra.molecules.resize(std::size_t(m_params->moleculeCount()));
-    run->spectra.molecules.at(4).crossSection.resetValues(17);
-    run->source.setStallAfter(1);
-    run->source.setRecords(lines);
-    run->source.setBatchSize(2);
-    run->source.prepareLineData();
-    run->lbl.start();
-    QTRY_COMPARE(run->source.requestCount(), 2);
-    QVERIFY(run->lbl.isRunning());
-    // Nothing of the calculation reaches the spectra set while it runs.
-    QCOMPARE(run->spectra.molecules.at(4).crossSection.values.size(), std::size_t(17));
-    run->lbl.setCancel(true);
-    QTRY_COMPARE(run->completions, 1);
-    QVERIFY(run->lbl.cancelled());
-    QCOMPARE(run->lbl.recordCounter(), 2);
-    QCOMPARE(run->lbl.cancelledAt(), lines.at(1).wavenumber);
-
-    auto firstTwo = newRun(2000.0, 2300.0, 3001);
-    calculate(*firstTwo, {lines.at(0), lines.at(1)});
-    QCOMPARE(run->spectra.molecules.at(4).crossSection.values, firstTwo->spectra.molecules.at(4).crossSection.values);
-    QVERIFY(run->spectra.molecules.at(4).crossSection.maximum > 1e-20);
-
-    // A cancel set before the start gives zeroed spectra and asks for nothing.
-    auto early = newRun(2000.0, 2300.0, 3001);
-    early->lbl.setCancel(true);
-    calculate(*early, lines);
-    QCOMPARE(early->source.requestCount(), 0);
-    QVERIFY(!early->spectra.molecules.at(4).hasValues());
-    QCOMPARE(early->spectra.molecules.at(4).crossSection.maximum, tinyMaximum);
-}
-
-// A cancel that comes while the lines of a batch are added stops at the end of
-// the part in hand, before the next batch is read: the spectra hold exactly the
-// lines up to the one reached and none after it.
-void TestLbl::cancelInsideABatchStopsAtALine()
-{
-    LineBatch lines;
-    for (int k = 0; k < 40; ++k) {
-        for (const LineRecord &line : fixtureLines()) {
-            LineRecord copy = line;
-            copy.wavenumber += 0.5 * k;
-            lines.push_back(copy);
-        }
-    }
-    std::sort(lines.begin(), lines.end(),
-              [](const LineRecord &a, const LineRecord &b) { return a.wavenumber < b.wavenumber; });
-    XAxis axis(XAxis::Wavenumber, 2000.0, 2300.0, 30001);
-    axis.buildGrid();
-    const auto setup = [&] {
-        LineByLineRun::Setup setup;
-        setup.conditions.prepare(*m_params);
-        setup.grid = axis.sharedGrid();
-        setup.gridStep = axis.step();
-        setup.moleculeCount = m_params->moleculeCount();
-        // Parts of about 20 lines of some 200 points each.
-        setup.partWork = 4000.0;
-        return setup;
-    };
-    std::atomic<bool> cancel{false};
-    CancellingFeed feed(lines, &cancel);
-    LineByLineRun run(setup());
-    run.run(feed, cancel);
-    QVERIFY(run.cancelled());
-    // The next batch was asked for once (while the first part was added), then never again.
-    QCOMPARE(feed.calls, 2);
-    const qint64 done = run.progress().recordsDone.load();
-    QVERIFY2(done > 0 && done < qint64(lines.size()), qPrintable(QString::number(done)));
-    QCOMPARE(run.progress().wavenumberReached.load(), lines[std::size_t(done - 1)].wavenumber);
-
-    std::atomic<bool> never{false};
-    OneBatch firstLines(LineBatch(lines.begin(), lines.begin() + done));
-    LineByLineRun reference(setup());
-    reference.run(firstLines, never);
-    QVERIFY(!reference.cancelled());
-    const std::vector<MoleculeSpectra> cut = run.takeSpectra();
-    const std::vector<MoleculeSpectra> expected = reference.takeSpectra();
-    int compared = 0;
-    for (std::size_t m = 0; m < expected.size(); ++m) {
-        QCOMPARE(cut[m].crossSection.values, expected[m].crossSection.values);
-        QCOMPARE(cut[m].crossSection.maximum, expected[m].crossSection.maximum);
-        compared += expected[m].hasValues() ? 1 : 0;
-    }
-    QVERIFY(compared >= 1);
 }
 
 QTEST_GUILESS_MAIN(TestLbl)

@@ -3,6 +3,8 @@
 #include "core/params.h"
 #include "core/spectraset.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/linesourcechain.h"
+#include "download/userlinefile.h"
 #include "offlinesettings.h"
 
 #include <QFile>
@@ -78,7 +80,7 @@ std::unique_ptr<KolvexCore> TestRangeInvariance::startCore(const QTemporaryDir &
     auto core = std::make_unique<KolvexCore>(offlineSettings(folder.path()));
     if (!QTest::qWaitFor([&] { return core->tipsLoaded(); }, 60000))
         return nullptr;
-    if (core->downloader()->cumulativeFilePath() != lineFile)
+    if (core->lineSources()->userLineFile()->path() != lineFile)
         return nullptr;
     core->downloader()->setUsage(HitranOnlineDownloader::CompleteUsage);
     core->xAxis()->setUnits(XAxis::Wavenumber);

@@ -1,23 +1,13 @@
 #include "core/params.h"
-#include "core/settingrules.h"
-#include "core/savefilewriter.h"
-#include "data/compactpartitionsums.h"
 #include "data/parameterfiles.h"
+#include "testfile.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cmath>
-#include <cstring>
-#include <limits>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -33,76 +23,11 @@ int isotopologueCount(const Params &params)
     return count;
 }
 
-void writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A copy of the shipped partition-sum tables: reading them writes the compact
-// copy beside them, which must not land in the repository.
-bool copyShippedTips(const QTemporaryDir &folder)
-{
-    const QStringList names = QDir(shippedTips).entryList({QStringLiteral("q*.txt")}, QDir::Files);
-    for (const QString &name : names) {
-        if (!QFile::copy(shippedTips + QLatin1Char('/') + name, folder.filePath(name)))
-            return false;
-    }
-    return names.size() >= 124;
-}
-
-// Sets the modification time of a file back to what it was, as cp -p and
-// rsync -t do.
-bool setModified(const QString &path, const QDateTime &time)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime);
-}
-
-// Replaces `from` by `to` (of the same length) in the file at path, keeping
-// its size and modification time.
-bool replaceKeepingTime(const QString &path, const QByteArray &from, const QByteArray &to)
-{
-    const QDateTime modified = QFileInfo(path).lastModified();
-    QByteArray content = readFile(path);
-    const int at = content.indexOf(from);
-    if (at < 0 || from.size() != to.size())
-        return false;
-    content.replace(at, to.size(), to);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || file.write(content) != content.size())
-        return false;
-    file.close();
-    return setModified(path, modified) && QFileInfo(path).lastModified() == modified;
-}
-
-QByteArray bytesOf(double value)
-{
-    return QByteArray(reinterpret_cast<const char *>(&value), sizeof value);
-}
-
-// Loads the tables of a folder the way a start does; the number of progress
-// reports tells how many texts were parsed (one each, and one for the grid).
-int loadTables(const QString &folder, Params *params)
-{
-    ParameterFiles files(params);
-    files.setTipsFolder(folder);
-    QSignalSpy progress(&files, &ParameterFiles::notify);
-    files.loadAllTipsFiles();
-    return progress.count();
-}
-
 } // namespace
 
-// The parameter store's table, its readers of the downloaded parameter files and
-// the partition-sum lookup.
+// The parameter store's table and its readers of the downloaded parameter
+// files (molparam.txt, the global numbers); the partition-sum tables are
+// tested in tst_partitionsumfiles.
 class TestParams : public QObject
 {
     Q_OBJECT
@@ -122,20 +47,6 @@ private slots:
     void globalIdsOfMissingFile();
     void globalIdsThatNameOneTableTwiceAreRefused_data();
     void globalIdsThatNameOneTableTwiceAreRefused();
-
-    void tipsTablesKeepTheirOwnFirstTemperature();
-    void tipsLookupNeverLeavesTheTable();
-    void missingTipsFilesGiveConstantTables();
-    void damagedTipsFilesArePutBackOrRefused();
-    void readingTipsTwiceDoesNotDoubleTheGrid();
-    void compactCopyServesUnchangedTables();
-    void compactCopyIsNeverServedStaleOrDamaged();
-    void compactCopyWithImpossibleNumbersIsRefused_data();
-    void compactCopyWithImpossibleNumbersIsRefused();
-    void compactCopyThatIsNoFileIsLeftAlone_data();
-    void compactCopyThatIsNoFileIsLeftAlone();
-    void chainedTipsReadingReadsEveryTable();
-    void temperatureProblemNamesTheServedRange();
 };
 
 void TestParams::builtinTableMatchesReferenceTable()
@@ -199,12 +110,12 @@ void TestParams::molparamReplacesTableByMoleculeNumber()
     QFETCH(QString, file);
     QFETCH(bool, lineFeedsOnly);
     QTemporaryDir dir;
-    QByteArray text = readFile(hitranData + QLatin1Char('/') + file);
+    QByteArray text = TestFile::read(hitranData + QLatin1Char('/') + file);
     QVERIFY(text.contains("\r\n"));
     if (lineFeedsOnly)
         text.replace("\r\n", "\n");
     const QString path = dir.filePath(QStringLiteral("molparam.txt"));
-    writeFile(path, text);
+    TestFile::write(path, text);
 
     Params params;
     ParameterFiles files(&params);
@@ -286,7 +197,7 @@ void TestParams::molparamShortLineRule()
     const QString path = dir.filePath(QStringLiteral("molparam.txt"));
     // A molecule line of 10 characters is read; one of 9 is dropped, so the
     // isotopologue under it still belongs to the molecule before.
-    writeFile(path,
+    TestFile::write(path,
               "header line\r\n"
               "   H2O (1)\r\n"
               "         161  9.97317E-01    1.7458E+02    1     18.010565 \r\n"
@@ -305,7 +216,7 @@ void TestParams::globalIdsApplyAndSkipUnknownPositions()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("globalid.txt"));
-    writeFile(path,
+    TestFile::write(path,
               "global_id\tmolecule\tisotopologue\tpartition_sums_available\n"
               "129\t1\t7\tyes\n"
               "300\t-\t1\tyes\n"
@@ -367,7 +278,7 @@ void TestParams::globalIdsThatNameOneTableTwiceAreRefused()
     QFETCH(QString, problem);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("globalid.txt"));
-    writeFile(path, "global_id\tmolecule\tisotopologue\tpartition_sums_available\n" + lines);
+    TestFile::write(path, "global_id\tmolecule\tisotopologue\tpartition_sums_available\n" + lines);
     Params params;
     const std::vector<Molecule> before = params.molecules();
     ParameterFiles files(&params);
@@ -382,417 +293,11 @@ void TestParams::globalIdsThatNameOneTableTwiceAreRefused()
         }
     }
 
-    writeFile(path, "header\n7\t2\t1\tyes\n7\t2\t1\tyes\n");
+    TestFile::write(path, "header\n7\t2\t1\tyes\n7\t2\t1\tyes\n");
     files.readGlobalIds(path);
     QCOMPARE(files.globalIdsApplied(), 2);
     QVERIFY(files.globalIdsProblem().isEmpty());
     QVERIFY(params.molecule(1).isotopologues[0].listedInGlobalIds);
-}
-
-void TestParams::tipsTablesKeepTheirOwnFirstTemperature()
-{
-    QTemporaryDir tips;
-    QVERIFY(copyShippedTips(tips));
-    Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(tips.path());
-    QSignalSpy progress(&files, &ParameterFiles::notify);
-    files.loadAllTipsFiles();
-    QVERIFY(progress.count() >= 124);
-
-    const Isotopologue &h2o = params.molecule(0).isotopologues[0];
-    QVERIFY(h2o.tipsLoaded);
-    QCOMPARE(h2o.partitionSumsFirstTemperature, 1.0);
-    QCOMPARE(h2o.partitionSum(296.0), 174.5813);
-    // Between whole kelvins the table is interpolated: CO at 250.5 K, (-Q(249) +
-    // 9 Q(250) + 9 Q(251) - Q(252)) / 16 from q26.txt.
-    QCOMPARE(params.molecule(4).isotopologues[0].partitionSum(250.5), 90.94726);
-    // CF4's table (global number 96) starts at 70 K: 296 K is its 227th line.
-    const Isotopologue &cf4 = params.molecule(41).isotopologues[0];
-    QCOMPARE(cf4.globalId, 96);
-    QVERIFY(cf4.tipsLoaded);
-    QCOMPARE(cf4.partitionSumsFirstTemperature, 70.0);
-    QCOMPARE(cf4.partitionSum(296.0), 121272.7072);
-    QCOMPARE(cf4.partitionSum(70.0), 9606.983906);
-    QVERIFY(!cf4.partitionSumCovers(69.0));
-    QVERIFY(cf4.partitionSumCovers(3000.0));
-    QVERIFY(!cf4.partitionSumCovers(3001.0));
-
-    QCOMPARE(int(params.tipsTemperatures().size()), 5000);
-    QCOMPARE(params.tipsTemperature(0), 1.0);
-    QCOMPARE(params.tipsTemperature(-1), 0.0);
-    QCOMPARE(params.tipsTemperature(5000), 0.0);
-    // SF6 has no partition-sum file: constant Q(296 K).
-    const Isotopologue &sf6 = params.molecule(29).isotopologues[0];
-    QVERIFY(!sf6.tipsLoaded);
-    QCOMPARE(sf6.partitionSum(1000.0), sf6.q296);
-}
-
-void TestParams::tipsLookupNeverLeavesTheTable()
-{
-    Isotopologue iso;
-    iso.q296 = 5.0;
-    QCOMPARE(iso.partitionSum(296.0), 5.0);   // no table at all
-    iso.tipsLoaded = true;
-    iso.partitionSumsFirstTemperature = 70.0;
-    iso.partitionSums = {1.0, 2.0, 3.0};
-    QCOMPARE(iso.partitionSum(71.0), 2.0);
-    // Beyond the ends the values half a kelvin out (69.5 K and 72.5 K) serve.
-    QCOMPARE(iso.partitionSum(0.0), 0.5);
-    QCOMPARE(iso.partitionSum(-1e300), 0.5);
-    QCOMPARE(iso.partitionSum(1e300), 3.5);
-    QCOMPARE(iso.partitionSum(std::nan("")), 0.5);
-    QCOMPARE(iso.partitionSum(std::numeric_limits<double>::infinity()), 3.5);
-    QVERIFY(!iso.partitionSumCovers(std::nan("")));
-    QVERIFY(!iso.partitionSumCovers(73.0));
-    QVERIFY(iso.partitionSumCovers(72.4));
-}
-
-void TestParams::missingTipsFilesGiveConstantTables()
-{
-    QTemporaryDir dir;
-    Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(dir.path());
-    files.loadAllTipsFiles();
-    for (const Molecule &molecule : params.molecules()) {
-        for (const Isotopologue &iso : molecule.isotopologues) {
-            QVERIFY(!iso.tipsLoaded);
-            QCOMPARE(int(iso.partitionSums.size()), 2931);
-            QCOMPARE(iso.partitionSums.front(), iso.q296);
-            QCOMPARE(iso.partitionSums.back(), iso.q296);
-        }
-    }
-    QVERIFY(params.tipsTemperatures().empty());
-    QVERIFY(SettingRules::temperatureProblem(5000.0, params).isEmpty());
-}
-
-// A table that cannot be read whole (one damaged line in the middle, a last
-// line cut short, text that is no table, empty, a FIFO) is put back from the
-// shipped copy, never cut at the damage; where none ships, its isotopologue
-// keeps Q(296 K), which serves 296 K only, and the user learns which table it
-// was and what is wrong with it.
-void TestParams::damagedTipsFilesArePutBackOrRefused()
-{
-    QTemporaryDir dir;
-    // Good tables first, so that the compact copy holds them: it must not
-    // serve them once their files are damaged.
-    for (const char *name : {"q7.txt", "q8.txt", "q9.txt", "q10.txt", "q11.txt"})
-        QVERIFY(QFile::copy(shippedTips + QLatin1Char('/') + QLatin1String(name), dir.filePath(name)));
-    {
-        Params earlier;
-        ParameterFiles files(&earlier);
-        files.setTipsFolder(dir.path());
-        files.loadAllTipsFiles();
-        QVERIFY(earlier.molecule(1).isotopologues[3].tipsLoaded);
-        QVERIFY(QFileInfo::exists(files.compactTipsFilePath()));
-    }
-    // q7.txt: line 301 reads "301   garbage", and the table ends at 400 K.
-    QVERIFY(QFile::remove(dir.filePath("q7.txt")));
-    QVERIFY(QFile::copy(hitranData + QStringLiteral("/damaged/q7-damaged.txt"), dir.filePath("q7.txt")));
-    writeFile(dir.filePath("q8.txt"), "not a table\n");
-    writeFile(dir.filePath("q9.txt"), QByteArray());
-    QVERIFY(QFile::remove(dir.filePath("q10.txt")));
-    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("q10.txt")).constData(), 0600), 0);
-    // q11.txt ends "3500          932888.76400\n"; cut after "93288", as a write that ran out of space.
-    QByteArray cut = readFile(shippedTips + QStringLiteral("/q11.txt"));
-    cut.chop(8);
-    writeFile(dir.filePath("q11.txt"), cut);
-    writeFile(dir.filePath("q999.txt"), QByteArray(300, '\0'));
-    Params params;
-    Isotopologue &unshipped = params.molecule(1).isotopologues[5];
-    unshipped.globalId = 999;
-    ParameterFiles files(&params);
-    files.setTipsFolder(dir.path());
-    files.loadAllTipsFiles();
-
-    // Every shipped table is whole again: CO2 626 runs to 5000 K with its own
-    // Q(301 K) (292.28561 in the shipped q7.txt), not cut at 300 K.
-    const Molecule &co2 = params.molecule(1);
-    for (int i : {0, 1, 2, 3, 4}) {
-        const QString name = QStringLiteral("q%1.txt").arg(7 + i);
-        QVERIFY(co2.isotopologues[std::size_t(i)].tipsLoaded);
-        QVERIFY(!co2.isotopologues[std::size_t(i)].partitionSumsMissing);
-        QCOMPARE(readFile(dir.filePath(name)), readFile(shippedTips + QLatin1Char('/') + name));
-    }
-    QCOMPARE(int(co2.isotopologues[0].partitionSums.size()), 5000);
-    QCOMPARE(co2.isotopologues[0].partitionSum(301.0), 292.28561);
-    QCOMPARE(co2.isotopologues[4].partitionSumsLastTemperature(), 3500.0);
-    QVERIFY(!unshipped.tipsLoaded);
-    QVERIFY(unshipped.partitionSumsMissing);
-
-    const QStringList problems = files.tipsProblems();
-    QCOMPARE(problems.size(), 6);
-    QVERIFY2(problems.at(0).startsWith(QStringLiteral("q7.txt (CO2): line 301 is damaged (\"301   garbage\"); "
-                                                      "the shipped copy was put back")),
-             qPrintable(problems.at(0)));
-    QVERIFY(problems.at(1).startsWith(QStringLiteral("q8.txt (CO2): it holds no partition sums; the shipped copy")));
-    QVERIFY(problems.at(2).startsWith(QStringLiteral("q9.txt (CO2): the file is empty; the shipped copy")));
-    QVERIFY(problems.at(3).startsWith(QStringLiteral("q10.txt (CO2): it is not a regular file; the shipped copy")));
-    QVERIFY2(problems.at(4).startsWith(QStringLiteral("q11.txt (CO2): its last line is cut short (\"3500          93288\"); "
-                                                      "the shipped copy was put back")),
-             qPrintable(problems.at(4)));
-    QVERIFY(problems.at(5).startsWith(QStringLiteral("q999.txt (CO2): it holds no partition sums;")));
-    QVERIFY(problems.at(5).endsWith(QStringLiteral("CO2 can be calculated at 296 K only")));
-    // CO2 at 1000 K is refused rather than calculated with Q(296 K).
-    QVERIFY(SettingRules::temperatureProblem(1000.0, params).startsWith(
-        QStringLiteral("The partition sums of CO2 could not be read")));
-    QVERIFY(SettingRules::temperatureProblem(296.0, params).isEmpty());
-
-    // Where no copy ships, a damaged line leaves nothing of the table either.
-    writeFile(dir.filePath("q999.txt"), "1 1.5\n2 2.5\n3 -1\n4 4.5\n");
-    Params again;
-    again.molecule(1).isotopologues[5].globalId = 999;
-    ParameterFiles againFiles(&again);
-    againFiles.setTipsFolder(dir.path());
-    againFiles.loadAllTipsFiles();
-    QVERIFY(again.molecule(1).isotopologues[5].partitionSumsMissing);
-    QCOMPARE(againFiles.tipsProblems().size(), 1);
-    QVERIFY2(againFiles.tipsProblems().first().startsWith(QStringLiteral("q999.txt (CO2): line 3 is damaged (\"3 -1\")")),
-             qPrintable(againFiles.tipsProblems().first()));
-}
-
-void TestParams::readingTipsTwiceDoesNotDoubleTheGrid()
-{
-    QTemporaryDir tips;
-    QVERIFY(copyShippedTips(tips));
-    Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(tips.path());
-    files.loadAllTipsFiles();
-    files.loadAllTipsFiles();
-    QCOMPARE(int(params.tipsTemperatures().size()), 5000);
-    QCOMPARE(int(params.molecule(0).isotopologues[0].partitionSums.size()), 5000);
-}
-
-// The second reading takes the tables from the compact copy without reading a
-// text, with the very same numbers; a text file that changed is read again and
-// the copy follows it; a damaged copy is not used.
-void TestParams::compactCopyServesUnchangedTables()
-{
-    QTemporaryDir tips;
-    QVERIFY(copyShippedTips(tips));
-    Params text;
-    ParameterFiles textFiles(&text);
-    textFiles.setTipsFolder(tips.path());
-    textFiles.loadAllTipsFiles();
-    QVERIFY(QFile::exists(textFiles.compactTipsFilePath()));
-
-    const auto sameTables = [](const Params &a, const Params &b) {
-        for (int m = 0; m < a.moleculeCount(); ++m) {
-            for (std::size_t i = 0; i < a.molecule(m).isotopologues.size(); ++i) {
-                const Isotopologue &x = a.molecule(m).isotopologues[i];
-                const Isotopologue &y = b.molecule(m).isotopologues[i];
-                if (x.tipsLoaded != y.tipsLoaded || x.partitionSumsFirstTemperature != y.partitionSumsFirstTemperature
-                    || !std::equal(x.partitionSums.begin(), x.partitionSums.end(), y.partitionSums.begin(),
-                                   y.partitionSums.end()))
-                    return false;
-            }
-        }
-        return a.tipsTemperatures() == b.tipsTemperatures();
-    };
-    Params compact;
-    ParameterFiles compactFiles(&compact);
-    compactFiles.setTipsFolder(tips.path());
-    QSignalSpy progress(&compactFiles, &ParameterFiles::notify);
-    compactFiles.loadAllTipsFiles();
-    QCOMPARE(progress.count(), 1);   // the temperature grid only: no text was read
-    QVERIFY(sameTables(text, compact));
-
-    // CO2 626 (q7.txt) replaced by a table of three kelvins from 200 K.
-    writeFile(tips.filePath(QStringLiteral("q7.txt")), "200 1.5\n201 2.5\n202 3.5\n");
-    Params changed;
-    ParameterFiles changedFiles(&changed);
-    changedFiles.setTipsFolder(tips.path());
-    changedFiles.loadAllTipsFiles();
-    const Isotopologue &co2 = changed.molecule(1).isotopologues[0];
-    QCOMPARE(co2.partitionSumsFirstTemperature, 200.0);
-    QCOMPARE(co2.partitionSum(201.0), 2.5);
-    QCOMPARE(int(co2.partitionSums.size()), 3);
-    Params again;
-    ParameterFiles againFiles(&again);
-    againFiles.setTipsFolder(tips.path());
-    QSignalSpy againProgress(&againFiles, &ParameterFiles::notify);
-    againFiles.loadAllTipsFiles();
-    QCOMPARE(againProgress.count(), 1);
-    QVERIFY(sameTables(changed, again));
-
-    // A cut copy is passed over; the texts serve.
-    QFile copy(textFiles.compactTipsFilePath());
-    QVERIFY(copy.open(QIODevice::ReadWrite) && copy.resize(1000));
-    copy.close();
-    Params fromText;
-    ParameterFiles fromTextFiles(&fromText);
-    fromTextFiles.setTipsFolder(tips.path());
-    QSignalSpy textProgress(&fromTextFiles, &ParameterFiles::notify);
-    fromTextFiles.loadAllTipsFiles();
-    QVERIFY(textProgress.count() >= 124);
-    QVERIFY(sameTables(changed, fromText));
-}
-
-// A start must never calculate with numbers that are not those of the texts.
-// A text replaced by another of the same size and modification time (cp -p,
-// rsync -t) is read again; a compact copy with a changed number, of the same
-// size and time, is not used and is written anew from the texts.
-void TestParams::compactCopyIsNeverServedStaleOrDamaged()
-{
-    QTemporaryDir tips;
-    QVERIFY(copyShippedTips(tips));
-    Params first;
-    QVERIFY(loadTables(tips.path(), &first) >= 124);
-    const QString compactPath = tips.filePath(QStringLiteral(".partition-sums.bin"));
-    QVERIFY(QFileInfo::exists(compactPath));
-
-    // CO2 626 at 296 K doubled in the text: 2 x 286.09382 = 572.18764, a
-    // number of the same width.
-    const QString q7 = tips.filePath(QStringLiteral("q7.txt"));
-    QVERIFY(replaceKeepingTime(q7, " 296             286.09382\n", " 296             572.18764\n"));
-    Params stale;
-    QCOMPARE(loadTables(tips.path(), &stale), 2);   // q7.txt and the grid
-    QCOMPARE(stale.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
-    QCOMPARE(stale.molecule(1).isotopologues[0].partitionSum(297.0), 287.32541);
-    QCOMPARE(stale.molecule(1).isotopologues[1].partitionSum(296.0), first.molecule(1).isotopologues[1].partitionSum(296.0));
-    // The copy now follows the changed text.
-    Params followed;
-    QCOMPARE(loadTables(tips.path(), &followed), 1);
-    QCOMPARE(followed.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
-
-    // One number of the copy changed in place (Q(296 K) of CO2 626 doubled
-    // again), size and time kept: the copy is not used, the texts serve.
-    QVERIFY(replaceKeepingTime(compactPath, bytesOf(572.18764), bytesOf(1144.37528)));
-    Params damaged;
-    QVERIFY(loadTables(tips.path(), &damaged) >= 124);
-    QCOMPARE(damaged.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
-    // ... and was written anew.
-    QVERIFY(!readFile(compactPath).contains(bytesOf(1144.37528)));
-    Params rebuilt;
-    QCOMPARE(loadTables(tips.path(), &rebuilt), 1);
-    QCOMPARE(rebuilt.molecule(1).isotopologues[0].partitionSum(296.0), 572.18764);
-}
-
-void TestParams::compactCopyWithImpossibleNumbersIsRefused_data()
-{
-    QTest::addColumn<double>("number");
-    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
-    QTest::newRow("zero") << 0.0;
-    QTest::newRow("negative") << -5.0;
-    QTest::newRow("infinite") << std::numeric_limits<double>::infinity();
-}
-
-// Numbers that no partition-sum text can hold are refused when the copy is
-// read, whatever its checksum says: they would take a molecule out of the
-// spectrum without a word.
-void TestParams::compactCopyWithImpossibleNumbersIsRefused()
-{
-    QFETCH(double, number);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral(".partition-sums.bin"));
-    SaveFileWriter writer;
-    const std::vector<CompactPartitionSums::Table> good{{7, 30, 0x1234, 1.0, PartitionSumTable{1.5, 2.5, 3.5}}};
-    QVERIFY(CompactPartitionSums::write(path, good, writer));
-    CompactPartitionSums::Table found;
-    QVERIFY(CompactPartitionSums(path).find(7, 30, 0x1234, &found));
-    QCOMPARE(found.values[2], 3.5);
-    QVERIFY(!CompactPartitionSums(path).find(7, 30, 0x1235, &found));
-
-    const std::vector<CompactPartitionSums::Table> bad{{7, 30, 0x1234, 1.0, PartitionSumTable{1.5, number, 3.5}}};
-    QVERIFY(CompactPartitionSums::write(path, bad, writer));
-    const CompactPartitionSums copy(path);
-    QVERIFY(!copy.find(7, 30, 0x1234, &found));
-    QVERIFY2(copy.problem().contains(QLatin1String("not a positive number")), qPrintable(copy.problem()));
-}
-
-void TestParams::compactCopyThatIsNoFileIsLeftAlone_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("FIFO") << "fifo";
-    QTest::newRow("link to a FIFO") << "link to fifo";
-    QTest::newRow("link to a device node") << "link to device";
-    QTest::newRow("folder") << "folder";
-}
-
-// The compact copy's place taken by what is no file: reading neither blocks
-// (a FIFO without a writer) nor reads a device, the tables come from the
-// texts, and writing the copy afterwards replaces nothing: the node and the
-// link stay as they were, and a warning names the file.
-void TestParams::compactCopyThatIsNoFileIsLeftAlone()
-{
-    QFETCH(QString, kind);
-    if (kind == QLatin1String("link to device") && ::geteuid() != 0)
-        QSKIP("Making a device node (mknod) needs root; the FIFO rows cover the rule.");
-    QTemporaryDir tips;
-    QTemporaryDir elsewhere;
-    QVERIFY(copyShippedTips(tips));
-    const QString compactPath = tips.filePath(QStringLiteral(".partition-sums.bin"));
-    QString node = compactPath;
-    if (kind.startsWith(QLatin1String("link"))) {
-        node = elsewhere.filePath(QStringLiteral("node"));
-        QVERIFY(QFile::link(node, compactPath));
-    }
-    const QByteArray name = QFile::encodeName(node);
-    mode_t type = S_IFIFO;
-    if (kind == QLatin1String("link to device")) {
-        type = S_IFCHR;
-        QCOMPARE(::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
-    } else if (kind == QLatin1String("folder")) {
-        type = S_IFDIR;
-        QVERIFY(QDir().mkdir(node));
-    } else {
-        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
-    }
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QStringLiteral("^Cannot write %1: .*not a regular file.*")
-                                                .arg(QRegularExpression::escape(compactPath))));
-    Params params;
-    QVERIFY(loadTables(tips.path(), &params) >= 124);
-    QCOMPARE(params.molecule(1).isotopologues[0].partitionSum(296.0), 286.09382);
-    struct stat entry;
-    QCOMPARE(::lstat(name.constData(), &entry), 0);
-    QCOMPARE(entry.st_mode & S_IFMT, type);
-    if (node != compactPath) {
-        QCOMPARE(::lstat(QFile::encodeName(compactPath).constData(), &entry), 0);
-        QCOMPARE(entry.st_mode & S_IFMT, mode_t(S_IFLNK));
-    }
-}
-
-void TestParams::chainedTipsReadingReadsEveryTable()
-{
-    Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(shippedTips);
-    QSignalSpy complete(&files, &ParameterFiles::readingTipsFilesComplete);
-    files.readOneTipsFile(0, 0);
-    QCOMPARE(complete.count(), 1);
-    int loaded = 0;
-    for (const Molecule &molecule : params.molecules()) {
-        for (const Isotopologue &iso : molecule.isotopologues)
-            loaded += iso.tipsLoaded ? 1 : 0;
-    }
-    QCOMPARE(loaded, 123);   // O and SF6 have no table
-    QCOMPARE(int(params.tipsTemperatures().size()), 5000);
-    files.readOneTipsFile(99, 0);   // a position outside the table is ignored
-    QCOMPARE(complete.count(), 1);
-}
-
-void TestParams::temperatureProblemNamesTheServedRange()
-{
-    QTemporaryDir tips;
-    QVERIFY(copyShippedTips(tips));
-    Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(tips.path());
-    files.loadAllTipsFiles();
-    QVERIFY(SettingRules::temperatureProblem(296.0, params).isEmpty());
-    QVERIFY(SettingRules::temperatureProblem(70.0, params).isEmpty());
-    const QString cold = SettingRules::temperatureProblem(50.0, params);
-    QVERIFY(cold.contains(QStringLiteral("70 K to 3000 K")));
-    QVERIFY(!SettingRules::temperatureProblem(3001.0, params).isEmpty());
-    QVERIFY(!SettingRules::temperatureProblem(0.0, params).isEmpty());
-    QVERIFY(!SettingRules::temperatureProblem(std::nan(""), params).isEmpty());
-    // Without CF4 in the calculation, 50 K is served by every other table.
-    params.setCalcNotSelected(false);
-    params.molecule(41).selected = false;
-    QVERIFY(SettingRules::temperatureProblem(50.0, params).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestParams)

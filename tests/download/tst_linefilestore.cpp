@@ -217,10 +217,9 @@ void TestLineFileStore::bisection()
     QCOMPARE(LineFileStore::recordLengthOf(path), recordLength);
     LineFileStore store;
     QCOMPARE(store.recordOffsetAtOrAbove(path, target), qint64(record) * recordLength);
-    store.setCumulativeFilePath(path);
     qint64 startOffset = -1;
     qint64 endOffset = -1;
-    store.locateInCumulative(1500.0, target, &startOffset, &endOffset);
+    store.locateInFile(path, 1500.0, target, &startOffset, &endOffset);
     QCOMPARE(startOffset, 500 * recordLength);
     QCOMPARE(endOffset, qMax(startOffset, qint64(record) * recordLength));
     QCOMPARE(store.recordOffsetAtOrAbove(dir.filePath(QStringLiteral("none.par")), target), qint64(-1));

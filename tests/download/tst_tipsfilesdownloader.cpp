@@ -176,7 +176,7 @@ void TestTipsFilesDownloader::tipsRunAlwaysAnnouncesItsEnd()
     downloader.setNetworkTimeout(1000);
     m_server->setFailure(QStringLiteral("/data/Q/"), Failure::NeverAnswer);
     QSignalSpy complete(&downloader, &HitranOnlineDownloader::tipsDownloadComplete);
-    QSignalSpy dialog(&downloader, &LineSource::openOkDialog);
+    QSignalSpy dialog(&downloader, &LineSource::problem);
     downloader.downloadTips();
     QTRY_COMPARE_WITH_TIMEOUT(complete.count(), 1, 8000);
     QVERIFY(!downloader.lastTipsDownloadSucceeded());
@@ -234,7 +234,7 @@ void TestTipsFilesDownloader::parameterFiles()
     QSignalSpy molparamDone(&downloader, &HitranOnlineDownloader::molparamTxtDownloadComplete);
     QSignalSpy globalIdDone(&downloader, &HitranOnlineDownloader::globalIdTxtDownloadComplete);
     // The built-in tables stand in for a missing file: a note, not a dialog.
-    QSignalSpy dialog(&downloader, &LineSource::openOkDialog);
+    QSignalSpy dialog(&downloader, &LineSource::problem);
     QSignalSpy note(&downloader, &LineSource::note);
 
     // As the start-up does: one after the other, each awaited.

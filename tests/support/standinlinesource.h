@@ -4,11 +4,15 @@
 
 #include <QString>
 
+#include <atomic>
+#include <memory>
 #include <vector>
 
+class QueuedLineFeed;
+
 // A line source for tests: hands out a fixed list of line records in batches of
-// a chosen size, either from the event loop (as a downloader does) or at once
-// inside requestNextChunk().
+// a chosen size, each when the calculation asks for it: from the event loop
+// (as a download does) or at once, on the calculation's thread.
 class StandInLineSource : public LineSource
 {
     Q_OBJECT
@@ -16,6 +20,7 @@ class StandInLineSource : public LineSource
 public:
     explicit StandInLineSource(std::vector<LineRecord> records = {}, int batchSize = 20000,
                                QObject *parent = nullptr);
+    ~StandInLineSource() override;
 
     // Every record of a HITRAN line file; an unreadable file gives none.
     static std::vector<LineRecord> readFile(const QString &path);
@@ -26,37 +31,32 @@ public:
     // After this many batches further requests go unanswered, as by a download
     // that stalls; negative: never.
     void setStallAfter(int batches) { m_stallAfter = batches; }
-    int requestCount() const { return m_requestCount; }
+    // The requests for a batch so far, the end of the records included.
+    int requestCount() const { return m_requestCount.load(); }
+    int prepareCount() const { return m_prepareCount; }
+    const LineRequest &lastRequest() const { return m_request; }
 
-    void setMolecules(std::vector<Molecule> *molecules) override { m_molecules = molecules; }
-    void setCalcStart(double wavenumber) override { m_calcStart = wavenumber; }
-    void setCalcEnd(double wavenumber) override { m_calcEnd = wavenumber; }
-    void setCancelRequested(bool cancel) override { m_cancel = cancel; }
-    bool cancelRequested() const override { return m_cancel; }
-    void fetchForCalculation() override;
-    void prepareLineData() override
-    {
-        m_next = 0;
-        m_delivered = 0;
-    }
-    qint64 expectedRecordCount() const override { return qint64(m_records.size()); }
-    void requestNextChunk() override;
-    const LineBatch &lineRecords() const override { return m_batch; }
-    void clearLineRecords() override { m_batch.clear(); }
+    // The records from the first on, as a calculation reads them.
+    std::unique_ptr<LineFeed> feed();
+
+    void prepare(const LineRequest &request) override;
+    std::unique_ptr<LineFeed> takeFeed() override { return feed(); }
+    QString origin() const override { return QStringLiteral("the stand-in lines of a test"); }
+    void cancel() override { m_cancelled = true; }
+    bool cancelled() const { return m_cancelled; }
 
 private:
     void deliver();
 
     std::vector<LineRecord> m_records;
-    LineBatch m_batch;
-    std::vector<Molecule> *m_molecules = nullptr;
-    double m_calcStart = 0.0;
-    double m_calcEnd = 0.0;
+    std::shared_ptr<QueuedLineFeed> m_queue;
+    LineRequest m_request;
     std::size_t m_next = 0;
     int m_batchSize = 20000;
-    int m_requestCount = 0;
+    std::atomic<int> m_requestCount{0};
+    int m_prepareCount = 0;
     int m_delivered = 0;
     int m_stallAfter = -1;
     bool m_immediate = false;
-    bool m_cancel = false;
+    bool m_cancelled = false;
 };

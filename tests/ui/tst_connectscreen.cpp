@@ -2,6 +2,7 @@
 #include "bluetooth/bluetoothdiscoverdevices.h"
 #include "bluezstandin.h"
 #include "core/params.h"
+#include "mainwindowundertest.h"
 #include "offlinesettings.h"
 #include "qmlwarnings.h"
 #include "remote/bluetoothspp.h"
@@ -30,38 +31,9 @@
 
 namespace {
 
-// Finds an object by name among the children and the visual children (list
-// delegates have only a visual parent).
-QObject *findNamed(QObject *root, const QString &name)
-{
-    for (QObject *child : root->children()) {
-        if (child->objectName() == name)
-            return child;
-        if (QObject *found = findNamed(child, name))
-            return found;
-    }
-    if (auto *item = qobject_cast<QQuickItem *>(root)) {
-        for (QQuickItem *child : item->childItems()) {
-            if (child->parent() == root)
-                continue;   // already searched
-            if (child->objectName() == name)
-                return child;
-            if (QObject *found = findNamed(child, name))
-                return found;
-        }
-    }
-    return nullptr;
-}
-
-// Finds a control by a path of object names ("list/option2") below `root`.
 QQuickItem *findControl(QObject *root, const QString &path)
 {
-    QObject *current = root;
-    if (auto *window = qobject_cast<QQuickWindow *>(root))
-        current = window->contentItem();
-    for (const QString &name : path.split(QLatin1Char('/')))
-        current = current ? findNamed(current, name) : nullptr;
-    return qobject_cast<QQuickItem *>(current);
+    return MainWindowUnderTest::findControl(root, path);
 }
 
 } // namespace

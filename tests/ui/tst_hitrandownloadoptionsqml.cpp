@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 #include "offlinesettings.h"
 #include "download/hitranonlinedownloader.h"
+#include "download/linesourcechain.h"
 #include "download/normalizeddownloadregionsfinder.h"
 #include "ui/hitrandownloadoptionsqml.h"
 
@@ -25,8 +26,9 @@ void TestHitranDownloadOptionsQml::usageMode()
     KolvexCore::Settings settings = offlineSettings(dir.path());
     settings.useBundledData = false;   // nothing to install or read: a quick start
     KolvexCore core(settings);
-    HitranOnlineDownloader downloader;
-    HitranDownloadOptionsQml options(&core, &downloader);
+    LineSourceChain sources(QString{});
+    HitranOnlineDownloader &downloader = *sources.downloader();
+    HitranDownloadOptionsQml options(&core, &sources);
     QSignalSpy changed(&options, &HitranDownloadOptionsQml::hitranFileUsageChanged);
 
     QCOMPARE(options.hitranFileUsage(), 0);
@@ -53,11 +55,10 @@ void TestHitranDownloadOptionsQml::cumulativeHitranExists()
     QTemporaryDir dir;
     const QString downloads = dir.filePath(QStringLiteral("HITRAN-downloads"));
     QVERIFY(QDir().mkpath(downloads));
-    HitranOnlineDownloader downloader;
-    downloader.setMainDataFolder(dir.path());
-    downloader.setCumulativeFileName(QStringLiteral("HITRAN2012.par"));
-    downloader.setDownloadsFolder(downloads);
-    HitranDownloadOptionsQml options(nullptr, &downloader);
+    LineSourceChain sources(QString{});
+    sources.setUserLineFilePath(dir.filePath(QStringLiteral("HITRAN2012.par")));
+    sources.setDownloadsFolder(downloads);
+    HitranDownloadOptionsQml options(nullptr, &sources);
 
     QVERIFY(!options.cumulativeHitranExists());
     for (int k = 0; k < NormalizedDownloadRegionsFinder::regionCount - 1; ++k) {
