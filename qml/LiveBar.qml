@@ -4,55 +4,48 @@ import QtQuick.Layouts 1.15
 
 // The "Live" switch and, while it is on, the sliders of the inputs a finger
 // explores: temperature, total pressure, path length and the concentration of
-// the molecule chosen beside it. Every change recalculates by itself.
-RowLayout {
+// the molecule chosen beside the switch. Every change recalculates by itself.
+ColumnLayout {
     id: bar
     property real fontSize: 11
-    spacing: 6
+    spacing: 0
 
-    CustomSwitch {
-        objectName: "liveSwitch"
-        text: "Live"
-        checked: liveCalculation.enabled
-        onToggled: liveCalculation.switchFromWindow(checked)
-        Accessible.onPressAction: { toggle(); toggled() }
-    }
-    LiveSlider {
-        visible: liveCalculation.enabled
+    RowLayout {
         Layout.fillWidth: true
-        quantity: 0
-        name: "Temperature"
-        fontSize: bar.fontSize
+        CustomSwitch {
+            objectName: "liveSwitch"
+            text: "Live"
+            checked: liveCalculation.enabled
+            onToggled: liveCalculation.switchFromWindow(checked)
+            Accessible.onPressAction: { toggle(); toggled() }
+        }
+        Item { Layout.fillWidth: true }
+        CustomComboBox {
+            objectName: "liveMolecule"
+            visible: liveCalculation.enabled
+            label: "Molecule of the concentration slider"
+            implicitWidth: bar.fontSize * 9
+            model: liveControls.moleculeNames
+            currentIndex: liveControls.molecule - 1
+            onActivated: liveControls.molecule = index + 1
+        }
     }
-    LiveSlider {
-        visible: liveCalculation.enabled
+    GridLayout {
         Layout.fillWidth: true
-        quantity: 1
-        name: "Total pressure"
-        fontSize: bar.fontSize
-    }
-    LiveSlider {
         visible: liveCalculation.enabled
-        Layout.fillWidth: true
-        quantity: 2
-        name: "Path length"
-        fontSize: bar.fontSize
+        // Two by two on a phone held upright, in one row on a wide window.
+        columns: bar.width > 900 ? 4 : 2
+        columnSpacing: 12
+        rowSpacing: 0
+        Repeater {
+            model: ["Temperature", "Total pressure", "Path length", "Concentration"]
+            LiveSlider {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                quantity: index
+                name: modelData
+                fontSize: bar.fontSize
+            }
+        }
     }
-    CustomComboBox {
-        objectName: "liveMolecule"
-        visible: liveCalculation.enabled
-        label: "Molecule of the concentration slider"
-        implicitWidth: bar.fontSize * 7
-        model: liveControls.moleculeNames
-        currentIndex: liveControls.molecule - 1
-        onActivated: liveControls.molecule = index + 1
-    }
-    LiveSlider {
-        visible: liveCalculation.enabled
-        Layout.fillWidth: true
-        quantity: 3
-        name: "Concentration"
-        fontSize: bar.fontSize
-    }
-    Item { Layout.fillWidth: true; visible: !liveCalculation.enabled }
 }

@@ -410,6 +410,7 @@ void KolvexCore::calculateLineByLine()
     m_lblStarted = true;
     // The engine takes the conditions as they stand now; so do the results.
     m_runConditions = m_params->pathConditions();
+    m_runInputs = CalculationInputs::of(*m_params, m_calculationAxis);
     m_runMoleculeNames.clear();
     for (const Molecule &molecule : m_params->molecules())
         m_runMoleculeNames.append(molecule.name);
