@@ -17,7 +17,6 @@ ColumnLayout {
             text: "Live"
             checked: liveCalculation.enabled
             onToggled: liveCalculation.switchFromWindow(checked)
-            Accessible.onPressAction: { toggle(); toggled() }
         }
         Item { Layout.fillWidth: true }
         CustomComboBox {

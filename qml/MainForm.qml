@@ -204,7 +204,7 @@ Item {
                 Timer {
                     id: updatingDelay
                     interval: 150
-                    onTriggered: parent.updatingLong = liveCalculation.updating
+                    onTriggered: liveMark.updatingLong = liveCalculation.updating
                 }
                 Connections {
                     target: liveCalculation

@@ -189,6 +189,8 @@ void TestLiveCalculation::changeDuringARunAbandonsIt()
     waitUntilSettled();
     m_delivered.clear();
     m_abandoned.clear();
+    const SpectrumValues shown = m_core->spectra()->molecules.at(4).crossSection.values;   // CO
+    QVERIFY(!shown.empty());
     m_source->setStallAfter(1);
     setTemperature(210.0);
     QTRY_COMPARE(m_source->requestCount(), 2);
@@ -199,9 +201,11 @@ void TestLiveCalculation::changeDuringARunAbandonsIt()
     QTRY_COMPARE(m_abandoned, QList<bool>{true});
     QTRY_VERIFY(m_core->liveCalculationRunning());
     QCOMPARE(m_core->runInputs(), m_core->currentInputs());
-    // Nothing of the abandoned run reached the results.
+    // Nothing of the abandoned run reached the results: not its conditions,
+    // not its (empty) spectra.
     QVERIFY(m_delivered.isEmpty());
     QCOMPARE(m_core->results()->temperature(), 200.0);
+    QVERIFY(m_core->spectra()->molecules.at(4).crossSection.values == shown);
     QVERIFY(m_live->updating());
     m_source->release();
     waitUntilSettled();

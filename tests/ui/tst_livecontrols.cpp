@@ -3,6 +3,8 @@
 #include "core/params.h"
 #include "core/settingrules.h"
 #include "mainwindowundertest.h"
+#include "remote/remotecontrol.h"
+#include "standinlinesource.h"
 #include "ui/livecontrolsqml.h"
 #include "ui/mollistviewmodel.h"
 
@@ -24,6 +26,7 @@ private slots:
     void spansLieWithinTheRules();
     void dragRecalculates();
     void valuesInTheUsersUnits();
+    void markWhileUpdatingOrRefused();
 
 private:
     static void waitUntilSettled(KolvexCore *core);
@@ -175,6 +178,44 @@ void TestLiveControls::valuesInTheUsersUnits()
     QVERIFY(controls->valueText(LiveControlsQml::Concentration).startsWith(QStringLiteral("CO2 ")));
     QCOMPARE(controls->position(LiveControlsQml::PathLength), 0.5);
     t.checkNoProblems();
+    t.close();
+}
+
+// A calculation that takes long leaves the last spectrum on the plot, marked
+// "updating…" until the new one is there; inputs that cannot be calculated
+// are named in the mark instead of a dialog.
+void TestLiveControls::markWhileUpdatingOrRefused()
+{
+    MainWindowUnderTest t;
+    t.createCore();
+    t.openWindow();
+    KolvexCore *core = t.core();
+    StandInLineSource source(StandInLineSource::readFile(QStringLiteral(KOLVEX_TEST_DATA "/calc/lines.par")), 3);
+    core->setLineSource(&source);
+    QQuickItem *mark = MainWindowUnderTest::findItem(t.window()->contentItem(), QStringLiteral("liveMark"));
+    QVERIFY(mark);
+    QVERIFY(!mark->isVisible());
+    source.setStallAfter(1);
+    core->liveCalculation()->setLiveCalculation(true);
+    QTRY_VERIFY(source.requestCount() == 2 && core->liveCalculationRunning());
+    QTRY_VERIFY(mark->isVisible());
+    QCOMPARE(mark->childItems().first()->property("text").toString(), QStringLiteral("updating\u2026"));
+    source.release();
+    waitUntilSettled(core);
+    QTRY_VERIFY(!mark->isVisible());
+
+    // The start of the range beyond its end: no dialog, the reason in the mark.
+    const QString dialog = core->okDialogText();
+    core->remoteControl()->processCommandString(QStringLiteral("#SWAVE;2400"));
+    QTRY_VERIFY(mark->isVisible());
+    QVERIFY(!core->liveCalculation()->problem().isEmpty());
+    QCOMPARE(mark->childItems().first()->property("text").toString(), core->liveCalculation()->problem());
+    QCOMPARE(core->okDialogText(), dialog);
+    core->remoteControl()->processCommandString(QStringLiteral("#SWAVE;2000"));
+    waitUntilSettled(core);
+    QTRY_VERIFY(!mark->isVisible());
+    t.checkNoProblems();
+    core->setLineSource(nullptr);
     t.close();
 }
 
