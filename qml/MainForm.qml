@@ -91,6 +91,12 @@ Item {
             }
         }
 
+        // The plot with the live bar under it.
+        ColumnLayout {
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        spacing: 4
+
         // The area that a saved image shows: the plot and the molecule names.
         Rectangle {
             id: plotAndList
@@ -168,6 +174,51 @@ Item {
                 }
             }
 
+            // Live mode: the spectrum shown is the last finished one while a
+            // newer one is calculated, or says why the inputs cannot be.
+            Rectangle {
+                id: liveMark
+                objectName: "liveMark"
+                anchors.left: parent.left
+                anchors.top: parent.top
+                anchors.leftMargin: spectrumPlot.xMinPadding + 6
+                anchors.topMargin: spectrumPlot.yMinPadding + 4
+                // A calculation quicker than that shows no mark: the spectrum
+                // follows without flicker.
+                property bool updatingLong: false
+                visible: updatingLong || liveCalculation.problem !== ""
+                width: liveMarkText.implicitWidth + 10
+                height: liveMarkText.implicitHeight + 6
+                color: "#e0fff6d8"
+                border.color: "#d9a400"
+                radius: 3
+                Text {
+                    id: liveMarkText
+                    anchors.centerIn: parent
+                    text: liveCalculation.problem !== "" ? liveCalculation.problem : "updating\u2026"
+                    font.pointSize: form.fontSize * 0.85
+                    color: "#3d3000"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+                Timer {
+                    id: updatingDelay
+                    interval: 150
+                    onTriggered: liveMark.updatingLong = liveCalculation.updating
+                }
+                Connections {
+                    target: liveCalculation
+                    function onUpdatingChanged() {
+                        if (liveCalculation.updating) {
+                            updatingDelay.restart()
+                        } else {
+                            updatingDelay.stop()
+                            liveMark.updatingLong = false
+                        }
+                    }
+                }
+            }
+
             // The curves shown, each name beside a stroke of its colour, in dark
             // text on a white box so that pale colours stay readable.
             Rectangle {
@@ -212,6 +263,13 @@ Item {
                     }
                 }
             }
+        }
+
+        LiveBar {
+            objectName: "liveBar"
+            Layout.fillWidth: true
+            fontSize: form.fontSize
+        }
         }
 
         GridLayout {

@@ -1,6 +1,7 @@
 #include "app/consolesession.h"
 
 #include "app/kolvexcore.h"
+#include "app/livecalculation.h"
 #include "core/atmospheremodelset.h"
 #include "core/params.h"
 #include "download/hitranonlinedownloader.h"
@@ -93,7 +94,8 @@ void ConsoleSession::beginReading()
 
 void ConsoleSession::finishIfDone()
 {
-    if (!m_transport->atEnd() || !m_quitAtEnd || m_core->remoteControl()->busy() || m_core->calculationIsRunning())
+    if (!m_transport->atEnd() || !m_quitAtEnd || m_core->remoteControl()->busy() || m_core->calculationIsRunning()
+        || m_core->liveCalculation()->pending())
         return;
     m_finisher->stop();
     QCoreApplication::exit(0);

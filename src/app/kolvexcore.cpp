@@ -1,6 +1,7 @@
 #include "app/kolvexcore.h"
 
 #include "app/configfile.h"
+#include "app/livecalculation.h"
 #include "app/programsettings.h"
 #include "app/resultdescription.h"
 #include "app/startupdata.h"
@@ -155,10 +156,16 @@ void KolvexCore::setUpCalculation()
     m_resultsSaver = std::make_unique<ResultsSaver>(&m_results);
     m_resultsSaver->setOutputFolder(m_resultsFolder);
     m_resultsSaver->setFileWriter(fileWriter());
-    connect(m_lbl.get(), &Lbl::notify, this, &KolvexCore::notify);
+    // A live calculation says nothing in the banner: the plot's mark does.
+    connect(m_lbl.get(), &Lbl::notify, this,
+            [this](const QString &message, double value, bool visible, bool cancelButtonVisible) {
+                if (!m_liveRun)
+                    emit notify(message, value, visible, cancelButtonVisible);
+            });
     connect(m_lbl.get(), &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
     connect(m_lbl.get(), &Lbl::openOkDialog, this, &KolvexCore::displayOkDialog);
     connect(m_instrumentFunction.get(), &InstrumentFunction::openOkDialog, this, &KolvexCore::displayOkDialog);
+    m_live = std::make_unique<LiveCalculation>(this);
 }
 
 void KolvexCore::setUpRemoteControl()
@@ -173,6 +180,7 @@ void KolvexCore::setUpRemoteControl()
     targets.atmosphereModels = m_atmosphereModels.get();
     targets.downloader = m_downloader;
     targets.results = &m_results;
+    targets.live = m_live.get();
     m_remoteControl->setTargets(targets);
     m_webSockets = std::make_unique<WebSockets>(1234);
     m_serialPort = std::make_unique<SerialPort>();
@@ -183,7 +191,16 @@ void KolvexCore::setUpRemoteControl()
     // Peers may connect at once; what they send waits until the partition sums
     // are loaded, so that an early CALC runs instead of failing.
     m_remoteControl->setHeld(true);
-    m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
+    // Commands wait for a calculation asked for, not for live mode's: a set
+    // command during one is a change like any other; a RESULT query waits for
+    // the results of the changes before it.
+    m_remoteControl->setCalculationProbe(
+        [this] { return m_calculationRunning && (!m_liveRun || m_explicitPending); });
+    m_remoteControl->setRenewalProbe([this] { return m_live->updating(); });
+    connect(m_live.get(), &LiveCalculation::updatingChanged, m_remoteControl.get(), [this] {
+        if (!m_live->updating())
+            m_remoteControl->resume();
+    });
     connect(m_remoteControl.get(), &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
     connect(m_remoteControl.get(), &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
     connect(m_remoteControl.get(), &RemoteControl::updateSpectra, this, &KolvexCore::updateSpectra);
@@ -209,6 +226,9 @@ void KolvexCore::loadConfiguration()
     if (m_settings.useProgramSettings) {
         m_programSettings = std::make_unique<ProgramSettings>(m_settings.programSettingsFile);
         m_programSettings->restoreSelection(*m_params, *m_atmosphereModels);
+        m_live->setLiveCalculation(m_programSettings->liveCalculation());
+        connect(m_live.get(), &LiveCalculation::enabledChanged, this,
+                [this] { m_programSettings->setLiveCalculation(m_live->liveCalculation()); });
     }
 }
 
@@ -321,26 +341,40 @@ QString KolvexCore::calculationProblem() const
 
 void KolvexCore::calculate()
 {
-    if (!m_tipsLoaded && !m_startupDone) {
-        setOkDialogText(QStringLiteral("Kolvex is still starting: the partition sums are being read.\n"
-                                       "Please calculate again in a moment."));
+    if (liveCalculationRunning()) {
+        // Live mode's calculation gives way to the one asked for, which takes
+        // the values as they are now.
+        m_explicitPending = true;
+        abandonCalculation();
         return;
     }
+    const QString problem = startCalculation(false);
+    if (!problem.isEmpty())
+        setOkDialogText(problem);
+}
+
+QString KolvexCore::startCalculation(bool live)
+{
+    if (!m_tipsLoaded && !m_startupDone)
+        return QStringLiteral("Kolvex is still starting: the partition sums are being read.\n"
+                              "Please calculate again in a moment.");
     if (!m_tipsLoaded) {
-        setOkDialogText(QStringLiteral("TIPS files unavailable. Please restart\nkolvex when connected to internet\n"
-                                       "to download TIPS from ")
-                        + QUrl(m_settings.serviceBaseUrl).host());
-        return;
+        return QStringLiteral("TIPS files unavailable. Please restart\nkolvex when connected to internet\n"
+                              "to download TIPS from ")
+            + QUrl(m_settings.serviceBaseUrl).host();
     }
     if (m_calculationRunning)
-        return;
+        return QString();
     const QString problem = calculationProblem();
-    if (!problem.isEmpty()) {
-        setOkDialogText(problem);
-        return;
-    }
-    // The path conditions stay as they are until the calculation has ended.
-    m_sensors->stopSampling();
+    if (!problem.isEmpty())
+        return problem;
+    // The path conditions stay as they are until the calculation has ended;
+    // in live mode a sensor average is one more change.
+    if (!live)
+        m_sensors->stopSampling();
+    m_liveRun = live;
+    m_abandoning = false;
+    m_runInputs = currentInputs();
     m_calculationRunning = true;
     m_lblRequested = true;
     m_lblStarted = false;
@@ -355,6 +389,7 @@ void KolvexCore::calculate()
     const double reach = Lbl::lineReach(*m_params) + std::fabs(m_calculationAxis.step());
     m_lineSource->prepare(LineRequest::of(m_calculationAxis.minWavenumber(), m_calculationAxis.maxWavenumber(), reach,
                                           &m_params->molecules()));
+    return QString();
 }
 
 void KolvexCore::calculateFromWindow()
@@ -367,9 +402,15 @@ void KolvexCore::calculateLineByLine()
 {
     if (!m_lblRequested || m_lblStarted)
         return;
+    // Lines that arrive for an abandoned calculation are not calculated.
+    if (m_abandoning) {
+        postCalculation();
+        return;
+    }
     m_lblStarted = true;
     // The engine takes the conditions as they stand now; so do the results.
     m_runConditions = m_params->pathConditions();
+    m_runInputs = CalculationInputs::of(*m_params, m_calculationAxis);
     m_runMoleculeNames.clear();
     for (const Molecule &molecule : m_params->molecules())
         m_runMoleculeNames.append(molecule.name);
@@ -384,8 +425,9 @@ void KolvexCore::postCalculation()
         return;
     // The engine's results take the place of the last ones; a calculation that
     // never reached the engine (its lines could not be had, or it was
-    // cancelled before) leaves the last results as they were.
-    if (m_lblStarted) {
+    // cancelled before) or was abandoned leaves the last results as they were.
+    const bool abandoned = m_abandoning;
+    if (m_lblStarted && !abandoned) {
         const PathConditions &conditions = m_runConditions;
         m_results.setCalculationConditions(conditions.temperature, conditions.totalPressure, conditions.pathLength,
                                            m_runMoleculeNames, conditions.concentrations, &m_spectra,
@@ -398,12 +440,37 @@ void KolvexCore::postCalculation()
         ResultDescription::setLineOrigin(m_runDescription, m_lineSource->origin());
         m_results.setDescription(m_runDescription);
     }
-    emit notify(QString(), 0.0, false, true);
-    emit updateSpectra(true, true);
-    m_sensors->startSampling();
+    if (!abandoned)
+        m_settledInputs = m_runInputs;
+    if (!m_liveRun)
+        emit notify(QString(), 0.0, false, true);
+    if (!abandoned)
+        emit updateSpectra(true, true);
+    if (!m_sensors->isSampling())
+        m_sensors->startSampling();
     m_calculationRunning = false;
     m_lblRequested = false;
-    m_remoteControl->emitReadyMessage();
+    m_liveRun = false;
+    m_abandoning = false;
+    // A calculation asked for while live mode's ran takes its place now.
+    if (m_explicitPending) {
+        m_explicitPending = false;
+        calculate();
+    }
+    // The peers hear READY, and their waiting commands go on, before live
+    // mode starts the calculation of a change that came meanwhile.
+    if (!abandoned)
+        m_remoteControl->emitReadyMessage();
+    emit calculationEnded();
+}
+
+void KolvexCore::abandonCalculation()
+{
+    if (!liveCalculationRunning())
+        return;
+    m_abandoning = true;
+    m_lbl->abandon();
+    m_lineSource->cancel();
 }
 
 void KolvexCore::cancelCalculation()

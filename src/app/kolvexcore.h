@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/calculationinputs.h"
 #include "core/calculationresults.h"
 #include "core/pathconditions.h"
 #include "core/pathlengthunit.h"
@@ -25,6 +26,7 @@ class ConfigFile;
 class HitranOnlineDownloader;
 class InstrumentFunction;
 class Lbl;
+class LiveCalculation;
 class LineSource;
 class LineSourceChain;
 class ParameterFiles;
@@ -112,6 +114,8 @@ public:
     BluetoothSpp *bluetooth() const { return m_bluetooth.get(); }
     // The sensor hub: pressure, temperature and water vapour from sensors.
     Sensors *sensors() const { return m_sensors.get(); }
+    // Live mode: changes of the inputs calculate by themselves.
+    LiveCalculation *liveCalculation() const { return m_live.get(); }
     // Null unless the settings asked for them.
     ProgramSettings *programSettings() const { return m_programSettings.get(); }
 
@@ -170,6 +174,8 @@ signals:
     // The start-up is over: the partition sums are loaded or known to be
     // missing, and commands are taken.
     void startupFinished();
+    // A calculation has ended: finished, failed, cancelled or abandoned.
+    void calculationEnded();
 
 public slots:
     void invokeCalculate() { calculate(); }
@@ -190,6 +196,21 @@ public:
     // for settings kept per molecule.
     void announce(Setting setting, int index = 0) { emit settingChanged(setting, index); }
     Q_INVOKABLE bool calculationIsRunning() const { return m_calculationRunning; }
+
+    // Live mode's own calculations: started quietly (a value that cannot be
+    // calculated is returned, not shown in a dialog; no banner; the sensors
+    // go on sampling), and abandoned when a newer one is to take their place,
+    // the last results staying as they were. Only a live calculation is ever
+    // abandoned; a calculation asked for (Calc, CALC) while one runs takes
+    // its place, with the values as they are then.
+    QString startLiveCalculation() { return startCalculation(true); }
+    bool liveCalculationRunning() const { return m_calculationRunning && m_liveRun; }
+    void abandonCalculation();
+    // The inputs as they are now, those of the calculation in hand, and those
+    // of the last one that was not abandoned (empty before the first).
+    CalculationInputs currentInputs() const { return CalculationInputs::of(*m_params, m_xAxis); }
+    const CalculationInputs &runInputs() const { return m_runInputs; }
+    const CalculationInputs &settledInputs() const { return m_settledInputs; }
     Q_INVOKABLE void saveConfiguration();
     // Ends the program: a running calculation is cancelled, the configuration
     // saved (once, however often this is called) and the application quits.
@@ -211,6 +232,9 @@ private:
     // show one, messages are collected.
     void tell(const QString &text);
     QString calculationProblem() const;
+    // Starts a calculation; returns why it cannot start (empty when it did,
+    // or when one runs already).
+    QString startCalculation(bool live);
     void finishStartup(bool tipsLoaded);
 
     Settings m_settings;
@@ -236,6 +260,7 @@ private:
     std::unique_ptr<InstrumentFunction> m_instrumentFunction;
     std::unique_ptr<Lbl> m_lbl;
     std::unique_ptr<ResultsSaver> m_resultsSaver;
+    std::unique_ptr<LiveCalculation> m_live;
     std::unique_ptr<WebSockets> m_webSockets;
     std::unique_ptr<SerialPort> m_serialPort;
     std::unique_ptr<BluetoothSpp> m_bluetooth;
@@ -258,6 +283,13 @@ private:
     bool m_lblRequested = false;
     bool m_lblStarted = false;
     bool m_cancelRequested = false;
+    // The calculation in hand is live mode's, is being abandoned, and one
+    // asked for is to follow it.
+    bool m_liveRun = false;
+    bool m_abandoning = false;
+    bool m_explicitPending = false;
+    CalculationInputs m_runInputs;
+    CalculationInputs m_settledInputs;
     bool m_calculationRunning = true;
     bool m_tipsLoaded = false;
     bool m_startupDone = false;

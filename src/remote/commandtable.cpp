@@ -2,6 +2,7 @@
 
 #include "calc/instrumentfunction.h"
 #include "core/atmospheremodelset.h"
+#include "core/liveswitch.h"
 #include "core/params.h"
 #include "core/sensorsettings.h"
 #include "core/xaxis.h"
@@ -247,6 +248,13 @@ std::vector<Command> buildRows()
              SettingRules::replySeparatorProblem)
             .withRestOfText(),
 
+        // Live: every accepted change of an input starts a calculation by
+        // itself, and each one that finishes answers READY, as CALC does.
+        integer("LIVE", Target::Live, [](const T &t, int) { return double(t.live->liveCalculation()); },
+                [](T &t, int, double v) { t.live->setLiveCalculation(v != 0.0); })
+            .binary("LIVE", Bytes::Flag, Bytes::Flag)
+            .sets(Setting::Live),
+
         number("CALC", Target::None, nullptr, nullptr)
             .readAs(Kind::Action)
             .repliedAs(Reply::Empty)
@@ -352,6 +360,7 @@ bool CommandTable::hasTarget(const Command &command, const CommandTargets &targe
     case Target::InstrumentFunction: return targets.instrumentFunction;
     case Target::Atmosphere: return targets.atmosphereModels;
     case Target::Downloader: return targets.downloader;
+    case Target::Live: return targets.live;
     }
     return false;
 }

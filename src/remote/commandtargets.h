@@ -4,6 +4,7 @@ class AtmosphereModelSet;
 class CalculationResults;
 class HitranOnlineDownloader;
 class InstrumentFunction;
+class LiveSwitch;
 class Params;
 class XAxis;
 class SensorSettings;
@@ -21,4 +22,5 @@ struct CommandTargets
     AtmosphereModelSet *atmosphereModels = nullptr;
     HitranOnlineDownloader *downloader = nullptr;   // its usage mode is the access option
     const CalculationResults *results = nullptr;     // of the last calculation, for RESULT
+    LiveSwitch *live = nullptr;                      // whether changes recalculate by themselves
 };
