@@ -190,7 +190,7 @@ def refusal(app):
 
 def main():
     app = None
-    for _ in range(60):
+    for _ in range(120):
         app = find_app()
         if app and len(walk(app)) > 5:
             break
