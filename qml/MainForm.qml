@@ -59,7 +59,9 @@ Item {
                 id: noteRow
                 anchors.fill: parent
                 anchors.margins: 6
-                // Three lines leave the plot its room; a click shows the rest.
+                // Three lines leave the plot its room; "More" (or a click on the
+                // text) shows the rest. The cut is not marked by an ellipsis,
+                // which after a full stop read as "....".
                 Text {
                     id: noteText
                     objectName: "noteText"
@@ -68,7 +70,8 @@ Item {
                     text: coreObj.note
                     wrapMode: Text.WordWrap
                     maximumLineCount: expanded ? 1000 : 3
-                    elide: Text.ElideRight
+                    elide: Text.ElideNone
+                    clip: true
                     font.pointSize: form.fontSize * 0.9
                     color: "#3d3000"
                     Accessible.role: Accessible.StaticText
@@ -80,6 +83,14 @@ Item {
                         cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
                         onClicked: noteText.expanded = !noteText.expanded
                     }
+                }
+                CustomButton {
+                    objectName: "moreNoteButton"
+                    text: noteText.expanded ? "Less" : "More"
+                    Accessible.name: noteText.expanded ? "Show less of the note" : "Show all of the note"
+                    Layout.alignment: Qt.AlignTop
+                    visible: noteText.truncated || noteText.expanded
+                    onClicked: noteText.expanded = !noteText.expanded
                 }
                 CustomButton {
                     objectName: "dismissNoteButton"
@@ -219,6 +230,20 @@ Item {
                 }
             }
 
+            // How long the last calculation took, in the corner below the y axis.
+            Text {
+                objectName: "calculationTime"
+                anchors.left: parent.left
+                anchors.bottom: parent.bottom
+                anchors.margins: 4
+                visible: coreObj.lastCalculationTime !== ""
+                text: "Calc: " + coreObj.lastCalculationTime
+                color: "#606060"
+                font.pointSize: form.fontSize * 0.8
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "The last calculation took " + coreObj.lastCalculationTime
+            }
+
             // The curves shown, each name beside a stroke of its colour, in dark
             // text on a white box so that pale colours stay readable.
             Rectangle {
@@ -328,15 +353,15 @@ Item {
                     objectName: "plainTotalBox"
                     text: "T"
                     visible: specResultsQml.showTotal
-                    checked: specResultsQml.showPlainTotal
-                    onClicked: specResultsQml.showPlainTotal = checked
+                    value: specResultsQml.showPlainTotal
+                    onChosen: specResultsQml.showPlainTotal = checked
                 }
                 CustomCheckBox {
                     objectName: "instrTotalBox"
                     text: "IF"
                     visible: specResultsQml.showTotal
-                    checked: specResultsQml.showInstrTotal
-                    onClicked: specResultsQml.showInstrTotal = checked
+                    value: specResultsQml.showInstrTotal
+                    onChosen: specResultsQml.showInstrTotal = checked
                 }
             }
             Item { Layout.fillHeight: form.landscape; visible: form.landscape }

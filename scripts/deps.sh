@@ -15,6 +15,8 @@ kolvex_packages=(
     python3 python3-numpy
     # The tests' stand-in for the Bluetooth service: a private bus and BlueZ mocked on it.
     dbus-daemon python3-dbusmock
+    # The window worked through the accessibility bus, as a screen reader does.
+    dbus-bin at-spi2-core python3-pyatspi xdotool
 )
 
 kolvex_install_missing_packages() {

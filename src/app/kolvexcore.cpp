@@ -11,6 +11,7 @@
 #include "core/atmospheremodelset.h"
 #include "core/bundleddata.h"
 #include "core/params.h"
+#include "core/programinfo.h"
 #include "core/settingrules.h"
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
@@ -30,6 +31,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -330,6 +332,16 @@ void KolvexCore::finishStartup(bool tipsLoaded)
     emit startupFinished();
 }
 
+namespace {
+
+// What the note says after a Calc with no molecule selected.
+QString noMoleculeNote()
+{
+    return QStringLiteral("No molecule is selected, so the plot shows none. Select molecules on the \"Mols\" screen.");
+}
+
+} // namespace
+
 QString KolvexCore::calculationProblem() const
 {
     // Named in the unit the user set the range in.
@@ -375,6 +387,7 @@ QString KolvexCore::startCalculation(bool live)
     m_liveRun = live;
     m_abandoning = false;
     m_runInputs = currentInputs();
+    m_calculationClock.start();
     m_calculationRunning = true;
     m_lblRequested = true;
     m_lblStarted = false;
@@ -438,7 +451,25 @@ void KolvexCore::postCalculation()
         // Where the lines came from is known at the end: the service may have
         // failed halfway and local lines served the rest.
         ResultDescription::setLineOrigin(m_runDescription, m_lineSource->origin());
-        m_results.setDescription(m_runDescription);
+        // From Calc to the results, the reading or download of the lines included.
+        const double seconds = double(m_calculationClock.elapsed()) / 1000.0;
+        m_lastCalculationTime = m_results.locale().toString(seconds, 'f', seconds < 10.0 ? 2 : 1)
+            + QStringLiteral(" s");
+        QStringList description = m_runDescription;
+        description << QStringLiteral("Kolvex %1; the calculation took %2")
+                           .arg(ProgramInfo::version(), m_lastCalculationTime);
+        m_results.setDescription(description);
+        emit lastCalculationTimeChanged();
+    }
+    // Without a selected molecule the plot stays empty: the note says why, each
+    // time, before anything else it holds, since it answers the Calc just made.
+    const auto &molecules = m_params->molecules();
+    if (std::none_of(molecules.begin(), molecules.end(), [](const Molecule &m) { return m.selected; })) {
+        const QString why = noMoleculeNote();
+        if (!m_note.startsWith(why)) {
+            m_note = m_note.isEmpty() ? why : why + QStringLiteral("\n\n") + m_note;
+            emit noteChanged();
+        }
     }
     if (!abandoned)
         m_settledInputs = m_runInputs;
@@ -500,10 +531,14 @@ void KolvexCore::showNote(const QString &key, const QString &text)
 {
     if (m_notedKeys.contains(key)) {
         qInfo().noquote() << text;
-        return;
+        if (m_note.isEmpty() || m_noteKey != key || m_note == text)
+            return;
     }
-    m_notedKeys << key;
-    m_note = text;
+    if (!m_notedKeys.contains(key))
+        m_notedKeys << key;
+    m_noteKey = key;
+    // The word that no molecule is selected answers the last Calc; it stays first.
+    m_note = m_note.startsWith(noMoleculeNote()) ? noMoleculeNote() + QStringLiteral("\n\n") + text : text;
     emit noteChanged();
 }
 

@@ -12,6 +12,7 @@
 #include "core/xaxis.h"
 #include "core/yaxissettings.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,8 @@ class KolvexCore : public QObject
     Q_PROPERTY(double fontScalingRatio READ fontScalingRatio WRITE setFontScalingRatio NOTIFY fontScalingRatioChanged)
     Q_PROPERTY(QString okDialogText READ okDialogText WRITE setOkDialogText NOTIFY okDialogTextChanged)
     Q_PROPERTY(QString note READ note NOTIFY noteChanged)
+    // How long the last calculation took, from Calc to its results ("2.41 s"); empty before the first.
+    Q_PROPERTY(QString lastCalculationTime READ lastCalculationTime NOTIFY lastCalculationTimeChanged)
 
 public:
     // Where the program keeps its data and which services it reaches. The
@@ -150,6 +153,7 @@ public:
     void setOkDialogText(const QString &text);
     // A message that needs no answer, shown beside the work until dismissed.
     QString note() const { return m_note; }
+    QString lastCalculationTime() const { return m_lastCalculationTime; }
 
     // Chooses the line file among the files of a folder: the first ".par" file in
     // name order; without a regular one, the first ".par" entry of any kind (a
@@ -169,6 +173,7 @@ signals:
     void fontScalingRatioChanged();
     void okDialogTextChanged();
     void noteChanged();
+    void lastCalculationTimeChanged();
     // A setting was changed on the screens (see announce()).
     void settingChanged(Setting setting, int index);
     // The start-up is over: the partition sums are loaded or known to be
@@ -184,7 +189,9 @@ public slots:
     void loadTips();
     void displayOkDialog(const QString &text) { tell(text); }
     // Shows a note the first time its kind (`key`) is reported in a run; later
-    // ones go to the log, so that a repeated circumstance does not nag.
+    // ones go to the log, so that a repeated circumstance does not nag. While
+    // the note of that kind is still shown, a later one replaces its text: the
+    // note speaks of the last calculation, not of an earlier one.
     void showNote(const QString &key, const QString &text);
 
 public:
@@ -302,6 +309,9 @@ private:
     double m_fontScalingRatio = 0.0;
     QString m_okDialogText;
     QString m_note;
+    QString m_noteKey;
+    QElapsedTimer m_calculationClock;
+    QString m_lastCalculationTime;
     QStringList m_notedKeys;
     std::thread m_tipsLoading;
 };
