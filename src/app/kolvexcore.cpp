@@ -11,7 +11,6 @@
 #include "core/atmospheremodelset.h"
 #include "core/bundleddata.h"
 #include "core/params.h"
-#include "core/programinfo.h"
 #include "core/settingrules.h"
 #include "data/parameterfiles.h"
 #include "data/resultssaver.h"
@@ -332,15 +331,11 @@ void KolvexCore::finishStartup(bool tipsLoaded)
     emit startupFinished();
 }
 
-namespace {
-
 // What the note says after a Calc with no molecule selected.
-QString noMoleculeNote()
+static QString noMoleculeNote()
 {
     return QStringLiteral("No molecule is selected, so the plot shows none. Select molecules on the \"Mols\" screen.");
 }
-
-} // namespace
 
 QString KolvexCore::calculationProblem() const
 {
@@ -452,13 +447,8 @@ void KolvexCore::postCalculation()
         // failed halfway and local lines served the rest.
         ResultDescription::setLineOrigin(m_runDescription, m_lineSource->origin());
         // From Calc to the results, the reading or download of the lines included.
-        const double seconds = double(m_calculationClock.elapsed()) / 1000.0;
-        m_lastCalculationTime = m_results.locale().toString(seconds, 'f', seconds < 10.0 ? 2 : 1)
-            + QStringLiteral(" s");
-        QStringList description = m_runDescription;
-        description << QStringLiteral("Kolvex %1; the calculation took %2")
-                           .arg(ProgramInfo::version(), m_lastCalculationTime);
-        m_results.setDescription(description);
+        m_lastCalculationTime = ResultDescription::duration(m_calculationClock.elapsed(), m_results.locale());
+        m_results.setDescription(ResultDescription::withProgram(m_runDescription, m_lastCalculationTime));
         emit lastCalculationTimeChanged();
     }
     // Without a selected molecule the plot stays empty: the note says why, each
