@@ -16,10 +16,10 @@ ScreenBase {
     }
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
-        CustomButton { text: "Web site"; onClicked: Qt.openUrlExternally(aboutQml.webSite) }
-        CustomButton { text: "E-mail"; onClicked: Qt.openUrlExternally("mailto:" + aboutQml.contact) }
-        CustomButton { text: "Licence"; onClicked: Qt.openUrlExternally(aboutQml.licenceUrl) }
-        CustomButton { text: "Phones with sensors"; onClicked: Qt.openUrlExternally(aboutQml.phoneSearchUrl) }
-        CustomButton { text: "Donate"; onClicked: Qt.openUrlExternally(aboutQml.donationUrl) }
+        CustomButton { text: "Web site"; onClicked: mainWindow.openLink(aboutQml.webSite) }
+        CustomButton { text: "E-mail"; onClicked: mainWindow.openLink("mailto:" + aboutQml.contact) }
+        CustomButton { text: "Licence"; onClicked: mainWindow.openLink(aboutQml.licenceUrl) }
+        CustomButton { text: "Phones with sensors"; onClicked: mainWindow.openLink(aboutQml.phoneSearchUrl) }
+        CustomButton { text: "Donate"; onClicked: mainWindow.openLink(aboutQml.donationUrl) }
     }
 }

@@ -34,17 +34,18 @@ ScreenBase {
         RowLayout {
             CustomCheckBox {
                 text: "Store\nemail"
-                checked: authenticationQml.storeUserName
-                onClicked: authenticationQml.storeUserName = checked
+                value: authenticationQml.storeUserName
+                onChosen: authenticationQml.storeUserName = checked
             }
             CustomCheckBox {
                 text: "Store\npasswd"
-                checked: authenticationQml.storePassword
-                onClicked: authenticationQml.storePassword = checked
+                value: authenticationQml.storePassword
+                onChosen: authenticationQml.storePassword = checked
             }
             CustomCheckBox {
                 id: showBox
                 text: "Show\npasswd"
+                onChosen: value = checked
             }
         }
     }

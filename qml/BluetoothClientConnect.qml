@@ -98,7 +98,7 @@ ScreenBase {
         CustomButton {
             objectName: "howToButton"
             text: "  How to use?  "
-            onClicked: remoteControlQml.openUrl(aboutQml.webSite + "/bluetooth.htm")
+            onClicked: mainWindow.openLink(aboutQml.webSite + "/bluetooth.htm")
         }
     }
 }

@@ -52,8 +52,9 @@ ScreenBase {
             }
             CustomSwitch {
                 objectName: "broadcastSwitch"
-                checked: remoteControlQml.broadcastManualInput
-                onToggled: remoteControlQml.broadcastManualInput = checked
+                Accessible.name: "Broadcast manual input"
+                value: remoteControlQml.broadcastManualInput
+                onChosen: remoteControlQml.broadcastManualInput = checked
             }
         }
         CustomSmallerFontText {
@@ -121,8 +122,9 @@ ScreenBase {
                     }
                     CustomSwitch {
                         objectName: "allowWebPagesSwitch"
-                        checked: remoteControlQml.allowWebPages
-                        onToggled: remoteControlQml.allowWebPages = checked
+                        Accessible.name: "Allow web pages"
+                        value: remoteControlQml.allowWebPages
+                        onChosen: remoteControlQml.allowWebPages = checked
                     }
                 }
                 CustomSmallerFontText {
@@ -146,8 +148,13 @@ ScreenBase {
             CustomSmallerFontText {
                 objectName: "bluetoothService"
                 Layout.fillWidth: true
-                text: "As a server this device offers the Serial Port Profile\nservice, UUID:\n"
-                      + remoteControlQml.connectedString
+                // The text of the role chosen: a client offers no service, it links to one.
+                text: connectScreen.bluetoothEntry === 2
+                      ? "As a client this device links to the Serial Port Profile\nservice of another device.\n"
+                        + (remoteControlQml.connectButtonText === " Disconnect "
+                           ? remoteControlQml.connectedString : "No device is linked: choose one with Connect.")
+                      : "As a server this device offers the Serial Port Profile\nservice, UUID:\n"
+                        + remoteControlQml.connectedString
             }
             CustomText {
                 objectName: "bluetoothStatus"

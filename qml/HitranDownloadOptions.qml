@@ -18,10 +18,11 @@ ScreenBase {
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         CustomSmallerFontText {
+            objectName: "databaseNote"
             Layout.fillWidth: true
             text: hitranDownloadOptionsQml.cumulativeHitranExists
                   ? "The complete HITRAN database is present\nand is used offline."
-                  : "Offline mode requires the complete HITRAN\ndatabase to be present (~700 megabytes). \nIt may be downloaded or manually placed\ninto the 'Downloads/kolvex' folder."
+                  : "Offline mode requires the complete HITRAN\ndatabase to be present (~700 megabytes).\nIt may be downloaded, or placed as a .par file\ninto the folder " + hitranDownloadOptionsQml.dataFolder
         }
         CustomButtonWithBackground {
             objectName: "downloadHitranButton"

@@ -49,8 +49,8 @@ ScreenBase {
         CustomCheckBox {
             objectName: "lineShiftBox"
             text: "Use line shift"
-            checked: lineOptQml.useLineShift
-            onClicked: lineOptQml.useLineShift = checked
+            value: lineOptQml.useLineShift
+            onChosen: lineOptQml.useLineShift = checked
         }
     }
 }

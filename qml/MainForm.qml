@@ -59,7 +59,9 @@ Item {
                 id: noteRow
                 anchors.fill: parent
                 anchors.margins: 6
-                // Three lines leave the plot its room; a click shows the rest.
+                // Three lines leave the plot its room; "More" (or a click on the
+                // text) shows the rest. The cut is not marked by an ellipsis,
+                // which after a full stop read as "....".
                 Text {
                     id: noteText
                     objectName: "noteText"
@@ -68,7 +70,8 @@ Item {
                     text: coreObj.note
                     wrapMode: Text.WordWrap
                     maximumLineCount: expanded ? 1000 : 3
-                    elide: Text.ElideRight
+                    elide: Text.ElideNone
+                    clip: true
                     font.pointSize: form.fontSize * 0.9
                     color: "#3d3000"
                     Accessible.role: Accessible.StaticText
@@ -82,6 +85,14 @@ Item {
                     }
                 }
                 CustomButton {
+                    objectName: "moreNoteButton"
+                    text: noteText.expanded ? "Less" : "More"
+                    Accessible.name: noteText.expanded ? "Show less of the note" : "Show all of the note"
+                    Layout.alignment: Qt.AlignTop
+                    visible: noteText.truncated || noteText.expanded
+                    onClicked: noteText.expanded = !noteText.expanded
+                }
+                CustomButton {
                     objectName: "dismissNoteButton"
                     text: "Dismiss"
                     Accessible.name: "Dismiss the note"
@@ -90,6 +101,12 @@ Item {
                 }
             }
         }
+
+        // The plot with the live bar under it.
+        ColumnLayout {
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        spacing: 4
 
         // The area that a saved image shows: the plot and the molecule names.
         Rectangle {
@@ -168,6 +185,65 @@ Item {
                 }
             }
 
+            // Live mode: the spectrum shown is the last finished one while a
+            // newer one is calculated, or says why the inputs cannot be.
+            Rectangle {
+                id: liveMark
+                objectName: "liveMark"
+                anchors.left: parent.left
+                anchors.top: parent.top
+                anchors.leftMargin: spectrumPlot.xMinPadding + 6
+                anchors.topMargin: spectrumPlot.yMinPadding + 4
+                // A calculation quicker than that shows no mark: the spectrum
+                // follows without flicker.
+                property bool updatingLong: false
+                visible: updatingLong || liveCalculation.problem !== ""
+                width: liveMarkText.implicitWidth + 10
+                height: liveMarkText.implicitHeight + 6
+                color: "#e0fff6d8"
+                border.color: "#d9a400"
+                radius: 3
+                Text {
+                    id: liveMarkText
+                    anchors.centerIn: parent
+                    text: liveCalculation.problem !== "" ? liveCalculation.problem : "updating\u2026"
+                    font.pointSize: form.fontSize * 0.85
+                    color: "#3d3000"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+                Timer {
+                    id: updatingDelay
+                    interval: 150
+                    onTriggered: liveMark.updatingLong = liveCalculation.updating
+                }
+                Connections {
+                    target: liveCalculation
+                    function onUpdatingChanged() {
+                        if (liveCalculation.updating) {
+                            updatingDelay.restart()
+                        } else {
+                            updatingDelay.stop()
+                            liveMark.updatingLong = false
+                        }
+                    }
+                }
+            }
+
+            // How long the last calculation took, in the corner below the y axis.
+            Text {
+                objectName: "calculationTime"
+                anchors.left: parent.left
+                anchors.bottom: parent.bottom
+                anchors.margins: 4
+                visible: coreObj.lastCalculationTime !== ""
+                text: "Calc: " + coreObj.lastCalculationTime
+                color: "#606060"
+                font.pointSize: form.fontSize * 0.8
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "The last calculation took " + coreObj.lastCalculationTime
+            }
+
             // The curves shown, each name beside a stroke of its colour, in dark
             // text on a white box so that pale colours stay readable.
             Rectangle {
@@ -212,6 +288,13 @@ Item {
                     }
                 }
             }
+        }
+
+        LiveBar {
+            objectName: "liveBar"
+            Layout.fillWidth: true
+            fontSize: form.fontSize
+        }
         }
 
         GridLayout {
@@ -270,15 +353,15 @@ Item {
                     objectName: "plainTotalBox"
                     text: "T"
                     visible: specResultsQml.showTotal
-                    checked: specResultsQml.showPlainTotal
-                    onClicked: specResultsQml.showPlainTotal = checked
+                    value: specResultsQml.showPlainTotal
+                    onChosen: specResultsQml.showPlainTotal = checked
                 }
                 CustomCheckBox {
                     objectName: "instrTotalBox"
                     text: "IF"
                     visible: specResultsQml.showTotal
-                    checked: specResultsQml.showInstrTotal
-                    onClicked: specResultsQml.showInstrTotal = checked
+                    value: specResultsQml.showInstrTotal
+                    onChosen: specResultsQml.showInstrTotal = checked
                 }
             }
             Item { Layout.fillHeight: form.landscape; visible: form.landscape }

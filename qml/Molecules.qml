@@ -21,8 +21,8 @@ ScreenBase {
             CustomCheckBox {
                 objectName: "selectAllBox"
                 text: "Select All"
-                checked: molListViewModel.allSelected
-                onClicked: molListViewModel.selectAll(checked)
+                value: molListViewModel.allSelected
+                onChosen: molListViewModel.selectAll(checked)
             }
             CustomComboBox {
                 label: "Molecules calculated"
@@ -48,11 +48,11 @@ ScreenBase {
                 // model's "index" role holds it as text and hides the row number.
                 readonly property int moleculeNumber: parseInt(model.index)
                 width: list.width - 14
-                CheckBox {
+                CustomCheckBox {
                     objectName: "moleculeCheck" + row.moleculeNumber
                     Accessible.name: model.molName
-                    checked: model.checked
-                    onClicked: model.checked = checked
+                    value: model.checked
+                    onChosen: model.checked = checked
                 }
                 CustomLabel {
                     text: model.index + "  " + model.molName
@@ -93,7 +93,10 @@ ScreenBase {
             title: "Concentration units"
             options: optionLists.concentrationUnits
             currentIndex: molListViewModel.units
-            onChosen: molListViewModel.units = index
+            onChosen: {
+                discardFields()
+                molListViewModel.units = index
+            }
         }
         OptionList {
             objectName: "waterVapourSource"

@@ -14,6 +14,8 @@ RowLayout {
     property alias input: entry.input
     signal applied()
 
+    function discard() { entry.discard() }
+
     CustomLabel {
         text: field.label
         Layout.preferredWidth: 190

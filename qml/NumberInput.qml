@@ -8,7 +8,7 @@ import QtQuick.Layouts 1.15
 // returns why it cannot (an empty text when it was stored); a refused text stays
 // in the field, framed in red with the reason below it, so that it can be
 // corrected, and the stored value is unchanged. The field shows the stored
-// `value` again only while the user is not editing it.
+// `value` again whenever the user has not typed since it last showed one.
 ColumnLayout {
     id: root
     property string value: ""
@@ -26,6 +26,9 @@ ColumnLayout {
 
     // The text last stored from this field, as the user typed it.
     property string committedText: ""
+    // The user has typed since the field last showed or stored a value: the
+    // field then keeps the text, whatever the stored value does.
+    property bool edited: false
 
     // Applies the text unless it is the value shown or the one just stored;
     // returns false when it was refused.
@@ -39,6 +42,7 @@ ColumnLayout {
         if (why !== "")
             return false
         committedText = input.text
+        edited = false
         applied()
         if (!input.activeFocus)
             showValue()
@@ -48,11 +52,20 @@ ColumnLayout {
     function showValue() {
         input.text = value
         committedText = ""
+        edited = false
+    }
+
+    // Drops what was typed and not stored, a refused text too, and shows the
+    // value in use: for a change (a new unit) after which the text would mean
+    // something else.
+    function discard() {
+        problem = ""
+        showValue()
     }
 
     Component.onCompleted: showValue()
     onValueChanged: {
-        if (!input.activeFocus && problem === "")
+        if ((!input.activeFocus || !edited) && problem === "")
             showValue()
     }
 
@@ -80,7 +93,10 @@ ColumnLayout {
                 root.showValue()
         }
         // Typing again starts a new entry: the old reason no longer applies.
-        onTextEdited: root.problem = ""
+        onTextEdited: {
+            root.problem = ""
+            root.edited = true
+        }
     }
     Text {
         objectName: "numberProblem"

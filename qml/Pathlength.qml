@@ -17,6 +17,9 @@ ScreenBase {
         title: "Units"
         options: optionLists.pathLengthUnits
         currentIndex: pathlengthQml.units
-        onChosen: pathlengthQml.units = index
+        onChosen: {
+            discardFields()
+            pathlengthQml.units = index
+        }
     }
 }

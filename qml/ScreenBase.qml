@@ -60,6 +60,16 @@ Rectangle {
         return refused
     }
 
+    // Drops what the fields hold unstored, refused texts too: after a change
+    // of unit a typed number would mean another value.
+    function discardFields() {
+        var inputs = numberInputs(screen, [])
+        for (var i = 0; i < inputs.length; ++i)
+            inputs[i].discard()
+        refusedInput = null
+        refusedText = ""
+    }
+
     function close() {
         for (var d = 0; d < dialogs.length; ++d) {
             if (dialogs[d].opened) {

@@ -87,33 +87,20 @@ ScreenBase {
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         Layout.fillWidth: true
+        NumberField {
+            objectName: "samplingPeriodField"
+            label: "Sampling period\n(milliseconds):"
+            value: sensorsQml.samplingPeriod
+            apply: function(text) { return sensorsQml.enterSamplingPeriod(text) }
+        }
+        NumberField {
+            objectName: "samplesToAverageField"
+            label: "Samples to\naverage:"
+            value: sensorsQml.numSamplesToAverage
+            apply: function(text) { return sensorsQml.enterSamplesToAverage(text) }
+        }
         GridLayout {
             columns: 2
-            CustomLabel { text: "Sampling period\n(milliseconds):" }
-            CustomTextField {
-                objectName: "samplingPeriodField"
-                Layout.preferredWidth: 110
-                text: sensorsQml.samplingPeriod
-                validator: IntValidator { bottom: 1 }
-                inputMethodHints: Qt.ImhDigitsOnly
-                // Applied on Enter or when the field loses focus, not at every digit.
-                onEditingFinished: {
-                    sensorsQml.samplingPeriod = parseInt(text)
-                    text = Qt.binding(function() { return sensorsQml.samplingPeriod })
-                }
-            }
-            CustomLabel { text: "Samples to\naverage:" }
-            CustomTextField {
-                objectName: "samplesToAverageField"
-                Layout.preferredWidth: 110
-                text: sensorsQml.numSamplesToAverage
-                validator: IntValidator { bottom: 1 }
-                inputMethodHints: Qt.ImhDigitsOnly
-                onEditingFinished: {
-                    sensorsQml.numSamplesToAverage = parseInt(text)
-                    text = Qt.binding(function() { return sensorsQml.numSamplesToAverage })
-                }
-            }
             CustomLabel { text: "Averaging time:" }
             CustomLabel {
                 objectName: "averagingTimeText"
@@ -124,12 +111,10 @@ ScreenBase {
             CustomLabel { text: "Use SensorTag" }
             CustomSwitch {
                 objectName: "useSensorTagSwitch"
-                checked: sensorsQml.useSensorTag
+                Accessible.name: "Use SensorTag"
+                value: sensorsQml.useSensorTag
                 enabled: sensorsQml.sensorTagConnected
-                onToggled: {
-                    sensorsQml.useSensorTag = checked
-                    checked = Qt.binding(function() { return sensorsQml.useSensorTag })
-                }
+                onChosen: sensorsQml.useSensorTag = checked
             }
         }
         CustomButtonWithBackground {

@@ -30,13 +30,13 @@ ScreenBase {
         }
         CustomCheckBox {
             text: "Attach image to message"
-            checked: shareResultsQml.attachImage
-            onClicked: shareResultsQml.attachImage = checked
+            value: shareResultsQml.attachImage
+            onChosen: shareResultsQml.attachImage = checked
         }
         CustomCheckBox {
             text: "Attach data file to message"
-            checked: shareResultsQml.attachDataFile
-            onClicked: shareResultsQml.attachDataFile = checked
+            value: shareResultsQml.attachDataFile
+            onChosen: shareResultsQml.attachDataFile = checked
         }
     }
     ColumnLayout {

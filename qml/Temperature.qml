@@ -29,6 +29,9 @@ ScreenBase {
         title: "Units"
         options: optionLists.temperatureUnits
         currentIndex: tempQml.units
-        onChosen: tempQml.units = index
+        onChosen: {
+            discardFields()
+            tempQml.units = index
+        }
     }
 }

@@ -30,6 +30,9 @@ ScreenBase {
         title: "Units"
         options: optionLists.pressureUnits
         currentIndex: totalPressQml.units
-        onChosen: totalPressQml.units = index
+        onChosen: {
+            discardFields()
+            totalPressQml.units = index
+        }
     }
 }

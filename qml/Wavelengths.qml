@@ -39,6 +39,11 @@ ScreenBase {
         title: "Units"
         options: optionLists.xUnits
         currentIndex: wlQml.units
-        onChosen: wlQml.units = index
+        // A number typed in the old unit means another one in the new: what
+        // was not stored is dropped, and the fields show the range in use.
+        onChosen: {
+            discardFields()
+            wlQml.units = index
+        }
     }
 }

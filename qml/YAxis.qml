@@ -23,14 +23,14 @@ ScreenBase {
         CustomCheckBox {
             objectName: "autoRecalcBox"
             text: " Automatically recalculate max scale "
-            checked: yAxisQml.autoRecalc
-            onClicked: yAxisQml.autoRecalc = checked
+            value: yAxisQml.autoRecalc
+            onChosen: yAxisQml.autoRecalc = checked
         }
         CustomCheckBox {
             objectName: "rulersBox"
             text: " Enable rulers on zoom"
-            checked: yAxisQml.enableRulers
-            onClicked: yAxisQml.enableRulers = checked
+            value: yAxisQml.enableRulers
+            onChosen: yAxisQml.enableRulers = checked
         }
     }
     OptionList {
@@ -39,6 +39,7 @@ ScreenBase {
         options: optionLists.yUnits
         currentIndex: yAxisQml.units
         onChosen: {
+            discardFields()
             yAxisQml.units = index
             yAxisQml.updateScaleValues()
         }

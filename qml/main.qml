@@ -49,24 +49,33 @@ ApplicationWindow {
         return screen
     }
 
-    property var exitDialog: null
+    // The exit question while it is shown. The dialog destroys itself when it
+    // closes, and an object property turns null then by itself: nothing has to
+    // write it while the window may be going away with the program.
+    property QtObject exitDialog: null
 
     function openExitDialog() {
-        if (exitDialog)
+        if (exitDialog && exitDialog.visible)
             return exitDialog
         var component = Qt.createComponent("ExitDialog.qml")
         var dialog = component.createObject(mainWindow.contentItem)
         if (dialog) {
             exitDialog = dialog
-            dialog.closed.connect(function() { exitDialog = null })
             dialog.open()
         }
         return dialog
     }
 
+    // Opens a web page or a mail in the device's own program; without one the
+    // user is told where the page is instead of nothing happening.
+    function openLink(url) {
+        if (!Qt.openUrlExternally(url))
+            coreObj.okDialogText = "No program on this device opens this link:\n" + url
+    }
+
     // Escape closes what is on top: a dialog, else the last screen, else the note.
     function closeTop() {
-        if (exitDialog) {
+        if (exitDialog && exitDialog.visible) {
             exitDialog.close()
             return
         }
@@ -81,7 +90,7 @@ ApplicationWindow {
         coreObj.dismissNote()
     }
 
-    readonly property bool dialogOpen: okDialog.opened || exitDialog !== null
+    readonly property bool dialogOpen: okDialog.opened || (exitDialog !== null && exitDialog.visible)
 
     // Calc from the keyboard applies what is being typed on an open screen first.
     function calculate() {

@@ -11,8 +11,14 @@ kolvex_packages=(
     libeigen3-dev
     xvfb xauth
     desktop-file-utils appstream
+    # The package and its checks (scripts/package.sh, tst_package).
+    dpkg-dev lintian
+    # The Python client and its tests (numpy arrays where numpy is present).
+    python3 python3-numpy
     # The tests' stand-in for the Bluetooth service: a private bus and BlueZ mocked on it.
     dbus-daemon python3-dbusmock
+    # The window worked through the accessibility bus, as a screen reader does.
+    dbus-bin at-spi2-core python3-pyatspi xdotool
 )
 
 kolvex_install_missing_packages() {

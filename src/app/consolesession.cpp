@@ -1,6 +1,7 @@
 #include "app/consolesession.h"
 
 #include "app/kolvexcore.h"
+#include "app/livecalculation.h"
 #include "core/atmospheremodelset.h"
 #include "core/params.h"
 #include "download/hitranonlinedownloader.h"
@@ -95,7 +96,8 @@ void ConsoleSession::finishIfDone()
 {
     if (m_exiting)
         return;
-    if (!m_transport->atEnd() || !m_quitAtEnd || m_core->remoteControl()->busy() || m_core->calculationIsRunning())
+    if (!m_transport->atEnd() || !m_quitAtEnd || m_core->remoteControl()->busy() || m_core->calculationIsRunning()
+        || m_core->liveCalculation()->pending())
         return;
     m_finisher->stop();
     // The final work waits in event loops of its own, where this check may

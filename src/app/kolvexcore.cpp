@@ -2,6 +2,7 @@
 
 #include "app/configfile.h"
 #include "app/measuredfit.h"
+#include "app/livecalculation.h"
 #include "app/programsettings.h"
 #include "app/resultdescription.h"
 #include "app/startupdata.h"
@@ -30,6 +31,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -156,10 +158,16 @@ void KolvexCore::setUpCalculation()
     m_resultsSaver = std::make_unique<ResultsSaver>(&m_results);
     m_resultsSaver->setOutputFolder(m_resultsFolder);
     m_resultsSaver->setFileWriter(fileWriter());
-    connect(m_lbl.get(), &Lbl::notify, this, &KolvexCore::notify);
+    // A live calculation says nothing in the banner: the plot's mark does.
+    connect(m_lbl.get(), &Lbl::notify, this,
+            [this](const QString &message, double value, bool visible, bool cancelButtonVisible) {
+                if (!m_liveRun)
+                    emit notify(message, value, visible, cancelButtonVisible);
+            });
     connect(m_lbl.get(), &Lbl::calculationComplete, this, &KolvexCore::postCalculation);
     connect(m_lbl.get(), &Lbl::openOkDialog, this, &KolvexCore::displayOkDialog);
     connect(m_instrumentFunction.get(), &InstrumentFunction::openOkDialog, this, &KolvexCore::displayOkDialog);
+    m_live = std::make_unique<LiveCalculation>(this);
 }
 
 void KolvexCore::setUpRemoteControl()
@@ -176,6 +184,7 @@ void KolvexCore::setUpRemoteControl()
     targets.results = &m_results;
     m_measuredFit = std::make_unique<MeasuredFit>(this);
     targets.fitting = m_measuredFit.get();
+    targets.live = m_live.get();
     m_remoteControl->setTargets(targets);
     m_webSockets = std::make_unique<WebSockets>(1234);
     m_serialPort = std::make_unique<SerialPort>();
@@ -186,7 +195,16 @@ void KolvexCore::setUpRemoteControl()
     // Peers may connect at once; what they send waits until the partition sums
     // are loaded, so that an early CALC runs instead of failing.
     m_remoteControl->setHeld(true);
-    m_remoteControl->setCalculationProbe([this] { return m_calculationRunning; });
+    // Commands wait for a calculation asked for, not for live mode's: a set
+    // command during one is a change like any other; a RESULT query waits for
+    // the results of the changes before it.
+    m_remoteControl->setCalculationProbe(
+        [this] { return m_calculationRunning && (!m_liveRun || m_explicitPending); });
+    m_remoteControl->setRenewalProbe([this] { return m_live->updating(); });
+    connect(m_live.get(), &LiveCalculation::updatingChanged, m_remoteControl.get(), [this] {
+        if (!m_live->updating())
+            m_remoteControl->resume();
+    });
     connect(m_remoteControl.get(), &RemoteControl::calculate, this, &KolvexCore::invokeCalculate);
     connect(m_remoteControl.get(), &RemoteControl::valuesUpdated, this, &KolvexCore::valuesUpdated);
     connect(m_remoteControl.get(), &RemoteControl::updateSpectra, this, &KolvexCore::updateSpectra);
@@ -212,6 +230,9 @@ void KolvexCore::loadConfiguration()
     if (m_settings.useProgramSettings) {
         m_programSettings = std::make_unique<ProgramSettings>(m_settings.programSettingsFile);
         m_programSettings->restoreSelection(*m_params, *m_atmosphereModels);
+        m_live->setLiveCalculation(m_programSettings->liveCalculation());
+        connect(m_live.get(), &LiveCalculation::enabledChanged, this,
+                [this] { m_programSettings->setLiveCalculation(m_live->liveCalculation()); });
     }
 }
 
@@ -313,6 +334,12 @@ void KolvexCore::finishStartup(bool tipsLoaded)
     emit startupFinished();
 }
 
+// What the note says after a Calc with no molecule selected.
+static QString noMoleculeNote()
+{
+    return QStringLiteral("No molecule is selected, so the plot shows none. Select molecules on the \"Mols\" screen.");
+}
+
 QString KolvexCore::calculationProblem() const
 {
     // Named in the unit the user set the range in.
@@ -324,32 +351,44 @@ QString KolvexCore::calculationProblem() const
 
 void KolvexCore::calculate()
 {
-    if (!m_tipsLoaded && !m_startupDone) {
-        setOkDialogText(QStringLiteral("Kolvex is still starting: the partition sums are being read.\n"
-                                       "Please calculate again in a moment."));
+    if (liveCalculationRunning()) {
+        // Live mode's calculation gives way to the one asked for, which takes
+        // the values as they are now.
+        m_explicitPending = true;
+        abandonCalculation();
         return;
     }
+    const QString problem = startCalculation(false);
+    if (!problem.isEmpty())
+        setOkDialogText(problem);
+}
+
+QString KolvexCore::startCalculation(bool live)
+{
+    if (!m_tipsLoaded && !m_startupDone)
+        return QStringLiteral("Kolvex is still starting: the partition sums are being read.\n"
+                              "Please calculate again in a moment.");
     if (!m_tipsLoaded) {
-        setOkDialogText(QStringLiteral("TIPS files unavailable. Please restart\nkolvex when connected to internet\n"
-                                       "to download TIPS from ")
-                        + QUrl(m_settings.serviceBaseUrl).host());
-        return;
+        return QStringLiteral("TIPS files unavailable. Please restart\nkolvex when connected to internet\n"
+                              "to download TIPS from ")
+            + QUrl(m_settings.serviceBaseUrl).host();
     }
     if (m_calculationRunning)
-        return;
+        return QString();
     // The fit reads the lines through the same sources.
-    if (m_measuredFit && m_measuredFit->isRunning()) {
-        setOkDialogText(QStringLiteral("A fit to a measured spectrum is running.\nPlease calculate again when it "
-                                       "has ended."));
-        return;
-    }
+    if (m_measuredFit && m_measuredFit->isRunning())
+        return QStringLiteral("A fit to a measured spectrum is running.\nPlease calculate again when it has ended.");
     const QString problem = calculationProblem();
-    if (!problem.isEmpty()) {
-        setOkDialogText(problem);
-        return;
-    }
-    // The path conditions stay as they are until the calculation has ended.
-    m_sensors->stopSampling();
+    if (!problem.isEmpty())
+        return problem;
+    // The path conditions stay as they are until the calculation has ended;
+    // in live mode a sensor average is one more change.
+    if (!live)
+        m_sensors->stopSampling();
+    m_liveRun = live;
+    m_abandoning = false;
+    m_runInputs = currentInputs();
+    m_calculationClock.start();
     m_calculationRunning = true;
     m_lblRequested = true;
     m_lblStarted = false;
@@ -364,6 +403,7 @@ void KolvexCore::calculate()
     const double reach = Lbl::lineReach(*m_params) + std::fabs(m_calculationAxis.step());
     m_lineSource->prepare(LineRequest::of(m_calculationAxis.minWavenumber(), m_calculationAxis.maxWavenumber(), reach,
                                           &m_params->molecules()));
+    return QString();
 }
 
 void KolvexCore::calculateFromWindow()
@@ -376,9 +416,15 @@ void KolvexCore::calculateLineByLine()
 {
     if (!m_lblRequested || m_lblStarted)
         return;
+    // Lines that arrive for an abandoned calculation are not calculated.
+    if (m_abandoning) {
+        postCalculation();
+        return;
+    }
     m_lblStarted = true;
     // The engine takes the conditions as they stand now; so do the results.
     m_runConditions = m_params->pathConditions();
+    m_runInputs = CalculationInputs::of(*m_params, m_calculationAxis);
     m_runMoleculeNames.clear();
     for (const Molecule &molecule : m_params->molecules())
         m_runMoleculeNames.append(molecule.name);
@@ -393,8 +439,9 @@ void KolvexCore::postCalculation()
         return;
     // The engine's results take the place of the last ones; a calculation that
     // never reached the engine (its lines could not be had, or it was
-    // cancelled before) leaves the last results as they were.
-    if (m_lblStarted) {
+    // cancelled before) or was abandoned leaves the last results as they were.
+    const bool abandoned = m_abandoning;
+    if (m_lblStarted && !abandoned) {
         const PathConditions &conditions = m_runConditions;
         m_results.setCalculationConditions(conditions.temperature, conditions.totalPressure, conditions.pathLength,
                                            m_runMoleculeNames, conditions.concentrations, &m_spectra,
@@ -405,14 +452,52 @@ void KolvexCore::postCalculation()
         // Where the lines came from is known at the end: the service may have
         // failed halfway and local lines served the rest.
         ResultDescription::setLineOrigin(m_runDescription, m_lineSource->origin());
-        m_results.setDescription(m_runDescription);
+        // From Calc to the results, the reading or download of the lines included.
+        m_lastCalculationTime = ResultDescription::duration(m_calculationClock.elapsed(), m_results.locale());
+        m_results.setDescription(ResultDescription::withProgram(m_runDescription, m_lastCalculationTime));
+        emit lastCalculationTimeChanged();
     }
-    emit notify(QString(), 0.0, false, true);
-    emit updateSpectra(true, true);
-    m_sensors->startSampling();
+    // Without a selected molecule the plot stays empty: the note says why, each
+    // time, before anything else it holds, since it answers the Calc just made.
+    const auto &molecules = m_params->molecules();
+    if (std::none_of(molecules.begin(), molecules.end(), [](const Molecule &m) { return m.selected; })) {
+        const QString why = noMoleculeNote();
+        if (!m_note.startsWith(why)) {
+            m_note = m_note.isEmpty() ? why : why + QStringLiteral("\n\n") + m_note;
+            emit noteChanged();
+        }
+    }
+    if (!abandoned)
+        m_settledInputs = m_runInputs;
+    if (!m_liveRun)
+        emit notify(QString(), 0.0, false, true);
+    if (!abandoned)
+        emit updateSpectra(true, true);
+    if (!m_sensors->isSampling())
+        m_sensors->startSampling();
     m_calculationRunning = false;
     m_lblRequested = false;
-    m_remoteControl->emitReadyMessage();
+    m_liveRun = false;
+    m_abandoning = false;
+    // A calculation asked for while live mode's ran takes its place now.
+    if (m_explicitPending) {
+        m_explicitPending = false;
+        calculate();
+    }
+    // The peers hear READY, and their waiting commands go on, before live
+    // mode starts the calculation of a change that came meanwhile.
+    if (!abandoned)
+        m_remoteControl->emitReadyMessage();
+    emit calculationEnded();
+}
+
+void KolvexCore::abandonCalculation()
+{
+    if (!liveCalculationRunning())
+        return;
+    m_abandoning = true;
+    m_lbl->abandon();
+    m_lineSource->cancel();
 }
 
 void KolvexCore::cancelCalculation()
@@ -442,10 +527,14 @@ void KolvexCore::showNote(const QString &key, const QString &text)
 {
     if (m_notedKeys.contains(key)) {
         qInfo().noquote() << text;
-        return;
+        if (m_note.isEmpty() || m_noteKey != key || m_note == text)
+            return;
     }
-    m_notedKeys << key;
-    m_note = text;
+    if (!m_notedKeys.contains(key))
+        m_notedKeys << key;
+    m_noteKey = key;
+    // The word that no molecule is selected answers the last Calc; it stays first.
+    m_note = m_note.startsWith(noMoleculeNote()) ? noMoleculeNote() + QStringLiteral("\n\n") + text : text;
     emit noteChanged();
 }
 

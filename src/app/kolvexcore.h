@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/calculationinputs.h"
 #include "core/calculationresults.h"
 #include "core/pathconditions.h"
 #include "core/pathlengthunit.h"
@@ -11,6 +12,7 @@
 #include "core/xaxis.h"
 #include "core/yaxissettings.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -25,6 +27,7 @@ class ConfigFile;
 class HitranOnlineDownloader;
 class InstrumentFunction;
 class Lbl;
+class LiveCalculation;
 class LineSource;
 class LineSourceChain;
 class ParameterFiles;
@@ -50,6 +53,8 @@ class KolvexCore : public QObject
     Q_PROPERTY(double fontScalingRatio READ fontScalingRatio WRITE setFontScalingRatio NOTIFY fontScalingRatioChanged)
     Q_PROPERTY(QString okDialogText READ okDialogText WRITE setOkDialogText NOTIFY okDialogTextChanged)
     Q_PROPERTY(QString note READ note NOTIFY noteChanged)
+    // How long the last calculation took, from Calc to its results ("2.41 s"); empty before the first.
+    Q_PROPERTY(QString lastCalculationTime READ lastCalculationTime NOTIFY lastCalculationTimeChanged)
 
 public:
     // Where the program keeps its data and which services it reaches. The
@@ -115,6 +120,8 @@ public:
     BluetoothSpp *bluetooth() const { return m_bluetooth.get(); }
     // The sensor hub: pressure, temperature and water vapour from sensors.
     Sensors *sensors() const { return m_sensors.get(); }
+    // Live mode: changes of the inputs calculate by themselves.
+    LiveCalculation *liveCalculation() const { return m_live.get(); }
     // Null unless the settings asked for them.
     ProgramSettings *programSettings() const { return m_programSettings.get(); }
 
@@ -149,6 +156,7 @@ public:
     void setOkDialogText(const QString &text);
     // A message that needs no answer, shown beside the work until dismissed.
     QString note() const { return m_note; }
+    QString lastCalculationTime() const { return m_lastCalculationTime; }
 
     // Chooses the line file among the files of a folder: the first ".par" file in
     // name order; without a regular one, the first ".par" entry of any kind (a
@@ -168,11 +176,14 @@ signals:
     void fontScalingRatioChanged();
     void okDialogTextChanged();
     void noteChanged();
+    void lastCalculationTimeChanged();
     // A setting was changed on the screens (see announce()).
     void settingChanged(Setting setting, int index);
     // The start-up is over: the partition sums are loaded or known to be
     // missing, and commands are taken.
     void startupFinished();
+    // A calculation has ended: finished, failed, cancelled or abandoned.
+    void calculationEnded();
 
 public slots:
     void invokeCalculate() { calculate(); }
@@ -181,7 +192,9 @@ public slots:
     void loadTips();
     void displayOkDialog(const QString &text) { tell(text); }
     // Shows a note the first time its kind (`key`) is reported in a run; later
-    // ones go to the log, so that a repeated circumstance does not nag.
+    // ones go to the log, so that a repeated circumstance does not nag. While
+    // the note of that kind is still shown, a later one replaces its text: the
+    // note speaks of the last calculation, not of an earlier one.
     void showNote(const QString &key, const QString &text);
 
 public:
@@ -193,6 +206,21 @@ public:
     // for settings kept per molecule.
     void announce(Setting setting, int index = 0) { emit settingChanged(setting, index); }
     Q_INVOKABLE bool calculationIsRunning() const { return m_calculationRunning; }
+
+    // Live mode's own calculations: started quietly (a value that cannot be
+    // calculated is returned, not shown in a dialog; no banner; the sensors
+    // go on sampling), and abandoned when a newer one is to take their place,
+    // the last results staying as they were. Only a live calculation is ever
+    // abandoned; a calculation asked for (Calc, CALC) while one runs takes
+    // its place, with the values as they are then.
+    QString startLiveCalculation() { return startCalculation(true); }
+    bool liveCalculationRunning() const { return m_calculationRunning && m_liveRun; }
+    void abandonCalculation();
+    // The inputs as they are now, those of the calculation in hand, and those
+    // of the last one that was not abandoned (empty before the first).
+    CalculationInputs currentInputs() const { return CalculationInputs::of(*m_params, m_xAxis); }
+    const CalculationInputs &runInputs() const { return m_runInputs; }
+    const CalculationInputs &settledInputs() const { return m_settledInputs; }
     Q_INVOKABLE void saveConfiguration();
     // Ends the program: a running calculation is cancelled, the configuration
     // saved (once, however often this is called) and the application quits.
@@ -214,6 +242,9 @@ private:
     // show one, messages are collected.
     void tell(const QString &text);
     QString calculationProblem() const;
+    // Starts a calculation; returns why it cannot start (empty when it did,
+    // or when one runs already).
+    QString startCalculation(bool live);
     void finishStartup(bool tipsLoaded);
 
     Settings m_settings;
@@ -239,6 +270,7 @@ private:
     std::unique_ptr<InstrumentFunction> m_instrumentFunction;
     std::unique_ptr<Lbl> m_lbl;
     std::unique_ptr<ResultsSaver> m_resultsSaver;
+    std::unique_ptr<LiveCalculation> m_live;
     std::unique_ptr<WebSockets> m_webSockets;
     std::unique_ptr<SerialPort> m_serialPort;
     std::unique_ptr<BluetoothSpp> m_bluetooth;
@@ -264,6 +296,13 @@ private:
     bool m_lblRequested = false;
     bool m_lblStarted = false;
     bool m_cancelRequested = false;
+    // The calculation in hand is live mode's, is being abandoned, and one
+    // asked for is to follow it.
+    bool m_liveRun = false;
+    bool m_abandoning = false;
+    bool m_explicitPending = false;
+    CalculationInputs m_runInputs;
+    CalculationInputs m_settledInputs;
     bool m_calculationRunning = true;
     bool m_tipsLoaded = false;
     bool m_startupDone = false;
@@ -276,6 +315,9 @@ private:
     double m_fontScalingRatio = 0.0;
     QString m_okDialogText;
     QString m_note;
+    QString m_noteKey;
+    QElapsedTimer m_calculationClock;
+    QString m_lastCalculationTime;
     QStringList m_notedKeys;
     std::thread m_tipsLoading;
 };

@@ -11,6 +11,7 @@ namespace {
 const char selectedKey[] = "molecules/selected";
 const char atmosphereKey[] = "atmosphere/model";
 const char geometryKey[] = "window/geometry";
+const char liveKey[] = "calculation/live";
 
 } // namespace
 
@@ -64,5 +65,16 @@ QRect ProgramSettings::windowGeometry() const
 void ProgramSettings::setWindowGeometry(const QRect &geometry)
 {
     m_settings->setValue(QLatin1String(geometryKey), geometry);
+    m_settings->sync();
+}
+
+bool ProgramSettings::liveCalculation() const
+{
+    return m_settings->value(QLatin1String(liveKey), false).toBool();
+}
+
+void ProgramSettings::setLiveCalculation(bool on)
+{
+    m_settings->setValue(QLatin1String(liveKey), on);
     m_settings->sync();
 }

@@ -11,7 +11,7 @@ class QSettings;
 
 // The program's own settings, beside the configuration file (whose layout has
 // no place for them): which molecules are selected, the chosen model
-// atmosphere and the window's place on the screen. They live in the user's
+// atmosphere, the window's place on the screen and live mode. They live in the user's
 // settings of the program, or in a file given instead (the tests' own).
 class ProgramSettings
 {
@@ -26,6 +26,10 @@ public:
     // An empty rectangle when none was saved.
     QRect windowGeometry() const;
     void setWindowGeometry(const QRect &geometry);
+
+    // Live mode, off unless it was switched on.
+    bool liveCalculation() const;
+    void setLiveCalculation(bool on);
 
     QString fileName() const;
 

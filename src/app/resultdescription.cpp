@@ -5,6 +5,7 @@
 #include "core/linesource.h"
 #include "core/optionlists.h"
 #include "core/params.h"
+#include "core/programinfo.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -138,4 +139,16 @@ void ResultDescription::setLineOrigin(QStringList &lines, const QString &origin)
         if (line.startsWith(lineOriginPrefix))
             line = lineOriginLine(origin);
     }
+}
+
+QString ResultDescription::duration(qint64 milliseconds, const QLocale &locale)
+{
+    const double seconds = double(milliseconds) / 1000.0;
+    return locale.toString(seconds, 'f', seconds < 10.0 ? 2 : 1) + QStringLiteral(" s");
+}
+
+QStringList ResultDescription::withProgram(QStringList lines, const QString &duration)
+{
+    lines << QStringLiteral("Kolvex %1; the calculation took %2").arg(ProgramInfo::version(), duration);
+    return lines;
 }

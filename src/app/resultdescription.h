@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QStringList>
 
 class KolvexCore;
@@ -15,4 +16,8 @@ public:
     static QStringList lines(KolvexCore &core);
     // Replaces the line that says where the lines came from.
     static void setLineOrigin(QStringList &lines, const QString &origin);
+    // A duration in milliseconds as the user reads it: "0.42 s", "12.3 s".
+    static QString duration(qint64 milliseconds, const QLocale &locale);
+    // The lines with one more naming the program's version and the duration.
+    static QStringList withProgram(QStringList lines, const QString &duration);
 };

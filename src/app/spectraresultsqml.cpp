@@ -318,8 +318,8 @@ void SpectraResultsQml::startSet()
     const std::shared_ptr<const SpectrumValues> grid = calculatedGrid();
     const std::size_t rows = grid ? grid->size() : 0;
     const quint8 unit = m_core->xAxis()->units();
-    saver->addColumn(rows, [grid](std::size_t i) { return (*grid)[i]; }, XAxis::title(XAxis::Wavenumber));
-    saver->addColumn(rows, [grid, unit](std::size_t i) { return XAxis::fromWavenumber((*grid)[i], unit); },
+    saver->addGridColumn(rows, [grid](std::size_t i) { return (*grid)[i]; }, XAxis::title(XAxis::Wavenumber));
+    saver->addGridColumn(rows, [grid, unit](std::size_t i) { return XAxis::fromWavenumber((*grid)[i], unit); },
                      m_core->xAxis()->title());
     saver->setQuantity(m_core->yAxis()->title());
     m_shownColors.clear();
@@ -571,7 +571,8 @@ void SpectraResultsQml::showTotals()
         saver->addColumn(total->values.size(), valuesOf(total, converted), title);
     }
     if (m_core->instrumentFunction()->type() != InstrumentFunction::None && m_showInstrTotal) {
-        const QString color = m_showPlainTotal ? QStringLiteral("red") : black;
+        // The instrument-function total keeps its colour whether the plain total is shown or not.
+        const QString color = QStringLiteral("red");
         if (radiance) {
             const Spectrum &total = spectra->instrRadianceTotal;
             handOverInstrumentTotal(total, false, total.maximum, color, QStringLiteral("Instr. funct. Radiance"));

@@ -75,6 +75,13 @@ void Lbl::setCancel(bool cancel)
         m_feed->interrupt();
 }
 
+void Lbl::abandon()
+{
+    if (m_running)
+        m_discard = true;
+    setCancel(true);
+}
+
 void Lbl::joinWorker()
 {
     if (m_worker)
@@ -89,6 +96,8 @@ void Lbl::start(std::unique_ptr<LineFeed> feed, bool sampleLines)
     m_running = true;
     m_recordCounter = 0;
     m_cancelled = false;
+    m_discard = false;
+    m_abandoned = false;
     m_anyLine = false;
     m_pointEvaluations = 0.0;
     m_lastFraction = 0.0;
@@ -161,20 +170,31 @@ void Lbl::reportProgress()
         reportProgressOf(m_run->progress(), false);
 }
 
+double Lbl::fractionOf(const LineByLineRun::Progress &progress) const
+{
+    const qint64 expected = progress.recordsExpected.load();
+    if (expected > 0)
+        return double(progress.recordsDone.load()) / double(expected);
+    const SpectrumValues &grid = m_runAxis.grid();
+    if (!progress.anyRecord.load() || grid.size() < 2)
+        return 0.0;
+    return (progress.wavenumberReached.load() - grid.front()) / (grid.back() - grid.front());
+}
+
+double Lbl::fractionDone() const
+{
+    if (!m_running || !m_run)
+        return 0.0;
+    return std::min(1.0, std::max(0.0, fractionOf(m_run->progress())));
+}
+
 void Lbl::reportProgressOf(const LineByLineRun::Progress &progress, bool complete)
 {
     const qint64 done = progress.recordsDone.load();
     const qint64 expected = progress.recordsExpected.load();
     const bool anyRecord = progress.anyRecord.load();
     const double reached = progress.wavenumberReached.load();
-    double fraction = 0.0;
-    if (expected > 0) {
-        fraction = double(done) / double(expected);
-    } else if (anyRecord) {
-        const SpectrumValues &grid = m_runAxis.grid();
-        if (grid.size() >= 2)
-            fraction = (reached - grid.front()) / (grid.back() - grid.front());
-    }
+    double fraction = fractionOf(progress);
     // The fraction only grows, and reaches 1 when the results are in.
     fraction = complete ? 1.0 : std::max(m_lastFraction, std::min(0.999, std::max(0.0, fraction)));
     m_lastFraction = fraction;
@@ -205,6 +225,17 @@ void Lbl::complete()
     m_pointEvaluations = m_run->pointEvaluations();
     m_threadsUsed = m_run->threadsUsed();
     const QString problem = m_feed ? m_feed->problem() : QString();
+    if (m_discard) {
+        // An abandoned calculation leaves the last results as they were, and
+        // its arrays go with it.
+        m_abandoned = true;
+        m_discard = false;
+        m_run.reset();
+        m_feed.reset();
+        m_running = false;
+        emit calculationComplete();
+        return;
+    }
     if (!m_cancelled)
         reportProgressOf(progress, true);
 

@@ -46,6 +46,15 @@ public:
     // keeping what was added so far; a cleared one lets the next start run.
     void setCancel(bool cancel);
     bool cancelRequested() const { return m_cancelRequested.load(); }
+    // Stops the calculation in hand as a cancel does, but its spectra are
+    // thrown away: the spectra set keeps the last results, and abandoned()
+    // says so once calculationComplete() has come. A newer calculation is to
+    // take its place.
+    void abandon();
+    bool abandoned() const { return m_abandoned; }
+    // How much of the calculation in hand is done, 0 to 1 (0 before its lines
+    // are known).
+    double fractionDone() const;
 
     // Threads that share the work (each takes slices of the grid, so every
     // point sums its lines in the same order and gets the same value whatever
@@ -91,6 +100,7 @@ signals:
 
 private:
     void reportProgress();
+    double fractionOf(const LineByLineRun::Progress &progress) const;
     void reportProgressOf(const LineByLineRun::Progress &progress, bool complete);
     void complete();
     void joinWorker();
@@ -118,6 +128,8 @@ private:
     XAxis m_calculatedAxis;
     qint64 m_recordCounter = 0;
     bool m_cancelled = false;
+    bool m_discard = false;
+    bool m_abandoned = false;
     bool m_anyLine = false;
     double m_lastLineWavenumber = 0.0;
     double m_pointEvaluations = 0.0;

@@ -51,8 +51,27 @@ void CalculationResults::addColumn(std::vector<double> values, const QString &ti
 void CalculationResults::addColumn(std::size_t rows, ValueAt valueAt, const QString &title, int validFrom,
                                    int validTo)
 {
-    m_columns.push_back({rows, std::move(valueAt), validFrom, validTo});
+    m_columns.push_back({rows, std::move(valueAt), validFrom, validTo, false});
     m_titles.append(title);
+}
+
+void CalculationResults::addGridColumn(std::size_t rows, ValueAt valueAt, const QString &title)
+{
+    m_columns.push_back({rows, std::move(valueAt), 0, std::numeric_limits<int>::max(), true});
+    m_titles.append(title);
+}
+
+bool CalculationResults::holdsResult(std::size_t column, std::size_t row) const
+{
+    const Column &entry = m_columns[column];
+    if (entry.grid)
+        return true;
+    if (int(row) < entry.validFrom || int(row) > entry.validTo)
+        return false;
+    // A cancelled calculation added no line beyond the wavenumber it reached:
+    // the values there are not the spectrum's.
+    const SpectrumValues &grid = m_xAxis.grid();
+    return !cancelled() || row >= grid.size() || !(grid[row] > m_cancelledAt);
 }
 
 std::vector<double> CalculationResults::columnValues(int index) const
@@ -121,11 +140,27 @@ void CalculationResults::writeDataFile(QTextStream &stream) const
         stream << QStringLiteral("# Calculated from the sample lines shipped with Kolvex, not the HITRAN database.\n");
     for (const QString &line : m_description)
         stream << QStringLiteral("# ") << line << QLatin1Char('\n');
+    const std::size_t rows = m_columns.empty() ? 0 : m_columns.front().rows;
+    QStringList partial;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        std::size_t valid = 0;
+        for (std::size_t r = 0; r < m_columns[c].rows; ++r)
+            valid += holdsResult(c, r) ? 1 : 0;
+        if (valid < rows)
+            partial << QStringLiteral("%1 %2").arg(m_titles.at(int(c))).arg(valid);
+    }
+    if (partial.isEmpty()) {
+        if (rows > 0)
+            stream << QStringLiteral("# Valid points: all %1.\n").arg(rows);
+    } else {
+        stream << QStringLiteral("# Valid points of %1 (the others are written as nan): %2.\n")
+                      .arg(rows)
+                      .arg(partial.join(QStringLiteral(", ")));
+    }
     QStringList titles;
     for (std::size_t c = 0; c < m_columns.size(); ++c)
         titles.append(fileTitle(c));
     stream << titles.join(QLatin1Char('\t')) << QLatin1Char('\n');
-    const std::size_t rows = m_columns.empty() ? 0 : m_columns.front().rows;
     constexpr std::size_t rowsPerPiece = 4096;
     QString piece;
     for (std::size_t r = 0; r < rows; ++r) {
@@ -133,8 +168,12 @@ void CalculationResults::writeDataFile(QTextStream &stream) const
             if (c > 0)
                 piece += QLatin1Char('\t');
             // A column shorter than the grid leaves its field empty.
-            if (r < m_columns[c].rows)
+            if (r >= m_columns[c].rows)
+                continue;
+            if (holdsResult(c, r))
                 piece += m_locale.toString(m_columns[c].valueAt(r), 'g', 8);
+            else
+                piece += QLatin1String("nan");
         }
         piece += QLatin1Char('\n');
         if ((r + 1) % rowsPerPiece == 0 || r + 1 == rows) {

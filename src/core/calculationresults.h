@@ -70,6 +70,9 @@ public:
     // A column of `rows` values, each read through valueAt when it is needed.
     void addColumn(std::size_t rows, ValueAt valueAt, const QString &title, int validFrom = 0,
                    int validTo = std::numeric_limits<int>::max());
+    // A column of the grid itself (the wavenumber, the x unit): it holds a value
+    // on every row, also beyond the point a cancelled calculation reached.
+    void addGridColumn(std::size_t rows, ValueAt valueAt, const QString &title);
     int columnCount() const { return int(m_columns.size()); }
     std::size_t columnSize(int index) const { return m_columns[std::size_t(index)].rows; }
     double columnValue(int index, std::size_t row) const { return m_columns[std::size_t(index)].valueAt(row); }
@@ -78,7 +81,10 @@ public:
 
     // The tab-separated table: lines beginning with "#" that describe the
     // results, a line of titles, then one line per grid point. write() hands
-    // it to the stream a few thousand lines at a time.
+    // it to the stream a few thousand lines at a time. Where a column holds no
+    // result (outside its valid rows, or beyond the point a cancelled
+    // calculation reached) the file says "nan", and the header how many
+    // points of each column are valid.
     QString dataFileText() const;
     void writeDataFile(QTextStream &stream) const;
 
@@ -98,7 +104,11 @@ private:
         ValueAt valueAt;
         int validFrom = 0;
         int validTo = 0;
+        bool grid = false;
     };
+
+    // Whether row `row` of column `column` holds a result.
+    bool holdsResult(std::size_t column, std::size_t row) const;
 
     QString joined(std::size_t count, const ValueAt &valueAt, const QString &delimiter, char format,
                    int precision) const;

@@ -37,5 +37,6 @@ enum class Setting {
     SensorTag,
     SamplingPeriod,
     SamplesToAverage,
+    Live,               // every change of an input recalculates
     Calculation,        // the user started a calculation
 };

@@ -197,3 +197,30 @@ QString SettingRules::replySeparatorProblem(const QString &separator)
     // Without a separator the values of a reply would run together.
     return separator.isEmpty() ? QStringLiteral("The delimiter must not be empty.") : QString();
 }
+
+SettingRules::SliderSpan SettingRules::sliderSpan(Setting setting, const Params &params)
+{
+    switch (setting) {
+    case Setting::PathLength: return {1e-3, 1e5, true};        // 1 mm to 100 km
+    case Setting::TotalPressure: return {1e-4, 100.0, true};   // 0.1 mbar to 100 atm
+    case Setting::Concentration: return {1e-3, maxConcentration, true};
+    case Setting::Temperature: break;
+    default: return {};
+    }
+    // Every table in use must cover the temperature (see temperatureProblem).
+    double lowest = 0.0;
+    double highest = std::numeric_limits<double>::max();
+    for (int m = 0; m < params.moleculeCount(); ++m) {
+        if (!params.isCalculated(m))
+            continue;
+        for (const Isotopologue &isotopologue : params.molecule(m).isotopologues) {
+            if (!isotopologue.tipsLoaded)
+                continue;
+            lowest = std::max(lowest, isotopologue.partitionSumsFirstTemperature);
+            highest = std::min(highest, isotopologue.partitionSumsLastTemperature());
+        }
+    }
+    if (lowest <= 0.0 || highest == std::numeric_limits<double>::max() || highest < lowest)
+        return {296.0, 296.0, false};
+    return {lowest, highest, false};
+}

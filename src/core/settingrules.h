@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/optionlists.h"
+#include "core/setting.h"
 
 #include <QString>
 
@@ -97,4 +98,16 @@ public:
     // The number format and the value separator of replies to a remote peer.
     static QString replyFormatProblem(const QString &format);
     static QString replySeparatorProblem(const QString &separator);
+
+    // The span a slider of the main screen covers, in base units: a part of
+    // what the rule allows that a finger can reach, logarithmic where it
+    // spans decades. The temperature spans what the partition sums of the
+    // molecules calculated cover.
+    struct SliderSpan
+    {
+        double lowest = 0.0;
+        double highest = 0.0;
+        bool logarithmic = false;
+    };
+    static SliderSpan sliderSpan(Setting setting, const Params &params);
 };

@@ -48,7 +48,7 @@ struct Command
         Flag,            // 1 byte, 0 or 1
     };
     // The object of CommandTargets that the command needs.
-    enum class Target { None, Params, XAxis, YAxis, Sensors, InstrumentFunction, Atmosphere, Downloader, Fitting };
+    enum class Target { None, Params, XAxis, YAxis, Sensors, InstrumentFunction, Atmosphere, Downloader, Fitting, Live };
 
     using Getter = double (*)(const CommandTargets &, int molecule);
     using Setter = void (*)(CommandTargets &, int molecule, double value);

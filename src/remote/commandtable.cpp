@@ -3,6 +3,7 @@
 #include "calc/instrumentfunction.h"
 #include "core/atmospheremodelset.h"
 #include "core/measuredfitting.h"
+#include "core/liveswitch.h"
 #include "core/params.h"
 #include "core/sensorsettings.h"
 #include "core/xaxis.h"
@@ -271,6 +272,12 @@ std::vector<Command> buildRows()
                     })
             .withRestOfText(),
         number("FIT", Target::Fitting, nullptr, nullptr).readAs(Kind::Action).repliedAs(Reply::Empty).then(Effect::Fit),
+        // Live: every accepted change of an input starts a calculation by
+        // itself, and each one that finishes answers READY, as CALC does.
+        integer("LIVE", Target::Live, [](const T &t, int) { return double(t.live->liveCalculation()); },
+                [](T &t, int, double v) { t.live->setLiveCalculation(v != 0.0); })
+            .binary("LIVE", Bytes::Flag, Bytes::Flag)
+            .sets(Setting::Live),
 
         number("CALC", Target::None, nullptr, nullptr)
             .readAs(Kind::Action)
@@ -378,6 +385,7 @@ bool CommandTable::hasTarget(const Command &command, const CommandTargets &targe
     case Target::Atmosphere: return targets.atmosphereModels;
     case Target::Downloader: return targets.downloader;
     case Target::Fitting: return targets.fitting;
+    case Target::Live: return targets.live;
     }
     return false;
 }

@@ -5,6 +5,7 @@ class CalculationResults;
 class HitranOnlineDownloader;
 class InstrumentFunction;
 class MeasuredFitting;
+class LiveSwitch;
 class Params;
 class XAxis;
 class SensorSettings;
@@ -23,4 +24,5 @@ struct CommandTargets
     HitranOnlineDownloader *downloader = nullptr;   // its usage mode is the access option
     const CalculationResults *results = nullptr;     // of the last calculation, for RESULT
     MeasuredFitting *fitting = nullptr;              // the measured spectrum and its fit
+    LiveSwitch *live = nullptr;                      // whether changes recalculate by themselves
 };

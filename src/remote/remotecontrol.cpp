@@ -266,6 +266,12 @@ bool RemoteControl::waitsForCalculation(const QString &command) const
     return !line.empty() && !(known && known->kind == Command::Kind::Action && !line.query);
 }
 
+bool RemoteControl::isResultQuery(const QString &command) const
+{
+    const CommandLine line = CommandLine::parse(command, m_targets.params, m_locale);
+    return !line.empty() && line.query && line.name.startsWith(QLatin1String("RESULT"), Qt::CaseInsensitive);
+}
+
 // Runs the commands received, one after the other, until one waits (for a
 // calculation's end or the redrawn plot) or none is left; a wait that ends
 // goes on from there.
@@ -302,6 +308,8 @@ void RemoteControl::processQueue()
         // Set commands and CALC wait while a calculation runs; its end
         // (emitReadyMessage) lets them go on.
         if (m_readyWait->calculating() && waitsForCalculation(command))
+            break;
+        if (m_renewing && m_renewing() && isResultQuery(command))
             break;
         m_queuedCharacters -= end - pending.position;
         pending.position = end;

@@ -73,6 +73,11 @@ public:
     // Tells whether a calculation is under way, so that a wait for its end can
     // stop when the calculation was refused or ended without a redraw.
     void setCalculationProbe(std::function<bool()> running) { m_readyWait->setCalculationProbe(std::move(running)); }
+    // Tells whether the results are about to be renewed by themselves (live
+    // mode follows a change): RESULT queries wait for the new ones, set
+    // commands do not wait (they are changes like any other). resume() goes
+    // on once they are renewed.
+    void setRenewalProbe(std::function<bool()> renewing) { m_renewing = std::move(renewing); }
     // How long a wait for the redrawn plot lasts once nothing is being
     // calculated any more, milliseconds.
     void setReadyGrace(int milliseconds) { m_readyWait->setGrace(milliseconds); }
@@ -118,6 +123,8 @@ public slots:
     // A calculation has ended: READY to the peers, and the waiting commands go on.
     void emitReadyMessage();
     void setReady();
+    // Goes on with the commands that wait.
+    void resume() { scheduleProcessing(); }
 
 private:
     // Who sent a piece of text: a transport and its peer.
@@ -140,6 +147,8 @@ private:
     // Whether the command waits while a calculation runs: every command but a
     // query about a setting and CALC.
     bool waitsForCalculation(const QString &command) const;
+    // Whether the command asks for results, which wait while they are renewed.
+    bool isResultQuery(const QString &command) const;
     bool peerHasWaiting(const PeerKey &peer) const;
     void listenTo(Transport *transport);
     void refuse(const QString &name, const QString &problem);
@@ -157,6 +166,7 @@ private:
     QMap<int, QPointer<Transport>> m_transports;
     QPointer<Transport> m_console;
     ReadyWait *m_readyWait;
+    std::function<bool()> m_renewing;
 
     int m_communicationMode = NoCommunication;
     bool m_broadcastManualInput = false;

@@ -5,6 +5,8 @@
 #include "download/linesourcechain.h"
 #include "download/normalizeddownloadregionsfinder.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <cmath>
 
@@ -28,6 +30,11 @@ HitranDownloadOptionsQml::HitranDownloadOptionsQml(KolvexCore *core, LineSourceC
             emit hitranFileUsageChanged();
         });
     }
+}
+
+QString HitranDownloadOptionsQml::dataFolder() const
+{
+    return m_core ? QDir::toNativeSeparators(m_core->dataFolder()) : QString();
 }
 
 int HitranDownloadOptionsQml::hitranFileUsage() const

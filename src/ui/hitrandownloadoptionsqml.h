@@ -14,6 +14,7 @@ class HitranDownloadOptionsQml : public QObject
     Q_OBJECT
     Q_PROPERTY(int hitranFileUsage READ hitranFileUsage WRITE setHitranFileUsage NOTIFY hitranFileUsageChanged)
     Q_PROPERTY(bool cumulativeHitranExists READ cumulativeHitranExists NOTIFY cumulativeHitranExistsChanged)
+    Q_PROPERTY(QString dataFolder READ dataFolder CONSTANT)
 
 public:
     // The core relays valuesUpdated(); the line sources are the core's.
@@ -22,6 +23,8 @@ public:
     int hitranFileUsage() const;
     void setHitranFileUsage(int usage);
     bool cumulativeHitranExists() const;
+    // The folder this device reads its line files from, as the user would type it.
+    QString dataFolder() const;
 
     Q_INVOKABLE void downloadCompleteHitran();
     // What the complete download would fetch, as a question to the user: the

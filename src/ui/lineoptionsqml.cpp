@@ -98,7 +98,10 @@ QString LineOptionsQml::enterWingContribSatHw(const QString &text)
     const QString problem = readEntry(text, 1.0, SettingRules::wingHalfwidthsProblem, &halfwidths);
     if (!problem.isEmpty())
         return problem;
-    m_core->params()->setLineWingHalfwidths(int(std::trunc(halfwidths)));
+    // The wing is kept in whole half-widths: a fraction is refused rather than cut off unseen.
+    if (halfwidths != std::trunc(halfwidths))
+        return QStringLiteral("The line wing is a whole number of half-widths (0 to 2147483647).");
+    m_core->params()->setLineWingHalfwidths(int(halfwidths));
     emit wingContribSatHwChanged();
     m_core->announce(Setting::WingHalfwidths);
     return QString();

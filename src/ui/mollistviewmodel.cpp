@@ -24,6 +24,7 @@ MolListViewModel::MolListViewModel(QObject *parent, KolvexCore *core)
         m_rows.push_back(rowFor(i));
         endInsertRows();
     }
+    m_allSelected = allSelected();
     connect(m_core->sensors(), &Sensors::humidityUpdated, this, &MolListViewModel::updateH2OValue);
     // A new total pressure changes every partial pressure shown.
     connect(m_core->sensors(), &Sensors::totalPressureUpdated, this, &MolListViewModel::updateAllPartPressValues);
@@ -96,6 +97,7 @@ bool MolListViewModel::setData(const QModelIndex &index, const QVariant &value, 
         if (params->isValidMolecule(molecule))
             params->molecule(molecule).selected = row.checked;
         emit dataChanged(index, index);
+        followAllSelected();
         m_core->announce(Setting::MoleculeSelected, molecule + 1);
         return true;
     case PressValueRole:
@@ -181,11 +183,28 @@ void MolListViewModel::setActiveIndex(int index)
     emit activeIndexChanged();
 }
 
+bool MolListViewModel::allSelected() const
+{
+    if (m_rows.empty())
+        return false;
+    for (const Row &row : m_rows) {
+        if (!row.checked)
+            return false;
+    }
+    return true;
+}
+
 void MolListViewModel::setAllSelected(bool selected)
 {
-    if (m_allSelected == selected)
+    selectAll(selected);
+}
+
+void MolListViewModel::followAllSelected()
+{
+    const bool all = allSelected();
+    if (all == m_allSelected)
         return;
-    m_allSelected = selected;
+    m_allSelected = all;
     emit allSelectedChanged();
 }
 
@@ -268,7 +287,6 @@ void MolListViewModel::updateActiveColor()
 
 void MolListViewModel::selectAll(bool selected)
 {
-    m_allSelected = selected;
     Params *params = m_core->params();
     for (Molecule &molecule : params->molecules())
         molecule.selected = selected;
@@ -337,7 +355,7 @@ void MolListViewModel::rebuildRowsIfTableChanged()
 
 void MolListViewModel::emitAllRowsChanged()
 {
-    if (m_rows.empty())
-        return;
-    emit dataChanged(index(0), index(int(m_rows.size()) - 1));
+    if (!m_rows.empty())
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1));
+    followAllSelected();
 }

@@ -38,7 +38,9 @@ public:
     void setSelectedColor(const QString &color);
     int activeIndex() const { return m_activeIndex; }
     void setActiveIndex(int index);
-    bool allSelected() const { return m_allSelected; }
+    // True while every molecule of the list is selected, whoever selected them
+    // (the rows, Select All, a peer, the settings of the last run).
+    bool allSelected() const;
     void setAllSelected(bool selected);
     bool calcNotSelectedMols() const;
     void setCalcNotSelectedMols(bool calculate);
@@ -85,6 +87,8 @@ private:
     Row rowFor(int molecule) const;
     double concentration(int molecule) const;
     void emitAllRowsChanged();
+    // Tells the view when the selection turned complete or incomplete.
+    void followAllSelected();
 
     KolvexCore *m_core;
     std::vector<Row> m_rows;

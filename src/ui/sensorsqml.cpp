@@ -3,12 +3,16 @@
 #include "app/kolvexcore.h"
 #include "bluetooth/bluetoothdiscoverdevices.h"
 #include "core/params.h"
+#include "core/settingrules.h"
 #include "sensors/sensors.h"
 #include "sensors/sensorscellphone.h"
 #include "sensors/sensortag.h"
 #include "ui/numbertext.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -140,6 +144,44 @@ void SensorsQml::setSamplingPeriod(int milliseconds)
     emit samplingPeriodChanged();
     emit averagingTimeChanged();
     m_core->announce(Setting::SamplingPeriod);
+}
+
+namespace {
+
+// A whole number from 1 on, or why the text is not one.
+QString readSamplingEntry(const QString &text, int *value)
+{
+    QString problem = NumberText::parseWhole(text, value);
+    if (problem.isEmpty())
+        problem = SettingRules::samplingProblem(*value);
+    return problem;
+}
+
+} // namespace
+
+QString SensorsQml::enterSamplingPeriod(const QString &text)
+{
+    int milliseconds = 0;
+    const QString problem = readSamplingEntry(text, &milliseconds);
+    if (problem.isEmpty())
+        setSamplingPeriod(milliseconds);
+    return problem;
+}
+
+QString SensorsQml::enterSamplesToAverage(const QString &text)
+{
+    int samples = 0;
+    const QString problem = readSamplingEntry(text, &samples);
+    if (problem.isEmpty())
+        setNumSamplesToAverage(samples);
+    return problem;
+}
+
+int SensorsQml::averagingTime() const
+{
+    // Both factors may be as large as an int holds; the time shown is capped there.
+    const qint64 time = qint64(numSamplesToAverage()) * qint64(samplingPeriod());
+    return int(std::min<qint64>(time, std::numeric_limits<int>::max()));
 }
 
 int SensorsQml::numSamplesToAverage() const

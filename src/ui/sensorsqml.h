@@ -49,7 +49,12 @@ public:
     void setSamplingPeriod(int milliseconds);
     int numSamplesToAverage() const;
     void setNumSamplesToAverage(int samples);
-    int averagingTime() const { return numSamplesToAverage() * samplingPeriod(); }
+    // Store a committed text of the sampling period (ms) or of the number of
+    // samples averaged; return why it cannot be used (nothing changes then), or
+    // an empty text. Both are whole numbers from 1 on.
+    Q_INVOKABLE QString enterSamplingPeriod(const QString &text);
+    Q_INVOKABLE QString enterSamplesToAverage(const QString &text);
+    int averagingTime() const;
     bool totalPressureSensorEnabled() const;
     void setTotalPressureSensorEnabled(bool on);
     bool temperatureSensorEnabled() const;

@@ -123,8 +123,10 @@ void ShareResultsQml::saveToDocuments(const QString &unused)
 
     m_waited = 0;
     m_imageTimer.start();
-    // The header line says what the results are not, as the plot does.
-    QString header = saver->headerText();
+    // The header line names the quantity and says what the results are not, as
+    // the plot does; the conditions follow once, in the user's units, in the
+    // description below it.
+    QString header = m_core->results()->quantity() + QLatin1Char(';');
     for (const QString &mark : m_core->results()->marks())
         header += QStringLiteral("   ") + mark + QLatin1Char(';');
     setTopString(header);
@@ -212,12 +214,17 @@ void ShareResultsQml::fileSavedToDisk()
     const ResultsSaver *saver = m_core->resultsSaver();
     emit m_core->notify(QString(), 0.0, false, false);
     setFileWritingComplete(true);
+    QString opened;
     if (m_shareResults) {
         setShareResults(false);
-        QDesktopServices::openUrl(QUrl::fromLocalFile(saver->outputFolder()));
+        // Without a program that opens folders the user is told where to look instead.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(saver->outputFolder())))
+            opened = QStringLiteral("\n\nNo program on this device opens the folder %1: the files are there.")
+                         .arg(QDir::toNativeSeparators(saver->outputFolder()));
     }
     m_core->setOkDialogText(QStringLiteral("The results were saved:\n%1\n%2\n%3")
-                                .arg(saver->dataFilePath(), saver->imageFilePath(), saver->configFilePath()));
+                                .arg(saver->dataFilePath(), saver->imageFilePath(), saver->configFilePath())
+                            + opened);
 }
 
 void ShareResultsQml::fail(const QString &message)

@@ -1,6 +1,7 @@
 #include "ui/viewobjects.h"
 
 #include "app/kolvexcore.h"
+#include "app/livecalculation.h"
 #include "app/spectraresultsqml.h"
 #include "remote/bluetoothspp.h"
 #include "sensors/sensors.h"
@@ -12,6 +13,7 @@
 #include "ui/hitrandownloadoptionsqml.h"
 #include "ui/instrumentfunctionqml.h"
 #include "ui/lineoptionsqml.h"
+#include "ui/livecontrolsqml.h"
 #include "ui/mollistviewmodel.h"
 #include "ui/mollistviewreducedmodel.h"
 #include "ui/notifierqml.h"
@@ -55,6 +57,8 @@ ViewObjects::ViewObjects(KolvexCore *core)
     , m_yAxis(std::make_unique<YAxisQml>(nullptr, core))
     , m_results(std::make_unique<SpectraResultsQml>(nullptr, core))
     , m_authentication(std::make_unique<AuthenticationQml>(nullptr, core))
+    , m_liveControls(std::make_unique<LiveControlsQml>(core, m_temperature.get(), m_totalPressure.get(),
+                                                       m_pathLength.get(), m_molecules.get()))
 {
 }
 
@@ -87,4 +91,7 @@ void ViewObjects::publish(QQmlContext *context) const
     context->setContextProperty(QStringLiteral("specResultsQml"), m_results.get());
     // Not one of the fixed names: the login of the Authenticate screen.
     context->setContextProperty(QStringLiteral("authenticationQml"), m_authentication.get());
+    // Nor these: live mode's switch and state, and the sliders of the main screen.
+    context->setContextProperty(QStringLiteral("liveCalculation"), m_core->liveCalculation());
+    context->setContextProperty(QStringLiteral("liveControls"), m_liveControls.get());
 }

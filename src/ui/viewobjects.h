@@ -11,6 +11,7 @@ class HitranDownloadOptionsQml;
 class InstrumentFunctionQml;
 class KolvexCore;
 class LineOptionsQml;
+class LiveControlsQml;
 class MolListViewModel;
 class MolListViewReducedModel;
 class OptionListsQml;
@@ -49,6 +50,7 @@ public:
     AuthenticationQml *authentication() const { return m_authentication.get(); }
     SensorsQml *sensors() const { return m_sensors.get(); }
     BluetoothListViewModel *sensorTagDevices() const { return m_sensorTagDevices.get(); }
+    LiveControlsQml *liveControls() const { return m_liveControls.get(); }
 
 private:
     KolvexCore *m_core;
@@ -75,4 +77,5 @@ private:
     std::unique_ptr<YAxisQml> m_yAxis;
     std::unique_ptr<SpectraResultsQml> m_results;
     std::unique_ptr<AuthenticationQml> m_authentication;
+    std::unique_ptr<LiveControlsQml> m_liveControls;
 };

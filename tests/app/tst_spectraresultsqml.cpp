@@ -198,7 +198,7 @@ void TestSpectraResultsQml::totalsAndInstrumentTotals_data()
     QTest::addColumn<QStringList>("expectedTitles");
     QTest::newRow("both") << 3 << true << true << QList<int>({-1, 0, 1, -2}) << QStringList({"black", "red"})
                           << QStringList({"Total", "Instr. funct. Total"});
-    QTest::newRow("instrument only") << 3 << false << true << QList<int>({-1, 1, -2}) << QStringList({"black"})
+    QTest::newRow("instrument only") << 3 << false << true << QList<int>({-1, 1, -2}) << QStringList({"red"})
                                      << QStringList({"Instr. funct. Total"});
     QTest::newRow("plain only") << 3 << true << false << QList<int>({-1, 0, -2}) << QStringList({"black"})
                                 << QStringList({"Total"});

@@ -62,8 +62,10 @@ void TestResultsSaver::dataFileFormat()
     QVERIFY(saver.writeDataFile());
     QFile file(saver.dataFilePath());
     QVERIFY(file.open(QIODevice::ReadOnly));
+    // Every point of every column holds a result: the header says so.
     QCOMPARE(QString::fromUtf8(file.readAll()),
-             QStringLiteral("Wavenumber, cm-1\tWavelength, micron\tCO\tCO2\n"
+             QStringLiteral("# Valid points: all 3.\n"
+                            "Wavenumber, cm-1\tWavelength, micron\tCO\tCO2\n"
                             "2000\t5\t0.33333333\t1e-21\n"
                             "2000.5\t4.99875\t1234567.9\t2.5e-22\n"
                             "2001\t4.9975\t0\t-3\n"));
@@ -80,6 +82,7 @@ void TestResultsSaver::dataFileFormat()
                        "are missing.\n"
                        "# Calculated from the sample lines shipped with Kolvex, not the HITRAN database.\n"
                        "# Path length 1 km\n"
+                       "# Valid points: all 3.\n"
                        "Wavenumber, cm-1\tWavelength, micron\tCO\tCO2\n2000\t")));
     QCOMPARE(results.marks(), (QStringList{QStringLiteral("Cancelled at 2150.25 cm-1"),
                                            QStringLiteral("Sample lines, not the HITRAN database")}));

@@ -87,6 +87,14 @@ std::unique_ptr<LineFeed> StandInLineSource::feed()
     return std::make_unique<QueueFeed>(m_queue);
 }
 
+void StandInLineSource::release()
+{
+    const bool waiting = m_stallAfter >= 0 && m_delivered >= m_stallAfter && m_requestCount.load() > m_delivered;
+    m_stallAfter = -1;
+    if (waiting)
+        deliver();
+}
+
 void StandInLineSource::deliver()
 {
     if (!m_queue || (m_stallAfter >= 0 && m_delivered >= m_stallAfter))

@@ -31,6 +31,8 @@ public:
     // After this many batches further requests go unanswered, as by a download
     // that stalls; negative: never.
     void setStallAfter(int batches) { m_stallAfter = batches; }
+    // Stalls no more, and answers a request left waiting.
+    void release();
     // The requests for a batch so far, the end of the records included.
     int requestCount() const { return m_requestCount.load(); }
     int prepareCount() const { return m_prepareCount; }

@@ -258,6 +258,12 @@ void TestConnectScreen::connectScreensOpenAndClose()
                 QLatin1String("00001101-0000-1000-8000-00805f9b34fb")));
             QCOMPARE(findControl(screen, QStringLiteral("bluetoothConnectButton"))->property("text").toString(),
                      m_remoteQml->connectButtonText());
+            // Chosen as a client, the device offers no service: the text says what a client does.
+            QVERIFY(screen->setProperty("bluetoothEntry", 2));
+            const QString client = findControl(screen, QStringLiteral("bluetoothService"))->property("text").toString();
+            QVERIFY2(client.contains(QLatin1String("As a client")) && !client.contains(QLatin1String("server")),
+                     qPrintable(client));
+            QVERIFY(screen->setProperty("bluetoothEntry", 1));
             // Without an adapter the screen says why nothing is served.
             QCOMPARE(findControl(screen, QStringLiteral("bluetoothStatus"))->property("text").toString(),
                      m_remoteQml->bluetoothStatus());

@@ -21,7 +21,7 @@ private slots:
     void textsNotYetNumbers_data();
     void textsNotYetNumbers();
     void byteWritesEmitOnce();
-    void halfwidthsTruncated();
+    void halfwidthFractionsRefused();
     void commaLocale();
     void instrumentFunctionTexts();
     void valuesUpdatedReannounces();
@@ -107,11 +107,15 @@ void TestOptionHolders::byteWritesEmitOnce()
     QCOMPARE(m_core->params()->lineShiftUsage(), 0);
 }
 
-void TestOptionHolders::halfwidthsTruncated()
+// The wing is kept in whole half-widths: a fraction is refused with the
+// reason, never cut off unseen.
+void TestOptionHolders::halfwidthFractionsRefused()
 {
     LineOptionsQml options(nullptr, m_core.get());
     QCOMPARE(options.wingContribSatHw(), QStringLiteral("50"));
-    options.setWingContribSatHw(QStringLiteral("12.7"));
+    QVERIFY(options.enterWingContribSatHw(QStringLiteral("12.7")).contains(QLatin1String("whole number")));
+    QCOMPARE(m_core->params()->lineWingHalfwidths(), 50);
+    QVERIFY(options.enterWingContribSatHw(QStringLiteral("12")).isEmpty());
     QCOMPARE(m_core->params()->lineWingHalfwidths(), 12);
     QVERIFY(!options.enterWingContribSatHw(QStringLiteral("1e30")).isEmpty());
     QCOMPARE(m_core->params()->lineWingHalfwidths(), 12);

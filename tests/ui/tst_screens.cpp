@@ -292,9 +292,15 @@ void TestScreens::saveWritesThreeFiles()
     QVERIFY(!image.isNull());
     image.save(screenshotFolder() + QStringLiteral("/Saved-image.png"));
     QCOMPARE(image.size(), QSize(ReportImage::width, ReportImage::height));
-    QVERIFY(saver->headerText().contains(QLatin1String(" meters;   ")));
-    QCOMPARE(share->topString(), saver->headerText() + QStringLiteral("   Sample lines, not the HITRAN database;"));
+    // The conditions are named once, in the user's units, on the description's
+    // first line (the pressure was named in atm above it and in mbar below);
+    // the header names the quantity and the marks. The description ends with
+    // the version and the time the calculation took.
+    QCOMPARE(share->topString(), m_t.core()->results()->quantity()
+                                     + QStringLiteral(";   Sample lines, not the HITRAN database;"));
     QCOMPARE(share->reportLines().mid(1), m_t.core()->results()->description());
+    QCOMPARE(share->reportLines().join(QLatin1Char('\n')).count(QLatin1String("ressure")), 1);
+    QVERIFY(share->reportLines().constLast().startsWith(QLatin1String("Kolvex ")));
 
     // The data file describes itself on comment lines, then the table.
     QFile data(saver->dataFilePath());

@@ -72,6 +72,7 @@ void TestShareResults::secondSaveInTheSameSecondReplacesTheFirst()
     }
     QFile data(saver->dataFilePath());
     QVERIFY(data.open(QIODevice::ReadOnly));
+    QCOMPARE(data.readLine(), QByteArray("# Valid points: all 4.\n"));
     QCOMPARE(data.readLine(), QByteArray("Wavenumber, cm-1\tWavenumber, cm-1\tCO\n"));
     QCOMPARE(data.readLine(), QByteArray("2000\t2000\t0.5\n"));
     // One set of files per second: at most two sets, never a half-written one.
