@@ -17,6 +17,7 @@
 #include "data/resultssaver.h"
 #include "download/hitranonlinedownloader.h"
 #include "download/linesourcechain.h"
+#include "download/userlinefile.h"
 #include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/serialport.h"
@@ -117,7 +118,7 @@ void KolvexCore::setUpDownloader()
     m_downloader->setTipsFolder(m_tipsFolder);
     m_downloader->setTipsRunTimeLimit(m_settings.tipsDownloadTimeLimit);
     m_downloader->setFileWriter(fileWriter());
-    m_lineFileName = chooseLineFileName(m_dataFolder);
+    m_lineFileName = UserLineFile::chooseFileName(m_dataFolder);
     m_lineSources->setUserLineFilePath(m_dataFolder + QLatin1Char('/') + m_lineFileName);
     m_lineSources->setDownloadsFolder(m_downloadsFolder);
     // What the line sources and the downloads report, whichever source a
@@ -244,19 +245,6 @@ QString KolvexCore::configFilePath() const
 QString KolvexCore::serialSettingsPath() const
 {
     return m_dataFolder + QLatin1Char('/') + SerialSettingsFile::fileName();
-}
-
-QString KolvexCore::chooseLineFileName(const QString &folder)
-{
-    const QStringList lineFiles = QDir(folder).entryList({QStringLiteral("*.par")},
-                                                         QDir::Files, QDir::Name);
-    if (!lineFiles.isEmpty())
-        return lineFiles.first();
-    // Without a regular one, the first entry of another kind (a FIFO, a
-    // folder) is taken, so that the user learns why it cannot serve.
-    const QStringList others = QDir(folder).entryList(
-        {QStringLiteral("*.par")}, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    return others.isEmpty() ? QStringLiteral("HITRAN2012.par") : others.first();
 }
 
 void KolvexCore::setLineSource(LineSource *source)

@@ -158,11 +158,6 @@ public:
     QString note() const { return m_note; }
     QString lastCalculationTime() const { return m_lastCalculationTime; }
 
-    // Chooses the line file among the files of a folder: the first ".par" file in
-    // name order; without a regular one, the first ".par" entry of any kind (a
-    // FIFO, a folder, which the user is then told cannot serve);
-    // "HITRAN2012.par" when there is none.
-    static QString chooseLineFileName(const QString &folder);
 
 signals:
     void notify(const QString &message, double value, bool visible, bool cancelButtonVisible);

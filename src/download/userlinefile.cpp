@@ -3,6 +3,7 @@
 #include "download/linefilestore.h"
 #include "download/locallinefeed.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 UserLineFile::UserLineFile(QObject *parent)
@@ -50,4 +51,17 @@ std::unique_ptr<LineFeed> UserLineFile::takeFeed()
 QString UserLineFile::origin() const
 {
     return QStringLiteral("the line file %1 on this device").arg(name());
+}
+
+QString UserLineFile::chooseFileName(const QString &folder)
+{
+    const QStringList lineFiles = QDir(folder).entryList({QStringLiteral("*.par")},
+                                                         QDir::Files, QDir::Name);
+    if (!lineFiles.isEmpty())
+        return lineFiles.first();
+    // Without a regular one, the first entry of another kind (a FIFO, a
+    // folder) is taken, so that the user learns why it cannot serve.
+    const QStringList others = QDir(folder).entryList(
+        {QStringLiteral("*.par")}, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return others.isEmpty() ? QStringLiteral("HITRAN2012.par") : others.first();
 }

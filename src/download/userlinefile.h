@@ -25,6 +25,11 @@ public:
     void setRecordsPerChunk(int records) { m_recordsPerChunk = records; }
     // Whether there is anything by the file's name (which may still fail to serve).
     bool isPresent() const;
+    // Chooses the line file among the files of a folder: the first ".par" file in
+    // name order; without a regular one, the first ".par" entry of any kind (a
+    // FIFO, a folder, which the user is then told cannot serve);
+    // "HITRAN2012.par" when there is none.
+    static QString chooseFileName(const QString &folder);
 
     void prepare(const LineRequest &request) override;
     std::unique_ptr<LineFeed> takeFeed() override;

@@ -1,4 +1,5 @@
 #include "app/kolvexcore.h"
+#include "download/userlinefile.h"
 #include "calc/lbl.h"
 #include "core/linesource.h"
 #include "core/params.h"
@@ -367,22 +368,22 @@ void TestKolvexCore::startWithStalledServerEndsAtTheTimeLimit()
 void TestKolvexCore::lineFileIsFirstParFileByName()
 {
     QTemporaryDir dir;
-    QCOMPARE(KolvexCore::chooseLineFileName(dir.path()), QStringLiteral("HITRAN2012.par"));
+    QCOMPARE(UserLineFile::chooseFileName(dir.path()), QStringLiteral("HITRAN2012.par"));
     for (const char *name : {"zz.par", "notes.txt", "HITRAN2020.par", "b.par"}) {
         QFile file(dir.filePath(QString::fromLatin1(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     QVERIFY(QDir().mkpath(dir.filePath("a.par")));   // a folder, not a line file
-    QCOMPARE(KolvexCore::chooseLineFileName(dir.path()), QStringLiteral("HITRAN2020.par"));
+    QCOMPARE(UserLineFile::chooseFileName(dir.path()), QStringLiteral("HITRAN2020.par"));
 
     // Without a regular one, what is there is taken, so that the user is told
     // why it cannot serve instead of nothing.
     QTemporaryDir others;
     QVERIFY(QDir().mkpath(others.filePath("b.par")));
     QCOMPARE(mkfifo(QFile::encodeName(others.filePath("a.par")).constData(), 0600), 0);
-    QCOMPARE(KolvexCore::chooseLineFileName(others.path()), QStringLiteral("a.par"));
+    QCOMPARE(UserLineFile::chooseFileName(others.path()), QStringLiteral("a.par"));
     QVERIFY(QFile::remove(others.filePath("a.par")));
-    QCOMPARE(KolvexCore::chooseLineFileName(others.path()), QStringLiteral("b.par"));
+    QCOMPARE(UserLineFile::chooseFileName(others.path()), QStringLiteral("b.par"));
 }
 
 void TestKolvexCore::calculateRunsOnceAndFinishesOnUnsuccessfulDownload()
