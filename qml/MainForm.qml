@@ -117,9 +117,18 @@ Item {
                 // What the curves are not (cancelled, sample lines). The plot puts
                 // it and the legend where they cover no curve.
                 plotTitle: specResultsQml.resultMark
-                legendSize: legendList.count > 0
-                            ? Qt.size(legendList.contentItem.childrenRect.width + 12, legendList.contentHeight + 8)
-                            : Qt.size(0, 0)
+                // The legend's size from its names alone, so that where it goes
+                // does not depend on where it went.
+                legendSize: {
+                    var entries = specResultsQml.legend
+                    var widest = 0
+                    for (var i = 0; i < entries.length; ++i)
+                        widest = Math.max(widest, legendMetrics.advanceWidth(entries[i].name))
+                    return entries.length > 0
+                           ? Qt.size(Math.ceil(widest + form.fontSize * 2 + 6 + 14),
+                                     Math.ceil(entries.length * legendMetrics.height + 9))
+                           : Qt.size(0, 0)
+                }
                 Accessible.role: Accessible.Chart
                 Accessible.name: "Spectrum plot"
 
@@ -168,6 +177,11 @@ Item {
                         spectrumPlot.scale = wheel.angleDelta.y > 0 ? 1.25 : 0.8
                     }
                 }
+            }
+
+            FontMetrics {
+                id: legendMetrics
+                font.pointSize: form.fontSize * 0.9
             }
 
             // The curves shown, each name beside a stroke of its colour, in dark
