@@ -107,7 +107,7 @@ QStringList ResultDescription::lines(KolvexCore &core)
                       PressureUnits::pressureLabel(pressureUnit));
     lines << concentrations(core);
     lines << QStringLiteral("Spectral range %1 - %2 %3 (%4 - %5 cm⁻¹), %6 points")
-                 .arg(number(x.displayStart()), number(x.displayEnd()), XAxis::unitName(x.units()),
+                 .arg(number(x.displayStart()), number(x.displayEnd()), XAxis::unitSymbol(x.units()),
                       number(x.minWavenumber()), number(x.maxWavenumber()))
                  .arg(x.numPoints());
     lines << QStringLiteral("Line shape %1, %2 broadening, line shift %3; intensity threshold %4 cm/molecule; "

@@ -76,8 +76,8 @@ inline constexpr Choice yUnits[] = {
 
 inline constexpr Choice xUnits[] = {
     {"Wavelength, nm", "nm"},
-    {"Wavelength, µm", "µm"},
-    {"Wavenumber, cm⁻¹", "cm⁻¹"},
+    {"Wavelength, µm", "micron"},
+    {"Wavenumber, cm⁻¹", "cm-1"},
     {"Frequency, Hz", "Hz"},
 };
 

@@ -154,7 +154,7 @@ void TestSettingsPersistence::reversedRangeLoadsAndCalcExplains()
     core->setOkDialogText(QString());
     core->calculate();
     // 10000 / 2300 and 10000 / 2400 micron, to six digits.
-    QCOMPARE(core->okDialogText(), QStringLiteral("The spectral range from 4.34783 to 4.16667 µm cannot be "
+    QCOMPARE(core->okDialogText(), QStringLiteral("The spectral range from 4.34783 to 4.16667 micron cannot be "
                                                   "calculated: its end must be above its start."));
     QVERIFY(!core->calculationIsRunning());
     QVERIFY(!core->lblRequested());

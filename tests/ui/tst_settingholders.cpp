@@ -397,7 +397,7 @@ void TestSettingHolders::rangeEndsInEitherOrder_data()
     QTest::newRow("cm-1") << int(XAxis::Wavenumber) << "2380" << "2400" << 2380.0 << 2400.0
                           << "The spectral range from 2380 to 2300 cm-1 cannot be calculated";
     QTest::newRow("micron") << int(XAxis::WavelengthMicron) << "5.2" << "5.5" << 10000.0 / 5.5 << 10000.0 / 5.2
-                            << "The spectral range from 5.2 to 5 µm cannot be calculated";
+                            << "The spectral range from 5.2 to 5 micron cannot be calculated";
 }
 
 // A start typed above the old end is kept as typed, whatever the unit; the
