@@ -17,7 +17,7 @@ ScreenBase {
         Layout.alignment: Qt.AlignTop
         NumberField {
             objectName: "thresholdField"
-            label: "Intensity threshold:\n(cm * molec * 1E-25)"
+            label: "Intensity threshold,\n10⁻²⁵ cm/molecule"
             value: lineOptQml.intensThresh
             apply: function(text) { return lineOptQml.enterIntensThresh(text) }
         }

@@ -131,10 +131,21 @@ Item {
                 numMajorYTicks: 5
                 numMinorYTicks: 5
                 enableRulers: yAxisQml.enableRulers
-                // What the curves are not (cancelled, sample lines), drawn in the
-                // plot clear of the legend.
+                // What the curves are not (cancelled, sample lines). The plot puts
+                // it and the legend where they cover no curve.
                 plotTitle: specResultsQml.resultMark
-                legendWidth: legendBox.visible ? legendBox.width + 6 : 0
+                // The legend's size from its names alone, so that where it goes
+                // does not depend on where it went.
+                legendSize: {
+                    var entries = specResultsQml.legend
+                    var widest = 0
+                    for (var i = 0; i < entries.length; ++i)
+                        widest = Math.max(widest, legendMetrics.advanceWidth(entries[i].name))
+                    return entries.length > 0
+                           ? Qt.size(Math.ceil(widest + form.fontSize * 2 + 6 + 14),
+                                     Math.ceil(entries.length * legendMetrics.height + 9))
+                           : Qt.size(0, 0)
+                }
                 Accessible.role: Accessible.Chart
                 Accessible.name: "Spectrum plot"
 
@@ -244,20 +255,24 @@ Item {
                 Accessible.name: "The last calculation took " + coreObj.lastCalculationTime
             }
 
+            FontMetrics {
+                id: legendMetrics
+                font.pointSize: form.fontSize * 0.9
+            }
+
             // The curves shown, each name beside a stroke of its colour, in dark
-            // text on a white box so that pale colours stay readable.
+            // text on an opaque white box so that pale colours stay readable.
             Rectangle {
                 id: legendBox
                 objectName: "legend"
-                anchors.right: parent.right
-                anchors.top: parent.top
-                anchors.rightMargin: spectrumPlot.xMaxPadding + 6
-                anchors.topMargin: spectrumPlot.yMinPadding + 4
-                visible: legendList.count > 0
-                width: legendList.contentItem.childrenRect.width + 12
-                height: Math.min(legendList.contentHeight + 8,
-                                 parent.height - spectrumPlot.yMinPadding - spectrumPlot.yMaxPadding - 8)
-                color: "#f0ffffff"
+                // Where the plot found room for it: a corner no curve passes
+                // through, or beside the plot area.
+                x: spectrumPlot.legendBox.x
+                y: spectrumPlot.legendBox.y
+                visible: legendList.count > 0 && spectrumPlot.legendBox.width > 0
+                width: spectrumPlot.legendBox.width
+                height: spectrumPlot.legendBox.height
+                color: "white"
                 border.color: "#909090"
                 radius: 3
                 ListView {

@@ -178,8 +178,9 @@ ApplicationWindow {
     }
 
     // Saving an image: the plot is drawn as a report of a fixed size, with the
-    // lines that describe the results above it and the legend in it, and
-    // written whole, or not at all, by the share object.
+    // lines that describe the results above it and the legend with it, as SVG
+    // and PDF figures and a PNG picture, each written whole, or not at all, by
+    // the share object.
     Connections {
         target: shareResultsQml
         function onSaveImageChanged() {
@@ -188,7 +189,15 @@ ApplicationWindow {
                 return
             mainForm.plot.saveImage = path
             // A failure is reported by the share object.
-            var image = mainForm.plot.reportImage(shareResultsQml.reportLines, specResultsQml.legend)
+            var lines = shareResultsQml.reportLines
+            var legend = specResultsQml.legend
+            // The vector figures first: the image's arrival ends the wait for it.
+            if (!shareResultsQml.writeFigures(mainForm.plot.reportSvg(lines, legend),
+                                              mainForm.plot.reportPdf(lines, legend))) {
+                mainForm.plot.fileWritingComplete = false
+                return
+            }
+            var image = mainForm.plot.reportImage(lines, legend)
             mainForm.plot.fileWritingComplete = shareResultsQml.writeImage(image)
         }
     }

@@ -5,6 +5,8 @@ kolvex_packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev libqt5websockets5-dev
     qtconnectivity5-dev libqt5sensors5-dev libqt5serialport5-dev
+    # The report's SVG figure (Qt's SVG writer).
+    libqt5svg5-dev
     qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
     qml-module-qtquick-controls2 qml-module-qtquick-templates2 qml-module-qtqml-models2
     # Eigen: the least-squares solver of the fit of measured spectra (headers only).

@@ -107,12 +107,12 @@ QStringList ResultDescription::lines(KolvexCore &core)
                       number(PressureUnits::fromAtm(path.totalPressure, pressureUnit)),
                       PressureUnits::pressureLabel(pressureUnit));
     lines << concentrations(core);
-    lines << QStringLiteral("Spectral range %1 - %2 %3 (%4 - %5 cm-1), %6 points")
-                 .arg(number(x.displayStart()), number(x.displayEnd()), XAxis::unitName(x.units()),
+    lines << QStringLiteral("Spectral range %1 - %2 %3 (%4 - %5 cm⁻¹), %6 points")
+                 .arg(number(x.displayStart()), number(x.displayEnd()), XAxis::unitSymbol(x.units()),
                       number(x.minWavenumber()), number(x.maxWavenumber()))
                  .arg(x.numPoints());
     lines << QStringLiteral("Line shape %1, %2 broadening, line shift %3; intensity threshold %4 cm/molecule; "
-                            "line wings %5 half-widths, at least %6 cm-1")
+                            "line wings %5 half-widths, at least %6 cm⁻¹")
                  .arg(lineShapeName(params.lineShapeProfile()), broadeningName(params.broadeningType()),
                       params.lineShiftUsage() != 0 ? QStringLiteral("used") : QStringLiteral("not used"),
                       number(params.intensityThreshold()))
@@ -121,7 +121,7 @@ QStringList ResultDescription::lines(KolvexCore &core)
     if (instrument.type() == InstrumentFunction::None) {
         lines << QStringLiteral("Instrument function none");
     } else {
-        lines << QStringLiteral("Instrument function %1, resolution %2 cm-1, wing %3 cm-1")
+        lines << QStringLiteral("Instrument function %1, resolution %2 cm⁻¹, wing %3 cm⁻¹")
                      .arg(instrumentName(instrument.type()), number(instrument.resolution()), number(instrument.wing()));
     }
     lines << lineOriginLine(core.lineSource() ? core.lineSource()->origin() : QString());

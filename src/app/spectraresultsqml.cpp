@@ -4,6 +4,7 @@
 #include "calc/instrumentfunction.h"
 #include "calc/lbl.h"
 #include "calc/totalspectra.h"
+#include "core/curvepalette.h"
 #include "core/params.h"
 #include "core/spectraset.h"
 #include "remote/remotecontrol.h"
@@ -269,6 +270,12 @@ bool SpectraResultsQml::passesFallingTest(double value) const
     return value < maximum - step;
 }
 
+QString SpectraResultsQml::curveColor(int molecule) const
+{
+    // The molecules' curves of a set are the only colours shown so far in it.
+    return CurvePalette::curveColor(molecule, m_core->params()->molecule(molecule).color, int(m_shownColors.size()));
+}
+
 void SpectraResultsQml::handOver(std::size_t rows, ValueAt valueAt, double maximum, const QString &color,
                                  int index)
 {
@@ -478,7 +485,7 @@ void SpectraResultsQml::showMolecules()
             if (!passesRisingTest(maximum))
                 continue;
             const Molecule &molecule = params->molecule(int(i));
-            handOver(rows, crossSectionOf(i), maximum, molecule.color, int(i));
+            handOver(rows, crossSectionOf(i), maximum, curveColor(int(i)), int(i));
             saver->addColumn(rows, crossSectionOf(i), molecule.name);
         }
         return;
@@ -500,7 +507,7 @@ void SpectraResultsQml::showMolecules()
             if (!shown)
                 continue;
             const Molecule &molecule = params->molecule(int(i));
-            handOver(rows, opticalDepthShownOf(i), value, molecule.color, int(i));
+            handOver(rows, opticalDepthShownOf(i), value, curveColor(int(i)), int(i));
             saver->addColumn(rows, opticalDepthShownOf(i), molecule.name);
         }
         return;
@@ -523,7 +530,7 @@ void SpectraResultsQml::showMolecules()
         if (!passesRisingTest(value))
             continue;
         const Molecule &entry = params->molecule(int(i));
-        handOver(rows, molecule, value, entry.color, int(i));
+        handOver(rows, molecule, value, curveColor(int(i)), int(i));
         saver->addColumn(rows, molecule, entry.name + QLatin1String("_R"));
     }
     sumOpticalDepthTotal();

@@ -140,6 +140,9 @@ private:
 
     // Hands a curve of `rows` values read through valueAt to the plot.
     void handOver(std::size_t rows, ValueAt valueAt, double maximum, const QString &color, int index);
+    // The colour of molecule `molecule`'s curve as the next of the set: the
+    // user's own, or the palette's next.
+    QString curveColor(int molecule) const;
     // Hands over an instrument-function total and adds its column: the points
     // the convolution did not compute (outside the window of `computed`) carry
     // no value to the plot, and the table notes where the column is valid.

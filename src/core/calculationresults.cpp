@@ -96,7 +96,7 @@ QString CalculationResults::fileTitle(std::size_t column) const
     // In wavenumbers when the kept grid is the column's, else in row numbers.
     const SpectrumValues &grid = m_xAxis.grid();
     if (int(grid.size()) == size) {
-        return title + QStringLiteral(" (valid from %1 to %2 cm-1 only)")
+        return title + QStringLiteral(" (valid from %1 to %2 cm⁻¹ only)")
                            .arg(m_locale.toString(grid[std::size_t(from)], 'g', 8),
                                 m_locale.toString(grid[std::size_t(to)], 'g', 8));
     }
@@ -112,7 +112,7 @@ QStringList CalculationResults::marks() const
 {
     QStringList marks;
     if (cancelled())
-        marks << QStringLiteral("Cancelled at %1 cm-1").arg(m_locale.toString(m_cancelledAt, 'g', 7));
+        marks << QStringLiteral("Cancelled at %1 cm⁻¹").arg(m_locale.toString(m_cancelledAt, 'g', 7));
     if (m_sampleLines)
         marks << QStringLiteral("Sample lines, not the HITRAN database");
     return marks;
@@ -133,7 +133,7 @@ void CalculationResults::writeDataFile(QTextStream &stream) const
     if (!m_quantity.isEmpty())
         stream << QStringLiteral("# Kolvex spectra: %1\n").arg(m_quantity);
     if (cancelled()) {
-        stream << QStringLiteral("# Cancelled at %1 cm-1: the calculation was stopped, lines beyond this "
+        stream << QStringLiteral("# Cancelled at %1 cm⁻¹: the calculation was stopped, lines beyond this "
                                  "wavenumber are missing.\n").arg(m_locale.toString(m_cancelledAt, 'g', 7));
     }
     if (m_sampleLines)

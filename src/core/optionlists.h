@@ -68,7 +68,7 @@ inline constexpr Choice yQuantities[] = {
 };
 
 inline constexpr Choice yUnits[] = {
-    {"Cross-section, cm^2 / molecule", "cross-section"},
+    {"Cross-section, cm²/molecule", "cross-section"},
     {"Optical depth", "optical depth"},
     {"Absorption, %", "absorption"},
     {"Transmission, %", "transmission"},
@@ -76,8 +76,8 @@ inline constexpr Choice yUnits[] = {
 
 inline constexpr Choice xUnits[] = {
     {"Wavelength, nm", "nm"},
-    {"Wavelength, micron", "micron"},
-    {"Wavenumber, cm-1", "cm-1"},
+    {"Wavelength, µm", "micron"},
+    {"Wavenumber, cm⁻¹", "cm-1"},
     {"Frequency, Hz", "Hz"},
 };
 

@@ -104,6 +104,12 @@ QString XAxis::title(quint8 unit)
     return QString::fromUtf8(OptionLists::xUnits[code].label);
 }
 
+QString XAxis::unitSymbol(quint8 unit)
+{
+    const QString full = title(unit);
+    return full.mid(full.indexOf(QLatin1String(", ")) + 2);
+}
+
 QString XAxis::unitName(quint8 unit)
 {
     return OptionLists::words(OptionLists::xUnits, unit, Wavenumber);

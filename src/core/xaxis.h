@@ -9,7 +9,7 @@
 #include <memory>
 
 // The calculation grid in wavenumbers (cm-1) and the unit in which its ends are
-// shown: wavelength in nm or micron, wavenumber, or frequency.
+// shown: wavelength in nm or µm, wavenumber, or frequency.
 class XAxis
 {
 public:
@@ -51,8 +51,11 @@ public:
     QString validationProblem(quint8 unit = Wavenumber) const;
     static QString validationProblem(double minWavenumber, double maxWavenumber, int numPoints,
                                      quint8 unit = Wavenumber);
-    // The short name of a unit in messages ("nm", "micron", "cm-1", "Hz").
+    // The short name of a unit in messages, plain text that every peer and
+    // terminal shows ("nm", "micron", "cm-1", "Hz"), and the unit as the axis
+    // title writes it ("nm", "µm", "cm⁻¹", "Hz").
     static QString unitName(quint8 unit);
+    static QString unitSymbol(quint8 unit);
 
     // Builds the grid: nu_i = min + i * step (the last one built serves again
     // when start, step and count are the same). The grid stays as built,

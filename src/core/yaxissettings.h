@@ -44,16 +44,13 @@ struct YAxisSettings
     double transmissionMax = 100.0;
     bool transmissionAutoRecalc = false;
 
+    // The axis title of a quantity, as the screens list it, the plot and the
+    // report show it and the data file names it.
     static QString title(quint8 unit)
     {
-        switch (unit) {
-        case CrossSection: return QStringLiteral("Cross-section,  cm^2 / molecule");
-        case OpticalDepth: return QStringLiteral("Optical depth");
-        case Transmission: return QStringLiteral("Transmission (%)");
-        default: return QStringLiteral("Absorption (%)");
-        }
+        return QString::fromUtf8(OptionLists::yUnits[unit < UnitCount ? unit : quint8(Absorption)].label);
     }
-    static QString radianceTitle() { return QStringLiteral("Radiance,  W / ( sr * cm^2 * cm-1 )"); }
+    static QString radianceTitle() { return QStringLiteral("Radiance, W/(sr cm² cm⁻¹)"); }
 
     QString title() const { return displayedValue == Radiance ? radianceTitle() : title(yUnits); }
 

@@ -21,6 +21,8 @@ void ResultsSaver::prepareFileNames(const QDateTime &when)
     m_imageFilePath = stem + QLatin1String(".png");
     m_dataFilePath = stem + QLatin1String(".txt");
     m_configFilePath = stem + QLatin1String("-config.txt");
+    m_svgFilePath = stem + QLatin1String(".svg");
+    m_pdfFilePath = stem + QLatin1String(".pdf");
 }
 
 bool ResultsSaver::writeDataFile(const QString &path)
@@ -33,4 +35,9 @@ bool ResultsSaver::writeDataFile(const QString &path)
 bool ResultsSaver::writeImageFile(const QByteArray &encodedImage)
 {
     return !encodedImage.isEmpty() && m_writer->writeWhole(m_imageFilePath, encodedImage);
+}
+
+bool ResultsSaver::writeFigureFile(const QString &path, const QByteArray &document)
+{
+    return !path.isEmpty() && !document.isEmpty() && m_writer->writeWhole(path, document);
 }

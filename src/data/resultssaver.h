@@ -29,12 +29,17 @@ public:
     QString dataFilePath() const { return m_dataFilePath; }
     QString imageFilePath() const { return m_imageFilePath; }
     QString configFilePath() const { return m_configFilePath; }
+    // The report as vector figures beside the image.
+    QString svgFilePath() const { return m_svgFilePath; }
+    QString pdfFilePath() const { return m_pdfFilePath; }
 
     // Writes the columns to `path` (the data file path when empty); false when
     // the file cannot be written whole, and then nothing is left at the path.
     bool writeDataFile(const QString &path = QString());
     // Writes the encoded plot image to the image file path, whole or not at all.
     bool writeImageFile(const QByteArray &encodedImage);
+    // Writes a figure document to `path`, whole or not at all.
+    bool writeFigureFile(const QString &path, const QByteArray &document);
     // Why the last write failed.
     QString writeError() const { return m_writer->errorString(); }
 
@@ -50,6 +55,8 @@ private:
     QString m_dataFilePath;
     QString m_imageFilePath;
     QString m_configFilePath;
+    QString m_svgFilePath;
+    QString m_pdfFilePath;
     SaveFileWriter m_ownWriter;
     FileWriter *m_writer = &m_ownWriter;
 };

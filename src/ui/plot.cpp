@@ -42,8 +42,11 @@ Plot::Plot(QQuickItem *parent)
 
 QRectF Plot::plotArea() const
 {
-    return PlotMath::plotArea(width(), height(), m_xMinPadding, m_xMaxPadding, m_yMinPadding,
-                              m_yMaxPadding, 0.0);
+    // The area the last paint left for the curves, as long as the item has
+    // kept its size and paddings.
+    const QRectF base = PlotMath::plotArea(width(), height(), m_xMinPadding, m_xMaxPadding, m_yMinPadding,
+                                           m_yMaxPadding, 0.0);
+    return base == m_layoutBase && !m_layout.area.isEmpty() ? m_layout.area : base;
 }
 
 void Plot::paint(QPainter *painter)
@@ -80,12 +83,29 @@ void Plot::paint(QPainter *painter)
             envelopes.push_back(curveEnvelope(i));
         }
         const QStringList colors = lineColors();
-        PlotPainter::Scene scene{area, width(), m_xAxisTitle, m_yAxisTitle, m_numMajorXTicks, m_numMinorXTicks,
-                                 m_numMajorYTicks, m_numMinorYTicks, m_visibleX, m_visibleY, m_limitX,
+        PlotPainter::Scene scene{area, width(), m_xAxisTitle, m_yAxisTitle, m_visibleX, m_visibleY, m_limitX,
                                  spectra, ownX, envelopes, gridValues(), colors, m_lineThickness, m_plotInverted,
                                  m_enableRulers};
+        const QFontMetricsF metrics(font);
+        const QStringList markLines = PlotLayout::wrapMark(m_plotTitle, metrics, area.width() / 2.0);
+        const PlotLayout::Boxes boxes = PlotLayout::place(
+            area, m_legendSize, PlotLayout::markBoxSize(markLines, metrics), 0.4 * metrics.height(),
+            [&scene](QPainter *maskPainter, const QRectF &maskArea) {
+                PlotPainter::Scene masked = scene;
+                masked.area = maskArea;
+                PlotPainter::drawSpectra(maskPainter, masked);
+            });
+        scene.area = boxes.area;
+        scene.markBox = boxes.mark;
         PlotPainter::paint(painter, scene);
-        PlotPainter::drawMark(painter, area, m_plotTitle, m_legendWidth);
+        PlotPainter::drawMark(painter, boxes.mark, markLines);
+        const bool moved = boxes.legend != m_layout.legend || boxes.mark != m_layout.mark
+            || boxes.area != m_layout.area;
+        m_layout = boxes;
+        m_layoutBase = PlotMath::plotArea(width(), height(), m_xMinPadding, m_xMaxPadding, m_yMinPadding,
+                                          m_yMaxPadding, 0.0);
+        if (moved)
+            announceLayout();
     }
 
     m_plotInProgress = false;
@@ -100,6 +120,14 @@ void Plot::announcePaint()
         emit plotInProgressChanged();
     else
         QMetaObject::invokeMethod(this, &Plot::plotInProgressChanged, Qt::QueuedConnection);
+}
+
+void Plot::announceLayout()
+{
+    if (QThread::currentThread() == thread())
+        emit layoutChanged();
+    else
+        QMetaObject::invokeMethod(this, &Plot::layoutChanged, Qt::QueuedConnection);
 }
 
 void Plot::geometryChanged(const QRectF &newGeometry, const QRectF &oldGeometry)
@@ -276,6 +304,16 @@ QImage Plot::reportImage(const QStringList &lines, const QVariantList &legend) c
     return ReportImage::render(*this, lines, legend);
 }
 
+QByteArray Plot::reportSvg(const QStringList &lines, const QVariantList &legend) const
+{
+    return ReportImage::svg(*this, lines, legend);
+}
+
+QByteArray Plot::reportPdf(const QStringList &lines, const QVariantList &legend) const
+{
+    return ReportImage::pdf(*this, lines, legend);
+}
+
 void Plot::setXMinPadding(int value)
 {
     if (store(m_xMinPadding, value, [this] { emit xMinPaddingChanged(); })) {
@@ -322,9 +360,10 @@ void Plot::setPlotTitle(const QString &title)
         update();
 }
 
-void Plot::setLegendWidth(double width)
+void Plot::setLegendSize(const QSizeF &size)
 {
-    if (store(m_legendWidth, std::max(0.0, width), [this] { emit legendWidthChanged(); }))
+    const QSizeF kept = size.isValid() ? size : QSizeF();
+    if (store(m_legendSize, kept, [this] { emit legendSizeChanged(); }))
         update();
 }
 
@@ -453,7 +492,7 @@ void Plot::panX()
     const PlotMath::Range &limits = m_plotInverted ? m_limitY : m_limitX;
     const double d = PlotMath::xValueAt(std::trunc(m_touchEndX), area, start)
         - PlotMath::xValueAt(std::trunc(m_touchStartX), area, start);
-    PlotMath::pan(visible, start, d, limits, &visible);
+    PlotMath::pan(start, d, limits, &visible);
     update();
 }
 
@@ -466,7 +505,7 @@ void Plot::panY()
     const PlotMath::Range &limits = m_plotInverted ? m_limitX : m_limitY;
     const double d = PlotMath::yValueAt(std::trunc(m_touchEndY), area, start)
         - PlotMath::yValueAt(std::trunc(m_touchStartY), area, start);
-    PlotMath::pan(visible, start, d, limits, &visible);
+    PlotMath::pan(start, d, limits, &visible);
     update();
 }
 

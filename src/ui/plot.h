@@ -2,12 +2,15 @@
 
 #include "core/plotcurves.h"
 #include "core/spectrum.h"
+#include "ui/plotlayout.h"
 #include "ui/plotmath.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QPointer>
 #include <QQuickPaintedItem>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -24,9 +27,10 @@ class SpectraResultsQml;
 // colour. Curves arrive one at a time through `spectrum` and `lineColor` while
 // `currSpecIndex` says what they are (-1 a new set begins, -2 the set is
 // complete). Pinch gestures zoom, drags pan, both inside the axis limits.
-// `plotTitle` is drawn as a mark inside the plot: what the curves are not
-// (cancelled, sample lines); it wraps to keep clear of the `legendWidth` pixels
-// a legend covers at the top right of the plot area.
+// `plotTitle` is drawn as a mark: what the curves are not (cancelled, sample
+// lines). The mark and a legend of `legendSize` (which the window draws at
+// `legendBox`) never cover a curve: each goes to a corner no curve passes
+// through, or the plot area gives up room for it (PlotLayout).
 //
 // A plot of the results takes its curves from `curveSource` (the results
 // model) instead: each complete set as one shared, unchanging snapshot, which
@@ -50,7 +54,9 @@ class Plot : public QQuickPaintedItem
     Q_PROPERTY(QString xAxisTitle READ xAxisTitle WRITE setXAxisTitle NOTIFY xAxisTitleChanged)
     Q_PROPERTY(QString yAxisTitle READ yAxisTitle WRITE setYAxisTitle NOTIFY yAxisTitleChanged)
     Q_PROPERTY(QString plotTitle READ plotTitle WRITE setPlotTitle NOTIFY plotTitleChanged)
-    Q_PROPERTY(double legendWidth READ legendWidth WRITE setLegendWidth NOTIFY legendWidthChanged)
+    Q_PROPERTY(QSizeF legendSize READ legendSize WRITE setLegendSize NOTIFY legendSizeChanged)
+    Q_PROPERTY(QRectF legendBox READ legendBox NOTIFY layoutChanged)
+    Q_PROPERTY(QRectF markBox READ markBox NOTIFY layoutChanged)
     Q_PROPERTY(QString lineColor READ lineColor WRITE setLineColor NOTIFY lineColorChanged)
     Q_PROPERTY(int lineThickness READ lineThickness WRITE setLineThickness NOTIFY lineThicknessChanged)
     Q_PROPERTY(int numMinorXTicks READ numMinorXTicks WRITE setNumMinorXTicks NOTIFY numMinorXTicksChanged)
@@ -110,8 +116,11 @@ public:
     void setYAxisTitle(const QString &title);
     QString plotTitle() const { return m_plotTitle; }
     void setPlotTitle(const QString &title);
-    double legendWidth() const { return m_legendWidth; }
-    void setLegendWidth(double width);
+    QSizeF legendSize() const { return m_legendSize; }
+    void setLegendSize(const QSizeF &size);
+    // Where the last paint put the legend and the mark (item pixels).
+    QRectF legendBox() const { return m_layout.legend; }
+    QRectF markBox() const { return m_layout.mark; }
     QString lineColor() const { return m_colors.isEmpty() ? QString() : m_colors.last(); }
     void setLineColor(const QString &color);
     int lineThickness() const { return m_lineThickness; }
@@ -160,6 +169,9 @@ public:
     // What the plot shows as a report image of a fixed size, whatever the
     // screen (ReportImage).
     Q_INVOKABLE QImage reportImage(const QStringList &lines, const QVariantList &legend) const;
+    // The same report as SVG and PDF documents (vector, text as text).
+    Q_INVOKABLE QByteArray reportSvg(const QStringList &lines, const QVariantList &legend) const;
+    Q_INVOKABLE QByteArray reportPdf(const QStringList &lines, const QVariantList &legend) const;
 
     // What the plot holds and shows, for the tests and the saving side.
     int spectrumCount() const;
@@ -197,7 +209,8 @@ signals:
     void xAxisTitleChanged();
     void yAxisTitleChanged();
     void plotTitleChanged();
-    void legendWidthChanged();
+    void legendSizeChanged();
+    void layoutChanged();
     void lineColorChanged();
     void lineThicknessChanged();
     void numMinorXTicksChanged();
@@ -219,6 +232,7 @@ protected:
 
 private:
     void announcePaint();
+    void announceLayout();
     void takeCurves();
     void panX();
     void panY();
@@ -247,7 +261,9 @@ private:
     QString m_xAxisTitle;
     QString m_yAxisTitle;
     QString m_plotTitle;
-    double m_legendWidth = 0.0;
+    QSizeF m_legendSize;
+    PlotLayout::Boxes m_layout;
+    QRectF m_layoutBase;   // the plot area m_layout was made for
     int m_lineThickness = 1;
     int m_numMinorXTicks = 5;
     int m_numMajorXTicks = 5;

@@ -61,42 +61,6 @@ QPointF PlotMath::mapPoint(double x, double y, const QRectF &area, const Range &
     return QPointF(clampTo(column, area.left(), area.right()), clampTo(row, area.top(), area.bottom()));
 }
 
-double PlotMath::pixelDecade(double span, double pixels)
-{
-    if (pixels - 1.0 <= 0.0 || span == 0.0 || !std::isfinite(span))
-        return 0.0;
-    return std::pow(10.0, std::trunc(std::log10(std::fabs(span / (pixels - 1.0)))));
-}
-
-double PlotMath::roundToStep(double value, double step)
-{
-    if (step <= 0.0 || !std::isfinite(step))
-        return value;
-    return std::round(value / step) * step;
-}
-
-double PlotMath::majorTickValue(int i, int n, const Range &range, double pixels)
-{
-    if (n < 2)
-        return range.from;
-    const double value = range.from + (range.to - range.from) * i / (n - 1);
-    return roundToStep(value, pixelDecade(range.to - range.from, pixels));
-}
-
-double PlotMath::rotatedTickValue(int i, int n, const Range &range, double pixels)
-{
-    if (n < 2)
-        return range.from;
-    const double value = range.from + (range.to - range.from) * i / (n - 1);
-    const double decade = pixelDecade(range.to - range.from, pixels);
-    if (decade <= 0.0)
-        return value;
-    // A small allowance keeps values that are already multiples from moving up.
-    const double ratio = std::fabs(value) / decade;
-    const double multiple = std::ceil(ratio / 0.05 - 1e-9) * 0.05;
-    return std::copysign(decade * multiple, value);
-}
-
 PlotMath::Range PlotMath::zoom(const Range &start, double centre, double scale, const Range &limits)
 {
     if (!(scale > 0.0) || !std::isfinite(scale) || !std::isfinite(centre))
@@ -109,16 +73,20 @@ PlotMath::Range PlotMath::zoom(const Range &start, double centre, double scale, 
     return result;
 }
 
-bool PlotMath::pan(const Range &current, const Range &start, double d, const Range &limits, Range *result)
+bool PlotMath::pan(const Range &start, double d, const Range &limits, Range *result)
 {
     if (!std::isfinite(d))
         return false;
-    const Range moved{start.from - d, start.to - d};
-    if (current.from - d < limits.from || current.to - d > limits.to)
+    // A drag past an end stops there: the range keeps its width and meets the
+    // limit. A range wider than the limits (or without width) cannot move.
+    const double width = start.to - start.from;
+    const double low = std::min(limits.from, limits.to);
+    const double high = std::max(limits.from, limits.to);
+    if (!(width > 0.0) || width > high - low)
         return false;
-    if (moved.from < limits.from || moved.to > limits.to)
-        return false;
-    *result = moved;
+    double from = start.from - d;
+    from = std::max(low, std::min(from, high - width));
+    *result = Range{from, from + width};
     return true;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 // The arithmetic of the spectrum plot, kept apart from the painting so that it
-// can be checked on its own: pixel mapping, label rounding, zoom and pan limits,
+// can be checked on its own: pixel mapping, zoom and pan limits,
 // the visible part of the grid and the ruler. Every function copes with a range
 // of zero width, a grid of one point and a plot area without width or height:
 // nothing here divides by zero, and mapped points never leave the plot area.
@@ -36,18 +36,6 @@ public:
     static QPointF mapPoint(double x, double y, const QRectF &area, const Range &xRange,
                             const Range &yRange, bool rotated);
 
-    // The power of ten of one pixel's worth of the range: 10 to the power of
-    // log10(|span / (pixels - 1)|) truncated toward zero; 0 when it has none.
-    static double pixelDecade(double span, double pixels);
-    // `value` rounded to a whole multiple of `step` (unchanged when step is 0).
-    static double roundToStep(double value, double step);
-    // Label value of major tick i of n over the range, rounded to the decade of
-    // one pixel.
-    static double majorTickValue(int i, int n, const Range &range, double pixels);
-    // The rotated axes' rounding: the decade of one pixel times the smallest
-    // multiple of 0.05 not below the value's ratio to that decade.
-    static double rotatedTickValue(int i, int n, const Range &range, double pixels);
-
     // The visible range after a pinch of `scale` around the value `centre`,
     // starting from the gesture-start range and kept inside the limits. A scale
     // that is not a positive finite number, or a result without width, leaves
@@ -55,9 +43,10 @@ public:
     static Range zoom(const Range &start, double centre, double scale, const Range &limits);
 
     // A pan by d (the value under the end point minus the value under the start
-    // point): the start range moved by -d when the current range moved by -d stays
-    // inside the limits; false (and `result` untouched) otherwise.
-    static bool pan(const Range &current, const Range &start, double d, const Range &limits, Range *result);
+    // point): the start range moved by -d, stopped at a limit that it would
+    // pass. False (and `result` untouched) when d is no number or the range
+    // cannot move within the limits.
+    static bool pan(const Range &start, double d, const Range &limits, Range *result);
 
     // First and last grid index inside the visible x range, for an ascending
     // or descending grid; first > last when no point is visible.

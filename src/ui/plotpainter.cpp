@@ -1,5 +1,7 @@
 #include "ui/plotpainter.h"
 
+#include "ui/axisticks.h"
+
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
@@ -51,60 +53,102 @@ void drawFrameAndTitles(QPainter *painter, const QRectF &area, const QString &bo
     painter->restore();
 }
 
-// Major ticks with their labels along the bottom edge, left to right, a dotted
-// grid line at each (or only at the inner ones) and minor ticks between them.
-void drawBottomTicks(QPainter *painter, const QRectF &area, const QStringList &labels, int minorTicks,
-                     bool gridAtEnds, double itemWidth)
+// The position of `value` along an axis of `length` pixels showing `range`
+// from its start; 0 for a range without width.
+double along(double value, const PlotMath::Range &range, double length)
+{
+    const double span = range.to - range.from;
+    return span != 0.0 ? (value - range.from) * length / span : 0.0;
+}
+
+// The ticks of `range` along `length` pixels: as many major ticks as their
+// labels leave room for, each label with a gap of two letters beside it.
+AxisTicks ticksAlong(const PlotMath::Range &range, double length, const QFontMetricsF &metrics)
+{
+    AxisTicks ticks = AxisTicks::forRange(range.from, range.to);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        double widest = 0.0;
+        for (const QString &label : ticks.labels())
+            widest = std::max(widest, metrics.horizontalAdvance(label));
+        const int fitting = AxisTicks::majorCountFor(length, widest + 2.0 * metrics.averageCharWidth());
+        if (int(ticks.major().size()) <= fitting)
+            break;
+        ticks = AxisTicks::forRange(range.from, range.to, fitting);
+    }
+    return ticks;
+}
+
+// Whether a position lies on the frame, where a grid line would only thicken it.
+bool onFrame(double position, double length)
+{
+    return position < 0.5 || position > length - 0.5;
+}
+
+// Major ticks with their labels along the bottom edge, a dotted grid line at
+// each inside the frame and minor ticks between and beyond them.
+void drawBottomTicks(QPainter *painter, const QRectF &area, const PlotMath::Range &range, const AxisTicks &ticks,
+                     double itemWidth)
 {
     const QFontMetricsF metrics(painter->font());
     const double textHeight = metrics.height();
-    const int count = labels.size();
-    for (int i = 0; count >= 2 && i < count; ++i) {
-        const double x = area.left() + area.width() * i / (count - 1);
-        const double labelWidth = metrics.horizontalAdvance(labels.at(i));
+    for (std::size_t i = 0; i < ticks.major().size(); ++i) {
+        const double offset = along(ticks.major()[i], range, area.width());
+        if (offset < -0.5 || offset > area.width() + 0.5)
+            continue;
+        const double x = area.left() + offset;
+        const QString &label = ticks.labels().at(int(i));
+        const double labelWidth = metrics.horizontalAdvance(label);
         painter->setPen(solidPen());
-        painter->drawText(QPointF(labelLeft(x, labelWidth, itemWidth), area.bottom() + 1.3 * textHeight), labels.at(i));
+        painter->drawText(QPointF(labelLeft(x, labelWidth, itemWidth), area.bottom() + 1.3 * textHeight), label);
         painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 0.5 * textHeight));
-        const bool inner = i > 0 && i < count - 1;
-        if (inner || gridAtEnds) {
+        if (!onFrame(offset, area.width())) {
             painter->setPen(dottedPen());
             painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.top()));
         }
-        painter->setPen(solidPen());
-        for (int j = 1; inner && j < minorTicks; ++j) {
-            const double minor = x + area.width() * j / (double(count - 1) * minorTicks);
-            painter->drawLine(QPointF(minor, area.bottom()), QPointF(minor, area.bottom() + 0.3 * textHeight));
+    }
+    painter->setPen(solidPen());
+    for (double value : ticks.minor()) {
+        const double offset = along(value, range, area.width());
+        if (offset >= 0.0 && offset <= area.width()) {
+            const double x = area.left() + offset;
+            painter->drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + 0.3 * textHeight));
         }
     }
 }
 
 // The same along the left edge, bottom to top, with the labels turned upright
 // along the edge.
-void drawSideTicks(QPainter *painter, const QRectF &area, const QStringList &labels, int minorTicks,
-                   bool gridAtEnds)
+void drawSideTicks(QPainter *painter, const QRectF &area, const PlotMath::Range &range, const AxisTicks &ticks)
 {
     const QFontMetricsF metrics(painter->font());
     const double textHeight = metrics.height();
-    const int count = labels.size();
-    for (int i = 0; count >= 2 && i < count; ++i) {
-        const double y = area.bottom() - area.height() * i / (count - 1);
-        const double labelWidth = metrics.horizontalAdvance(labels.at(i));
+    for (std::size_t i = 0; i < ticks.major().size(); ++i) {
+        const double offset = along(ticks.major()[i], range, area.height());
+        if (offset < -0.5 || offset > area.height() + 0.5)
+            continue;
+        const double y = area.bottom() - offset;
+        const QString &label = ticks.labels().at(int(i));
+        const double labelWidth = metrics.horizontalAdvance(label);
         painter->setPen(solidPen());
         painter->save();
-        painter->translate(area.left() - 0.7 * textHeight, y + labelWidth / 2.0);
+        // Kept within the frame's height, so that the end labels stay whole.
+        const double centre = std::max(area.top() + labelWidth / 2.0, std::min(y, area.bottom() - labelWidth / 2.0));
+        painter->translate(area.left() - 0.7 * textHeight, centre + labelWidth / 2.0);
         painter->rotate(-90.0);
-        painter->drawText(QPointF(0.0, 0.0), labels.at(i));
+        painter->drawText(QPointF(0.0, 0.0), label);
         painter->restore();
         painter->drawLine(QPointF(area.left(), y), QPointF(area.left() - 0.5 * textHeight, y));
-        const bool inner = i > 0 && i < count - 1;
-        if (inner || gridAtEnds) {
+        if (!onFrame(offset, area.height())) {
             painter->setPen(dottedPen());
             painter->drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         }
-        painter->setPen(solidPen());
-        for (int j = 1; inner && j < minorTicks; ++j) {
-            const double minor = y - area.height() * j / (double(count - 1) * minorTicks);
-            painter->drawLine(QPointF(area.left(), minor), QPointF(area.left() - 0.3 * textHeight, minor));
+    }
+    painter->setPen(solidPen());
+    for (double value : ticks.minor()) {
+        const double offset = along(value, range, area.height());
+        if (offset >= 0.0 && offset <= area.height()) {
+            const double y = area.bottom() - offset;
+            painter->drawLine(QPointF(area.left(), y), QPointF(area.left() - 0.3 * textHeight, y));
         }
     }
 }
@@ -125,32 +169,24 @@ void PlotPainter::paint(QPainter *painter, const Scene &scene)
 void PlotPainter::drawAxes(QPainter *painter, const Scene &scene)
 {
     const QRectF &area = scene.area;
-    const QLocale locale = labelLocale();
-    drawFrameAndTitles(painter, area, scene.xTitle, scene.yTitle);
-    QStringList xLabels;
-    for (int i = 0; scene.majorXTicks >= 2 && i < scene.majorXTicks; ++i)
-        xLabels << locale.toString(PlotMath::majorTickValue(i, scene.majorXTicks, scene.visibleX, area.width()), 'g', 7);
-    drawBottomTicks(painter, area, xLabels, scene.minorXTicks, false, scene.itemWidth);
-    QStringList yLabels;
-    for (int i = 0; scene.majorYTicks >= 2 && i < scene.majorYTicks; ++i)
-        yLabels << locale.toString(PlotMath::majorTickValue(i, scene.majorYTicks, scene.visibleY, area.height()), 'g', 3);
-    drawSideTicks(painter, area, yLabels, scene.minorYTicks, false);
+    const QFontMetricsF metrics(painter->font());
+    const AxisTicks xTicks = ticksAlong(scene.visibleX, area.width(), metrics);
+    const AxisTicks yTicks = ticksAlong(scene.visibleY, area.height(), metrics);
+    drawFrameAndTitles(painter, area, xTicks.title(scene.xTitle), yTicks.title(scene.yTitle));
+    drawBottomTicks(painter, area, scene.visibleX, xTicks, scene.itemWidth);
+    drawSideTicks(painter, area, scene.visibleY, yTicks);
 }
 
 void PlotPainter::drawRotatedAxes(QPainter *painter, const Scene &scene)
 {
     const QRectF &area = scene.area;
     // x runs upward along the left side, y to the right under the plot.
-    const QLocale locale = labelLocale();
-    drawFrameAndTitles(painter, area, scene.yTitle, scene.xTitle);
-    QStringList upLabels;
-    for (int i = 0; scene.majorXTicks >= 2 && i < scene.majorXTicks; ++i)
-        upLabels << locale.toString(PlotMath::rotatedTickValue(i, scene.majorXTicks, scene.visibleX, area.height()), 'g', 6);
-    drawSideTicks(painter, area, upLabels, 0, true);
-    QStringList acrossLabels;
-    for (int i = 0; scene.majorYTicks >= 2 && i < scene.majorYTicks; ++i)
-        acrossLabels << locale.toString(PlotMath::rotatedTickValue(i, scene.majorYTicks, scene.visibleY, area.width()), 'g', 6);
-    drawBottomTicks(painter, area, acrossLabels, 0, true, scene.itemWidth);
+    const QFontMetricsF metrics(painter->font());
+    const AxisTicks upTicks = ticksAlong(scene.visibleX, area.height(), metrics);
+    const AxisTicks acrossTicks = ticksAlong(scene.visibleY, area.width(), metrics);
+    drawFrameAndTitles(painter, area, acrossTicks.title(scene.yTitle), upTicks.title(scene.xTitle));
+    drawSideTicks(painter, area, scene.visibleX, upTicks);
+    drawBottomTicks(painter, area, scene.visibleY, acrossTicks, scene.itemWidth);
 }
 
 void PlotPainter::drawSpectra(QPainter *painter, const Scene &scene)
@@ -288,44 +324,43 @@ void PlotPainter::drawRuler(QPainter *painter, const Scene &scene)
     const int index = PlotMath::rulerIndex(indices.first, indices.second);
     const double x = scene.grid[std::size_t(index)];
     const double column = PlotMath::mapPoint(x, scene.visibleY.from, area, scene.visibleX, scene.visibleY, false).x();
+    painter->save();
     painter->setPen(QPen(Qt::black, 1.0, Qt::DotLine));
     painter->drawLine(QPointF(column, area.bottom()), QPointF(column, area.top()));
-    // The grid value at the ruler, written just inside the top of the plot.
     const QString label = labelLocale().toString(x, 'g', 7);
     const QFontMetricsF metrics(painter->font());
-    const double labelWidth = metrics.horizontalAdvance(label);
-    const double left = std::min(std::max(area.left() + 2.0, column + 3.0), area.right() - labelWidth - 2.0);
-    painter->drawText(QPointF(left, area.top() + metrics.ascent() + 2.0), label);
+    const QRectF box = rulerValueBox(area, column, label, metrics, scene.itemWidth, scene.markBox);
+    painter->setPen(QPen(Qt::black, 1.0));
+    painter->setBrush(Qt::white);
+    painter->drawRect(box);
+    painter->drawText(box, Qt::AlignCenter, label);
+    painter->restore();
 }
 
-void PlotPainter::drawMark(QPainter *painter, const QRectF &area, const QString &text, double legendWidth)
+QRectF PlotPainter::rulerValueBox(const QRectF &area, double column, const QString &label,
+                                  const QFontMetricsF &metrics, double itemWidth, const QRectF &markBox)
 {
-    if (text.isEmpty())
+    const double width = metrics.horizontalAdvance(label) + 0.8 * metrics.height();
+    const double height = metrics.height() + 2.0;
+    double left = std::max(0.0, std::min(column - width / 2.0, itemWidth - width - 1.0));
+    const double top = std::max(0.0, area.top() - height - 1.0);
+    QRectF box(left, top, width, height);
+    if (!markBox.isEmpty() && box.intersects(markBox)) {
+        left = std::min(markBox.right() + 4.0, itemWidth - width - 1.0);
+        box.moveLeft(left);
+    }
+    return box;
+}
+
+void PlotPainter::drawMark(QPainter *painter, const QRectF &box, const QStringList &lines)
+{
+    if (lines.isEmpty() || box.isEmpty())
         return;
     const QFontMetricsF metrics(painter->font());
     const double pad = 0.4 * metrics.height();
-    const double available = std::max(area.width() / 3.0, area.width() - legendWidth - 4.0 * pad);
-    QStringList lines;
-    for (const QString &given : text.split(QLatin1Char('\n'))) {
-        QString line;
-        for (const QString &word : given.split(QLatin1Char(' '))) {
-            const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-            if (!line.isEmpty() && metrics.horizontalAdvance(longer) > available) {
-                lines.append(line);
-                line = word;
-            } else {
-                line = longer;
-            }
-        }
-        lines.append(line);
-    }
-    double width = 0.0;
-    for (const QString &line : lines)
-        width = std::max(width, metrics.horizontalAdvance(line));
-    const QRectF box(area.left() + pad, area.top() + pad, width + 2.0 * pad, lines.size() * metrics.height() + pad);
     painter->save();
     painter->setPen(QPen(QColor(0xb7, 0x1c, 0x1c), 1.0));
-    painter->setBrush(QColor(255, 240, 240, 235));
+    painter->setBrush(QColor(255, 240, 240));
     painter->drawRect(box);
     for (int i = 0; i < lines.size(); ++i)
         painter->drawText(QPointF(box.left() + pad, box.top() + pad / 2.0 + metrics.ascent() + i * metrics.height()),
@@ -333,23 +368,31 @@ void PlotPainter::drawMark(QPainter *painter, const QRectF &area, const QString 
     painter->restore();
 }
 
-void PlotPainter::drawLegend(QPainter *painter, const QRectF &area, const std::vector<LegendEntry> &entries)
+QSizeF PlotPainter::legendSize(const QFontMetricsF &metrics, const std::vector<LegendEntry> &entries)
 {
     if (entries.empty())
+        return QSizeF();
+    const double line = metrics.height();
+    const double pad = 0.4 * line;
+    double width = 0.0;
+    for (const LegendEntry &entry : entries)
+        width = std::max(width, metrics.horizontalAdvance(entry.name));
+    return QSizeF(width + 2.0 * line + 3.0 * pad, double(entries.size()) * line + pad);
+}
+
+void PlotPainter::drawLegend(QPainter *painter, const QRectF &box, const std::vector<LegendEntry> &entries)
+{
+    if (entries.empty() || box.isEmpty())
         return;
     const QFontMetricsF metrics(painter->font());
     const double line = metrics.height();
     const double stroke = 2.0 * line;
-    double width = 0.0;
-    for (const LegendEntry &entry : entries)
-        width = std::max(width, metrics.horizontalAdvance(entry.name));
     const double pad = 0.4 * line;
-    const QRectF box(area.right() - width - stroke - 4.0 * pad, area.top() + pad, width + stroke + 3.0 * pad,
-                     double(entries.size()) * line + pad);
     painter->save();
     painter->setPen(QPen(QColor(0x90, 0x90, 0x90), 1.0));
-    painter->setBrush(QColor(255, 255, 255, 235));
+    painter->setBrush(Qt::white);
     painter->drawRect(box);
+    painter->setClipRect(box);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const double middle = box.top() + pad / 2.0 + (double(i) + 0.5) * line;
         QColor color(entries[i].color);

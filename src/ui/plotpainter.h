@@ -5,11 +5,13 @@
 #include "ui/plotmath.h"
 
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
 #include <vector>
 
+class QFontMetricsF;
 class QPainter;
 
 // Draws the picture of a plot inside its frame: the frame and the axis titles,
@@ -30,10 +32,6 @@ public:
         double itemWidth;
         const QString &xTitle;
         const QString &yTitle;
-        int majorXTicks;
-        int minorXTicks;
-        int majorYTicks;
-        int minorYTicks;
         PlotMath::Range visibleX;
         PlotMath::Range visibleY;
         PlotMath::Range limitX;
@@ -45,29 +43,33 @@ public:
         int lineThickness;
         bool inverted;
         bool rulers;
+        QRectF markBox = QRectF();   // the ruler's value keeps clear of it
     };
 
     static void paint(QPainter *painter, const Scene &scene);
+    // The curves alone, as paint() draws them.
+    static void drawSpectra(QPainter *painter, const Scene &scene);
 
-    // A warning about what the plot shows ("Cancelled at ... cm-1"), a line
-    // each, in dark red on a pale box at the top left of the plot area.
-    // The mark at the top left of the area, its lines wrapped at spaces to keep
-    // clear of the legendWidth pixels at the area's top right (though never
-    // narrower than a third of the area).
-    static void drawMark(QPainter *painter, const QRectF &area, const QString &text, double legendWidth = 0.0);
+    // A warning about what the plot shows ("Cancelled at ... cm⁻¹"), a line
+    // each, in dark red on an opaque pale box.
+    static void drawMark(QPainter *painter, const QRectF &box, const QStringList &lines);
     // The names of the curves, each beside a stroke of its colour, in dark text
-    // on a white box at the top right of the plot area, so that pale colours
-    // stay readable.
+    // on an opaque white box, so that pale colours stay readable.
     struct LegendEntry
     {
         QString name;
         QString color;
     };
-    static void drawLegend(QPainter *painter, const QRectF &area, const std::vector<LegendEntry> &entries);
+    static QSizeF legendSize(const QFontMetricsF &metrics, const std::vector<LegendEntry> &entries);
+    static void drawLegend(QPainter *painter, const QRectF &box, const std::vector<LegendEntry> &entries);
+    // The ruler's value: in an opaque box with a dark frame, just above the
+    // plot area over the ruler's column (right of `markBox` when that is
+    // there), so that it covers no curve.
+    static QRectF rulerValueBox(const QRectF &area, double column, const QString &label,
+                                const QFontMetricsF &metrics, double itemWidth, const QRectF &markBox);
 
 private:
     static void drawAxes(QPainter *painter, const Scene &scene);
     static void drawRotatedAxes(QPainter *painter, const Scene &scene);
-    static void drawSpectra(QPainter *painter, const Scene &scene);
     static void drawRuler(QPainter *painter, const Scene &scene);
 };

@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QUrl>
 
+#include <utility>
+
 ShareResultsQml::ShareResultsQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
     , m_core(core)
@@ -118,7 +120,8 @@ void ShareResultsQml::saveToDocuments(const QString &unused)
     saver->prepareFileNames();
     // A save within the same second reuses the names: the old files go first, so
     // that the waits below see the new ones only.
-    for (const QString &path : {saver->imageFilePath(), saver->dataFilePath(), saver->configFilePath()})
+    for (const QString &path : {saver->imageFilePath(), saver->dataFilePath(), saver->configFilePath(),
+                                saver->svgFilePath(), saver->pdfFilePath()})
         QFile::remove(path);
 
     m_waited = 0;
@@ -156,6 +159,25 @@ bool ShareResultsQml::writeImage(const QVariant &image)
         fail(QStringLiteral("The plot image could not be written to\n%1\n%2\nNothing was saved.")
                  .arg(saver->imageFilePath(), saver->writeError()));
     return false;
+}
+
+bool ShareResultsQml::writeFigures(const QByteArray &svg, const QByteArray &pdf)
+{
+    if (!m_saving)
+        return false;
+    ResultsSaver *saver = m_core->resultsSaver();
+    const std::pair<QString, const QByteArray *> figures[] = {{saver->svgFilePath(), &svg},
+                                                               {saver->pdfFilePath(), &pdf}};
+    for (const auto &figure : figures) {
+        if (!saver->writeFigureFile(figure.first, *figure.second)) {
+            const QString why = figure.second->isEmpty() ? QStringLiteral("the figure could not be drawn")
+                                                         : saver->writeError();
+            fail(QStringLiteral("The figure could not be written to\n%1\n%2\nNothing more was saved.")
+                     .arg(figure.first, why));
+            return false;
+        }
+    }
+    return true;
 }
 
 void ShareResultsQml::imageTimerUpdate()
@@ -222,8 +244,9 @@ void ShareResultsQml::fileSavedToDisk()
             opened = QStringLiteral("\n\nNo program on this device opens the folder %1: the files are there.")
                          .arg(QDir::toNativeSeparators(saver->outputFolder()));
     }
-    m_core->setOkDialogText(QStringLiteral("The results were saved:\n%1\n%2\n%3")
-                                .arg(saver->dataFilePath(), saver->imageFilePath(), saver->configFilePath())
+    m_core->setOkDialogText(QStringLiteral("The results were saved:\n%1\n%2\n%3\n%4\n%5")
+                                .arg(saver->dataFilePath(), saver->imageFilePath(), saver->svgFilePath(),
+                                     saver->pdfFilePath(), saver->configFilePath())
                             + opened);
 }
 

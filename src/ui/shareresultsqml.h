@@ -69,6 +69,9 @@ public:
     // Writes the grabbed plot (a QImage) as PNG to the image path of the save
     // under way, whole or not at all; a failure ends the save with a message.
     Q_INVOKABLE bool writeImage(const QVariant &image);
+    // Writes the same report as SVG and PDF figures beside the image; a
+    // failure ends the save with a message that names the file.
+    Q_INVOKABLE bool writeFigures(const QByteArray &svg, const QByteArray &pdf);
 
 signals:
     void saveImageChanged();

@@ -150,11 +150,14 @@ void TestSpectraResultsQml::crossSectionPerMolecule()
     QCOMPARE(yAxis->crossSectionMax, 1e-20);
     QVERIFY(maxY.count() >= 2);
     QCOMPARE(indices(), QList<int>({-1, 1, 4, -2}));
-    QCOMPARE(m_handOvers.at(1).color, m_core->params()->molecule(1).color);
+    // Both keep their shipped colours, so they are drawn in the palette's
+    // first two: blue and orange.
+    QCOMPARE(m_handOvers.at(1).color, QStringLiteral("#0072b2"));
+    QCOMPARE(m_handOvers.at(2).color, QStringLiteral("#e69f00"));
     QCOMPARE(m_handOvers.at(1).maximum, 6e-21);
     const SpectrumValues &co = m_core->spectra()->molecules[4].crossSection.values;
     QCOMPARE(m_handOvers.at(2).values, std::vector<double>(co.begin(), co.end()));
-    QCOMPARE(titles(), QStringList({"Wavenumber, cm-1", "Wavenumber, cm-1", "CO2", "CO"}));
+    QCOMPARE(titles(), QStringList({"Wavenumber, cm⁻¹", "Wavenumber, cm⁻¹", "CO2", "CO"}));
     QCOMPARE(m_core->spectra()->crossSectionTotal.values[50], 6e-21);
     QCOMPARE(m_core->spectra()->crossSectionTotal.values[150], 1e-25);
 }
@@ -303,9 +306,9 @@ void TestSpectraResultsQml::instrumentTotalOnlyWhereComputed()
             break;
         }
     }
-    const QString note = QStringLiteral(" (valid from 2001 to 2024 cm-1 only)");
+    const QString note = QStringLiteral(" (valid from 2001 to 2024 cm⁻¹ only)");
     QVERIFY2(header.endsWith(saver->columnTitles().at(column) + note), qPrintable(header));
-    QVERIFY(header.startsWith(QStringLiteral("Wavenumber, cm-1\tWavenumber, cm-1\t")));
+    QVERIFY(header.startsWith(QStringLiteral("Wavenumber, cm⁻¹\tWavenumber, cm⁻¹\t")));
 }
 
 // With updateTotal false the totals are neither recomputed nor handed over:
@@ -402,7 +405,7 @@ void TestSpectraResultsQml::axisUpdatesAndShowWriters()
     m_results->updateXAxis();
     QCOMPARE(minX.count(), 1);
     QCOMPARE(title.count(), 1);
-    QCOMPARE(m_results->xAxisTitle(), QStringLiteral("Wavelength, micron"));
+    QCOMPARE(m_results->xAxisTitle(), QStringLiteral("Wavelength, µm"));
     QCOMPARE(m_results->minX(), 10000.0 / 2020.0);
     QCOMPARE(indices(), QList<int>({-2}));
 
@@ -416,7 +419,7 @@ void TestSpectraResultsQml::axisUpdatesAndShowWriters()
     QVERIFY(!m_core->yAxis()->showTotal);
     QVERIFY(!m_handOvers.isEmpty());
     QCOMPARE(m_results->wnGrid().first(), 5.0);
-    QCOMPARE(titles().mid(0, 2), QStringList({"Wavenumber, cm-1", "Wavelength, micron"}));
+    QCOMPARE(titles().mid(0, 2), QStringList({"Wavenumber, cm⁻¹", "Wavelength, µm"}));
 
     // A range edited since the calculation (here one that cannot be calculated)
     // does not move the axis under the spectra in hand.
@@ -441,8 +444,13 @@ void TestSpectraResultsQml::displayFollowsTheSettingsItShows()
     // CO2's curve, in its colour: the transmission of tau = 0.06 at the line
     // centre, in per cent.
     const auto shown = m_results->curves();
-    const auto co2 = std::find_if(shown->curves.begin(), shown->curves.end(), [this](const PlotCurves::Curve &c) {
-        return c.color == m_core->params()->molecule(1).color;
+    QString co2Color;
+    for (const QVariant &entry : m_results->legend()) {
+        if (entry.toMap().value(QStringLiteral("name")).toString() == QLatin1String("CO2"))
+            co2Color = entry.toMap().value(QStringLiteral("color")).toString();
+    }
+    const auto co2 = std::find_if(shown->curves.begin(), shown->curves.end(), [&co2Color](const PlotCurves::Curve &c) {
+        return c.color == co2Color;
     });
     QVERIFY(co2 != shown->curves.end());
     QCOMPARE((*co2->y)[100], 100.0 * std::exp(-0.06));

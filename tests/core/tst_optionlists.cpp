@@ -4,6 +4,7 @@
 #include "core/settingrules.h"
 #include "core/temperatureunit.h"
 #include "core/xaxis.h"
+#include "core/yaxissettings.h"
 
 #include <QtTest>
 
@@ -60,6 +61,13 @@ void TestOptionLists::everyUnitIsNamedByItself()
     QCOMPARE(TemperatureUnit::label(TemperatureUnit::Celsius), QStringLiteral("°C"));
     QCOMPARE(XAxis::unitName(XAxis::WavelengthMicron), QStringLiteral("micron"));
     QCOMPARE(XAxis::title(XAxis::FrequencyHz), QStringLiteral("Frequency, Hz"));
+    // Titles and the description write units as units are; messages, which
+    // also go to peers, keep plain text.
+    QCOMPARE(XAxis::title(XAxis::Wavenumber), QStringLiteral("Wavenumber, cm⁻¹"));
+    QCOMPARE(XAxis::unitSymbol(XAxis::WavelengthMicron), QStringLiteral("µm"));
+    QCOMPARE(XAxis::unitSymbol(XAxis::WavelengthNm), QStringLiteral("nm"));
+    QCOMPARE(XAxis::unitName(XAxis::Wavenumber), QStringLiteral("cm-1"));
+    QCOMPARE(YAxisSettings::title(YAxisSettings::CrossSection), QStringLiteral("Cross-section, cm²/molecule"));
     // Codes beyond the lists fall back to the base unit.
     QCOMPARE(PathLengthUnit::label(200), QStringLiteral("m"));
     QCOMPARE(XAxis::unitName(200), QStringLiteral("cm-1"));

@@ -78,13 +78,13 @@ void TestResultsSaver::dataFileFormat()
     results.setDescription({QStringLiteral("Path length 1 km")});
     QVERIFY(results.dataFileText().startsWith(
         QStringLiteral("# Kolvex spectra: Absorption (%)\n"
-                       "# Cancelled at 2150.25 cm-1: the calculation was stopped, lines beyond this wavenumber "
+                       "# Cancelled at 2150.25 cm⁻¹: the calculation was stopped, lines beyond this wavenumber "
                        "are missing.\n"
                        "# Calculated from the sample lines shipped with Kolvex, not the HITRAN database.\n"
                        "# Path length 1 km\n"
                        "# Valid points: all 3.\n"
                        "Wavenumber, cm-1\tWavelength, micron\tCO\tCO2\n2000\t")));
-    QCOMPARE(results.marks(), (QStringList{QStringLiteral("Cancelled at 2150.25 cm-1"),
+    QCOMPARE(results.marks(), (QStringList{QStringLiteral("Cancelled at 2150.25 cm⁻¹"),
                                            QStringLiteral("Sample lines, not the HITRAN database")}));
     results = CalculationResults();
     fillColumns(results);
