@@ -22,7 +22,8 @@ constexpr int mostDecimals = 3;
 // 0.3 come out as the nearest doubles to those decimals.
 double scaled(double m, int p)
 {
-    return p >= 0 ? m * std::pow(10.0, p) : m / std::pow(10.0, -p);
+    // 10^-p overflows beyond 1e308; such steps are multiplied instead.
+    return p >= 0 || p < -300 ? m * std::pow(10.0, p) : m / std::pow(10.0, -p);
 }
 
 struct Step
@@ -32,9 +33,21 @@ struct Step
     double value() const { return scaled(multiple, power); }
 };
 
-// Indices k of the multiples k × step that lie in [low, high].
+// Beyond this many steps from zero, k × step is no longer exact in a double
+// (nor k in a long long): such a step cannot tick the range.
+constexpr double mostSteps = 1e15;
+
+bool countable(double low, double high, double step)
+{
+    return step > 0.0 && std::fabs(low / step) < mostSteps && std::fabs(high / step) < mostSteps;
+}
+
+// Indices k of the multiples k × step that lie in [low, high] (none for a
+// step that cannot count them).
 std::pair<long long, long long> multiplesWithin(double low, double high, double step)
 {
+    if (!countable(low, high, step))
+        return {1, 0};
     return {(long long)std::ceil(low / step - wholeTolerance), (long long)std::floor(high / step + wholeTolerance)};
 }
 
@@ -53,7 +66,7 @@ AxisTicks AxisTicks::forRange(double from, double to, int maxMajor)
     const double low = std::min(from, to);
     const double high = std::max(from, to);
     const QLocale locale = labelLocale();
-    if (!std::isfinite(low) || !std::isfinite(high) || !(high > low)) {
+    if (!std::isfinite(low) || !std::isfinite(high) || !(high > low) || !std::isfinite(high - low)) {
         ticks.m_major.push_back(from);
         ticks.m_labels << (std::isfinite(from) ? locale.toString(from, 'g', 6) : QString());
         return ticks;
@@ -71,6 +84,8 @@ AxisTicks AxisTicks::forRange(double from, double to, int maxMajor)
     for (int p = spanPower - 2; p <= spanPower + 1 && chosenCount < 0; ++p) {
         for (int m : {1, 2, 5}) {
             const Step step{m, p};
+            if (!countable(low, high, step.value()))
+                continue;
             const auto k = multiplesWithin(low, high, step.value());
             const long long count = k.second - k.first + 1;
             if (count >= fewestMajor && count <= most) {
@@ -83,6 +98,14 @@ AxisTicks AxisTicks::forRange(double from, double to, int maxMajor)
                 fallbackCount = count;
             }
         }
+    }
+    if (chosenCount < 0 && fallbackCount < 2) {
+        // A range too narrow for its values to be counted in steps (1e20 to
+        // 1e20 + 1e5): its two ends, as they are.
+        ticks.m_step = high - low;
+        ticks.m_major = {low, high};
+        ticks.m_labels << locale.toString(low, 'g', 17) << locale.toString(high, 'g', 17);
+        return ticks;
     }
     if (chosenCount < 0)
         chosen = fallback;

@@ -208,6 +208,20 @@ void TestAxisTicks::rangeWithoutWidth()
     const AxisTicks broken = AxisTicks::forRange(0.0, qQNaN());
     QCOMPARE(int(broken.major().size()), 1);
     QVERIFY(AxisTicks::forRange(-qInf(), qInf()).title(QStringLiteral("x")) == QStringLiteral("x"));
+    // A span beyond the largest double, and one too narrow for its values to
+    // be counted in steps (1e20 to 1e20 + 98304: 5e15 steps of 2e4 from zero):
+    // no overflow, the ends as they are.
+    QCOMPARE(int(AxisTicks::forRange(-1e308, 1e308).major().size()), 1);
+    const AxisTicks narrow = AxisTicks::forRange(1e20, 1e20 + 1e5);
+    QCOMPARE(int(narrow.major().size()), 2);
+    QCOMPARE(narrow.labels().first(), QStringLiteral("1e+20"));
+    QCOMPARE(int(narrow.minor().size()), 0);
+    // The smallest scale an automatic maximum gives a curve of zeros (half of
+    // 1e-308): steps down to 1e-309, among the numbers below the normal range.
+    const AxisTicks tiny = AxisTicks::forRange(0.0, 5e-309);
+    QCOMPARE(tiny.labels(), (QStringList{"0", "1", "2", "3", "4", "5"}));
+    QCOMPARE(tiny.exponent(), -309);
+    QVERIFY(tiny.minor().size() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestAxisTicks)
