@@ -15,8 +15,8 @@ ColumnLayout {
         CustomSwitch {
             objectName: "liveSwitch"
             text: "Live"
-            checked: liveCalculation.enabled
-            onToggled: liveCalculation.switchFromWindow(checked)
+            value: liveCalculation.enabled
+            onChosen: liveCalculation.switchFromWindow(checked)
         }
         Item { Layout.fillWidth: true }
         CustomComboBox {

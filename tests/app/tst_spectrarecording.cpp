@@ -35,7 +35,8 @@
 // when the kernels were centred on each point (they had sat one step high) and
 // the cosine kernel became the raised cosine, and the unoptimised data-file
 // recording once more when the file began to write nan outside the range where
-// the instrument function is valid. To record anew after a
+// the instrument function is valid; both data-file recordings were made anew
+// when the file gained typeset units and a count of the valid points. To record anew after a
 // deliberate change of the results, set KOLVEX_SPECTRA_RECORD to a folder the
 // new recordings go to.
 class TestSpectraRecording : public QObject
