@@ -221,6 +221,12 @@ void SpectraResultsQml::followSetting(Setting setting)
     case Setting::InstrumentWing:
         updatePlotAllPreserveScale();
         break;
+    case Setting::SpectralStart:
+    case Setting::SpectralEnd:
+        // Before any calculation the plot shows the range the next one covers.
+        if (!m_core->results()->hasResults())
+            updateXAxis();
+        break;
     default:
         break;
     }

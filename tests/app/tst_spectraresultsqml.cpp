@@ -48,6 +48,7 @@ private slots:
     void radiance();
     void axisUpdatesAndShowWriters();
     void displayFollowsTheSettingsItShows();
+    void emptyPlotShowsTheRangeSet();
 
 private:
     void fill(int molecule, const std::vector<std::pair<int, double>> &crossSectionPeaks, double columnFactor);
@@ -466,6 +467,37 @@ void TestSpectraResultsQml::displayFollowsTheSettingsItShows()
     m_core->announce(Setting::PathLength);
     m_core->announce(Setting::SamplingPeriod);
     QCOMPARE(curves.count(), 2);
+}
+
+// Before any calculation the plot's axis is the range the settings hold, in
+// the unit shown: a new start or end, or a unit switch, redraws it.
+void TestSpectraResultsQml::emptyPlotShowsTheRangeSet()
+{
+    // A core as the program starts it: no grid built, no results.
+    QTemporaryDir folder;
+    KolvexCore::Settings settings = offlineSettings(folder.path());
+    settings.useBundledData = false;
+    KolvexCore core(settings);
+    SpectraResultsQml view(nullptr, &core);
+    QVERIFY(!core.results()->hasResults());
+    QSignalSpy start(&view, &SpectraResultsQml::minXChanged);
+    QSignalSpy end(&view, &SpectraResultsQml::maxXChanged);
+    XAxis *xAxis = core.xAxis();
+    xAxis->setUnits(XAxis::Wavenumber);
+    xAxis->setMinWavenumber(2100.0);
+    core.announce(Setting::SpectralStart);
+    xAxis->setMaxWavenumber(2300.0);
+    core.announce(Setting::SpectralEnd);
+    QVERIFY(start.count() >= 1 && end.count() >= 1);
+    QCOMPARE(view.minX(), 2100.0);
+    QCOMPARE(view.maxX(), 2300.0);
+    // In micrometres (10^4 / wavenumber) the axis runs from 10^4/2300 to 10^4/2100.
+    start.clear();
+    xAxis->setUnits(XAxis::WavelengthMicron);
+    core.announce(Setting::XUnits);
+    QVERIFY(start.count() >= 1);
+    QVERIFY(std::fabs(view.minX() - 1e4 / 2300.0) < 1e-9);
+    QVERIFY(std::fabs(view.maxX() - 1e4 / 2100.0) < 1e-9);
 }
 
 QTEST_GUILESS_MAIN(TestSpectraResultsQml)
