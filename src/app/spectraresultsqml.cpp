@@ -223,7 +223,6 @@ void SpectraResultsQml::followSetting(Setting setting)
         break;
     case Setting::SpectralStart:
     case Setting::SpectralEnd:
-        // Before any calculation the plot shows the range the next one covers.
         if (!m_core->results()->hasResults())
             updateXAxis();
         break;

@@ -132,7 +132,8 @@ public slots:
     void updatePlotAllPreserveScale() { setUpdateSpectra(false, true); }
     void updateXAxis();
     void updateYAxis();
-    // A setting changed on the screens: the display follows those it shows.
+    // A setting changed on the screens: the display follows those it shows;
+    // before any calculation its axis shows the range the next one covers.
     void followSetting(Setting setting);
 
 private:
