@@ -33,9 +33,9 @@
 // The recordings were made before the engine and the results table were
 // reworked for large grids; their instrument-function totals were made anew
 // when the kernels were centred on each point (they had sat one step high) and
-// the cosine kernel became the raised cosine, and the unoptimised data-file
-// recording once more when the file began to write nan outside the range where
-// the instrument function is valid. To record anew after a
+// the cosine kernel became the raised cosine, and both data-file recordings
+// once more when the file began to write nan outside the range where the
+// instrument function is valid (every other number stayed as it was). To record anew after a
 // deliberate change of the results, set KOLVEX_SPECTRA_RECORD to a folder the
 // new recordings go to.
 class TestSpectraRecording : public QObject
