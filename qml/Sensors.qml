@@ -16,6 +16,8 @@ ScreenBase {
         property string key: ""
         property string sensorLabel: ""
         property string presenceText: ""
+        // The source's last reading and its age, or how long it has been silent.
+        property string reading: ""
         property string valueLabel: ""
         property string value: ""
         property bool sensorEnabled: false
@@ -35,7 +37,9 @@ ScreenBase {
         CustomText {
             objectName: group.key + "Presence"
             Layout.fillWidth: true
-            text: group.sensorLabel + (group.presenceText !== "" ? group.presenceText : " available")
+            text: group.sensorLabel + group.presenceText
+                  + (group.reading !== "" ? (group.presenceText !== "" ? "\n " : " ") + group.reading
+                                          : (group.presenceText !== "" ? "" : " available"))
         }
         CustomText {
             objectName: group.key + "Value"
@@ -52,6 +56,7 @@ ScreenBase {
         QuantityGroup {
             name: "Total pressure"
             key: "pressure"
+            reading: sensorsQml.totalPressureReading
             sensorLabel: "Barometer:\n"
             presenceText: sensorsQml.totalPressSensorLabelText
             valueLabel: "Total pressure:\n"
@@ -63,6 +68,7 @@ ScreenBase {
         QuantityGroup {
             name: "Temperature"
             key: "temperature"
+            reading: sensorsQml.temperatureReading
             sensorLabel: "Thermometer:\n"
             presenceText: sensorsQml.temperatureSensorLabelText
             valueLabel: "Temperature:\n"
@@ -74,6 +80,7 @@ ScreenBase {
         QuantityGroup {
             name: "Water vapor"
             key: "humidity"
+            reading: sensorsQml.humidityReading
             sensorLabel: "Hygrometer:\n"
             presenceText: sensorsQml.humiditySensorLabelText
             valueLabel: "Water vapor:\n"

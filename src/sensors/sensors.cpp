@@ -34,6 +34,11 @@ Sensors::Sensors(QObject *parent, Params *params)
     // A board's sensor that stops answering is as good as absent, and one
     // that answers again is back.
     connect(m_senseHat, &SenseHat::answeringChanged, this, &Sensors::presenceChanged);
+    connect(m_cellPhone, &SensorsCellPhone::totalPressureUpdated, this, [this] { ++m_pressure.builtInDeliveries; });
+    connect(m_cellPhone, &SensorsCellPhone::temperatureUpdated, this, [this] { ++m_temperature.builtInDeliveries; });
+    connect(m_cellPhone, &SensorsCellPhone::humidityUpdated, this, [this] { ++m_humidity.builtInDeliveries; });
+    m_started.start();
+    m_clock = [this] { return m_started.elapsed(); };
     emit useSensorTagStateChanged();
     // Until the core sets its own period.
     m_timer->setInterval(defaultSamplingPeriod);
@@ -91,6 +96,16 @@ bool Sensors::senseHatHas(Quantity quantity) const
 bool Sensors::senseHatServes(Quantity quantity) const
 {
     return m_senseHat->answers(quantity);
+}
+
+bool Sensors::sensorTagServes() const
+{
+    return sensorTagConnected() && m_useSensorTag;
+}
+
+bool Sensors::watched(Quantity quantity) const
+{
+    return channel(quantity).enabled || sensorTagServes() || senseHatHas(quantity);
 }
 
 bool Sensors::sensorPresent(Quantity quantity) const
@@ -286,7 +301,7 @@ QString Sensors::ruleProblem(Quantity quantity, double value) const
 std::optional<double> Sensors::reading(Quantity quantity) const
 {
     std::optional<double> value;
-    if (sensorTagConnected() && m_useSensorTag) {
+    if (sensorTagServes()) {
         switch (quantity) {
         case Quantity::Pressure: value = m_sensorTag->pressureReading(); break;
         case Quantity::Temperature: value = m_sensorTag->temperatureReading(); break;
@@ -347,16 +362,77 @@ void Sensors::publish(Quantity quantity)
     c.samples = 0;
 }
 
+void Sensors::setClock(std::function<qint64()> clock)
+{
+    m_clock = std::move(clock);
+}
+
+qint64 Sensors::missingAfter() const
+{
+    return std::max<qint64>(2 * qint64(samplingPeriod()), 1000);
+}
+
+Sensors::LatestReading Sensors::latestReading(Quantity quantity) const
+{
+    const Channel &c = channel(quantity);
+    LatestReading latest;
+    latest.watched = c.watched;
+    if (!c.watched)
+        return latest;
+    const qint64 now = m_clock();
+    if (c.lastAt >= 0) {
+        latest.value = c.last;
+        latest.sourceValue = c.lastSource;
+        latest.ageMs = now - c.lastAt;
+    } else {
+        latest.ageMs = now - c.watchedSince;
+    }
+    latest.missing = latest.ageMs > missingAfter();
+    return latest;
+}
+
+void Sensors::noteReading(Quantity quantity, const std::optional<double> &value, qint64 now)
+{
+    Channel &c = channel(quantity);
+    if (!c.watched) {
+        c.watched = true;
+        c.watchedSince = now;
+        c.lastAt = -1;
+    }
+    // The board and the tag are read anew every period (a board's file that
+    // is gone or holds no number gives none); the device's own sensor keeps
+    // its last value, so only a delivery since the last tick is new.
+    bool fresh = value.has_value();
+    if (!sensorTagServes() && !senseHatServes(quantity))
+        fresh = fresh && c.builtInDeliveries != c.builtInSeen;
+    c.builtInSeen = c.builtInDeliveries;
+    if (!fresh)
+        return;
+    c.lastSource = *value;
+    c.last = converted(quantity, *value);
+    c.lastAt = now;
+}
+
 void Sensors::getUpdatedReadings()
 {
     bool anyEnabled = false;
+    bool readingsShown = false;
+    const qint64 now = m_clock();
     for (Quantity quantity : quantities) {
         Channel &c = channel(quantity);
+        if (!watched(quantity)) {
+            readingsShown = readingsShown || c.watched;
+            c.watched = false;
+            continue;
+        }
+        readingsShown = true;
+        const std::optional<double> value = reading(quantity);
+        noteReading(quantity, value, now);
         if (!c.enabled)
             continue;
         anyEnabled = true;
         if (m_sampleCounter < m_numSamplesToAverage) {
-            if (const std::optional<double> value = reading(quantity)) {
+            if (value) {
                 // A value the screens would refuse is refused here too.
                 const double pathUnits = converted(quantity, *value);
                 const QString problem = ruleProblem(quantity, pathUnits);
@@ -372,4 +448,6 @@ void Sensors::getUpdatedReadings()
     }
     if (anyEnabled)
         m_sampleCounter = m_sampleCounter < m_numSamplesToAverage ? m_sampleCounter + 1 : 0;
+    if (readingsShown)
+        emit readingsChanged();
 }

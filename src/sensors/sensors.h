@@ -2,9 +2,11 @@
 
 #include "core/sensorsettings.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class Params;
@@ -32,6 +34,11 @@ struct PathConditions;
 // publishes nothing, so the path keeps the last average instead of taking
 // 0 Pa from a lost source or 1.6e206 ppmv of H2O from a barometer gone wrong;
 // the presence text says why a reading was refused.
+//
+// Apart from the averages, the hub keeps what each quantity's source last
+// delivered and when, for the screen: the quantities that follow the sensors,
+// and those a Sense HAT or a SensorTag in use reads anyway. A source counts as
+// silent once nothing usable has come from it for longer than missingAfter().
 class Sensors : public QObject, public SensorSettings
 {
     Q_OBJECT
@@ -102,6 +109,32 @@ public:
     // can be averaged, and the value to average; none for an impossible one.
     static std::optional<double> plausible(Quantity quantity, double reading);
 
+    // What a quantity's source delivered last, as the screen shows it.
+    struct LatestReading
+    {
+        // The source is read: the quantity follows it, or a Sense HAT or a
+        // SensorTag in use measures it anyway. Nothing else is set otherwise.
+        bool watched = false;
+        // The last usable reading in the path's units (atm, K, ppmv of H2O)
+        // and in the source's (Pa, degrees Celsius, percent relative
+        // humidity); none before the first one since the source was watched.
+        std::optional<double> value;
+        double sourceValue = 0.0;
+        // Milliseconds since that reading arrived, or, before the first one,
+        // since the source has been watched.
+        qint64 ageMs = 0;
+        // Nothing usable arrived for longer than missingAfter().
+        bool missing = false;
+    };
+    LatestReading latestReading(Quantity quantity) const;
+    // How long a source may stay silent before the screen says so: two
+    // sampling periods, and at least a second, so that a sensor that measures
+    // a little slower than the hub samples does not flicker.
+    qint64 missingAfter() const;
+    // The clock the ages are measured with, in milliseconds (a monotonic
+    // clock started with the hub unless a test hands it another).
+    void setClock(std::function<qint64()> clock);
+
     bool senseHatHasHygrometer() const { return senseHatServes(Quantity::Humidity); }
 
     SensorTag *sensorTag() const { return m_sensorTag; }
@@ -119,6 +152,9 @@ signals:
     void sensorActiveChanged();
     // What presenceText() says may have changed.
     void presenceChanged();
+    // What latestReading() gives may have changed (at every sampling tick
+    // while a source is watched).
+    void readingsChanged();
 
 public slots:
     void getUpdatedReadings();
@@ -134,12 +170,28 @@ private:
         int samples = 0;
         double average = 0.0;
         QString refusal;   // why the last reading was refused
+        // The source's last reading, for the screen (LatestReading).
+        bool watched = false;
+        qint64 watchedSince = 0;
+        qint64 lastAt = -1;   // clock time of the last usable reading; -1: none yet
+        double last = 0.0;
+        double lastSource = 0.0;
+        // Readings the device's own sensor delivered, and how many of them
+        // the hub has seen: a sensor that stopped delivering keeps its last
+        // value, which must not pass for a new one.
+        quint64 builtInDeliveries = 0;
+        quint64 builtInSeen = 0;
     };
 
     Channel &channel(Quantity quantity);
     const Channel &channel(Quantity quantity) const;
     bool builtInPresent(Quantity quantity) const;
     bool senseHatHas(Quantity quantity) const;
+    bool sensorTagServes() const;
+    // Whether the quantity's source is read at every tick (LatestReading::watched).
+    bool watched(Quantity quantity) const;
+    // Takes `value`, the reading of this tick, as the latest when it is a new one.
+    void noteReading(Quantity quantity, const std::optional<double> &value, qint64 now);
     // The board has the sensor and it answers within the sampling period.
     bool senseHatServes(Quantity quantity) const;
     void setBuiltInActive(Quantity quantity, bool active);
@@ -167,4 +219,6 @@ private:
     SensorTag *m_sensorTag;
     SensorsCellPhone *m_cellPhone;
     SenseHat *m_senseHat;
+    QElapsedTimer m_started;
+    std::function<qint64()> m_clock;
 };

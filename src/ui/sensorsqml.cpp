@@ -68,6 +68,7 @@ SensorsQml::SensorsQml(QObject *parent, KolvexCore *core)
         emit temperatureSensorIsPresentChanged();
         emit humidityBuiltInSensorIsPresentChanged();
     });
+    connect(m_sensors, &Sensors::readingsChanged, this, &SensorsQml::readingsChanged);
     // Values of the path and sampling settings changed by a remote peer or
     // the configuration file.
     connect(m_core, &KolvexCore::valuesUpdated, this, [this] {
@@ -82,6 +83,7 @@ SensorsQml::SensorsQml(QObject *parent, KolvexCore *core)
         emit humiditySensorEnabledChanged();
         emit useSensorTagChanged();
         emitPresenceTexts();
+        emit readingsChanged();
     });
 }
 
@@ -118,14 +120,65 @@ QString SensorsQml::temperature() const
 QString SensorsQml::humidity() const
 {
     const PathConditions &path = m_core->params()->pathConditions();
-    const PressureUnits *units = m_core->pressureUnits();
     const double ppmv = path.concentrations.empty() ? 0.0 : path.concentrations.front();
+    return withUnit(concentrationNumber(ppmv), m_core->pressureUnits()->concentrationLabel());
+}
+
+QString SensorsQml::concentrationNumber(double ppmv) const
+{
+    const PathConditions &path = m_core->params()->pathConditions();
+    const PressureUnits *units = m_core->pressureUnits();
     double shown = ppmv;
     if (units->concentrationMode == PressureUnits::Percent)
         shown = ppmv * 1e-4;
     else if (units->concentrationMode != PressureUnits::Ppmv)
         shown = PressureUnits::fromAtm(ppmv * 1e-6 * path.totalPressure, units->pressureUnit);
-    return withUnit(NumberText::locale().toString(shown, 'g', 5), units->concentrationLabel());
+    return NumberText::locale().toString(shown, 'g', 5);
+}
+
+QString SensorsQml::readingText(Quantity quantity, const std::function<QString(double, double)> &valueText) const
+{
+    const Sensors::LatestReading latest = m_sensors->latestReading(quantity);
+    if (!latest.watched)
+        return QString();
+    if (latest.missing) {
+        return translated(QStringLiteral("no reading for %1 s"))
+            .arg(NumberText::locale().toString(latest.ageMs / 1000));
+    }
+    if (!latest.value)
+        return translated(QStringLiteral("waiting for a reading"));
+    return translated(QStringLiteral("%1, %2 s ago"))
+        .arg(valueText(*latest.value, latest.sourceValue),
+             NumberText::locale().toString(double(latest.ageMs) / 1000.0, 'f', 1));
+}
+
+QString SensorsQml::totalPressureReading() const
+{
+    return readingText(Quantity::Pressure, [this](double atm, double) {
+        const PressureUnits *units = m_core->pressureUnits();
+        return NumberText::print(PressureUnits::fromAtm(atm, units->pressureUnit)) + QLatin1Char(' ')
+            + units->pressureLabel();
+    });
+}
+
+QString SensorsQml::temperatureReading() const
+{
+    return readingText(Quantity::Temperature, [this](double kelvin, double) {
+        const quint8 unit = m_core->temperatureUnit()->unit;
+        return NumberText::print(TemperatureUnit::fromKelvin(kelvin, unit)) + QLatin1Char(' ')
+            + TemperatureUnit::label(unit);
+    });
+}
+
+QString SensorsQml::humidityReading() const
+{
+    // The hygrometer measures relative humidity; the path takes it as water
+    // vapour in the concentration unit of the screens.
+    return readingText(Quantity::Humidity, [this](double ppmv, double relativeHumidity) {
+        return translated(QStringLiteral("%1 % RH = %2 %3"))
+            .arg(NumberText::print(relativeHumidity), concentrationNumber(ppmv),
+                 m_core->pressureUnits()->concentrationLabel());
+    });
 }
 
 int SensorsQml::samplingPeriod() const

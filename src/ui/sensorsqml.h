@@ -1,7 +1,11 @@
 #pragma once
 
+#include "core/sensorsettings.h"
+
 #include <QObject>
 #include <QString>
+
+#include <functional>
 
 class KolvexCore;
 class Sensors;
@@ -36,6 +40,12 @@ class SensorsQml : public QObject
     Q_PROPERTY(int tempMode READ tempMode WRITE setTempMode NOTIFY tempModeChanged)
     Q_PROPERTY(QString connectButtonText READ connectButtonText NOTIFY connectButtonTextChanged)
     Q_PROPERTY(int selectedDeviceIndex READ selectedDeviceIndex WRITE setSelectedDeviceIndex NOTIFY selectedDeviceIndexChanged)
+    // What each quantity's source delivered last, in the user's units, and how
+    // long ago; "no reading for N s" once it has fallen silent; empty while
+    // its source is not read.
+    Q_PROPERTY(QString totalPressureReading READ totalPressureReading NOTIFY readingsChanged)
+    Q_PROPERTY(QString temperatureReading READ temperatureReading NOTIFY readingsChanged)
+    Q_PROPERTY(QString humidityReading READ humidityReading NOTIFY readingsChanged)
     // How the last connection attempt stands, for the SensorTag screen.
     Q_PROPERTY(QString connectionMessage READ connectionMessage NOTIFY connectionMessageChanged)
 
@@ -76,6 +86,9 @@ public:
     int selectedDeviceIndex() const;
     void setSelectedDeviceIndex(int index);
     QString connectionMessage() const { return m_connectionMessage; }
+    QString totalPressureReading() const;
+    QString temperatureReading() const;
+    QString humidityReading() const;
 
     Q_INVOKABLE void discoverDevices();
     // Disconnects a connected SensorTag (what only it supplied goes back to
@@ -104,6 +117,7 @@ signals:
     void connectButtonTextChanged();
     void selectedDeviceIndexChanged();
     void connectionMessageChanged();
+    void readingsChanged();
 
 public slots:
     void updateTotalPressureValue() { emit totalPressureChanged(); }
@@ -115,6 +129,12 @@ public slots:
 
 private:
     void emitPresenceTexts();
+    // The reading text of a quantity; `valueText` puts the value in words from
+    // the path's units and the source's.
+    QString readingText(SensorSettings::Quantity quantity,
+                        const std::function<QString(double, double)> &valueText) const;
+    // A concentration of H2O in the unit the screens show it in.
+    QString concentrationNumber(double ppmv) const;
     void setConnectionMessage(const QString &message);
 
     KolvexCore *m_core;

@@ -62,6 +62,7 @@ private slots:
     void nothingToFollowChangesNothing();
     void readingsPassTheTypedRules();
     void lostSensorTagKeepsTheLastAverage();
+    void latestReadingAndItsAge();
 
 private:
     std::unique_ptr<SensorHubUnderTest> m_t;
@@ -365,6 +366,82 @@ void TestSensors::lostSensorTagKeepsTheLastAverage()
     m_t->hub()->setUseSensorTag(false);
     QVERIFY(!m_t->hub()->pressureSensorEnabled());
     QCOMPARE(m_t->path()->totalPressure, 0.8);
+}
+
+void TestSensors::latestReadingAndItsAge()
+{
+    m_t->registerBuiltIn(QPressureSensor::type);
+    m_t->makeHub();
+    Sensors *hub = m_t->hub();
+    hub->stopSampling();
+    hub->setSamplingPeriod(200);
+    qint64 now = 5000;
+    hub->setClock([&now] { return now; });
+    QSignalSpy readings(hub, &Sensors::readingsChanged);
+
+    // Manual entry with the device's own barometer: it does not run, so there
+    // is no reading to show and nothing to refresh.
+    m_t->tick(2);
+    QVERIFY(!hub->latestReading(Quantity::Pressure).watched);
+    QCOMPARE(readings.count(), 0);
+
+    // Followed, but nothing measured yet: no value, not yet silent.
+    hub->setPressureSensorEnabled(true);
+    m_t->tick(1);
+    QCOMPARE(readings.count(), 1);
+    Sensors::LatestReading latest = hub->latestReading(Quantity::Pressure);
+    QVERIFY(latest.watched);
+    QVERIFY(!latest.value);
+    QVERIFY(!latest.missing);
+
+    // A reading arrives before the tick at 5200 ms and is read 150 ms later.
+    FakeSensorBackend *barometer = m_t->backend(QPressureSensor::type);
+    barometer->deliver(101325.0);
+    now = 5200;
+    m_t->tick(1);
+    now = 5350;
+    latest = hub->latestReading(Quantity::Pressure);
+    QVERIFY(latest.value);
+    QCOMPARE(*latest.value, 101325.0 * 9.8692e-6);
+    QCOMPARE(latest.sourceValue, 101325.0);
+    QCOMPARE(latest.ageMs, qint64(150));
+    QVERIFY(!latest.missing);
+
+    // The sensor stops delivering; its last value stays in QtSensors but is
+    // not a new reading. Two periods are 400 ms, below the second a source
+    // may stay silent: at 6200 ms (1000 ms on) it is not missing yet, at
+    // 6400 ms it is, and the age still counts from 5200 ms.
+    for (now = 5400; now <= 6200; now += 200)
+        m_t->tick(1);
+    now = 6200;
+    latest = hub->latestReading(Quantity::Pressure);
+    QCOMPARE(latest.ageMs, qint64(1000));
+    QVERIFY(!latest.missing);
+    now = 6400;
+    m_t->tick(1);
+    latest = hub->latestReading(Quantity::Pressure);
+    QCOMPARE(latest.ageMs, qint64(1200));
+    QVERIFY(latest.missing);
+    QCOMPARE(*latest.value, 101325.0 * 9.8692e-6);
+
+    // It delivers again: a fresh reading. With a period of 800 ms the source
+    // may stay silent for 1600 ms.
+    barometer->deliver(99000.0);
+    now = 6600;
+    m_t->tick(1);
+    latest = hub->latestReading(Quantity::Pressure);
+    QCOMPARE(*latest.value, 99000.0 * 9.8692e-6);
+    QCOMPARE(latest.ageMs, qint64(0));
+    hub->setSamplingPeriod(800);
+    now = 8200;
+    QVERIFY(!hub->latestReading(Quantity::Pressure).missing);
+    now = 8201;
+    QVERIFY(hub->latestReading(Quantity::Pressure).missing);
+
+    // Back to manual entry: the barometer stops and nothing is shown.
+    hub->setPressureSensorEnabled(false);
+    m_t->tick(1);
+    QVERIFY(!hub->latestReading(Quantity::Pressure).watched);
 }
 
 QTEST_GUILESS_MAIN(TestSensors)

@@ -29,6 +29,7 @@ private slots:
     void samplingSettings();
     void presenceOfTheSensors();
     void switchingAQuantity();
+    void readingsAndSilentSources();
     void sensorTagConnection();
 
 private:
@@ -149,6 +150,60 @@ void TestSensorsQml::switchingAQuantity()
     m_view->setTotalPressureSensorEnabled(false);
     QCOMPARE(path.totalPressure, 0.75);
     QCOMPARE(pressureScreen.totalPressure(), QStringLiteral("0.75"));
+}
+
+void TestSensorsQml::readingsAndSilentSources()
+{
+    Sensors *hub = m_core->sensors();
+    qint64 now = 10000;
+    hub->setClock([&now] { return now; });
+    m_core->pressureUnits()->pressureUnit = PressureUnits::Mbar;
+    m_core->temperatureUnit()->unit = TemperatureUnit::Celsius;
+    QSignalSpy readings(m_view.get(), &SensorsQml::readingsChanged);
+
+    // The board is read whether or not the path follows it. The barometer's
+    // 101324.740608 Pa x 9.8692e-6 atm/Pa x 1013.2533539 mbar/atm =
+    // 1013.247406 mbar; its temperature (1200 + 20400) x 2.083333333
+    // milli-degrees = 45 degrees Celsius. No hygrometer: nothing to show.
+    hub->getUpdatedReadings();
+    now += 300;
+    QVERIFY(readings.count() >= 1);
+    QCOMPARE(m_view->totalPressureReading(), QStringLiteral("1013.25 mbar, 0.3 s ago"));
+    QCOMPARE(m_view->temperatureReading(), QStringLiteral("45 °C, 0.3 s ago"));
+    QCOMPARE(m_view->humidityReading(), QString());
+    m_core->pressureUnits()->pressureUnit = PressureUnits::Atm;
+    QCOMPARE(m_view->totalPressureReading(), QStringLiteral("0.999994 atm, 0.3 s ago"));
+
+    // The pressure file goes: the board gives nothing for it any more, and
+    // after a second without a reading the screen says so.
+    QVERIFY(m_iio.remove(0, QStringLiteral("in_pressure_raw")));
+    QTRY_VERIFY(!hub->senseHat()->pressure());
+    for (int i = 0; i < 5; ++i) {
+        now += 200;
+        hub->getUpdatedReadings();
+    }
+    QCOMPARE(m_view->totalPressureReading(), QStringLiteral("no reading for 1 s"));
+    // The temperature went on: it was read at the last tick.
+    QCOMPARE(m_view->temperatureReading(), QStringLiteral("45 °C, 0.0 s ago"));
+
+    // Its temperature file holds garbage: no reading either.
+    QVERIFY(m_iio.set(0, QStringLiteral("in_temp_raw"), QStringLiteral("12ab")));
+    QTRY_VERIFY(!hub->senseHat()->temperature());
+    for (int i = 0; i < 15; ++i) {
+        now += 200;
+        hub->getUpdatedReadings();
+    }
+    // 3000 ms since the last temperature, 4000 ms since the last pressure.
+    QCOMPARE(m_view->temperatureReading(), QStringLiteral("no reading for 3 s"));
+    QCOMPARE(m_view->totalPressureReading(), QStringLiteral("no reading for 4 s"));
+
+    // The files are right again: readings again.
+    m_iio.addPressureChip(0, 4150272, 1200);
+    QTRY_VERIFY(hub->senseHat()->pressure() && hub->senseHat()->temperature());
+    hub->getUpdatedReadings();
+    QCOMPARE(m_view->totalPressureReading(), QStringLiteral("0.999994 atm, 0.0 s ago"));
+    m_core->temperatureUnit()->unit = TemperatureUnit::Kelvin;
+    QCOMPARE(m_view->temperatureReading(), QStringLiteral("318.15 K, 0.0 s ago"));
 }
 
 void TestSensorsQml::sensorTagConnection()
