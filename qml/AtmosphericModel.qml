@@ -45,13 +45,18 @@ ScreenBase {
         xMinPadding: 50
         xMaxPadding: 12
         yMinPadding: 10
-        yMaxPadding: 50
+        // The bottom title sits 1.5 to 2.5 text heights below the frame.
+        yMaxPadding: Math.ceil(profileMetrics.height * 2.5) + 4
         fontPointSize: coreObj.defaultFontPointSize > 0 ? coreObj.defaultFontPointSize * 0.8 : 9
         lineThickness: 2
         numMajorXTicks: 6
         numMajorYTicks: 4
         yAxisTitle: atmListViewModel.xAxisTitle
         xAxisTitle: "Altitude, km"
+        FontMetrics {
+            id: profileMetrics
+            font.pointSize: profilePlot.fontPointSize
+        }
         minX: atmListViewModel.minX
         maxX: atmListViewModel.maxX
         minY: atmListViewModel.minY

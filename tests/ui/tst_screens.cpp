@@ -70,6 +70,7 @@ private slots:
     void saveThatCannotWriteStops();
     void inputOnAScreenNeverReachesThePlot();
     void cancelledCalculationIsMarked();
+    void profileTitleFitsItsPlot();
 
 private:
     MainWindowUnderTest m_t;
@@ -435,4 +436,30 @@ void TestScreens::cancelledCalculationIsMarked()
 }
 
 QTEST_MAIN(TestScreens)
+// The atmosphere profile's bottom title is drawn one and a half to two and a
+// half text heights below the frame: the padding there holds it at every font
+// size, a large one included (it was cut at a phone's font).
+void TestScreens::profileTitleFitsItsPlot()
+{
+    const double fontSize = m_t.core()->defaultFontPointSize();
+    const auto restore = qScopeGuard([this, fontSize] { m_t.core()->setDefaultFontPointSize(fontSize); });
+    QPointer<QObject> screen = m_t.openScreen(QStringLiteral("AtmosphericModel.qml"));
+    QVERIFY(screen);
+    QQuickItem *plot = m_t.findItem(screen, QStringLiteral("profilePlot"));
+    QVERIFY(plot);
+    for (double size : {9.0, 13.0, 18.0}) {
+        m_t.core()->setDefaultFontPointSize(size);
+        QFont font;
+        font.setPointSizeF(plot->property("fontPointSize").toDouble());
+        QVERIFY(font.pointSizeF() > 0.0);
+        const double textHeight = QFontMetricsF(font).height();
+        QVERIFY2(plot->property("yMaxPadding").toDouble() >= 2.5 * textHeight,
+                 qPrintable(QStringLiteral("%1 pt: padding %2 px, title to %3 px").arg(size)
+                                .arg(plot->property("yMaxPadding").toDouble()).arg(2.5 * textHeight)));
+    }
+    QMetaObject::invokeMethod(screen, "close");
+    QTRY_VERIFY(screen.isNull());
+    m_t.checkNoProblems();
+}
+
 #include "tst_screens.moc"
