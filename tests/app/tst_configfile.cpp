@@ -12,6 +12,8 @@
 #include "sensors/sensehat.h"
 #include "sensors/sensors.h"
 
+#include "testfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -312,8 +314,8 @@ void TestConfigFile::accessOptionGoesToTheDownloader()
     QCOMPARE(config.contents(), withValue(comment, "1"));
 }
 
-// A file that is not there or cannot be written is reported. A FIFO or a link
-// to /dev/zero in its place is no configuration file: the load returns at once
+// A file that is not there or cannot be written is reported. A FIFO or an endless
+// device node in its place is no configuration file: the load returns at once
 // (it neither waits for a writer nor reads without end) and says so.
 void TestConfigFile::unreadableAndUnwritableFilesAreReported()
 {
@@ -328,7 +330,7 @@ void TestConfigFile::unreadableAndUnwritableFilesAreReported()
 
     settings.messages.clear();
     QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.txt"))).constData(), 0600), 0);
-    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("zero.txt"))));
+    QVERIFY(TestFile::makeEndlessNode(dir.filePath(QStringLiteral("zero.txt"))));
     for (const QString &name : {QStringLiteral("fifo.txt"), QStringLiteral("zero.txt")}) {
         settings.config.setFilePath(dir.filePath(name));
         QVERIFY(settings.config.load());
