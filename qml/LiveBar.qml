@@ -5,11 +5,31 @@ import QtQuick.Layouts 1.15
 // The "Live" switch and, while it is on, the sliders of the inputs a finger
 // explores: temperature, total pressure, path length and the concentration of
 // the molecule chosen beside the switch. Every change recalculates by itself.
+// The sliders appear above the switch, so that the tap that turns it on never
+// lands on a slider that takes the switch's place.
 ColumnLayout {
     id: bar
     property real fontSize: 11
     spacing: 0
 
+    GridLayout {
+        Layout.fillWidth: true
+        visible: liveCalculation.enabled
+        // Two by two on a phone held upright, in one row on a wide window.
+        columns: bar.width > 900 ? 4 : 2
+        columnSpacing: 12
+        rowSpacing: 0
+        Repeater {
+            model: ["Temperature", "Total pressure", "Path length", "Concentration"]
+            LiveSlider {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                quantity: index
+                name: modelData
+                fontSize: bar.fontSize
+            }
+        }
+    }
     RowLayout {
         Layout.fillWidth: true
         CustomSwitch {
@@ -27,24 +47,6 @@ ColumnLayout {
             model: liveControls.moleculeNames
             currentIndex: liveControls.molecule - 1
             onActivated: liveControls.molecule = index + 1
-        }
-    }
-    GridLayout {
-        Layout.fillWidth: true
-        visible: liveCalculation.enabled
-        // Two by two on a phone held upright, in one row on a wide window.
-        columns: bar.width > 900 ? 4 : 2
-        columnSpacing: 12
-        rowSpacing: 0
-        Repeater {
-            model: ["Temperature", "Total pressure", "Path length", "Concentration"]
-            LiveSlider {
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                quantity: index
-                name: modelData
-                fontSize: bar.fontSize
-            }
         }
     }
 }
