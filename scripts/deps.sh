@@ -20,7 +20,7 @@ kolvex_packages=(
     # The tests' stand-in for the Bluetooth service: a private bus and BlueZ mocked on it.
     dbus-daemon python3-dbusmock
     # The window worked through the accessibility bus, as a screen reader does.
-    dbus-bin at-spi2-core python3-pyatspi xdotool
+    dbus-bin at-spi2-core python3-pyatspi xdotool x11-utils
 )
 
 kolvex_install_missing_packages() {

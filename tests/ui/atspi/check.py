@@ -109,16 +109,17 @@ def molecules(app):
     select_all = control(app, 'check box', 'Select All')
     # Every row of the list, also those scrolled out of sight.
     rows = lambda: [n for n in controls(app, 'check box', only_showing=False)
-                    if n.name not in ('Select All', 'T', 'IF', '')]
+                    if n.name not in ('Select All', 'T', 'IF', 'Live', '')]
     if not checked(select_all):
         act(select_all)
-    check(checked(select_all) and all(checked(n) for n in rows()), 'Select All ticked: every molecule is selected')
+    unticked = lambda: [n.name for n in rows() if not checked(n)]
+    check(checked(select_all) and not unticked(), f'Select All ticked: every molecule is selected (not: {unticked()})')
     check(len(rows()) >= 40, f'the molecule list shows its rows ({len(rows())})')
     act(select_all)
     check(not checked(select_all), 'Select All toggled: the box is unticked')
     check(not any(checked(n) for n in rows()), 'Select All toggled: no molecule is selected')
     act(select_all)
-    check(all(checked(n) for n in rows()), 'Select All toggled again: every molecule is selected')
+    check(not unticked(), f'Select All toggled again: every molecule is selected (not: {unticked()})')
     co2 = control(app, 'check box', 'CO2')
     act(co2)
     check(not checked(co2) and not checked(select_all), 'a molecule toggled off: Select All is unticked')
@@ -129,12 +130,12 @@ def molecules(app):
 
 def units(app):
     open_screen(app, 'Wavelengths')
-    press(app, 'Wavelength, micron', 'radio button')
+    press(app, 'Wavelength, µm', 'radio button')
     start, end = number(control(app, 'text', 'Start')), number(control(app, 'text', 'End'))
-    check(checked(control(app, 'radio button', 'Wavelength, micron')), 'the micron unit is checked')
-    press(app, 'Wavenumber, cm-1', 'radio button')
-    check(checked(control(app, 'radio button', 'Wavenumber, cm-1'))
-          and not checked(control(app, 'radio button', 'Wavelength, micron')), 'the cm-1 unit is checked alone')
+    check(checked(control(app, 'radio button', 'Wavelength, µm')), 'the micron unit is checked')
+    press(app, 'Wavenumber, cm⁻¹', 'radio button')
+    check(checked(control(app, 'radio button', 'Wavenumber, cm⁻¹'))
+          and not checked(control(app, 'radio button', 'Wavelength, µm')), 'the cm-1 unit is checked alone')
     start_cm, end_cm = number(control(app, 'text', 'Start')), number(control(app, 'text', 'End'))
     # The same range: a wavenumber in cm-1 is 1e4 over the wavelength in micron
     # (both shown to 6 significant digits).
