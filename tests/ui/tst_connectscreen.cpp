@@ -3,29 +3,20 @@
 #include "bluezstandin.h"
 #include "core/params.h"
 #include "mainwindowundertest.h"
-#include "offlinesettings.h"
-#include "qmlwarnings.h"
 #include "remote/bluetoothspp.h"
 #include "remote/remotecontrol.h"
 #include "remote/websockets.h"
 #include "ui/notifierqml.h"
-#include "ui/qmltypes.h"
 #include "ui/remotecontrolqml.h"
 #include "ui/viewobjects.h"
 
-#include <QClipboard>
 #include <QDir>
-#include <QGuiApplication>
 #include <QPointer>
-#include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
-#include <QQuickItemGrabResult>
 #include <QQuickWindow>
-#include <QSettings>
 #include <QScopeGuard>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
 
@@ -63,20 +54,10 @@ private slots:
     void peerChangesAreNotEchoed();
 
 private:
-    QObject *openScreen(const QString &file);
-    void click(QQuickItem *item);
-    void typeInto(QQuickItem *field, const QString &text);
-    void shoot(const QString &name);
-    void setOrientation(bool landscape);
-    void checkNoProblems();
     bool connectPeer();
 
     BluezStandIn m_bluez;   // before anything uses Bluetooth
-    QTemporaryDir m_dir;
-    std::unique_ptr<KolvexCore> m_core;
-    std::unique_ptr<ViewObjects> m_views;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
-    QQuickWindow *m_window = nullptr;
+    MainWindowUnderTest m_ui;
     RemoteControl *m_remote = nullptr;
     RemoteControlQml *m_remoteQml = nullptr;
     std::unique_ptr<QWebSocket> m_peer;
@@ -85,41 +66,26 @@ private:
 
 void TestConnectScreen::initTestCase()
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath(QStringLiteral("settings")));
     QVERIFY2(m_bluez.start(), qPrintable(m_bluez.errorString()));
     QVERIFY(!m_bluez.addAdapter(QStringLiteral("hci0"), QStringLiteral("kolvex-test")).isEmpty());
     QVERIFY(!m_bluez.addDevice(QStringLiteral("hci0"), QStringLiteral("11:22:33:44:55:66"), QStringLiteral("Lab laptop")).isEmpty());
-    QmlWarnings::install();
-    registerQmlTypes();
-    m_core = std::make_unique<KolvexCore>(offlineSettings(m_dir.path()));
-    m_core->bluetooth()->discovery()->setDiscoveryTimeout(300);
-    m_views = std::make_unique<ViewObjects>(m_core.get());
-    m_engine = std::make_unique<QQmlApplicationEngine>();
-    m_views->publish(m_engine->rootContext());
-    m_engine->load(QUrl::fromLocalFile(QStringLiteral(KOLVEX_SOURCE_DIR "/qml/main.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
-    QVERIFY(m_window);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    QTRY_VERIFY_WITH_TIMEOUT(m_core->tipsLoaded(), 20000);
-    QTRY_VERIFY(!m_views->notifier()->visible());
-    m_remote = m_core->remoteControl();
-    m_remoteQml = m_views->remoteControl();
+    m_ui.createCore();
+    m_ui.core()->bluetooth()->discovery()->setDiscoveryTimeout(300);
+    m_ui.openWindow();
+    m_remote = m_ui.core()->remoteControl();
+    m_remoteQml = m_ui.views()->remoteControl();
     // Offline, start-up notes that the tables could not be fetched; no dialog waits.
-    QVERIFY(m_core->note().contains(QLatin1String("molparam.txt")));
-    QVERIFY(!m_window->findChild<QObject *>(QStringLiteral("okDialog"))->property("opened").toBool());
-    QCOMPARE(m_core->okDialogText(), QStringLiteral("undefined"));   // never shown
+    QVERIFY(m_ui.core()->note().contains(QLatin1String("molparam.txt")));
+    QVERIFY(!m_ui.window()->findChild<QObject *>(QStringLiteral("okDialog"))->property("opened").toBool());
+    QCOMPARE(m_ui.core()->okDialogText(), QStringLiteral("undefined"));   // never shown
     // From here on an empty text means the last dialog was answered.
-    m_core->setOkDialogText(QString());
-    checkNoProblems();
+    m_ui.core()->setOkDialogText(QString());
+    m_ui.checkNoProblems();
 }
 
 void TestConnectScreen::cleanupTestCase()
 {
-    m_engine.reset();
-    m_views.reset();
-    m_core.reset();
-    QmlWarnings::uninstall();
+    m_ui.close();
 }
 
 static quint16 freePort()
@@ -137,8 +103,8 @@ void TestConnectScreen::init()
     QVERIFY(port != 0);
     m_remoteQml->setPortNumber(QString::number(port));
     m_remoteQml->setCommunicationMode(RemoteControl::WebSocketMode);
-    QVERIFY(m_core->webSockets()->isListening());
-    QCOMPARE(m_core->webSockets()->serverPort(), port);
+    QVERIFY(m_ui.core()->webSockets()->isListening());
+    QCOMPARE(m_ui.core()->webSockets()->serverPort(), port);
     m_remoteQml->setBroadcastManualInput(true);
     m_received.clear();
 }
@@ -147,18 +113,18 @@ void TestConnectScreen::cleanup()
 {
     if (m_peer) {
         m_peer->close();
-        QTRY_VERIFY(m_core->webSockets()->peerAddressText().isEmpty());
+        QTRY_VERIFY(m_ui.core()->webSockets()->peerAddressText().isEmpty());
         m_peer.reset();
     }
     m_remoteQml->setCommunicationMode(RemoteControl::NoCommunication);
-    if (QObject *screen = m_window->property("currentScreen").value<QObject *>())
+    if (QObject *screen = m_ui.window()->property("currentScreen").value<QObject *>())
         QMetaObject::invokeMethod(screen, "close");
     QTest::qWait(20);
-    if (!m_core->okDialogText().isEmpty()) {
-        QTest::keyClick(m_window, Qt::Key_Escape);
-        QTRY_COMPARE(m_core->okDialogText(), QString());
+    if (!m_ui.core()->okDialogText().isEmpty()) {
+        QTest::keyClick(m_ui.window(), Qt::Key_Escape);
+        QTRY_COMPARE(m_ui.core()->okDialogText(), QString());
     }
-    checkNoProblems();
+    m_ui.checkNoProblems();
 }
 
 bool TestConnectScreen::connectPeer()
@@ -167,7 +133,7 @@ bool TestConnectScreen::connectPeer()
     connect(m_peer.get(), &QWebSocket::textMessageReceived, this,
             [this](const QString &text) { m_received.append(text); });
     QSignalSpy connected(m_peer.get(), &QWebSocket::connected);
-    m_peer->open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_core->webSockets()->serverPort())));
+    m_peer->open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_ui.core()->webSockets()->serverPort())));
     if (!connected.wait(5000))
         return false;
     // The program counts the peer once its address is known.
@@ -176,77 +142,26 @@ bool TestConnectScreen::connectPeer()
     return m_remoteQml->remoteDeviceIpAddress() == QLatin1String("127.0.0.1");
 }
 
-void TestConnectScreen::checkNoProblems()
-{
-    const QStringList problems = QmlWarnings::take();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
-}
-
-QObject *TestConnectScreen::openScreen(const QString &file)
-{
-    QVariant screen;
-    QMetaObject::invokeMethod(m_window, "openScreen", Q_RETURN_ARG(QVariant, screen), Q_ARG(QVariant, file));
-    QTest::qWait(60);
-    return screen.value<QObject *>();
-}
-
-void TestConnectScreen::click(QQuickItem *item)
-{
-    QVERIFY(item);
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2.0, item->height() / 2.0));
-    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-}
-
-// Replaces the text of a field as a user would: select it all, then paste the
-// new text (one edit, so that no half-typed value is refused on the way).
-void TestConnectScreen::typeInto(QQuickItem *field, const QString &text)
-{
-    QVERIFY(field);
-    field->forceActiveFocus();
-    QMetaObject::invokeMethod(field, "selectAll");
-    QGuiApplication::clipboard()->setText(text);
-    QTest::keyClick(m_window, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(field->property("text").toString(), text);
-    // A number is applied when the user commits it.
-    QTest::keyClick(m_window, Qt::Key_Return);
-}
-
-void TestConnectScreen::setOrientation(bool landscape)
-{
-    m_window->resize(landscape ? QSize(800, 480) : QSize(480, 800));
-    QTest::qWait(60);
-}
-
-void TestConnectScreen::shoot(const QString &name)
-{
-    QTest::qWait(60);
-    const QSharedPointer<QQuickItemGrabResult> result = m_window->contentItem()->grabToImage();
-    QVERIFY(result);
-    QSignalSpy ready(result.data(), &QQuickItemGrabResult::ready);
-    QVERIFY(ready.wait(5000));
-    QVERIFY(result->image().save(screenshotFolder() + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
-
 void TestConnectScreen::connectScreensOpenAndClose()
 {
     QVERIFY(connectPeer());
     for (const QString &file : {QStringLiteral("Connect.qml"), QStringLiteral("PortNumber.qml"),
                                 QStringLiteral("BluetoothClientConnect.qml")}) {
-        QPointer<QObject> screen = openScreen(file);
+        QPointer<QObject> screen = m_ui.openScreen(file);
         QVERIFY2(screen, qPrintable(file));
         for (bool landscape : {false, true}) {
-            setOrientation(landscape);
+            m_ui.setOrientation(landscape);
             auto *item = qobject_cast<QQuickItem *>(screen.data());
             QVERIFY(item && item->isVisible());
-            QCOMPARE(item->width(), m_window->contentItem()->width());
-            shoot(QFileInfo(file).baseName() + (landscape ? QStringLiteral("-landscape") : QStringLiteral("-portrait")));
+            QCOMPARE(item->width(), m_ui.window()->contentItem()->width());
+            m_ui.shoot(QFileInfo(file).baseName() + (landscape ? QStringLiteral("-landscape") : QStringLiteral("-portrait")));
         }
-        setOrientation(false);
+        m_ui.setOrientation(false);
         if (file == QLatin1String("Connect.qml")) {
             // The screen shows what the remote control reports.
             QVERIFY(findControl(screen, QStringLiteral("webSocketsGroup"))->isVisible());
             QCOMPARE(findControl(screen, QStringLiteral("portNumberText"))->property("text").toString(),
-                     QString::number(m_core->webSockets()->serverPort()));
+                     QString::number(m_ui.core()->webSockets()->serverPort()));
             QVERIFY(findControl(screen, QStringLiteral("peerAddress"))->property("text").toString().contains(
                 QLatin1String("127.0.0.1")));
             QVERIFY(findControl(screen, QStringLiteral("deviceAddresses"))->property("text").toString().contains(
@@ -268,7 +183,7 @@ void TestConnectScreen::connectScreensOpenAndClose()
             QCOMPARE(findControl(screen, QStringLiteral("bluetoothStatus"))->property("text").toString(),
                      m_remoteQml->bluetoothStatus());
             QVERIFY(!m_remoteQml->bluetoothStatus().isEmpty());
-            shoot(QStringLiteral("Connect-bluetooth-portrait"));
+            m_ui.shoot(QStringLiteral("Connect-bluetooth-portrait"));
             m_remoteQml->setCommunicationMode(RemoteControl::SerialPortMode);
             QTest::qWait(60);
             QVERIFY(!findControl(screen, QStringLiteral("webSocketsGroup"))->isVisible());
@@ -284,51 +199,51 @@ void TestConnectScreen::connectScreensOpenAndClose()
                      QStringLiteral("1"));
             QCOMPARE(findControl(screen, QStringLiteral("serialStatus"))->property("text").toString(),
                      QStringLiteral("No serial port chosen."));
-            shoot(QStringLiteral("Connect-serial-portrait"));
+            m_ui.shoot(QStringLiteral("Connect-serial-portrait"));
             m_remoteQml->setCommunicationMode(RemoteControl::WebSocketMode);
         }
         QMetaObject::invokeMethod(screen, "close");
         QTRY_VERIFY(screen.isNull());
-        checkNoProblems();
+        m_ui.checkNoProblems();
     }
 }
 
 void TestConnectScreen::menuOpensTheConnectScreen()
 {
-    QPointer<QObject> menu = openScreen(QStringLiteral("Menu.qml"));
+    QPointer<QObject> menu = m_ui.openScreen(QStringLiteral("Menu.qml"));
     QVERIFY(menu);
     QVERIFY(menu->setProperty("page", 2));
     QTest::qWait(200);
     QQuickItem *entry = findControl(menu, QStringLiteral("menuEntryConnect"));
     QVERIFY(entry && entry->isEnabled() && entry->isVisible());
-    click(entry);
+    m_ui.click(entry);
     QTRY_VERIFY(menu.isNull());
-    QObject *screen = m_window->property("currentScreen").value<QObject *>();
+    QObject *screen = m_ui.window()->property("currentScreen").value<QObject *>();
     QVERIFY(screen);
     QCOMPARE(screen->objectName(), QStringLiteral("connectScreen"));
 }
 
 void TestConnectScreen::modeAndBroadcastSwitch()
 {
-    QObject *screen = openScreen(QStringLiteral("Connect.qml"));
+    QObject *screen = m_ui.openScreen(QStringLiteral("Connect.qml"));
     QVERIFY(screen);
     // "Disable connectivity" closes the server; WebSockets opens it again.
-    click(findControl(screen, QStringLiteral("modeList/option4")));
+    m_ui.click(findControl(screen, QStringLiteral("modeList/option4")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::NoCommunication));
-    QVERIFY(!m_core->webSockets()->isListening());
+    QVERIFY(!m_ui.core()->webSockets()->isListening());
     QTRY_VERIFY(findControl(screen, QStringLiteral("disabledText"))->isVisible());
-    click(findControl(screen, QStringLiteral("modeList/option3")));
+    m_ui.click(findControl(screen, QStringLiteral("modeList/option3")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::SerialPortMode));
-    click(findControl(screen, QStringLiteral("modeList/option0")));
+    m_ui.click(findControl(screen, QStringLiteral("modeList/option0")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::WebSocketMode));
-    QVERIFY(m_core->webSockets()->isListening());
+    QVERIFY(m_ui.core()->webSockets()->isListening());
 
     QQuickItem *broadcast = findControl(screen, QStringLiteral("broadcastSwitch"));
     QVERIFY(broadcast && broadcast->property("checked").toBool());
-    click(broadcast);
+    m_ui.click(broadcast);
     QVERIFY(!m_remote->broadcastManualInput());
     QVERIFY(!broadcast->property("checked").toBool());
-    click(broadcast);
+    m_ui.click(broadcast);
     QVERIFY(m_remote->broadcastManualInput());
     // A change made elsewhere shows on the switch.
     m_remoteQml->setBroadcastManualInput(false);
@@ -342,12 +257,12 @@ void TestConnectScreen::modeAndBroadcastSwitch()
     QVERIFY(listening.contains(QStringLiteral("Anyone on the network can connect.")));
     QQuickItem *webPages = findControl(screen, QStringLiteral("allowWebPagesSwitch"));
     QVERIFY(webPages && !webPages->property("checked").toBool());
-    QVERIFY(!m_core->webSockets()->allowWebPages());
-    click(webPages);
-    QVERIFY(m_core->webSockets()->allowWebPages());
+    QVERIFY(!m_ui.core()->webSockets()->allowWebPages());
+    m_ui.click(webPages);
+    QVERIFY(m_ui.core()->webSockets()->allowWebPages());
     QVERIFY(QSettings().value(RemoteControlQml::allowWebPagesKey()).toBool());
-    click(webPages);
-    QVERIFY(!m_core->webSockets()->allowWebPages());
+    m_ui.click(webPages);
+    QVERIFY(!m_ui.core()->webSockets()->allowWebPages());
     QVERIFY(!QSettings().value(RemoteControlQml::allowWebPagesKey()).toBool());
 }
 
@@ -356,7 +271,7 @@ void TestConnectScreen::modeAndBroadcastSwitch()
 // fails without a radio.
 void TestConnectScreen::bluetoothClientScreen()
 {
-    QPointer<QObject> connectScreen = openScreen(QStringLiteral("Connect.qml"));
+    QPointer<QObject> connectScreen = m_ui.openScreen(QStringLiteral("Connect.qml"));
     QVERIFY(connectScreen);
     // cleanup() closes the top screen only; the one underneath goes too, even
     // when a check fails, so that it does not cover the main form later.
@@ -364,45 +279,45 @@ void TestConnectScreen::bluetoothClientScreen()
         if (connectScreen)
             QMetaObject::invokeMethod(connectScreen, "close");
     });
-    click(findControl(connectScreen, QStringLiteral("modeList/option2")));
+    m_ui.click(findControl(connectScreen, QStringLiteral("modeList/option2")));
     QCOMPARE(m_remote->communicationMode(), int(RemoteControl::BluetoothMode));
-    QTRY_VERIFY(m_window->property("currentScreen").value<QObject *>());
-    QObject *screen = m_window->property("currentScreen").value<QObject *>();
+    QTRY_VERIFY(m_ui.window()->property("currentScreen").value<QObject *>());
+    QObject *screen = m_ui.window()->property("currentScreen").value<QObject *>();
     QCOMPARE(screen->objectName(), QStringLiteral("bluetoothClientScreen"));
     QQuickItem *list = findControl(screen, QStringLiteral("deviceList"));
     // Before a search the one row is the status text, which cannot be chosen.
     QCOMPARE(list->property("count").toInt(), 1);
-    click(findControl(screen, QStringLiteral("device0")));
+    m_ui.click(findControl(screen, QStringLiteral("device0")));
     QTest::qWait(60);
     QCOMPARE(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>(), QColor(Qt::transparent));
 
-    click(findControl(screen, QStringLiteral("discoverButton")));
+    m_ui.click(findControl(screen, QStringLiteral("discoverButton")));
     QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("device0/deviceText")), 10000);
     QTRY_COMPARE(findControl(screen, QStringLiteral("device0/deviceText"))->property("text").toString(),
                  QStringLiteral("Lab laptop"));
-    click(findControl(screen, QStringLiteral("device0")));
+    m_ui.click(findControl(screen, QStringLiteral("device0")));
     QCOMPARE(m_remoteQml->selectedBluetoothDeviceIndex(), 0);
     QVERIFY(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>() != QColor(Qt::transparent));
-    shoot(QStringLiteral("BluetoothClientConnect-found"));
+    m_ui.shoot(QStringLiteral("BluetoothClientConnect-found"));
 
     QQuickItem *connectButton = findControl(screen, QStringLiteral("connectButton"));
     QCOMPARE(connectButton->property("text").toString(), QStringLiteral("  Connect  "));
-    click(connectButton);
+    m_ui.click(connectButton);
     QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("bluetoothStatus"))->property("text").toString().startsWith(
                                  QStringLiteral("The service search on Lab laptop failed")),
                              20000);
     QCOMPARE(connectButton->property("text").toString(), QStringLiteral("  Connect  "));
     // A new search rebuilds the list; the chosen device stays marked.
-    click(findControl(screen, QStringLiteral("discoverButton")));
+    m_ui.click(findControl(screen, QStringLiteral("discoverButton")));
     QTest::qWait(100);
     QTRY_VERIFY_WITH_TIMEOUT(findControl(screen, QStringLiteral("device0/deviceText"))->property("text").toString()
                                  == QLatin1String("Lab laptop"), 10000);
     QTRY_VERIFY(findControl(screen, QStringLiteral("device0"))->property("color").value<QColor>() != QColor(Qt::transparent));
-    shoot(QStringLiteral("BluetoothClientConnect-failed"));
+    m_ui.shoot(QStringLiteral("BluetoothClientConnect-failed"));
 
     // Closing it goes back to the connection screen, which shows the same text.
     QPointer<QObject> clientScreen = screen;
-    click(findControl(screen, QStringLiteral("closeButton")));
+    m_ui.click(findControl(screen, QStringLiteral("closeButton")));
     QTRY_VERIFY(clientScreen.isNull());
     QVERIFY(connectScreen);
     QVERIFY(findControl(connectScreen, QStringLiteral("bluetoothGroup"))->isVisible());
@@ -413,26 +328,26 @@ void TestConnectScreen::bluetoothClientScreen()
 void TestConnectScreen::portNumberScreenMovesTheServer()
 {
     const quint16 port = freePort();
-    QVERIFY(port != 0 && port != m_core->webSockets()->serverPort());
+    QVERIFY(port != 0 && port != m_ui.core()->webSockets()->serverPort());
 
-    QPointer<QObject> screen = openScreen(QStringLiteral("PortNumber.qml"));
+    QPointer<QObject> screen = m_ui.openScreen(QStringLiteral("PortNumber.qml"));
     QVERIFY(screen);
     QQuickItem *input = findControl(screen, QStringLiteral("portInput/numberInput"));
     QQuickItem *apply = findControl(screen, QStringLiteral("applyButton"));
     // Not a port: refused beside the field, the screen stays and so does the server.
     const QString before = m_remoteQml->portNumber();
-    typeInto(input, QStringLiteral("70000"));
-    click(apply);
+    m_ui.typeInto(input, QStringLiteral("70000"));
+    m_ui.click(apply);
     QVERIFY(!screen.isNull());
     QCOMPARE(findControl(screen, QStringLiteral("portInput/numberProblem"))->property("text").toString(),
              QStringLiteral("The port number must be a whole number from 1 to 65535."));
     QCOMPARE(m_remoteQml->portNumber(), before);
-    typeInto(input, QString::number(port));
-    click(apply);
+    m_ui.typeInto(input, QString::number(port));
+    m_ui.click(apply);
     QTRY_VERIFY(screen.isNull());
     QCOMPARE(m_remoteQml->portNumber(), QString::number(port));
-    QCOMPARE(m_core->webSockets()->serverPort(), port);
-    QVERIFY(m_core->webSockets()->isListening());
+    QCOMPARE(m_ui.core()->webSockets()->serverPort(), port);
+    QVERIFY(m_ui.core()->webSockets()->isListening());
     QVERIFY(connectPeer());
 }
 
@@ -479,25 +394,25 @@ void TestConnectScreen::manualChangeReachesThePeer()
 
     if (command == QLatin1String("ATMMODEL")) {
         // A model other than the one in use, so that applying it changes the path.
-        QObject *atmospheres = m_engine->rootContext()->contextProperty(QStringLiteral("atmListViewModel")).value<QObject *>();
+        QObject *atmospheres = m_ui.engine()->rootContext()->contextProperty(QStringLiteral("atmListViewModel")).value<QObject *>();
         QVERIFY(atmospheres->setProperty("modelNum", 2));
     }
     QVERIFY(connectPeer());
-    QObject *root = file.isEmpty() ? static_cast<QObject *>(m_window) : openScreen(file);
+    QObject *root = file.isEmpty() ? static_cast<QObject *>(m_ui.window()) : m_ui.openScreen(file);
     QVERIFY(root);
     const QString before = m_remote->queryValue(command, index, true);
-    const double pathTemperature = m_core->params()->pathConditions().temperature;
+    const double pathTemperature = m_ui.core()->params()->pathConditions().temperature;
 
     QQuickItem *item = findControl(root, control);
     QVERIFY2(item, qPrintable(control));
     if (typed.isEmpty())
-        click(item);
+        m_ui.click(item);
     else
-        typeInto(item, typed);
+        m_ui.typeInto(item, typed);
 
     // The value was taken without a complaint (a re-plot may have its own to tell).
     if (!file.isEmpty())
-        QCOMPARE(m_core->okDialogText(), QString());
+        QCOMPARE(m_ui.core()->okDialogText(), QString());
     const QString after = m_remote->queryValue(command, index, true);
     const QString prefix = QLatin1Char('#') + command + QLatin1Char(';')
         + (index > 0 ? QString::number(index) + QLatin1Char(';') : QString());
@@ -510,7 +425,7 @@ void TestConnectScreen::manualChangeReachesThePeer()
     QTRY_COMPARE(m_received, expected);
     if (command == QLatin1String("ATMMODEL")) {
         QCOMPARE(after, QStringLiteral("2"));
-        QVERIFY(m_core->params()->pathConditions().temperature != pathTemperature);
+        QVERIFY(m_ui.core()->params()->pathConditions().temperature != pathTemperature);
     } else {
         QVERIFY2(after != before, qPrintable(before));
     }
@@ -531,8 +446,8 @@ void TestConnectScreen::nothingIsSentWithBroadcastOff()
 {
     QVERIFY(connectPeer());
     m_remoteQml->setBroadcastManualInput(false);
-    QObject *screen = openScreen(QStringLiteral("Pathlength.qml"));
-    typeInto(findControl(screen, QStringLiteral("pathField/numberInput")), QStringLiteral("3"));
+    QObject *screen = m_ui.openScreen(QStringLiteral("Pathlength.qml"));
+    m_ui.typeInto(findControl(screen, QStringLiteral("pathField/numberInput")), QStringLiteral("3"));
     QTest::qWait(300);
     QCOMPARE(m_received, QStringList());
     // A message from the peer still gets its reply.
@@ -543,11 +458,11 @@ void TestConnectScreen::nothingIsSentWithBroadcastOff()
 void TestConnectScreen::calcIsSentToThePeer()
 {
     QVERIFY(connectPeer());
-    click(findControl(m_window, QStringLiteral("calcButton")));
+    m_ui.click(findControl(m_ui.window(), QStringLiteral("calcButton")));
     // The peer is told to calculate at once, then hears when this device is done.
     QTRY_VERIFY(!m_received.isEmpty());
     QCOMPARE(m_received.first(), QStringLiteral("#CALC;"));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_core->calculationIsRunning(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_ui.core()->calculationIsRunning(), 60000);
     QTRY_COMPARE(m_received, (QStringList{QStringLiteral("#CALC;"), QStringLiteral("READY")}));
 }
 
@@ -578,7 +493,7 @@ void TestConnectScreen::peerChangesAreNotEchoed()
     QFETCH(QString, value);
 
     QVERIFY(connectPeer());
-    QVERIFY(openScreen(file));
+    QVERIFY(m_ui.openScreen(file));
     m_peer->sendTextMessage(message);
     QTRY_COMPARE(m_remote->queryValue(command, index, true), value);
     // The screen shows the new values; nothing goes back to the peer.
