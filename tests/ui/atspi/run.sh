@@ -61,8 +61,16 @@ address=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11
     | sed 's/^ *//')
 [ -n "$address" ] || skip "the accessibility bus has no address"
 command -v xprop >/dev/null || skip "xprop is not installed"
-for _ in $(seq 50); do xprop -root -f AT_SPI_BUS 8s -set AT_SPI_BUS "$address" 2>/dev/null && break; sleep 0.1; done
-xprop -root AT_SPI_BUS | grep -q "$address" || skip "the accessibility bus address could not be published on the display"
+published=
+for _ in $(seq 50); do
+    xprop -root -f AT_SPI_BUS 8s -set AT_SPI_BUS "$address" 2>> "$work/xprop.log"
+    published=$(xprop -root -notype AT_SPI_BUS 2>> "$work/xprop.log")
+    case $published in *"$address"*) break ;; esac
+    sleep 0.1
+done
+case $published in *"$address"*) ;;
+    *) skip "the accessibility bus address could not be published on the display: $published $(tail -n1 "$work/xprop.log")" ;;
+esac
 ready=0
 for _ in $(seq 50); do
     "$py" -c 'import pyatspi; pyatspi.Registry.getDesktop(0).childCount' >/dev/null 2>&1 && { ready=1; break; }
