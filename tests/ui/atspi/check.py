@@ -162,6 +162,41 @@ def toggled_setting(app, entry, page, role_name, name):
     close_screen(app)
 
 
+def drop_down(app):
+    """A drop-down list stepped with the increase and decrease actions (a screen
+    reader's arrow keys) stores the choice it shows."""
+    def shown():
+        act(control(app, 'push button', 'Mols'))
+        combo = control(app, 'combo box', 'Molecules calculated')
+        return combo, text(list(combo)[0])
+    combo, before = shown()
+    actions = combo.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    step = names.index('Increase') if before == 'Calculate for all' else names.index('Decrease')
+    actions.doAction(step)
+    time.sleep(0.6)
+    close_screen(app)
+    combo, after = shown()
+    check(after != before, f'the drop-down choice is stored ({before!r} -> {after!r})')
+    actions = combo.queryAction()
+    actions.doAction(names.index('Decrease') if step == names.index('Increase') else names.index('Increase'))
+    time.sleep(0.6)
+    close_screen(app)
+    check(shown()[1] == before, 'the drop-down choice is stepped back')
+    close_screen(app)
+
+
+def live_switch(app):
+    """The Live switch of the main form shows the live sliders when toggled on."""
+    live = control(app, 'check box', 'Live')
+    before = checked(live)
+    act(live)
+    sliders = controls(app, 'slider')
+    check(checked(live) != before and bool(sliders) != before, f'Live toggled: {len(sliders)} live sliders show')
+    act(live)
+    check(checked(live) == before, 'Live toggled back')
+
+
 def role_of(app, entry, page, name):
     open_screen(app, entry, page)
     found = [n for n in controls(app, None, name)]
@@ -205,6 +240,8 @@ def main():
     try:
         molecules(app)
         units(app)
+        drop_down(app)
+        live_switch(app)
         toggled_setting(app, 'Line options', 2, 'check box', 'Use line shift')
         toggled_setting(app, 'Vertical axis', 1, 'check box', 'Enable rulers on zoom')
         toggled_setting(app, 'Connect', 2, role_of(app, 'Connect', 2, 'Broadcast manual input'),
