@@ -2,12 +2,20 @@
 
 #include "app/kolvexcore.h"
 #include "app/measuredfit.h"
+#include "calc/instrumentfunction.h"
+#include "calc/totalspectra.h"
+#include "core/measuredoverlay.h"
 #include "core/params.h"
+#include "core/spectraset.h"
 #include "core/xaxis.h"
 
 #include <QUrl>
 
+#include <QVariantMap>
+
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 MeasuredSpectrumQml::MeasuredSpectrumQml(QObject *parent, KolvexCore *core)
     : QObject(parent)
@@ -18,6 +26,8 @@ MeasuredSpectrumQml::MeasuredSpectrumQml(QObject *parent, KolvexCore *core)
     connect(m_fit, &MeasuredFit::measuredChanged, this, &MeasuredSpectrumQml::resultChanged);
     connect(m_fit, &MeasuredFit::variedChanged, this, &MeasuredSpectrumQml::variedChanged);
     connect(m_fit, &MeasuredFit::runningChanged, this, &MeasuredSpectrumQml::runningChanged);
+    connect(m_fit, &MeasuredFit::measuredChanged, this, &MeasuredSpectrumQml::invalidateOverlay);
+    connect(m_fit, &MeasuredFit::fitted, this, &MeasuredSpectrumQml::invalidateOverlay);
     // The outcome of a fit replaces a refusal to start one.
     connect(m_fit, &MeasuredFit::fitted, this, [this] {
         m_startProblem.clear();
@@ -180,4 +190,81 @@ void MeasuredSpectrumQml::fit()
     QString problem;
     m_startProblem = m_fit->start(&problem) ? QString() : problem;
     emit resultChanged();
+}
+
+void MeasuredSpectrumQml::invalidateOverlay()
+{
+    m_overlay.reset();
+    emit overlayChanged();
+}
+
+std::shared_ptr<const MeasuredOverlay> MeasuredSpectrumQml::overlay() const
+{
+    if (m_overlay)
+        return m_overlay;
+    // The calculated optical depth the plot shows as its total: the
+    // instrument-function total where it was computed when there is one, the
+    // sum of the shown molecules otherwise; read between grid points as a line.
+    const XAxis &axis = m_core->calculationAxis();
+    SpectraSet *spectra = m_core->spectra();
+    const Params &params = *m_core->params();
+    const std::size_t n = std::size_t(std::max(0, axis.numPoints()));
+    const Spectrum &instrument = spectra->instrOpticalDepthTotal;
+    const bool smoothed = m_core->instrumentFunction()->type() != InstrumentFunction::None
+        && instrument.values.size() == n && n > 0;
+    bool anyValues = smoothed;
+    for (std::size_t m = 0; m < spectra->molecules.size() && !anyValues; ++m)
+        anyValues = spectra->molecules[m].hasValues() && TotalSpectra::moleculeShown(params, m)
+            && spectra->molecules[m].crossSection.values.size() == n;
+    MeasuredOverlay::OpticalDepthAt calculated;
+    if (anyValues && n >= 2 && axis.step() > 0.0) {
+        const auto at = [spectra, &params, &instrument, smoothed](std::size_t i) {
+            if (smoothed) {
+                const bool valid = int(i) >= instrument.windowStart && int(i) <= instrument.windowEnd;
+                return valid ? instrument.values[i] : std::numeric_limits<double>::quiet_NaN();
+            }
+            double tau = 0.0;
+            for (std::size_t m = 0; m < spectra->molecules.size(); ++m)
+                if (spectra->molecules[m].hasValues() && TotalSpectra::moleculeShown(params, m))
+                    tau += spectra->molecules[m].opticalDepth(i);
+            return tau;
+        };
+        const double start = axis.minWavenumber();
+        const double step = axis.step();
+        calculated = [at, start, step, n](double wavenumber) {
+            const double position = (wavenumber - start) / step;
+            if (!(position >= 0.0) || position > double(n - 1))
+                return std::numeric_limits<double>::quiet_NaN();
+            const std::size_t i = std::min(std::size_t(position), n - 2);
+            const double t = position - double(i);
+            return (1.0 - t) * at(i) + t * at(i + 1);
+        };
+    }
+    static const std::vector<MeasuredSpectrum::Point> none;
+    static const std::vector<double> noResiduals;
+    const bool fitted = m_fit->result().ok && !m_fit->isRunning();
+    m_overlay = MeasuredOverlay::make(m_fit->measured(), *m_core->yAxis(), m_core->xAxis()->units(), calculated,
+                                      fitted ? m_fit->fittedPoints() : none,
+                                      fitted ? m_fit->result().residuals : noResiduals);
+    return m_overlay;
+}
+
+QVariantList MeasuredSpectrumQml::legend() const
+{
+    QVariantList entries;
+    const std::shared_ptr<const MeasuredOverlay> shown = overlay();
+    if (shown->name().isEmpty())
+        return entries;
+    if (!shown->shown()) {
+        // Nothing is drawn: the entry says why, beside no stroke.
+        entries << QVariantMap{{QStringLiteral("name"), shown->name()}, {QStringLiteral("color"), QStringLiteral("white")}};
+        return entries;
+    }
+    entries << QVariantMap{{QStringLiteral("name"), shown->name()},
+                           {QStringLiteral("color"), QString::fromLatin1(measuredColor())}};
+    if (shown->hasResiduals())
+        entries << QVariantMap{{QStringLiteral("name"), shown->fitted() ? QStringLiteral("Residuals (fit), below")
+                                                                         : QStringLiteral("Residuals, below")},
+                               {QStringLiteral("color"), QString::fromLatin1(residualColor())}};
+    return entries;
 }

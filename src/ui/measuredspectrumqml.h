@@ -3,14 +3,19 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
+
+#include <memory>
 
 class KolvexCore;
 class MeasuredFit;
+class MeasuredOverlay;
 
 // The Measured spectrum screen's view of the measured spectrum and its fit:
 // which file is loaded and how many of its rows the calculated range takes,
 // the choice of what varies (kept by the fit, which the peers set too), the
-// fit started without holding up the window, and its results or refusal.
+// fit started without holding up the window, and its results or refusal;
+// and the measured curve with its residuals as the plot draws them.
 class MeasuredSpectrumQml : public QObject
 {
     Q_OBJECT
@@ -29,6 +34,9 @@ class MeasuredSpectrumQml : public QObject
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(QStringList resultLines READ resultLines NOTIFY resultChanged)
     Q_PROPERTY(QString fitProblem READ fitProblem NOTIFY resultChanged)
+    // The legend's entries of the measured curve and the residuals (maps with
+    // "name" and "color"), or the note that the curve is not drawn.
+    Q_PROPERTY(QVariantList legend READ legend NOTIFY overlayChanged)
 
 public:
     MeasuredSpectrumQml(QObject *parent, KolvexCore *core);
@@ -47,6 +55,14 @@ public:
     bool running() const;
     QStringList resultLines() const;
     QString fitProblem() const;
+    QVariantList legend() const;
+
+    // The measured curve and its residuals in the plot's quantity and x unit:
+    // made when first asked for after overlayChanged(), then shared and never
+    // changed.
+    std::shared_ptr<const MeasuredOverlay> overlay() const;
+    static const char *measuredColor() { return "#606060"; }
+    static const char *residualColor() { return "#a6611a"; }
 
     // A file name in the data folder, or a path. A refusal is kept in
     // loadProblem and the spectrum loaded before stays.
@@ -61,6 +77,10 @@ public:
     // The selected molecules may have changed since the screen last looked.
     Q_INVOKABLE void refresh() { emit moleculesChanged(); }
 
+public slots:
+    // The results, their quantity or unit, the spectrum or its fit changed.
+    void invalidateOverlay();
+
 signals:
     void measuredChanged();
     void loadProblemChanged();
@@ -68,6 +88,7 @@ signals:
     void variedChanged();
     void runningChanged();
     void resultChanged();
+    void overlayChanged();
 
 private:
     // What varies, item by item as the fit's list names them.
@@ -80,4 +101,5 @@ private:
     QString m_variedProblem;
     // A refusal to start (a fit running); the fit's own refusals are its.
     QString m_startProblem;
+    mutable std::shared_ptr<const MeasuredOverlay> m_overlay;
 };

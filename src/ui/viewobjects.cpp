@@ -62,6 +62,9 @@ ViewObjects::ViewObjects(KolvexCore *core)
                                                        m_pathLength.get(), m_molecules.get()))
     , m_measuredSpectrum(std::make_unique<MeasuredSpectrumQml>(nullptr, core))
 {
+    // The measured curve follows the calculated one: its quantity, unit and values.
+    QObject::connect(m_results.get(), &SpectraResultsQml::curvesChanged, m_measuredSpectrum.get(),
+                     &MeasuredSpectrumQml::invalidateOverlay);
 }
 
 ViewObjects::~ViewObjects() = default;
