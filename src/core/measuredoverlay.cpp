@@ -98,3 +98,35 @@ std::shared_ptr<const MeasuredOverlay> MeasuredOverlay::make(const MeasuredSpect
     }
     return overlay;
 }
+
+MeasuredOverlay::GridColumns MeasuredOverlay::onGrid(double start, double step, std::size_t rows) const
+{
+    GridColumns columns;
+    columns.measured.assign(rows, noValue);
+    columns.residuals.assign(rows, noValue);
+    if (!m_shown || rows == 0 || !(step > 0.0))
+        return columns;
+    // The measured row nearest each grid point, by its distance from it.
+    std::vector<double> distance(rows, std::numeric_limits<double>::infinity());
+    std::vector<std::size_t> taken(rows, m_wavenumbers.size());
+    for (std::size_t k = 0; k < m_wavenumbers.size(); ++k) {
+        const double position = (m_wavenumbers[k] - start) / step;
+        const double nearest = std::round(position);
+        if (!(nearest >= 0.0) || nearest > double(rows - 1))
+            continue;
+        const std::size_t row = std::size_t(nearest);
+        const double away = std::fabs(position - nearest);
+        if (away <= 0.5 && away < distance[row]) {
+            distance[row] = away;
+            taken[row] = k;
+        }
+    }
+    for (std::size_t row = 0; row < rows; ++row) {
+        if (taken[row] == m_wavenumbers.size())
+            continue;
+        columns.measured[row] = m_measured[taken[row]];
+        columns.residuals[row] = m_residuals[taken[row]];
+        ++columns.placed;
+    }
+    return columns;
+}

@@ -57,6 +57,18 @@ public:
     // For a legend: the measured curve's name, or why it is not drawn.
     const QString &name() const { return m_name; }
 
+    // The measured values and residuals on a grid of `rows` points from
+    // `start` cm-1 `step` apart, as columns of a table: each row takes the
+    // measured row nearest it within half a step, and is not a number where
+    // none lies. `placed` counts the measured rows taken.
+    struct GridColumns
+    {
+        std::vector<double> measured;
+        std::vector<double> residuals;
+        std::size_t placed = 0;
+    };
+    GridColumns onGrid(double start, double step, std::size_t rows) const;
+
 private:
     bool m_shown = false;
     bool m_fitted = false;

@@ -65,6 +65,7 @@ ViewObjects::ViewObjects(KolvexCore *core)
     // The measured curve follows the calculated one: its quantity, unit and values.
     QObject::connect(m_results.get(), &SpectraResultsQml::curvesChanged, m_measuredSpectrum.get(),
                      &MeasuredSpectrumQml::invalidateOverlay);
+    m_shareResults->setMeasuredSource(m_measuredSpectrum.get());
 }
 
 ViewObjects::~ViewObjects() = default;

@@ -9,6 +9,8 @@
 #include "mainwindowundertest.h"
 #include "ui/measuredspectrumqml.h"
 #include "ui/plot.h"
+#include "ui/shareresultsqml.h"
+#include "data/resultssaver.h"
 
 #include <QFile>
 #include <QQmlContext>
@@ -29,6 +31,7 @@ private slots:
     void cleanupTestCase();
     void overlayInThePlotsQuantityAndUnit();
     void residualsAfterAFit();
+    void savedDataFileHasTheColumns();
 
 private:
     void write(const QString &name, const QByteArray &text);
@@ -188,6 +191,51 @@ void TestMeasuredOverlay::residualsAfterAFit()
     QVERIFY(largest > 1e-4);
     QCOMPARE(m_t.views()->measuredSpectrum()->legend().value(1).toMap().value("name").toString(),
              QStringLiteral("Residuals (fit), below"));
+}
+
+void TestMeasuredOverlay::savedDataFileHasTheColumns()
+{
+    // Two rows on grid points 100 and 200, transmission 0.5 and 0.25: in the
+    // optical depth the plot shows, ln 2 and ln 4; the other rows hold nan.
+    const std::vector<double> &grid = m_t.plot()->gridValues();
+    const SpectrumValues &total = m_t.plot()->spectrumValues(0);
+    write("two.txt", "# y: transmission\n" + QByteArray::number(grid[200], 'g', 17) + " 0.25\n"
+                         + QByteArray::number(grid[100], 'g', 17) + " 0.5\n");
+    QVERIFY(m_t.views()->measuredSpectrum()->load(QStringLiteral("two.txt")));
+    const QStringList calculated = m_t.core()->results()->columnTitles();
+    ShareResultsQml *share = m_t.views()->shareResults();
+    share->saveToDocuments(QString());
+    QTRY_VERIFY_WITH_TIMEOUT(!share->saving(), 20000);
+    QFile file(m_t.core()->resultsSaver()->dataFilePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    int titleLine = 0;
+    while (titleLine < lines.size() && lines[titleLine].startsWith(QLatin1Char('#')))
+        ++titleLine;
+    QVERIFY(titleLine < lines.size());
+    // The calculated columns stay first and as they were; the two come last.
+    const QStringList titles = lines[titleLine].split(QLatin1Char('\t'));
+    QCOMPARE(titles.size(), calculated.size() + 2);
+    QCOMPARE(titles.mid(0, calculated.size()), calculated);
+    QCOMPARE(titles.mid(calculated.size()), (QStringList{"Measured", "Residual"}));
+    const QString header = lines.mid(0, titleLine).join(QLatin1Char('\n'));
+    QVERIFY2(header.contains(QStringLiteral("Measured 2, Residual 2")),
+             qPrintable(lines.filter(QStringLiteral("Valid points")).join(' ')));
+    QVERIFY2(header.contains(QStringLiteral("Measured (two.txt): 2 of its 2 rows")),
+             qPrintable(header));
+    const int m = calculated.size();
+    const double tau[2] = {0.69314718055994531, 1.3862943611198906};
+    for (int k = 0; k < 2; ++k) {
+        const std::size_t row = std::size_t(100 * (k + 1));
+        const QStringList fields = lines[titleLine + 1 + int(row)].split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), m + 2);
+        QVERIFY2(std::fabs(fields[m].toDouble() - tau[k]) < 1e-7 * tau[k], qPrintable(fields.join(' ')));
+        const double residual = tau[k] - total[row];
+        QVERIFY2(std::fabs(fields[m + 1].toDouble() - residual) < 1e-7 * (std::fabs(residual) + 1e-6),
+                 qPrintable(fields.join(' ')));
+    }
+    const QStringList other = lines[titleLine + 1 + 150].split(QLatin1Char('\t'));
+    QCOMPARE(other.mid(m), (QStringList{"nan", "nan"}));
 }
 
 QTEST_MAIN(TestMeasuredOverlay)
