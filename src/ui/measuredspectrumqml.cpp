@@ -63,10 +63,21 @@ QString MeasuredSpectrumQml::rowsText() const
 
 QStringList MeasuredSpectrumQml::molecules() const
 {
+    // The selected molecules that the last calculation found lines of (all
+    // selected ones before a calculation), and those chosen to vary: a fit of
+    // a molecule without lines in the range is refused anyway.
+    const SpectraSet *spectra = m_core->spectra();
+    bool calculated = false;
+    for (const MoleculeSpectra &molecule : spectra->molecules)
+        calculated = calculated || molecule.hasValues();
+    const QStringList varied = variedMolecules();
     QStringList names;
-    for (const Molecule &molecule : m_core->params()->molecules())
-        if (molecule.selected)
-            names << molecule.name;
+    const std::vector<Molecule> &molecules = m_core->params()->molecules();
+    for (std::size_t m = 0; m < molecules.size(); ++m) {
+        const bool withLines = !calculated || (m < spectra->molecules.size() && spectra->molecules[m].hasValues());
+        if ((molecules[m].selected && withLines) || varied.contains(molecules[m].name, Qt::CaseInsensitive))
+            names << molecules[m].name;
+    }
     return names;
 }
 
