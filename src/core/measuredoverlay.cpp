@@ -65,7 +65,7 @@ std::shared_ptr<const MeasuredOverlay> MeasuredOverlay::make(const MeasuredSpect
     }
     overlay->m_shown = true;
     overlay->m_fitted = !fittedPoints.empty() && fittedPoints.size() == fittedResiduals.size();
-    overlay->m_name = QStringLiteral("Measured (%1)").arg(measured.name());
+    overlay->m_name = QStringLiteral("Measured");
     const MeasuredSpectrum::Quantity q = measured.quantity();
     const std::vector<MeasuredSpectrum::Point> &points = measured.points();
     overlay->m_x.reserve(points.size());

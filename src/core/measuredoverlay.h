@@ -54,7 +54,8 @@ public:
     const SpectrumValues &residuals() const { return m_residuals; }
     // The rows' wavenumbers (cm-1).
     const std::vector<double> &wavenumbers() const { return m_wavenumbers; }
-    // For a legend: the measured curve's name, or why it is not drawn.
+    // For a legend (short: a legend takes room from the plot): the measured
+    // curve's name, or why it is not drawn.
     const QString &name() const { return m_name; }
 
     // The measured values and residuals on a grid of `rows` points from

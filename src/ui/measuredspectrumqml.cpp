@@ -274,8 +274,8 @@ QVariantList MeasuredSpectrumQml::legend() const
     entries << QVariantMap{{QStringLiteral("name"), shown->name()},
                            {QStringLiteral("color"), QString::fromLatin1(measuredColor())}};
     if (shown->hasResiduals())
-        entries << QVariantMap{{QStringLiteral("name"), shown->fitted() ? QStringLiteral("Residuals (fit), below")
-                                                                         : QStringLiteral("Residuals, below")},
+        entries << QVariantMap{{QStringLiteral("name"), shown->fitted() ? QStringLiteral("Residual (fit)")
+                                                                         : QStringLiteral("Residual")},
                                {QStringLiteral("color"), QString::fromLatin1(residualColor())}};
     return entries;
 }

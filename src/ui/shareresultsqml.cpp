@@ -292,10 +292,10 @@ bool ShareResultsQml::writeDataFile()
         const XAxis &axis = results->xAxis();
         const MeasuredOverlay::GridColumns columns
             = overlay->onGrid(axis.minWavenumber(), axis.step(), results->columnSize(0));
-        description << QStringLiteral("%1: %2 of its %3 rows, each on the grid point nearest it within half a step "
+        description << QStringLiteral("Measured (%1): %2 of its %3 rows, each on the grid point nearest it within half a step "
                                       "(nan where none lies); Residual: measured minus %4, in the quantity of the "
                                       "table.")
-                           .arg(overlay->name())
+                           .arg(m_measured->fileName())
                            .arg(columns.placed)
                            .arg(overlay->x().size())
                            .arg(overlay->fitted() ? QStringLiteral("the fitted model") : QStringLiteral("calculated"));

@@ -126,8 +126,8 @@ void TestMeasuredOverlay::overlayInThePlotsQuantityAndUnit()
     QQuickItem *legendList = MainWindowUnderTest::findItem(m_t.window()->contentItem(), QStringLiteral("legendList"));
     QVERIFY(legendList);
     QTRY_COMPARE(legendList->property("count").toInt(), m_t.views()->results()->legend().size() + 2);
-    QCOMPARE(legend[0].toMap().value("name").toString(), QStringLiteral("Measured (m.txt)"));
-    QCOMPARE(legend[1].toMap().value("name").toString(), QStringLiteral("Residuals, below"));
+    QCOMPARE(legend[0].toMap().value("name").toString(), QStringLiteral("Measured"));
+    QCOMPARE(legend[1].toMap().value("name").toString(), QStringLiteral("Residual"));
 
     // A faulty file changes nothing of what is drawn.
     const std::vector<double> before(overlay->measured().begin(), overlay->measured().end());
@@ -190,7 +190,7 @@ void TestMeasuredOverlay::residualsAfterAFit()
     // The fitted CO2 took up some of the offset: the residuals moved.
     QVERIFY(largest > 1e-4);
     QCOMPARE(m_t.views()->measuredSpectrum()->legend().value(1).toMap().value("name").toString(),
-             QStringLiteral("Residuals (fit), below"));
+             QStringLiteral("Residual (fit)"));
 }
 
 void TestMeasuredOverlay::savedDataFileHasTheColumns()
