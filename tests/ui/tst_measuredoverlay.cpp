@@ -32,6 +32,7 @@ private slots:
     void overlayInThePlotsQuantityAndUnit();
     void residualsAfterAFit();
     void savedDataFileHasTheColumns();
+    void reportFigureShowsThem();
 
 private:
     void write(const QString &name, const QByteArray &text);
@@ -236,6 +237,33 @@ void TestMeasuredOverlay::savedDataFileHasTheColumns()
     }
     const QStringList other = lines[titleLine + 1 + 150].split(QLatin1Char('\t'));
     QCOMPARE(other.mid(m), (QStringList{"nan", "nan"}));
+}
+
+// The report picture draws the measured curve and the residual panel in
+// their colours, and neither once the spectrum is removed.
+void TestMeasuredOverlay::reportFigureShowsThem()
+{
+    QVERIFY(m_t.plot()->measuredOverlay());
+    const auto pixelsOf = [](const QImage &image, const QColor &color) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (std::abs(pixel.red() - color.red()) < 8 && std::abs(pixel.green() - color.green()) < 8
+                    && std::abs(pixel.blue() - color.blue()) < 8)
+                    ++count;
+            }
+        return count;
+    };
+    const QColor measured(QString::fromLatin1(MeasuredSpectrumQml::measuredColor()));
+    const QColor residual(QString::fromLatin1(MeasuredSpectrumQml::residualColor()));
+    QImage image = m_t.plot()->reportImage({QStringLiteral("report")}, QVariantList());
+    QVERIFY(pixelsOf(image, measured) > 20);
+    QVERIFY(pixelsOf(image, residual) > 20);
+    m_t.views()->measuredSpectrum()->remove();
+    QTRY_VERIFY(!m_t.plot()->measuredOverlay());
+    image = m_t.plot()->reportImage({QStringLiteral("report")}, QVariantList());
+    QCOMPARE(pixelsOf(image, residual), 0);
 }
 
 QTEST_MAIN(TestMeasuredOverlay)
