@@ -11,6 +11,9 @@ Item {
     property bool landscape: width > height
     property alias plot: spectrumPlot
     property alias plotArea: plotAndList
+    // The legend's entries: the calculated curves, then a measured spectrum
+    // and its residuals.
+    readonly property var legendEntries: specResultsQml.legend.concat(measuredSpectrumQml.legend)
     // The strip the buttons take at the bottom (portrait) or the right
     // (landscape), which the progress banner leaves free: Menu and the other
     // buttons stay within reach while a calculation runs.
@@ -137,7 +140,7 @@ Item {
                 // The legend's size from its names alone, so that where it goes
                 // does not depend on where it went.
                 legendSize: {
-                    var entries = specResultsQml.legend
+                    var entries = form.legendEntries
                     var widest = 0
                     for (var i = 0; i < entries.length; ++i)
                         widest = Math.max(widest, legendMetrics.advanceWidth(entries[i].name))
@@ -157,6 +160,8 @@ Item {
                 yAxisTitle: specResultsQml.yAxisTitle
                 // Each complete set of curves, shared with the results model.
                 curveSource: specResultsQml
+                // A measured spectrum over the curves, its residuals below them.
+                overlaySource: measuredSpectrumQml
 
                 onXHeightChanged: specResultsQml.heightPoints = Math.max(1, height - yMinPadding - yMaxPadding)
                 onPlotInProgressChanged: coreObj.updatePlotInProgress(plotInProgress)
@@ -282,7 +287,7 @@ Item {
                     anchors.margins: 4
                     interactive: contentHeight > height
                     clip: true
-                    model: specResultsQml.legend
+                    model: form.legendEntries
                     delegate: Row {
                         spacing: 6
                         Accessible.role: Accessible.StaticText

@@ -14,7 +14,8 @@ ScreenBase {
          ["Vertical axis", "YAxis.qml"], ["Atmosphere model", "AtmosphericModel.qml"]],
         [["Instrument funct.", "InstrumentFunction.qml"], ["Line options", "LineOptions.qml"],
          ["HITRAN options", "HitranDownloadOptions.qml"], ["Share results", "ShareResultsChoice.qml"],
-         ["Sensors", "Sensors.qml"], ["Connect", "Connect.qml"]]
+         ["Sensors", "Sensors.qml"], ["Connect", "Connect.qml"],
+         ["Measured spectrum", "MeasuredSpectrum.qml"]]
     ]
 
     GridLayout {

@@ -190,7 +190,7 @@ ApplicationWindow {
             mainForm.plot.saveImage = path
             // A failure is reported by the share object.
             var lines = shareResultsQml.reportLines
-            var legend = specResultsQml.legend
+            var legend = mainForm.legendEntries
             // The vector figures first: the image's arrival ends the wait for it.
             if (!shareResultsQml.writeFigures(mainForm.plot.reportSvg(lines, legend),
                                               mainForm.plot.reportPdf(lines, legend))) {

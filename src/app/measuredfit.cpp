@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -80,8 +81,18 @@ MeasuredFit::MeasuredFit(KolvexCore *core, QObject *parent)
 
 MeasuredFit::~MeasuredFit() = default;
 
+namespace {
+
+const QString runningRefusal = QStringLiteral("The fit refuses: a fit is running.");
+
+} // namespace
+
 bool MeasuredFit::load(const QString &file, QString *problem)
 {
+    if (m_running) {
+        *problem = QStringLiteral("A measured spectrum cannot be loaded while a fit runs.");
+        return false;
+    }
     QString path = file;
     // A bare name is one in the data folder, unless it is at hand where the
     // program was started.
@@ -91,6 +102,28 @@ bool MeasuredFit::load(const QString &file, QString *problem)
     if (!measured.read(path, problem))
         return false;
     m_measured = std::move(measured);
+    m_result = SpectrumFit::Result();
+    m_lastProblem.clear();
+    emit measuredChanged();
+    return true;
+}
+
+bool MeasuredFit::unload(QString *problem)
+{
+    if (m_running) {
+        *problem = QStringLiteral("The measured spectrum cannot be removed while a fit runs.");
+        return false;
+    }
+    if (m_measured.isEmpty()) {
+        *problem = QStringLiteral("No measured spectrum is loaded.");
+        return false;
+    }
+    m_measured = MeasuredSpectrum();
+    m_result = SpectrumFit::Result();
+    m_points.clear();
+    m_leftOut = 0;
+    m_lastProblem.clear();
+    emit measuredChanged();
     return true;
 }
 
@@ -103,17 +136,29 @@ bool MeasuredFit::loadFromDataFolder(const QString &name, QString *problem)
                        .arg(name);
         return false;
     }
+    if (m_running) {
+        *problem = QStringLiteral("A measured spectrum cannot be loaded while a fit runs.");
+        return false;
+    }
     MeasuredSpectrum measured;
     if (!measured.read(QDir(m_core->dataFolder()).filePath(name), problem))
         return false;
     m_measured = std::move(measured);
+    m_result = SpectrumFit::Result();
+    m_lastProblem.clear();
+    emit measuredChanged();
     return true;
 }
 
 bool MeasuredFit::setVaried(const QString &list, QString *problem)
 {
+    if (m_running) {
+        *problem = QStringLiteral("What varies cannot change while a fit runs.");
+        return false;
+    }
     std::vector<Choice> choices;
-    const QStringList items = list.split(QLatin1Char(','));
+    // An empty list: nothing varies (a fit then refuses).
+    const QStringList items = list.trimmed().isEmpty() ? QStringList() : list.split(QLatin1Char(','));
     for (QString item : items) {
         item = item.trimmed();
         const QString lower = item.toLower();
@@ -154,6 +199,7 @@ bool MeasuredFit::setVaried(const QString &list, QString *problem)
     }
     m_choices = std::move(choices);
     m_variedText = list;
+    emit variedChanged();
     return true;
 }
 
@@ -268,6 +314,11 @@ bool MeasuredFit::calculate(double temperature, double pressure, FitModelSpectra
     if (!complete)
         loop.exec();
     disconnect(onComplete);
+    // The loop also ends when the program quits: the spectra are then not whole.
+    if (!complete) {
+        *problem = QStringLiteral("the calculation was interrupted");
+        return false;
+    }
 
     const std::size_t n = m_axis.grid().size();
     const InstrumentFunction *instrument = m_core->instrumentFunction();
@@ -321,14 +372,41 @@ bool MeasuredFit::calculate(double temperature, double pressure, FitModelSpectra
 bool MeasuredFit::run(QString *problem)
 {
     if (m_running) {
-        *problem = QStringLiteral("The fit refuses: a fit is running.");
+        *problem = runningRefusal;
         return false;
     }
     m_running = true;
+    emit runningChanged();
+    return fitAndAnnounce(problem);
+}
+
+bool MeasuredFit::start(QString *problem)
+{
+    if (m_running) {
+        *problem = runningRefusal;
+        return false;
+    }
+    // Running from now on, so that a second start before the first has begun
+    // is refused too.
+    m_running = true;
+    emit runningChanged();
+    QTimer::singleShot(0, this, [this] {
+        QString problem;
+        fitAndAnnounce(&problem);
+    });
+    return true;
+}
+
+bool MeasuredFit::fitAndAnnounce(QString *problem)
+{
     const bool fitted = fit(problem);
+    m_lastProblem = fitted ? QString() : *problem;
     m_running = false;
+    emit runningChanged();
     if (fitted)
         emit this->fitted();
+    else
+        emit failed(*problem);
     return fitted;
 }
 

@@ -35,8 +35,12 @@ public:
     ~MeasuredFit() override;
 
     // Reads a measured spectrum: a path, or the name of a file in the data
-    // folder. On failure the spectrum loaded before stays.
+    // folder. On failure the spectrum loaded before stays. Refused while a fit
+    // runs, which reads the spectrum loaded when it began.
     bool load(const QString &file, QString *problem);
+    // Lets the measured spectrum and the results of its fit go (not while a
+    // fit runs); false when there was none.
+    bool unload(QString *problem);
     // A peer names a file of the data folder only: no path, so that no other
     // file of the device is read (or quoted in a message) for it.
     bool loadFromDataFolder(const QString &name, QString *problem);
@@ -52,7 +56,13 @@ public:
     // Fits, waiting for the lines and the trial calculations in a local event
     // loop. False with the reason in `problem` when there is no result.
     bool run(QString *problem);
+    // Starts the same fit from the event loop and returns at once, so that a
+    // window goes on drawing while it waits; it ends with `fitted` or
+    // `failed`. False (nothing started) while a fit is running.
+    bool start(QString *problem);
     bool isRunning() const { return m_running; }
+    // Why the last fit that ran gave no result (empty after a result).
+    QString lastProblem() const { return m_lastProblem; }
 
     const SpectrumFit::Result &result() const { return m_result; }
     // Rows of the measured spectrum within the calculated range, and those left out.
@@ -76,6 +86,11 @@ public:
 
 signals:
     void fitted();
+    void failed(const QString &problem);
+    void runningChanged();
+    // Another measured spectrum was loaded, or it was let go.
+    void measuredChanged();
+    void variedChanged();
 
 private:
     struct Choice
@@ -84,6 +99,8 @@ private:
         QString molecule;   // for a concentration
         int order = 0;      // for a baseline
     };
+    // The fit with the running state and the signals around it.
+    bool fitAndAnnounce(QString *problem);
     bool fit(QString *problem);
     bool collectLines(QString *problem);
     bool calculate(double temperature, double pressure, FitModelSpectra *model, QString *problem);
@@ -103,5 +120,6 @@ private:
     std::vector<MeasuredSpectrum::Point> m_points;
     std::size_t m_leftOut = 0;
     SpectrumFit::Result m_result;
+    QString m_lastProblem;
     bool m_running = false;
 };

@@ -55,6 +55,12 @@ void CalculationResults::addColumn(std::size_t rows, ValueAt valueAt, const QStr
     m_titles.append(title);
 }
 
+void CalculationResults::addSparseColumn(std::vector<double> values, const QString &title)
+{
+    addColumn(std::move(values), title);
+    m_columns.back().sparse = true;
+}
+
 void CalculationResults::addGridColumn(std::size_t rows, ValueAt valueAt, const QString &title)
 {
     m_columns.push_back({rows, std::move(valueAt), 0, std::numeric_limits<int>::max(), true});
@@ -67,6 +73,8 @@ bool CalculationResults::holdsResult(std::size_t column, std::size_t row) const
     if (entry.grid)
         return true;
     if (int(row) < entry.validFrom || int(row) > entry.validTo)
+        return false;
+    if (entry.sparse && !std::isfinite(entry.valueAt(row)))
         return false;
     // A cancelled calculation added no line beyond the wavenumber it reached:
     // the values there are not the spectrum's.

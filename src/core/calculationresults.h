@@ -70,6 +70,10 @@ public:
     // A column of `rows` values, each read through valueAt when it is needed.
     void addColumn(std::size_t rows, ValueAt valueAt, const QString &title, int validFrom = 0,
                    int validTo = std::numeric_limits<int>::max());
+    // A column that holds values on some rows only, not a number on the
+    // others (a measured spectrum's rows that fall on grid points): the file
+    // writes nan there, and the header counts the rows that hold one.
+    void addSparseColumn(std::vector<double> values, const QString &title);
     // A column of the grid itself (the wavenumber, the x unit): it holds a value
     // on every row, also beyond the point a cancelled calculation reached.
     void addGridColumn(std::size_t rows, ValueAt valueAt, const QString &title);
@@ -105,6 +109,7 @@ private:
         int validFrom = 0;
         int validTo = 0;
         bool grid = false;
+        bool sparse = false;
     };
 
     // Whether row `row` of column `column` holds a result.

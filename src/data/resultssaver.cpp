@@ -41,3 +41,8 @@ bool ResultsSaver::writeFigureFile(const QString &path, const QByteArray &docume
 {
     return !path.isEmpty() && !document.isEmpty() && m_writer->writeWhole(path, document);
 }
+
+bool ResultsSaver::writeDataFileOf(const CalculationResults &results)
+{
+    return m_writer->writeWhole(m_dataFilePath, results.dataFileText().toUtf8());
+}

@@ -36,6 +36,9 @@ public:
     // Writes the columns to `path` (the data file path when empty); false when
     // the file cannot be written whole, and then nothing is left at the path.
     bool writeDataFile(const QString &path = QString());
+    // The data file of `results` instead of those the saver was made for (the
+    // same results with columns added for the file alone).
+    bool writeDataFileOf(const CalculationResults &results);
     // Writes the encoded plot image to the image file path, whole or not at all.
     bool writeImageFile(const QByteArray &encodedImage);
     // Writes a figure document to `path`, whole or not at all.

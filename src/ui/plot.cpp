@@ -1,8 +1,11 @@
 #include "ui/plot.h"
 
 #include "app/spectraresultsqml.h"
+#include "core/measuredoverlay.h"
+#include "ui/measuredspectrumqml.h"
 #include "ui/plotpainter.h"
 #include "ui/reportimage.h"
+#include "ui/residualpanel.h"
 
 #include <QDebug>
 #include <QFontMetricsF>
@@ -73,7 +76,10 @@ void Plot::paint(QPainter *painter)
         m_topStringPending = false;
     }
 
-    if (area.width() > 0.0 && area.height() > 0.0) {
+    // The residuals take the bottom of the area, below the plot's x labels.
+    const bool residuals = !m_plotInverted && ResidualPanel::shownFor(m_overlay.get());
+    const auto [plotPart, panel] = residuals ? ResidualPanel::split(area, m_yMaxPadding) : std::pair{area, QRectF()};
+    if (plotPart.width() > 0.0 && plotPart.height() > 0.0) {
         std::vector<const SpectrumValues *> spectra;
         std::vector<const std::vector<double> *> ownX;
         std::vector<const CurveEnvelope *> envelopes;
@@ -82,14 +88,22 @@ void Plot::paint(QPainter *painter)
             ownX.push_back(!m_curves && !m_ownX[std::size_t(i)].empty() ? &m_ownX[std::size_t(i)] : nullptr);
             envelopes.push_back(curveEnvelope(i));
         }
-        const QStringList colors = lineColors();
-        PlotPainter::Scene scene{area, width(), m_xAxisTitle, m_yAxisTitle, m_visibleX, m_visibleY, m_limitX,
+        QStringList colors = lineColors();
+        if (m_overlay && m_overlay->shown()) {
+            spectra.push_back(&m_overlay->measured());
+            ownX.push_back(&m_overlay->x());
+            envelopes.push_back(nullptr);
+            colors.append(QString::fromLatin1(MeasuredSpectrumQml::measuredColor()));
+        }
+        // With the panel under it the x title goes there.
+        const QString xTitle = residuals ? QString() : m_xAxisTitle;
+        PlotPainter::Scene scene{plotPart, width(), xTitle, m_yAxisTitle, m_visibleX, m_visibleY, m_limitX,
                                  spectra, ownX, envelopes, gridValues(), colors, m_lineThickness, m_plotInverted,
                                  m_enableRulers};
         const QFontMetricsF metrics(font);
         const QStringList markLines = PlotLayout::wrapMark(m_plotTitle, metrics, area.width() / 2.0);
         const PlotLayout::Boxes boxes = PlotLayout::place(
-            area, m_legendSize, PlotLayout::markBoxSize(markLines, metrics), 0.4 * metrics.height(),
+            plotPart, m_legendSize, PlotLayout::markBoxSize(markLines, metrics), 0.4 * metrics.height(),
             [&scene](QPainter *maskPainter, const QRectF &maskArea) {
                 PlotPainter::Scene masked = scene;
                 masked.area = maskArea;
@@ -99,6 +113,10 @@ void Plot::paint(QPainter *painter)
         scene.markBox = boxes.mark;
         PlotPainter::paint(painter, scene);
         PlotPainter::drawMark(painter, boxes.mark, markLines);
+        if (residuals)
+            ResidualPanel::paint(painter, *m_overlay, QRectF(boxes.area.left(), panel.top(), boxes.area.width(),
+                                                             panel.height()),
+                                 width(), m_xAxisTitle, m_visibleX, m_limitX, m_lineThickness);
         const bool moved = boxes.legend != m_layout.legend || boxes.mark != m_layout.mark
             || boxes.area != m_layout.area;
         m_layout = boxes;
@@ -181,6 +199,32 @@ void Plot::setCurveSource(QObject *source)
         connect(results, &SpectraResultsQml::curvesChanged, this, &Plot::takeCurves);
     emit curveSourceChanged();
     takeCurves();
+}
+
+QObject *Plot::overlaySource() const
+{
+    return m_overlaySource.data();
+}
+
+void Plot::setOverlaySource(QObject *source)
+{
+    auto *measured = qobject_cast<MeasuredSpectrumQml *>(source);
+    if (measured == m_overlaySource)
+        return;
+    if (m_overlaySource)
+        disconnect(m_overlaySource, nullptr, this, nullptr);
+    m_overlaySource = measured;
+    if (measured)
+        connect(measured, &MeasuredSpectrumQml::overlayChanged, this, &Plot::takeOverlay);
+    emit overlaySourceChanged();
+    takeOverlay();
+}
+
+void Plot::takeOverlay()
+{
+    const std::shared_ptr<const MeasuredOverlay> overlay = m_overlaySource ? m_overlaySource->overlay() : nullptr;
+    m_overlay = overlay && !overlay->x().empty() ? overlay : nullptr;
+    update();
 }
 
 // The set just completed replaces the one drawn; the one drawn before goes

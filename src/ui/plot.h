@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+class MeasuredOverlay;
+class MeasuredSpectrumQml;
 class QPainter;
 class SpectraResultsQml;
 
@@ -35,6 +37,10 @@ class SpectraResultsQml;
 // A plot of the results takes its curves from `curveSource` (the results
 // model) instead: each complete set as one shared, unchanging snapshot, which
 // it draws from without copying a value and keeps until the next set.
+//
+// A measured spectrum from `overlaySource` is drawn over the curves in the
+// same way, as one snapshot, and its residuals in a panel under the plot area
+// that shares its x range and zoom (ResidualPanel).
 class Plot : public QQuickPaintedItem
 {
     Q_OBJECT
@@ -42,6 +48,7 @@ class Plot : public QQuickPaintedItem
     Q_PROPERTY(QString topString READ topString WRITE setTopString NOTIFY topStringChanged)
     Q_PROPERTY(Spectrum spectrum READ spectrum WRITE setSpectrum NOTIFY spectrumChanged)
     Q_PROPERTY(QObject *curveSource READ curveSource WRITE setCurveSource NOTIFY curveSourceChanged)
+    Q_PROPERTY(QObject *overlaySource READ overlaySource WRITE setOverlaySource NOTIFY overlaySourceChanged)
     Q_PROPERTY(QVector<double> wnGrid READ wnGrid WRITE setWnGrid NOTIFY wnGridChanged)
     Q_PROPERTY(double minX READ minX WRITE setMinX NOTIFY minXChanged)
     Q_PROPERTY(double maxX READ maxX WRITE setMaxX NOTIFY maxXChanged)
@@ -93,6 +100,8 @@ public:
     QVector<double> wnGrid() const;
     QObject *curveSource() const;
     void setCurveSource(QObject *source);
+    QObject *overlaySource() const;
+    void setOverlaySource(QObject *source);
     void setWnGrid(const QVector<double> &grid);
     double minX() const { return m_limitX.from; }
     void setMinX(double value);
@@ -179,6 +188,8 @@ public:
     // The envelope of a curve of the curve source; null for a curve handed over.
     const CurveEnvelope *curveEnvelope(int index) const;
     QStringList lineColors() const;
+    // The measured curve and its residuals drawn now; null when there is none.
+    const MeasuredOverlay *measuredOverlay() const { return m_overlay.get(); }
     // The x value of every point of the curves that lie on the grid.
     const std::vector<double> &gridValues() const;
     PlotMath::Range visibleX() const { return m_visibleX; }
@@ -189,6 +200,7 @@ public:
 signals:
     void spectrumChanged();
     void curveSourceChanged();
+    void overlaySourceChanged();
     void wnGridChanged();
     void minXChanged();
     void maxXChanged();
@@ -234,6 +246,7 @@ private:
     void announcePaint();
     void announceLayout();
     void takeCurves();
+    void takeOverlay();
     void panX();
     void panY();
 
@@ -244,6 +257,8 @@ private:
     std::vector<std::vector<double>> m_ownX;   // per curve; empty: the curve lies on wnGrid
     QPointer<SpectraResultsQml> m_curveSource;
     std::shared_ptr<const PlotCurves> m_curves;   // from the curve source
+    QPointer<MeasuredSpectrumQml> m_overlaySource;
+    std::shared_ptr<const MeasuredOverlay> m_overlay;
     QStringList m_curveColors;
     double m_lastMaximum = 0.0;
     QStringList m_colors;

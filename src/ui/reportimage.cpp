@@ -1,5 +1,9 @@
 #include "ui/reportimage.h"
 
+#include "core/measuredoverlay.h"
+#include "ui/measuredspectrumqml.h"
+#include "ui/residualpanel.h"
+
 #include "ui/plot.h"
 #include "ui/plotlayout.h"
 #include "ui/plotpainter.h"
@@ -92,18 +96,29 @@ void ReportImage::draw(QPainter *painter, const Plot &plot, const QStringList &g
     }
     top += 2.0 * line;
 
-    const QRectF area(7.0 * line, top, width - 7.0 * line - 2.0 * margin, height - top - 4.0 * line);
-    // The plot's own curves, read where they lie.
+    const QRectF whole(7.0 * line, top, width - 7.0 * line - 2.0 * margin, height - top - 4.0 * line);
+    // A measured spectrum's residuals take the bottom of the area, below the
+    // plot's x labels.
+    const MeasuredOverlay *overlay = plot.measuredOverlay();
+    const bool residuals = ResidualPanel::shownFor(overlay);
+    const auto [area, panel] = residuals ? ResidualPanel::split(whole, 4.0 * line) : std::pair{whole, QRectF()};
+    // The plot's own curves, read where they lie, and the measured one.
     std::vector<const SpectrumValues *> spectra;
     std::vector<const CurveEnvelope *> envelopes;
     for (int i = 0; i < plot.spectrumCount(); ++i) {
         spectra.push_back(&plot.spectrumValues(i));
         envelopes.push_back(plot.curveEnvelope(i));
     }
-    const std::vector<const std::vector<double> *> ownX(spectra.size(), nullptr);
+    std::vector<const std::vector<double> *> ownX(spectra.size(), nullptr);
+    QStringList colors = plot.lineColors();
+    if (overlay && overlay->shown()) {
+        spectra.push_back(&overlay->measured());
+        envelopes.push_back(nullptr);
+        ownX.push_back(&overlay->x());
+        colors.append(QString::fromLatin1(MeasuredSpectrumQml::measuredColor()));
+    }
     const std::vector<double> &grid = plot.gridValues();
-    const QStringList colors = plot.lineColors();
-    const QString xTitle = plot.xAxisTitle();
+    const QString xTitle = residuals ? QString() : plot.xAxisTitle();
     const QString yTitle = plot.yAxisTitle();
     PlotPainter::Scene scene{area, double(width), xTitle, yTitle, plot.visibleX(), plot.visibleY(),
                              PlotMath::Range{plot.minX(), plot.maxX()}, spectra, ownX, envelopes, grid, colors, 2,
@@ -126,6 +141,10 @@ void ReportImage::draw(QPainter *painter, const Plot &plot, const QStringList &g
     PlotPainter::paint(painter, scene);
     PlotPainter::drawLegend(painter, boxes.legend, entries);
     PlotPainter::drawMark(painter, boxes.mark, markLines);
+    if (residuals)
+        ResidualPanel::paint(painter, *overlay, QRectF(boxes.area.left(), panel.top(), boxes.area.width(), panel.height()),
+                             double(width), plot.xAxisTitle(), plot.visibleX(), PlotMath::Range{plot.minX(), plot.maxX()},
+                             2);
 }
 
 QImage ReportImage::render(const Plot &plot, const QStringList &lines, const QVariantList &legend)

@@ -2,7 +2,10 @@
 
 #include "app/configfile.h"
 #include "app/kolvexcore.h"
+#include "core/calculationresults.h"
+#include "core/measuredoverlay.h"
 #include "data/resultssaver.h"
+#include "ui/measuredspectrumqml.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -198,7 +201,7 @@ void ShareResultsQml::imageTimerUpdate()
     emit saveConfigToDocuments(saver->configFilePath());
     if (!m_saving)
         return;
-    if (!saver->writeDataFile())
+    if (!writeDataFile())
         fail(QStringLiteral("The data file\n%1\ncannot be written (%2). The image was saved.")
                  .arg(saver->dataFilePath(), saver->writeError()));
 }
@@ -270,4 +273,35 @@ void ShareResultsQml::shareImageAndText()
     }
     setShareResults(true);
     saveToDocuments(QString());
+}
+
+bool ShareResultsQml::writeDataFile()
+{
+    ResultsSaver *saver = m_core->resultsSaver();
+    const CalculationResults *results = m_core->results();
+    const std::shared_ptr<const MeasuredOverlay> overlay = m_measured ? m_measured->overlay() : nullptr;
+    if (!overlay || overlay->name().isEmpty() || results->columnCount() == 0)
+        return saver->writeDataFile();
+    // A measured spectrum adds two columns at the end, so that a reader of
+    // the columns before finds them where they were.
+    CalculationResults withMeasured = *results;
+    QStringList description = results->description();
+    if (!overlay->shown()) {
+        description << overlay->name() + QLatin1Char('.');
+    } else {
+        const XAxis &axis = results->xAxis();
+        const MeasuredOverlay::GridColumns columns
+            = overlay->onGrid(axis.minWavenumber(), axis.step(), results->columnSize(0));
+        description << QStringLiteral("Measured (%1): %2 of its %3 rows, each on the grid point nearest it within half a step "
+                                      "(nan where none lies); Residual: measured minus %4, in the quantity of the "
+                                      "table.")
+                           .arg(m_measured->fileName())
+                           .arg(columns.placed)
+                           .arg(overlay->x().size())
+                           .arg(overlay->fitted() ? QStringLiteral("the fitted model") : QStringLiteral("calculated"));
+        withMeasured.addSparseColumn(columns.measured, QStringLiteral("Measured"));
+        withMeasured.addSparseColumn(columns.residuals, QStringLiteral("Residual"));
+    }
+    withMeasured.setDescription(description);
+    return saver->writeDataFileOf(withMeasured);
 }

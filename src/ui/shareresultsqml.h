@@ -13,6 +13,8 @@ class KolvexCore;
 // configuration — and tells the user what happens. Two 500 ms timers wait for
 // the image and then for the other two files; a save that cannot write a file
 // tells the user and stops instead of waiting for ever.
+class MeasuredSpectrumQml;
+
 class ShareResultsQml : public QObject
 {
     Q_OBJECT
@@ -89,10 +91,15 @@ public slots:
     void imageTimerUpdate();
     void dataTimerUpdate();
 
+    // Where the data file takes a measured spectrum and its residuals from.
+    void setMeasuredSource(const MeasuredSpectrumQml *measured) { m_measured = measured; }
+
 private:
     void fail(const QString &message);
+    bool writeDataFile();
 
     KolvexCore *m_core;
+    const MeasuredSpectrumQml *m_measured = nullptr;
     QString m_saveImage;
     QString m_topString;
     bool m_attachImage = true;

@@ -14,6 +14,7 @@
 #include "ui/instrumentfunctionqml.h"
 #include "ui/lineoptionsqml.h"
 #include "ui/livecontrolsqml.h"
+#include "ui/measuredspectrumqml.h"
 #include "ui/mollistviewmodel.h"
 #include "ui/mollistviewreducedmodel.h"
 #include "ui/notifierqml.h"
@@ -59,7 +60,12 @@ ViewObjects::ViewObjects(KolvexCore *core)
     , m_authentication(std::make_unique<AuthenticationQml>(nullptr, core))
     , m_liveControls(std::make_unique<LiveControlsQml>(core, m_temperature.get(), m_totalPressure.get(),
                                                        m_pathLength.get(), m_molecules.get()))
+    , m_measuredSpectrum(std::make_unique<MeasuredSpectrumQml>(nullptr, core))
 {
+    // The measured curve follows the calculated one: its quantity, unit and values.
+    QObject::connect(m_results.get(), &SpectraResultsQml::curvesChanged, m_measuredSpectrum.get(),
+                     &MeasuredSpectrumQml::invalidateOverlay);
+    m_shareResults->setMeasuredSource(m_measuredSpectrum.get());
 }
 
 ViewObjects::~ViewObjects() = default;
@@ -94,4 +100,6 @@ void ViewObjects::publish(QQmlContext *context) const
     // Nor these: live mode's switch and state, and the sliders of the main screen.
     context->setContextProperty(QStringLiteral("liveCalculation"), m_core->liveCalculation());
     context->setContextProperty(QStringLiteral("liveControls"), m_liveControls.get());
+    // The measured spectrum and its fit, for the Measured spectrum screen.
+    context->setContextProperty(QStringLiteral("measuredSpectrumQml"), m_measuredSpectrum.get());
 }

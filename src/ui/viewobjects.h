@@ -12,6 +12,7 @@ class InstrumentFunctionQml;
 class KolvexCore;
 class LineOptionsQml;
 class LiveControlsQml;
+class MeasuredSpectrumQml;
 class MolListViewModel;
 class MolListViewReducedModel;
 class OptionListsQml;
@@ -51,6 +52,7 @@ public:
     SensorsQml *sensors() const { return m_sensors.get(); }
     BluetoothListViewModel *sensorTagDevices() const { return m_sensorTagDevices.get(); }
     LiveControlsQml *liveControls() const { return m_liveControls.get(); }
+    MeasuredSpectrumQml *measuredSpectrum() const { return m_measuredSpectrum.get(); }
 
 private:
     KolvexCore *m_core;
@@ -78,4 +80,5 @@ private:
     std::unique_ptr<SpectraResultsQml> m_results;
     std::unique_ptr<AuthenticationQml> m_authentication;
     std::unique_ptr<LiveControlsQml> m_liveControls;
+    std::unique_ptr<MeasuredSpectrumQml> m_measuredSpectrum;
 };

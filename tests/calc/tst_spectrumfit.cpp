@@ -22,6 +22,7 @@ private slots:
     void shiftedGridAndSlopedBaseline();
     void temperature();
     void refusals();
+    void slowConvergenceIsRefused();
 
 private:
     using Kind = SpectrumFit::Kind;
@@ -264,6 +265,57 @@ void TestSpectrumFit::refusals()
     QVERIFY(!result.ok);
     QVERIFY2(result.problem.contains("no partition sums"), qPrintable(result.problem));
     QVERIFY(!fit({}, points, {}).ok);
+}
+
+void TestSpectrumFit::slowConvergenceIsRefused()
+{
+    // Two residuals that run on a circle of radius 1 around a centre at
+    // distance d from zero as the temperature turns the angle (1 K per
+    // radian, 0 at 296 K):
+    //     r1 = cos(theta) - d,   r2 = sin(theta),   |r|^2 = 1 + d^2 - 2 d cos(theta),
+    // least at 296 K. A Gauss-Newton step takes theta to theta - d sin(theta),
+    // so the angle shrinks by (1 - d) per step: with d = 0.5 a few steps
+    // reach 296 K, with d = 0.001 (0.999 per step, 400 steps leave 0.67 of
+    // the start) the solver cannot get there within its evaluations, while
+    // each step still lowers the sum by far more than the rounding of doubles.
+    const auto fitFrom = [](double d, int *calculations) {
+        constexpr double measuredY = 10.0;   // the residuals are y - 10 in transmission
+        const double step = 1.0;
+        const auto modelAtT = [d, step](double t) {
+            FitModelSpectra model;
+            model.gridStart = 2000.0;
+            model.gridStep = step;
+            model.first = 0;
+            model.last = 3;
+            const double theta = t - 296.0;
+            model.fixed = {0.0, -std::log(measuredY + std::cos(theta) - d), -std::log(measuredY + std::sin(theta)),
+                           0.0};
+            return model;
+        };
+        const SpectrumFit::Calculate calculate = [&modelAtT, calculations](double t, double, FitModelSpectra *spectra,
+                                                                           QString *) {
+            ++*calculations;
+            *spectra = modelAtT(t);
+            return true;
+        };
+        const std::vector<MeasuredSpectrum::Point> points = {{2001.0, measuredY, 0.0}, {2002.0, measuredY, 0.0}};
+        return SpectrumFit::fit(points, false, MeasuredSpectrum::Transmission, {{Kind::Temperature, 0, "T", 297.0}},
+                                297.0, 1.0, modelAtT(297.0), calculate);
+    };
+    int calculations = 0;
+    auto result = fitFrom(0.5, &calculations);
+    QVERIFY2(result.ok, qPrintable(result.problem));
+    QVERIFY2(std::fabs(result.values[0] - 296.0) < 1e-3, qPrintable(QString::number(result.values[0], 'g', 10)));
+    QVERIFY(calculations < 100);
+
+    calculations = 0;
+    result = fitFrom(0.001, &calculations);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.problem.contains(QString("did not converge within %1 model evaluations")
+                                         .arg(SpectrumFit::maxEvaluations)),
+             qPrintable(result.problem));
+    QVERIFY(result.values.empty());
+    QVERIFY2(calculations >= SpectrumFit::maxEvaluations, qPrintable(QString::number(calculations)));
 }
 
 QTEST_GUILESS_MAIN(TestSpectrumFit)
