@@ -11,6 +11,11 @@ ScreenBase {
 
     Component.onCompleted: measuredSpectrumQml.refresh()
 
+    Connections {
+        target: measuredSpectrumQml
+        function onFileChosen(path) { fileField.text = path }
+    }
+
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         Layout.fillWidth: true
@@ -61,12 +66,21 @@ ScreenBase {
             text: measuredSpectrumQml.rowsText
             font.pointSize: measuredScreen.smallFont
         }
-        CustomDialogButtonWithBackground {
-            objectName: "removeMeasuredButton"
-            text: "Remove"
-            Accessible.name: "Remove the measured spectrum"
-            enabled: measuredSpectrumQml.loaded && !measuredSpectrumQml.running
-            onClicked: measuredSpectrumQml.remove()
+        RowLayout {
+            CustomDialogButtonWithBackground {
+                objectName: "browseMeasuredButton"
+                text: "Open file…"
+                Accessible.name: "Open a measured spectrum file"
+                enabled: !measuredSpectrumQml.running
+                onClicked: measuredSpectrumQml.browse()
+            }
+            CustomDialogButtonWithBackground {
+                objectName: "removeMeasuredButton"
+                text: "Remove"
+                Accessible.name: "Remove the measured spectrum"
+                enabled: measuredSpectrumQml.loaded && !measuredSpectrumQml.running
+                onClicked: measuredSpectrumQml.remove()
+            }
         }
     }
 

@@ -9,8 +9,9 @@
 #include "core/spectraset.h"
 #include "core/xaxis.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QUrl>
-
 #include <QVariantMap>
 
 #include <algorithm>
@@ -144,6 +145,29 @@ bool MeasuredSpectrumQml::load(const QString &file)
     m_loadProblem = loaded ? QString() : problem;
     emit loadProblemChanged();
     return loaded;
+}
+
+void MeasuredSpectrumQml::browse()
+{
+    if (m_dialog) {
+        m_dialog->raise();
+        m_dialog->activateWindow();
+        return;
+    }
+    const QString folder = m_lastFolder.isEmpty() ? m_core->dataFolder() : m_lastFolder;
+    // Not modal and not waited for: the window and the calculation go on
+    // while the user looks for the file.
+    m_dialog = new QFileDialog(nullptr, tr("Open a measured spectrum"), folder,
+                               tr("Spectra (*.txt *.csv *.dat *.tsv *.asc);;All files (*)"));
+    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_dialog->setFileMode(QFileDialog::ExistingFile);
+    m_dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    connect(m_dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        m_lastFolder = QFileInfo(path).absolutePath();
+        emit fileChosen(path);
+        load(path);
+    });
+    m_dialog->open();
 }
 
 void MeasuredSpectrumQml::remove()

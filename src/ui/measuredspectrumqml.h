@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -9,6 +10,7 @@
 
 class KolvexCore;
 class MeasuredFit;
+class QFileDialog;
 class MeasuredOverlay;
 
 // The Measured spectrum screen's view of the measured spectrum and its fit:
@@ -67,6 +69,10 @@ public:
     // A file name in the data folder, or a path. A refusal is kept in
     // loadProblem and the spectrum loaded before stays.
     Q_INVOKABLE bool load(const QString &file);
+    // Opens the file dialog in the data folder (or where the last file was
+    // chosen); the file chosen there is loaded as load() does and announced
+    // by fileChosen. One dialog at a time: a second call brings it forward.
+    Q_INVOKABLE void browse();
     Q_INVOKABLE void remove();
     // Adds a quantity to what varies or takes it out: a molecule's formula,
     // "T", "P" or "shift".
@@ -89,6 +95,7 @@ signals:
     void runningChanged();
     void resultChanged();
     void overlayChanged();
+    void fileChosen(const QString &path);
 
 private:
     // What varies, item by item as the fit's list names them.
@@ -102,4 +109,6 @@ private:
     // A refusal to start (a fit running); the fit's own refusals are its.
     QString m_startProblem;
     mutable std::shared_ptr<const MeasuredOverlay> m_overlay;
+    QPointer<QFileDialog> m_dialog;
+    QString m_lastFolder;
 };

@@ -9,6 +9,9 @@
 #include "ui/measuredspectrumqml.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFile>
 #include <QQuickItem>
 #include <QtTest>
@@ -92,6 +95,31 @@ void TestMeasuredSpectrumScreen::loadAndRefusal()
     QTRY_COMPARE(textOf(screen, "measuredFileName"), QStringLiteral("No measured spectrum is loaded."));
     QVERIFY(!m_t.core()->measuredFit()->isLoaded());
     QCOMPARE(textOf(screen, "loadProblem"), QString());
+
+    // "Open file…" (pressed as a screen reader does) opens one file dialog in
+    // the data folder, a second press no other; the file chosen there is
+    // loaded and its path shown in the field.
+    QQuickItem *open = MainWindowUnderTest::findItem(screen, QStringLiteral("browseMeasuredButton"));
+    QVERIFY(open);
+    const auto openDialogs = [] {
+        QList<QFileDialog *> found;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<QFileDialog *>(widget); dialog && dialog->isVisible())
+                found.append(dialog);
+        return found;
+    };
+    for (int press = 0; press < 2; ++press)
+        QAccessible::queryAccessibleInterface(open)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(openDialogs().size(), 1);
+    QFileDialog *dialog = openDialogs().first();
+    QCOMPARE(QFileInfo(dialog->directory().absolutePath()).canonicalFilePath(),
+             QFileInfo(m_t.core()->dataFolder()).canonicalFilePath());
+    dialog->selectFile(m_t.filePath(QStringLiteral("good.txt")));
+    static_cast<QDialog *>(dialog)->accept();   // as the Open button does
+    QTRY_COMPARE(textOf(screen, "measuredFileName"), QStringLiteral("Loaded: good.txt"));
+    QCOMPARE(field->property("text").toString(), m_t.filePath(QStringLiteral("good.txt")));
+    QTRY_COMPARE(openDialogs().size(), 0);
+    view->remove();
     QMetaObject::invokeMethod(screen, "close");
     m_t.checkNoProblems();
 }
