@@ -31,6 +31,8 @@ ScreenBase {
                 id: fileField
                 objectName: "measuredFileField"
                 Layout.fillWidth: true
+                // A long path scrolls within the field instead of widening the screen.
+                implicitWidth: 220
                 Accessible.name: "Measured spectrum file"
                 Accessible.description: measuredSpectrumQml.loadProblem
                 placeholderText: "measured.txt"
