@@ -16,9 +16,12 @@ ScreenBase {
         function onFileChosen(path) { fileField.text = path }
     }
 
+    // The two groups share a landscape screen equally whatever they show, so
+    // that no control moves under the finger when a file loads or a fit ends.
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         Layout.fillWidth: true
+        Layout.preferredWidth: 400
         spacing: 6
 
         CustomLabel {
@@ -89,6 +92,7 @@ ScreenBase {
     ColumnLayout {
         Layout.alignment: Qt.AlignTop
         Layout.fillWidth: true
+        Layout.preferredWidth: 400
         spacing: 4
 
         CustomLabel {
