@@ -116,7 +116,7 @@ void Plot::paint(QPainter *painter)
         if (residuals)
             ResidualPanel::paint(painter, *m_overlay, QRectF(boxes.area.left(), panel.top(), boxes.area.width(),
                                                              panel.height()),
-                                 width(), m_xAxisTitle, m_visibleX, m_limitX, m_lineThickness);
+                                 width(), m_xAxisTitle, m_yAxisTitle, m_visibleX, m_limitX, m_lineThickness);
         const bool moved = boxes.legend != m_layout.legend || boxes.mark != m_layout.mark
             || boxes.area != m_layout.area;
         m_layout = boxes;

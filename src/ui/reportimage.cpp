@@ -143,7 +143,8 @@ void ReportImage::draw(QPainter *painter, const Plot &plot, const QStringList &g
     PlotPainter::drawMark(painter, boxes.mark, markLines);
     if (residuals)
         ResidualPanel::paint(painter, *overlay, QRectF(boxes.area.left(), panel.top(), boxes.area.width(), panel.height()),
-                             double(width), plot.xAxisTitle(), plot.visibleX(), PlotMath::Range{plot.minX(), plot.maxX()},
+                             double(width), plot.xAxisTitle(), plot.yAxisTitle(), plot.visibleX(),
+                             PlotMath::Range{plot.minX(), plot.maxX()},
                              2);
 }
 

@@ -37,9 +37,15 @@ PlotMath::Range ResidualPanel::range(const MeasuredOverlay &overlay, const PlotM
     return {-half, half};
 }
 
+QString ResidualPanel::yTitle(const QString &plotYTitle)
+{
+    const int comma = plotYTitle.lastIndexOf(QLatin1String(", "));
+    return comma < 0 ? QStringLiteral("Residual") : QStringLiteral("Residual") + plotYTitle.mid(comma);
+}
+
 void ResidualPanel::paint(QPainter *painter, const MeasuredOverlay &overlay, const QRectF &panel, double itemWidth,
-                          const QString &xTitle, const PlotMath::Range &visibleX, const PlotMath::Range &limitX,
-                          int lineThickness)
+                          const QString &xTitle, const QString &plotYTitle, const PlotMath::Range &visibleX,
+                          const PlotMath::Range &limitX, int lineThickness)
 {
     if (!(panel.width() > 0.0 && panel.height() > 0.0))
         return;
@@ -51,9 +57,8 @@ void ResidualPanel::paint(QPainter *painter, const MeasuredOverlay &overlay, con
     const std::vector<const CurveEnvelope *> envelopes = {nullptr, nullptr};
     const std::vector<double> noGrid;
     const QStringList colors = {QStringLiteral("#909090"), QString::fromLatin1(MeasuredSpectrumQml::residualColor())};
-    const QString yTitle = QStringLiteral("Residual");
-    const PlotPainter::Scene scene{panel,   itemWidth, xTitle, yTitle,        visibleX,      range(overlay, visibleX),
-                                   limitX,  spectra,   ownX,   envelopes,     noGrid,        colors,
+    const PlotPainter::Scene scene{panel,  itemWidth, xTitle, yTitle(plotYTitle), visibleX, range(overlay, visibleX),
+                                   limitX, spectra,   ownX,   envelopes,          noGrid,   colors,
                                    lineThickness, false, false};
     PlotPainter::paint(painter, scene);
 }

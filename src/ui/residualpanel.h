@@ -27,8 +27,11 @@ public:
     // The panel's y range: plus and minus the largest residual within the
     // visible x range, a tenth more; +-1 when there is none.
     static PlotMath::Range range(const MeasuredOverlay &overlay, const PlotMath::Range &visibleX);
+    // The panel's y title: "Residual" in the unit of the plot's y title
+    // ("Absorption, %" gives "Residual, %"; "Optical depth" none).
+    static QString yTitle(const QString &plotYTitle);
     // Draws the panel (axes, zero line, residuals) into `panel`.
     static void paint(QPainter *painter, const MeasuredOverlay &overlay, const QRectF &panel, double itemWidth,
-                      const QString &xTitle, const PlotMath::Range &visibleX, const PlotMath::Range &limitX,
-                      int lineThickness);
+                      const QString &xTitle, const QString &plotYTitle, const PlotMath::Range &visibleX,
+                      const PlotMath::Range &limitX, int lineThickness);
 };
