@@ -38,7 +38,7 @@ try:
 except ImportError:  # lists are returned instead
     numpy = None
 
-__all__ = ["Kolvex", "KolvexError", "Result", "SETTINGS", "QUANTITIES", "start", "connect"]
+__all__ = ["Kolvex", "KolvexError", "Result", "SETTINGS", "QUANTITIES", "start", "connect", "spectrum_query"]
 
 # The conditions calculate() and set() take, with the command each sets and
 # the type of its value.
@@ -82,6 +82,16 @@ _REFUSAL = re.compile(r"^(?:[A-Za-z][^ ]* : |The )")
 # Every exchange ends with this query: its reply, plain digits, is the last
 # of the exchange, and no refusal is plain digits.
 _SYNC = "#NUMWNPTS;?"
+
+# The command word of a spectrum query: "#RESULT;<word>;<formula, TOTAL or
+# INSTR>" answers one spectrum of the last calculation. The protocol shortens
+# the word to its first four letters.
+SPECTRUM_WORD = "SPECTRUM"[:4]
+
+
+def spectrum_query(which):
+    """The query for one spectrum: a molecule's formula, TOTAL or INSTR."""
+    return "#RESULT;%s;%s" % (SPECTRUM_WORD, _molecule(which))
 
 
 class KolvexError(Exception):
@@ -442,7 +452,7 @@ class Kolvex:
     def results(self, *spectra):
         """Result(grid, spectra) of the last calculation."""
         names = spectra or ("TOTAL",)
-        queries = "#RESULT;WNGRID" + "".join("#RESULT;SPEC;%s" % _molecule(name) for name in names)
+        queries = "#RESULT;WNGRID" + "".join(spectrum_query(name) for name in names)
         replies = self._exchange(queries, 1 + len(names))
         return Result(self._values(replies[0]), {name: self._values(text) for name, text in zip(names, replies[1:])})
 
@@ -452,7 +462,7 @@ class Kolvex:
 
     def spectrum(self, which="TOTAL"):
         """One spectrum of the last calculation, in the quantity set."""
-        return self._values(self._exchange("#RESULT;SPEC;%s" % _molecule(which), 1)[0])
+        return self._values(self._exchange(spectrum_query(which), 1)[0])
 
     def _values(self, text):
         if self._delimiter is None:

@@ -16,7 +16,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import kolvex_client  # noqa: E402
-from kolvex_client import KolvexError  # noqa: E402
+from kolvex_client import SPECTRUM_WORD, KolvexError, spectrum_query  # noqa: E402
 
 CONSOLE = os.environ.get("KOLVEX_CONSOLE", "")
 OFFLINE = ["--service-url", "http://127.0.0.1:9"]
@@ -55,7 +55,7 @@ class CalculationTest(ConsoleTestCase):
         self.addCleanup(other.cleanup)
         replies = run_console(other.name, ["#PREC;17", "#SWAVE;2100", "#EWAVE;2300", "#NUMWNPTS;1001", "#TEMP;296",
                                            "#PATH;10", "#MCONC;CO2;400", "#CALC", "#RESULT;WNGRID",
-                                           "#RESULT;SPEC;CO2", "#RESULT;SPEC;TOTAL", "#RESULT;SPEC;INSTR"])
+                                           spectrum_query("CO2"), spectrum_query("TOTAL"), spectrum_query("INSTR")])
         self.assertEqual(replies[0], "READY")
         expected = [[float(value) for value in reply.split(";")] for reply in replies[1:5]]
         self.assertIsInstance(grid, list)
@@ -85,7 +85,7 @@ class CalculationTest(ConsoleTestCase):
         self.assertEqual(spectra["CO"].dtype, numpy.float64)
         listed = kolvex_client.Kolvex.__new__(kolvex_client.Kolvex)
         listed._numpy, listed._delimiter = False, ";"
-        text = kolvex.command("#RESULT;SPEC;CO", 1)[0]
+        text = kolvex.command(spectrum_query("CO"), 1)[0]
         self.assertEqual(spectra["CO"].tolist(), listed._values(text))
         self.assertGreater(spectra["CO"].max(), 0.0)
 
@@ -181,7 +181,7 @@ class RefusalTest(ConsoleTestCase):
         kolvex.calculate(start=2100, end=2300, points=201)
         with self.assertRaises(KolvexError) as caught:
             kolvex.spectrum("XYZ")
-        self.assertIn("RESULT;SPEC : String parameter unknown", str(caught.exception))
+        self.assertIn("RESULT;%s : String parameter unknown" % SPECTRUM_WORD, str(caught.exception))
         # Formulas with small letters and signs: the sample has no HOCl or NO+
         # lines here, so neither has a spectrum to give.
         with self.assertRaises(KolvexError) as caught:
