@@ -166,6 +166,8 @@ void TestPartitionSumTable::beyondTheEnds()
     QCOMPARE(iso.partitionSum(std::numeric_limits<double>::infinity()), 20.25);
     QCOMPARE(iso.partitionSum(-std::numeric_limits<double>::infinity()), 0.25);
     QVERIFY(std::isfinite(iso.partitionSum(std::nan(""))));
+    QVERIFY(!iso.partitionSumCovers(std::nan("")));
+    QVERIFY(!iso.partitionSumCovers(74.0));
 }
 
 QTEST_GUILESS_MAIN(TestPartitionSumTable)

