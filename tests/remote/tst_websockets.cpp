@@ -42,7 +42,6 @@ private slots:
     void viewObjectFollowsTheServer();
     void rangeScriptInEitherOrder();
     void randomMessagesNeverStopIt();
-    void clientClosingDuringItsCalculationLeavesTheServerRunning();
     void commandsWaitForTheStartUp();
     void peersAreServedWhileACalculationRuns();
     void workOfPeersThatLeftIsNotRun();
@@ -250,27 +249,6 @@ void TestWebSockets::randomMessagesNeverStopIt()
     QCOMPARE(a->texts.last(), QStringLiteral("321"));
     QVERIFY(m_t->remote()->bufferedText().isEmpty());
     QVERIFY(m_t->remote()->isConnected());
-}
-
-// A peer may hang up while the calculation it asked for runs; the server must
-// finish the calculation, forget the peer and go on serving the next one.
-void TestWebSockets::clientClosingDuringItsCalculationLeavesTheServerRunning()
-{
-    QTRY_VERIFY_WITH_TIMEOUT(m_t->core()->tipsLoaded(), 30000);
-    QSignalSpy complete(m_t->core()->lbl(), &Lbl::calculationComplete);
-    {
-        auto a = m_t->connectClient(QStringLiteral("127.0.0.1"));
-        QVERIFY(a);
-        a->socket.sendTextMessage(QStringLiteral("#SWAVE;1000#EWAVE;3500#NUMWNPTS;300000#CALC"));
-        a->socket.flush();
-        a->socket.close();
-    }
-    QVERIFY(complete.wait(120000));
-    QTRY_VERIFY(!m_t->remote()->isConnected());
-    auto b = m_t->connectClient(QStringLiteral("127.0.0.1"));
-    QVERIFY(b);
-    b->socket.sendTextMessage(QStringLiteral("#NUMWNPTS;1000#NUMWNPTS;?"));
-    QTRY_COMPARE(b->texts, QStringList{"1000"});
 }
 
 // A peer may connect while the program still starts (here a partition-sum
