@@ -65,8 +65,21 @@ private slots:
     void latestReadingAndItsAge();
 
 private:
+    // A hub over the given built-in sensors, its timer stopped, averaging
+    // `samples` readings per window.
+    void startHub(std::initializer_list<const char *> builtIn, int samples);
+
     std::unique_ptr<SensorHubUnderTest> m_t;
 };
+
+void TestSensors::startHub(std::initializer_list<const char *> builtIn, int samples)
+{
+    for (const char *type : builtIn)
+        m_t->registerBuiltIn(type);
+    m_t->makeHub();
+    m_t->hub()->stopSampling();
+    m_t->hub()->setNumSamplesToAverage(samples);
+}
 
 void TestSensors::init()
 {
@@ -80,10 +93,7 @@ void TestSensors::cleanup()
 
 void TestSensors::averageOfAWindowReplacesTheTypedValue()
 {
-    m_t->registerBuiltIn(QPressureSensor::type);
-    m_t->makeHub();
-    m_t->hub()->stopSampling();
-    m_t->hub()->setNumSamplesToAverage(5);
+    startHub({QPressureSensor::type}, 5);
     QVERIFY(m_t->hub()->pressureSensorPresent());
     // No quantity follows the sensors: the window does not move.
     m_t->tick(7);
@@ -117,11 +127,7 @@ void TestSensors::averageOfAWindowReplacesTheTypedValue()
 
 void TestSensors::typedValueComesBackExactly()
 {
-    m_t->registerBuiltIn(QAmbientTemperatureSensor::type);
-    m_t->registerBuiltIn(QPressureSensor::type);
-    m_t->makeHub();
-    m_t->hub()->stopSampling();
-    m_t->hub()->setNumSamplesToAverage(2);
+    startHub({QAmbientTemperatureSensor::type, QPressureSensor::type}, 2);
     m_t->path()->temperature = 287.123456789012;
     m_t->hub()->setTemperatureSensorEnabled(true);
     QCOMPARE(m_t->hub()->manualValue(Quantity::Temperature), 287.123456789012);
@@ -144,11 +150,7 @@ void TestSensors::typedValueComesBackExactly()
 
 void TestSensors::onlyMeasuredAndPossibleReadingsCount()
 {
-    m_t->registerBuiltIn(QPressureSensor::type);
-    m_t->registerBuiltIn(QHumiditySensor::type);
-    m_t->makeHub();
-    m_t->hub()->stopSampling();
-    m_t->hub()->setNumSamplesToAverage(3);
+    startHub({QPressureSensor::type, QHumiditySensor::type}, 3);
     m_t->hub()->setPressureSensorEnabled(true);
     QSignalSpy updated(m_t->hub(), &Sensors::totalPressureUpdated);
     // A barometer that has not measured yet is no 0 Pa.
@@ -180,10 +182,7 @@ void TestSensors::onlyMeasuredAndPossibleReadingsCount()
 
 void TestSensors::windowSizeChangedMidway()
 {
-    m_t->registerBuiltIn(QPressureSensor::type);
-    m_t->makeHub();
-    m_t->hub()->stopSampling();
-    m_t->hub()->setNumSamplesToAverage(5);
+    startHub({QPressureSensor::type}, 5);
     m_t->hub()->setPressureSensorEnabled(true);
     m_t->backend(QPressureSensor::type)->deliver(100000.0);
     m_t->tick(2);
@@ -202,10 +201,7 @@ void TestSensors::windowSizeChangedMidway()
 
 void TestSensors::humidityBecomesWaterVapour()
 {
-    m_t->registerBuiltIn(QHumiditySensor::type);
-    m_t->makeHub();
-    m_t->hub()->stopSampling();
-    m_t->hub()->setNumSamplesToAverage(1);
+    startHub({QHumiditySensor::type}, 1);
     // 20 degrees Celsius and 101325 Pa: saturation pressure 2.33834 kPa, so
     // RH 50 % is 0.5 x 2338.34 / 101325 x 1e6 = 11538.8 ppmv of H2O.
     m_t->path()->temperature = 293.15;
@@ -256,9 +252,7 @@ void TestSensors::readingsPassTheTypedRules()
     h2o.tipsLoaded = true;
     h2o.partitionSumsFirstTemperature = 200.0;
     h2o.partitionSums = PartitionSumTable(std::vector<double>(201, 100.0));
-    m_t->makeHub();
-    m_t->hub()->stopSampling();
-    m_t->hub()->setNumSamplesToAverage(1);
+    startHub({}, 1);
     QSignalSpy presence(m_t->hub(), &Sensors::presenceChanged);
 
     // 150 degrees Celsius is 423.15 K, outside the tables.
@@ -326,9 +320,7 @@ void TestSensors::readingsPassTheTypedRules()
 void TestSensors::lostSensorTagKeepsTheLastAverage()
 {
     // Only the SensorTag measures pressure here.
-    m_t->makeHub();
-    m_t->hub()->stopSampling();
-    m_t->hub()->setNumSamplesToAverage(2);
+    startHub({}, 2);
     SensorTag *tag = m_t->hub()->sensorTag();
     QSignalSpy useChanged(m_t->hub(), &Sensors::useSensorTagStateChanged);
     tag->servicesDiscovered();
