@@ -35,7 +35,6 @@ private slots:
     void settingsReachTheDevice();
     void badSettingsAreRefused();
     void missingPort();
-    void vanishedPort();
     void vanishedPortIsServedAgain();
 
 private:
@@ -231,22 +230,6 @@ void TestSerialPort::missingPort()
     QCOMPARE(updated.count(), 0);
 }
 
-void TestSerialPort::vanishedPort()
-{
-    m_port->setPortName(m_slavePath);
-    m_remote->setCommunicationMode(RemoteControl::SerialPortMode);
-    QVERIFY(m_port->isConnected());
-    QSignalSpy connectedState(m_port, &Transport::connectedStateChanged);
-    // The peer's end goes away, as an unplugged adapter does.
-    ::close(m_master);
-    m_master = -1;
-    QTRY_VERIFY(!m_port->isConnected());
-    QCOMPARE(connectedState.count(), 1);
-    QVERIFY2(m_port->statusText().startsWith(QStringLiteral("The serial port %1 is gone").arg(m_slavePath)),
-             qPrintable(m_port->statusText()));
-    QVERIFY(!m_remote->isConnected());
-}
-
 // An adapter unplugged and plugged in again: the port (named by a link, as
 // udev names adapters) is tried again every few seconds, the screen says so,
 // and once the port is back the commands are served again. Switching the
@@ -262,10 +245,15 @@ void TestSerialPort::vanishedPortIsServedAgain()
     QVERIFY2(m_port->isConnected(), qPrintable(m_port->statusText()));
 
     // Unplugged: the old device is gone for good and the link leads nowhere.
+    QSignalSpy connectedState(m_port, &Transport::connectedStateChanged);
     ::close(m_master);
     m_master = -1;
     QVERIFY(QFile::remove(port));
     QTRY_VERIFY(!m_port->isConnected());
+    QCOMPARE(connectedState.count(), 1);
+    QVERIFY(!m_remote->isConnected());
+    QVERIFY2(m_port->statusText().startsWith(QStringLiteral("The serial port %1 is gone").arg(port)),
+             qPrintable(m_port->statusText()));
     QTRY_VERIFY2(m_port->statusText().endsWith(QStringLiteral(" Trying again every 0.05 s.")),
                  qPrintable(m_port->statusText()));
     QVERIFY(m_port->isRetrying());
