@@ -84,10 +84,6 @@ void TestParams::builtinTableFacts()
 {
     Params params;
     QCOMPARE(params.moleculeCount(), 49);
-    QCOMPARE(params.molecule(29).name, QStringLiteral("SF6"));
-    QCOMPARE(params.molecule(29).isotopologues.front().globalId, -1);
-    QCOMPARE(params.molecule(33).name, QStringLiteral("O"));
-    QCOMPARE(params.molecule(2).color, params.molecule(36).color);
     for (const Molecule &molecule : params.molecules())
         QVERIFY(molecule.selected);
     QCOMPARE(int(params.pathConditions().concentrations.size()), 49);
