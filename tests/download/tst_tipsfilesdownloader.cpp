@@ -193,8 +193,6 @@ void TestTipsFilesDownloader::parameterFiles_data()
     QTest::newRow("both missing") << false << false << int(Failure::None) << 2;
     QTest::newRow("molparam present") << true << false << int(Failure::None) << 1;
     QTest::newRow("both present") << true << true << int(Failure::None) << 0;
-    QTest::newRow("server error") << false << false << int(Failure::ServerError) << 2;
-    QTest::newRow("cut short") << false << false << int(Failure::CutShort) << 2;
     QTest::newRow("never answers") << false << false << int(Failure::NeverAnswer) << 2;
     QTest::newRow("web pages") << false << false << int(Failure::HtmlPage) << 2;
     QTest::newRow("a byte every 200 ms") << false << false << int(Failure::Drip) << 2;
