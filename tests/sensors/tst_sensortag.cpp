@@ -168,33 +168,16 @@ void TestSensorTag::configuringTurnsSensorsAndNotificationsOn()
 
 void TestSensorTag::periodIsWrittenToBothSensors()
 {
+    // That a period reaches both sensors, set before the connection and after,
+    // is seen on the link in tst_sensortaglink; here its byte and its end.
     SensorTag tag;
-    // Before the tag is connected there is nothing to write to.
-    tag.setPeriod(500);
     tag.servicesDiscovered();
-    QVERIFY(tag.connected());
     auto humidity = humidityService();
     auto barometer = barometerService();
     const auto humidityWrites = humidity->writes;
     const auto barometerWrites = barometer->writes;
-    // A period set before the connection reaches each sensor as it is configured.
     tag.configureService(std::move(humidity));
     tag.configureService(std::move(barometer));
-    QCOMPARE(humidityWrites->back().characteristic, tagUuid("AA23"));
-    QCOMPARE(humidityWrites->back().value, QByteArray(1, char(50)));
-    QCOMPARE(barometerWrites->back().characteristic, tagUuid("AA44"));
-    QCOMPARE(barometerWrites->back().value, QByteArray(1, char(50)));
-
-    humidityWrites->clear();
-    barometerWrites->clear();
-    tag.setPeriod(200);
-    QCOMPARE(int(humidityWrites->size()), 1);
-    QCOMPARE(humidityWrites->front().characteristic, tagUuid("AA23"));
-    QCOMPARE(humidityWrites->front().value, QByteArray(1, char(20)));
-    QCOMPARE(int(barometerWrites->size()), 1);
-    QCOMPARE(barometerWrites->front().characteristic, tagUuid("AA44"));
-    QCOMPARE(barometerWrites->front().value, QByteArray(1, char(20)));
-
     // The byte is the whole number of 10 ms within 10..255.
     tag.setPeriod(3000);
     QCOMPARE(barometerWrites->back().value, QByteArray(1, char(255)));
