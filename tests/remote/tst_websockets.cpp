@@ -40,7 +40,6 @@ private slots:
     void addressText_data();
     void addressText();
     void viewObjectFollowsTheServer();
-    void rangeScriptInEitherOrder();
     void randomMessagesNeverStopIt();
     void commandsWaitForTheStartUp();
     void peersAreServedWhileACalculationRuns();
@@ -200,19 +199,6 @@ void TestWebSockets::viewObjectFollowsTheServer()
     QCOMPARE(view.connectedString(), QStringLiteral("Connected device: pad"));
     view.setDisconnectedFromBluetoothServer(QStringLiteral("pad"));
     QCOMPARE(view.connectedString(), QStringLiteral("00001101-0000-1000-8000-00805f9b34fb"));
-}
-
-// A peer's script that sets a start above the old end before the end: the
-// calculation covers exactly the range sent.
-void TestWebSockets::rangeScriptInEitherOrder()
-{
-    QTRY_VERIFY_WITH_TIMEOUT(m_t->core()->tipsLoaded(), 30000);
-    auto a = m_t->connectClient(QStringLiteral("127.0.0.1"));
-    QVERIFY(a);
-    for (const char *command : {"#FORMAT;g", "#PREC;8", "#SWAVE;2000", "#EWAVE;2300", "#SWAVE;2380", "#EWAVE;2400",
-                                "#NUMWNPTS;201", "#CALC", "#RESULT;SWAVE", "#RESULT;EWAVE", "#RESULT;NUMWNPTS"})
-        a->socket.sendTextMessage(QLatin1String(command));
-    QTRY_COMPARE_WITH_TIMEOUT(a->texts, (QStringList{"READY", "2380", "2400", "201"}), 60000);
 }
 
 // Random bytes, random commands and fields, cut-off commands: afterwards the
