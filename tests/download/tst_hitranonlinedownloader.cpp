@@ -171,6 +171,7 @@ void TestHitranOnlineDownloader::linesOfTheReachAreFetchedAndRead()
     const LineSourceRun local = m_t->calculate(2065.0, 2290.0, 12.5);
     QVERIFY(local.completed);
     QCOMPARE(local.positions, expected);
+    QCOMPARE(local.expected, qint64(expected.size()));
 
     // Near 0 cm-1 the widened range starts at 0; a failing service names the range.
     m_t->downloader().setServiceBaseUrl(QStringLiteral("http://127.0.0.1:1"));

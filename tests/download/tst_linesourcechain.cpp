@@ -33,7 +33,6 @@ private slots:
     void refusedRanges();
     void localDataStatus_data();
     void localDataStatus();
-    void completeUsageReadsCumulativeFile();
     void fallback_data();
     void fallback();
     void everyTimeFailureContinuesFromLocalLines();
@@ -87,6 +86,8 @@ void TestLineSourceChain::orderOfTheSources()
     if (userFile)
         QVERIFY(QFile::copy(LineSourcesUnderTest::fixture(), m_t->userLineFile()));
     QVERIFY(m_t->downloader().setUsage(usage));
+    QVERIFY(!m_t->downloader().setUsage(3));   // no such mode: the one set stays
+    QCOMPARE(m_t->downloader().usage(), usage);
     const LineSourceRun run = m_t->calculate(2060.0, 2100.0);
     QVERIFY(run.completed);
     QVERIFY(!run.positions.isEmpty());
@@ -148,28 +149,6 @@ void TestLineSourceChain::localDataStatus()
     QFile stray(m_t->downloads() + QStringLiteral("/readme.txt"));
     QVERIFY(stray.open(QIODevice::WriteOnly));
     QCOMPARE(m_t->chain().localDataStatus(), status);
-}
-
-void TestLineSourceChain::completeUsageReadsCumulativeFile()
-{
-    QVERIFY(QFile::copy(LineSourcesUnderTest::fixture(), m_t->userLineFile()));
-    QVERIFY(m_t->downloader().setUsage(HitranOnlineDownloader::CompleteUsage));
-    QVERIFY(!m_t->downloader().setUsage(3));
-    QCOMPARE(m_t->downloader().usage(), 1);
-    const LineSourceRun run = m_t->calculate(2059.0, 2300.0);
-    QVERIFY(run.completed);
-    QCOMPARE(m_t->server().requests().size(), 0);
-    QCOMPARE(m_t->storedFiles().size(), 0);
-    LineFileStore parser;
-    parser.takeDownloaded(m_t->server().linesBetween(2059.0, 2300.0));
-    QVector<double> expected;
-    for (const LineRecord &r : parser.batch()) {
-        if (r.wavenumber < 2300.0)
-            expected << r.wavenumber;
-    }
-    QCOMPARE(run.positions, expected);
-    QCOMPARE(run.expected, qint64(expected.size()));
-    QVERIFY(m_t->dialogs.isEmpty());
 }
 
 void TestLineSourceChain::fallback_data()
