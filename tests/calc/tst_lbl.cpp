@@ -107,7 +107,6 @@ private slots:
     void lorentzAreaIsConserved();
     void selectionRules();
     void intensityThreshold();
-    void pressureShift();
     void enrichedIsotopologue();
     void neverNaN_data();
     void neverNaN();
@@ -180,7 +179,6 @@ void TestLbl::realLinesMatchIndependentCalculation_data()
     QTest::newRow("Voigt standard, 320 K, 0.05 atm") << 2 << 320.0 << 0.05;
     // Between whole kelvins Q(T) is interpolated, not taken at 251 K (0.2 % off for CO).
     QTest::newRow("Voigt standard, 250.5 K, 0.8 atm") << 2 << 250.5 << 0.8;
-    QTest::newRow("Lorentz, 287.3 K, 0.8 atm") << 1 << 287.3 << 0.8;
 }
 
 // Real lines of five molecules through the engine, compared point by point with
@@ -383,26 +381,6 @@ void TestLbl::intensityThreshold()
     auto both = m_engine.newRun(2090.0, 2180.0, 9001);
     QVERIFY(m_engine.calculate(*both, pair));
     QVERIFY(both->spectra.molecules.at(4).crossSection.values != strongOnly->spectra.molecules.at(4).crossSection.values);
-}
-
-// With the shift in use the centre moves by p * deltaAir; without it the line
-// sits at its tabulated position.
-void TestLbl::pressureShift()
-{
-    const ReferenceLine line = referenceLines().at(Co1);
-    m_params->setLineShapeProfile(1);
-    m_params->pathConditions().totalPressure = 2.0;
-    const double start = 2168.0;
-    const double step = 0.0001;
-    for (int usage : {0, 1}) {
-        m_params->setLineShiftUsage(usage);
-        auto run = m_engine.newRun(start, start + 20000 * step, 20001);
-        QVERIFY(m_engine.calculate(*run, {fixtureLines().at(Co1)}));
-        const SpectrumValues &values = run->spectra.molecules.at(4).crossSection.values;
-        const auto peak = std::max_element(values.begin(), values.end()) - values.begin();
-        const double expectedCentre = line.wavenumber + (usage ? 2.0 * line.deltaAir : 0.0);
-        QCOMPARE(int(peak), int(std::lround((expectedCentre - start) / step)));
-    }
 }
 
 // Twice the natural abundance of an isotopologue doubles its lines. (The path
