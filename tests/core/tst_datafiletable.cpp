@@ -17,7 +17,6 @@ class TestDataFileTable : public QObject
 
 private slots:
     void pointsWithoutResultAreNan();
-    void completeResultsAreWrittenWhole();
 
 private:
     // Results on the grid 2000, 2001, ..., 2010 cm-1 (11 points): the grid
@@ -78,24 +77,6 @@ void TestDataFileTable::pointsWithoutResultAreNan()
                                          "Instr. funct. Total 5.\n")),
              qPrintable(text.left(600)));
     QVERIFY(text.contains(QStringLiteral("# Cancelled at 2006.5 cm⁻¹")));
-}
-
-// A calculation that ran to its end without an instrument function holds a
-// result on every row: no "nan", and the header says all points are valid.
-void TestDataFileTable::completeResultsAreWrittenWhole()
-{
-    CalculationResults results;
-    XAxis axis(XAxis::Wavenumber, 2000.0, 2010.0, 11);
-    axis.buildGrid();
-    results.setCalculationConditions(296.0, 1.0, 1.0, {QStringLiteral("CO")}, {1.0}, nullptr, axis);
-    results.addGridColumn(11, [](std::size_t i) { return 2000.0 + double(i); }, QStringLiteral("Wavenumber, cm-1"));
-    results.addColumn(std::vector<double>(11, 0.25), QStringLiteral("CO"));
-    const QString text = results.dataFileText();
-    QVERIFY(!text.contains(QLatin1String("nan")));
-    QVERIFY(text.contains(QLatin1String("# Valid points: all 11.\n")));
-    const QList<QStringList> table = rows(text);
-    QCOMPARE(table.size(), 11);
-    QCOMPARE(table[10], (QStringList{QStringLiteral("2010"), QStringLiteral("0.25")}));
 }
 
 QTEST_GUILESS_MAIN(TestDataFileTable)
