@@ -28,7 +28,6 @@ class TestConsole : public QObject
 private slots:
     void initTestCase();
     void calculatesAndAnswersInOrder();
-    void rangeScriptInEitherOrder();
     void quietUnlessVerbose();
     void badInputNeverStopsIt();
     void nulBytesEndNoLine();
@@ -84,29 +83,6 @@ void TestConsole::calculatesAndAnswersInOrder()
     QCOMPARE(lines.at(5).split(QLatin1Char(';')).size(), 1001);
     QVERIFY(lines.at(5) != lines.at(1));
     QCOMPARE(lines.at(6), QString());
-}
-
-// The script a user writes first: the start above the default end, then the
-// end. The spectrum covers the range sent, and the one reply is READY.
-void TestConsole::rangeScriptInEitherOrder()
-{
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                              QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
-    console.write("#SWAVE;2380\n#EWAVE;2400\n#NUMWNPTS;201\n#CALC\n#RESULT;SWAVE\n#RESULT;EWAVE\n#RESULT;WNGRID\n");
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(120000));
-    QCOMPARE(console.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(console.readAllStandardOutput()).split(QLatin1Char('\n'));
-    QCOMPARE(lines.mid(0, 3), (QStringList{"READY", "2380", "2400"}));
-    const QStringList grid = lines.value(3).split(QLatin1Char(';'));
-    QCOMPARE(grid.size(), 201);
-    QCOMPARE(grid.first(), QStringLiteral("2380"));
-    QCOMPARE(grid.at(100), QStringLiteral("2390"));
-    QCOMPARE(grid.last(), QStringLiteral("2400"));
 }
 
 // Standard error carries warnings and errors only; the progress of start-up
