@@ -175,7 +175,6 @@ void TestConfigFile::damagedFilesKeepPreviousValues_data()
     QTest::newRow("empty number") << withValue(pathLength, "") << true;
     QTest::newRow("NaN") << withValue(pathLength, "nan") << true;
     QTest::newRow("negative length") << withValue(pathLength, "-5.0e+02") << true;
-    QTest::newRow("zero pressure") << withValue("Total pressure, Atm", "0") << true;
     QTest::newRow("temperature below 0 K") << withValue("Horizontal path temperature, Kelvin", "-3e2") << true;
     QTest::newRow("unknown path-length unit") << withValue("Pathlength units", "6") << true;
     QTest::newRow("fractional unit") << withValue("Pathlength units", "1.5") << true;
@@ -186,22 +185,15 @@ void TestConfigFile::damagedFilesKeepPreviousValues_data()
     QTest::newRow("scale minimum at maximum")
         << withValue("Vertical axis minimum scale value as absorption in %", "1.0e+02") << true;
     QTest::newRow("switch neither 0 nor 1") << withValue("Enable / Disable rulers on zoom", "2") << true;
-    QTest::newRow("zero grid points") << withValue(points, "0") << true;
     QTest::newRow("too many grid points") << withValue(points, "2000000000") << true;
     // A start above the end is kept (a calculation explains it); a bound beyond
     // the program's limits is not.
-    QTest::newRow("range start beyond 50000 cm-1") << withValue("Minimum wavenumber, cm-1", "6.0e+04") << true;
     QTest::newRow("negative range end") << withValue("Maximum wavenumber, cm-1", "-1.0e+00") << true;
     QTest::newRow("unknown x unit") << withValue("Wavelength units", "4") << true;
     QTest::newRow("unknown access option") << withValue("HITRAN database access option", "3") << true;
     QTest::newRow("unknown line shape") << withValue("Lineshape profile", "4") << true;
-    QTest::newRow("wing beyond integers")
-        << withValue("Line wing contribution (in saturated halfwidths)", "1e300") << true;
     QTest::newRow("unknown broadening") << withValue("Broadening type", "3") << true;
     QTest::newRow("unknown instrument function") << withValue("Instrument function type", "8") << true;
-    QTest::newRow("zero instrument resolution") << withValue("Instrument resolution, cm-1", "0") << true;
-    QTest::newRow("negative concentration") << QByteArray(cleanFile).replace("3.300000e+02\tCO2", "-3.3e+02\tCO2")
-                                            << true;
     QTest::newRow("colour that is none") << QByteArray(cleanFile).replace("#3399ff\tH2O", "#39f\tH2O") << true;
     QTest::newRow("empty file") << QByteArray() << true;
     QTest::newRow("truncated") << cleanFile.left(cleanFile.indexOf("CO2")) << true;

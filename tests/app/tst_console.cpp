@@ -28,7 +28,6 @@ class TestConsole : public QObject
 private slots:
     void initTestCase();
     void calculatesAndAnswersInOrder();
-    void rangeScriptInEitherOrder();
     void quietUnlessVerbose();
     void badInputNeverStopsIt();
     void nulBytesEndNoLine();
@@ -42,8 +41,36 @@ private slots:
     void serialOptionNamesWhatIsWrong();
 
 private:
+    struct Run
+    {
+        int exitCode = -1;   // -1: it did not start, crashed or did not end within two minutes
+        QByteArray output;
+        QByteArray errors;
+    };
+    // kolvex-console on the data folder `folder`, offline, with `input` on its
+    // standard input, run to its end.
+    Run run(const QString &folder, const QByteArray &input, const QStringList &extra = {});
+    static QStringList offline(const QString &folder)
+    {
+        return {QStringLiteral("--data-dir"), folder, QStringLiteral("--service-url"),
+                QStringLiteral("http://127.0.0.1:9")};
+    }
+
     QString m_program;
 };
+
+TestConsole::Run TestConsole::run(const QString &folder, const QByteArray &input, const QStringList &extra)
+{
+    QProcess console;
+    console.start(m_program, offline(folder) + extra);
+    if (!console.waitForStarted())
+        return {};
+    console.write(input);
+    console.closeWriteChannel();
+    if (!console.waitForFinished(120000) || console.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {console.exitCode(), console.readAllStandardOutput(), console.readAllStandardError()};
+}
 
 void TestConsole::initTestCase()
 {
@@ -55,18 +82,12 @@ void TestConsole::calculatesAndAnswersInOrder()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"), QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
-    console.write(QByteArray("#SWAVE;2100\n#EWAVE;2300\n#NUMWNPTS;1001\n#YUNITS;1\n#CALC\n")
-                  + spectrumQuery(QStringLiteral("CO2")).toLatin1()
-                  + "\n#RESULT;NUMWNPTS\n#SWAVE;?\n#TEMP;99999\n" + spectrumQuery(QStringLiteral("CO")).toLatin1()
-                  + "\n");
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(120000));
-    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(console.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(console.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const Run console = run(folder.path(), QByteArray("#SWAVE;2100\n#EWAVE;2300\n#NUMWNPTS;1001\n#YUNITS;1\n#CALC\n")
+                                               + spectrumQuery(QStringLiteral("CO2")).toLatin1()
+                                               + "\n#RESULT;NUMWNPTS\n#SWAVE;?\n#TEMP;99999\n"
+                                               + spectrumQuery(QStringLiteral("CO")).toLatin1() + "\n");
+    QCOMPARE(console.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(console.output).split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 7);   // six replies and the empty text after the last line feed
     QCOMPARE(lines.at(0), QStringLiteral("READY"));
     const QStringList co2 = lines.at(1).split(QLatin1Char(';'));
@@ -86,29 +107,6 @@ void TestConsole::calculatesAndAnswersInOrder()
     QCOMPARE(lines.at(6), QString());
 }
 
-// The script a user writes first: the start above the default end, then the
-// end. The spectrum covers the range sent, and the one reply is READY.
-void TestConsole::rangeScriptInEitherOrder()
-{
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                              QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
-    console.write("#SWAVE;2380\n#EWAVE;2400\n#NUMWNPTS;201\n#CALC\n#RESULT;SWAVE\n#RESULT;EWAVE\n#RESULT;WNGRID\n");
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(120000));
-    QCOMPARE(console.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(console.readAllStandardOutput()).split(QLatin1Char('\n'));
-    QCOMPARE(lines.mid(0, 3), (QStringList{"READY", "2380", "2400"}));
-    const QStringList grid = lines.value(3).split(QLatin1Char(';'));
-    QCOMPARE(grid.size(), 201);
-    QCOMPARE(grid.first(), QStringLiteral("2380"));
-    QCOMPARE(grid.at(100), QStringLiteral("2390"));
-    QCOMPARE(grid.last(), QStringLiteral("2400"));
-}
-
 // Standard error carries warnings and errors only; the progress of start-up
 // (one line per partition-sum file read, all of them in a new data folder) and
 // of a calculation comes with --verbose, which --help names.
@@ -119,17 +117,10 @@ void TestConsole::quietUnlessVerbose()
     for (int verbose = 0; verbose < 2; ++verbose) {
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        const QStringList arguments{QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                                    QStringLiteral("http://127.0.0.1:9")};
-        QProcess console;
-        console.start(m_program, verbose ? arguments + QStringList{QStringLiteral("--verbose")} : arguments);
-        QVERIFY(console.waitForStarted());
-        console.write(script);
-        console.closeWriteChannel();
-        QVERIFY(console.waitForFinished(120000));
-        QCOMPARE(console.exitCode(), 0);
-        QCOMPARE(console.readAllStandardOutput(), QByteArray("READY\n"));
-        errors[verbose] = console.readAllStandardError();
+        const Run console = run(folder.path(), script, verbose ? QStringList{QStringLiteral("--verbose")} : QStringList());
+        QCOMPARE(console.exitCode, 0);
+        QCOMPARE(console.output, QByteArray("READY\n"));
+        errors[verbose] = console.errors;
     }
     QVERIFY2(!errors[0].contains("Loading"), errors[0].constData());
     QVERIFY2(!errors[0].contains("records added"), errors[0].constData());
@@ -149,9 +140,6 @@ void TestConsole::badInputNeverStopsIt()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"), QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
     QByteArray input;
     input += QByteArray(2 * 1024 * 1024, '#');                 // one long line of empty commands
     // Binary bytes, a NUL among them (a literal keeps it), and incomplete commands.
@@ -159,14 +147,12 @@ void TestConsole::badInputNeverStopsIt()
     input += spectrumQuery().toLatin1() + "\n#MCONC\n#TOTAL;x;y;z\n#SWAV_BIN;\n#DELIMITER\n";
     input += QByteArray(5 * 1024 * 1024, 'z');                  // a line beyond the limit
     input += "\n#PATH;?\n";
-    console.write(input);
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(120000));
-    QCOMPARE(console.exitCode(), 0);
-    const QStringList lines = QString::fromUtf8(console.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const Run console = run(folder.path(), input);
+    QCOMPARE(console.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(console.output).split(QLatin1Char('\n'));
     QVERIFY(lines.size() >= 2);
     QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("1000"));
-    QVERIFY(console.readAllStandardError().contains("was dropped"));
+    QVERIFY(console.errors.contains("was dropped"));
 }
 
 // A NUL byte does not cut a line short: the binary forms carry NUL bytes in
@@ -176,18 +162,12 @@ void TestConsole::nulBytesEndNoLine()
 {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                              QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
     // 260.0 as a little-endian double: 00 00 00 00 00 40 70 40.
-    console.write(QByteArrayLiteral("#SWAVE;2000\n#SWAV_BIN;\x00\x00\x00\x00\x00\x40\x70\x40\n#SWAVE;?\n"));
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(120000));
-    QCOMPARE(console.exitCode(), 0);
-    QCOMPARE(console.readAllStandardOutput(), QByteArray("260\n"));
-    const QByteArray errors = console.readAllStandardError();
-    QVERIFY2(errors.contains("Input line 2 holds a NUL byte; the whole line is run"), errors.constData());
+    const Run console =
+        run(folder.path(), QByteArrayLiteral("#SWAVE;2000\n#SWAV_BIN;\x00\x00\x00\x00\x00\x40\x70\x40\n#SWAVE;?\n"));
+    QCOMPARE(console.exitCode, 0);
+    QCOMPARE(console.output, QByteArray("260\n"));
+    QVERIFY2(console.errors.contains("Input line 2 holds a NUL byte; the whole line is run"), console.errors.constData());
 }
 
 // Under a file-size limit (ulimit -f) smaller than the partition-sum tables
@@ -204,9 +184,8 @@ void TestConsole::fileSizeLimitEndsNothing()
     QProcess console;
     // 100 blocks of 1 KiB: globalid.txt (about 2 KB) fits, no table of 5000 kelvins does.
     console.start(QStringLiteral("/bin/bash"),
-                  {QStringLiteral("-c"), QStringLiteral("ulimit -f 100 && exec \"$0\" \"$@\""), m_program,
-                   QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                   QStringLiteral("http://127.0.0.1:9")});
+                  QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 100 && exec \"$0\" \"$@\""), m_program}
+                      + offline(folder.path()));
     QVERIFY(console.waitForStarted());
     console.write("#PATH;?\n");
     console.closeWriteChannel();
@@ -240,16 +219,10 @@ void TestConsole::lineFileThatIsNoFileIsNamed()
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else
         QVERIFY(QDir().mkpath(path));
-    QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                              QStringLiteral("http://127.0.0.1:9")});
-    QVERIFY(console.waitForStarted());
-    console.write("#SWAVE;2100\n#EWAVE;2110\n#NUMWNPTS;101\n#CALC\n");
-    console.closeWriteChannel();
-    QVERIFY(console.waitForFinished(120000));
-    QCOMPARE(console.exitCode(), 0);
-    QCOMPARE(console.readAllStandardOutput(), QByteArray("READY\n"));
-    const QByteArray errors = console.readAllStandardError();
+    const Run console = run(folder.path(), "#SWAVE;2100\n#EWAVE;2110\n#NUMWNPTS;101\n#CALC\n");
+    QCOMPARE(console.exitCode, 0);
+    QCOMPARE(console.output, QByteArray("READY\n"));
+    const QByteArray &errors = console.errors;
     QVERIFY2(errors.contains("Your line file mine.par cannot be used: it cannot be read (it is not a regular file)."),
              errors.constData());
     QVERIFY2(errors.contains("sample line list"), errors.constData());
@@ -260,9 +233,7 @@ void TestConsole::servesWebSocketClients()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                              QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--websocket"),
-                              QStringLiteral("0")});
+    console.start(m_program, offline(folder.path()) + QStringList{QStringLiteral("--websocket"), QStringLiteral("0")});
     QVERIFY(console.waitForStarted());
     QByteArray errors;
     QRegularExpressionMatch match;
@@ -349,9 +320,8 @@ void TestConsole::servesASerialLine()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     QProcess console;
-    console.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                              QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--serial"),
-                              QString::fromLocal8Bit(name) + QStringLiteral(":57600")});
+    console.start(m_program, offline(folder.path())
+                                 + QStringList{QStringLiteral("--serial"), QString::fromLocal8Bit(name) + QStringLiteral(":57600")});
     QVERIFY(console.waitForStarted());
     console.closeWriteChannel();
     QByteArray errors;
@@ -387,9 +357,8 @@ void TestConsole::servesASerialLine()
 
     // A line that cannot be opened is an error at start.
     QProcess missing;
-    missing.start(m_program, {QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                              QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--serial"),
-                              folder.filePath(QStringLiteral("no-such-port"))});
+    missing.start(m_program, offline(folder.path())
+                                 + QStringList{QStringLiteral("--serial"), folder.filePath(QStringLiteral("no-such-port"))});
     QVERIFY(missing.waitForFinished(60000));
     QCOMPARE(missing.exitCode(), 1);
     QVERIFY(missing.readAllStandardError().contains("does not exist"));
@@ -420,8 +389,7 @@ void TestConsole::serialOptionNamesWhatIsWrong()
     QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
     const QString device = folder.filePath(QStringLiteral("pci-0000:00:14.0-usb-0:1:1.0-port0"));
     QVERIFY(QFile::link(QString::fromLocal8Bit(name), device));
-    const QStringList common{QStringLiteral("--data-dir"), folder.path(), QStringLiteral("--service-url"),
-                             QStringLiteral("http://127.0.0.1:9"), QStringLiteral("--serial")};
+    const QStringList common = offline(folder.path()) + QStringList{QStringLiteral("--serial")};
 
     QProcess wrong;
     wrong.start(m_program, common + QStringList{device + suffix});

@@ -52,7 +52,6 @@ void TestLiveControls::positionsOnASpan_data()
     QTest::newRow("log start") << 1e-3 << 1e5 << true << 0.0 << 1e-3;
     QTest::newRow("log end") << 1e-3 << 1e5 << true << 1.0 << 1e5;
     QTest::newRow("linear middle") << 70.0 << 3000.0 << false << 0.5 << 1535.0;
-    QTest::newRow("linear quarter") << 70.0 << 3000.0 << false << 0.25 << 802.5;
 }
 
 void TestLiveControls::positionsOnASpan()

@@ -39,7 +39,6 @@ void TestNotifier::initTestCase()
 void TestNotifier::startUpState()
 {
     NotifierQml notifier(m_core.get());
-    QCOMPARE(notifier.parent(), m_core.get());
     QCOMPARE(notifier.notification(), QStringLiteral("Initializing Kolvex"));
     QVERIFY(notifier.visible());
     QCOMPARE(notifier.value(), 0.0);

@@ -21,7 +21,6 @@ private slots:
     void textsNotYetNumbers_data();
     void textsNotYetNumbers();
     void byteWritesEmitOnce();
-    void halfwidthFractionsRefused();
     void commaLocale();
     void instrumentFunctionTexts();
     void valuesUpdatedReannounces();
@@ -105,20 +104,6 @@ void TestOptionHolders::byteWritesEmitOnce()
     options.setUseLineShift(false);
     QCOMPARE(shift.count(), 1);
     QCOMPARE(m_core->params()->lineShiftUsage(), 0);
-}
-
-// The wing is kept in whole half-widths: a fraction is refused with the
-// reason, never cut off unseen.
-void TestOptionHolders::halfwidthFractionsRefused()
-{
-    LineOptionsQml options(nullptr, m_core.get());
-    QCOMPARE(options.wingContribSatHw(), QStringLiteral("50"));
-    QVERIFY(options.enterWingContribSatHw(QStringLiteral("12.7")).contains(QLatin1String("whole number")));
-    QCOMPARE(m_core->params()->lineWingHalfwidths(), 50);
-    QVERIFY(options.enterWingContribSatHw(QStringLiteral("12")).isEmpty());
-    QCOMPARE(m_core->params()->lineWingHalfwidths(), 12);
-    QVERIFY(!options.enterWingContribSatHw(QStringLiteral("1e30")).isEmpty());
-    QCOMPARE(m_core->params()->lineWingHalfwidths(), 12);
 }
 
 // With a decimal comma the texts show commas, and a point does not parse: the

@@ -63,7 +63,6 @@ private slots:
     void saveWithoutResultsSaysSo();
     void everyScreenOpensAndCloses_data();
     void everyScreenOpensAndCloses();
-    void exitQuestion();
     void calcDrawsTheSpectra();
     void zoomAndTotalOnTheMainScreen();
     void saveWritesThreeFiles();
@@ -166,19 +165,6 @@ void TestScreens::everyScreenOpensAndCloses()
     m_t.setOrientation(false);
     QMetaObject::invokeMethod(screen, "close");
     QTRY_VERIFY(screen.isNull());
-    m_t.checkNoProblems();
-}
-
-void TestScreens::exitQuestion()
-{
-    QVariant dialog;
-    QMetaObject::invokeMethod(m_t.window(), "openExitDialog", Q_RETURN_ARG(QVariant, dialog));
-    QPointer<QObject> exitDialog = dialog.value<QObject *>();
-    QVERIFY(exitDialog);
-    QTRY_VERIFY(exitDialog->property("opened").toBool());
-    m_t.shoot(QStringLiteral("ExitDialog-portrait"));
-    QMetaObject::invokeMethod(exitDialog, "close");
-    QTRY_VERIFY(exitDialog.isNull());
     m_t.checkNoProblems();
 }
 
