@@ -89,23 +89,35 @@ const QString runningRefusal = QStringLiteral("The fit refuses: a fit is running
 
 bool MeasuredFit::load(const QString &file, QString *problem)
 {
-    if (m_running) {
-        *problem = QStringLiteral("A measured spectrum cannot be loaded while a fit runs.");
-        return false;
-    }
     QString path = file;
     // A bare name is one in the data folder, unless it is at hand where the
     // program was started.
     if (QFileInfo(file).isRelative() && !QFileInfo::exists(file))
         path = QDir(m_core->dataFolder()).filePath(file);
+    return readFrom(path, problem);
+}
+
+bool MeasuredFit::readFrom(const QString &path, QString *problem)
+{
+    if (m_running) {
+        *problem = QStringLiteral("A measured spectrum cannot be loaded while a fit runs.");
+        return false;
+    }
     MeasuredSpectrum measured;
     if (!measured.read(path, problem))
         return false;
+    replaceMeasured(std::move(measured));
+    return true;
+}
+
+void MeasuredFit::replaceMeasured(MeasuredSpectrum measured)
+{
     m_measured = std::move(measured);
     m_result = SpectrumFit::Result();
+    m_points.clear();
+    m_leftOut = 0;
     m_lastProblem.clear();
     emit measuredChanged();
-    return true;
 }
 
 bool MeasuredFit::unload(QString *problem)
@@ -118,12 +130,7 @@ bool MeasuredFit::unload(QString *problem)
         *problem = QStringLiteral("No measured spectrum is loaded.");
         return false;
     }
-    m_measured = MeasuredSpectrum();
-    m_result = SpectrumFit::Result();
-    m_points.clear();
-    m_leftOut = 0;
-    m_lastProblem.clear();
-    emit measuredChanged();
+    replaceMeasured(MeasuredSpectrum());
     return true;
 }
 
@@ -136,18 +143,7 @@ bool MeasuredFit::loadFromDataFolder(const QString &name, QString *problem)
                        .arg(name);
         return false;
     }
-    if (m_running) {
-        *problem = QStringLiteral("A measured spectrum cannot be loaded while a fit runs.");
-        return false;
-    }
-    MeasuredSpectrum measured;
-    if (!measured.read(QDir(m_core->dataFolder()).filePath(name), problem))
-        return false;
-    m_measured = std::move(measured);
-    m_result = SpectrumFit::Result();
-    m_lastProblem.clear();
-    emit measuredChanged();
-    return true;
+    return readFrom(QDir(m_core->dataFolder()).filePath(name), problem);
 }
 
 bool MeasuredFit::setVaried(const QString &list, QString *problem)

@@ -93,6 +93,11 @@ signals:
     void variedChanged();
 
 private:
+    // Reads the file at `path` in place of the spectrum loaded before, which
+    // stays on failure.
+    bool readFrom(const QString &path, QString *problem);
+    // A new measured spectrum (or none): the fit of the one before is gone.
+    void replaceMeasured(MeasuredSpectrum measured);
     struct Choice
     {
         SpectrumFit::Kind kind;
